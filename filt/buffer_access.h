@@ -1,0 +1,60 @@
+// Internal access to a frequency buffer's private state for the library's own
+// transforms, archive code and tests. Not part of the public API.
+#ifndef VXFREQ_FILT_BUFFER_ACCESS_H
+#define VXFREQ_FILT_BUFFER_ACCESS_H
+
+#include "filt/fft.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vx_detail {
+
+// The first 16-byte-aligned float of `storage`, which holds 7 spare floats (3 spare
+// for the filters' tables) so that the aligned part still has room.
+inline float* alignedStart(std::vector<float>& storage) {
+  const auto address = reinterpret_cast<std::uintptr_t>(storage.data());
+  return storage.data() + ((16 - (address & 15)) & 15) / sizeof(float);
+}
+
+struct FrequencyBufferAccess {
+  static float* data(const vxFrequencyBuffer& b) { return b.data_; }
+  static long masked(const vxFrequencyBuffer& b) { return b.masked_; }
+  static long maskedMiny(const vxFrequencyBuffer& b) { return b.maskedMiny_; }
+  static long maskedMaxy(const vxFrequencyBuffer& b) { return b.maskedMaxy_; }
+  static void setMask(vxFrequencyBuffer& b, long masked, long miny, long maxy) {
+    b.masked(masked);
+    b.maskedMiny(miny);
+    b.maskedMaxy(maxy);
+  }
+  static void setInverseComputed(vxFrequencyBuffer& b, bool v) { b.inverseComputed_ = v; }
+  static void setAndAllocate(vxFrequencyBuffer& b, long width, long height) {
+    b.setAndAllocate(width, height);
+  }
+  static void setPlacement(vxFrequencyBuffer& b, const vxPair<long>& offset,
+                           const vx2XformCache& xform) {
+    b.imageOffsetX_ = static_cast<std::int32_t>(offset.x);
+    b.imageOffsetY_ = static_cast<std::int32_t>(offset.y);
+    b.clientXform_ = xform;
+  }
+  static std::vector<float>& storage(vxFrequencyBuffer& b) { return b.storage_; }
+  static const std::vector<float>& storage(const vxFrequencyBuffer& b) { return b.storage_; }
+  // The band of kept rows to hand to the engines: the mask band when masked, else
+  // every row. Bounds beyond -1 and H + 1 keep the same rows as those limits, so they
+  // are clamped there and the engines' index arithmetic cannot overflow.
+  static void rowBand(const vxFrequencyBuffer& b, long& miny, long& maxy) {
+    if (b.masked_ != 0) {
+      const long lo = -1;
+      const long hi = static_cast<long>(b.height_) + 1;
+      miny = b.maskedMiny_ < lo ? lo : (b.maskedMiny_ > hi ? hi : b.maskedMiny_);
+      maxy = b.maskedMaxy_ < lo ? lo : (b.maskedMaxy_ > hi ? hi : b.maskedMaxy_);
+    } else {
+      miny = 0;
+      maxy = b.height_;
+    }
+  }
+};
+
+}  // namespace vx_detail
+
+#endif

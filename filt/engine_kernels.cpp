@@ -1,0 +1,225 @@
+#include "filt/engine_kernels.h"
+
+#include <cmath>
+
+namespace vx_detail {
+
+int log2Exact(std::int32_t n) {
+  int k = 0;
+  while ((std::int32_t{1} << k) < n) ++k;
+  return k;
+}
+
+TwiddleTable makeTwiddleTable() {
+  const double twoPi = 6.283185307179586;
+  TwiddleTable table{};
+  for (int k = 0; k < TwiddleTable::kLevels; ++k) {
+    const double a = twoPi / static_cast<double>(std::int32_t{1} << k);
+    const double a3 = a * 3.0;
+    table.v[4 * k + 0] = static_cast<float>(std::cos(a));
+    table.v[4 * k + 1] = static_cast<float>(std::sin(a));
+    table.v[4 * k + 2] = static_cast<float>(std::cos(a3));
+    table.v[4 * k + 3] = static_cast<float>(std::sin(a3));
+  }
+  return table;
+}
+
+void buildSwapTable(std::int32_t* table, std::int32_t n) {
+  // j runs through the bit-reversed partners of i, both 1-based.
+  std::int32_t j = 1;
+  for (std::int32_t i = 1; i <= n - 1; ++i) {
+    if (i < j) {
+      table[i] = 2 * j;
+      table[j] = -1;
+    } else if (i == j) {
+      table[i] = -1;
+    }
+    std::int32_t m = n / 2;
+    while (m < j) {
+      j -= m;
+      m /= 2;
+    }
+    j += m;
+  }
+}
+
+void negateImaginary(float* row, std::int32_t n) {
+  for (std::int32_t p = 0; p < n; ++p) row[2 * p + 1] = -row[2 * p + 1];
+}
+
+void splitRadixStages(float* row, std::int32_t n, const TwiddleTable& twiddles) {
+  const int stages = log2Exact(n) - 1;
+  std::int32_t l = 2 * n;
+  for (int stage = 0; stage < stages; ++stage) {
+    l /= 2;
+    const std::int32_t q = l / 4;
+    const float* level = &twiddles.v[4 * log2Exact(l)];
+    const float c1 = level[0];
+    const float s1 = level[1];
+    const float c3 = level[2];
+    const float s3 = level[3];
+
+    float wr1 = 1.0f;
+    float wi1 = 0.0f;
+    float wr3 = 1.0f;
+    float wi3 = 0.0f;
+    for (std::int32_t j = 1; j <= q; ++j) {
+      std::int32_t is = j;
+      std::int32_t id = 2 * l;
+      while (is < n) {
+        for (std::int32_t i0 = is; i0 < n; i0 += id) {
+          float* v0 = row + 2 * (i0 - 1);
+          float* v1 = v0 + 2 * q;
+          float* v2 = v1 + 2 * q;
+          float* v3 = v2 + 2 * q;
+
+          float r1 = v0[0] - v2[0];
+          v0[0] = v0[0] + v2[0];
+          float r2 = v1[0] - v3[0];
+          v1[0] = v1[0] + v3[0];
+          const float t1 = v0[1] - v2[1];
+          v0[1] = v0[1] + v2[1];
+          float t2 = v1[1] - v3[1];
+          v1[1] = v1[1] + v3[1];
+
+          const float t3 = r1 - t2;
+          r1 = r1 + t2;
+          t2 = r2 - t1;
+          r2 = r2 + t1;
+
+          v2[0] = r1 * wr1 - t2 * wi1;
+          v2[1] = -(t2 * wr1) - r1 * wi1;
+          v3[0] = t3 * wr3 + r2 * wi3;
+          v3[1] = r2 * wr3 - t3 * wi3;
+        }
+        is = 2 * id - l + j;
+        id = 4 * id;
+      }
+
+      const float nextWr1 = c1 * wr1 - s1 * wi1;
+      const float nextWi1 = wr1 * s1 + c1 * wi1;
+      const float nextWr3 = c3 * wr3 - s3 * wi3;
+      const float nextWi3 = wr3 * s3 + c3 * wi3;
+      wr1 = nextWr1;
+      wi1 = nextWi1;
+      wr3 = nextWr3;
+      wi3 = nextWi3;
+    }
+  }
+}
+
+void lengthTwoButterflies(float* row, std::int32_t n) {
+  std::int32_t is = 1;
+  std::int32_t id = 4;
+  while (is < n) {
+    // is is odd and id a multiple of 4, so i0 stays odd and i0 + 1 <= n.
+    for (std::int32_t i0 = is; i0 <= n; i0 += id) {
+      float* a = row + 2 * (i0 - 1);
+      float* b = a + 2;
+      const float re = a[0];
+      const float im = a[1];
+      a[0] = re + b[0];
+      a[1] = im + b[1];
+      b[0] = re - b[0];
+      b[1] = im - b[1];
+    }
+    is = 2 * id - 1;
+    id = 4 * id;
+  }
+}
+
+void bitReverse(float* row, std::int32_t n, const std::int32_t* swapTable) {
+  for (std::int32_t i = n - 2; i >= 1; --i) {
+    const std::int32_t entry = swapTable[i];
+    if (entry < 0) continue;
+    float* a = row + 2 * (i - 1);
+    float* b = row + 2 * (entry / 2 - 1);
+    const float re = a[0];
+    const float im = a[1];
+    a[0] = b[0];
+    a[1] = b[1];
+    b[0] = re;
+    b[1] = im;
+  }
+}
+
+void transformRow(float* row, std::int32_t n, bool inverse, const TwiddleTable& twiddles,
+                  const std::int32_t* swapTable) {
+  if (n < 2) return;
+  if (inverse) negateImaginary(row, n);
+  splitRadixStages(row, n, twiddles);
+  lengthTwoButterflies(row, n);
+  bitReverse(row, n, swapTable);
+  if (inverse) negateImaginary(row, n);
+}
+
+RealUnpackFactors makeRealUnpackFactors(std::int32_t n) {
+  const double pi = 3.141592653589793;
+  const float theta = static_cast<float>(pi / static_cast<double>(n));
+  const float s = std::sin(theta * 0.5f);
+  RealUnpackFactors f{};
+  f.c1 = 0.5f;
+  f.c2 = -0.5f;
+  f.wpr = (s * -2.0f) * s;
+  f.wpi = -std::sin(theta);
+  return f;
+}
+
+void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors) {
+  const float c1 = factors.c1;
+  const float c2 = factors.c2;
+  const float wpr = factors.wpr;
+  const float wpi = factors.wpi;
+  // d(p) is the float at 1-based position p of the row.
+  auto d = [row](std::int32_t p) -> float& { return row[p - 1]; };
+
+  float wr = wpr + 1.0f;
+  float wi = wpi;
+  for (std::int32_t i = 2; i <= n / 2; ++i) {
+    // i1, i2: value i - 1; i3, i4: its mirror, value n - i + 1.
+    const std::int32_t i1 = 2 * i - 1;
+    const std::int32_t i2 = i1 + 1;
+    const std::int32_t i3 = 2 * n + 3 - i2;
+    const std::int32_t i4 = i3 + 1;
+
+    const float h1r = c1 * (d(i1) + d(i3));
+    const float h1i = c1 * (d(i2) - d(i4));
+    const float h2r = -c2 * (d(i2) + d(i4));
+    const float h2i = c2 * (d(i1) - d(i3));
+
+    d(i1) = h1r + wr * h2r - wi * h2i;
+    d(i2) = h1i + wr * h2i + wi * h2r;
+    d(i3) = h1r - wr * h2r + wi * h2i;
+    d(i4) = -h1i + wr * h2i + wi * h2r;
+
+    const float wrOld = wr;
+    wr = wr + (wr * wpr - wi * wpi);
+    wi = wi + (wi * wpr + wrOld * wpi);
+  }
+
+  // The imaginary part of value n/2. For n = 1 this touches the real part of
+  // value 1, which is written just below.
+  row[n + 1] = -row[n + 1];
+
+  const float d0 = row[0];
+  const float d1 = row[1];
+  row[0] = d0 + d1;
+  row[1] = 0.0f;
+  row[2 * n] = d0 - d1;
+  row[2 * n + 1] = 0.0f;
+}
+
+void completeConjugateHalf(float* data, std::int32_t width, std::int32_t height) {
+  const std::int32_t half = width / 2;
+  for (std::int32_t v = 0; v < height; ++v) {
+    const std::int32_t mirrorRow = (v == 0) ? 0 : height - v;
+    float* dst = data + std::int64_t{2} * width * v;
+    const float* src = data + std::int64_t{2} * width * mirrorRow;
+    for (std::int32_t u = 1; u < half; ++u) {
+      dst[2 * (width - u)] = src[2 * u];
+      dst[2 * (width - u) + 1] = -src[2 * u + 1];
+    }
+  }
+}
+
+}  // namespace vx_detail

@@ -1,0 +1,81 @@
+// Scalar building blocks of the transform engines (internal).
+//
+// These are the reference kernels: plain code whose float operations, and their
+// order, define the engines' output bit for bit. A faster variant may replace any
+// one of them, provided it produces the same bits.
+//
+// Positions inside a row follow the classic 1-based convention where the code
+// says so: value i is the complex value at 0-based position i - 1, its real part
+// at float 2(i - 1) and its imaginary part at float 2(i - 1) + 1.
+#ifndef VXFREQ_FILT_ENGINE_KERNELS_H
+#define VXFREQ_FILT_ENGINE_KERNELS_H
+
+#include <cstdint>
+
+namespace vx_detail {
+
+// log2 of a power of two n >= 1.
+int log2Exact(std::int32_t n);
+
+// Twiddle factors of the row transform. Level k = 0 .. 15 holds, at v[4k] ..
+// v[4k + 3], cos a, sin a, cos 3a and sin 3a of a = 2 pi / 2^k, each computed in
+// double and rounded to float (2 pi = 6.283185307179586, 3a = a * 3.0). A row of
+// length N uses the levels log2 N down to 2.
+struct TwiddleTable {
+  static constexpr int kLevels = 16;
+  float v[4 * kLevels];
+};
+TwiddleTable makeTwiddleTable();
+
+// Builds the bit-reversal swap table for rows of length n (a power of two) in
+// table[1 .. n - 1]: entry i is 2 * (the 1-based partner of value i) when value i
+// is exchanged with a later value, and -1 otherwise. `table` must hold at least n
+// entries; entry 0 and entries from n on are left as they are.
+void buildSwapTable(std::int32_t* table, std::int32_t n);
+
+// Negates the imaginary part of each of the n complex values at `row`.
+void negateImaginary(float* row, std::int32_t n);
+
+// The radix-2/4 split-radix decimation-in-frequency stages of the forward row
+// transform: log2(n) - 1 stages, the twiddle factors of each advanced by float
+// rotation from (1, 0).
+void splitRadixStages(float* row, std::int32_t n, const TwiddleTable& twiddles);
+
+// The final length-2 butterflies of the split-radix transform.
+void lengthTwoButterflies(float* row, std::int32_t n);
+
+// Bit-reversal permutation of the n values at `row`, driven by a swap table built
+// for n.
+void bitReverse(float* row, std::int32_t n, const std::int32_t* swapTable);
+
+// The complete 1-D transform of the n complex values at `row`, in place and
+// unscaled: forward (e^(-2 pi i nk/N)) or, with `inverse`, the inverse, done as the
+// forward transform between two negations of the imaginary parts. Rows of length
+// 1 are left as they are.
+void transformRow(float* row, std::int32_t n, bool inverse, const TwiddleTable& twiddles,
+                  const std::int32_t* swapTable);
+
+// Constants of the forward real-row unpacking for half-length n = W/2 >= 1.
+struct RealUnpackFactors {
+  float c1;   // 0.5
+  float c2;   // -0.5
+  float wpr;  // (s * -2) * s with s = sinf(theta * 0.5)
+  float wpi;  // -sinf(theta)
+};
+// theta is the float nearest to pi / n, computed in double with pi = 3.141592653589793.
+RealUnpackFactors makeRealUnpackFactors(std::int32_t n);
+
+// Turns the n-point complex transform of a row's 2n real samples (the row's first
+// 2n floats) into that row's spectrum X[u], u = 0 .. n, as n + 1 complex values:
+// the row must have room for 2n + 2 floats. Values 0 and n come out with zero
+// imaginary parts.
+void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors);
+
+// Fills columns W/2 + 1 .. W - 1 of a W x H spectrum from columns 1 .. W/2 - 1 by
+// the symmetry of the transform of real data: value (W - u, v) becomes the
+// conjugate of value (u, (H - v) mod H).
+void completeConjugateHalf(float* data, std::int32_t width, std::int32_t height);
+
+}  // namespace vx_detail
+
+#endif

@@ -1,0 +1,330 @@
+// vxfreq: two-dimensional Fourier transforms of images.
+//
+// This header holds the library's error classes, the frequency buffer and the
+// transforms between buffers. Sizes are powers of two from 1 to 2048 along each
+// axis; spectra are single-precision complex values, row by row, real part first,
+// the DC term at (0, 0).
+#ifndef VXFREQ_FILT_FFT_H
+#define VXFREQ_FILT_FFT_H
+
+#include "platform/archive.h"
+#include "platform/attention.h"
+#include "platform/exception.h"
+#include "platform/geometry.h"
+#include "platform/pelbuffer.h"
+#include "platform/persistent.h"
+#include "platform/vx_export.h"
+
+#include <cstdint>
+#include <vector>
+
+class vxFrequencyBuffer;
+class vxFrequencyFilter;
+class vxFrequencyFilterBandPass;
+class vxFrequencyFilterBandReject;
+class vxFrequencyFilterGabor;
+class vxFrequencyFilterGaborReject;
+class vxFrequencyFilterImage;
+
+namespace vx_detail {
+struct FrequencyBufferAccess;
+}
+
+// The scope of the library's error classes and of the display mapping rules.
+class VX_API vxFrequencyDefs {
+public:
+  vxFrequencyDefs& operator=(const vxFrequencyDefs&) { return *this; }
+
+  // How vfFrequencyMapImage turns values into grey levels.
+  enum FrequencyMapping {
+    Clamp = 0,        // value clamped to [0, 255]
+    Linear = 1,       // linear, range taken from the image
+    LinearRange = 2,  // linear, range given by the caller, saturated
+    Logarithmic = 3,  // natural logarithm, range taken from the image
+    Angle = 4         // value x 40.58451 (radians in [0, 2 pi) to 0 .. 254)
+  };
+
+  // Base of every error the library throws. Each concrete class has a fixed error
+  // number (0x10006300 + 0 .. 5) and a fixed wide message (none for UnboundWindow).
+  class VX_API Errors : public vxExceptionWithString {
+  public:
+    Errors(const Errors& other);
+    Errors& operator=(const Errors& other);
+    ~Errors() override;
+
+    virtual long errorNumber() const = 0;
+    // Deletes this heap object and throws a copy of it as its own class.
+    [[noreturn]] virtual void suicideAndRethrow() = 0;
+
+  protected:
+    explicit Errors(const wchar_t* message = nullptr);
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+  };
+
+#define VXFREQ_DECLARE_FREQUENCY_ERROR(Name)                  \
+  class VX_API Name : public Errors {                         \
+  public:                                                     \
+    explicit Name(const wchar_t* message = nullptr);          \
+    Name(const Name& other);                                  \
+    Name& operator=(const Name& other);                       \
+    ~Name() override;                                         \
+    long errorNumber() const override;                        \
+    [[noreturn]] void suicideAndRethrow() override;           \
+                                                              \
+  protected:                                                  \
+    void dispatchSerialize(vxArchive& ar) override;           \
+    void serialize_(vxArchive& ar, unsigned char version);    \
+                                                              \
+  private:                                                    \
+    static vxPersistent* make();                              \
+    static vx_Instantiator sExemplar;                         \
+  }
+
+  VXFREQ_DECLARE_FREQUENCY_ERROR(InvalidArgument);  // 0x10006300
+  VXFREQ_DECLARE_FREQUENCY_ERROR(Uninitialized);    // 0x10006301
+  VXFREQ_DECLARE_FREQUENCY_ERROR(InvalidSize);      // 0x10006302
+  VXFREQ_DECLARE_FREQUENCY_ERROR(UnboundWindow);    // 0x10006303
+  VXFREQ_DECLARE_FREQUENCY_ERROR(InvalidBuffer);    // 0x10006304
+  VXFREQ_DECLARE_FREQUENCY_ERROR(BadCoord);         // 0x10006305
+#undef VXFREQ_DECLARE_FREQUENCY_ERROR
+};
+
+// W x H single-precision complex values (W, H powers of two up to 2048) with what is
+// needed to turn them back into an image of the original size and placement: the
+// image's size, offset and client transform. A value class: copies are deep.
+//
+// A buffer is initialized exactly when it holds storage; every operation except
+// construction, assignment, comparison and destruction needs an initialized buffer.
+// After an in-place inverse transform the buffer holds spatial samples and refuses
+// element access (InvalidBuffer) until it is sized anew.
+class VX_API vxFrequencyBuffer {
+public:
+  // Uninitialized.
+  vxFrequencyBuffer();
+  // Sized for an image of width x height (transform size: the next powers of two);
+  // all values 0, identity client transform, offset (0, 0).
+  vxFrequencyBuffer(long width, long height);
+  vxFrequencyBuffer(const vxFrequencyBuffer& other);
+  // The lowest frequencies of `source`: a width x height buffer (powers of two, 2 to
+  // the source's size) holding frequencies -width/2 .. width/2 - 1 (likewise rows).
+  vxFrequencyBuffer(const vxFrequencyBuffer& source, long width, long height);
+  // Values real(x, y) + i imaginary(x, y), zero-padded; the images must be bound and
+  // of equal size and offset.
+  vxFrequencyBuffer(const vxPelBuffer_const<double>& real,
+                    const vxPelBuffer_const<double>& imaginary);
+  ~vxFrequencyBuffer();
+
+  vxFrequencyBuffer& operator=(const vxFrequencyBuffer& other);
+  // Same sizes, flags, mask band (when masked), offset and values (as floats, so
+  // +0 == -0); the client transform is not compared.
+  bool operator==(const vxFrequencyBuffer& other) const;
+  bool operator!=(const vxFrequencyBuffer& other) const { return !(*this == other); }
+
+  // Transform width W and height H.
+  long width() const;
+  long height() const;
+
+  // Element access. `centered` false: (x, y) are storage positions 0 <= x < W,
+  // 0 <= y < H. `centered` true: signed frequencies -W/2 <= x < W/2 (rounded as
+  // -(W >> 1) <= x < (W + 1) >> 1), negative ones wrapping to the upper half.
+  vxPair<double> get(long x, long y, bool centered) const;
+  double getReal(long x, long y, bool centered) const;
+  double getImaginary(long x, long y, bool centered) const;
+  void put(long x, long y, vxPair<double> value, bool centered);
+  void putReal(long x, long y, double value, bool centered);
+  void putImaginary(long x, long y, double value, bool centered);
+
+  // The whole content as a W x H double image (padding included): real parts,
+  // imaginary parts, magnitudes (sqrtf(re*re + im*im) in float) or phases (atan2 in
+  // double, reduced to [0, 2 pi)). `centered` puts the DC term at pixel (W/2, H/2).
+  vxPelBuffer<double> getRealImage(bool centered) const;
+  vxPelBuffer<double> getImaginaryImage(bool centered) const;
+  vxPelBuffer<double> getMagnitudeImage(bool centered) const;
+  vxPelBuffer<double> getPhaseImage(bool centered) const;
+
+  // Read-only state.
+  bool isInitialized() const { return data_ != nullptr; }
+  long imageWidth() const { return imageWidth_; }
+  long imageHeight() const { return imageHeight_; }
+  vxPair<long> imageOffset() const { return vxPair<long>(imageOffsetX_, imageOffsetY_); }
+  const vx2XformCache& clientXform() const { return clientXform_; }
+  bool inverseComputed() const { return inverseComputed_; }
+
+private:
+  friend struct vx_detail::FrequencyBufferAccess;
+  friend VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);
+  friend class vxFrequencyFilter;
+  friend class vxFrequencyFilterBandPass;
+  friend class vxFrequencyFilterBandReject;
+  friend class vxFrequencyFilterGabor;
+  friend class vxFrequencyFilterGaborReject;
+  friend class vxFrequencyFilterImage;
+
+  float* data() const { return data_; }
+  void masked(long m) { masked_ = static_cast<std::int32_t>(m); }
+  long masked() const { return masked_; }
+  void maskedMiny(long v) { maskedMiny_ = static_cast<std::int32_t>(v); }
+  long maskedMiny() const { return maskedMiny_; }
+  void maskedMaxy(long v) { maskedMaxy_ = static_cast<std::int32_t>(v); }
+  long maskedMaxy() const { return maskedMaxy_; }
+  // Sizes the buffer for an image of width x height (see the constructor); keeps the
+  // values when the transform size does not change.
+  void setAndAllocate(long width, long height);
+  // Gives the buffer a W x H transform size (powers of two), clearing the mask and
+  // inverse-computed flags; storage and values are kept when the size is unchanged.
+  void resizeTransform(long W, long H);
+
+  // Index of the real part of element (x, y) after the checks of element access.
+  std::size_t elementIndex(long x, long y, bool centered) const;
+
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  std::int32_t imageWidth_ = 0;
+  std::int32_t imageHeight_ = 0;
+  std::int32_t masked_ = 0;
+  std::int32_t maskedMiny_ = 0;
+  std::int32_t maskedMaxy_ = 0;
+  vx2XformCache clientXform_;
+  std::int32_t imageOffsetX_ = 0;
+  std::int32_t imageOffsetY_ = 0;
+  std::vector<float> storage_;
+  float* data_ = nullptr;
+  bool inverseComputed_ = false;
+};
+
+// Sets every value of the W x H array at `data` outside the top-left w x h
+// rectangle to 0. Checks attention first.
+VX_API void vf_ZeroPadding(long w, long h, long W, long H, float* data);
+
+// Transforms between buffers. The forward transform leaves `out` unmasked with its
+// inverse-computed flag cleared. The inverse is unscaled (forward then inverse gives
+// W*H times the input). With `inPlace` the work is done in `in`'s storage, which then
+// keeps the spatial result and is marked so that later inverses copy it instead of
+// transforming again; `out` receives a copy either way.
+VX_API void vfForwardFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out);
+VX_API void vfInverseFFT(vxFrequencyBuffer& in, vxFrequencyBuffer& out, bool inPlace);
+VX_API void vfInverseFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out);
+
+// ---------------------------------------------------------------------------
+// Forward transforms of images (T = unsigned char, unsigned short, double).
+//
+// The image is placed at the top-left of the next power-of-two size and padded with
+// zeros; its size, offset and client transform are recorded in `result` so that the
+// inverse transforms give back an image of the same size and placement. A single
+// image is a real signal; a pair is real + i imag. Unbound images throw
+// UnboundWindow; sizes above 2048 throw InvalidSize, both before `result` changes.
+template <class T>
+VX_API void vfForwardFFT(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& imag,
+                         vxFrequencyBuffer& result);
+template <class T>
+VX_API void vfForwardFFT(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result);
+
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& real,
+                          const vxPelBuffer_const<unsigned char>& imag, vxFrequencyBuffer& result);
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& real,
+                          const vxPelBuffer_const<unsigned short>& imag, vxFrequencyBuffer& result);
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<double>& real,
+                          const vxPelBuffer_const<double>& imag, vxFrequencyBuffer& result);
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& image, vxFrequencyBuffer& result);
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& image, vxFrequencyBuffer& result);
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<double>& image, vxFrequencyBuffer& result);
+
+// Copies `src` and its three copies shifted by one period (the larger of the two
+// sizes) left and up (`backwards` false) or right and down (true) into `dst`, where
+// they overlap it in the shared frame. Checks attention first.
+template <class T>
+VX_API void vf_WrapCopy(const vxPelBuffer_const<T>& src, vxPelBuffer<T>& dst, bool backwards);
+
+// ---------------------------------------------------------------------------
+// Inverse transforms to images.
+//
+// The buffer is inverse-transformed (in a private copy, or with `inPlace` in its own
+// storage, which then keeps the spatial result), scaled by the float nearest to
+// 1/(W*H), and the top-left imageWidth x imageHeight values become the output:
+// integer images receive the rounded magnitude (low 8/16 bits, no saturation), or
+// with `normalize` the magnitudes stretched to the full pixel range; double images
+// the magnitude unrounded. An unbound output becomes a new image placed at the
+// recorded offset; a bound output receives the values where it overlaps them.
+template <class T>
+VX_API void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool normalize,
+                         bool inPlace);
+template <class T>
+VX_API void vfInverseFFT(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool normalize);
+// With an angle image: atan2f(im, re) of each result value.
+template <class T>
+VX_API void vfInverseFFTAngle(vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
+                              vxPelBuffer<double>& angle, bool normalize, bool inPlace);
+template <class T>
+VX_API void vfInverseFFTAngle(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
+                              vxPelBuffer<double>& angle, bool normalize);
+// With a quadrant image: bit 0 set where the real part is below 0, bit 1 where the
+// imaginary part is.
+template <class T>
+VX_API void vfInverseFFTQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
+                                 vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+template <class T>
+VX_API void vfInverseFFTQuadrant(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
+                                 vxPelBuffer<unsigned char>& quadrant, bool normalize);
+// The real and imaginary parts of the scaled result.
+VX_API void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& real,
+                         vxPelBuffer<double>& imag, bool inPlace);
+VX_API void vfInverseFFT(const vxFrequencyBuffer& buf, vxPelBuffer<double>& real,
+                         vxPelBuffer<double>& imag);
+
+VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
+                          vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image,
+                          vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& image,
+                          vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
+                          vxPelBuffer<double>* angle, bool normalize, bool inPlace);
+VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image,
+                          vxPelBuffer<double>* angle, bool normalize, bool inPlace);
+VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& image,
+                          vxPelBuffer<double>* angle, bool normalize, bool inPlace);
+
+// The quadrant codes or angles of the buffer's current values (no transform).
+VX_API void vf_ComputeQuadrantImage(const vxFrequencyBuffer& buf,
+                                    vxPelBuffer<unsigned char>& quadrant);
+VX_API void vf_ComputeAngleImage(const vxFrequencyBuffer& buf, vxPelBuffer<double>& angle);
+
+// ---------------------------------------------------------------------------
+// Arithmetic on buffers of equal size, element by element in single precision. The
+// result may be either operand. The two-argument forms accumulate into their last
+// argument (subtraction: b = b - a).
+VX_API void vfFrequencyAdd(const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
+                           vxFrequencyBuffer& result);
+VX_API void vfFrequencyAdd(const vxFrequencyBuffer& a, vxFrequencyBuffer& b);
+VX_API void vfFrequencySubtract(const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
+                                vxFrequencyBuffer& result);
+VX_API void vfFrequencySubtract(const vxFrequencyBuffer& a, vxFrequencyBuffer& b);
+VX_API void vfFrequencyMultiply(const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
+                                vxFrequencyBuffer& result);
+VX_API void vfFrequencyMultiply(const vxFrequencyBuffer& a, vxFrequencyBuffer& b);
+VX_API void vfFrequencyConjugate(const vxFrequencyBuffer& a, vxFrequencyBuffer& result);
+VX_API void vfFrequencyConjugate(vxFrequencyBuffer& a);
+
+// ---------------------------------------------------------------------------
+// Display: a double image mapped to a new 8-bit image by one of the rules of
+// vxFrequencyDefs::FrequencyMapping (`low` and `high` are read by LinearRange only).
+VX_API vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
+                                                      vxFrequencyDefs::FrequencyMapping mapping,
+                                                      double low, double high);
+
+// ---------------------------------------------------------------------------
+// Archiving. A buffer is stored field by field (version 1; versions 0 and 1 are
+// read). Loading accepts only what a storing archive can have written: transform
+// sizes that are powers of two from 1 to 2048, an image size no larger than the
+// transform size and at most 2*W*H values (fewer load zero-filled); anything else
+// throws vxArchive::BadData. After a failed load the buffer is uninitialized, its
+// other fields as far as they were read (a refused version byte changes nothing).
+VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);
+// A version byte (0), then x and y as 32-bit integers.
+VX_API vxArchive& vf_ArchivePair(vxArchive& ar, vxPair<long>& pair);
+// A version byte (0), a 32-bit count, then the floats. Loading never allocates
+// much ahead of the data actually present in the archive.
+VX_API vxArchive& vf_ArchiveFloats(vxArchive& ar, std::vector<float>& values);
+
+#endif

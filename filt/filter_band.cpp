@@ -1,0 +1,326 @@
+// Band-pass and band-reject filters.
+//
+// The two classes share everything but the gain formula (e for the pass filter,
+// 1 - e for the reject filter), what happens to elements outside the ring (zeroed,
+// or left alone) and the DC square (cleared after filtering, or saved before and
+// written back after). The code below is written once for both.
+#include "filt/freqfilt.h"
+
+#include "filt/freqfilt_detail.h"
+#include "filt/messages.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+namespace msg = vx_detail::msg;
+using Defs = vxFrequencyDefs;
+
+namespace vx_detail {
+
+struct BandFilterCore {
+  using Pass = vxFrequencyFilterBandPass;
+  using Reject = vxFrequencyFilterBandReject;
+
+  // Table entries per frequency bin.
+  static constexpr std::int32_t kSamplesPerBin = 32;
+  // Largest support width whose table still has a 32-bit entry count.
+  static constexpr std::int32_t kMaxSupport =
+      static_cast<std::int32_t>(FilterCore::kMaxTableEntries / kSamplesPerBin);
+
+  struct Params {
+    double sigma;
+    double plateau;
+    double frequency;
+    vxPair<long> size;
+    long radius;
+  };
+
+  static constexpr bool rejects(const Pass&) { return false; }
+  static constexpr bool rejects(const Reject&) { return true; }
+  static std::int32_t& radius(Pass& f) { return f.dcRemovalRadius_; }
+  static std::int32_t radius(const Pass& f) { return f.dcRemovalRadius_; }
+  static std::int32_t& radius(Reject& f) { return f.dcProtectionRadius_; }
+  static std::int32_t radius(const Reject& f) { return f.dcProtectionRadius_; }
+  static const wchar_t* negativeRadiusMessage(const Pass&) { return msg::kDcRemovalNegative; }
+  static const wchar_t* negativeRadiusMessage(const Reject&) { return msg::kDcProtectionNegative; }
+
+  template <class F>
+  static std::size_t entries(const F& f) {
+    return static_cast<std::size_t>(f.supportWidth_) * static_cast<std::size_t>(f.samplesPerBin_);
+  }
+
+  template <class F>
+  static void requireTable(const F& f) {
+    if (f.table_ == nullptr) throw Defs::Uninitialized(msg::kFilterUninitialized);
+  }
+
+  template <class F>
+  static Params params(const F& f) {
+    return Params{f.sigma_, f.plateau_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_), radius(f)};
+  }
+
+  // The build. Every check comes before the first change.
+  template <class F>
+  static void create(F& f, const Params& p) {
+    FilterCore::checkFrequency(p.frequency);
+    if (!(p.sigma > 0.0)) throw Defs::InvalidArgument(msg::kSigmaPositive);
+    if (!(p.plateau >= 0.0)) throw Defs::InvalidArgument(msg::kPlateauNegative);
+    if (p.radius < 0) throw Defs::InvalidArgument(negativeRadiusMessage(f));
+    FilterCore::checkSize(p.size);
+    if (p.radius > std::numeric_limits<std::int32_t>::max())
+      throw std::out_of_range("DC radius does not fit 32 bits");
+
+    // Lengths in frequency bins of the filter's width.
+    const double W = static_cast<double>(p.size.x);
+    const double s = W * p.sigma;
+    const double plateau = W * p.plateau;
+    const double extent = 4.0 * s + plateau + 0.05 * W;
+    if (!(extent < kMaxSupport)) throw std::length_error("band filter table too large");
+    std::int32_t support = static_cast<std::int32_t>(extent);
+    if (support % 2 == 0) ++support;
+
+    FilterCore::noticeMutation(f);
+    const bool hadTable = f.table_ != nullptr;
+    const std::size_t oldEntries = hadTable ? entries(f) : 0;
+    f.supportWidth_ = support;
+    f.samplesPerBin_ = kSamplesPerBin;
+    f.frequency_ = p.frequency;
+    f.sigma_ = p.sigma;
+    f.plateau_ = p.plateau;
+    f.sizeX_ = static_cast<std::int32_t>(p.size.x);
+    f.sizeY_ = static_cast<std::int32_t>(p.size.y);
+    radius(f) = static_cast<std::int32_t>(p.radius);
+    const std::size_t count = entries(f);
+    if (hadTable && oldEntries != count) f.table_ = nullptr;
+    if (f.table_ == nullptr) f.table_ = FilterCore::allocateTable(f.tableStorage_, count);
+
+    double k = -2.0 * s * s;
+    if (k != 0.0) k = 1.0 / k;
+    for (std::size_t i = 0; i < count; ++i) {
+      double d = static_cast<double>(i) * 0.03125 - plateau;
+      if (d < 0.0) d = 0.0;
+      const double e = std::exp(d * d * k);
+      f.table_[i] = rejects(f) ? static_cast<float>(1.0 - e) : static_cast<float>(e);
+    }
+    FilterCore::setInitialized(f, true);
+  }
+
+  // A setter: nothing when the value is the stored one, else a rebuild with it.
+  template <class F, class T>
+  static void change(F& f, T Params::*member, const T& value) {
+    requireTable(f);
+    Params p = params(f);
+    if (p.*member == value) return;
+    p.*member = value;
+    create(f, p);
+  }
+
+  template <class F>
+  static void assign(F& to, const F& from) {
+    if (&to == &from) return;
+    if (from.table_ == nullptr) {
+      to.table_ = nullptr;
+      return;
+    }
+    to.vxFrequencyFilter::operator=(from);
+    to.supportWidth_ = from.supportWidth_;
+    to.samplesPerBin_ = from.samplesPerBin_;
+    to.frequency_ = from.frequency_;
+    to.sigma_ = from.sigma_;
+    to.plateau_ = from.plateau_;
+    to.sizeX_ = from.sizeX_;
+    to.sizeY_ = from.sizeY_;
+    radius(to) = radius(from);
+    FilterCore::copyTable(to.tableStorage_, to.table_, from.table_, entries(from));
+  }
+
+  template <class F>
+  static bool equal(const F& a, const F& b) {
+    if (FilterCore::initialized(a) != FilterCore::initialized(b)) return false;
+    if (a.table_ == nullptr) return b.table_ == nullptr;
+    if (b.table_ == nullptr) return false;
+    return a.supportWidth_ == b.supportWidth_ && a.samplesPerBin_ == b.samplesPerBin_ &&
+           a.frequency_ == b.frequency_ && a.sigma_ == b.sigma_ && a.plateau_ == b.plateau_ &&
+           a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ && radius(a) == radius(b) &&
+           FilterCore::sameEntries(a.table_, b.table_, entries(a));
+  }
+
+  // Multiplies the elements of the ring by their gains: row by row, distances in
+  // horizontal bins with the row frequency scaled by width/height and truncated
+  // before the square root. `source` and `target` may be the same values.
+  static void filterRing(const float* table, std::int32_t support, bool reject, bool outOfPlace,
+                         double frequency, const float* source, float* target, std::int32_t w,
+                         std::int32_t h) {
+    const std::int32_t hw = w / 2;
+    const std::int32_t hh = h / 2;
+    const float rc = static_cast<float>(static_cast<double>(w) * frequency);
+    const float samplesPerBin = 32.0f;
+    const double aspect = static_cast<double>(h) * (1.0 / static_cast<double>(w));
+    const double yscale = 1.0 / (aspect * aspect);
+    const std::int32_t reach = truncToInt32(static_cast<double>(rc) * aspect + support);
+    const float outerRadius = static_cast<float>(support) + rc;
+    const std::int32_t outer = truncToInt32(outerRadius * outerRadius);
+    const float innerRadius = rc - static_cast<float>(support);
+    const std::int32_t inner = innerRadius < 0.0f ? -1 : truncToInt32(innerRadius * innerRadius);
+    const std::int64_t tableEnd = static_cast<std::int64_t>(support) * 32;
+    // The out-of-place reject form tests the table index, the others the ring.
+    const bool byIndex = reject && outOfPlace;
+
+    const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
+    for (std::int32_t r = 0; r < h; ++r) {
+      const float* src = source + rowFloats * static_cast<std::size_t>(r);
+      float* dst = target + rowFloats * static_cast<std::size_t>(r);
+      const std::int32_t ky = r < hh ? r : r - h;
+      if ((ky < 0 ? -ky : ky) > reach) {
+        if (!reject) {
+          std::fill(dst, dst + rowFloats, 0.0f);
+        } else if (dst != src) {
+          std::copy(src, src + rowFloats, dst);
+        }
+        continue;
+      }
+      const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
+      for (std::int32_t c = 0; c < w; ++c) {
+        const std::int32_t kx = c < hw ? c : c - w;
+        const std::int32_t d2 = kx * kx + yy;
+        const std::int64_t t =
+            truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
+                         static_cast<double>(samplesPerBin));
+        const std::int64_t idx = t < 0 ? -t : t;
+        const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
+        const float re = src[2 * c];
+        const float im = src[2 * c + 1];
+        if (gained) {
+          const float gain = table[idx];
+          dst[2 * c] = re * gain;
+          dst[2 * c + 1] = im * gain;
+        } else if (!reject) {
+          dst[2 * c] = 0.0f;
+          dst[2 * c + 1] = 0.0f;
+        } else if (dst != src) {
+          dst[2 * c] = re;
+          dst[2 * c + 1] = im;
+        }
+      }
+    }
+  }
+
+  template <class F>
+  static void apply(const F& f, const vxFrequencyBuffer& source, vxFrequencyBuffer& target,
+                    bool outOfPlace) {
+    FilterCore::checkApply(source, f.table_ != nullptr, msg::kFilterUninitialized, f.sizeX_,
+                           f.sizeY_);
+    const long w = source.width();
+    const long h = source.height();
+    if (outOfPlace) FilterCore::setAndAllocate(target, w, h);
+    const long dcRadius = radius(f);
+    const bool reject = rejects(f);
+    DcValues saved;
+    if (reject && dcRadius > 0) saved = FilterCore::saveDcSquare(source, dcRadius);
+    FilterCore::setMask(target, 0, 0, 0);
+    filterRing(f.table_, f.supportWidth_, reject, outOfPlace, f.frequency_,
+               FrequencyBufferAccess::data(source), FrequencyBufferAccess::data(target),
+               static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
+    if (!reject) {
+      FilterCore::clearDcSquare(target, dcRadius);
+    } else if (dcRadius > 0) {
+      FilterCore::restoreDcSquare(target, dcRadius, saved);
+    }
+  }
+
+  // Archive form of one class level (after its version byte).
+  template <class F>
+  static void serialize(F& f, vxArchive& ar, unsigned char version) {
+    FilterCore::checkVersion(version);
+    FilterCore::loadGuarded(ar, f, f.tableStorage_, f.table_, [&] {
+      FilterCore::serializeBaseLevel(f, ar);
+      FilterCore::archiveLong(ar, f.supportWidth_);
+      FilterCore::archiveLong(ar, f.samplesPerBin_);
+      ar || f.frequency_;
+      ar || f.sigma_;
+      ar || f.plateau_;
+      FilterCore::archiveSize(ar, f.sizeX_, f.sizeY_);
+      FilterCore::archiveLong(ar, radius(f));
+      const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
+                         f.supportWidth_ <= kMaxSupport && f.samplesPerBin_ == kSamplesPerBin &&
+                         FilterCore::isFilterSize(f.sizeX_) && FilterCore::isFilterSize(f.sizeY_);
+      FilterCore::archiveTable(ar, f.tableStorage_, f.table_, valid ? entries(f) : 0, valid);
+    });
+  }
+};
+
+}  // namespace vx_detail
+
+// The members of both classes; they differ only in the name of the DC radius.
+#define VXFREQ_DEFINE_BAND_FILTER(Class, Radius)                                                  \
+  Class::Class() = default;                                                                       \
+  Class::Class(double sigma, double plateau, double frequency, const vxPair<long>& size,          \
+               long radius) {                                                                     \
+    create(sigma, plateau, frequency, size, radius);                                              \
+  }                                                                                               \
+  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {           \
+    *this = other;                                                                                \
+  }                                                                                               \
+  Class::~Class() = default;                                                                      \
+  Class& Class::operator=(const Class& other) {                                                   \
+    Core::assign(*this, other);                                                                   \
+    return *this;                                                                                 \
+  }                                                                                               \
+  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }         \
+  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                            \
+  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                  \
+    Core::apply(*this, in, out, true);                                                            \
+  }                                                                                               \
+  void Class::apply(vxFrequencyBuffer& buffer) const { Core::apply(*this, buffer, buffer, false); } \
+  void Class::set(double sigma, double plateau, double frequency, const vxPair<long>& size,       \
+                  long radius) {                                                                  \
+    create(sigma, plateau, frequency, size, radius);                                              \
+  }                                                                                               \
+  void Class::create(double sigma, double plateau, double frequency, const vxPair<long>& size,    \
+                     long radius) {                                                               \
+    Core::create(*this, Core::Params{sigma, plateau, frequency, size, radius});                   \
+  }                                                                                               \
+  double Class::frequency() const {                                                               \
+    Core::requireTable(*this);                                                                    \
+    return frequency_;                                                                            \
+  }                                                                                               \
+  void Class::frequency(double value) { Core::change(*this, &Core::Params::frequency, value); }   \
+  double Class::sigma() const {                                                                   \
+    Core::requireTable(*this);                                                                    \
+    return sigma_;                                                                                \
+  }                                                                                               \
+  void Class::sigma(double value) { Core::change(*this, &Core::Params::sigma, value); }           \
+  double Class::plateau() const {                                                                 \
+    Core::requireTable(*this);                                                                    \
+    return plateau_;                                                                              \
+  }                                                                                               \
+  void Class::plateau(double value) { Core::change(*this, &Core::Params::plateau, value); }       \
+  vxPair<long> Class::size() const {                                                              \
+    Core::requireTable(*this);                                                                    \
+    return vxPair<long>(sizeX_, sizeY_);                                                          \
+  }                                                                                               \
+  void Class::size(const vxPair<long>& value) { Core::change(*this, &Core::Params::size, value); } \
+  long Class::Radius() const {                                                                    \
+    Core::requireTable(*this);                                                                    \
+    return Core::radius(*this);                                                                   \
+  }                                                                                               \
+  void Class::Radius(long value) { Core::change(*this, &Core::Params::radius, value); }           \
+  long Class::supportWidth() const {                                                              \
+    Core::requireTable(*this);                                                                    \
+    return supportWidth_;                                                                         \
+  }                                                                                               \
+  void Class::serialize_(vxArchive& ar, unsigned char version) {                                  \
+    Core::serialize(*this, ar, version);                                                          \
+  }                                                                                               \
+  void Class::dispatchSerialize(vxArchive& ar) { vx_detail::FilterCore::dispatch(*this, ar); }    \
+  vxPersistent* Class::make() { return new Class(); }                                             \
+  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
+
+using Core = vx_detail::BandFilterCore;
+
+VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandPass, dcRemovalRadius);
+VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandReject, dcProtectionRadius);
+
+#undef VXFREQ_DEFINE_BAND_FILTER

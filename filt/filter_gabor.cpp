@@ -1,0 +1,394 @@
+// Gabor and Gabor-reject filters.
+//
+// Both tabulate the same profile over a window of elements around the centre point;
+// they differ in the gain formula (e or 1 - e), in what happens outside the window
+// (zeroed, or left alone), in the mask band (the window's rows, or none) and in the
+// DC square (cleared after filtering, or saved before and written back after). The
+// code below is written once for both.
+#include "filt/freqfilt.h"
+
+#include "filt/freqfilt_detail.h"
+#include "filt/messages.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+namespace msg = vx_detail::msg;
+using Defs = vxFrequencyDefs;
+
+namespace vx_detail {
+
+struct GaborFilterCore {
+  using Pass = vxFrequencyFilterGabor;
+  using Reject = vxFrequencyFilterGaborReject;
+
+  struct Params {
+    vxPair<double> sigma;
+    vxPair<double> plateau;
+    vxRadian angle;
+    double frequency;
+    vxPair<long> size;
+    long radius;
+  };
+
+  // Where the table's middle entry lies: element (bx, by) in centred indices, and the
+  // centre point's offset (fx, fy) from it.
+  struct Anchor {
+    std::int32_t bx;
+    std::int32_t by;
+    double fx;
+    double fy;
+  };
+
+  static constexpr bool rejects(const Pass&) { return false; }
+  static constexpr bool rejects(const Reject&) { return true; }
+  static std::int32_t& radius(Pass& f) { return f.dcRemovalRadius_; }
+  static std::int32_t radius(const Pass& f) { return f.dcRemovalRadius_; }
+  static std::int32_t& radius(Reject& f) { return f.dcProtectionRadius_; }
+  static std::int32_t radius(const Reject& f) { return f.dcProtectionRadius_; }
+  static const wchar_t* negativeRadiusMessage(const Pass&) { return msg::kDcRemovalNegative; }
+  static const wchar_t* negativeRadiusMessage(const Reject&) { return msg::kDcProtectionNegative; }
+
+  template <class F>
+  static std::size_t entries(const F& f) {
+    return static_cast<std::size_t>(f.supportWidth_) * static_cast<std::size_t>(f.supportHeight_);
+  }
+
+  template <class F>
+  static void requireTable(const F& f) {
+    if (f.table_ == nullptr) throw Defs::Uninitialized(msg::kFilterUninitialized);
+  }
+
+  template <class F>
+  static Params params(const F& f) {
+    return Params{f.sigma_,     f.plateau_, f.angle_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_),
+                  radius(f)};
+  }
+
+  // Computed alike by the build and by apply.
+  template <class F>
+  static Anchor anchor(const F& f) {
+    const double W = static_cast<double>(f.sizeX_);
+    const double r = static_cast<double>(f.sizeY_) / W;
+    const double a = f.angle_.value();
+    const double cx = std::cos(a) * (W * f.frequency_) + static_cast<double>(f.sizeX_ >> 1);
+    const double cy = std::sin(a) * (W * f.frequency_) * r + static_cast<double>(f.sizeY_ >> 1);
+    Anchor result;
+    result.bx = truncToInt32(cx);
+    result.by = truncToInt32(cy);
+    result.fx = cx - result.bx;
+    result.fy = cy - result.by;
+    return result;
+  }
+
+  // A support extent truncated to 32 bits and made odd; too large for a table with a
+  // 32-bit entry count (or not a number) throws.
+  static std::int32_t oddExtent(double extent) {
+    if (!(extent >= 0.0 && extent < 2147483647.0))
+      throw std::length_error("Gabor filter table too large");
+    std::int32_t n = static_cast<std::int32_t>(extent);
+    if (n % 2 == 0) ++n;
+    return n;
+  }
+
+  // The build. Every check comes before the first change.
+  template <class F>
+  static void create(F& f, const Params& p) {
+    FilterCore::checkFrequency(p.frequency);
+    if (p.sigma.x <= 0.0 || p.sigma.y <= 0.0) throw Defs::InvalidArgument(msg::kSigmasPositive);
+    if (p.plateau.x < 0.0 || p.plateau.y < 0.0)
+      throw Defs::InvalidArgument(msg::kPlateausNegative);
+    if (p.radius < 0) throw Defs::InvalidArgument(negativeRadiusMessage(f));
+    FilterCore::checkSize(p.size);
+    if (p.radius > std::numeric_limits<std::int32_t>::max())
+      throw std::out_of_range("DC radius does not fit 32 bits");
+
+    // Lengths in horizontal bins.
+    const double W = static_cast<double>(p.size.x);
+    const double H = static_cast<double>(p.size.y);
+    const double r = H / W;
+    const double Sx = W * p.sigma.x;
+    const double Sy = W * p.sigma.y;
+    const double Px = W * p.plateau.x;
+    const double Py = W * p.plateau.y;
+    const double c = std::fabs(std::cos(p.angle.value()));
+    const double s = std::fabs(std::sin(p.angle.value()));
+    const std::int32_t width =
+        oddExtent(maxOf(c * Sx, s * Sy) * 8.0 + maxOf(c * Px, s * Py) * 2.0 + W * 0.05);
+    const std::int32_t height = oddExtent((maxOf(c * Sy, s * Sx) * r) * 8.0 +
+                                          (maxOf(c * Py, s * Px) * r) * 2.0 + H * 0.05);
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (count > FilterCore::kMaxTableEntries) throw std::length_error("Gabor filter table too large");
+
+    FilterCore::noticeMutation(f);
+    const bool hadTable = f.table_ != nullptr;
+    const std::size_t oldEntries = hadTable ? entries(f) : 0;
+    f.supportWidth_ = width;
+    f.supportHeight_ = height;
+    if (hadTable && oldEntries != count) f.table_ = nullptr;
+    f.sigma_ = p.sigma;
+    f.plateau_ = p.plateau;
+    f.angle_ = p.angle;
+    f.frequency_ = p.frequency;
+    f.sizeX_ = static_cast<std::int32_t>(p.size.x);
+    f.sizeY_ = static_cast<std::int32_t>(p.size.y);
+    radius(f) = static_cast<std::int32_t>(p.radius);
+    if (f.table_ == nullptr) f.table_ = FilterCore::allocateTable(f.tableStorage_, count);
+
+    const Anchor at = anchor(f);
+    const std::int32_t hw = width >> 1;
+    const std::int32_t hh = height >> 1;
+    const double gx = 1.0 / (Sx * -2.0 * Sx);
+    const double gy = 1.0 / (Sy * -2.0 * Sy);
+    // Offsets from the centre point turned into the filter's axes: along the
+    // direction (u) and across it (v).
+    const vxXform<2> toFilterAxes(vxMatrix<2>(1.0, 1.0, vxRadian(0.0), vxRadian(-p.angle.value())),
+                                  vxVector<2>(0.0, 0.0));
+    float* entry = f.table_;
+    for (std::int32_t j = -hh; j <= hh; ++j) {
+      for (std::int32_t i = -hw; i <= hw; ++i) {
+        const double dx = i - at.fx;
+        const double dy = (j - at.fy) * (1.0 / r);
+        const vxVector<2> uv = toFilterAxes * vxVector<2>(dx, dy);
+        double du = std::fabs(uv.x()) - Px;
+        if (du < 0.0) du = 0.0;
+        double dv = std::fabs(uv.y()) - Py;
+        if (dv < 0.0) dv = 0.0;
+        const double e = std::exp(dv * dv * gy + du * du * gx);
+        *entry++ = rejects(f) ? static_cast<float>(1.0 - e) : static_cast<float>(e);
+      }
+    }
+    FilterCore::setInitialized(f, true);
+  }
+
+  // A setter: nothing when the value is the stored one, else a rebuild with it.
+  template <class F, class T>
+  static void change(F& f, T Params::*member, const T& value) {
+    requireTable(f);
+    Params p = params(f);
+    if (p.*member == value) return;
+    p.*member = value;
+    create(f, p);
+  }
+
+  template <class F>
+  static void assign(F& to, const F& from) {
+    if (&to == &from) return;
+    if (from.table_ == nullptr) {
+      to.table_ = nullptr;
+      return;
+    }
+    to.vxFrequencyFilter::operator=(from);
+    to.supportWidth_ = from.supportWidth_;
+    to.supportHeight_ = from.supportHeight_;
+    to.angle_ = from.angle_;
+    to.frequency_ = from.frequency_;
+    to.sigma_ = from.sigma_;
+    to.plateau_ = from.plateau_;
+    to.sizeX_ = from.sizeX_;
+    to.sizeY_ = from.sizeY_;
+    radius(to) = radius(from);
+    FilterCore::copyTable(to.tableStorage_, to.table_, from.table_, entries(from));
+  }
+
+  template <class F>
+  static bool equal(const F& a, const F& b) {
+    if (FilterCore::initialized(a) != FilterCore::initialized(b)) return false;
+    if (a.table_ == nullptr) return b.table_ == nullptr;
+    if (b.table_ == nullptr) return false;
+    return a.supportWidth_ == b.supportWidth_ && a.supportHeight_ == b.supportHeight_ &&
+           a.angle_ == b.angle_ && a.frequency_ == b.frequency_ && a.sigma_.x == b.sigma_.x &&
+           a.sigma_.y == b.sigma_.y && a.plateau_.x == b.plateau_.x &&
+           a.plateau_.y == b.plateau_.y && a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ &&
+           radius(a) == radius(b) && FilterCore::sameEntries(a.table_, b.table_, entries(a));
+  }
+
+  // Multiplies the window's elements by the table; elements outside it are zeroed
+  // (`reject` false) or kept. `source` and `target` may be the same values.
+  static void filterWindow(const float* table, std::int32_t tableWidth, std::int32_t tableHeight,
+                           const Anchor& at, bool reject, const float* source, float* target,
+                           std::int32_t w, std::int32_t h) {
+    const std::int64_t hw = tableWidth >> 1;
+    const std::int64_t hh = tableHeight >> 1;
+    const std::int64_t x0 = at.bx - hw;
+    const std::int64_t x1 = at.bx + hw;
+    const std::int64_t y0 = at.by - hh;
+    const std::int64_t y1 = at.by + hh;
+    const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
+    for (std::int32_t v = 0; v < h; ++v) {
+      const float* src = source + rowFloats * static_cast<std::size_t>(v);
+      float* dst = target + rowFloats * static_cast<std::size_t>(v);
+      const std::int64_t Y = (v + (h >> 1)) % h;
+      if (Y < y0 || Y > y1) {
+        if (!reject) {
+          std::fill(dst, dst + rowFloats, 0.0f);
+        } else if (dst != src) {
+          std::copy(src, src + rowFloats, dst);
+        }
+        continue;
+      }
+      const float* gains = table + (Y - y0) * tableWidth;
+      for (std::int32_t u = 0; u < w; ++u) {
+        const std::int64_t X = (u + (w >> 1)) % w;
+        const float re = src[2 * u];
+        const float im = src[2 * u + 1];
+        if (X >= x0 && X <= x1) {
+          const float gain = gains[X - x0];
+          dst[2 * u] = re * gain;
+          dst[2 * u + 1] = im * gain;
+        } else if (!reject) {
+          dst[2 * u] = 0.0f;
+          dst[2 * u + 1] = 0.0f;
+        } else if (dst != src) {
+          dst[2 * u] = re;
+          dst[2 * u + 1] = im;
+        }
+      }
+    }
+  }
+
+  template <class F>
+  static void apply(const F& f, const vxFrequencyBuffer& source, vxFrequencyBuffer& target,
+                    bool outOfPlace) {
+    FilterCore::checkApply(source, f.table_ != nullptr, msg::kFilterUninitialized, f.sizeX_,
+                           f.sizeY_);
+    const long dcRadius = radius(f);
+    const bool reject = rejects(f);
+    DcValues saved;
+    if (reject && dcRadius > 0) saved = FilterCore::saveDcSquare(source, dcRadius);
+    const long w = source.width();
+    const long h = source.height();
+    if (outOfPlace) FilterCore::setAndAllocate(target, w, h);
+
+    const Anchor at = anchor(f);
+    if (reject) {
+      FilterCore::setMask(target, 0, 0, 0);
+    } else {
+      // Centred row indices, not clipped to the buffer.
+      const std::int64_t hh = f.supportHeight_ >> 1;
+      FilterCore::setMask(target, 1, static_cast<long>(at.by - hh), static_cast<long>(at.by + hh));
+    }
+    filterWindow(f.table_, f.supportWidth_, f.supportHeight_, at, reject,
+                 FrequencyBufferAccess::data(source), FrequencyBufferAccess::data(target),
+                 static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
+    if (!reject) {
+      FilterCore::clearDcSquare(target, dcRadius);
+    } else if (dcRadius > 0) {
+      FilterCore::restoreDcSquare(target, dcRadius, saved);
+    }
+  }
+
+  // Archive form of one class level (after its version byte).
+  template <class F>
+  static void serialize(F& f, vxArchive& ar, unsigned char version) {
+    FilterCore::checkVersion(version);
+    FilterCore::loadGuarded(ar, f, f.tableStorage_, f.table_, [&] {
+      FilterCore::serializeBaseLevel(f, ar);
+      FilterCore::archiveLong(ar, f.supportWidth_);
+      FilterCore::archiveLong(ar, f.supportHeight_);
+      double angle = f.angle_.value();
+      ar || angle;
+      if (!ar.storing) f.angle_ = vxRadian(angle);
+      ar || f.frequency_;
+      FilterCore::archiveDoublePair(ar, f.sigma_);
+      FilterCore::archiveDoublePair(ar, f.plateau_);
+      FilterCore::archiveSize(ar, f.sizeX_, f.sizeY_);
+      FilterCore::archiveLong(ar, radius(f));
+      const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
+                         f.supportHeight_ >= 1 && f.supportHeight_ % 2 == 1 &&
+                         entries(f) <= FilterCore::kMaxTableEntries &&
+                         FilterCore::isFilterSize(f.sizeX_) && FilterCore::isFilterSize(f.sizeY_);
+      FilterCore::archiveTable(ar, f.tableStorage_, f.table_, valid ? entries(f) : 0, valid);
+    });
+  }
+};
+
+}  // namespace vx_detail
+
+// The members of both classes; they differ only in the name of the DC radius.
+#define VXFREQ_DEFINE_GABOR_FILTER(Class, Radius)                                                 \
+  Class::Class() = default;                                                                       \
+  Class::Class(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,        \
+               double frequency, const vxPair<long>& size, long radius) {                         \
+    create(sigma, plateau, angle, frequency, size, radius);                                       \
+  }                                                                                               \
+  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {           \
+    *this = other;                                                                                \
+  }                                                                                               \
+  Class::~Class() { table_ = nullptr; }                                                           \
+  Class& Class::operator=(const Class& other) {                                                   \
+    Core::assign(*this, other);                                                                   \
+    return *this;                                                                                 \
+  }                                                                                               \
+  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }         \
+  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                            \
+  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                  \
+    Core::apply(*this, in, out, true);                                                            \
+  }                                                                                               \
+  void Class::apply(vxFrequencyBuffer& buffer) const { Core::apply(*this, buffer, buffer, false); } \
+  void Class::set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,     \
+                  double frequency, const vxPair<long>& size, long radius) {                      \
+    create(sigma, plateau, angle, frequency, size, radius);                                       \
+  }                                                                                               \
+  void Class::create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,  \
+                     double frequency, const vxPair<long>& size, long radius) {                   \
+    Core::create(*this, Core::Params{sigma, plateau, angle, frequency, size, radius});            \
+  }                                                                                               \
+  vxRadian Class::angle() const {                                                                 \
+    Core::requireTable(*this);                                                                    \
+    return angle_;                                                                                \
+  }                                                                                               \
+  void Class::angle(vxRadian value) { Core::change(*this, &Core::Params::angle, value); }         \
+  double Class::frequency() const {                                                               \
+    Core::requireTable(*this);                                                                    \
+    return frequency_;                                                                            \
+  }                                                                                               \
+  void Class::frequency(double value) { Core::change(*this, &Core::Params::frequency, value); }   \
+  vxPair<double> Class::sigma() const {                                                           \
+    Core::requireTable(*this);                                                                    \
+    return sigma_;                                                                                \
+  }                                                                                               \
+  void Class::sigma(const vxPair<double>& value) {                                                \
+    Core::change(*this, &Core::Params::sigma, value);                                             \
+  }                                                                                               \
+  vxPair<double> Class::plateau() const {                                                         \
+    Core::requireTable(*this);                                                                    \
+    return plateau_;                                                                              \
+  }                                                                                               \
+  void Class::plateau(const vxPair<double>& value) {                                              \
+    Core::change(*this, &Core::Params::plateau, value);                                           \
+  }                                                                                               \
+  vxPair<long> Class::size() const {                                                              \
+    Core::requireTable(*this);                                                                    \
+    return vxPair<long>(sizeX_, sizeY_);                                                          \
+  }                                                                                               \
+  void Class::size(const vxPair<long>& value) { Core::change(*this, &Core::Params::size, value); } \
+  long Class::Radius() const {                                                                    \
+    Core::requireTable(*this);                                                                    \
+    return Core::radius(*this);                                                                   \
+  }                                                                                               \
+  void Class::Radius(long value) { Core::change(*this, &Core::Params::radius, value); }           \
+  long Class::supportWidth() const {                                                              \
+    Core::requireTable(*this);                                                                    \
+    return supportWidth_;                                                                         \
+  }                                                                                               \
+  long Class::supportHeight() const {                                                             \
+    Core::requireTable(*this);                                                                    \
+    return supportHeight_;                                                                        \
+  }                                                                                               \
+  void Class::serialize_(vxArchive& ar, unsigned char version) {                                  \
+    Core::serialize(*this, ar, version);                                                          \
+  }                                                                                               \
+  void Class::dispatchSerialize(vxArchive& ar) { vx_detail::FilterCore::dispatch(*this, ar); }    \
+  vxPersistent* Class::make() { return new Class(); }                                             \
+  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
+
+using Core = vx_detail::GaborFilterCore;
+
+VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGabor, dcRemovalRadius);
+VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGaborReject, dcProtectionRadius);
+
+#undef VXFREQ_DEFINE_GABOR_FILTER

@@ -1,0 +1,391 @@
+// vxfreq: frequency-domain filters.
+//
+// A filter is built once for one buffer size (a power of two along each axis) and
+// one set of parameters, and is then applied any number of times to frequency
+// buffers of exactly that size, in place or from an input buffer into an output
+// buffer. Applying never changes the filter and is never interrupted by an
+// attention check. Frequencies are in cycles per pixel (0.0 to 0.5).
+//
+// Filters are persistent objects: they can be saved to and loaded from a vxArchive,
+// alone or through a vxFrequencyFilter pointer (the archive re-creates the concrete
+// class). Loading restores what was saved and recomputes nothing. Archives are
+// treated as untrusted: when a loaded band or Gabor filter carries a table whose
+// size fields cannot belong to a built filter (support sizes that are not odd and
+// positive, sizes that are not powers of two up to 2^30, a table larger than a
+// build can make, or one that leaves more than 2^22 entries to fill with zeros),
+// loading throws vxArchive::BadData and leaves the filter unbuilt; a filter whose
+// loading throws after its class-level version byte has been accepted is likewise
+// left unbuilt, so that apply never reads outside its table.
+#ifndef VXFREQ_FILT_FREQFILT_H
+#define VXFREQ_FILT_FREQFILT_H
+
+#include "filt/fft.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vx_detail {
+struct FilterCore;
+struct BandFilterCore;
+struct GaborFilterCore;
+}  // namespace vx_detail
+
+// The abstract base of every frequency-domain filter.
+//
+// `isInitialized()` reports the flag set by a successful build (or a load of a
+// built filter); every accessor of a concrete filter and `apply` test the filter's
+// own data instead (its gain table or filter image), and throw Uninitialized when
+// it is absent. The two differ after an unbuilt band or Gabor filter has been
+// assigned to a built one, or after a rebuild whose table allocation failed.
+//
+// Both `apply` forms check, in this order: the buffer read holds data; the filter is
+// built; the buffer's size is the filter's size. Nothing changes before all three
+// checks have passed.
+class VX_API vxFrequencyFilter : public virtual vxPersistent, public virtual vxRepBase {
+public:
+  vxFrequencyFilter();
+
+  // A new heap copy of this filter; the caller owns it.
+  virtual vxFrequencyFilter* clone() const = 0;
+  virtual bool isInitialized();
+  // Out-of-place filtering: `out` receives the filtered `in` (they may be the same
+  // buffer).
+  virtual void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const = 0;
+  // In-place filtering.
+  virtual void apply(vxFrequencyBuffer& buffer) const = 0;
+
+protected:
+  // The versioned body of this class level's archive form.
+  virtual void serialize_(vxArchive& ar, unsigned char version);
+
+public:
+  ~vxFrequencyFilter() override;
+
+protected:
+  // Both copy the initialized flag and nothing else.
+  vxFrequencyFilter(const vxFrequencyFilter& other);
+  vxFrequencyFilter& operator=(const vxFrequencyFilter& other);
+
+  void dispatchSerialize(vxArchive& ar) override;
+
+  // For filters written elsewhere: the buffer's element storage (interleaved real
+  // and imaginary floats, row after row; null when the buffer holds no data), its
+  // mask band (a caller that sets `masked` must already have zeroed every row whose
+  // centred index lies outside [miny, maxy]) and its sizing.
+  static float* getFrequencyBufferData(vxFrequencyBuffer& buffer);
+  static const float* getFrequencyBufferData(const vxFrequencyBuffer& buffer);
+  static void maskFrequencyBuffer(vxFrequencyBuffer& buffer, bool masked, long miny, long maxy);
+  static void setAndAllocateFrequencyBuffer(vxFrequencyBuffer& buffer, long width, long height);
+
+  bool initialized_ = false;
+
+private:
+  friend struct vx_detail::FilterCore;
+};
+
+// Rotationally symmetric band filters. The gain profile, as a function of the
+// distance x (in horizontal frequency bins) of a frequency from the ring of radius
+// `frequency`, is 1 up to the plateau and exp(-(x - plateau)^2 / (2 sigma^2))
+// beyond it (all three scaled by the buffer width); it is tabulated 32 times per
+// bin. Row frequencies are converted to horizontal bins by the factor width/height.
+//
+// The band-pass filter multiplies the ring by the profile and zeroes everything
+// else; with a DC removal radius R > 0 it also zeroes the (2R - 1) x (2R - 1) square
+// of frequencies around zero. The band-reject filter multiplies by one minus the
+// profile and leaves everything else alone; with a DC protection radius R > 0 the
+// same square keeps its input values. `apply` clears the mask band of the buffer it
+// writes; the out-of-place form sizes `out` to the input's transform size (its image
+// size becomes that size too) without taking the input's offset or client transform.
+//
+// Setters and getters of an unbuilt filter throw Uninitialized; a setter given the
+// stored value does nothing, any other value rebuilds the table. Builds validate
+// every argument before changing anything; beyond the documented errors, a DC radius
+// above 2^31 - 1 throws std::out_of_range and parameters whose table would need more
+// than 2^31 - 4 entries throw std::length_error, also before anything changes. When
+// the table cannot be allocated, std::bad_alloc leaves the new parameters stored
+// and the filter without a table.
+class VX_API vxFrequencyFilterBandPass : public vxFrequencyFilter {
+public:
+  vxFrequencyFilterBandPass();
+  vxFrequencyFilterBandPass(double sigma, double plateau, double frequency,
+                            const vxPair<long>& size, long dcRemovalRadius);
+  vxFrequencyFilterBandPass(const vxFrequencyFilterBandPass& other);
+  ~vxFrequencyFilterBandPass() override;
+  // Assigning an unbuilt filter only drops this filter's table.
+  vxFrequencyFilterBandPass& operator=(const vxFrequencyFilterBandPass& other);
+  bool operator==(const vxFrequencyFilterBandPass& other) const;
+
+  vxFrequencyFilter* clone() const override;
+  void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
+  void apply(vxFrequencyBuffer& buffer) const override;
+
+  void set(double sigma, double plateau, double frequency, const vxPair<long>& size,
+           long dcRemovalRadius);
+  double frequency() const;
+  void frequency(double frequency);
+  double sigma() const;
+  void sigma(double sigma);
+  double plateau() const;
+  void plateau(double plateau);
+  vxPair<long> size() const;
+  void size(const vxPair<long>& size);
+  long dcRemovalRadius() const;
+  void dcRemovalRadius(long radius);
+  long supportWidth() const;
+
+protected:
+  const float* data() const { return table_; }
+  void serialize_(vxArchive& ar, unsigned char version) override;
+  void dispatchSerialize(vxArchive& ar) override;
+
+private:
+  friend struct vx_detail::FilterCore;
+  friend struct vx_detail::BandFilterCore;
+  void create(double sigma, double plateau, double frequency, const vxPair<long>& size,
+              long dcRemovalRadius);
+  static vxPersistent* make();
+  static vx_Instantiator sExemplar;
+
+  std::int32_t supportWidth_ = 0;
+  std::int32_t samplesPerBin_ = 0;
+  std::int32_t dcRemovalRadius_ = 0;
+  double frequency_ = 0.0;
+  double sigma_ = 0.0;
+  double plateau_ = 0.0;
+  std::int32_t sizeX_ = 0;
+  std::int32_t sizeY_ = 0;
+  std::vector<float> tableStorage_;
+  float* table_ = nullptr;
+};
+
+class VX_API vxFrequencyFilterBandReject : public vxFrequencyFilter {
+public:
+  vxFrequencyFilterBandReject();
+  vxFrequencyFilterBandReject(double sigma, double plateau, double frequency,
+                              const vxPair<long>& size, long dcProtectionRadius);
+  vxFrequencyFilterBandReject(const vxFrequencyFilterBandReject& other);
+  ~vxFrequencyFilterBandReject() override;
+  // Assigning an unbuilt filter only drops this filter's table.
+  vxFrequencyFilterBandReject& operator=(const vxFrequencyFilterBandReject& other);
+  bool operator==(const vxFrequencyFilterBandReject& other) const;
+
+  vxFrequencyFilter* clone() const override;
+  void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
+  void apply(vxFrequencyBuffer& buffer) const override;
+
+  void set(double sigma, double plateau, double frequency, const vxPair<long>& size,
+           long dcProtectionRadius);
+  double frequency() const;
+  void frequency(double frequency);
+  double sigma() const;
+  void sigma(double sigma);
+  double plateau() const;
+  void plateau(double plateau);
+  vxPair<long> size() const;
+  void size(const vxPair<long>& size);
+  long dcProtectionRadius() const;
+  void dcProtectionRadius(long radius);
+  long supportWidth() const;
+
+protected:
+  const float* data() const { return table_; }
+  void serialize_(vxArchive& ar, unsigned char version) override;
+  void dispatchSerialize(vxArchive& ar) override;
+
+private:
+  friend struct vx_detail::FilterCore;
+  friend struct vx_detail::BandFilterCore;
+  void create(double sigma, double plateau, double frequency, const vxPair<long>& size,
+              long dcProtectionRadius);
+  static vxPersistent* make();
+  static vx_Instantiator sExemplar;
+
+  std::int32_t supportWidth_ = 0;
+  std::int32_t samplesPerBin_ = 0;
+  double frequency_ = 0.0;
+  double sigma_ = 0.0;
+  double plateau_ = 0.0;
+  std::int32_t sizeX_ = 0;
+  std::int32_t sizeY_ = 0;
+  std::int32_t dcProtectionRadius_ = 0;
+  std::vector<float> tableStorage_;
+  float* table_ = nullptr;
+};
+
+// Oriented filters around one centre frequency: the point at distance `frequency`
+// from zero in the direction `angle` (radians, from +x towards +y in centred
+// indices). The profile has a flat top and Gaussian flanks, given along the
+// direction (x of `sigma` and `plateau`) and across it (y); only that lobe is built,
+// not its mirror at angle + 180 degrees. The gains are tabulated over a window of
+// supportWidth() x supportHeight() elements around the centre point.
+//
+// The Gabor filter multiplies the window by the profile, zeroes every other element
+// and records the window's rows as the buffer's mask band, so that the inverse
+// transform skips the rows outside it; with a DC removal radius R > 0 it also zeroes
+// the (2R - 1) x (2R - 1) square of frequencies around zero. The Gabor-reject filter
+// multiplies the window by one minus the profile, leaves every other element alone
+// and clears the mask band; with a DC protection radius R > 0 that square keeps its
+// input values. The out-of-place form sizes `out` to the input's transform size.
+//
+// Setters, getters and builds behave as those of the band filters.
+class VX_API vxFrequencyFilterGabor : public vxFrequencyFilter {
+public:
+  vxFrequencyFilterGabor();
+  vxFrequencyFilterGabor(const vxPair<double>& sigma, const vxPair<double>& plateau,
+                         vxRadian angle, double frequency, const vxPair<long>& size,
+                         long dcRemovalRadius);
+  vxFrequencyFilterGabor(const vxFrequencyFilterGabor& other);
+  ~vxFrequencyFilterGabor() override;
+  // Assigning an unbuilt filter only drops this filter's table.
+  vxFrequencyFilterGabor& operator=(const vxFrequencyFilterGabor& other);
+  bool operator==(const vxFrequencyFilterGabor& other) const;
+
+  vxFrequencyFilter* clone() const override;
+  void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
+  void apply(vxFrequencyBuffer& buffer) const override;
+
+  void set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
+           double frequency, const vxPair<long>& size, long dcRemovalRadius);
+  vxRadian angle() const;
+  void angle(vxRadian angle);
+  double frequency() const;
+  void frequency(double frequency);
+  vxPair<double> sigma() const;
+  void sigma(const vxPair<double>& sigma);
+  vxPair<double> plateau() const;
+  void plateau(const vxPair<double>& plateau);
+  vxPair<long> size() const;
+  void size(const vxPair<long>& size);
+  long dcRemovalRadius() const;
+  void dcRemovalRadius(long radius);
+  long supportWidth() const;
+  long supportHeight() const;
+
+  // The gain table, supportHeight() rows of supportWidth() entries; null while the
+  // filter is unbuilt.
+  const float* data() const { return table_; }
+
+  void serialize_(vxArchive& ar, unsigned char version) override;
+
+protected:
+  void dispatchSerialize(vxArchive& ar) override;
+
+private:
+  friend struct vx_detail::FilterCore;
+  friend struct vx_detail::GaborFilterCore;
+  void create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
+              double frequency, const vxPair<long>& size, long dcRemovalRadius);
+  static vxPersistent* make();
+  static vx_Instantiator sExemplar;
+
+  std::int32_t supportWidth_ = 0;
+  std::int32_t supportHeight_ = 0;
+  vxPair<double> sigma_;
+  vxPair<double> plateau_;
+  vxRadian angle_;
+  double frequency_ = 0.0;
+  std::int32_t dcRemovalRadius_ = 0;
+  std::int32_t sizeX_ = 0;
+  std::int32_t sizeY_ = 0;
+  std::vector<float> tableStorage_;
+  float* table_ = nullptr;
+};
+
+class VX_API vxFrequencyFilterGaborReject : public vxFrequencyFilter {
+public:
+  vxFrequencyFilterGaborReject();
+  vxFrequencyFilterGaborReject(const vxPair<double>& sigma, const vxPair<double>& plateau,
+                               vxRadian angle, double frequency, const vxPair<long>& size,
+                               long dcProtectionRadius);
+  vxFrequencyFilterGaborReject(const vxFrequencyFilterGaborReject& other);
+  ~vxFrequencyFilterGaborReject() override;
+  // Assigning an unbuilt filter only drops this filter's table.
+  vxFrequencyFilterGaborReject& operator=(const vxFrequencyFilterGaborReject& other);
+  bool operator==(const vxFrequencyFilterGaborReject& other) const;
+
+  vxFrequencyFilter* clone() const override;
+  void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
+  void apply(vxFrequencyBuffer& buffer) const override;
+
+  void set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
+           double frequency, const vxPair<long>& size, long dcProtectionRadius);
+  vxRadian angle() const;
+  void angle(vxRadian angle);
+  double frequency() const;
+  void frequency(double frequency);
+  vxPair<double> sigma() const;
+  void sigma(const vxPair<double>& sigma);
+  vxPair<double> plateau() const;
+  void plateau(const vxPair<double>& plateau);
+  vxPair<long> size() const;
+  void size(const vxPair<long>& size);
+  long dcProtectionRadius() const;
+  void dcProtectionRadius(long radius);
+  long supportWidth() const;
+  long supportHeight() const;
+
+protected:
+  const float* data() const { return table_; }
+  void serialize_(vxArchive& ar, unsigned char version) override;
+  void dispatchSerialize(vxArchive& ar) override;
+
+private:
+  friend struct vx_detail::FilterCore;
+  friend struct vx_detail::GaborFilterCore;
+  void create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
+              double frequency, const vxPair<long>& size, long dcProtectionRadius);
+  static vxPersistent* make();
+  static vx_Instantiator sExemplar;
+
+  std::int32_t supportWidth_ = 0;
+  std::int32_t supportHeight_ = 0;
+  vxPair<double> sigma_;
+  vxPair<double> plateau_;
+  vxRadian angle_;
+  double frequency_ = 0.0;
+  std::int32_t sizeX_ = 0;
+  std::int32_t sizeY_ = 0;
+  std::int32_t dcProtectionRadius_ = 0;
+  std::vector<float> tableStorage_;
+  float* table_ = nullptr;
+};
+
+// A filter whose transfer function is a frequency buffer (for example the forward
+// transform of a kernel image): `apply` multiplies the buffer it filters, element by
+// element, by the filter image as complex numbers, and clears its mask band. The
+// out-of-place form first copies the whole input (size, placement, flags and values)
+// into `out`. The filter's size is the filter image's transform size; an unbuilt
+// filter's supportWidth() and supportHeight() throw what an empty buffer's width()
+// throws.
+class VX_API vxFrequencyFilterImage : public vxFrequencyFilter {
+public:
+  vxFrequencyFilterImage();
+  explicit vxFrequencyFilterImage(const vxFrequencyBuffer& image);
+  vxFrequencyFilterImage(const vxFrequencyFilterImage& other);
+  ~vxFrequencyFilterImage() override;
+  vxFrequencyFilterImage& operator=(const vxFrequencyFilterImage& other);
+  bool operator==(const vxFrequencyFilterImage& other) const;
+
+  vxFrequencyFilter* clone() const override;
+  void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
+  void apply(vxFrequencyBuffer& buffer) const override;
+
+  // Builds from a copy of `image`, which must hold data.
+  void setImage(const vxFrequencyBuffer& image);
+  long supportWidth() const;
+  long supportHeight() const;
+
+protected:
+  void serialize_(vxArchive& ar, unsigned char version) override;
+  void dispatchSerialize(vxArchive& ar) override;
+
+private:
+  friend struct vx_detail::FilterCore;
+  void create(const vxFrequencyBuffer& image);
+  static vxPersistent* make();
+  static vx_Instantiator sExemplar;
+
+  vxFrequencyBuffer image_;
+};
+
+#endif

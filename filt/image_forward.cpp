@@ -1,0 +1,159 @@
+// Forward transforms of images into frequency buffers.
+#include "filt/buffer_access.h"
+#include "filt/engines.h"
+#include "filt/fft.h"
+#include "filt/messages.h"
+
+#include <cstring>
+
+using Access = vx_detail::FrequencyBufferAccess;
+
+namespace {
+
+// Where the samples of one input image are read from: the image itself when it sits
+// at offset (0, 0), otherwise a zero-filled W x H temporary at the image's offset that
+// received the image by a wrap copy (only the unshifted copy overlaps it, so the
+// samples land at its top-left). Either way the grid is `columns` x `rows`.
+template <class T>
+struct SampleSource {
+  vxPelBuffer_const<T> image;
+  long columns = 0;
+  long rows = 0;
+};
+
+template <class T>
+void fillWithZero(const vxPelBuffer<T>& image) {
+  if constexpr (std::is_same<T, unsigned char>::value)
+    vfPelSet_U8(image, 0);
+  else
+    vfPelSet(image, T(0));
+}
+
+template <class T>
+SampleSource<T> sampleSource(const vxPelBuffer_const<T>& image, long W, long H) {
+  SampleSource<T> source;
+  const vxPair<long> at = image.offset();
+  if (at.x == 0 && at.y == 0) {
+    source.image = image;
+    source.columns = image.width();
+    source.rows = image.height();
+    return source;
+  }
+  vxPelBuffer<T> padded(W, H, 32);
+  padded.offset(at);
+  fillWithZero(padded);
+  vf_WrapCopy(image, padded, false);
+  source.image = padded;
+  source.columns = W;
+  source.rows = H;
+  return source;
+}
+
+// Sizes `result` for `image` and records the image's placement.
+template <class T>
+void sizeFor(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
+  Access::setAndAllocate(result, image.width(), image.height());
+  Access::setPlacement(result, image.offset(), image.clientXform());
+}
+
+template <class T>
+void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& imag,
+                 vxFrequencyBuffer& result) {
+  if (!real.isBound()) throw vxFrequencyDefs::UnboundWindow();
+  if (!imag.isBound()) throw vxFrequencyDefs::UnboundWindow();
+  if (real.width() != imag.width() || real.height() != imag.height() ||
+      real.offset().x != imag.offset().x || real.offset().y != imag.offset().y)
+    throw vxFrequencyDefs::InvalidSize(vx_detail::msg::kImagePairDiffers);
+
+  sizeFor(real, result);
+  const long W = result.width();
+  const long H = result.height();
+  const SampleSource<T> re = sampleSource(real, W, H);
+  const SampleSource<T> im = sampleSource(imag, W, H);
+  float* data = Access::data(result);
+  const T* reRow = re.image.pointToOffset();
+  const T* imRow = im.image.pointToOffset();
+  for (long y = 0; y < re.rows; ++y) {
+    float* out = data + 2 * static_cast<std::size_t>(y) * W;
+    for (long x = 0; x < re.columns; ++x) {
+      out[2 * x] = static_cast<float>(reRow[x]);
+      out[2 * x + 1] = static_cast<float>(imRow[x]);
+    }
+    reRow += re.image.stride();
+    imRow += im.image.stride();
+  }
+  vf_ZeroPadding(re.columns, re.rows, W, H, data);
+  vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
+}
+
+template <class T>
+void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
+  if (!image.isBound()) throw vxFrequencyDefs::UnboundWindow();
+
+  sizeFor(image, result);
+  const long W = result.width();
+  const long H = result.height();
+  const SampleSource<T> source = sampleSource(image, W, H);
+  // The real-input layout: H rows of 2W floats, the samples in the first W floats.
+  // Floats W .. 2W-1 of a row are left as they are (the engine does not read them),
+  // except the imaginary slot of a one-sample row.
+  float* data = Access::data(result);
+  const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
+  const T* in = source.image.pointToOffset();
+  for (long y = 0; y < H; ++y) {
+    float* out = data + static_cast<std::size_t>(y) * rowFloats;
+    long x = 0;
+    if (y < source.rows) {
+      for (; x < source.columns; ++x) out[x] = static_cast<float>(in[x]);
+      in += source.image.stride();
+    }
+    std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
+    if (W == 1) out[1] = 0.0f;
+  }
+  vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
+}
+
+}  // namespace
+
+void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& real,
+                   const vxPelBuffer_const<unsigned char>& imag, vxFrequencyBuffer& result) {
+  forwardPair(real, imag, result);
+}
+void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& real,
+                   const vxPelBuffer_const<unsigned short>& imag, vxFrequencyBuffer& result) {
+  forwardPair(real, imag, result);
+}
+void vf_ForwardFFT(const vxPelBuffer_const<double>& real, const vxPelBuffer_const<double>& imag,
+                   vxFrequencyBuffer& result) {
+  forwardPair(real, imag, result);
+}
+void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& image, vxFrequencyBuffer& result) {
+  forwardReal(image, result);
+}
+void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& image, vxFrequencyBuffer& result) {
+  forwardReal(image, result);
+}
+void vf_ForwardFFT(const vxPelBuffer_const<double>& image, vxFrequencyBuffer& result) {
+  forwardReal(image, result);
+}
+
+template <class T>
+void vfForwardFFT(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& imag,
+                  vxFrequencyBuffer& result) {
+  vf_ForwardFFT(real, imag, result);
+}
+
+template <class T>
+void vfForwardFFT(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
+  vf_ForwardFFT(image, result);
+}
+
+#define VXFREQ_INSTANTIATE_FORWARD(T)                                                     \
+  template VX_API void vfForwardFFT<T>(const vxPelBuffer_const<T>&,                      \
+                                       const vxPelBuffer_const<T>&, vxFrequencyBuffer&); \
+  template VX_API void vfForwardFFT<T>(const vxPelBuffer_const<T>&, vxFrequencyBuffer&)
+
+VXFREQ_INSTANTIATE_FORWARD(unsigned char);
+VXFREQ_INSTANTIATE_FORWARD(unsigned short);
+VXFREQ_INSTANTIATE_FORWARD(double);
+#undef VXFREQ_INSTANTIATE_FORWARD

@@ -1,0 +1,37 @@
+// Every message the library throws, in one place.
+#ifndef VXFREQ_FILT_MESSAGES_H
+#define VXFREQ_FILT_MESSAGES_H
+
+namespace vx_detail::msg {
+inline constexpr const wchar_t* kBufferUninitialized = L"FrequencyBuffer has not been initialized";
+inline constexpr const wchar_t* kFilterUninitialized = L"FrequencyFilter has not been initialized";
+inline constexpr const wchar_t* kInverseComputed =
+    L"Cannot access frequency data once inverse has been computed.";
+inline constexpr const wchar_t* kBadCoord = L"Coordinates are out of bounds";
+inline constexpr const wchar_t* kCopiedWidthTooSmall = L"Copied width must be > 1";
+inline constexpr const wchar_t* kCopiedHeightTooSmall = L"Copied height must be > 1";
+inline constexpr const wchar_t* kCopiedWidthTooLarge = L"Copied width cannot be greater than source width";
+inline constexpr const wchar_t* kCopiedHeightTooLarge =
+    L"Copied height cannot be greater than source height";
+inline constexpr const wchar_t* kUnsupportedWidth = L"Unsupported width";
+inline constexpr const wchar_t* kUnsupportedHeight = L"Unsupported height";
+inline constexpr const wchar_t* kTooLarge = L"Width and Height must be no larger than 2048.";
+inline constexpr const wchar_t* kPelBuffersDiffer =
+    L"Real and Imaginary PelBuffers must have the same dimensions and offset.";
+inline constexpr const wchar_t* kImagePairDiffers =
+    L"Real and Imaginary buffers must have the same size and offset.";
+inline constexpr const wchar_t* kAddSizes = L"Can only add equal-sized frequency buffers.";
+inline constexpr const wchar_t* kSubtractSizes = L"Can only subtract equal-sized frequency buffers.";
+inline constexpr const wchar_t* kMultiplySizes = L"Can only multiply equal-sized frequency buffers.";
+inline constexpr const wchar_t* kFilterSize = L"Size of frequency buffer does not match size of filter.";
+inline constexpr const wchar_t* kPowerOfTwo = L"Size must be a power of 2.";
+inline constexpr const wchar_t* kFrequencyRange = L"Frequency must be between 0.0 and 0.5.";
+inline constexpr const wchar_t* kSigmaPositive = L"Sigma must be positive.";
+inline constexpr const wchar_t* kPlateauNegative = L"Plateau cannot be negative.";
+inline constexpr const wchar_t* kDcRemovalNegative = L"DC Removal Radius cannot be negative.";
+inline constexpr const wchar_t* kDcProtectionNegative = L"DC Protection Radius cannot be negative.";
+inline constexpr const wchar_t* kSigmasPositive = L"Sigma values must be positive.";
+inline constexpr const wchar_t* kPlateausNegative = L"Plateau values cannot be negative.";
+}  // namespace vx_detail::msg
+
+#endif

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing vxfreq needs, when any is missing.
+# Safe to run again: it does nothing when everything is present.
+set -euo pipefail
+
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
+if [ "${1:-}" = "--all" ]; then
+  packages+=(clang libclang-rt-14-dev clang-tidy cppcheck)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
