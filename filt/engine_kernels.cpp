@@ -1,6 +1,7 @@
 #include "filt/engine_kernels.h"
 
 #include <cmath>
+#include <cstddef>
 
 namespace vx_detail {
 
@@ -213,8 +214,8 @@ void completeConjugateHalf(float* data, std::int32_t width, std::int32_t height)
   const std::int32_t half = width / 2;
   for (std::int32_t v = 0; v < height; ++v) {
     const std::int32_t mirrorRow = (v == 0) ? 0 : height - v;
-    float* dst = data + std::int64_t{2} * width * v;
-    const float* src = data + std::int64_t{2} * width * mirrorRow;
+    float* dst = data + 2 * static_cast<std::ptrdiff_t>(width) * v;
+    const float* src = data + 2 * static_cast<std::ptrdiff_t>(width) * mirrorRow;
     for (std::int32_t u = 1; u < half; ++u) {
       dst[2 * (width - u)] = src[2 * u];
       dst[2 * (width - u) + 1] = -src[2 * u + 1];

@@ -5,6 +5,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <typeindex>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -22,6 +23,11 @@ constexpr std::uint32_t kWidePiece = 16384;
 constexpr std::uint32_t kNullString = 0xFFFFFFFFu;
 
 enum : unsigned char { kTagNull = 0, kTagNew = 1, kTagBackReference = 2 };
+
+std::uint32_t decodeU32(const unsigned char* b) {
+  return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+         (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
 
 std::wstring widenBytes(const std::string& s) {
   std::wstring w;
@@ -49,8 +55,10 @@ struct vxArchive::Impl {
   std::set<std::pair<std::uintptr_t, std::size_t>> marks;
   std::vector<std::pair<std::uintptr_t, std::size_t>> markLog;
 
-  // Storing: ids of the objects written so far, by complete-object address.
+  // Storing: ids of the objects written so far, by complete-object address, and the
+  // portable names of the classes met so far.
   std::unordered_map<const void*, std::uint32_t> ids;
+  std::unordered_map<std::type_index, std::string> names;
 
   // Loading: the objects created so far by id; null for one dropped after a failure.
   std::vector<vxPersistent*> objects;
@@ -79,8 +87,7 @@ struct vxArchive::Impl {
   std::uint32_t readU32() {
     unsigned char b[4];
     read(b, 4);
-    return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-           (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    return decodeU32(b);
   }
 
   std::uint64_t readU64() {
@@ -184,13 +191,7 @@ void writeU64(std::ostream& out, std::uint64_t v) {
   writeBytes(out, b, 8);
 }
 
-std::uint32_t decodeU32(const unsigned char* b) {
-  return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-         (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-}
-
 }  // namespace
-
 
 std::size_t vxArchive::remaining() {
   constexpr std::size_t unknown = std::numeric_limits<std::size_t>::max();
@@ -353,14 +354,17 @@ void vxArchive::ioWide(std::wstring& s, bool& present) {
     present = false;
     return;
   }
-  if (static_cast<std::uint64_t>(count) * 4 > remaining()) throw EndOfData();
+  const std::size_t left = remaining();
+  if (static_cast<std::uint64_t>(count) * 4 > left) throw EndOfData();
   std::wstring result;
+  // With the stream's size known the count is backed by data; otherwise the string
+  // grows only as its pieces arrive.
+  if (left != std::numeric_limits<std::size_t>::max()) result.reserve(count);
   std::vector<unsigned char> piece(static_cast<std::size_t>(std::min(count, kWidePiece)) * 4);
   std::uint32_t done = 0;
   while (done < count) {
     const std::uint32_t n = std::min(count - done, kWidePiece);
     impl_->read(piece.data(), static_cast<std::size_t>(n) * 4);
-    result.reserve(result.size() + n);
     for (std::uint32_t i = 0; i < n; ++i) appendUnit(result, decodeU32(piece.data() + i * 4));
     done += n;
   }
@@ -417,7 +421,12 @@ void vxArchive::ioObject(vxPersistent*& p) {
       return;
     }
     if (impl.ids.size() >= kNullString) throw BadData(L"Too many objects for an archive");
-    const std::string name = vx_Instantiator::portableName(typeid(*p));
+    const std::type_index type(typeid(*p));
+    auto known = impl.names.find(type);
+    if (known == impl.names.end()) {
+      known = impl.names.emplace(type, vx_Instantiator::portableName(typeid(*p))).first;
+    }
+    const std::string& name = known->second;
     if (name.size() > maxClassNameLength) throw BadData(L"Class name too long for an archive");
     impl.ids.emplace(key, static_cast<std::uint32_t>(impl.ids.size()));
     tag = kTagNew;

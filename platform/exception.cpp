@@ -3,6 +3,7 @@
 #include "platform/archive.h"
 #include "platform/attention.h"
 
+#include <cstdint>
 #include <string>
 #include <utility>
 

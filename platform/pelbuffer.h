@@ -26,7 +26,8 @@ public:
   long height() const { return height_; }
   // The window's position in the shared frame.
   vxPair<long> offset() const { return vxPair<long>(offsetX_, offsetY_); }
-  // Moves the window in the frame; pixels are not touched.
+  // Moves the window in the frame; pixels are not touched. Offsets are 32-bit:
+  // std::out_of_range for one that does not fit.
   void offset(long x, long y);
   void offset(const vxPair<long>& xy) { offset(xy.x, xy.y); }
   // The client transform, read directly.
@@ -52,12 +53,14 @@ public:
   vxPelBuffer_const() = default;
   // A new bound buffer of width x height pixels at offset (0, 0), pixels 0, each row
   // aligned to `alignment` bytes (a power of two; smaller values mean the pixel size).
-  // Throws std::invalid_argument for a negative size or one whose storage would not
-  // fit in memory addresses, std::bad_alloc when memory runs out.
+  // Throws std::invalid_argument for a size that is negative or beyond 32 bits, one
+  // whose storage would not fit in memory addresses, or an alignment above the pixel
+  // size that is not a power of two; std::bad_alloc when memory runs out.
   vxPelBuffer_const(long width, long height, long alignment);
   // A window onto the rectangle of `parent` whose top-left pixel is (x, y) of the
-  // parent's window, placed in the frame at parent offset + (x, y). The rectangle must
-  // lie inside the parent window (std::out_of_range otherwise).
+  // parent's window, placed in the frame at parent offset + (x, y), with the parent's
+  // client transform. The rectangle must lie inside the bound parent window, and the
+  // new offset fit 32 bits (std::out_of_range otherwise).
   vxPelBuffer_const(const vxPelBuffer_const& parent, long x, long y, long width, long height);
 
   // The window's top-left pixel (null when unbound); rows follow `stride()` pixels apart.

@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing vxfreq needs, when any is missing.
 # Safe to run again: it does nothing when everything is present.
+#   --all    also the extra tools: clang, its sanitizer runtime, clang-tidy, cppcheck
+#   --bench  also the comparison libraries of the benchmarks (FFTW, OpenCV, KissFFT)
+#            and matplotlib for the plot in docs/performance.md
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
-if [ "${1:-}" = "--all" ]; then
-  packages+=(clang libclang-rt-14-dev clang-tidy cppcheck)
-fi
+for arg in "$@"; do
+  case "$arg" in
+    --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
+    --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib) ;;
+    *) echo "usage: $0 [--all] [--bench]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -59,7 +59,7 @@ void expectResult(Op op, const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
   ASSERT_EQ(result.height(), a.height());
   const std::size_t n = static_cast<std::size_t>(a.width()) * a.height();
   for (std::size_t k = 0; k < n; ++k) {
-    float re, im;
+    float re = 0, im = 0;
     expected(op, a, b, k, re, im);
     const float* r = Access::data(result) + 2 * k;
     ASSERT_EQ(bits(r[0]), bits(re)) << "element " << k;

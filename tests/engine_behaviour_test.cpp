@@ -139,26 +139,4 @@ TEST(ComplexEngine, SquareTransposeSkipsOnlyBlockPairsOutsideTheBand) {
     for (int j = 0; j < n; ++j) ASSERT_EQ(a[2 * (i * n + j)], before[2 * (j * n + i)]);
 }
 
-TEST(RealEngine, HalfTransposesProduceTheNeededPartOfTheTranspose) {
-  for (int n : {2, 4, 8, 16, 64}) {
-    SCOPED_TRACE(n);
-    const int m = std::min(n, n / 2 + 4);
-    std::vector<float> src(2 * n * n);
-    for (std::size_t p = 0; p < src.size(); ++p) src[p] = float(p);
-    std::vector<float> rows = src, cols = src;
-    vx_detail::halfTransposeAfterRows(rows.data(), n);
-    vx_detail::halfTransposeAfterColumns(cols.data(), n);
-    for (int i = 0; i < n; ++i)
-      for (int j = 0; j < n; ++j) {
-        const float t = src[2 * (j * n + i)];
-        if (i < m) {
-          ASSERT_EQ(rows[2 * (i * n + j)], t) << i << "," << j;
-        }
-        if (j < m) {
-          ASSERT_EQ(cols[2 * (i * n + j)], t) << i << "," << j;
-        }
-      }
-  }
-}
-
 }  // namespace

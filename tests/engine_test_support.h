@@ -1,5 +1,5 @@
-// Helpers shared by the transform engine tests: the input generator, a bit hash,
-// a direct double-precision DFT and an attention-probe guard.
+// What the transform engine tests share: the input generator, a bit hash, a
+// direct double-precision DFT, the error tolerance and an attention-probe guard.
 #ifndef VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 #define VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 

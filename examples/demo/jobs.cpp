@@ -1,0 +1,255 @@
+#include "jobs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace demo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr double kPi = 3.141592653589793;
+
+double millisecondsBetween(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+template <class T>
+vxPelBuffer<T> toPelBuffer(const GreyImage& image) {
+  vxPelBuffer<T> pels(image.width, image.height, 32);
+  for (long y = 0; y < image.height; ++y)
+    for (long x = 0; x < image.width; ++x) pels.at(x, y) = static_cast<T>(image.at(x, y));
+  return pels;
+}
+
+GreyImage fromPelBuffer(const vxPelBuffer_const<unsigned char>& pels) {
+  GreyImage image(pels.width(), pels.height(), 8);
+  for (long y = 0; y < image.height; ++y)
+    for (long x = 0; x < image.width; ++x) image.at(x, y) = pels.at(x, y);
+  return image;
+}
+
+// The spectrum of an 8-bit or 16-bit picture, through the image transform of its type.
+vxFrequencyBuffer forwardTransform(const GreyImage& input) {
+  vxFrequencyBuffer spectrum;
+  if (input.bits == 16)
+    vfForwardFFT(toPelBuffer<unsigned short>(input), spectrum);
+  else
+    vfForwardFFT(toPelBuffer<unsigned char>(input), spectrum);
+  return spectrum;
+}
+
+GreyImage toGrey(const vxPelBuffer_const<double>& values, int bits, Display display) {
+  GreyImage image(values.width(), values.height(), bits);
+  const double top = image.maxValue();
+  double largest = 0.0;
+  for (long y = 0; y < image.height; ++y)
+    for (long x = 0; x < image.width; ++x) largest = std::max(largest, std::fabs(values.at(x, y)));
+  double offset = 0.0, scale = 1.0;
+  if (display == Display::Stretch) {
+    scale = largest > 0.0 ? top / largest : 0.0;
+  } else if (display == Display::Signed) {
+    offset = std::ceil(top / 2.0);
+    scale = largest > 0.0 ? (top - offset) / largest : 0.0;
+  }
+  for (long y = 0; y < image.height; ++y)
+    for (long x = 0; x < image.width; ++x) {
+      const double v = std::clamp(offset + values.at(x, y) * scale, 0.0, top);
+      image.at(x, y) = static_cast<std::uint16_t>(std::lround(v));
+    }
+  return image;
+}
+
+// The gain of the filters, applied in turn to a spectrum that is 1 everywhere.
+vxPelBuffer<double> gainOf(const FilterList& filters, long width, long height) {
+  vxPelBuffer<double> real(width, height, 32), imaginary(width, height, 32);
+  vfPelSet(real, 1.0);
+  vxFrequencyBuffer ones(real, imaginary);
+  for (const auto& filter : filters) filter->apply(ones);
+  return ones.getMagnitudeImage(true);
+}
+
+std::string format(const char* fmt, double a, double b = 0, double c = 0, double d = 0,
+                   double e = 0) {
+  char text[160];
+  std::snprintf(text, sizeof text, fmt, a, b, c, d, e);
+  return text;
+}
+
+std::string bandSettingsText(const BandSettings& s, const char* radiusName) {
+  std::string text = format("f %.3g, sigma %.3g", s.frequency, s.sigma);
+  if (s.plateau != 0.0) text += format(", plateau %.3g", s.plateau);
+  if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
+  return text;
+}
+
+std::string gaborSettingsText(const GaborSettings& s, const char* radiusName) {
+  std::string text = format("angle %.3g, f %.3g, sigma %.3g/%.3g", s.angleDegrees, s.frequency,
+                            s.sigmaAlong, s.sigmaAcross);
+  if (s.plateauAlong != 0.0 || s.plateauAcross != 0.0)
+    text += format(", plateau %.3g/%.3g", s.plateauAlong, s.plateauAcross);
+  if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
+  return text;
+}
+
+vxRadian radians(double degrees) { return vxRadian(degrees * kPi / 180.0); }
+
+}  // namespace
+
+double largestValue(const vxPelBuffer_const<double>& image) {
+  double largest = 0.0;
+  for (long y = 0; y < image.height(); ++y)
+    for (long x = 0; x < image.width(); ++x) largest = std::max(largest, image.at(x, y));
+  return largest;
+}
+
+FilterJob bandPassJob(const BandSettings& s) {
+  FilterJob job;
+  job.name = "band-pass";
+  job.file = "bandpass";
+  job.settings = bandSettingsText(s, "DC removal");
+  job.display = Display::Signed;
+  job.build = [s](vxPair<long> size) {
+    FilterList filters;
+    filters.push_back(std::make_unique<vxFrequencyFilterBandPass>(s.sigma, s.plateau,
+                                                                  s.frequency, size, s.dcRadius));
+    return filters;
+  };
+  return job;
+}
+
+FilterJob bandRejectJob(const BandSettings& s) {
+  FilterJob job;
+  job.name = "band-reject";
+  job.file = "bandreject";
+  job.settings = bandSettingsText(s, "DC protection");
+  job.display = Display::Keep;
+  job.build = [s](vxPair<long> size) {
+    FilterList filters;
+    filters.push_back(std::make_unique<vxFrequencyFilterBandReject>(
+        s.sigma, s.plateau, s.frequency, size, s.dcRadius));
+    return filters;
+  };
+  return job;
+}
+
+FilterJob gaborJob(const GaborSettings& s) {
+  FilterJob job;
+  job.name = "Gabor";
+  job.file = "gabor";
+  job.settings = gaborSettingsText(s, "DC removal");
+  job.display = Display::Stretch;
+  job.build = [s](vxPair<long> size) {
+    FilterList filters;
+    filters.push_back(std::make_unique<vxFrequencyFilterGabor>(
+        vxPair<double>(s.sigmaAlong, s.sigmaAcross), vxPair<double>(s.plateauAlong, s.plateauAcross),
+        radians(s.angleDegrees), s.frequency, size, s.dcRadius));
+    return filters;
+  };
+  return job;
+}
+
+FilterJob gaborRejectJob(const GaborSettings& s) {
+  FilterJob job;
+  job.name = "Gabor-reject";
+  job.file = "gaborreject";
+  job.settings = gaborSettingsText(s, "DC protection");
+  job.display = Display::Keep;
+  job.build = [s](vxPair<long> size) {
+    FilterList filters;
+    for (double degrees : {s.angleDegrees, s.angleDegrees + 180.0})
+      filters.push_back(std::make_unique<vxFrequencyFilterGaborReject>(
+          vxPair<double>(s.sigmaAlong, s.sigmaAcross),
+          vxPair<double>(s.plateauAlong, s.plateauAcross), radians(degrees), s.frequency, size,
+          s.dcRadius));
+    return filters;
+  };
+  return job;
+}
+
+FilterJob kernelJob(const std::string& name, const std::string& file, const std::string& settings,
+                    const std::vector<double>& kernel, long width, long height) {
+  FilterJob job;
+  job.name = name;
+  job.file = file;
+  job.settings = settings;
+  job.display = Display::Keep;
+  job.build = [kernel, width, height](vxPair<long> size) {
+    // The kernel in a picture of the transform size with its middle element at (0, 0)
+    // and the rest wrapped around the edges, so that the product of the transforms is
+    // the (circular) convolution with the kernel, without a shift.
+    vxPelBuffer<double> picture(size.x, size.y, 32);
+    for (long j = 0; j < height; ++j)
+      for (long i = 0; i < width; ++i) {
+        const long x = ((i - width / 2) % size.x + size.x) % size.x;
+        const long y = ((j - height / 2) % size.y + size.y) % size.y;
+        picture.at(x, y) += kernel[static_cast<std::size_t>(j * width + i)];
+      }
+    vxFrequencyBuffer transform;
+    vfForwardFFT(picture, transform);
+    FilterList filters;
+    filters.push_back(std::make_unique<vxFrequencyFilterImage>(transform));
+    return filters;
+  };
+  return job;
+}
+
+FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views) {
+  FilterResult result;
+  const Clock::time_point start = Clock::now();
+  vxFrequencyBuffer spectrum = forwardTransform(input);
+  const FilterList filters = job.build(vxPair<long>(spectrum.width(), spectrum.height()));
+  for (const auto& filter : filters) filter->apply(spectrum);
+  const Clock::time_point filtered = Clock::now();
+
+  if (views) {
+    result.filtered = spectrum.getMagnitudeImage(true);
+    result.gain = gainOf(filters, spectrum.width(), spectrum.height());
+  }
+
+  // Unbound images: the inverse transform makes them, of the input's size. In place,
+  // since the spectrum is not needed afterwards.
+  const Clock::time_point inverseStart = Clock::now();
+  vxPelBuffer<double> values;
+  if (job.display == Display::Signed) {
+    vxPelBuffer<double> imaginary;
+    vfInverseFFT(spectrum, values, imaginary, true);
+  } else {
+    vfInverseFFT(spectrum, values, false, true);
+  }
+  const Clock::time_point end = Clock::now();
+  result.milliseconds =
+      millisecondsBetween(start, filtered) + millisecondsBetween(inverseStart, end);
+  result.output = toGrey(values, input.bits, job.display);
+  return result;
+}
+
+SpectrumResult runSpectrum(const GreyImage& input) {
+  SpectrumResult result;
+  const Clock::time_point start = Clock::now();
+  const vxFrequencyBuffer spectrum = forwardTransform(input);
+  result.magnitude = spectrum.getMagnitudeImage(true);
+  const vxPelBuffer<unsigned char> picture =
+      vfFrequencyMapImage(result.magnitude, vxFrequencyDefs::Logarithmic, 0.0, 0.0);
+  result.milliseconds = millisecondsBetween(start, Clock::now());
+  result.output = fromPelBuffer(picture);
+  return result;
+}
+
+GreyImage logScaleView(const vxPelBuffer_const<double>& magnitude, double top) {
+  vxPelBuffer<double> logs(magnitude.width(), magnitude.height(), 32);
+  for (long y = 0; y < logs.height(); ++y)
+    for (long x = 0; x < logs.width(); ++x) logs.at(x, y) = std::log(magnitude.at(x, y) + 1.0);
+  return fromPelBuffer(vfFrequencyMapImage(logs, vxFrequencyDefs::LinearRange, 0.0,
+                                           std::log(std::max(top, 2.0))));
+}
+
+GreyImage gainView(const vxPelBuffer_const<double>& gain) {
+  return fromPelBuffer(vfFrequencyMapImage(gain, vxFrequencyDefs::LinearRange, 0.0,
+                                           std::max(1.0, largestValue(gain))));
+}
+
+}  // namespace demo

@@ -1,0 +1,96 @@
+// The jobs of vxfreq-demo: transform a grey picture, filter its spectrum, transform
+// it back. Shared by the demo run and the commands.
+#ifndef VXFREQ_DEMO_JOBS_H
+#define VXFREQ_DEMO_JOBS_H
+
+#include "image_io.h"
+
+#include "filt/freqfilt.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace demo {
+
+struct BandSettings {
+  double frequency = 0.0;
+  double sigma = 0.0;
+  double plateau = 0.0;
+  long dcRadius = 0;  // removal radius of the band-pass, protection radius of the reject
+};
+
+struct GaborSettings {
+  double angleDegrees = 0.0;
+  double frequency = 0.0;
+  double sigmaAlong = 0.0;
+  double sigmaAcross = 0.0;
+  double plateauAlong = 0.0;
+  double plateauAcross = 0.0;
+  long dcRadius = 0;
+};
+
+// How a filtered result becomes grey levels.
+enum class Display {
+  Keep,     // the magnitudes, clamped to the grey range: for filters that remove a little
+  Stretch,  // the magnitudes, 0 .. the largest stretched to the full grey range: for
+            // filters whose result is an envelope (one Gabor lobe)
+  Signed,   // the real part, 0 at middle grey, stretched symmetrically: for filters
+            // that keep a little and whose result is real
+};
+
+using FilterList = std::vector<std::unique_ptr<vxFrequencyFilter>>;
+
+// A filtering job: the filters to build for a transform size, applied in turn.
+struct FilterJob {
+  std::string name;      // "band-pass"
+  std::string file;      // "bandpass"
+  std::string settings;  // the parameters in a few words
+  Display display = Display::Keep;
+  std::function<FilterList(vxPair<long> size)> build;
+};
+
+FilterJob bandPassJob(const BandSettings& s);
+FilterJob bandRejectJob(const BandSettings& s);
+// One lobe: the response around the frequency in direction `angleDegrees`.
+FilterJob gaborJob(const GaborSettings& s);
+// Both lobes (`angleDegrees` and the opposite direction), so the result is real.
+FilterJob gaborRejectJob(const GaborSettings& s);
+// Convolution with a small kernel (`width` x `height` values, row by row, centred on
+// its middle element) as a multiplication by the kernel's transform.
+FilterJob kernelJob(const std::string& name, const std::string& file, const std::string& settings,
+                    const std::vector<double>& kernel, long width, long height);
+
+struct FilterResult {
+  GreyImage output;  // the input's size and bit depth
+  double milliseconds = 0.0;
+  // With views only, for the contact sheet; centred, of the transform size:
+  vxPelBuffer<double> gain;      // the filters' gain magnitude
+  vxPelBuffer<double> filtered;  // the filtered spectrum's magnitude
+};
+
+// Forward transform, filter build and application, inverse transform; the time covers
+// these. With `views` the gain and the filtered spectrum are also kept (not timed).
+FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views);
+
+struct SpectrumResult {
+  GreyImage output;               // 8-bit log-magnitude picture of the transform size
+  vxPelBuffer<double> magnitude;  // centred magnitudes
+  double milliseconds = 0.0;
+};
+
+// The centred log-magnitude spectrum: forward transform, magnitude image, map.
+SpectrumResult runSpectrum(const GreyImage& input);
+
+// An 8-bit picture of a centred magnitude image on the logarithmic scale of the
+// Logarithmic mapping whose top is `top` (so that several spectra share one scale).
+GreyImage logScaleView(const vxPelBuffer_const<double>& magnitude, double top);
+// An 8-bit picture of a gain image, 0 black and 1 (or the largest gain) white.
+GreyImage gainView(const vxPelBuffer_const<double>& gain);
+// The largest value of a double image.
+double largestValue(const vxPelBuffer_const<double>& image);
+
+}  // namespace demo
+
+#endif

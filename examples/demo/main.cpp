@@ -1,0 +1,195 @@
+// vxfreq-demo: the jobs of the vxfreq library on a built-in test picture, or one job
+// on a picture file. `vxfreq-demo --help` tells how to call it.
+#include "contact_sheet.h"
+#include "image_io.h"
+#include "jobs.h"
+#include "options.h"
+#include "test_image.h"
+
+#include "filt/freqfilt.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+constexpr long kMaxSide = 2048;  // the largest transform the library makes
+constexpr long kTestImageSize = 512;
+
+void printJobLine(const std::string& job, long width, long height, double ms,
+                  const std::string& path) {
+  std::printf("%-13s %4ld x %-4ld %9.2f ms   %s\n", job.c_str(), width, height, ms, path.c_str());
+  std::fflush(stdout);
+}
+
+int runDemo(const demo::Options& options) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::create_directories(options.outDir, error);
+  if (error) {
+    std::fprintf(stderr, "vxfreq-demo: cannot create the directory '%s': %s\n",
+                 options.outDir.c_str(), error.message().c_str());
+    return 1;
+  }
+  const std::string ext = demo::pictureExtension();
+  const auto pathOf = [&](const std::string& name) {
+    return (fs::path(options.outDir) / (name + ext)).string();
+  };
+
+  const demo::GreyImage input = demo::makeTestImage(kTestImageSize);
+  const demo::TestImageFeatures features = demo::testImageFeatures(kTestImageSize);
+  demo::writeImage(pathOf("input"), input);
+  std::printf("%-13s %4ld x %-4ld %12s   %s\n", "input", input.width, input.height,
+              "(built in)", pathOf("input").c_str());
+
+  const demo::SpectrumResult spectrum = demo::runSpectrum(input);
+  demo::writeImage(pathOf("spectrum"), spectrum.output);
+  printJobLine("spectrum", spectrum.output.width, spectrum.output.height, spectrum.milliseconds,
+               pathOf("spectrum"));
+  const double top = demo::largestValue(spectrum.magnitude);
+
+  // The pattern's ring, removed and kept; the scratch, whose frequencies lie across it
+  // (at its angle + 90 degrees), kept and removed.
+  demo::BandSettings reject;
+  reject.frequency = features.patternFrequency;
+  reject.sigma = 0.004;
+  reject.plateau = 0.003;
+  demo::BandSettings pass = reject;
+  pass.sigma = 0.006;
+  demo::GaborSettings gabor;
+  gabor.angleDegrees = features.scratchDegrees + 90.0;
+  gabor.frequency = 0.2;
+  gabor.sigmaAlong = 0.04;
+  gabor.sigmaAcross = 0.006;
+  gabor.plateauAlong = 0.1;
+  demo::GaborSettings gaborReject = gabor;
+  gaborReject.sigmaAlong = 0.02;
+  gaborReject.sigmaAcross = 0.008;
+  gaborReject.plateauAlong = 0.12;
+  gaborReject.dcRadius = 1;
+  const std::vector<double> box(9 * 9, 1.0 / 81.0);
+
+  const std::vector<demo::FilterJob> jobs = {
+      demo::bandRejectJob(reject),
+      demo::bandPassJob(pass),
+      demo::gaborJob(gabor),
+      demo::gaborRejectJob(gaborReject),
+      demo::kernelJob("kernel", "kernel", "9 x 9 mean, multiplied in frequency", box, 9, 9),
+  };
+  const demo::GreyImage spectrumView = demo::logScaleView(spectrum.magnitude, top);
+  std::vector<demo::SheetRow> rows;
+  for (const demo::FilterJob& job : jobs) {
+    const demo::FilterResult result = demo::runFilterJob(input, job, true);
+    demo::writeImage(pathOf(job.file), result.output);
+    printJobLine(job.name, result.output.width, result.output.height, result.milliseconds,
+                 pathOf(job.file));
+    rows.push_back({job.name + ": " + job.settings,
+                    {{input, demo::Shrink::Average},
+                     {spectrumView, demo::Shrink::Peak},
+                     {demo::gainView(result.gain), demo::Shrink::Peak},
+                     {demo::logScaleView(result.filtered, top), demo::Shrink::Peak},
+                     {result.output, demo::Shrink::Average}}});
+  }
+
+  const demo::GreyImage sheet = demo::makeContactSheet(
+      "vxfreq-demo: a 512 x 512 surface with a scratch and an interference pattern",
+      {"input", "spectrum (log)", "filter gain", "filtered spectrum", "output"}, rows,
+      demo::SheetLayout());
+  demo::writeImage(pathOf("contact-sheet"), sheet);
+  std::printf("%-13s %4ld x %-4ld %12s   %s\n", "contact sheet", sheet.width, sheet.height, "",
+              pathOf("contact-sheet").c_str());
+  return 0;
+}
+
+int runCommand(const demo::Options& options) {
+  const demo::LoadedImage loaded = demo::readImage(options.input, kMaxSide);
+  if (loaded.convertedFromColour)
+    std::fprintf(stderr,
+                 "vxfreq-demo: note: '%s' is a colour picture; working on its grey levels\n",
+                 options.input.c_str());
+  if (loaded.alphaIgnored)
+    std::fprintf(stderr, "vxfreq-demo: note: the alpha channel of '%s' is ignored\n",
+                 options.input.c_str());
+  if (loaded.rescaled)
+    std::fprintf(stderr, "vxfreq-demo: note: the grey levels of '%s' were rescaled to %d bits\n",
+                 options.input.c_str(), loaded.image.bits);
+  const demo::GreyImage& input = loaded.image;
+
+  if (options.command == demo::Command::Spectrum) {
+    const demo::SpectrumResult result = demo::runSpectrum(input);
+    demo::writeImage(options.output, result.output);
+    printJobLine("spectrum", result.output.width, result.output.height, result.milliseconds,
+                 options.output);
+    return 0;
+  }
+
+  demo::BandSettings band;
+  band.frequency = options.frequency;
+  band.sigma = options.sigmaAlong;
+  band.plateau = options.plateauAlong;
+  band.dcRadius = options.dcRadius;
+  demo::GaborSettings gabor;
+  gabor.angleDegrees = options.angleDegrees;
+  gabor.frequency = options.frequency;
+  gabor.sigmaAlong = options.sigmaAlong;
+  gabor.sigmaAcross = options.sigmaAcross;
+  gabor.plateauAlong = options.plateauAlong;
+  gabor.plateauAcross = options.plateauAcross;
+  gabor.dcRadius = options.dcRadius;
+
+  demo::FilterJob job;
+  switch (options.command) {
+    case demo::Command::BandPass: job = demo::bandPassJob(band); break;
+    case demo::Command::BandReject: job = demo::bandRejectJob(band); break;
+    case demo::Command::Gabor: job = demo::gaborJob(gabor); break;
+    case demo::Command::GaborReject: job = demo::gaborRejectJob(gabor); break;
+    case demo::Command::Demo:
+    case demo::Command::Spectrum: return 1;
+  }
+  const demo::FilterResult result = demo::runFilterJob(input, job, false);
+  demo::writeImage(options.output, result.output);
+  printJobLine(job.name, result.output.width, result.output.height, result.milliseconds,
+               options.output);
+  return 0;
+}
+
+std::string commandPrefix(demo::Command command) {
+  const std::string name = demo::commandName(command);
+  return name.empty() ? "vxfreq-demo" : "vxfreq-demo " + name;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  demo::Options options;
+  try {
+    options = demo::parseOptions(argc, argv);
+  } catch (const demo::UsageError& e) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", commandPrefix(e.command()).c_str(),
+                 e.what(), commandPrefix(e.command()).c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(demo::helpText(options.command).c_str(), stdout);
+    return 0;
+  }
+
+  const std::string prefix = commandPrefix(options.command);
+  try {
+    return options.command == demo::Command::Demo ? runDemo(options) : runCommand(options);
+  } catch (const demo::ImageFileError& e) {
+    std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
+  } catch (const vxFrequencyDefs::Errors& e) {
+    // UnboundWindow carries no message: its number says what it is.
+    std::fprintf(stderr, "%s: %s (vxfreq error 0x%08lx)\n", prefix.c_str(),
+                 *e.what() ? e.what() : "invalid image", e.errorNumber());
+  } catch (const vxException& e) {
+    std::fprintf(stderr, "%s: %s\n", prefix.c_str(), *e.what() ? e.what() : "vxfreq error");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
+  }
+  return 1;
+}
