@@ -2,7 +2,7 @@
 # set-up commands of the README; both install missing Debian packages first.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test test-asan bench deps clean
+.PHONY: demo test test-asan test-tsan lint check bench deps clean
 
 deps:
 	@scripts/install-deps.sh
@@ -21,6 +21,21 @@ test-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+test-tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan
+
+# clang-tidy and cppcheck over the library's own sources.
+lint: deps
+	scripts/install-deps.sh --lint
+	cmake --preset release >/dev/null
+	scripts/lint.sh build/release
+
+# Everything CI runs: the tests of an optimized build, then the sanitizer builds and
+# the static checks.
+check: test test-asan test-tsan lint
 
 bench: deps
 	cmake --preset bench

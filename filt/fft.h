@@ -33,7 +33,7 @@ struct FrequencyBufferAccess;
 // The scope of the library's error classes and of the display mapping rules.
 class VX_API vxFrequencyDefs {
 public:
-  vxFrequencyDefs& operator=(const vxFrequencyDefs&) { return *this; }
+  vxFrequencyDefs& operator=(const vxFrequencyDefs&) = default;  // nothing to assign
 
   // How vfFrequencyMapImage turns values into grey levels.
   enum FrequencyMapping {

@@ -15,10 +15,7 @@ unsigned char archiveVersion(vxArchive& ar, const char* qualifiedName) {
 
 vxFrequencyDefs::Errors::Errors(const wchar_t* message) : vxExceptionWithString(message) {}
 vxFrequencyDefs::Errors::Errors(const Errors& other) = default;
-vxFrequencyDefs::Errors& vxFrequencyDefs::Errors::operator=(const Errors& other) {
-  vxExceptionWithString::operator=(other);
-  return *this;
-}
+vxFrequencyDefs::Errors& vxFrequencyDefs::Errors::operator=(const Errors& other) = default;
 vxFrequencyDefs::Errors::~Errors() = default;
 
 void vxFrequencyDefs::Errors::dispatchSerialize(vxArchive& ar) {

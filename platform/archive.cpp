@@ -5,6 +5,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <typeindex>
 #include <unordered_map>
 #include <utility>
@@ -296,7 +297,7 @@ std::vector<std::uint32_t> toUtf32(const std::wstring& s) {
   std::vector<std::uint32_t> units;
   units.reserve(s.size());
   for (std::size_t i = 0; i < s.size(); ++i) {
-    std::uint32_t c = static_cast<std::uint32_t>(s[i]);
+    std::uint32_t c = static_cast<std::make_unsigned_t<wchar_t>>(s[i]);
     if (kWide16) {
       c &= 0xFFFFu;
       if (c >= 0xD800u && c <= 0xDBFFu && i + 1 < s.size()) {

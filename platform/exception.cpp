@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -15,7 +16,7 @@ std::string toUtf8(const std::wstring& in) {
   std::string out;
   out.reserve(in.size());
   for (std::size_t i = 0; i < in.size(); ++i) {
-    std::uint32_t c = static_cast<std::uint32_t>(in[i]);
+    std::uint32_t c = static_cast<std::make_unsigned_t<wchar_t>>(in[i]);
     if (sizeof(wchar_t) == 2) {
       c &= 0xFFFFu;
       if (c >= 0xD800u && c <= 0xDBFFu && i + 1 < in.size()) {

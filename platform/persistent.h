@@ -17,6 +17,8 @@ class VX_API vxPersistent {
 public:
   vxPersistent() = default;
   vxPersistent(const vxPersistent&) {}             // identity and mutation state are not copied
+  // An object's mutation state is its own: assignment leaves it alone.
+  // cppcheck-suppress operatorEqVarError
   vxPersistent& operator=(const vxPersistent&) { return *this; }
   virtual ~vxPersistent();
 
@@ -58,6 +60,8 @@ class VX_API vxRepBase {
 public:
   vxRepBase() = default;
   vxRepBase(const vxRepBase&) {}                   // a copy starts with no references
+  // References belong to the object, not to its value.
+  // cppcheck-suppress operatorEqVarError
   vxRepBase& operator=(const vxRepBase&) { return *this; }
   virtual ~vxRepBase();
 

@@ -10,8 +10,9 @@ packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev p
 for arg in "$@"; do
   case "$arg" in
     --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
+    --lint) packages+=(clang-tidy cppcheck) ;;
     --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib) ;;
-    *) echo "usage: $0 [--all] [--bench]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--all] [--lint] [--bench]" >&2; exit 2 ;;
   esac
 done
 

@@ -1,0 +1,82 @@
+// Replacement global allocation functions. Each block carries a small header with
+// its size so that live bytes can be counted on release.
+#include "alloc_hook.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+std::atomic<std::int64_t> gFailAt{0};
+std::atomic<std::int64_t> gCount{0};
+std::atomic<std::size_t> gLive{0};
+std::atomic<std::size_t> gPeak{0};
+std::atomic<std::size_t> gStart{0};
+
+constexpr std::size_t kHeader = 64;  // keeps every alignment up to 64 bytes
+
+void* allocate(std::size_t size, std::size_t alignment) {
+  const std::int64_t failAt = gFailAt.load();
+  if (failAt != 0 && ++gCount == failAt) throw std::bad_alloc();
+  if (alignment > kHeader) throw std::bad_alloc();  // not needed by the library
+  void* raw = std::aligned_alloc(kHeader, kHeader + ((size + kHeader - 1) / kHeader) * kHeader);
+  if (raw == nullptr) throw std::bad_alloc();
+  *static_cast<std::size_t*>(raw) = size;
+  const std::size_t live = gLive += size;
+  std::size_t peak = gPeak.load();
+  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
+  }
+  return static_cast<char*>(raw) + kHeader;
+}
+
+void release(void* p) noexcept {
+  if (p == nullptr) return;
+  char* raw = static_cast<char*>(p) - kHeader;
+  gLive -= *reinterpret_cast<std::size_t*>(raw);
+  std::free(raw);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return allocate(size, alignof(std::max_align_t)); }
+void* operator new[](std::size_t size) { return allocate(size, alignof(std::max_align_t)); }
+void* operator new(std::size_t size, std::align_val_t a) { return allocate(size, static_cast<std::size_t>(a)); }
+void* operator new[](std::size_t size, std::align_val_t a) { return allocate(size, static_cast<std::size_t>(a)); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return allocate(size, alignof(std::max_align_t));
+  } catch (...) {
+    return nullptr;
+  }
+}
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+
+namespace alloc_hook {
+
+void arm(std::int64_t failAt) {
+  gCount = 0;
+  gFailAt = failAt;
+}
+
+std::int64_t disarm() {
+  gFailAt = 0;
+  return gCount.load();
+}
+
+void resetPeak() {
+  gStart = gLive.load();
+  gPeak = gLive.load();
+}
+
+std::size_t peakAboveStart() { return gPeak.load() - gStart.load(); }
+std::size_t liveBytes() { return gLive.load(); }
+
+}  // namespace alloc_hook
