@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <type_traits>
 
 template <class T>
 class SizeLimits : public ::testing::Test {};
@@ -29,10 +30,14 @@ TYPED_TEST(SizeLimits, TwoThousandFortyEightRoundTripsAndOneMoreIsRefused) {
   vxPelBuffer<T> back;
   vfInverseFFT<T>(spectrum, back, false, true);
   ASSERT_EQ(back.width(), n);
+  // Integer pixels come back exactly; doubles within the single-precision error of
+  // a 2048 x 2048 transform (the twiddle rotation dominates at this length).
+  const double tolerance = std::is_integral<T>::value ? 0.0 : 255.0 * 1e-4;
   long wrong = 0;
   for (long y = 0; y < n; ++y)
     for (long x = 0; x < n; ++x)
-      if (std::fabs(static_cast<double>(back.at(x, y)) - static_cast<double>(image.at(x, y))) > 1e-3) ++wrong;
+      if (std::fabs(static_cast<double>(back.at(x, y)) - static_cast<double>(image.at(x, y))) > tolerance)
+        ++wrong;
   EXPECT_EQ(wrong, 0);
 
   vxPelBuffer<T> tooWide(n + 1, 1, 32);

@@ -370,20 +370,39 @@ LoadedImage readImage(const std::string& path, long maxSide) {
   throw ImageFileError("'" + path + "' is not a PNG, PGM or PPM image");
 }
 
-void writeImage(const std::string& path, const GreyImage& image) {
+namespace {
+
+enum class Format { Png, Pgm, Ppm };
+
+Format outputFormat(const std::string& path) {
   const std::string ext = lowerExtension(path);
-  if (ext == ".pgm") return writePnm(path, image, false);
-  if (ext == ".ppm") return writePnm(path, image, true);
+  if (ext == ".pgm") return Format::Pgm;
+  if (ext == ".ppm") return Format::Ppm;
   if (ext == ".png") {
-#if VXFREQ_DEMO_HAVE_PNG
-    return writePng(path, image);
-#else
-    throw ImageFileError("cannot write '" + path +
-                         "': this vxfreq-demo was built without libpng; write .pgm or .ppm");
-#endif
+    if (!pngSupported())
+      throw ImageFileError("cannot write '" + path +
+                           "': this vxfreq-demo was built without libpng; write .pgm or .ppm");
+    return Format::Png;
   }
   throw ImageFileError("cannot write '" + path + "': unknown format '" + ext +
                        "' (use .png, .pgm or .ppm)");
+}
+
+}  // namespace
+
+void checkOutputName(const std::string& path) { outputFormat(path); }
+
+void writeImage(const std::string& path, const GreyImage& image) {
+  switch (outputFormat(path)) {
+    case Format::Pgm: return writePnm(path, image, false);
+    case Format::Ppm: return writePnm(path, image, true);
+    case Format::Png:
+#if VXFREQ_DEMO_HAVE_PNG
+      return writePng(path, image);
+#else
+      break;
+#endif
+  }
 }
 
 }  // namespace demo

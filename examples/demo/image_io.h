@@ -54,6 +54,10 @@ LoadedImage readImage(const std::string& path, long maxSide);
 // chosen by the file name's extension, at the image's bit depth.
 void writeImage(const std::string& path, const GreyImage& image);
 
+// Throws what writeImage would throw for a file name whose format is unknown, so that
+// a command can refuse it before doing any work.
+void checkOutputName(const std::string& path);
+
 // The extension this program writes its own pictures with: ".png", or ".pgm" without
 // libpng.
 std::string pictureExtension();

@@ -72,25 +72,25 @@ vxPelBuffer<double> gainOf(const FilterList& filters, long width, long height) {
   return ones.getMagnitudeImage(true);
 }
 
-std::string format(const char* fmt, double a, double b = 0, double c = 0, double d = 0,
-                   double e = 0) {
-  char text[160];
-  std::snprintf(text, sizeof text, fmt, a, b, c, d, e);
+// A parameter with three significant digits, as in "0.125".
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3g", value);
   return text;
 }
 
 std::string bandSettingsText(const BandSettings& s, const char* radiusName) {
-  std::string text = format("f %.3g, sigma %.3g", s.frequency, s.sigma);
-  if (s.plateau != 0.0) text += format(", plateau %.3g", s.plateau);
+  std::string text = "f " + number(s.frequency) + ", sigma " + number(s.sigma);
+  if (s.plateau != 0.0) text += ", plateau " + number(s.plateau);
   if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
   return text;
 }
 
 std::string gaborSettingsText(const GaborSettings& s, const char* radiusName) {
-  std::string text = format("angle %.3g, f %.3g, sigma %.3g/%.3g", s.angleDegrees, s.frequency,
-                            s.sigmaAlong, s.sigmaAcross);
+  std::string text = "angle " + number(s.angleDegrees) + ", f " + number(s.frequency) +
+                     ", sigma " + number(s.sigmaAlong) + "/" + number(s.sigmaAcross);
   if (s.plateauAlong != 0.0 || s.plateauAcross != 0.0)
-    text += format(", plateau %.3g/%.3g", s.plateauAlong, s.plateauAcross);
+    text += ", plateau " + number(s.plateauAlong) + "/" + number(s.plateauAcross);
   if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
   return text;
 }

@@ -94,8 +94,10 @@ int runDemo(const demo::Options& options) {
                      {result.output, demo::Shrink::Average}}});
   }
 
+  const std::string size = std::to_string(kTestImageSize);
   const demo::GreyImage sheet = demo::makeContactSheet(
-      "vxfreq-demo: a 512 x 512 surface with a scratch and an interference pattern",
+      "vxfreq-demo: a " + size + " x " + size +
+          " surface with a scratch and an interference pattern",
       {"input", "spectrum (log)", "filter gain", "filtered spectrum", "output"}, rows,
       demo::SheetLayout());
   demo::writeImage(pathOf("contact-sheet"), sheet);
@@ -105,6 +107,7 @@ int runDemo(const demo::Options& options) {
 }
 
 int runCommand(const demo::Options& options) {
+  demo::checkOutputName(options.output);
   const demo::LoadedImage loaded = demo::readImage(options.input, kMaxSide);
   if (loaded.convertedFromColour)
     std::fprintf(stderr,

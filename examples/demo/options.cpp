@@ -11,22 +11,22 @@ namespace demo {
 
 namespace {
 
-enum class Kind { Flag, Text, Number, NumberPair, Integer };
+enum class Kind { Text, Number, NumberPair, Integer };
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;
   Kind kind;
   bool required;
 };
 
-const std::vector<OptionSpec>& specsOf(Command command) {
-  static const std::vector<OptionSpec> demo = {{"--out", Kind::Text, false}};
-  static const std::vector<OptionSpec> spectrum = {};
-  static const std::vector<OptionSpec> band = {{"--frequency", Kind::Number, true},
+const std::vector<OptionRule>& rulesOf(Command command) {
+  static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false}};
+  static const std::vector<OptionRule> spectrum = {};
+  static const std::vector<OptionRule> band = {{"--frequency", Kind::Number, true},
                                                {"--sigma", Kind::Number, true},
                                                {"--plateau", Kind::Number, false},
                                                {"--dc-radius", Kind::Integer, false}};
-  static const std::vector<OptionSpec> gabor = {{"--angle", Kind::Number, true},
+  static const std::vector<OptionRule> gabor = {{"--angle", Kind::Number, true},
                                                 {"--frequency", Kind::Number, true},
                                                 {"--sigma", Kind::NumberPair, true},
                                                 {"--plateau", Kind::NumberPair, false},
@@ -130,8 +130,8 @@ Options parseOptions(int argc, const char* const* argv) {
     ++i;
   }
   const Command command = options.command;
-  const std::vector<OptionSpec>& specs = specsOf(command);
-  std::vector<bool> seen(specs.size(), false);
+  const std::vector<OptionRule>& rules = rulesOf(command);
+  std::vector<bool> seen(rules.size(), false);
   std::vector<std::string> positional;
   bool optionsEnded = false;
   for (; i < argc; ++i) {
@@ -151,8 +151,8 @@ Options parseOptions(int argc, const char* const* argv) {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
     std::size_t index = 0;
-    while (index < specs.size() && name != specs[index].name) ++index;
-    if (index == specs.size())
+    while (index < rules.size() && name != rules[index].name) ++index;
+    if (index == rules.size())
       throw UsageError(command, "unknown option '" + name + "'");
     std::string value;
     if (equals != std::string::npos) {
@@ -161,14 +161,14 @@ Options parseOptions(int argc, const char* const* argv) {
       if (i + 1 >= argc) throw UsageError(command, name + " needs a value");
       value = argv[++i];
     }
-    store(options, name, specs[index].kind, value);
+    store(options, name, rules[index].kind, value);
     seen[index] = true;
   }
   if (options.help) return options;
 
-  for (std::size_t k = 0; k < specs.size(); ++k)
-    if (specs[k].required && !seen[k])
-      throw UsageError(command, std::string(specs[k].name) + " is required");
+  for (std::size_t k = 0; k < rules.size(); ++k)
+    if (rules[k].required && !seen[k])
+      throw UsageError(command, std::string(rules[k].name) + " is required");
   if (command == Command::Demo) {
     if (!positional.empty())
       throw UsageError(command, "unexpected argument '" + positional.front() + "'");
