@@ -13,8 +13,9 @@
 // The mask band of the buffer written is left as it is: a product is zero wherever
 // either factor is, so multiplication keeps it valid; after an addition or
 // subtraction it stays valid only when the other operand is zero outside the band.
-#include "filt/buffer_access.h"
 #include "filt/fft.h"
+
+#include "filt/buffer_access.h"
 #include "filt/messages.h"
 
 #include <cstddef>
@@ -128,6 +129,7 @@ void vfFrequencySubtract(const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
   requireSpectrum(b);
   if (&result == &b) {
     // The result overwrites the subtrahend: keep its values aside first.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): b is result, written below
     const vxFrequencyBuffer subtrahend(b);
     result = a;
     vfFrequencySubtract(subtrahend, result);

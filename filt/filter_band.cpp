@@ -11,18 +11,11 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <stdexcept>
-
-namespace msg = vx_detail::msg;
-using Defs = vxFrequencyDefs;
 
 namespace vx_detail {
 
 struct BandFilterCore {
-  using Pass = vxFrequencyFilterBandPass;
-  using Reject = vxFrequencyFilterBandReject;
-
   // Table entries per frequency bin.
   static constexpr std::int32_t kSamplesPerBin = 32;
   // Largest support width whose table still has a 32-bit entry count.
@@ -37,40 +30,24 @@ struct BandFilterCore {
     long radius;
   };
 
-  static constexpr bool rejects(const Pass&) { return false; }
-  static constexpr bool rejects(const Reject&) { return true; }
-  static std::int32_t& radius(Pass& f) { return f.dcRemovalRadius_; }
-  static std::int32_t radius(const Pass& f) { return f.dcRemovalRadius_; }
-  static std::int32_t& radius(Reject& f) { return f.dcProtectionRadius_; }
-  static std::int32_t radius(const Reject& f) { return f.dcProtectionRadius_; }
-  static const wchar_t* negativeRadiusMessage(const Pass&) { return msg::kDcRemovalNegative; }
-  static const wchar_t* negativeRadiusMessage(const Reject&) { return msg::kDcProtectionNegative; }
-
   template <class F>
   static std::size_t entries(const F& f) {
     return static_cast<std::size_t>(f.supportWidth_) * static_cast<std::size_t>(f.samplesPerBin_);
   }
 
   template <class F>
-  static void requireTable(const F& f) {
-    if (f.table_ == nullptr) throw Defs::Uninitialized(msg::kFilterUninitialized);
-  }
-
-  template <class F>
   static Params params(const F& f) {
-    return Params{f.sigma_, f.plateau_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_), radius(f)};
+    return Params{f.sigma_, f.plateau_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_),
+                  FilterCore::radius(f)};
   }
 
   // The build. Every check comes before the first change.
   template <class F>
   static void create(F& f, const Params& p) {
     FilterCore::checkFrequency(p.frequency);
-    if (!(p.sigma > 0.0)) throw Defs::InvalidArgument(msg::kSigmaPositive);
-    if (!(p.plateau >= 0.0)) throw Defs::InvalidArgument(msg::kPlateauNegative);
-    if (p.radius < 0) throw Defs::InvalidArgument(negativeRadiusMessage(f));
-    FilterCore::checkSize(p.size);
-    if (p.radius > std::numeric_limits<std::int32_t>::max())
-      throw std::out_of_range("DC radius does not fit 32 bits");
+    if (!(p.sigma > 0.0)) throw vxFrequencyDefs::InvalidArgument(msg::kSigmaPositive);
+    if (!(p.plateau >= 0.0)) throw vxFrequencyDefs::InvalidArgument(msg::kPlateauNegative);
+    FilterCore::checkRadiusAndSize(f, p.radius, p.size);
 
     // Lengths in frequency bins of the filter's width.
     const double W = static_cast<double>(p.size.x);
@@ -82,8 +59,7 @@ struct BandFilterCore {
     if (support % 2 == 0) ++support;
 
     FilterCore::noticeMutation(f);
-    const bool hadTable = f.table_ != nullptr;
-    const std::size_t oldEntries = hadTable ? entries(f) : 0;
+    const std::size_t oldEntries = entries(f);
     f.supportWidth_ = support;
     f.samplesPerBin_ = kSamplesPerBin;
     f.frequency_ = p.frequency;
@@ -91,30 +67,20 @@ struct BandFilterCore {
     f.plateau_ = p.plateau;
     f.sizeX_ = static_cast<std::int32_t>(p.size.x);
     f.sizeY_ = static_cast<std::int32_t>(p.size.y);
-    radius(f) = static_cast<std::int32_t>(p.radius);
+    FilterCore::radius(f) = static_cast<std::int32_t>(p.radius);
     const std::size_t count = entries(f);
-    if (hadTable && oldEntries != count) f.table_ = nullptr;
-    if (f.table_ == nullptr) f.table_ = FilterCore::allocateTable(f.tableStorage_, count);
+    FilterCore::reuseOrAllocate(f.tableStorage_, f.table_, oldEntries, count);
 
     double k = -2.0 * s * s;
     if (k != 0.0) k = 1.0 / k;
+    const bool reject = FilterCore::rejects(f);
     for (std::size_t i = 0; i < count; ++i) {
       double d = static_cast<double>(i) * 0.03125 - plateau;
       if (d < 0.0) d = 0.0;
       const double e = std::exp(d * d * k);
-      f.table_[i] = rejects(f) ? static_cast<float>(1.0 - e) : static_cast<float>(e);
+      f.table_[i] = reject ? static_cast<float>(1.0 - e) : static_cast<float>(e);
     }
     FilterCore::setInitialized(f, true);
-  }
-
-  // A setter: nothing when the value is the stored one, else a rebuild with it.
-  template <class F, class T>
-  static void change(F& f, T Params::*member, const T& value) {
-    requireTable(f);
-    Params p = params(f);
-    if (p.*member == value) return;
-    p.*member = value;
-    create(f, p);
   }
 
   template <class F>
@@ -132,7 +98,7 @@ struct BandFilterCore {
     to.plateau_ = from.plateau_;
     to.sizeX_ = from.sizeX_;
     to.sizeY_ = from.sizeY_;
-    radius(to) = radius(from);
+    FilterCore::radius(to) = FilterCore::radius(from);
     FilterCore::copyTable(to.tableStorage_, to.table_, from.table_, entries(from));
   }
 
@@ -143,7 +109,8 @@ struct BandFilterCore {
     if (b.table_ == nullptr) return false;
     return a.supportWidth_ == b.supportWidth_ && a.samplesPerBin_ == b.samplesPerBin_ &&
            a.frequency_ == b.frequency_ && a.sigma_ == b.sigma_ && a.plateau_ == b.plateau_ &&
-           a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ && radius(a) == radius(b) &&
+           a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ &&
+           FilterCore::radius(a) == FilterCore::radius(b) &&
            FilterCore::sameEntries(a.table_, b.table_, entries(a));
   }
 
@@ -174,11 +141,7 @@ struct BandFilterCore {
       float* dst = target + rowFloats * static_cast<std::size_t>(r);
       const std::int32_t ky = r < hh ? r : r - h;
       if ((ky < 0 ? -ky : ky) > reach) {
-        if (!reject) {
-          std::fill(dst, dst + rowFloats, 0.0f);
-        } else if (dst != src) {
-          std::copy(src, src + rowFloats, dst);
-        }
+        FilterCore::outside(reject, src, dst, rowFloats);
         continue;
       }
       const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
@@ -190,18 +153,10 @@ struct BandFilterCore {
                          static_cast<double>(samplesPerBin));
         const std::int64_t idx = t < 0 ? -t : t;
         const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
-        const float re = src[2 * c];
-        const float im = src[2 * c + 1];
         if (gained) {
-          const float gain = table[idx];
-          dst[2 * c] = re * gain;
-          dst[2 * c + 1] = im * gain;
-        } else if (!reject) {
-          dst[2 * c] = 0.0f;
-          dst[2 * c + 1] = 0.0f;
-        } else if (dst != src) {
-          dst[2 * c] = re;
-          dst[2 * c + 1] = im;
+          FilterCore::scale(src + 2 * c, dst + 2 * c, table[idx]);
+        } else {
+          FilterCore::outside(reject, src + 2 * c, dst + 2 * c, 2);
         }
       }
     }
@@ -215,19 +170,14 @@ struct BandFilterCore {
     const long w = source.width();
     const long h = source.height();
     if (outOfPlace) FilterCore::setAndAllocate(target, w, h);
-    const long dcRadius = radius(f);
-    const bool reject = rejects(f);
-    DcValues saved;
-    if (reject && dcRadius > 0) saved = FilterCore::saveDcSquare(source, dcRadius);
+    const long dcRadius = FilterCore::radius(f);
+    const bool reject = FilterCore::rejects(f);
+    const DcValues saved = FilterCore::dcBefore(reject, source, dcRadius);
     FilterCore::setMask(target, 0, 0, 0);
     filterRing(f.table_, f.supportWidth_, reject, outOfPlace, f.frequency_,
                FrequencyBufferAccess::data(source), FrequencyBufferAccess::data(target),
                static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
-    if (!reject) {
-      FilterCore::clearDcSquare(target, dcRadius);
-    } else if (dcRadius > 0) {
-      FilterCore::restoreDcSquare(target, dcRadius, saved);
-    }
+    FilterCore::dcAfter(reject, target, dcRadius, saved);
   }
 
   // Archive form of one class level (after its version byte).
@@ -242,7 +192,7 @@ struct BandFilterCore {
       ar || f.sigma_;
       ar || f.plateau_;
       FilterCore::archiveSize(ar, f.sizeX_, f.sizeY_);
-      FilterCore::archiveLong(ar, radius(f));
+      FilterCore::archiveLong(ar, FilterCore::radius(f));
       const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                          f.supportWidth_ <= kMaxSupport && f.samplesPerBin_ == kSamplesPerBin &&
                          FilterCore::isFilterSize(f.sizeX_) && FilterCore::isFilterSize(f.sizeY_);
@@ -253,72 +203,83 @@ struct BandFilterCore {
 
 }  // namespace vx_detail
 
-// The members of both classes; they differ only in the name of the DC radius.
-#define VXFREQ_DEFINE_BAND_FILTER(Class, Radius)                                                  \
-  Class::Class() = default;                                                                       \
-  Class::Class(double sigma, double plateau, double frequency, const vxPair<long>& size,          \
-               long radius) {                                                                     \
-    create(sigma, plateau, frequency, size, radius);                                              \
-  }                                                                                               \
-  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {           \
-    *this = other;                                                                                \
-  }                                                                                               \
-  Class::~Class() = default;                                                                      \
-  Class& Class::operator=(const Class& other) {                                                   \
-    Core::assign(*this, other);                                                                   \
-    return *this;                                                                                 \
-  }                                                                                               \
-  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }         \
-  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                            \
-  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                  \
-    Core::apply(*this, in, out, true);                                                            \
-  }                                                                                               \
-  void Class::apply(vxFrequencyBuffer& buffer) const { Core::apply(*this, buffer, buffer, false); } \
-  void Class::set(double sigma, double plateau, double frequency, const vxPair<long>& size,       \
-                  long radius) {                                                                  \
-    create(sigma, plateau, frequency, size, radius);                                              \
-  }                                                                                               \
-  void Class::create(double sigma, double plateau, double frequency, const vxPair<long>& size,    \
-                     long radius) {                                                               \
-    Core::create(*this, Core::Params{sigma, plateau, frequency, size, radius});                   \
-  }                                                                                               \
-  double Class::frequency() const {                                                               \
-    Core::requireTable(*this);                                                                    \
-    return frequency_;                                                                            \
-  }                                                                                               \
-  void Class::frequency(double value) { Core::change(*this, &Core::Params::frequency, value); }   \
-  double Class::sigma() const {                                                                   \
-    Core::requireTable(*this);                                                                    \
-    return sigma_;                                                                                \
-  }                                                                                               \
-  void Class::sigma(double value) { Core::change(*this, &Core::Params::sigma, value); }           \
-  double Class::plateau() const {                                                                 \
-    Core::requireTable(*this);                                                                    \
-    return plateau_;                                                                              \
-  }                                                                                               \
-  void Class::plateau(double value) { Core::change(*this, &Core::Params::plateau, value); }       \
-  vxPair<long> Class::size() const {                                                              \
-    Core::requireTable(*this);                                                                    \
-    return vxPair<long>(sizeX_, sizeY_);                                                          \
-  }                                                                                               \
-  void Class::size(const vxPair<long>& value) { Core::change(*this, &Core::Params::size, value); } \
-  long Class::Radius() const {                                                                    \
-    Core::requireTable(*this);                                                                    \
-    return Core::radius(*this);                                                                   \
-  }                                                                                               \
-  void Class::Radius(long value) { Core::change(*this, &Core::Params::radius, value); }           \
-  long Class::supportWidth() const {                                                              \
-    Core::requireTable(*this);                                                                    \
-    return supportWidth_;                                                                         \
-  }                                                                                               \
-  void Class::serialize_(vxArchive& ar, unsigned char version) {                                  \
-    Core::serialize(*this, ar, version);                                                          \
-  }                                                                                               \
-  void Class::dispatchSerialize(vxArchive& ar) { vx_detail::FilterCore::dispatch(*this, ar); }    \
-  vxPersistent* Class::make() { return new Class(); }                                             \
-  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
-
+namespace {
 using Core = vx_detail::BandFilterCore;
+using Shared = vx_detail::FilterCore;
+}  // namespace
+
+// The members of both classes; they differ only in the name of the DC radius.
+#define VXFREQ_DEFINE_BAND_FILTER(Class, Radius)                                                \
+  Class::Class() = default;                                                                     \
+  Class::Class(double sigma, double plateau, double frequency, const vxPair<long>& size,        \
+               long radius) {                                                                   \
+    create(sigma, plateau, frequency, size, radius);                                            \
+  }                                                                                             \
+  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {         \
+    *this = other;                                                                              \
+  }                                                                                             \
+  Class::~Class() = default;                                                                    \
+  Class& Class::operator=(const Class& other) {                                                 \
+    if (this != &other) Core::assign(*this, other);                                             \
+    return *this;                                                                               \
+  }                                                                                             \
+  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }        \
+  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                          \
+  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                \
+    Core::apply(*this, in, out, true);                                                          \
+  }                                                                                             \
+  void Class::apply(vxFrequencyBuffer& buffer) const {                                          \
+    Core::apply(*this, buffer, buffer, false);                                                  \
+  }                                                                                             \
+  void Class::set(double sigma, double plateau, double frequency, const vxPair<long>& size,     \
+                  long radius) {                                                                \
+    create(sigma, plateau, frequency, size, radius);                                            \
+  }                                                                                             \
+  void Class::create(double sigma, double plateau, double frequency, const vxPair<long>& size,  \
+                     long radius) {                                                             \
+    Core::create(*this, Core::Params{sigma, plateau, frequency, size, radius});                 \
+  }                                                                                             \
+  double Class::frequency() const {                                                             \
+    Shared::requireTable(*this);                                                                \
+    return frequency_;                                                                          \
+  }                                                                                             \
+  void Class::frequency(double value) {                                                         \
+    Shared::change<Core>(*this, &Core::Params::frequency, value);                               \
+  }                                                                                             \
+  double Class::sigma() const {                                                                 \
+    Shared::requireTable(*this);                                                                \
+    return sigma_;                                                                              \
+  }                                                                                             \
+  void Class::sigma(double value) { Shared::change<Core>(*this, &Core::Params::sigma, value); } \
+  double Class::plateau() const {                                                               \
+    Shared::requireTable(*this);                                                                \
+    return plateau_;                                                                            \
+  }                                                                                             \
+  void Class::plateau(double value) {                                                           \
+    Shared::change<Core>(*this, &Core::Params::plateau, value);                                 \
+  }                                                                                             \
+  vxPair<long> Class::size() const {                                                            \
+    Shared::requireTable(*this);                                                                \
+    return vxPair<long>(sizeX_, sizeY_);                                                        \
+  }                                                                                             \
+  void Class::size(const vxPair<long>& value) {                                                 \
+    Shared::change<Core>(*this, &Core::Params::size, value);                                    \
+  }                                                                                             \
+  long Class::Radius() const {                                                                  \
+    Shared::requireTable(*this);                                                                \
+    return Shared::radius(*this);                                                               \
+  }                                                                                             \
+  void Class::Radius(long value) { Shared::change<Core>(*this, &Core::Params::radius, value); } \
+  long Class::supportWidth() const {                                                            \
+    Shared::requireTable(*this);                                                                \
+    return supportWidth_;                                                                       \
+  }                                                                                             \
+  void Class::serialize_(vxArchive& ar, unsigned char version) {                                \
+    Core::serialize(*this, ar, version);                                                        \
+  }                                                                                             \
+  void Class::dispatchSerialize(vxArchive& ar) { Shared::dispatch(*this, ar); }                 \
+  vxPersistent* Class::make() { return new Class(); }                                           \
+  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
 
 VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandPass, dcRemovalRadius);
 VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandReject, dcProtectionRadius);

@@ -10,21 +10,13 @@
 #include "filt/freqfilt_detail.h"
 #include "filt/messages.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <stdexcept>
-
-namespace msg = vx_detail::msg;
-using Defs = vxFrequencyDefs;
 
 namespace vx_detail {
 
 struct GaborFilterCore {
-  using Pass = vxFrequencyFilterGabor;
-  using Reject = vxFrequencyFilterGaborReject;
-
   struct Params {
     vxPair<double> sigma;
     vxPair<double> plateau;
@@ -43,29 +35,19 @@ struct GaborFilterCore {
     double fy;
   };
 
-  static constexpr bool rejects(const Pass&) { return false; }
-  static constexpr bool rejects(const Reject&) { return true; }
-  static std::int32_t& radius(Pass& f) { return f.dcRemovalRadius_; }
-  static std::int32_t radius(const Pass& f) { return f.dcRemovalRadius_; }
-  static std::int32_t& radius(Reject& f) { return f.dcProtectionRadius_; }
-  static std::int32_t radius(const Reject& f) { return f.dcProtectionRadius_; }
-  static const wchar_t* negativeRadiusMessage(const Pass&) { return msg::kDcRemovalNegative; }
-  static const wchar_t* negativeRadiusMessage(const Reject&) { return msg::kDcProtectionNegative; }
-
   template <class F>
   static std::size_t entries(const F& f) {
     return static_cast<std::size_t>(f.supportWidth_) * static_cast<std::size_t>(f.supportHeight_);
   }
 
   template <class F>
-  static void requireTable(const F& f) {
-    if (f.table_ == nullptr) throw Defs::Uninitialized(msg::kFilterUninitialized);
-  }
-
-  template <class F>
   static Params params(const F& f) {
-    return Params{f.sigma_,     f.plateau_, f.angle_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_),
-                  radius(f)};
+    return Params{f.sigma_,
+                  f.plateau_,
+                  f.angle_,
+                  f.frequency_,
+                  vxPair<long>(f.sizeX_, f.sizeY_),
+                  FilterCore::radius(f)};
   }
 
   // Computed alike by the build and by apply.
@@ -98,13 +80,11 @@ struct GaborFilterCore {
   template <class F>
   static void create(F& f, const Params& p) {
     FilterCore::checkFrequency(p.frequency);
-    if (p.sigma.x <= 0.0 || p.sigma.y <= 0.0) throw Defs::InvalidArgument(msg::kSigmasPositive);
+    if (p.sigma.x <= 0.0 || p.sigma.y <= 0.0)
+      throw vxFrequencyDefs::InvalidArgument(msg::kSigmasPositive);
     if (p.plateau.x < 0.0 || p.plateau.y < 0.0)
-      throw Defs::InvalidArgument(msg::kPlateausNegative);
-    if (p.radius < 0) throw Defs::InvalidArgument(negativeRadiusMessage(f));
-    FilterCore::checkSize(p.size);
-    if (p.radius > std::numeric_limits<std::int32_t>::max())
-      throw std::out_of_range("DC radius does not fit 32 bits");
+      throw vxFrequencyDefs::InvalidArgument(msg::kPlateausNegative);
+    FilterCore::checkRadiusAndSize(f, p.radius, p.size);
 
     // Lengths in horizontal bins.
     const double W = static_cast<double>(p.size.x);
@@ -118,25 +98,24 @@ struct GaborFilterCore {
     const double s = std::fabs(std::sin(p.angle.value()));
     const std::int32_t width =
         oddExtent(maxOf(c * Sx, s * Sy) * 8.0 + maxOf(c * Px, s * Py) * 2.0 + W * 0.05);
-    const std::int32_t height = oddExtent((maxOf(c * Sy, s * Sx) * r) * 8.0 +
-                                          (maxOf(c * Py, s * Px) * r) * 2.0 + H * 0.05);
+    const std::int32_t height =
+        oddExtent((maxOf(c * Sy, s * Sx) * r) * 8.0 + (maxOf(c * Py, s * Px) * r) * 2.0 + H * 0.05);
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (count > FilterCore::kMaxTableEntries) throw std::length_error("Gabor filter table too large");
+    if (count > FilterCore::kMaxTableEntries)
+      throw std::length_error("Gabor filter table too large");
 
     FilterCore::noticeMutation(f);
-    const bool hadTable = f.table_ != nullptr;
-    const std::size_t oldEntries = hadTable ? entries(f) : 0;
+    const std::size_t oldEntries = entries(f);
     f.supportWidth_ = width;
     f.supportHeight_ = height;
-    if (hadTable && oldEntries != count) f.table_ = nullptr;
     f.sigma_ = p.sigma;
     f.plateau_ = p.plateau;
     f.angle_ = p.angle;
     f.frequency_ = p.frequency;
     f.sizeX_ = static_cast<std::int32_t>(p.size.x);
     f.sizeY_ = static_cast<std::int32_t>(p.size.y);
-    radius(f) = static_cast<std::int32_t>(p.radius);
-    if (f.table_ == nullptr) f.table_ = FilterCore::allocateTable(f.tableStorage_, count);
+    FilterCore::radius(f) = static_cast<std::int32_t>(p.radius);
+    FilterCore::reuseOrAllocate(f.tableStorage_, f.table_, oldEntries, count);
 
     const Anchor at = anchor(f);
     const std::int32_t hw = width >> 1;
@@ -147,6 +126,7 @@ struct GaborFilterCore {
     // direction (u) and across it (v).
     const vxXform<2> toFilterAxes(vxMatrix<2>(1.0, 1.0, vxRadian(0.0), vxRadian(-p.angle.value())),
                                   vxVector<2>(0.0, 0.0));
+    const bool reject = FilterCore::rejects(f);
     float* entry = f.table_;
     for (std::int32_t j = -hh; j <= hh; ++j) {
       for (std::int32_t i = -hw; i <= hw; ++i) {
@@ -158,20 +138,10 @@ struct GaborFilterCore {
         double dv = std::fabs(uv.y()) - Py;
         if (dv < 0.0) dv = 0.0;
         const double e = std::exp(dv * dv * gy + du * du * gx);
-        *entry++ = rejects(f) ? static_cast<float>(1.0 - e) : static_cast<float>(e);
+        *entry++ = reject ? static_cast<float>(1.0 - e) : static_cast<float>(e);
       }
     }
     FilterCore::setInitialized(f, true);
-  }
-
-  // A setter: nothing when the value is the stored one, else a rebuild with it.
-  template <class F, class T>
-  static void change(F& f, T Params::*member, const T& value) {
-    requireTable(f);
-    Params p = params(f);
-    if (p.*member == value) return;
-    p.*member = value;
-    create(f, p);
   }
 
   template <class F>
@@ -190,7 +160,7 @@ struct GaborFilterCore {
     to.plateau_ = from.plateau_;
     to.sizeX_ = from.sizeX_;
     to.sizeY_ = from.sizeY_;
-    radius(to) = radius(from);
+    FilterCore::radius(to) = FilterCore::radius(from);
     FilterCore::copyTable(to.tableStorage_, to.table_, from.table_, entries(from));
   }
 
@@ -203,7 +173,8 @@ struct GaborFilterCore {
            a.angle_ == b.angle_ && a.frequency_ == b.frequency_ && a.sigma_.x == b.sigma_.x &&
            a.sigma_.y == b.sigma_.y && a.plateau_.x == b.plateau_.x &&
            a.plateau_.y == b.plateau_.y && a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ &&
-           radius(a) == radius(b) && FilterCore::sameEntries(a.table_, b.table_, entries(a));
+           FilterCore::radius(a) == FilterCore::radius(b) &&
+           FilterCore::sameEntries(a.table_, b.table_, entries(a));
   }
 
   // Multiplies the window's elements by the table; elements outside it are zeroed
@@ -223,28 +194,16 @@ struct GaborFilterCore {
       float* dst = target + rowFloats * static_cast<std::size_t>(v);
       const std::int64_t Y = (v + (h >> 1)) % h;
       if (Y < y0 || Y > y1) {
-        if (!reject) {
-          std::fill(dst, dst + rowFloats, 0.0f);
-        } else if (dst != src) {
-          std::copy(src, src + rowFloats, dst);
-        }
+        FilterCore::outside(reject, src, dst, rowFloats);
         continue;
       }
       const float* gains = table + (Y - y0) * tableWidth;
       for (std::int32_t u = 0; u < w; ++u) {
         const std::int64_t X = (u + (w >> 1)) % w;
-        const float re = src[2 * u];
-        const float im = src[2 * u + 1];
         if (X >= x0 && X <= x1) {
-          const float gain = gains[X - x0];
-          dst[2 * u] = re * gain;
-          dst[2 * u + 1] = im * gain;
-        } else if (!reject) {
-          dst[2 * u] = 0.0f;
-          dst[2 * u + 1] = 0.0f;
-        } else if (dst != src) {
-          dst[2 * u] = re;
-          dst[2 * u + 1] = im;
+          FilterCore::scale(src + 2 * u, dst + 2 * u, gains[X - x0]);
+        } else {
+          FilterCore::outside(reject, src + 2 * u, dst + 2 * u, 2);
         }
       }
     }
@@ -255,10 +214,9 @@ struct GaborFilterCore {
                     bool outOfPlace) {
     FilterCore::checkApply(source, f.table_ != nullptr, msg::kFilterUninitialized, f.sizeX_,
                            f.sizeY_);
-    const long dcRadius = radius(f);
-    const bool reject = rejects(f);
-    DcValues saved;
-    if (reject && dcRadius > 0) saved = FilterCore::saveDcSquare(source, dcRadius);
+    const long dcRadius = FilterCore::radius(f);
+    const bool reject = FilterCore::rejects(f);
+    const DcValues saved = FilterCore::dcBefore(reject, source, dcRadius);
     const long w = source.width();
     const long h = source.height();
     if (outOfPlace) FilterCore::setAndAllocate(target, w, h);
@@ -274,11 +232,7 @@ struct GaborFilterCore {
     filterWindow(f.table_, f.supportWidth_, f.supportHeight_, at, reject,
                  FrequencyBufferAccess::data(source), FrequencyBufferAccess::data(target),
                  static_cast<std::int32_t>(w), static_cast<std::int32_t>(h));
-    if (!reject) {
-      FilterCore::clearDcSquare(target, dcRadius);
-    } else if (dcRadius > 0) {
-      FilterCore::restoreDcSquare(target, dcRadius, saved);
-    }
+    FilterCore::dcAfter(reject, target, dcRadius, saved);
   }
 
   // Archive form of one class level (after its version byte).
@@ -296,7 +250,7 @@ struct GaborFilterCore {
       FilterCore::archiveDoublePair(ar, f.sigma_);
       FilterCore::archiveDoublePair(ar, f.plateau_);
       FilterCore::archiveSize(ar, f.sizeX_, f.sizeY_);
-      FilterCore::archiveLong(ar, radius(f));
+      FilterCore::archiveLong(ar, FilterCore::radius(f));
       const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                          f.supportHeight_ >= 1 && f.supportHeight_ % 2 == 1 &&
                          entries(f) <= FilterCore::kMaxTableEntries &&
@@ -320,15 +274,17 @@ struct GaborFilterCore {
   }                                                                                               \
   Class::~Class() { table_ = nullptr; }                                                           \
   Class& Class::operator=(const Class& other) {                                                   \
-    Core::assign(*this, other);                                                                   \
+    if (this != &other) Core::assign(*this, other);                                               \
     return *this;                                                                                 \
   }                                                                                               \
-  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }         \
+  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }          \
   vxFrequencyFilter* Class::clone() const { return new Class(*this); }                            \
   void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                  \
     Core::apply(*this, in, out, true);                                                            \
   }                                                                                               \
-  void Class::apply(vxFrequencyBuffer& buffer) const { Core::apply(*this, buffer, buffer, false); } \
+  void Class::apply(vxFrequencyBuffer& buffer) const {                                            \
+    Core::apply(*this, buffer, buffer, false);                                                    \
+  }                                                                                               \
   void Class::set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,     \
                   double frequency, const vxPair<long>& size, long radius) {                      \
     create(sigma, plateau, angle, frequency, size, radius);                                       \
@@ -338,55 +294,62 @@ struct GaborFilterCore {
     Core::create(*this, Core::Params{sigma, plateau, angle, frequency, size, radius});            \
   }                                                                                               \
   vxRadian Class::angle() const {                                                                 \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return angle_;                                                                                \
   }                                                                                               \
-  void Class::angle(vxRadian value) { Core::change(*this, &Core::Params::angle, value); }         \
+  void Class::angle(vxRadian value) { Shared::change<Core>(*this, &Core::Params::angle, value); } \
   double Class::frequency() const {                                                               \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return frequency_;                                                                            \
   }                                                                                               \
-  void Class::frequency(double value) { Core::change(*this, &Core::Params::frequency, value); }   \
+  void Class::frequency(double value) {                                                           \
+    Shared::change<Core>(*this, &Core::Params::frequency, value);                                 \
+  }                                                                                               \
   vxPair<double> Class::sigma() const {                                                           \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return sigma_;                                                                                \
   }                                                                                               \
   void Class::sigma(const vxPair<double>& value) {                                                \
-    Core::change(*this, &Core::Params::sigma, value);                                             \
+    Shared::change<Core>(*this, &Core::Params::sigma, value);                                     \
   }                                                                                               \
   vxPair<double> Class::plateau() const {                                                         \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return plateau_;                                                                              \
   }                                                                                               \
   void Class::plateau(const vxPair<double>& value) {                                              \
-    Core::change(*this, &Core::Params::plateau, value);                                           \
+    Shared::change<Core>(*this, &Core::Params::plateau, value);                                   \
   }                                                                                               \
   vxPair<long> Class::size() const {                                                              \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return vxPair<long>(sizeX_, sizeY_);                                                          \
   }                                                                                               \
-  void Class::size(const vxPair<long>& value) { Core::change(*this, &Core::Params::size, value); } \
-  long Class::Radius() const {                                                                    \
-    Core::requireTable(*this);                                                                    \
-    return Core::radius(*this);                                                                   \
+  void Class::size(const vxPair<long>& value) {                                                   \
+    Shared::change<Core>(*this, &Core::Params::size, value);                                      \
   }                                                                                               \
-  void Class::Radius(long value) { Core::change(*this, &Core::Params::radius, value); }           \
+  long Class::Radius() const {                                                                    \
+    Shared::requireTable(*this);                                                                  \
+    return Shared::radius(*this);                                                                 \
+  }                                                                                               \
+  void Class::Radius(long value) { Shared::change<Core>(*this, &Core::Params::radius, value); }   \
   long Class::supportWidth() const {                                                              \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return supportWidth_;                                                                         \
   }                                                                                               \
   long Class::supportHeight() const {                                                             \
-    Core::requireTable(*this);                                                                    \
+    Shared::requireTable(*this);                                                                  \
     return supportHeight_;                                                                        \
   }                                                                                               \
   void Class::serialize_(vxArchive& ar, unsigned char version) {                                  \
     Core::serialize(*this, ar, version);                                                          \
   }                                                                                               \
-  void Class::dispatchSerialize(vxArchive& ar) { vx_detail::FilterCore::dispatch(*this, ar); }    \
+  void Class::dispatchSerialize(vxArchive& ar) { Shared::dispatch(*this, ar); }                   \
   vxPersistent* Class::make() { return new Class(); }                                             \
   vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
 
+namespace {
 using Core = vx_detail::GaborFilterCore;
+using Shared = vx_detail::FilterCore;
+}  // namespace
 
 VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGabor, dcRemovalRadius);
 VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGaborReject, dcProtectionRadius);

@@ -14,6 +14,8 @@ vxFrequencyFilterImage::vxFrequencyFilterImage(const vxFrequencyBuffer& image) {
 vxFrequencyFilterImage::vxFrequencyFilterImage(const vxFrequencyFilterImage& other)
     : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
   initialized_ = other.initialized_;
+  // The filter image starts empty and is then assigned, as buffers are assigned.
+  // cppcheck-suppress useInitializationList
   image_ = other.image_;
 }
 
@@ -36,8 +38,7 @@ vxFrequencyFilter* vxFrequencyFilterImage::clone() const {
 void vxFrequencyFilterImage::setImage(const vxFrequencyBuffer& image) { create(image); }
 
 void vxFrequencyFilterImage::create(const vxFrequencyBuffer& image) {
-  if (!image.isInitialized())
-    throw vxFrequencyDefs::Uninitialized(msg::kBufferUninitialized);
+  if (!image.isInitialized()) throw vxFrequencyDefs::Uninitialized(msg::kBufferUninitialized);
   Core::noticeMutation(*this);
   image_ = image;
   initialized_ = true;

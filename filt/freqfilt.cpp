@@ -89,9 +89,7 @@ void FilterCore::checkFrequency(double frequency) {
   if (!(frequency >= 0.0 && frequency <= 0.5)) throw Defs::InvalidArgument(msg::kFrequencyRange);
 }
 
-bool FilterCore::isFilterSize(long n) {
-  return n >= 1 && n <= (1L << 30) && (n & (n - 1)) == 0;
-}
+bool FilterCore::isFilterSize(long n) { return n >= 1 && n <= (1L << 30) && (n & (n - 1)) == 0; }
 
 void FilterCore::checkSize(const vxPair<long>& size) {
   if (!isFilterSize(size.x)) throw Defs::InvalidSize(msg::kPowerOfTwo);

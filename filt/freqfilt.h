@@ -231,9 +231,8 @@ private:
 class VX_API vxFrequencyFilterGabor : public vxFrequencyFilter {
 public:
   vxFrequencyFilterGabor();
-  vxFrequencyFilterGabor(const vxPair<double>& sigma, const vxPair<double>& plateau,
-                         vxRadian angle, double frequency, const vxPair<long>& size,
-                         long dcRemovalRadius);
+  vxFrequencyFilterGabor(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
+                         double frequency, const vxPair<long>& size, long dcRemovalRadius);
   vxFrequencyFilterGabor(const vxFrequencyFilterGabor& other);
   ~vxFrequencyFilterGabor() override;
   // Assigning an unbuilt filter only drops this filter's table.

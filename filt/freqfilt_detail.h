@@ -6,9 +6,12 @@
 
 #include "filt/buffer_access.h"
 #include "filt/freqfilt.h"
+#include "filt/messages.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 namespace vx_detail {
@@ -30,6 +33,14 @@ struct FilterCore {
   // InvalidSize "Size must be a power of 2." unless x, then y, is 1, 2, 4, ... 2^30.
   static void checkSize(const vxPair<long>& size);
   static bool isFilterSize(long n);
+  // The radius and size checks that end every build's validation, in order. A radius
+  // that does not fit the 32-bit field throws std::out_of_range.
+  template <class F>
+  static void checkRadiusAndSize(const F& f, long radius, const vxPair<long>& size) {
+    if (radius < 0) throw vxFrequencyDefs::InvalidArgument(negativeRadiusMessage(f));
+    checkSize(size);
+    if (radius > 0x7FFFFFFFL) throw std::out_of_range("DC radius does not fit 32 bits");
+  }
   // Gives the persistence mutation notice when the filter's flag asks for it.
   static void noticeMutation(vxFrequencyFilter& filter);
   static void setInitialized(vxFrequencyFilter& filter, bool built) { filter.initialized_ = built; }
@@ -41,15 +52,86 @@ struct FilterCore {
   static constexpr std::size_t kMaxTableEntries = 0x7FFFFFFFu - 3u;
   // Sizes the storage for `entries` and returns the table's start.
   static float* allocateTable(std::vector<float>& storage, std::size_t entries);
+  // A build's table: the one held when it has `entries` entries already (it was
+  // `oldEntries` long), else new storage. Null while the storage cannot be grown.
+  static void reuseOrAllocate(std::vector<float>& storage, float*& table, std::size_t oldEntries,
+                              std::size_t entries) {
+    if (table != nullptr && oldEntries != entries) table = nullptr;
+    if (table == nullptr) table = allocateTable(storage, entries);
+  }
   // Copies a table of `entries` floats into this storage (assignment).
   static void copyTable(std::vector<float>& storage, float*& table, const float* source,
                         std::size_t entries);
   static bool sameEntries(const float* a, const float* b, std::size_t entries);
 
+  // ---- what the pass and reject twins differ in
+  static constexpr bool rejects(const vxFrequencyFilterBandPass&) { return false; }
+  static constexpr bool rejects(const vxFrequencyFilterBandReject&) { return true; }
+  static constexpr bool rejects(const vxFrequencyFilterGabor&) { return false; }
+  static constexpr bool rejects(const vxFrequencyFilterGaborReject&) { return true; }
+  template <class F>
+  static const wchar_t* negativeRadiusMessage(const F& f) {
+    return rejects(f) ? msg::kDcProtectionNegative : msg::kDcRemovalNegative;
+  }
+  // The DC removal radius of a pass filter, the DC protection radius of a reject one.
+  static constexpr auto radiusField(const vxFrequencyFilterBandPass*) {
+    return &vxFrequencyFilterBandPass::dcRemovalRadius_;
+  }
+  static constexpr auto radiusField(const vxFrequencyFilterBandReject*) {
+    return &vxFrequencyFilterBandReject::dcProtectionRadius_;
+  }
+  static constexpr auto radiusField(const vxFrequencyFilterGabor*) {
+    return &vxFrequencyFilterGabor::dcRemovalRadius_;
+  }
+  static constexpr auto radiusField(const vxFrequencyFilterGaborReject*) {
+    return &vxFrequencyFilterGaborReject::dcProtectionRadius_;
+  }
+  template <class F>
+  static std::int32_t& radius(F& f) {
+    return f.*radiusField(&f);
+  }
+  template <class F>
+  static long radius(const F& f) {
+    return f.*radiusField(&f);
+  }
+
+  // ---- parameters of the band and Gabor filters
+  // Getters and setters need a table.
+  template <class F>
+  static void requireTable(const F& f) {
+    if (f.table_ == nullptr) throw vxFrequencyDefs::Uninitialized(msg::kFilterUninitialized);
+  }
+  // A setter: nothing when the value is the stored one, else a rebuild with it and
+  // the other stored parameters. `Core` knows the class's parameters and build.
+  template <class Core, class F, class T>
+  static void change(F& f, T Core::Params::*member, const T& value) {
+    requireTable(f);
+    typename Core::Params p = Core::params(f);
+    if (p.*member == value) return;
+    p.*member = value;
+    Core::create(f, p);
+  }
+
   // ---- apply
+  // Elements outside a filter's reach: zeroed by the pass filters, kept by the reject
+  // filters (copied when the target is another buffer).
+  static void outside(bool reject, const float* source, float* target, std::size_t floats) {
+    if (!reject) {
+      std::fill(target, target + floats, 0.0f);
+    } else if (target != source) {
+      std::copy(source, source + floats, target);
+    }
+  }
+  // One element times a real gain; `source` and `target` may be the same element.
+  static void scale(const float* source, float* target, float gain) {
+    const float re = source[0];
+    const float im = source[1];
+    target[0] = re * gain;
+    target[1] = im * gain;
+  }
   // The three checks every apply makes, in order.
-  static void checkApply(const vxFrequencyBuffer& source, bool built,
-                         const wchar_t* unbuiltMessage, long width, long height);
+  static void checkApply(const vxFrequencyBuffer& source, bool built, const wchar_t* unbuiltMessage,
+                         long width, long height);
   static void setMask(vxFrequencyBuffer& buffer, long masked, long miny, long maxy) {
     FrequencyBufferAccess::setMask(buffer, masked, miny, maxy);
   }
@@ -61,6 +143,18 @@ struct FilterCore {
   static void clearDcSquare(vxFrequencyBuffer& target, long radius);
   static DcValues saveDcSquare(const vxFrequencyBuffer& source, long radius);
   static void restoreDcSquare(vxFrequencyBuffer& target, long radius, const DcValues& saved);
+  // Before filtering: a reject filter with a protection radius saves its square.
+  static DcValues dcBefore(bool reject, const vxFrequencyBuffer& source, long radius) {
+    return reject && radius > 0 ? saveDcSquare(source, radius) : DcValues();
+  }
+  // After filtering: a pass filter clears its square, a reject filter restores it.
+  static void dcAfter(bool reject, vxFrequencyBuffer& target, long radius, const DcValues& saved) {
+    if (!reject) {
+      clearDcSquare(target, radius);
+    } else if (radius > 0) {
+      restoreDcSquare(target, radius, saved);
+    }
+  }
 
   // ---- archive form
   // UnknownVersion naming this source file unless `version` is 0.
@@ -88,7 +182,7 @@ struct FilterCore {
                            std::size_t entries, bool sizesValid);
   // Leaves a band or Gabor filter unbuilt after a failed load.
   static void dropTable(vxFrequencyFilter& filter, std::vector<float>& storage, float*& table);
-  // Runs `load` (the fields of one class level); when it throws, the filter is left
+  // Runs `body` (the fields of one class level); when loading throws, the filter is left
   // unbuilt before the exception goes on.
   template <class Body>
   static void loadGuarded(vxArchive& ar, vxFrequencyFilter& filter, std::vector<float>& storage,
@@ -97,7 +191,12 @@ struct FilterCore {
       body();
       return;
     }
-    body(); (void)filter; (void)storage; (void)table;
+    try {
+      body();
+    } catch (...) {
+      dropTable(filter, storage, table);
+      throw;
+    }
   }
 };
 

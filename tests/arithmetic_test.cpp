@@ -1,7 +1,6 @@
 // Frequency-domain arithmetic: element results against values worked out in double
-// (each single-precision operation is one double operation rounded to float, which
-// gives the float result exactly), aliasing of result and operands, what the result
-// takes from the first operand, and the order of the checks.
+// (one float operation is one double operation rounded to float), aliasing of result
+// and operands, what the result takes from the first operand, and the check order.
 #include "filter_test_support.h"
 
 #include <cmath>
@@ -11,216 +10,125 @@ using namespace filter_test;
 
 namespace {
 
+using Buf = vxFrequencyBuffer;
+
 float f32(double v) { return static_cast<float>(v); }
 
-// The products and sums in float, worked out as rounded double operations.
-float mulRe(float ar, float ai, float br, float bi) {
-  return f32(static_cast<double>(f32(static_cast<double>(ar) * br)) -
-             static_cast<double>(f32(static_cast<double>(ai) * bi)));
-}
-float mulIm(float ar, float ai, float br, float bi) {
-  return f32(static_cast<double>(f32(static_cast<double>(ar) * bi)) +
-             static_cast<double>(f32(static_cast<double>(ai) * br)));
-}
-
-vxFrequencyBuffer patterned(long w, long h, std::uint32_t seed) {
-  vxFrequencyBuffer b(w, h);
-  fillPattern(b, seed);
-  return b;
-}
-
-enum class Op { Add, Subtract, Multiply };
-
-// The expected element k of `a op b` (subtraction: a - b).
-void expected(Op op, const vxFrequencyBuffer& a, const vxFrequencyBuffer& b, std::size_t k,
-              float& re, float& im) {
-  const float* x = Access::data(a) + 2 * k;
-  const float* y = Access::data(b) + 2 * k;
-  switch (op) {
-    case Op::Add:
-      re = f32(static_cast<double>(x[0]) + y[0]);
-      im = f32(static_cast<double>(x[1]) + y[1]);
-      break;
-    case Op::Subtract:
-      re = f32(static_cast<double>(x[0]) - y[0]);
-      im = f32(static_cast<double>(x[1]) - y[1]);
-      break;
-    case Op::Multiply:
-      re = mulRe(x[0], x[1], y[0], y[1]);
-      im = mulIm(x[0], x[1], y[0], y[1]);
-      break;
-  }
-}
-
-void expectResult(Op op, const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
-                  const vxFrequencyBuffer& result) {
-  ASSERT_TRUE(result.isInitialized());
-  ASSERT_EQ(result.width(), a.width());
-  ASSERT_EQ(result.height(), a.height());
-  const std::size_t n = static_cast<std::size_t>(a.width()) * a.height();
-  for (std::size_t k = 0; k < n; ++k) {
-    float re = 0, im = 0;
-    expected(op, a, b, k, re, im);
-    const float* r = Access::data(result) + 2 * k;
-    ASSERT_EQ(bits(r[0]), bits(re)) << "element " << k;
-    ASSERT_EQ(bits(r[1]), bits(im)) << "element " << k;
+// Checks r = x op y element by element ('+', '-' or '*').
+void expectOp(char op, const Buf& x, const Buf& y, const Buf& r) {
+  ASSERT_TRUE(r.isInitialized());
+  ASSERT_EQ(r.width(), x.width());
+  ASSERT_EQ(r.height(), x.height());
+  for (std::size_t k = 0; k < static_cast<std::size_t>(x.width()) * x.height(); ++k) {
+    const float* a = Access::data(x) + 2 * k;
+    const float* b = Access::data(y) + 2 * k;
+    float re = f32(double(a[0]) + b[0]), im = f32(double(a[1]) + b[1]);
+    if (op == '-') re = f32(double(a[0]) - b[0]), im = f32(double(a[1]) - b[1]);
+    if (op == '*') {
+      re = f32(double(f32(double(a[0]) * b[0])) - f32(double(a[1]) * b[1]));
+      im = f32(double(f32(double(a[0]) * b[1])) + f32(double(a[1]) * b[0]));
+    }
+    ASSERT_EQ(bits(Access::data(r)[2 * k]), bits(re)) << op << " element " << k;
+    ASSERT_EQ(bits(Access::data(r)[2 * k + 1]), bits(im)) << op << " element " << k;
   }
 }
 
 }  // namespace
 
-TEST(FrequencyArithmetic, ResultFormsMatchSinglePrecisionElementOperations) {
-  const vxFrequencyBuffer a = patterned(16, 8, 1);
-  const vxFrequencyBuffer b = patterned(16, 8, 2);
-  vxFrequencyBuffer r;
-  vfFrequencyAdd(a, b, r);
-  expectResult(Op::Add, a, b, r);
-  vfFrequencySubtract(a, b, r);
-  expectResult(Op::Subtract, a, b, r);
-  vfFrequencyMultiply(a, b, r);
-  expectResult(Op::Multiply, a, b, r);
-  // a x b and b x a give the same bits.
-  vxFrequencyBuffer swapped;
-  vfFrequencyMultiply(b, a, swapped);
-  expectResult(Op::Multiply, a, b, swapped);
-}
-
-TEST(FrequencyArithmetic, InPlaceFormsAccumulateIntoTheirLastArgument) {
-  const vxFrequencyBuffer a = patterned(8, 4, 3);
-  const vxFrequencyBuffer b0 = patterned(8, 4, 4);
-
-  vxFrequencyBuffer b = b0;
-  vfFrequencyAdd(a, b);
-  expectResult(Op::Add, a, b0, b);
-
-  // The first argument is subtracted from the second: b - a.
-  b = b0;
-  vfFrequencySubtract(a, b);
-  expectResult(Op::Subtract, b0, a, b);
-
-  b = b0;
-  vfFrequencyMultiply(a, b);
-  expectResult(Op::Multiply, a, b0, b);
-}
-
-TEST(FrequencyArithmetic, ResultMayBeEitherOperand) {
-  const vxFrequencyBuffer a0 = patterned(8, 8, 5);
-  const vxFrequencyBuffer b0 = patterned(8, 8, 6);
+TEST(FrequencyArithmetic, ResultsForEveryAliasing) {
+  const Buf a0 = patterned(16, 8, 1), b0 = patterned(16, 8, 2);
   struct Case {
     const char* name;
-    Op op;
-    std::function<void(vxFrequencyBuffer&, vxFrequencyBuffer&)> run;  // writes into a or b
-    bool intoB;
+    std::function<void(Buf& a, Buf& b, Buf& r)> run;
+    char op;
+    bool swapped;  // expected: b0 op a0 rather than a0 op b0
+    int written;   // 0: a, 1: b, 2: r
   };
   const Case cases[] = {
-      {"add into a", Op::Add, [](vxFrequencyBuffer& a, vxFrequencyBuffer& b) { vfFrequencyAdd(a, b, a); }, false},
-      {"add into b", Op::Add, [](vxFrequencyBuffer& a, vxFrequencyBuffer& b) { vfFrequencyAdd(a, b, b); }, true},
-      {"subtract into a", Op::Subtract,
-       [](vxFrequencyBuffer& a, vxFrequencyBuffer& b) { vfFrequencySubtract(a, b, a); }, false},
-      // Subtraction into its own second operand still gives a - b.
-      {"subtract into b", Op::Subtract,
-       [](vxFrequencyBuffer& a, vxFrequencyBuffer& b) { vfFrequencySubtract(a, b, b); }, true},
-      {"multiply into a", Op::Multiply,
-       [](vxFrequencyBuffer& a, vxFrequencyBuffer& b) { vfFrequencyMultiply(a, b, a); }, false},
-      {"multiply into b", Op::Multiply,
-       [](vxFrequencyBuffer& a, vxFrequencyBuffer& b) { vfFrequencyMultiply(a, b, b); }, true},
+      {"add", [](Buf& a, Buf& b, Buf& r) { vfFrequencyAdd(a, b, r); }, '+', false, 2},
+      {"subtract", [](Buf& a, Buf& b, Buf& r) { vfFrequencySubtract(a, b, r); }, '-', false, 2},
+      {"multiply", [](Buf& a, Buf& b, Buf& r) { vfFrequencyMultiply(a, b, r); }, '*', false, 2},
+      {"multiply b x a", [](Buf& a, Buf& b, Buf& r) { vfFrequencyMultiply(b, a, r); }, '*', false,
+       2},
+      {"add in place", [](Buf& a, Buf& b, Buf&) { vfFrequencyAdd(a, b); }, '+', false, 1},
+      {"subtract in place: b - a", [](Buf& a, Buf& b, Buf&) { vfFrequencySubtract(a, b); }, '-',
+       true, 1},
+      {"multiply in place", [](Buf& a, Buf& b, Buf&) { vfFrequencyMultiply(a, b); }, '*', false, 1},
+      {"add into a", [](Buf& a, Buf& b, Buf&) { vfFrequencyAdd(a, b, a); }, '+', false, 0},
+      {"add into b", [](Buf& a, Buf& b, Buf&) { vfFrequencyAdd(a, b, b); }, '+', false, 1},
+      {"subtract into a", [](Buf& a, Buf& b, Buf&) { vfFrequencySubtract(a, b, a); }, '-', false,
+       0},
+      {"subtract into b: still a - b", [](Buf& a, Buf& b, Buf&) { vfFrequencySubtract(a, b, b); },
+       '-', false, 1},
+      {"multiply into a", [](Buf& a, Buf& b, Buf&) { vfFrequencyMultiply(a, b, a); }, '*', false,
+       0},
+      {"multiply into b", [](Buf& a, Buf& b, Buf&) { vfFrequencyMultiply(a, b, b); }, '*', false,
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    vxFrequencyBuffer a = a0;
-    vxFrequencyBuffer b = b0;
-    c.run(a, b);
-    expectResult(c.op, a0, b0, c.intoB ? b : a);
-    EXPECT_TRUE(c.intoB ? a == a0 : b == b0) << "the other operand changed";
+    Buf a = a0, b = b0, r;
+    c.run(a, b, r);
+    const Buf* written[] = {&a, &b, &r};
+    expectOp(c.op, c.swapped ? b0 : a0, c.swapped ? a0 : b0, *written[c.written]);
+    EXPECT_TRUE(c.written == 0 || a == a0) << "a changed";
+    EXPECT_TRUE(c.written == 1 || b == b0) << "b changed";
   }
-}
 
-TEST(FrequencyArithmetic, AllThreeArgumentsOneBuffer) {
-  const vxFrequencyBuffer a0 = patterned(8, 2, 7);
-  vxFrequencyBuffer a = a0;
+  // One buffer in every place: doubled, squared, zeroed.
+  Buf a = a0;
   vfFrequencyAdd(a, a, a);
-  expectResult(Op::Add, a0, a0, a);
+  expectOp('+', a0, a0, a);
   a = a0;
   vfFrequencyMultiply(a, a, a);
-  expectResult(Op::Multiply, a0, a0, a);
-  a = a0;
-  vfFrequencySubtract(a, a, a);
-  for (std::size_t i = 0; i < 2u * 8 * 2; ++i) ASSERT_EQ(Access::data(a)[i], 0.0f);
-  // In-place forms with both arguments the same buffer.
+  expectOp('*', a0, a0, a);
   a = a0;
   vfFrequencyMultiply(a, a);
-  expectResult(Op::Multiply, a0, a0, a);
+  expectOp('*', a0, a0, a);
   a = a0;
-  vfFrequencySubtract(a, a);
-  for (std::size_t i = 0; i < 2u * 8 * 2; ++i) ASSERT_EQ(Access::data(a)[i], 0.0f);
-}
-
-TEST(FrequencyArithmetic, MultiplicationByUnitsAndByI) {
-  const vxFrequencyBuffer a = patterned(4, 4, 8);
-  vxFrequencyBuffer one(4, 4);
-  vxFrequencyBuffer i(4, 4);
-  for (long y = 0; y < 4; ++y)
-    for (long x = 0; x < 4; ++x) {
-      one.put(x, y, vxPair<double>(1.0, 0.0), false);
-      i.put(x, y, vxPair<double>(0.0, 1.0), false);
-    }
-  vxFrequencyBuffer r;
-  vfFrequencyMultiply(a, one, r);
-  for (std::size_t k = 0; k < 32; ++k) ASSERT_EQ(Access::data(r)[k], Access::data(a)[k]);
-  vfFrequencyMultiply(i, i, r);
-  EXPECT_EQ(r.get(2, 3, false), vxPair<double>(-1.0, 0.0));
+  vfFrequencySubtract(a, a, a);
+  expectOp('-', a0, a0, a);
 }
 
 TEST(FrequencyArithmetic, ConjugationFlipsTheSignBitOfImaginaryParts) {
-  vxFrequencyBuffer a = patterned(8, 4, 9);
+  Buf a = patterned(8, 4, 3);
   a.put(1, 1, vxPair<double>(2.0, 0.0), false);  // +0 imaginary part
-  const vxFrequencyBuffer a0 = a;
-  vxFrequencyBuffer r;
+  const Buf a0 = a;
+  Buf r;
   vfFrequencyConjugate(a, r);
   EXPECT_TRUE(std::signbit(element(r, 1, 1)[1]));
-  for (std::size_t k = 0; k < 32; ++k) {
-    ASSERT_EQ(bits(Access::data(r)[2 * k]), bits(Access::data(a0)[2 * k]));
-    ASSERT_EQ(bits(Access::data(r)[2 * k + 1]), bits(Access::data(a0)[2 * k + 1]) ^ 0x80000000u);
-  }
-  EXPECT_TRUE(a == a0);
-
-  // In place, twice: every bit restored.
+  for (std::size_t k = 0; k < 64; ++k)
+    ASSERT_EQ(bits(Access::data(r)[k]), bits(Access::data(a0)[k]) ^ (k % 2 ? 0x80000000u : 0u));
+  EXPECT_EQ(Snapshot(a), Snapshot(a0));
   vfFrequencyConjugate(a);
-  vfFrequencyConjugate(a, a);
+  vfFrequencyConjugate(a, a);  // twice: every bit restored
   EXPECT_EQ(Snapshot(a), Snapshot(a0));
 }
 
-TEST(FrequencyArithmetic, ResultTakesFirstOperandsStateInPlaceFormsKeepTheirOwn) {
-  vxFrequencyBuffer a(100, 60);
-  fillPattern(a, 10);
+TEST(FrequencyArithmetic, ResultTakesTheFirstOperandsStateInPlaceFormsKeepTheirOwn) {
+  Buf a(100, 60);
+  a = patterned(128, 64, 4);
+  Access::setAndAllocate(a, 100, 60);  // same transform size: values kept
   vx2XformCache xform;
   xform.xform(vx2XformLinear(vxXform<2>(vxMatrix<2>(2.0, 0.0, 0.0, 3.0), vxVector<2>(1.0, 2.0))));
   Access::setPlacement(a, vxPair<long>(10, 20), xform);
   Access::setMask(a, 1, 5, 40);
-  vxFrequencyBuffer b(128, 64);
-  fillPattern(b, 11);
+  Buf b = patterned(128, 64, 5);
   Access::setPlacement(b, vxPair<long>(-3, 4), vx2XformCache());
-
   for (int op = 0; op < 4; ++op) {
     SCOPED_TRACE(op);
-    vxFrequencyBuffer r;
+    Buf r;
     if (op == 0) vfFrequencyAdd(a, b, r);
     if (op == 1) vfFrequencySubtract(a, b, r);
     if (op == 2) vfFrequencyMultiply(a, b, r);
     if (op == 3) vfFrequencyConjugate(a, r);
-    EXPECT_EQ(r.width(), 128);
-    EXPECT_EQ(r.height(), 64);
-    EXPECT_EQ(r.imageWidth(), 100);
-    EXPECT_EQ(r.imageHeight(), 60);
-    EXPECT_EQ(r.imageOffset(), vxPair<long>(10, 20));
+    Snapshot s(r), want(a);
+    s.values.clear();
+    want.values.clear();
+    EXPECT_EQ(s, want);
     EXPECT_TRUE(r.clientXform() == xform);
-    EXPECT_EQ(Access::masked(r), 1);
-    EXPECT_EQ(Access::maskedMiny(r), 5);
-    EXPECT_EQ(Access::maskedMaxy(r), 40);
   }
-
-  // The in-place forms change values only.
-  vxFrequencyBuffer c = b;
+  Buf c = b;
   vfFrequencyAdd(a, c);
   vfFrequencySubtract(a, c);
   vfFrequencyMultiply(a, c);
@@ -230,98 +138,64 @@ TEST(FrequencyArithmetic, ResultTakesFirstOperandsStateInPlaceFormsKeepTheirOwn)
   EXPECT_EQ(Access::masked(c), 0);
 }
 
-TEST(FrequencyArithmetic, ResultBufferIsNotChecked) {
-  const vxFrequencyBuffer a = patterned(8, 8, 12);
-  const vxFrequencyBuffer b = patterned(8, 8, 13);
-  vxFrequencyBuffer inverse = patterned(4, 2, 14);
-  Access::setInverseComputed(inverse, true);
-  vfFrequencyMultiply(a, b, inverse);
-  expectResult(Op::Multiply, a, b, inverse);
-  EXPECT_FALSE(inverse.inverseComputed());
-  vxFrequencyBuffer other = patterned(2, 2, 15);
-  vfFrequencySubtract(a, b, other);
-  expectResult(Op::Subtract, a, b, other);
-}
-
-// Which error each function reports when several checks fail, and that a failure
-// leaves every argument as it was.
+// Which error each function reports when several checks fail; a failure leaves every
+// argument as it was, and the result buffer is never checked.
 TEST(FrequencyArithmetic, CheckOrderPerFunction) {
+  struct Form {
+    const char* name;
+    std::function<void(Buf&, Buf&, Buf&)> run;
+    const wchar_t* sizes;
+    bool sizeBeforeInverse;
+  };
   const wchar_t* const add = L"Can only add equal-sized frequency buffers.";
   const wchar_t* const sub = L"Can only subtract equal-sized frequency buffers.";
   const wchar_t* const mul = L"Can only multiply equal-sized frequency buffers.";
-
-  using Fn = std::function<void(vxFrequencyBuffer&, vxFrequencyBuffer&, vxFrequencyBuffer&)>;
-  struct Form {
-    const char* name;
-    Fn run;                // (a, b, result)
-    const wchar_t* sizes;  // its size message
-    bool sizeBeforeInverse;
-  };
   const Form forms[] = {
-      {"add", [](auto& a, auto& b, auto& r) { vfFrequencyAdd(a, b, r); }, add, false},
-      {"add in place", [](auto& a, auto& b, auto&) { vfFrequencyAdd(a, b); }, add, false},
-      {"subtract", [](auto& a, auto& b, auto& r) { vfFrequencySubtract(a, b, r); }, sub, true},
-      {"subtract in place", [](auto& a, auto& b, auto&) { vfFrequencySubtract(a, b); }, sub, false},
-      {"multiply", [](auto& a, auto& b, auto& r) { vfFrequencyMultiply(a, b, r); }, mul, false},
-      {"multiply in place", [](auto& a, auto& b, auto&) { vfFrequencyMultiply(a, b); }, mul, true},
+      {"add", [](Buf& a, Buf& b, Buf& r) { vfFrequencyAdd(a, b, r); }, add, false},
+      {"add in place", [](Buf& a, Buf& b, Buf&) { vfFrequencyAdd(a, b); }, add, false},
+      {"subtract", [](Buf& a, Buf& b, Buf& r) { vfFrequencySubtract(a, b, r); }, sub, true},
+      {"subtract in place", [](Buf& a, Buf& b, Buf&) { vfFrequencySubtract(a, b); }, sub, false},
+      {"multiply", [](Buf& a, Buf& b, Buf& r) { vfFrequencyMultiply(a, b, r); }, mul, false},
+      {"multiply in place", [](Buf& a, Buf& b, Buf&) { vfFrequencyMultiply(a, b); }, mul, true},
   };
-
+  auto inverse = [](long w, long h) {
+    Buf b = patterned(w, h, 6);
+    Access::setInverseComputed(b, true);
+    return b;
+  };
   for (const Form& form : forms) {
     SCOPED_TRACE(form.name);
-    auto expectUnchanged = [&](vxFrequencyBuffer& a, vxFrequencyBuffer& b, auto check) {
-      vxFrequencyBuffer r = patterned(2, 2, 99);
+    auto expectFailure = [&](Buf a, Buf b, auto check) {
+      Buf r = patterned(2, 2, 7);
       const Snapshot sa(a), sb(b), sr(r);
       check([&] { form.run(a, b, r); });
       EXPECT_EQ(Snapshot(a), sa);
       EXPECT_EQ(Snapshot(b), sb);
       EXPECT_EQ(Snapshot(r), sr);
     };
-    for (int which = 0; which < 2; ++which) {
-      // One operand without data, the other with its inverse computed: always U.
-      vxFrequencyBuffer empty;
-      vxFrequencyBuffer inverse = patterned(8, 8, 20);
-      Access::setInverseComputed(inverse, true);
-      vxFrequencyBuffer& a = which == 0 ? empty : inverse;
-      vxFrequencyBuffer& b = which == 0 ? inverse : empty;
-      expectUnchanged(a, b, [&](auto run) { expectError<Defs::Uninitialized>(run, kBufferUninit); });
+    auto U = [](auto run) { expectError<Defs::Uninitialized>(run, kBufferUninit); };
+    auto I = [](auto run) { expectError<Defs::InvalidBuffer>(run, kInverse); };
+    auto S = [&](auto run) { expectError<Defs::InvalidSize>(run, form.sizes); };
+    expectFailure(Buf(), inverse(8, 8), U);
+    expectFailure(inverse(8, 8), Buf(), U);
+    expectFailure(inverse(64, 32), patterned(32, 64, 8),
+                  [&](auto run) { form.sizeBeforeInverse ? S(run) : I(run); });
+    expectFailure(patterned(64, 32, 9), inverse(32, 64),
+                  [&](auto run) { form.sizeBeforeInverse ? S(run) : I(run); });
+    expectFailure(patterned(64, 32, 9), patterned(32, 64, 10), S);
+    expectFailure(patterned(64, 32, 9), patterned(64, 16, 10), S);
+    expectFailure(patterned(8, 8, 11), inverse(8, 8), I);
 
-      // Different sizes and one operand's inverse computed.
-      vxFrequencyBuffer big = patterned(64, 32, 21);
-      vxFrequencyBuffer small = patterned(32, 64, 22);
-      Access::setInverseComputed(which == 0 ? big : small, true);
-      expectUnchanged(big, small, [&](auto run) {
-        if (form.sizeBeforeInverse) {
-          expectError<Defs::InvalidSize>(run, form.sizes);
-        } else {
-          expectError<Defs::InvalidBuffer>(run, kInverse);
-        }
-      });
-    }
-    // Sizes alone: 64 x 32 against 32 x 64, and a height difference only.
-    vxFrequencyBuffer wide = patterned(64, 32, 23);
-    vxFrequencyBuffer tall = patterned(32, 64, 24);
-    expectUnchanged(wide, tall, [&](auto run) { expectError<Defs::InvalidSize>(run, form.sizes); });
-    vxFrequencyBuffer low = patterned(64, 16, 25);
-    expectUnchanged(wide, low, [&](auto run) { expectError<Defs::InvalidSize>(run, form.sizes); });
-    // The inverse-computed state of either operand alone.
-    for (int which = 0; which < 2; ++which) {
-      vxFrequencyBuffer a = patterned(8, 8, 26);
-      vxFrequencyBuffer b = patterned(8, 8, 27);
-      Access::setInverseComputed(which == 0 ? a : b, true);
-      expectUnchanged(a, b, [&](auto run) { expectError<Defs::InvalidBuffer>(run, kInverse); });
-    }
+    // A result of another size, or with its inverse computed, is simply replaced.
+    Buf a = patterned(8, 8, 12), b = patterned(8, 8, 13), r = inverse(4, 2);
+    form.run(a, b, r);
   }
-
-  // Conjugation: U before I.
-  vxFrequencyBuffer empty;
-  vxFrequencyBuffer r = patterned(2, 2, 28);
+  Buf empty, r = patterned(2, 2, 14), spatial = inverse(4, 4);
+  const Snapshot before(spatial), rBefore(r);
   expectError<Defs::Uninitialized>([&] { vfFrequencyConjugate(empty, r); }, kBufferUninit);
   expectError<Defs::Uninitialized>([&] { vfFrequencyConjugate(empty); }, kBufferUninit);
-  vxFrequencyBuffer inverse = patterned(4, 4, 29);
-  Access::setInverseComputed(inverse, true);
-  const Snapshot before(inverse), rBefore(r);
-  expectError<Defs::InvalidBuffer>([&] { vfFrequencyConjugate(inverse, r); }, kInverse);
-  expectError<Defs::InvalidBuffer>([&] { vfFrequencyConjugate(inverse); }, kInverse);
-  EXPECT_EQ(Snapshot(inverse), before);
+  expectError<Defs::InvalidBuffer>([&] { vfFrequencyConjugate(spatial, r); }, kInverse);
+  expectError<Defs::InvalidBuffer>([&] { vfFrequencyConjugate(spatial); }, kInverse);
+  EXPECT_EQ(Snapshot(spatial), before);
   EXPECT_EQ(Snapshot(r), rBefore);
 }

@@ -1,13 +1,16 @@
-// Band-pass and band-reject filters: the gain table, the gains given to chosen
-// elements, the DC squares, validation and apply checks in order, and the value-class
-// behaviour (copies, assignment, equality, clones, setters).
+// Band-pass and band-reject filters: gain tables, the gains given to elements, the
+// DC squares, validation and apply checks in order, and value-class behaviour.
 #include "filt/freqfilt.h"
 #include "filter_test_support.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 using namespace filter_test;
 
@@ -15,509 +18,351 @@ namespace {
 
 // The table is protected; these expose it.
 struct PassProbe : vxFrequencyFilterBandPass {
-  using vxFrequencyFilterBandPass::vxFrequencyFilterBandPass;
   using vxFrequencyFilterBandPass::data;
+  using vxFrequencyFilterBandPass::vxFrequencyFilterBandPass;
 };
 struct RejectProbe : vxFrequencyFilterBandReject {
-  using vxFrequencyFilterBandReject::vxFrequencyFilterBandReject;
   using vxFrequencyFilterBandReject::data;
+  using vxFrequencyFilterBandReject::vxFrequencyFilterBandReject;
 };
+
+const vxPair<long> k8(8, 8);
 
 // The radial profile at table index i (1/32 bin per entry), in double.
 double profile(long i, double width, double sigma, double plateau) {
-  const double s = width * sigma;
-  double d = i / 32.0 - width * plateau;
-  if (d < 0) d = 0;
+  const double s = width * sigma, d = std::max(i / 32.0 - width * plateau, 0.0);
   return std::exp(-(d * d) / (2.0 * s * s));
 }
 
-// Two floats at most `ulps` apart.
-void expectClose(float got, double want, int ulps = 1) {
+// Within one float step of `want`.
+void expectClose(float got, double want) {
   const float w = static_cast<float>(want);
-  const float lo = std::nextafter(w, -1.0f);
-  EXPECT_LE(std::fabs(got - w), ulps * std::fabs(w - lo) + 1e-30) << got << " vs " << want;
+  EXPECT_LE(std::fabs(got - w), std::fabs(w - std::nextafter(w, 0.0f)) + 1e-30) << got;
 }
 
-// The table entry the band filters use for element (c, r) of a w x h buffer, by the
-// library's distance rule: row frequency scaled by w/h and truncated after squaring,
-// columns and rows above half the size counted as negative frequencies. `ring` tells
-// whether the element lies strictly between the inner and outer circles.
-long gainIndex(long c, long r, long w, long h, double frequency, long support, bool& ring,
-               bool& withinReach) {
-  const long kx = c < w / 2 ? c : c - w;
-  const long ky = r < h / 2 ? r : r - h;
+// Checks every element of `out` = `in` filtered by f of support A: distances in
+// horizontal bins, the squared row frequency scaled by (w/h)^2 and truncated; a row is
+// reached when |ky| <= rc h/w + A; the ring is inner < d2 < outer, and the out-of-place
+// reject form gains every element whose table index is below 32 A.
+template <class Probe>
+void expectFiltered(const Probe& f, bool reject, bool outOfPlace, const vxFrequencyBuffer& in,
+                    const vxFrequencyBuffer& out, double frequency) {
+  const long w = in.width(), h = in.height(), A = f.supportWidth();
   const float rc = static_cast<float>(w * frequency);
   const double aspect = static_cast<double>(h) / w;
-  withinReach = std::abs(ky) <= static_cast<long>(rc * aspect + support);
-  const long yy = static_cast<long>(ky * ky * (1.0 / (aspect * aspect)));
-  const long d2 = kx * kx + yy;
-  const float outerF = static_cast<float>(support) + rc;
-  const float innerF = rc - static_cast<float>(support);
-  const long outer = static_cast<long>(outerF * outerF);
-  const long inner = innerF < 0 ? -1 : static_cast<long>(innerF * innerF);
-  ring = inner < d2 && d2 < outer;
-  return std::labs(static_cast<long>((std::sqrt(static_cast<double>(d2)) - rc) * 32.0));
-}
-
-enum class Form { InPlace, OutOfPlace };
-
-// Checks every element of a filtered w x h buffer against the rule above.
-template <class Probe>
-void expectFiltered(const Probe& f, bool reject, Form form, const vxFrequencyBuffer& before,
-                    const vxFrequencyBuffer& after, double frequency) {
-  const long w = before.width(), h = before.height();
-  const long support = f.supportWidth();
-  for (long r = 0; r < h; ++r) {
+  const long outer = static_cast<long>((A + rc) * (A + rc));
+  const long inner = rc < A ? -1 : static_cast<long>((rc - A) * (rc - A));
+  for (long r = 0; r < h; ++r)
     for (long c = 0; c < w; ++c) {
-      bool ring = false, reach = false;
-      const long idx = gainIndex(c, r, w, h, frequency, support, ring, reach);
-      const float* in = element(before, c, r);
-      const float* out = element(after, c, r);
-      bool gained = reach && ring;
-      if (reject && form == Form::OutOfPlace) gained = reach && idx < support * 32;
-      float re = in[0], im = in[1];
-      if (gained) {
-        re = static_cast<float>(static_cast<double>(in[0]) * f.data()[idx]);
-        im = static_cast<float>(static_cast<double>(in[1]) * f.data()[idx]);
-      } else if (!reject) {
-        re = im = 0.0f;
-      }
-      ASSERT_EQ(bits(out[0]), bits(re)) << "column " << c << " row " << r;
-      ASSERT_EQ(bits(out[1]), bits(im)) << "column " << c << " row " << r;
+      const long kx = c < w / 2 ? c : c - w, ky = r < h / 2 ? r : r - h;
+      const long d2 = kx * kx + static_cast<long>(ky * ky / (aspect * aspect));
+      const long idx = std::labs(static_cast<long>((std::sqrt(double(d2)) - rc) * 32.0));
+      const bool reached = std::labs(ky) <= static_cast<long>(rc * aspect + A);
+      const bool gained =
+          reached && (reject && outOfPlace ? idx < 32 * A : inner < d2 && d2 < outer);
+      const float* x = element(in, c, r);
+      float re = reject ? x[0] : 0.0f, im = reject ? x[1] : 0.0f;
+      if (gained) re = x[0] * f.data()[idx], im = x[1] * f.data()[idx];
+      ASSERT_EQ(bits(element(out, c, r)[0]), bits(re)) << c << "," << r;
+      ASSERT_EQ(bits(element(out, c, r)[1]), bits(im)) << c << "," << r;
     }
-  }
-}
-
-vxFrequencyBuffer patterned(long w, long h, std::uint32_t seed) {
-  vxFrequencyBuffer b(w, h);
-  fillPattern(b, seed);
-  return b;
 }
 
 }  // namespace
 
-// ---------------------------------------------------------------------------------
-// Tables
-
-TEST(BandFilterTable, SmallBufferExample) {
-  // W = 8: s = 0.4, support 4 x 0.4 + 0.4 = 2.0, made odd: 3.
-  const PassProbe pass(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0);
-  const RejectProbe reject(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0);
+TEST(BandFilter, TablesOfTheDocumentedExamples) {
+  // W = 8: s = 0.4 bins, support 4 x 0.4 + 0.4 = 2.0, made odd: 3.
+  const PassProbe pass(0.05, 0.0, 0.25, k8, 0);
+  const RejectProbe reject(0.05, 0.0, 0.25, k8, 0);
   EXPECT_EQ(pass.supportWidth(), 3);
-  EXPECT_EQ(reject.supportWidth(), 3);
-  EXPECT_TRUE(const_cast<PassProbe&>(pass).isInitialized());
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(pass.data()) % 16, 0u);
   EXPECT_EQ(pass.data()[0], 1.0f);
   EXPECT_EQ(pass.data()[32], static_cast<float>(std::exp(-3.125)));
-  EXPECT_EQ(pass.data()[64], static_cast<float>(std::exp(-12.5)));
-  EXPECT_EQ(reject.data()[0], 0.0f);
   EXPECT_EQ(reject.data()[32], static_cast<float>(1.0 - std::exp(-3.125)));
   for (long i = 0; i < 96; ++i) {
-    SCOPED_TRACE(i);
     expectClose(pass.data()[i], profile(i, 8, 0.05, 0.0));
     expectClose(reject.data()[i], 1.0 - profile(i, 8, 0.05, 0.0));
   }
-}
-
-TEST(BandFilterTable, PlateauAndOneSigma) {
-  // W = 256: 4 x 2.56 + 5.12 + 12.8 = 28.16 -> 28 -> 29; plateau 5.12 bins = 163.84
-  // entries.
-  const PassProbe plateau(0.01, 0.02, 0.1, vxPair<long>(256, 16), 0);
-  EXPECT_EQ(plateau.supportWidth(), 29);
-  for (long i = 0; i <= 163; ++i) ASSERT_EQ(plateau.data()[i], 1.0f) << i;
-  EXPECT_LT(plateau.data()[164], 1.0f);
-  expectClose(plateau.data()[164], profile(164, 256, 0.01, 0.02));
-  expectClose(plateau.data()[29 * 32 - 1], profile(29 * 32 - 1, 256, 0.01, 0.02));
-
-  // W = 64, sigma 4 bins: support 16 + 3.2 = 19.2 -> 19; entry 128 is one sigma out.
+  // W = 256: 10.24 + 5.12 + 12.8 = 28.16 -> 29; the plateau covers 163.84 entries.
+  const PassProbe flat(0.01, 0.02, 0.1, vxPair<long>(256, 16), 0);
+  EXPECT_EQ(flat.supportWidth(), 29);
+  for (long i = 0; i <= 163; ++i) ASSERT_EQ(flat.data()[i], 1.0f) << i;
+  EXPECT_LT(flat.data()[164], 1.0f);
+  expectClose(flat.data()[164], profile(164, 256, 0.01, 0.02));
+  // W = 64, sigma 4 bins: support 19, entry 128 one sigma out.
   const PassProbe one(0.0625, 0.0, 0.2, vxPair<long>(64, 64), 0);
   EXPECT_EQ(one.supportWidth(), 19);
   EXPECT_EQ(one.data()[128], static_cast<float>(std::exp(-0.5)));
-}
-
-TEST(BandFilterTable, SupportIgnoresHeight) {
-  const PassProbe a(0.05, 0.01, 0.25, vxPair<long>(64, 8), 0);
-  const PassProbe b(0.05, 0.01, 0.25, vxPair<long>(64, 1024), 0);
-  ASSERT_EQ(a.supportWidth(), b.supportWidth());
+  // The height plays no part.
+  const PassProbe a(0.05, 0.01, 0.25, vxPair<long>(64, 8), 0),
+      b(0.05, 0.01, 0.25, vxPair<long>(64, 1024), 0);
   for (long i = 0; i < a.supportWidth() * 32; ++i) ASSERT_EQ(bits(a.data()[i]), bits(b.data()[i]));
 }
 
-// ---------------------------------------------------------------------------------
-// Validation
-
-TEST(BandFilterBuild, ValidationMessagesAndOrder) {
-  const vxPair<long> ok(8, 8);
+TEST(BandFilter, ValidationInOrderChangesNothing) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
+  using Pass = vxFrequencyFilterBandPass;
+  using Reject = vxFrequencyFilterBandReject;
   for (double f : {0.5000001, -0.0001, nan})
-    expectError<Defs::InvalidArgument>([&] { vxFrequencyFilterBandPass(0.05, 0, f, ok, 0); },
-                                       kFrequency);
-  vxFrequencyFilterBandPass edge0(0.05, 0, 0.0, ok, 0);
-  vxFrequencyFilterBandPass edge5(0.05, 0, 0.5, ok, 0);
-  EXPECT_EQ(edge5.frequency(), 0.5);
-  for (double s : {0.0, -1.0, nan})
-    expectError<Defs::InvalidArgument>([&] { vxFrequencyFilterBandPass(s, 0, 0.25, ok, 0); },
+    expectError<Defs::InvalidArgument>([&] { Pass(0.05, 0, f, k8, 0); }, kFrequency);
+  for (double s : {0.0, nan})
+    expectError<Defs::InvalidArgument>([&] { Pass(s, 0, 0.25, k8, 0); },
                                        L"Sigma must be positive.");
   for (double p : {-0.01, nan})
-    expectError<Defs::InvalidArgument>([&] { vxFrequencyFilterBandReject(0.05, p, 0.25, ok, 0); },
+    expectError<Defs::InvalidArgument>([&] { Reject(0.05, p, 0.25, k8, 0); },
                                        L"Plateau cannot be negative.");
-  expectError<Defs::InvalidArgument>([&] { vxFrequencyFilterBandPass(0.05, 0, 0.25, ok, -1); },
+  expectError<Defs::InvalidArgument>([&] { Pass(0.05, 0, 0.25, k8, -1); },
                                      L"DC Removal Radius cannot be negative.");
-  expectError<Defs::InvalidArgument>([&] { vxFrequencyFilterBandReject(0.05, 0, 0.25, ok, -1); },
+  expectError<Defs::InvalidArgument>([&] { Reject(0.05, 0, 0.25, k8, -1); },
                                      L"DC Protection Radius cannot be negative.");
-  for (vxPair<long> size : {vxPair<long>(0, 8), vxPair<long>(12, 8), vxPair<long>((1L << 30) + 1, 8),
-                            vxPair<long>(-8, 8), vxPair<long>(1L << 31, 8), vxPair<long>(8, 12),
-                            vxPair<long>(8, 0)})
-    expectError<Defs::InvalidSize>([&] { vxFrequencyFilterBandPass(0.05, 0, 0.25, size, 0); },
-                                   kPowerOfTwo);
-  vxFrequencyFilterBandPass tiny(0.05, 0, 0.25, vxPair<long>(1, 1), 0);
-  vxFrequencyFilterBandReject wide(0.05, 0, 0.25, vxPair<long>(4096, 2), 0);
-  EXPECT_EQ(wide.size(), vxPair<long>(4096, 2));
+  for (vxPair<long> size :
+       {vxPair<long>(0, 8), vxPair<long>(12, 8), vxPair<long>((1L << 30) + 1, 8),
+        vxPair<long>(-8, 8), vxPair<long>(8, 12)})
+    expectError<Defs::InvalidSize>([&] { Pass(0.05, 0, 0.25, size, 0); }, kPowerOfTwo);
+  // Accepted edges.
+  EXPECT_EQ(Pass(0.05, 0, 0.5, vxPair<long>(1, 1), 0).frequency(), 0.5);
+  EXPECT_EQ(Reject(0.05, 0, 0.0, vxPair<long>(4096, 2), 0).size(), vxPair<long>(4096, 2));
+  // The first failing check wins.
+  const vxPair<long> bad(3, 3);
+  expectError<Defs::InvalidArgument>([&] { Pass(0.0, -1, 0.7, bad, -1); }, kFrequency);
+  expectError<Defs::InvalidArgument>([&] { Pass(0.0, -1, 0.2, bad, -1); },
+                                     L"Sigma must be positive.");
+  expectError<Defs::InvalidArgument>([&] { Pass(0.1, -1, 0.2, bad, -1); },
+                                     L"Plateau cannot be negative.");
+  expectError<Defs::InvalidArgument>([&] { Pass(0.1, 0, 0.2, bad, -1); },
+                                     L"DC Removal Radius cannot be negative.");
 
-  // With several bad arguments the first in the order wins.
-  expectError<Defs::InvalidArgument>(
-      [&] { vxFrequencyFilterBandPass(0.0, -1, 0.7, vxPair<long>(3, 3), -1); }, kFrequency);
-  expectError<Defs::InvalidArgument>(
-      [&] { vxFrequencyFilterBandPass(0.0, -1, 0.2, vxPair<long>(3, 3), -1); },
-      L"Sigma must be positive.");
-  expectError<Defs::InvalidArgument>(
-      [&] { vxFrequencyFilterBandPass(0.1, -1, 0.2, vxPair<long>(3, 3), -1); },
-      L"Plateau cannot be negative.");
-  expectError<Defs::InvalidArgument>(
-      [&] { vxFrequencyFilterBandPass(0.1, 0, 0.2, vxPair<long>(3, 3), -1); },
-      L"DC Removal Radius cannot be negative.");
-}
-
-TEST(BandFilterBuild, FailedBuildChangesNothing) {
-  PassProbe f(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
+  // A failed build leaves the filter as it was, without a mutation notice; so do the
+  // parameters no 32-bit table or field can hold.
+  PassProbe f(0.05, 0.0, 0.25, k8, 1);
   const PassProbe copy(f);
   const float* table = f.data();
   f.trackMutations(true);
   expectError<Defs::InvalidSize>([&] { f.set(0.1, 0.1, 0.1, vxPair<long>(8, 6), 0); }, kPowerOfTwo);
   expectError<Defs::InvalidArgument>([&] { f.sigma(-1.0); }, L"Sigma must be positive.");
+  EXPECT_THROW(f.set(0.05, 0.0, 0.25, vxPair<long>(1L << 30, 8), 0), std::length_error);
+  EXPECT_THROW(f.set(0.05, 0.0, 0.25, k8, 1L << 31), std::out_of_range);
   EXPECT_EQ(f.mutationCount(), 0u);
   EXPECT_TRUE(f == copy);
   EXPECT_EQ(f.data(), table);
-  // A table too large for 32-bit counts is refused before anything changes too.
-  EXPECT_THROW(f.set(0.05, 0.0, 0.25, vxPair<long>(1L << 30, 8), 0), std::length_error);
-  EXPECT_THROW(f.set(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1L << 31), std::out_of_range);
-  EXPECT_EQ(f.mutationCount(), 0u);
-  EXPECT_TRUE(f == copy);
 }
 
-// ---------------------------------------------------------------------------------
-// Gains
-
-TEST(BandFilterApply, ChosenElementsOfTheSmallExample) {
-  // rc = 2.0, reach 5, inner -1, outer 25.
-  const PassProbe pass(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0);
-  const RejectProbe reject(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0);
+TEST(BandFilter, GainsOfChosenElements) {
+  // 8 x 8: rc = 2, reach 5, inner -1, outer 25.
+  const PassProbe pass(0.05, 0.0, 0.25, k8, 0);
   const vxFrequencyBuffer in = patterned(8, 8, 1);
   vxFrequencyBuffer p = in, r = in;
   pass.apply(p);
-  reject.apply(r);
-  // Column 2, row 0 is on the ring: gain 1 (pass), 0 (reject).
-  EXPECT_EQ(p.get(2, 0, false), in.get(2, 0, false));
-  EXPECT_EQ(r.get(2, 0, false), vxPair<double>(0, 0));
-  // The zero frequency and column 4 (kx = -4) are two bins off the ring: entry 64.
-  const double g = pass.data()[64];
-  EXPECT_EQ(g, static_cast<float>(std::exp(-12.5)));
-  for (long c : {0L, 4L}) {
-    EXPECT_EQ(p.getReal(c, 0, false), static_cast<float>(in.getReal(c, 0, false) * g));
-    EXPECT_EQ(p.getImaginary(c, 0, false), static_cast<float>(in.getImaginary(c, 0, false) * g));
-  }
-  // (kx, ky) = (-4, -4): d2 = 32 lies outside the outer circle.
-  EXPECT_EQ(p.get(4, 4, false), vxPair<double>(0, 0));
+  vxFrequencyFilterBandReject(0.05, 0.0, 0.25, k8, 0).apply(r);
+  EXPECT_EQ(p.get(2, 0, false), in.get(2, 0, false));      // on the ring: gain 1 ...
+  EXPECT_EQ(r.get(2, 0, false), vxPair<double>(0, 0));     // ... and 0
+  const double g64 = static_cast<float>(std::exp(-12.5));  // two bins off: entry 64
+  for (long c : {0L, 4L})                                  // zero frequency and kx = -4
+    EXPECT_EQ(p.get(c, 0, false), vxPair<double>(float(in.getReal(c, 0, false) * g64),
+                                                 float(in.getImaginary(c, 0, false) * g64)));
+  EXPECT_EQ(p.get(4, 4, false), vxPair<double>(0, 0));  // d2 = 32: outside
   EXPECT_EQ(r.get(4, 4, false), in.get(4, 4, false));
-  expectFiltered(pass, false, Form::InPlace, in, p, 0.25);
-  expectFiltered(reject, true, Form::InPlace, in, r, 0.25);
+
+  // 64 x 8: support 17, rc 16; a row step is 8 horizontal bins.
+  const PassProbe wide(0.05, 0.0, 0.25, vxPair<long>(64, 8), 0);
+  ASSERT_EQ(wide.supportWidth(), 17);
+  const vxFrequencyBuffer in2 = patterned(64, 8, 2);
+  vxFrequencyBuffer w = in2;
+  wide.apply(w);
+  expectClose(wide.data()[256], profile(256, 64, 0.05, 0.0));
+  expectClose(wide.data()[60], profile(60, 64, 0.05, 0.0));
+  EXPECT_EQ(element(w, 0, 1)[0], element(in2, 0, 1)[0] * wide.data()[256]);   // d2 64
+  EXPECT_EQ(element(w, 16, 1)[1], element(in2, 16, 1)[1] * wide.data()[60]);  // d2 320
+
+  // 16 x 64: row frequency 20 counts as 5 bins, inside the ring (1 < 25 < 49), but
+  // beyond the reach of 4 x 4 + 3 = 19 rows: zeroed.
+  const vxFrequencyFilterBandPass tall(0.03, 0.02, 0.25, vxPair<long>(16, 64), 0);
+  vxFrequencyBuffer t = patterned(16, 64, 3);
+  tall.apply(t);
+  EXPECT_EQ(t.get(0, 20, false), vxPair<double>(0, 0));
+
+  // 8 x 8, rc 0.4, support 1: d2 = 1 (kx 1) is the outer bound trunc(1.4^2), so the
+  // in-place reject form leaves it; the out-of-place form tests the table index
+  // trunc((1 - 0.4) x 32) = 19 < 32 instead and gains it.
+  const RejectProbe edge(0.02, 0.0, 0.05, k8, 0);
+  ASSERT_EQ(edge.supportWidth(), 1);
+  vxFrequencyBuffer e1 = in, e2;
+  edge.apply(e1);
+  edge.apply(in, e2);
+  EXPECT_EQ(e1.get(1, 0, false), in.get(1, 0, false));
+  EXPECT_EQ(element(e2, 1, 0)[1], element(in, 1, 0)[1] * edge.data()[19]);
+  EXPECT_LT(edge.data()[19], 0.999f);
 }
 
-TEST(BandFilterApply, RowsCountInHorizontalBins) {
-  // 64 x 8: support 17, rc 16; one row step is 8 horizontal bins.
-  const PassProbe pass(0.05, 0.0, 0.25, vxPair<long>(64, 8), 0);
-  ASSERT_EQ(pass.supportWidth(), 17);
-  const vxFrequencyBuffer in = patterned(64, 8, 2);
-  vxFrequencyBuffer out = in;
-  pass.apply(out);
-  // Column 0, row 1: d2 = 64, index |(8 - 16) x 32| = 256.
-  const float g256 = pass.data()[256];
-  expectClose(g256, profile(256, 64, 0.05, 0.0));
-  EXPECT_EQ(element(out, 0, 1)[0], static_cast<float>(element(in, 0, 1)[0] * static_cast<double>(g256)));
-  // Column 16, row 1: d2 = 320, index trunc((sqrt(320) - 16) x 32) = 60.
-  const float g60 = pass.data()[60];
-  expectClose(g60, profile(60, 64, 0.05, 0.0));
-  EXPECT_EQ(element(out, 16, 1)[1], static_cast<float>(element(in, 16, 1)[1] * static_cast<double>(g60)));
-  expectFiltered(pass, false, Form::InPlace, in, out, 0.25);
-}
-
-TEST(BandFilterApply, EveryElementInBothFormsAndSeveralShapes) {
+TEST(BandFilter, EveryElementInBothForms) {
   struct Shape {
     long w, h;
     double sigma, plateau, frequency;
-  };
-  const Shape shapes[] = {{8, 8, 0.05, 0.0, 0.25},   {64, 8, 0.05, 0.0, 0.25},
-                          {16, 64, 0.03, 0.02, 0.3}, {64, 64, 0.01, 0.0, 0.25},
-                          {32, 4, 0.02, 0.01, 0.5},  {8, 1, 0.1, 0.0, 0.0}};
+  } const shapes[] = {{8, 8, 0.05, 0.0, 0.25},    {64, 8, 0.05, 0.0, 0.25},
+                      {16, 64, 0.03, 0.02, 0.25}, {64, 64, 0.01, 0.0, 0.25},
+                      {32, 4, 0.02, 0.01, 0.5},   {8, 1, 0.1, 0.0, 0.0},
+                      {8, 8, 0.02, 0.0, 0.05}};
   for (const Shape& s : shapes) {
     SCOPED_TRACE(testing::Message() << s.w << " x " << s.h);
-    const PassProbe pass(s.sigma, s.plateau, s.frequency, vxPair<long>(s.w, s.h), 0);
-    const RejectProbe reject(s.sigma, s.plateau, s.frequency, vxPair<long>(s.w, s.h), 0);
-    const vxFrequencyBuffer in = patterned(s.w, s.h, 3);
+    const vxPair<long> size(s.w, s.h);
+    const PassProbe pass(s.sigma, s.plateau, s.frequency, size, 0);
+    const RejectProbe reject(s.sigma, s.plateau, s.frequency, size, 0);
+    const vxFrequencyBuffer in = patterned(s.w, s.h, 4);
     vxFrequencyBuffer a = in, b;
     pass.apply(a);
-    expectFiltered(pass, false, Form::InPlace, in, a, s.frequency);
+    expectFiltered(pass, false, false, in, a, s.frequency);
     pass.apply(in, b);
-    expectFiltered(pass, false, Form::OutOfPlace, in, b, s.frequency);
+    expectFiltered(pass, false, true, in, b, s.frequency);
     a = in;
     reject.apply(a);
-    expectFiltered(reject, true, Form::InPlace, in, a, s.frequency);
+    expectFiltered(reject, true, false, in, a, s.frequency);
     reject.apply(in, b);
-    expectFiltered(reject, true, Form::OutOfPlace, in, b, s.frequency);
+    expectFiltered(reject, true, true, in, b, s.frequency);
   }
 }
 
-// ---------------------------------------------------------------------------------
-// DC squares
-
-TEST(BandFilterDc, RemovalClearsTheSquareIncludingWrappedEdges) {
-  const vxFrequencyBuffer in = patterned(8, 8, 4);
-  const vxFrequencyFilterBandPass r1(0.05, 0.0, 0.0, vxPair<long>(8, 8), 1);
-  const vxFrequencyFilterBandPass r0(0.05, 0.0, 0.0, vxPair<long>(8, 8), 0);
-  vxFrequencyBuffer a = in, b = in;
-  r1.apply(a);
-  r0.apply(b);
-  EXPECT_NE(element(b, 0, 0)[0], 0.0f);  // the ring is at zero frequency here
-  EXPECT_EQ(bits(element(a, 0, 0)[0]), 0u);
-  EXPECT_EQ(bits(element(a, 0, 0)[1]), 0u);
-  EXPECT_EQ(element(a, 1, 0)[0], element(b, 1, 0)[0]);
-
-  const vxFrequencyFilterBandPass r2(0.05, 0.0, 0.0, vxPair<long>(8, 8), 2);
-  a = in;
-  r2.apply(a);
-  for (long y = 0; y < 8; ++y)
-    for (long x = 0; x < 8; ++x) {
-      const bool square = (x <= 1 || x == 7) && (y <= 1 || y == 7);
-      if (square) {
-        EXPECT_EQ(a.get(x, y, false), vxPair<double>(0, 0)) << x << "," << y;
-      } else {
-        EXPECT_EQ(a.get(x, y, false), b.get(x, y, false)) << x << "," << y;
-      }
-    }
-}
-
-TEST(BandFilterDc, ProtectionKeepsTheSquaresInputValues) {
-  const vxFrequencyBuffer in = patterned(8, 8, 5);
-  // The ring passes through zero frequency, where the reject gain is 0.
-  const vxFrequencyFilterBandReject r0(0.05, 0.0, 0.0, vxPair<long>(8, 8), 0);
-  const vxFrequencyFilterBandReject r2(0.05, 0.0, 0.0, vxPair<long>(8, 8), 2);
-  vxFrequencyBuffer a = in, b = in, c;
-  r0.apply(a);
-  EXPECT_EQ(a.get(0, 0, false), vxPair<double>(0, 0));
-  r2.apply(b);
-  r2.apply(in, c);
-  for (long y = -1; y <= 1; ++y)
-    for (long x = -1; x <= 1; ++x) {
-      EXPECT_EQ(b.get(x, y, true), in.get(x, y, true));
-      EXPECT_EQ(c.get(x, y, true), in.get(x, y, true));
-    }
-  EXPECT_EQ(b.get(2, 0, true), a.get(2, 0, true));
-}
-
-TEST(BandFilterDc, RadiusBeyondHalfTheBuffer) {
-  const vxFrequencyBuffer in = patterned(8, 8, 6);
-  // Radius 4 reaches -3 .. 3, still inside an 8 x 8 buffer.
-  vxFrequencyBuffer ok = in;
-  vxFrequencyFilterBandPass(0.05, 0.0, 0.25, vxPair<long>(8, 8), 4).apply(ok);
-  EXPECT_EQ(ok.get(3, -3, true), vxPair<double>(0, 0));
-
-  // Band-pass: the gains are applied, then the DC step fails.
-  const vxFrequencyFilterBandPass pass(0.05, 0.0, 0.25, vxPair<long>(8, 8), 5);
-  vxFrequencyBuffer a = in;
-  expectError<Defs::BadCoord>([&] { pass.apply(a); }, kBadCoord);
-  EXPECT_EQ(a.get(4, 4, false), vxPair<double>(0, 0));
-
-  // Band-reject: the DC values are read first, so nothing is filtered; the
-  // out-of-place form has already sized `out`.
-  const vxFrequencyFilterBandReject reject(0.05, 0.0, 0.25, vxPair<long>(8, 8), 5);
-  vxFrequencyBuffer b = in;
-  expectError<Defs::BadCoord>([&] { reject.apply(b); }, kBadCoord);
-  EXPECT_EQ(Snapshot(b), Snapshot(in));
-  vxFrequencyBuffer out;
-  expectError<Defs::BadCoord>([&] { reject.apply(in, out); }, kBadCoord);
-  ASSERT_TRUE(out.isInitialized());
-  EXPECT_EQ(out.width(), 8);
-  EXPECT_EQ(out.get(2, 0, false), vxPair<double>(0, 0));
-}
-
-TEST(BandFilterDc, InverseComputedBuffers) {
-  vxFrequencyBuffer inverse = patterned(8, 8, 7);
-  Access::setInverseComputed(inverse, true);
-  const vxFrequencyBuffer in = inverse;
-
-  // Without a DC step nothing looks at the flag.
-  vxFrequencyBuffer a = in;
-  vxFrequencyFilterBandPass(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0).apply(a);
-  EXPECT_EQ(element(a, 4, 4)[0], 0.0f);
-
-  // Band-pass: filtered, then refused at the DC step.
-  const vxFrequencyFilterBandPass pass(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
-  a = in;
-  expectError<Defs::InvalidBuffer>([&] { pass.apply(a); }, kInverse);
-  EXPECT_EQ(element(a, 4, 4)[0], 0.0f);
-  // Out of place, sizing `out` clears its flag, so the DC step succeeds.
-  vxFrequencyBuffer out;
-  pass.apply(in, out);
-  EXPECT_FALSE(out.inverseComputed());
-  EXPECT_EQ(out.get(0, 0, false), vxPair<double>(0, 0));
-
-  // Band-reject: refused while reading the DC values, before filtering.
-  const vxFrequencyFilterBandReject reject(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
-  a = in;
-  expectError<Defs::InvalidBuffer>([&] { reject.apply(a); }, kInverse);
-  EXPECT_EQ(Snapshot(a), Snapshot(in));
-}
-
-// ---------------------------------------------------------------------------------
-// Apply checks and the buffers' other state
-
-TEST(BandFilterApply, ChecksInOrderChangeNothing) {
-  const vxFrequencyFilterBandPass built(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
+TEST(BandFilter, ApplyChecksAndTheBuffersOtherState) {
+  const vxFrequencyFilterBandPass built(0.05, 0.0, 0.25, k8, 1);
   const vxFrequencyFilterBandReject unbuilt;
-  vxFrequencyBuffer empty;
-  vxFrequencyBuffer wrong = patterned(8, 4, 8);
-  vxFrequencyBuffer out = patterned(2, 2, 9);
+  vxFrequencyBuffer empty, wrong = patterned(8, 4, 5), narrow = patterned(4, 8, 5),
+                           out = patterned(2, 2, 6);
   const Snapshot wrongBefore(wrong), outBefore(out);
-
   expectError<Defs::Uninitialized>([&] { unbuilt.apply(empty); }, kBufferUninit);
   expectError<Defs::Uninitialized>([&] { unbuilt.apply(empty, out); }, kBufferUninit);
-  expectError<Defs::Uninitialized>([&] { unbuilt.apply(wrong); }, kFilterUninit);
   expectError<Defs::Uninitialized>([&] { unbuilt.apply(wrong, out); }, kFilterUninit);
   expectError<Defs::InvalidSize>([&] { built.apply(wrong); }, kSizeMismatch);
-  expectError<Defs::InvalidSize>([&] { built.apply(wrong, out); }, kSizeMismatch);
-  vxFrequencyBuffer narrow = patterned(4, 8, 10);
-  expectError<Defs::InvalidSize>([&] { built.apply(narrow); }, kSizeMismatch);
+  expectError<Defs::InvalidSize>([&] { built.apply(narrow, out); }, kSizeMismatch);
   EXPECT_EQ(Snapshot(wrong), wrongBefore);
   EXPECT_EQ(Snapshot(out), outBefore);
-  EXPECT_FALSE(empty.isInitialized());
-}
 
-TEST(BandFilterApply, OutOfPlaceSizesOutOnlyAndMaskIsCleared) {
-  vxFrequencyBuffer in(100, 60);  // transform size 128 x 64
-  fillPattern(in, 11);
+  // The spectrum of a 100 x 60 image, masked and placed.
+  vxFrequencyBuffer in = patterned(128, 64, 7);
+  Access::setAndAllocate(in, 100, 60);
   Access::setPlacement(in, vxPair<long>(7, 9), vx2XformCache());
   Access::setMask(in, 1, 3, 9);
   const Snapshot inBefore(in);
   const vxFrequencyFilterBandPass pass(0.02, 0.0, 0.2, vxPair<long>(128, 64), 0);
-
-  vxFrequencyBuffer out;
-  pass.apply(in, out);
+  vxFrequencyBuffer o;
+  pass.apply(in, o);  // sized to the transform size, nothing else taken from `in`
   EXPECT_EQ(Snapshot(in), inBefore);
-  EXPECT_EQ(out.imageWidth(), 128);
-  EXPECT_EQ(out.imageHeight(), 64);
-  EXPECT_EQ(out.imageOffset(), vxPair<long>(0, 0));
-  EXPECT_EQ(Access::masked(out), 0);
-
-  // `out` keeps its own offset.
-  vxFrequencyBuffer placed(128, 64);
-  Access::setPlacement(placed, vxPair<long>(-5, 5), vx2XformCache());
-  Access::setMask(placed, 1, 2, 4);
-  pass.apply(in, placed);
-  EXPECT_EQ(placed.imageOffset(), vxPair<long>(-5, 5));
-  EXPECT_EQ(Access::masked(placed), 0);
-  EXPECT_EQ(Access::maskedMiny(placed), 0);
-  EXPECT_EQ(Access::maskedMaxy(placed), 0);
-
-  // In place keeps the image size; the same buffer given twice is sized like `out`.
-  vxFrequencyBuffer same = in;
-  pass.apply(same);
-  EXPECT_EQ(same.imageWidth(), 100);
-  EXPECT_EQ(Access::masked(same), 0);
-  EXPECT_EQ(Access::maskedMiny(same), 0);
-  vxFrequencyBuffer twice = in;
+  EXPECT_EQ(o.imageWidth(), 128);
+  EXPECT_EQ(o.imageHeight(), 64);
+  EXPECT_EQ(o.imageOffset(), vxPair<long>(0, 0));
+  Access::setPlacement(o, vxPair<long>(-5, 5), vx2XformCache());
+  Access::setMask(o, 1, 2, 4);
+  pass.apply(in, o);
+  EXPECT_EQ(o.imageOffset(), vxPair<long>(-5, 5));
+  EXPECT_EQ(maskOf(o), std::vector<long>({0, 0, 0}));
+  vxFrequencyBuffer same = in, twice = in;
+  pass.apply(same);  // in place: image size kept
   pass.apply(twice, twice);
+  EXPECT_EQ(same.imageWidth(), 100);
+  EXPECT_EQ(maskOf(same), std::vector<long>({0, 0, 0}));
   EXPECT_EQ(twice.imageWidth(), 128);
-  EXPECT_EQ(Snapshot(twice).values, Snapshot(out).values);
-  EXPECT_EQ(Snapshot(same).values, Snapshot(out).values);
+  EXPECT_EQ(Snapshot(same).values, Snapshot(o).values);
+  EXPECT_EQ(Snapshot(twice).values, Snapshot(o).values);
 }
 
-// ---------------------------------------------------------------------------------
-// Value-class behaviour
+TEST(BandFilter, DcSquares) {
+  const vxFrequencyBuffer in = patterned(8, 8, 8);
+  // The ring at zero frequency: pass gain 1, reject gain 0 there.
+  vxFrequencyBuffer plain = in, r1 = in, r2 = in, p2 = in, rejected = in;
+  vxFrequencyFilterBandPass(0.05, 0.0, 0.0, k8, 0).apply(plain);
+  vxFrequencyFilterBandPass(0.05, 0.0, 0.0, k8, 1).apply(r1);
+  vxFrequencyFilterBandPass(0.05, 0.0, 0.0, k8, 2).apply(r2);
+  vxFrequencyFilterBandReject(0.05, 0.0, 0.0, k8, 0).apply(rejected);
+  vxFrequencyFilterBandReject(0.05, 0.0, 0.0, k8, 2).apply(p2);
+  EXPECT_NE(plain.getReal(0, 0, false), 0.0);
+  EXPECT_EQ(bits(element(r1, 0, 0)[0]) | bits(element(r1, 0, 0)[1]), 0u);
+  EXPECT_EQ(rejected.get(0, 0, false), vxPair<double>(0, 0));
+  for (long y = 0; y < 8; ++y)
+    for (long x = 0; x < 8; ++x) {
+      const bool square = (x <= 1 || x == 7) && (y <= 1 || y == 7);  // wrapped edges
+      EXPECT_EQ(r1.get(x, y, false), x + y == 0 ? vxPair<double>(0, 0) : plain.get(x, y, false));
+      EXPECT_EQ(r2.get(x, y, false), square ? vxPair<double>(0, 0) : plain.get(x, y, false));
+      EXPECT_EQ(p2.get(x, y, false), square ? in.get(x, y, false) : rejected.get(x, y, false));
+    }
 
-TEST(BandFilterValue, CopiesAssignmentAndEquality) {
+  // Radius 4 reaches -3 .. 3 of an 8 x 8 buffer; radius 5 does not. Band-pass fails
+  // after filtering, band-reject while reading, before filtering (out already sized).
+  vxFrequencyBuffer a = in, b = in, out;
+  vxFrequencyFilterBandPass(0.05, 0.0, 0.25, k8, 4).apply(a);
+  a = in;
+  expectError<Defs::BadCoord>([&] { vxFrequencyFilterBandPass(0.05, 0.0, 0.25, k8, 5).apply(a); },
+                              kBadCoord);
+  EXPECT_EQ(a.get(4, 4, false), vxPair<double>(0, 0));
+  const vxFrequencyFilterBandReject far(0.05, 0.0, 0.25, k8, 5);
+  expectError<Defs::BadCoord>([&] { far.apply(b); }, kBadCoord);
+  EXPECT_EQ(Snapshot(b), Snapshot(in));
+  expectError<Defs::BadCoord>([&] { far.apply(in, out); }, kBadCoord);
+  EXPECT_EQ(Snapshot(out), Snapshot(vxFrequencyBuffer(8, 8)));
+
+  // Only the DC step looks at the inverse-computed flag; sizing `out` clears it.
+  vxFrequencyBuffer spatial = in;
+  Access::setInverseComputed(spatial, true);
+  const vxFrequencyFilterBandPass removal(0.05, 0.0, 0.25, k8, 1);
+  a = spatial;
+  vxFrequencyFilterBandPass(0.05, 0.0, 0.25, k8, 0).apply(a);
+  a = spatial;
+  expectError<Defs::InvalidBuffer>([&] { removal.apply(a); }, kInverse);
+  EXPECT_EQ(element(a, 4, 4)[0], 0.0f);  // filtered before the refusal
+  removal.apply(spatial, out);
+  EXPECT_FALSE(out.inverseComputed());
+  a = spatial;
+  expectError<Defs::InvalidBuffer>(
+      [&] { vxFrequencyFilterBandReject(0.05, 0.0, 0.25, k8, 1).apply(a); }, kInverse);
+  EXPECT_EQ(Snapshot(a), Snapshot(spatial));
+}
+
+TEST(BandFilter, CopiesAssignmentEqualityAndClones) {
   const PassProbe a(0.05, 0.01, 0.25, vxPair<long>(16, 8), 2);
   PassProbe b(a);
   EXPECT_TRUE(b == a);
   EXPECT_NE(b.data(), a.data());
-  EXPECT_EQ(b.dcRemovalRadius(), 2);
-  b.frequency(0.3);
-  EXPECT_FALSE(b == a);
-  EXPECT_EQ(a.frequency(), 0.25);
-  b = a;
-  EXPECT_TRUE(b == a);
-  b.dcRemovalRadius(1);  // same table, other radius
-  EXPECT_FALSE(b == a);
-  b.dcRemovalRadius(2);
-  b.size(vxPair<long>(16, 16));  // same table, other height
-  EXPECT_FALSE(b == a);
-
-  const vxFrequencyFilterBandPass x(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0);
-  vxFrequencyFilterBandPass y(0.05, 0.0, 0.25, vxPair<long>(8, 8), 0);
-  EXPECT_TRUE(x == y);
-  const vxFrequencyFilterBandPass& alias = y;
-  y = alias;  // assigning a filter to itself changes nothing
-  EXPECT_TRUE(x == y);
+  for (auto change :
+       {+[](PassProbe& f) { f.frequency(0.3); }, +[](PassProbe& f) { f.dcRemovalRadius(1); },
+        +[](PassProbe& f) { f.size(vxPair<long>(16, 16)); }}) {
+    b = a;
+    change(b);
+    EXPECT_FALSE(b == a);  // a radius or height change keeps the table but not equality
+  }
+  const PassProbe& alias = b;
+  b = alias;
   EXPECT_TRUE(vxFrequencyFilterBandPass() == vxFrequencyFilterBandPass());
-  EXPECT_FALSE(x == vxFrequencyFilterBandPass());
+  EXPECT_FALSE(a == PassProbe());
+
+  // Assigning an unbuilt filter drops the table and nothing else.
+  vxFrequencyFilterBandReject r(0.05, 0.0, 0.25, k8, 1), r2(r);
+  const vxFrequencyFilterBandReject built(r);
+  r = vxFrequencyFilterBandReject();
+  r2 = vxFrequencyFilterBandReject();
+  EXPECT_TRUE(r.isInitialized());
+  for (auto use : std::initializer_list<std::function<void()>>{
+           [&] { r.frequency(); }, [&] { r.sigma(); }, [&] { r.plateau(); }, [&] { r.size(); },
+           [&] { r.dcProtectionRadius(); }, [&] { r.supportWidth(); }, [&] { r.sigma(0.1); },
+           [&] { r.dcProtectionRadius(0); },
+           [&] {
+             vxFrequencyBuffer b = patterned(8, 8, 9);
+             r.apply(b);
+           }})
+    expectError<Defs::Uninitialized>(use, kFilterUninit);
+  EXPECT_FALSE(r == vxFrequencyFilterBandReject());  // the flags differ
+  EXPECT_FALSE(r == built);
+  EXPECT_FALSE(built == r);
+  EXPECT_TRUE(r == r2);
+
+  // Clones through the base, deletion through either virtual base.
+  std::unique_ptr<vxFrequencyFilter> clone(static_cast<const vxFrequencyFilter&>(built).clone());
+  ASSERT_NE(dynamic_cast<vxFrequencyFilterBandReject*>(clone.get()), nullptr);
+  EXPECT_TRUE(dynamic_cast<vxFrequencyFilterBandReject&>(*clone) == built);
+  vxPersistent* p = static_cast<const vxFrequencyFilter&>(vxFrequencyFilterBandPass()).clone();
+  EXPECT_FALSE(dynamic_cast<vxFrequencyFilter&>(*p).isInitialized());
+  delete p;
+  vxRepBase* rep = static_cast<const vxFrequencyFilter&>(a).clone();
+  delete rep;
 }
 
-TEST(BandFilterValue, AssigningAnUnbuiltFilterOnlyDropsTheTable) {
-  vxFrequencyFilterBandReject f(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
-  f = vxFrequencyFilterBandReject();
-  EXPECT_TRUE(f.isInitialized());
-  expectError<Defs::Uninitialized>([&] { f.frequency(); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.sigma(); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.plateau(); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.size(); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.dcProtectionRadius(); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.supportWidth(); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.sigma(0.1); }, kFilterUninit);
-  expectError<Defs::Uninitialized>([&] { f.dcProtectionRadius(0); }, kFilterUninit);
-  vxFrequencyBuffer b = patterned(8, 8, 12);
-  expectError<Defs::Uninitialized>([&] { f.apply(b); }, kFilterUninit);
-  // The flags differ from a default filter's, so the two are not equal; against a
-  // built filter the missing table decides.
-  EXPECT_FALSE(f == vxFrequencyFilterBandReject());
-  const vxFrequencyFilterBandReject built(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
-  EXPECT_FALSE(f == built);
-  EXPECT_FALSE(built == f);
-  vxFrequencyFilterBandReject g(built);
-  g = vxFrequencyFilterBandReject();
-  EXPECT_TRUE(f == g);
-  // A rebuild makes it usable again.
-  f.set(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
-  EXPECT_TRUE(f == vxFrequencyFilterBandReject(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1));
-}
-
-TEST(BandFilterValue, ClonesAndDeletionThroughEitherBase) {
-  const vxFrequencyFilterBandPass built(0.05, 0.0, 0.25, vxPair<long>(8, 8), 1);
-  const vxFrequencyFilter& base = built;
-  std::unique_ptr<vxFrequencyFilter> copy(base.clone());
-  auto* typed = dynamic_cast<vxFrequencyFilterBandPass*>(copy.get());
-  ASSERT_NE(typed, nullptr);
-  EXPECT_TRUE(*typed == built);
-
-  const vxFrequencyFilterBandReject unbuilt;
-  vxFrequencyFilter* raw = static_cast<const vxFrequencyFilter&>(unbuilt).clone();
-  ASSERT_NE(dynamic_cast<vxFrequencyFilterBandReject*>(raw), nullptr);
-  EXPECT_FALSE(raw->isInitialized());
-  vxPersistent* asPersistent = raw;
-  delete asPersistent;
-
-  vxRepBase* asRep = built.clone();
-  delete asRep;
-}
-
-TEST(BandFilterValue, SettersRebuildOnlyOnChange) {
+TEST(BandFilter, SettersRebuildOnlyOnChange) {
   PassProbe f(0.05, 0.0, 0.25, vxPair<long>(16, 8), 0);
   f.trackMutations(true);
   const float* table = f.data();
@@ -527,23 +372,15 @@ TEST(BandFilterValue, SettersRebuildOnlyOnChange) {
   f.size(vxPair<long>(16, 8));
   f.dcRemovalRadius(0);
   EXPECT_EQ(f.mutationCount(), 0u);
-
-  // Each change is one rebuild with one notice; a table of the same size is reused.
-  f.frequency(0.3);
+  f.frequency(0.3);  // one rebuild, one notice; a table of the same size is reused
   EXPECT_EQ(f.mutationCount(), 1u);
   EXPECT_EQ(f.data(), table);
-  EXPECT_TRUE(f == PassProbe(0.05, 0.0, 0.3, vxPair<long>(16, 8), 0));
+  f.sigma(0.2);  // 12.8 + 0.8: support 13
   f.dcRemovalRadius(2);
-  EXPECT_EQ(f.mutationCount(), 2u);
-  EXPECT_EQ(f.dcRemovalRadius(), 2);
-  f.sigma(0.2);
-  EXPECT_EQ(f.mutationCount(), 3u);
-  EXPECT_EQ(f.supportWidth(), 13);  // 12.8 + 0.8 = 13.6
-  EXPECT_TRUE(f == PassProbe(0.2, 0.0, 0.3, vxPair<long>(16, 8), 2));
   f.size(vxPair<long>(16, 32));
-  EXPECT_EQ(f.mutationCount(), 4u);
-  EXPECT_EQ(f.size(), vxPair<long>(16, 32));
   f.plateau(0.1);
+  EXPECT_EQ(f.mutationCount(), 5u);
+  EXPECT_TRUE(f == PassProbe(0.2, 0.1, 0.3, vxPair<long>(16, 32), 2));
   f.set(0.2, 0.1, 0.3, vxPair<long>(16, 32), 2);  // set always builds
   EXPECT_EQ(f.mutationCount(), 6u);
 }

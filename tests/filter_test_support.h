@@ -19,9 +19,11 @@ using Access = vx_detail::FrequencyBufferAccess;
 
 inline const wchar_t* const kBufferUninit = L"FrequencyBuffer has not been initialized";
 inline const wchar_t* const kFilterUninit = L"FrequencyFilter has not been initialized";
-inline const wchar_t* const kInverse = L"Cannot access frequency data once inverse has been computed.";
+inline const wchar_t* const kInverse =
+    L"Cannot access frequency data once inverse has been computed.";
 inline const wchar_t* const kBadCoord = L"Coordinates are out of bounds";
-inline const wchar_t* const kSizeMismatch = L"Size of frequency buffer does not match size of filter.";
+inline const wchar_t* const kSizeMismatch =
+    L"Size of frequency buffer does not match size of filter.";
 inline const wchar_t* const kPowerOfTwo = L"Size must be a power of 2.";
 inline const wchar_t* const kFrequency = L"Frequency must be between 0.0 and 0.5.";
 
@@ -45,16 +47,18 @@ inline std::uint32_t bits(float f) {
   return u;
 }
 
-// Element values that differ everywhere and cover both signs and several magnitudes.
-inline void fillPattern(vxFrequencyBuffer& b, std::uint32_t seed) {
+// A w x h buffer whose values differ everywhere and cover both signs and several
+// magnitudes.
+inline vxFrequencyBuffer patterned(long w, long h, std::uint32_t seed) {
+  vxFrequencyBuffer b(w, h);
   float* v = Access::data(b);
-  const std::size_t n = 2 * static_cast<std::size_t>(b.width()) * b.height();
   std::uint32_t s = seed * 2654435761u + 12345u;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(b.width()) * b.height(); ++i) {
     s = s * 1664525u + 1013904223u;
-    const double unit = static_cast<double>(s >> 8) / 16777216.0;  // [0, 1)
-    v[i] = static_cast<float>((unit - 0.5) * (1.0 + (s & 7) * 37.5));
+    v[i] =
+        static_cast<float>((static_cast<double>(s >> 8) / 16777216.0 - 0.5) * (1 + (s & 7) * 37.5));
   }
+  return b;
 }
 
 // The complex element at storage column x, row y.
@@ -62,37 +66,28 @@ inline const float* element(const vxFrequencyBuffer& b, long x, long y) {
   return Access::data(b) + 2 * (static_cast<std::size_t>(y) * b.width() + x);
 }
 
+// The mask state: flag, first and last kept row.
+inline std::vector<long> maskOf(const vxFrequencyBuffer& b) {
+  return {Access::masked(b), Access::maskedMiny(b), Access::maskedMaxy(b)};
+}
+
 // Everything a filter or an arithmetic function may change, to show that a failed
 // call changed nothing.
 struct Snapshot {
-  bool initialized = false;
   std::vector<std::uint32_t> values;
-  long width = 0, height = 0, imageWidth = 0, imageHeight = 0;
-  long masked = 0, miny = 0, maxy = 0;
-  bool inverse = false;
-  vxPair<long> offset;
+  std::vector<long> state;
 
-  explicit Snapshot(const vxFrequencyBuffer& b) : initialized(b.isInitialized()) {
-    imageWidth = b.imageWidth();
-    imageHeight = b.imageHeight();
-    masked = Access::masked(b);
-    miny = Access::maskedMiny(b);
-    maxy = Access::maskedMaxy(b);
-    inverse = b.inverseComputed();
-    offset = b.imageOffset();
-    if (!initialized) return;
-    width = b.width();
-    height = b.height();
-    const float* v = Access::data(b);
-    for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(width) * height; ++i)
-      values.push_back(bits(v[i]));
+  explicit Snapshot(const vxFrequencyBuffer& b) {
+    state = {b.isInitialized(),   b.imageWidth(),        b.imageHeight(),
+             Access::masked(b),   Access::maskedMiny(b), Access::maskedMaxy(b),
+             b.inverseComputed(), b.imageOffset().x,     b.imageOffset().y};
+    if (!b.isInitialized()) return;
+    state.push_back(b.width());
+    state.push_back(b.height());
+    for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(b.width()) * b.height(); ++i)
+      values.push_back(bits(Access::data(b)[i]));
   }
-  bool operator==(const Snapshot& o) const {
-    return initialized == o.initialized && values == o.values && width == o.width &&
-           height == o.height && imageWidth == o.imageWidth && imageHeight == o.imageHeight &&
-           masked == o.masked && miny == o.miny && maxy == o.maxy && inverse == o.inverse &&
-           offset == o.offset;
-  }
+  bool operator==(const Snapshot& o) const { return values == o.values && state == o.state; }
 };
 
 }  // namespace filter_test
