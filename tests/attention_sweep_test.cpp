@@ -10,6 +10,8 @@
 #include "filt/fft.h"
 #include "engine_test_support.h"
 
+#include "image_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -21,6 +23,9 @@ using engine_test::ProbeGuard;
 using Access = vx_detail::FrequencyBufferAccess;
 
 namespace {
+
+using image_test::patternImage;
+using image_test::samePixels;
 
 // Expected engine checks for a W x H transform.
 long complexChecks(long W, long H, long miny, long maxy) {
@@ -41,21 +46,7 @@ long realChecks(long W, long H) {
   return checks + (blocked ? 2 : 0) + 1;
 }
 
-vxPelBuffer<unsigned char> testImage(long w, long h, vxPair<long> at) {
-  vxPelBuffer<unsigned char> image(w, h, 32);
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) image.at(x, y) = static_cast<unsigned char>((x * 7 + y * 13) & 255);
-  image.offset(at);
-  return image;
-}
 
-template <class T>
-bool samePixels(const vxPelBuffer<T>& a, const vxPelBuffer<T>& b) {
-  if (a.width() != b.width() || a.height() != b.height() || a.offset() != b.offset()) return false;
-  for (long y = 0; y < a.height(); ++y)
-    if (std::memcmp(&a.at(0, y), &b.at(0, y), a.width() * sizeof(T)) != 0) return false;
-  return true;
-}
 
 struct Operation {
   std::string name;
@@ -93,8 +84,8 @@ void sweep(const Operation& op) {
 TEST(AttentionSweep, EveryCheckOfEveryOperation) {
   const long w = 40, h = 20, W = 64, H = 32;
   const vxPair<long> at(-3, -5);
-  const vxPelBuffer<unsigned char> image = testImage(w, h, {0, 0});
-  const vxPelBuffer<unsigned char> moved = testImage(w, h, at);
+  const vxPelBuffer<unsigned char> image = patternImage(w, h, {0, 0});
+  const vxPelBuffer<unsigned char> moved = patternImage(w, h, at);
 
   vxFrequencyBuffer spectrum;  // of `moved`, the reference every inverse starts from
   vfForwardFFT<unsigned char>(moved, spectrum);

@@ -6,6 +6,8 @@
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 
+#include "../image_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,21 +20,10 @@
 
 namespace {
 
-vxPelBuffer<unsigned char> testImage(long w, long h, vxPair<long> at) {
-  vxPelBuffer<unsigned char> image(w, h, 32);
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) image.at(x, y) = static_cast<unsigned char>((x * 5 + y * 11) & 255);
-  image.offset(at);
-  return image;
-}
+using image_test::patternImage;
+using image_test::samePixels;
 
-template <class T>
-bool samePixels(const vxPelBuffer<T>& a, const vxPelBuffer<T>& b) {
-  if (a.width() != b.width() || a.height() != b.height()) return false;
-  for (long y = 0; y < a.height(); ++y)
-    if (std::memcmp(&a.at(0, y), &b.at(0, y), a.width() * sizeof(T)) != 0) return false;
-  return true;
-}
+
 
 // Fails allocation 1, 2, 3, ... of `run` in turn until it completes; after every
 // failure `reuse` must find the objects usable. Returns the number of failure points.
@@ -71,7 +62,7 @@ std::string archived(F store) {
 }  // namespace
 
 TEST(AllocationFailure, TransformsPropagateBadAllocAndLeaveObjectsUsable) {
-  const vxPelBuffer<unsigned char> image = testImage(40, 20, {-3, -5});
+  const vxPelBuffer<unsigned char> image = patternImage(40, 20, {-3, -5});
   vxFrequencyBuffer reference;
   vfForwardFFT<unsigned char>(image, reference);
   vxPelBuffer<unsigned char> expected;
@@ -109,7 +100,7 @@ TEST(AllocationFailure, TransformsPropagateBadAllocAndLeaveObjectsUsable) {
 TEST(AllocationFailure, FilterBuildsAndOutOfPlaceApply) {
   const vxPair<long> size(64, 32);
   vxFrequencyBuffer spectrum;
-  vfForwardFFT<unsigned char>(testImage(64, 32, {0, 0}), spectrum);
+  vfForwardFFT<unsigned char>(patternImage(64, 32, {0, 0}), spectrum);
   const vxFrequencyFilterBandPass bandPass(0.02, 0.01, 0.2, size, 1);
   const vxFrequencyFilterBandReject bandReject(0.02, 0.0, 0.2, size, 1);
   const vxFrequencyFilterGabor gabor(vxPair<double>(0.02, 0.03), vxPair<double>(0.0, 0.0),
@@ -160,7 +151,7 @@ TEST(AllocationFailure, FilterBuildsAndOutOfPlaceApply) {
 
 TEST(AllocationFailure, ArchiveLoading) {
   vxFrequencyBuffer spectrum;
-  vfForwardFFT<unsigned char>(testImage(16, 8, {2, 3}), spectrum);
+  vfForwardFFT<unsigned char>(patternImage(16, 8, {2, 3}), spectrum);
   vxFrequencyFilterGabor gabor(vxPair<double>(0.05, 0.05), vxPair<double>(0.01, 0.0), vxRadian(1.0),
                                0.25, {16, 8}, 0);
   vxFrequencyFilter* asBase = &gabor;
@@ -202,7 +193,7 @@ TEST(AllocationFailure, ArchiveLoading) {
 
 TEST(Memory, A2048SquareRoundTripStaysWithinTwoSpectraAndTheImages) {
   const long n = 2048;
-  vxPelBuffer<unsigned char> image = testImage(n, n, {0, 0});
+  vxPelBuffer<unsigned char> image = patternImage(n, n, {0, 0});
   const std::size_t spectrumBytes = 2 * sizeof(float) * n * n;  // 32 MiB
   const std::size_t imageBytes = n * n;                          // 4 MiB
 

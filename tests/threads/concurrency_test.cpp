@@ -5,6 +5,8 @@
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 
+#include "../image_test_support.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,6 +14,8 @@
 #include <vector>
 
 namespace {
+
+using image_test::samePixels;
 
 constexpr int kThreads = 4;
 constexpr int kIterations = 6;
@@ -56,13 +60,6 @@ Result job(const Shared& shared, int thread) {
   return r;
 }
 
-template <class T>
-bool samePixels(const vxPelBuffer<T>& a, const vxPelBuffer<T>& b) {
-  if (a.width() != b.width() || a.height() != b.height() || a.offset() != b.offset()) return false;
-  for (long y = 0; y < a.height(); ++y)
-    if (std::memcmp(&a.at(0, y), &b.at(0, y), a.width() * sizeof(T)) != 0) return false;
-  return true;
-}
 
 bool sameResult(const Result& a, const Result& b) {
   return samePixels(a.gaborImage, b.gaborImage) && samePixels(a.rejectImage, b.rejectImage) &&
