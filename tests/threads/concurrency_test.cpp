@@ -18,7 +18,7 @@ namespace {
 using image_test::samePixels;
 
 constexpr int kThreads = 4;
-constexpr int kIterations = 6;
+constexpr int kIterations = 20;
 constexpr long kWidth = 96, kHeight = 64;  // padded to 128 x 64
 
 vxPelBuffer<unsigned char> imageFor(int thread) {
