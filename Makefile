@@ -2,7 +2,7 @@
 # set-up commands of the README; both install missing Debian packages first.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test test-asan test-tsan lint check bench deps clean
+.PHONY: demo test test-asan test-tsan lint check bench fuzz deps clean
 
 deps:
 	@scripts/install-deps.sh
@@ -41,6 +41,29 @@ bench: deps
 	cmake --preset bench
 	cmake --build --preset bench -j $(JOBS)
 	./build/bench/bench/vxfreq_bench
+
+# The archive fuzzer (clang, libFuzzer, AddressSanitizer + UndefinedBehaviorSanitizer):
+# fresh seeds and the committed corpus are copied into build/fuzz/corpus, which the run
+# grows; fuzz/corpus itself is never written. A crash, a sanitizer report or a broken
+# promise of the library stops the run with exit status non-zero and leaves the input
+# in build/fuzz/artifacts. FUZZ_FLAGS passes more libFuzzer options (e.g. -jobs=1).
+FUZZ_SECONDS ?= 60
+FUZZ_MAX_LEN ?= 16384
+FUZZ_FLAGS ?=
+FUZZ_DIR := build/fuzz
+
+fuzz: deps
+	scripts/install-deps.sh --fuzz
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	rm -rf $(FUZZ_DIR)/seeds
+	mkdir -p $(FUZZ_DIR)/seeds $(FUZZ_DIR)/corpus $(FUZZ_DIR)/artifacts
+	$(FUZZ_DIR)/fuzz/vxfreq_make_seeds $(FUZZ_DIR)/seeds
+	cp fuzz/corpus/* $(FUZZ_DIR)/corpus/
+	cp $(FUZZ_DIR)/seeds/* $(FUZZ_DIR)/corpus/
+	$(FUZZ_DIR)/fuzz/vxfreq_archive_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -max_len=$(FUZZ_MAX_LEN) -dict=fuzz/archive.dict -timeout=20 -print_final_stats=1 \
+	  -artifact_prefix=$(FUZZ_DIR)/artifacts/ $(FUZZ_FLAGS) $(FUZZ_DIR)/corpus
 
 clean:
 	rm -rf build

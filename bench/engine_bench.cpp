@@ -1,45 +1,60 @@
-// Timings of the two transform engines on square arrays. Each iteration restores
-// the input first (not timed), so every transform sees the same finite data.
+// The two transform engines on each instruction-set path this processor offers, so
+// that the vector paths can be compared with the scalar reference in one run. Each
+// iteration restores the input first (not timed): the engines work in place.
+#include "bench_common.h"
+#include "filt/engine_dispatch.h"
 #include "filt/engines.h"
 
-#include <benchmark/benchmark.h>
-
-#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
 
-std::vector<float> randomFloats(std::size_t count) {
-  std::vector<float> v(count);
-  std::uint64_t s = 12345;
-  for (float& f : v) {
-    s = s * 6364136223846793005ull + 1442695040888963407ull;
-    f = static_cast<float>(static_cast<std::int32_t>(s >> 40) - 8388608) / 8388608.0f;
-  }
-  return v;
-}
+using vx_detail::EnginePath;
+using vxbench::Size;
 
-template <class Engine>
-void runTransform(benchmark::State& state, Engine engine, long direction) {
-  const long n = state.range(0);
-  const std::vector<float> input = randomFloats(2 * static_cast<std::size_t>(n) * n);
+void runEngine(benchmark::State& state, Size s, EnginePath path, bool real, long direction) {
+  vx_detail::EnginePathOverride force(path);
+  const std::vector<float> input = vxbench::randomFloats(2 * static_cast<std::size_t>(s.w) * s.h);
   std::vector<float> work(input.size());
   for (auto _ : state) {
     state.PauseTiming();
-    work = input;
+    std::memcpy(work.data(), input.data(), input.size() * sizeof(float));
     state.ResumeTiming();
-    engine(work.data(), vxPair<long>(n, n), direction, 0, n);
+    if (real)
+      vf_RealFFT2D(work.data(), vxPair<long>(s.w, s.h), direction, 0, s.h);
+    else
+      vf_ComplexFFT2D(work.data(), vxPair<long>(s.w, s.h), direction, 0, s.h);
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(state.iterations() * n * n);
+  vxbench::setPixelCounters(state, s);
 }
 
-void BM_ComplexForward(benchmark::State& state) { runTransform(state, vf_ComplexFFT2D, +1); }
-void BM_RealForward(benchmark::State& state) { runTransform(state, vf_RealFFT2D, +1); }
-void BM_ComplexInverse(benchmark::State& state) { runTransform(state, vf_ComplexFFT2D, -1); }
+int registerEngines() {
+  benchmark::AddCustomContext("vxfreq_engine_path",
+                              vx_detail::enginePathName(vx_detail::activeEnginePath()));
+  const EnginePath paths[] = {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2,
+                              EnginePath::Avx512, EnginePath::Avx2Lanes16};
+  struct Kind {
+    const char* operation;
+    bool real;
+    long direction;
+  };
+  const Kind kinds[] = {{"engine_complex_fwd", false, +1},
+                        {"engine_complex_inv", false, -1},
+                        {"engine_real_fwd", true, +1}};
+  for (const Kind& kind : kinds)
+    for (EnginePath path : paths) {
+      if (!vx_detail::enginePathSupported(path)) continue;
+      for (Size s : vxbench::sizes())
+        benchmark::RegisterBenchmark(
+            vxbench::name(kind.operation, vx_detail::enginePathName(path), s).c_str(),
+            [=](benchmark::State& st) { runEngine(st, s, path, kind.real, kind.direction); })
+            ->Unit(benchmark::kMillisecond);
+    }
+  return 0;
+}
 
-BENCHMARK(BM_ComplexForward)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_RealForward)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ComplexInverse)->RangeMultiplier(2)->Range(256, 2048)->Unit(benchmark::kMillisecond);
+const int registered = registerEngines();
 
 }  // namespace

@@ -2,19 +2,30 @@
 // transpose, the same along every row of the transposed array, and a transpose
 // back. Rows outside the caller's band of kept rows are zero and are skipped by
 // the first pass and by the in-place transpose.
+//
+// The scalar path below is the reference. The vector paths (engine_dispatch.h)
+// compute the same bits another way: the first pass runs `lanes` rows at a time,
+// and the second pass transforms panels of adjacent columns straight from the
+// row-major array, `lanes` columns per vector, so the data never goes through the
+// two transposes; the attention checks that stood for them are still made.
 #include "filt/engines.h"
 
+#include "filt/engine_dispatch.h"
 #include "filt/engine_kernels.h"
+#include "filt/engine_plan.h"
 #include "filt/engine_transpose.h"
 #include "platform/attention.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 namespace {
+
+using namespace vx_detail;
 
 inline void attentionCheck() { vfThrowExceptionOnFailure(vsys_attention_check()); }
 
@@ -22,13 +33,8 @@ inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
   return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
 }
 
-}  // namespace
-
-void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, long maxy) {
-  using namespace vx_detail;
-  const auto width = static_cast<std::int32_t>(size.x);
-  const auto height = static_cast<std::int32_t>(size.y);
-  const bool inverse = direction < 0;
+void complexScalar(float* data, std::int32_t width, std::int32_t height, bool inverse, long miny,
+                   long maxy) {
   const bool square = width == height;
   const bool degenerate = width == 1 || height == 1;
 
@@ -75,4 +81,141 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
       transposeOutOfPlace(scratch->data(), data, width, height);
     }
   }
+}
+
+// Whether the square transpose after the first pass leaves a block pair alone
+// whose values are not all +0. The skipped pairs hold rows outside the band, which
+// the caller promises to be zero; only when they are +0 bit for bit is leaving
+// them in place the same as transposing them, which the vector paths rely on.
+bool skippedBlocksHoldOtherThanPlusZero(const float* data, std::int32_t n, long miny, long maxy) {
+  if (!squareTransposeIsBlocked(n) || !(miny > 0 || maxy < n)) return false;
+  // Four whole rows at a time, as 64-bit words ORed together: any set bit (-0
+  // included) counts. (A loop that stops at the first nonzero byte would not be
+  // vectorized, and a band keeps most rows outside.)
+  const std::size_t words = 4 * 2 * static_cast<std::size_t>(n) * sizeof(float) / sizeof(std::uint64_t);
+  for (std::int32_t b = 0; b < n; b += 4) {
+    bool outside = true;
+    for (std::int32_t r = b; r < b + 4; ++r)
+      if (rowInBand(r, n, miny, maxy)) outside = false;
+    if (!outside) continue;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data + 2 * static_cast<std::ptrdiff_t>(n) * b);
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < words; ++i) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + i * sizeof word, sizeof word);
+      bits |= word;
+    }
+    if (bits != 0) return true;
+  }
+  return false;
+}
+
+// Row r of the input is read at source + 2 W r; row r of the result is written to
+// `destination[r]` (which is that same address for an in-place transform, and which
+// `destination` may be the plan's own row table for).
+void complexLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
+                  float* const* destination, std::int32_t width, std::int32_t height, bool inverse,
+                  long miny, long maxy) {
+  const bool square = width == height;
+  const std::int32_t lanes = kernels.lanes;
+  const LaneTables& tables = plan.tables();
+  const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) * sizeof(float);
+
+  // Pass 0: the rows kept by the band, `lanes` at a time; the dummy row fills the
+  // lanes of the last group that no row claims. Rows outside the band are left as
+  // they are (copied when the result goes elsewhere).
+  const float* sources[16];
+  float* rows[16];
+  std::int32_t filled = 0;
+  for (std::int32_t r = 0; r < height; ++r) {
+    const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
+    if (!rowInBand(r, height, miny, maxy)) {
+      if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
+      continue;
+    }
+    if (r % 16 == 0) attentionCheck();
+    sources[filled] = from;
+    rows[filled++] = destination[r];
+    if (filled == lanes) {
+      kernels.complexRows(sources, rows, width, inverse, tables, plan.work());
+      filled = 0;
+    }
+  }
+  if (filled > 0) {
+    for (std::int32_t k = filled; k < lanes; ++k) sources[k] = rows[k] = plan.dummyRow();
+    kernels.complexRows(sources, rows, width, inverse, tables, plan.work());
+  }
+
+  // Where the transpose stood.
+  if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
+    attentionCheck();
+
+  // Pass 1: the columns, a panel of adjacent ones at a time.
+  const std::int32_t panel = kernels.panelColumns(height);
+  std::int32_t count = firstPanelColumns(destination[0], panel);
+  for (std::int32_t c0 = 0; c0 < width; c0 += count, count = panel) {
+    count = std::min(count, width - c0);
+    for (std::int32_t c = c0; c < c0 + count; ++c)
+      if (c % 16 == 0) attentionCheck();
+    kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
+  }
+
+  // Where the transpose back stood.
+  if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))
+    attentionCheck();
+}
+
+// The vector kernels, when the calling thread's path has them and they give the
+// reference bits for this call; otherwise null. A single row or column has no
+// second dimension to spread over the lanes.
+const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_t height, long miny,
+                            long maxy) {
+  const LaneKernels* kernels = activeLaneKernels();
+  if (kernels == nullptr || width < 2 || height < 2) return nullptr;
+  if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) return nullptr;
+  return kernels;
+}
+
+}  // namespace
+
+void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, long maxy) {
+  const auto width = static_cast<std::int32_t>(size.x);
+  const auto height = static_cast<std::int32_t>(size.y);
+  const bool inverse = direction < 0;
+  if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy)) {
+    LanePlan plan(*kernels, width, height, false);
+    float** rows = plan.rowTable();
+    for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
+    complexLanes(*kernels, plan, data, rows, width, height, inverse, miny, maxy);
+    return;
+  }
+  complexScalar(data, width, height, inverse, miny, maxy);
+}
+
+void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<long> size,
+                         long direction, long miny, long maxy) {
+  const auto width = static_cast<std::int32_t>(size.x);
+  const auto height = static_cast<std::int32_t>(size.y);
+  const bool inverse = direction < 0;
+  if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy)) {
+    LanePlan plan(*kernels, width, height, false);
+    complexLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
+    return;
+  }
+  // The reference: the transform in place on a contiguous copy, whose rows are
+  // then handed over.
+  const std::size_t rowFloats = 2 * static_cast<std::size_t>(width);
+  std::vector<float> copy(source, source + rowFloats * static_cast<std::size_t>(height));
+  complexScalar(copy.data(), width, height, inverse, miny, maxy);
+  for (std::int32_t r = 0; r < height; ++r)
+    std::memcpy(destination[r], copy.data() + rowFloats * r, rowFloats * sizeof(float));
+}
+
+void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size,
+                         long direction, long miny, long maxy) {
+  const auto width = static_cast<std::int32_t>(size.x);
+  const auto height = static_cast<std::int32_t>(size.y);
+  std::vector<float*> rows(static_cast<std::size_t>(height));
+  for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(destination, width, r);
+  vf_ComplexFFT2DInto(source, rows.data(), size, direction, miny, maxy);
 }

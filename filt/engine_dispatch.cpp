@@ -1,5 +1,7 @@
 #include "filt/engine_dispatch.h"
 
+#include "filt/image_kernels.h"
+
 #include <stdexcept>
 
 namespace vx_detail {
@@ -22,6 +24,7 @@ const char* enginePathName(EnginePath path) {
     case EnginePath::Sse2: return "sse2";
     case EnginePath::Avx2: return "avx2";
     case EnginePath::Avx512: return "avx512";
+    case EnginePath::Avx2Lanes16: return "avx2x16";
   }
   return "unknown";
 }
@@ -32,6 +35,7 @@ bool enginePathSupported(EnginePath path) {
     case EnginePath::Sse2:  // part of every x86-64 processor
       return true;
     case EnginePath::Avx2:
+    case EnginePath::Avx2Lanes16:
       return __builtin_cpu_supports("avx2") != 0;
     case EnginePath::Avx512:
       return __builtin_cpu_supports("avx512f") != 0;
@@ -60,6 +64,18 @@ const LaneKernels* activeLaneKernels() {
     case EnginePath::Sse2: return &kSse2Kernels;
     case EnginePath::Avx2: return &kAvx2Kernels;
     case EnginePath::Avx512: return &kAvx512Kernels;
+    case EnginePath::Avx2Lanes16: return &kAvx2Lanes16Kernels;
+  }
+  return nullptr;
+}
+
+const ImageKernels* activeImageKernels() {
+  switch (activeEnginePath()) {
+    case EnginePath::Scalar: return nullptr;
+    case EnginePath::Sse2: return &kSse2ImageKernels;
+    case EnginePath::Avx2: return &kAvx2ImageKernels;
+    case EnginePath::Avx512: return &kAvx512ImageKernels;
+    case EnginePath::Avx2Lanes16: return &kAvx2ImageKernels;
   }
   return nullptr;
 }

@@ -2,8 +2,8 @@
 //
 // The scalar kernels of engine_kernels.h define the engines' output bit for bit.
 // The lane kernels run the very same float operations, in the same order, on
-// several rows or columns at once: lane k of every vector operation carries row
-// (or column) k, and the twiddle factors, which do not depend on the data, are the
+// several rows or columns at once: each lane of a vector operation carries one row
+// (or column), and the twiddle factors, which do not depend on the data, are the
 // same in every lane. Bits therefore do not depend on the path taken.
 //
 // The path is chosen once per process from what the processor supports. Tests can
@@ -17,9 +17,12 @@
 
 namespace vx_detail {
 
-enum class EnginePath { Scalar, Sse2, Avx2, Avx512 };
+// Avx2Lanes16 is the 16-lane engine code of the AVX-512 path compiled for AVX2: it
+// lets the tests check that code on processors without AVX-512. The dispatch never
+// chooses it (and uses the AVX2 image kernels with it).
+enum class EnginePath { Scalar, Sse2, Avx2, Avx512, Avx2Lanes16 };
 
-// Readable name of a path ("scalar", "sse2", "avx2", "avx512").
+// Readable name of a path ("scalar", "sse2", "avx2", "avx512", "avx2x16").
 const char* enginePathName(EnginePath path);
 
 // Whether this processor (and its operating system) can run the path.
@@ -70,27 +73,33 @@ struct LaneKernels {
   // Floats of work memory that the kernels below need for rows of up to n values.
   std::size_t (*workFloats)(std::int32_t n);
 
-  // Transforms `lanes` complex rows of n values (n >= 2) in place, forward or
-  // inverse. rows[k] points at row k; rows that stand in for missing lanes may
-  // point at the same dummy row of 2n floats.
-  void (*complexRows)(float* const* rows, std::int32_t n, bool inverse, const LaneTables& tables,
-                      float* work);
+  // How many adjacent columns of length n one complexColumns call takes at most
+  // (a multiple of `lanes`).
+  std::int32_t (*panelColumns)(std::int32_t n);
 
-  // Transforms `count` (1 .. lanes) adjacent columns of n values (n >= 2) in place.
-  // `top` points at the first column's value in row 0; consecutive rows are
-  // `rowStride` floats apart.
-  void (*complexColumns)(float* top, std::ptrdiff_t rowStride, std::int32_t n, std::int32_t count,
-                         bool inverse, const LaneTables& tables, float* work);
+  // Transforms `lanes` complex rows of n values (n >= 2), forward or inverse: row k
+  // is read at sources[k] and its transform written to rows[k] (the same pointer
+  // for an in-place transform). Rows that stand in for missing lanes may point at
+  // the same dummy row of 2n floats.
+  void (*complexRows)(const float* const* sources, float* const* rows, std::int32_t n,
+                      bool inverse, const LaneTables& tables, float* work);
+
+  // Transforms `count` (1 .. panelColumns(n)) adjacent columns of n values (n >= 2)
+  // in place, starting at column `column0`; the values of row r lie at rows[r].
+  void (*complexColumns)(float* const* rows, std::int32_t column0, std::int32_t n,
+                         std::int32_t count, bool inverse, const LaneTables& tables, float* work);
 
   // The first pass of the real-input engine on `lanes` rows: each row's 2n real
   // samples (n >= 1) as n complex values, transformed and unpacked into values
   // 0 .. n of the row (2n + 2 floats).
   void (*realRows)(float* const* rows, std::int32_t n, const LaneTables& tables, float* work);
 
-  // Fills columns W/2 + 1 .. W - 1 of rows [rowBegin, rowEnd) of a W x H spectrum
-  // from the conjugate symmetry (see completeConjugateHalf).
-  void (*completeRows)(float* data, std::int32_t width, std::int32_t height, std::int32_t rowBegin,
-                       std::int32_t rowEnd);
+  // The second pass of the real-input engine on columns column0 .. column0 + count - 1
+  // (forward), which also completes the spectrum of a W x n array (`width` = W):
+  // each result value (c, r) with 1 <= c <= W/2 - 1 is written, conjugated, to
+  // (W - c, (n - r) mod n), as completeConjugateHalf does afterwards.
+  void (*realColumns)(float* const* rows, std::int32_t column0, std::int32_t n, std::int32_t count,
+                      std::int32_t width, const LaneTables& tables, float* work);
 };
 
 // The kernels of the calling thread's active path; null for the scalar path.
@@ -100,6 +109,7 @@ const LaneKernels* activeLaneKernels();
 extern const LaneKernels kSse2Kernels;
 extern const LaneKernels kAvx2Kernels;
 extern const LaneKernels kAvx512Kernels;
+extern const LaneKernels kAvx2Lanes16Kernels;
 
 }  // namespace vx_detail
 

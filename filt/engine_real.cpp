@@ -3,9 +3,16 @@
 // the column pass then runs over those W/2 + 1 columns only, and the other half of
 // the spectrum is filled in from the conjugate symmetry of the transform of real
 // data.
+//
+// The scalar path below is the reference; the vector paths (engine_dispatch.h)
+// give the same bits, running `lanes` rows at a time and then panels of adjacent
+// columns of the row-major array, without the transposes (whose attention checks
+// they still make).
 #include "filt/engines.h"
 
+#include "filt/engine_dispatch.h"
 #include "filt/engine_kernels.h"
+#include "filt/engine_plan.h"
 #include "filt/engine_transpose.h"
 #include "platform/attention.h"
 
@@ -18,21 +25,15 @@
 
 namespace {
 
+using namespace vx_detail;
+
 inline void attentionCheck() { vfThrowExceptionOnFailure(vsys_attention_check()); }
 
 inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
   return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
 }
 
-}  // namespace
-
-void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/, long /*maxy*/) {
-  using namespace vx_detail;
-  if (direction < 0)
-    throw std::invalid_argument("vf_RealFFT2D: the real-input engine computes forward transforms only");
-
-  const auto width = static_cast<std::int32_t>(size.x);
-  const auto height = static_cast<std::int32_t>(size.y);
+void realScalar(float* data, std::int32_t width, std::int32_t height) {
   const bool square = width == height;
   const bool degenerate = width == 1 || height == 1;
 
@@ -90,4 +91,70 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
   // Columns W/2 + 1 .. W - 1 from the symmetry X(W - u, H - v) = conj X(u, v).
   attentionCheck();
   completeConjugateHalf(data, width, height);
+}
+
+void realLanes(const LaneKernels& kernels, float* data, std::int32_t width, std::int32_t height) {
+  const bool square = width == height;
+  const std::int32_t lanes = kernels.lanes;
+  const std::int32_t half = width / 2;
+  LanePlan plan(kernels, half, height, true);
+  const LaneTables& tables = plan.tables();
+
+  // Pass 0: `lanes` rows at a time, the dummy row filling the lanes of a last group
+  // with fewer rows.
+  float* rows[16];
+  for (std::int32_t r0 = 0; r0 < height; r0 += lanes) {
+    const std::int32_t count = std::min(lanes, height - r0);
+    for (std::int32_t k = 0; k < lanes; ++k) {
+      if (k < count) {
+        if ((r0 + k) % 16 == 0) attentionCheck();
+        rows[k] = rowAt(data, width, r0 + k);
+      } else {
+        rows[k] = plan.dummyRow();
+      }
+    }
+    kernels.realRows(rows, half, tables, plan.work());
+  }
+
+  // Where the transpose stood.
+  if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
+    attentionCheck();
+
+  // Pass 1: columns 0 .. W/2, a panel of adjacent ones at a time, each result also
+  // written to its conjugate-symmetric place in columns W/2 + 1 .. W - 1.
+  const std::int32_t columns = half + 1;
+  float** columnRows = plan.rowTable();
+  for (std::int32_t r = 0; r < height; ++r) columnRows[r] = rowAt(data, width, r);
+  const std::int32_t panel = kernels.panelColumns(height);
+  std::int32_t count = firstPanelColumns(data, panel);
+  for (std::int32_t c0 = 0; c0 < columns; c0 += count, count = panel) {
+    count = std::min(count, columns - c0);
+    for (std::int32_t c = c0; c < c0 + count; ++c)
+      if (c % 16 == 0) attentionCheck();
+    kernels.realColumns(columnRows, c0, height, count, width, tables, plan.work());
+  }
+
+  // Where the transpose back stood.
+  if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))
+    attentionCheck();
+
+  // The completion step: its values were written with the columns' results.
+  attentionCheck();
+}
+
+}  // namespace
+
+void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/, long /*maxy*/) {
+  if (direction < 0)
+    throw std::invalid_argument("vf_RealFFT2D: the real-input engine computes forward transforms only");
+
+  const auto width = static_cast<std::int32_t>(size.x);
+  const auto height = static_cast<std::int32_t>(size.y);
+  // A single row or column has no second dimension to spread over the lanes.
+  const LaneKernels* kernels = activeLaneKernels();
+  if (kernels != nullptr && width >= 2 && height >= 2) {
+    realLanes(*kernels, data, width, height);
+    return;
+  }
+  realScalar(data, width, height);
 }

@@ -25,6 +25,18 @@
 // (0, H) keeps all rows.
 void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, long maxy);
 
+// The same transform out of place: the W x H array at `source` (not changed) is
+// transformed into rows that may lie anywhere: row r of the result, 2W floats, goes
+// to destination[r] (none of them overlapping `source` or another). The bits are
+// exactly those that copying `source` into one array and running vf_ComplexFFT2D
+// there would give, the rows outside the band included, and the attention checks
+// are the same.
+void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<long> size,
+                         long direction, long miny, long maxy);
+// The same into one W x H array at `destination`.
+void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size,
+                         long direction, long miny, long maxy);
+
 // Forward transform of a real W x H image. On entry `data` holds H rows of 2W
 // floats, the W samples of each row in its first W floats (floats W .. 2W-1 of a
 // row are not read when W >= 2; when W = 1 the row's second float, the imaginary

@@ -195,7 +195,9 @@ struct BandFilterCore {
       FilterCore::archiveLong(ar, FilterCore::radius(f));
       const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                          f.supportWidth_ <= kMaxSupport && f.samplesPerBin_ == kSamplesPerBin &&
-                         FilterCore::isFilterSize(f.sizeX_) && FilterCore::isFilterSize(f.sizeY_);
+                         FilterCore::isFilterSize(f.sizeX_) && FilterCore::isFilterSize(f.sizeY_) &&
+                         // A ring radius below zero would index past the table in apply.
+                         !(f.frequency_ < 0.0) && !(f.frequency_ > 0.5);
       FilterCore::archiveTable(ar, f.tableStorage_, f.table_, valid ? entries(f) : 0, valid);
     });
   }

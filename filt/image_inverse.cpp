@@ -1,11 +1,19 @@
 // Inverse transforms of frequency buffers into images.
+//
+// The pixel loops run row by row, through the vector kernels of image_kernels.h
+// when the engines' path has them, through the scalar loops below otherwise; both
+// give the same pixels.
 #include "filt/buffer_access.h"
 #include "filt/engines.h"
 #include "filt/fft.h"
 #include "filt/image_io.h"
+#include "filt/image_kernels.h"
 #include "filt/messages.h"
 
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <type_traits>
 
 using Access = vx_detail::FrequencyBufferAccess;
@@ -69,28 +77,51 @@ private:
 };
 
 // The values an inverse transform reads: the buffer's own storage when it already
-// holds the spatial result or the call is in place, otherwise a private copy, with
-// the engine run on them when they are still a spectrum.
+// holds the spatial result or the call is in place, otherwise working memory of the
+// call, into which the engine transforms the buffer's values without changing them.
+// The buffer's fields (sizes, offset, client transform) describe either.
 class WorkData {
 public:
   WorkData(vxFrequencyBuffer& buf, bool inPlace)
-      : buf_(buf), inPlace_(inPlace || buf.inverseComputed()) {
+      : buf_(buf), inPlace_(inPlace || buf.inverseComputed()), width_(buf.width()) {
     requireData(buf);
-    if (!inPlace_) copy_ = buf;
-    if (!buf.inverseComputed()) {
-      long miny = 0;
-      long maxy = 0;
-      Access::rowBand(buf, miny, maxy);
-      vf_ComplexFFT2D(Access::data(buffer()), vxPair<long>(buf.width(), buf.height()), -1, miny,
-                      maxy);
+    values_ = Access::data(buf);
+    if (buf.inverseComputed()) return;
+    long miny = 0;
+    long maxy = 0;
+    Access::rowBand(buf, miny, maxy);
+    const vxPair<long> size(buf.width(), buf.height());
+    if (inPlace_) {
+      vf_ComplexFFT2D(Access::data(buf), size, -1, miny, maxy);
       // The storage now holds spatial data; say so at once, so that a failure
       // further on cannot leave it posing as a spectrum.
       markInverseComputed();
+      return;
     }
+    // The result goes to working memory of the call: all rows but the last in one
+    // block, the last row in another. At the largest size one block for all rows
+    // would be just over the size up to which the C library's allocator keeps freed
+    // memory for the next request (32 MiB for glibc's malloc), and every call would
+    // then pay for fresh pages from the system. Both blocks start on a 64-byte
+    // boundary, so that the engine's column panels start on cache lines.
+    const long H = buf.height();
+    const std::size_t rowFloats = 2 * static_cast<std::size_t>(width_);
+    rowsAbove_.reset(new float[rowFloats * static_cast<std::size_t>(H - 1) + 16]);
+    lastRow_.reset(new float[rowFloats + 16]);
+    rows_.reset(new float*[static_cast<std::size_t>(H)]);
+    float* block = aligned(rowsAbove_.get());
+    for (long r = 0; r + 1 < H; ++r) rows_[r] = block + rowFloats * static_cast<std::size_t>(r);
+    rows_[H - 1] = aligned(lastRow_.get());
+    vf_ComplexFFT2DInto(Access::data(buf), rows_.get(), size, -1, miny, maxy);
+    values_ = nullptr;
   }
 
-  const vxFrequencyBuffer& buffer() const { return inPlace_ ? buf_ : copy_; }
-  vxFrequencyBuffer& buffer() { return inPlace_ ? buf_ : copy_; }
+  // The buffer whose fields describe the values.
+  const vxFrequencyBuffer& buffer() const { return buf_; }
+  // Row y of the spatial values: W complex values.
+  const float* row(long y) const {
+    return values_ != nullptr ? values_ + 2 * static_cast<std::size_t>(width_) * y : rows_[y];
+  }
 
   // Marks the caller's buffer when the call counts as in place. A buffer marked
   // already is not written, so a const buffer is never changed.
@@ -104,68 +135,174 @@ public:
   }
 
 private:
+  static float* aligned(float* p) {
+    const auto address = reinterpret_cast<std::uintptr_t>(p);
+    return p + ((64 - (address & 63)) & 63) / sizeof(float);
+  }
+
   vxFrequencyBuffer& buf_;
   bool inPlace_;
-  vxFrequencyBuffer copy_;
+  long width_;
+  const float* values_ = nullptr;  // contiguous values, or null for the rows below
+  std::unique_ptr<float[]> rowsAbove_;
+  std::unique_ptr<float[]> lastRow_;
+  std::unique_ptr<float*[]> rows_;
+};
+
+// The rows of a buffer's own storage.
+class StoredRows {
+public:
+  explicit StoredRows(const vxFrequencyBuffer& buf) : data_(Access::data(buf)), width_(buf.width()) {}
+  const float* row(long y) const { return data_ + 2 * static_cast<std::size_t>(width_) * y; }
+
+private:
+  const float* data_;
+  long width_;
 };
 
 inline unsigned char quadrantCode(float re, float im) {
   return static_cast<unsigned char>((re < 0.0f ? 1 : 0) | (im < 0.0f ? 2 : 0));
 }
 
-// Visits the top-left w x h values of `buf`: f(x, y, re, im) with output row pointers
-// prepared by the caller through `rowStart(y)`.
-template <class F>
-void forEachResultValue(const vxFrequencyBuffer& buf, F f) {
+// Visits the rows of the top-left w x h values that `buf` describes, whose rows
+// `values` gives: f(y, row, w) with row pointing at the first value of row y.
+template <class Rows, class F>
+void forEachResultRow(const vxFrequencyBuffer& buf, const Rows& values, F f) {
   const long w = vx_detail::outputWidth(buf);
   const long h = vx_detail::outputHeight(buf);
-  const long W = buf.width();
-  const float* data = Access::data(buf);
-  for (long y = 0; y < h; ++y) {
-    const float* row = data + 2 * static_cast<std::size_t>(y) * W;
-    for (long x = 0; x < w; ++x) f(x, y, row[2 * x], row[2 * x + 1]);
+  for (long y = 0; y < h; ++y) f(y, values.row(y), w);
+}
+
+// One row of the magnitude pixels of an integer image (8 or 16 bits), plain or
+// stretched; the vector kernels when the path has them, else the reference loops.
+void magnitudeRow(const vx_detail::ImageKernels* k, const float* row, long w, float s,
+                  unsigned char* out) {
+  if (k != nullptr) return k->magnitudeU8(row, static_cast<std::int32_t>(w), s, out);
+  for (long x = 0; x < w; ++x) {
+    const float re = row[2 * x];
+    const float im = row[2 * x + 1];
+    out[x] = lowBitsTruncated<unsigned char>(std::sqrt(re * re + im * im) * s + 0.5f);
+  }
+}
+void magnitudeRow(const vx_detail::ImageKernels* k, const float* row, long w, float s,
+                  unsigned short* out) {
+  if (k != nullptr) return k->magnitudeU16(row, static_cast<std::int32_t>(w), s, out);
+  for (long x = 0; x < w; ++x) {
+    const float re = row[2 * x];
+    const float im = row[2 * x + 1];
+    out[x] = lowBitsTruncated<unsigned short>(std::sqrt(re * re + im * im) * s + 0.5f);
+  }
+}
+void stretchedRow(const vx_detail::ImageKernels* k, const float* row, long w, float s, float lo,
+                  float g, unsigned char* out) {
+  if (k != nullptr) return k->stretchedU8(row, static_cast<std::int32_t>(w), s, lo, g, out);
+  for (long x = 0; x < w; ++x) {
+    const float re = row[2 * x];
+    const float im = row[2 * x + 1];
+    out[x] = lowBitsTruncated<unsigned char>((std::sqrt(re * re + im * im) * s - lo) * g + 0.5f);
+  }
+}
+void stretchedRow(const vx_detail::ImageKernels* k, const float* row, long w, float s, float lo,
+                  float g, unsigned short* out) {
+  if (k != nullptr) return k->stretchedU16(row, static_cast<std::int32_t>(w), s, lo, g, out);
+  for (long x = 0; x < w; ++x) {
+    const float re = row[2 * x];
+    const float im = row[2 * x + 1];
+    out[x] = lowBitsTruncated<unsigned short>((std::sqrt(re * re + im * im) * s - lo) * g + 0.5f);
   }
 }
 
 template <class P>
-void fillMagnitudes(const vxFrequencyBuffer& work, vxPelBuffer<P>& image, float s, bool normalize,
+void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool normalize,
                     vxPelBuffer<unsigned char>* quadrant) {
+  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  const vxFrequencyBuffer& buf = work.buffer();
   P* out = image.pointToOffset();
   const long stride = image.stride();
   if constexpr (std::is_same<P, double>::value) {
     (void)normalize;
     unsigned char* q = quadrant != nullptr ? quadrant->pointToOffset() : nullptr;
     const long qStride = quadrant != nullptr ? quadrant->stride() : 0;
-    forEachResultValue(work, [&](long x, long y, float re, float im) {
-      out[y * stride + x] = static_cast<double>(std::sqrt(re * re + im * im) * s);
-      if (q != nullptr) q[y * qStride + x] = quadrantCode(re, im);
+    forEachResultRow(buf, work, [&](long y, const float* row, long w) {
+      double* pixels = out + y * stride;
+      unsigned char* codes = q != nullptr ? q + y * qStride : nullptr;
+      if (k != nullptr) return k->magnitudeDouble(row, static_cast<std::int32_t>(w), s, pixels, codes);
+      for (long x = 0; x < w; ++x) {
+        const float re = row[2 * x];
+        const float im = row[2 * x + 1];
+        pixels[x] = static_cast<double>(std::sqrt(re * re + im * im) * s);
+        if (codes != nullptr) codes[x] = quadrantCode(re, im);
+      }
     });
   } else {
     (void)quadrant;
     if (!normalize) {
-      forEachResultValue(work, [&](long x, long y, float re, float im) {
-        const float t = std::sqrt(re * re + im * im) * s + 0.5f;
-        out[y * stride + x] = lowBitsTruncated<P>(t);
+      forEachResultRow(buf, work, [&](long y, const float* row, long w) {
+        magnitudeRow(k, row, w, s, out + y * stride);
       });
       return;
     }
     float minimum = 1.0e20f;
     float maximum = -1.0e20f;
-    forEachResultValue(work, [&](long, long, float re, float im) {
-      const float m2 = re * re + im * im;
-      if (m2 < minimum) minimum = m2;
-      if (m2 > maximum) maximum = m2;
+    forEachResultRow(buf, work, [&](long, const float* row, long w) {
+      if (k != nullptr) return k->squaredMagnitudeRange(row, static_cast<std::int32_t>(w), &minimum, &maximum);
+      for (long x = 0; x < w; ++x) {
+        const float re = row[2 * x];
+        const float im = row[2 * x + 1];
+        const float m2 = re * re + im * im;
+        if (m2 < minimum) minimum = m2;
+        if (m2 > maximum) maximum = m2;
+      }
     });
     const float lo = std::sqrt(minimum) * s;
     const float hi = std::sqrt(maximum) * s;
     const double range = std::is_same<P, unsigned char>::value ? 255.0 : 65535.0;
     const float g = hi == lo ? static_cast<float>(range)
                              : static_cast<float>(range / static_cast<double>(hi - lo));
-    forEachResultValue(work, [&](long x, long y, float re, float im) {
-      const float t = (std::sqrt(re * re + im * im) * s - lo) * g + 0.5f;
-      out[y * stride + x] = lowBitsTruncated<P>(t);
+    forEachResultRow(buf, work, [&](long y, const float* row, long w) {
+      stretchedRow(k, row, w, s, lo, g, out + y * stride);
     });
   }
+}
+
+// Per-value images of the values whose rows `values` gives and which `buf`
+// describes (quadrant codes or angles).
+template <class P, class Rows, class F, class R>
+void computeValueImage(const vxFrequencyBuffer& buf, const Rows& values, vxPelBuffer<P>& output,
+                       F value, R kernelRow) {
+  OutputImage<P> out(output);
+  vfThrowExceptionOnFailure(vsys_attention_check());
+  out.prepare(buf);
+  vxPelBuffer<P>& target = out.target();
+  P* pixels = target.pointToOffset();
+  const long stride = target.stride();
+  forEachResultRow(buf, values, [&](long y, const float* row, long w) {
+    P* line = pixels + y * stride;
+    if (kernelRow(row, w, line)) return;
+    for (long x = 0; x < w; ++x) line[x] = value(row[2 * x], row[2 * x + 1]);
+  });
+  out.deliver(buf);
+}
+
+template <class Rows>
+void computeQuadrantImage(const vxFrequencyBuffer& buf, const Rows& values,
+                          vxPelBuffer<unsigned char>& quadrant) {
+  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  computeValueImage(buf, values, quadrant, quadrantCode,
+                    [k](const float* row, long w, unsigned char* line) {
+                      if (k == nullptr) return false;
+                      k->quadrantCodes(row, static_cast<std::int32_t>(w), line);
+                      return true;
+                    });
+}
+
+// The angle is atan2f of each value, the library's own function on every path.
+template <class Rows>
+void computeAngleImage(const vxFrequencyBuffer& buf, const Rows& values,
+                       vxPelBuffer<double>& angle) {
+  computeValueImage(
+      buf, values, angle, [](float re, float im) { return static_cast<double>(std::atan2(im, re)); },
+      [](const float*, long, double*) { return false; });
 }
 
 template <class P>
@@ -179,13 +316,13 @@ void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
     quad.prepare(buf);
     const float s = work.scale();
     vfThrowExceptionOnFailure(vsys_attention_check());
-    fillMagnitudes(work.buffer(), main.target(), s, normalize, &quad.target());
+    fillMagnitudes(work, main.target(), s, normalize, &quad.target());
     quad.deliver(buf);
   } else {
     const float s = work.scale();
     vfThrowExceptionOnFailure(vsys_attention_check());
-    fillMagnitudes<P>(work.buffer(), main.target(), s, normalize, nullptr);
-    vf_ComputeQuadrantImage(work.buffer(), quadrant);
+    fillMagnitudes<P>(work, main.target(), s, normalize, nullptr);
+    computeQuadrantImage(buf, work, quadrant);
   }
   work.markInverseComputed();
   main.deliver(buf);
@@ -199,37 +336,22 @@ void inverseWithAngle(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, vxPelBuffer
   main.prepare(buf);
   const float s = work.scale();
   vfThrowExceptionOnFailure(vsys_attention_check());
-  fillMagnitudes<P>(work.buffer(), main.target(), s, normalize, nullptr);
-  if (angle != nullptr) vf_ComputeAngleImage(work.buffer(), *angle);
+  fillMagnitudes<P>(work, main.target(), s, normalize, nullptr);
+  if (angle != nullptr) computeAngleImage(buf, work, *angle);
   work.markInverseComputed();
   main.deliver(buf);
-}
-
-// Per-value images of the buffer's current values (quadrant codes or angles).
-template <class P, class F>
-void computeValueImage(const vxFrequencyBuffer& buf, vxPelBuffer<P>& output, F value) {
-  requireData(buf);
-  OutputImage<P> out(output);
-  vfThrowExceptionOnFailure(vsys_attention_check());
-  out.prepare(buf);
-  vxPelBuffer<P>& target = out.target();
-  P* pixels = target.pointToOffset();
-  const long stride = target.stride();
-  forEachResultValue(buf, [&](long x, long y, float re, float im) {
-    pixels[y * stride + x] = value(re, im);
-  });
-  out.deliver(buf);
 }
 
 }  // namespace
 
 void vf_ComputeQuadrantImage(const vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& quadrant) {
-  computeValueImage(buf, quadrant, quadrantCode);
+  requireData(buf);
+  computeQuadrantImage(buf, StoredRows(buf), quadrant);
 }
 
 void vf_ComputeAngleImage(const vxFrequencyBuffer& buf, vxPelBuffer<double>& angle) {
-  computeValueImage(buf, angle,
-                    [](float re, float im) { return static_cast<double>(std::atan2(im, re)); });
+  requireData(buf);
+  computeAngleImage(buf, StoredRows(buf), angle);
 }
 
 void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
@@ -270,9 +392,15 @@ void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& real, vxPelBuffer
   double* imOut = im.target().pointToOffset();
   const long reStride = re.target().stride();
   const long imStride = im.target().stride();
-  forEachResultValue(work.buffer(), [&](long x, long y, float vr, float vi) {
-    reOut[y * reStride + x] = static_cast<double>(s * vr);
-    imOut[y * imStride + x] = static_cast<double>(s * vi);
+  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  forEachResultRow(buf, work, [&](long y, const float* row, long w) {
+    double* reLine = reOut + y * reStride;
+    double* imLine = imOut + y * imStride;
+    if (k != nullptr) return k->scaledParts(row, static_cast<std::int32_t>(w), s, reLine, imLine);
+    for (long x = 0; x < w; ++x) {
+      reLine[x] = static_cast<double>(s * row[2 * x]);
+      imLine[x] = static_cast<double>(s * row[2 * x + 1]);
+    }
   });
   // The caller's images take the recorded client transform, bound or not.
   real.copyXforms(buf.clientXform());

@@ -2,6 +2,8 @@
 // where they overlap it in the shared frame.
 #include "filt/fft.h"
 
+#include <cstdint>
+
 template <class T>
 void vf_WrapCopy(const vxPelBuffer_const<T>& src, vxPelBuffer<T>& dst, bool backwards) {
   vfThrowExceptionOnFailure(vsys_attention_check());
@@ -15,7 +17,12 @@ void vf_WrapCopy(const vxPelBuffer_const<T>& src, vxPelBuffer<T>& dst, bool back
   vxPelBuffer_const<T> view(src);
   const long shifts[4][2] = {{-pw, -ph}, {0, -ph}, {-pw, 0}, {0, 0}};
   for (const auto& shift : shifts) {
-    view.offset(at.x + shift[0], at.y + shift[1]);
+    // Positions are 32-bit in the frame. A copy shifted past its limits is left out:
+    // it could only meet a target that itself reaches past the frame.
+    const long x = at.x + shift[0];
+    const long y = at.y + shift[1];
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) continue;
+    view.offset(x, y);
     vfPelCopy(view, dst);
   }
 }

@@ -2,6 +2,8 @@
 # Installs the Debian packages that building and testing vxfreq needs, when any is missing.
 # Safe to run again: it does nothing when everything is present.
 #   --all    also the extra tools: clang, its sanitizer runtime, clang-tidy, cppcheck
+#   --fuzz   also what the archive fuzzer needs: clang and its sanitizer and libFuzzer
+#            runtimes
 #   --bench  also the comparison libraries of the benchmarks (FFTW, OpenCV, KissFFT)
 #            and matplotlib for the plot in docs/performance.md
 set -euo pipefail
@@ -11,8 +13,9 @@ for arg in "$@"; do
   case "$arg" in
     --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
     --lint) packages+=(clang-tidy cppcheck) ;;
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib) ;;
-    *) echo "usage: $0 [--all] [--lint] [--bench]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--all] [--lint] [--fuzz] [--bench]" >&2; exit 2 ;;
   esac
 done
 

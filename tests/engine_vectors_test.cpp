@@ -1,7 +1,9 @@
 // Bit-exact reference hashes of both engines' outputs for every combination of
 // the sizes 1, 4, 32, 256 and 2048 along each axis. Each input array is made by
 // the generator of engine_test_support.h restarted at seed 20240601; the hash is
-// FNV-1a 64 over all 2 W H output floats in storage order.
+// FNV-1a 64 over all 2 W H output floats in storage order. Every instruction-set
+// path this processor supports must reproduce them.
+#include "filt/engine_dispatch.h"
 #include "filt/engines.h"
 #include "engine_test_support.h"
 
@@ -54,40 +56,61 @@ const VectorCase kCases[] = {
 
 vxPair<long> sizeOf(const VectorCase& c) { return vxPair<long>(c.w, c.h); }
 
+std::vector<vx_detail::EnginePath> supportedPaths() {
+  using vx_detail::EnginePath;
+  std::vector<EnginePath> paths;
+  for (EnginePath p : {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512,
+                       EnginePath::Avx2Lanes16})
+    if (vx_detail::enginePathSupported(p)) paths.push_back(p);
+  return paths;
+}
+
 TEST(EngineVectors, ComplexForwardAndInverse) {
-  for (const VectorCase& c : kCases) {
-    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
-    const std::vector<float> input = complexInput(c.w, c.h);
-    std::vector<float> a = input;
-    vf_ComplexFFT2D(a.data(), sizeOf(c), +1, 0, c.h);
-    EXPECT_EQ(fnv1a64(a), c.forward);
-    a = input;
-    vf_ComplexFFT2D(a.data(), sizeOf(c), -1, 0, c.h);
-    EXPECT_EQ(fnv1a64(a), c.inverse);
+  for (vx_detail::EnginePath path : supportedPaths()) {
+    for (const VectorCase& c : kCases) {
+      vx_detail::EnginePathOverride force(path);
+      SCOPED_TRACE(vx_detail::enginePathName(path));
+      SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
+      const std::vector<float> input = complexInput(c.w, c.h);
+      std::vector<float> a = input;
+      vf_ComplexFFT2D(a.data(), sizeOf(c), +1, 0, c.h);
+      EXPECT_EQ(fnv1a64(a), c.forward);
+      a = input;
+      vf_ComplexFFT2D(a.data(), sizeOf(c), -1, 0, c.h);
+      EXPECT_EQ(fnv1a64(a), c.inverse);
+    }
   }
 }
 
 TEST(EngineVectors, ComplexInverseMasked) {
-  for (const VectorCase& c : kCases) {
-    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
-    const long miny = c.h / 4, maxy = 3 * c.h / 4;
-    std::vector<float> a = complexInput(c.w, c.h);
-    for (int r = 0; r < c.h; ++r) {
-      const int centred = (r + c.h / 2) % c.h;
-      if (centred < miny || centred > maxy)
-        std::fill_n(a.begin() + 2 * static_cast<std::ptrdiff_t>(c.w) * r, 2 * c.w, 0.0f);
+  for (vx_detail::EnginePath path : supportedPaths()) {
+    for (const VectorCase& c : kCases) {
+      vx_detail::EnginePathOverride force(path);
+      SCOPED_TRACE(vx_detail::enginePathName(path));
+      SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
+      const long miny = c.h / 4, maxy = 3 * c.h / 4;
+      std::vector<float> a = complexInput(c.w, c.h);
+      for (int r = 0; r < c.h; ++r) {
+        const int centred = (r + c.h / 2) % c.h;
+        if (centred < miny || centred > maxy)
+          std::fill_n(a.begin() + 2 * static_cast<std::ptrdiff_t>(c.w) * r, 2 * c.w, 0.0f);
+      }
+      vf_ComplexFFT2D(a.data(), sizeOf(c), -1, miny, maxy);
+      EXPECT_EQ(fnv1a64(a), c.inverseMasked);
     }
-    vf_ComplexFFT2D(a.data(), sizeOf(c), -1, miny, maxy);
-    EXPECT_EQ(fnv1a64(a), c.inverseMasked);
   }
 }
 
 TEST(EngineVectors, RealForward) {
-  for (const VectorCase& c : kCases) {
-    SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
-    std::vector<float> a = realInput(c.w, c.h);
-    vf_RealFFT2D(a.data(), sizeOf(c), +1, 0, c.h);
-    EXPECT_EQ(fnv1a64(a), c.real);
+  for (vx_detail::EnginePath path : supportedPaths()) {
+    for (const VectorCase& c : kCases) {
+      vx_detail::EnginePathOverride force(path);
+      SCOPED_TRACE(vx_detail::enginePathName(path));
+      SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
+      std::vector<float> a = realInput(c.w, c.h);
+      vf_RealFFT2D(a.data(), sizeOf(c), +1, 0, c.h);
+      EXPECT_EQ(fnv1a64(a), c.real);
+    }
   }
 }
 

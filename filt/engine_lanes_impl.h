@@ -1,0 +1,607 @@
+// The lane kernels of the transform engines, written once for every vector width.
+//
+// Each engine_lanes_*.cpp defines VX_LANES (floats per vector: 4, 8 or 16) and
+// VX_LANES_TARGET (the function attribute that selects the instruction set) and
+// then includes this file, which puts everything in an unnamed namespace: each
+// translation unit gets its own copy, compiled for its own instruction set, and no
+// code compiled for a wider set can be shared with a narrower path by the linker.
+//
+// Layout of the work memory: each lane of a vector belongs to one row (or column);
+// complex value i of the transformed rows is the vector pair x[2i] (real parts) and
+// x[2i + 1] (imaginary parts). Every lane then runs the scalar kernels'
+// float operations of engine_kernels.cpp, in their order, with the same twiddle
+// factors (broadcast from the per-call tables), so each lane's bits equal those of
+// the scalar transform of its row.
+//
+// The butterflies of one split-radix stage touch disjoint values, so they may run
+// in any order; only the data flow between stages counts. The stages are therefore
+// run depth first over the blocks of the split-radix decomposition (a block of L
+// values splits into one of L/2 and two of L/4), which keeps the values a block
+// works on in the first-level cache; the stage of a block and that of its first
+// child run together while their values are in registers, and blocks of 8 and 4
+// values run entirely in registers. The bit reversal is folded into the loop that
+// writes the results back.
+#ifndef VX_LANES
+#error "define VX_LANES and VX_LANES_TARGET before including engine_lanes_impl.h"
+#endif
+
+#include "filt/engine_dispatch.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vx_detail {
+namespace {
+
+typedef float Vec __attribute__((vector_size(4 * VX_LANES)));
+typedef std::int32_t IVec __attribute__((vector_size(4 * VX_LANES)));
+
+constexpr std::int32_t kLanes = VX_LANES;
+constexpr std::int32_t kChunk = kLanes / 2;  // complex values in one vector of a row
+
+#define VX_FLATTEN VX_LANES_TARGET inline __attribute__((always_inline))
+
+// Shuffle patterns that work inside each 128-bit block of a vector, so that every
+// one of them is a single instruction on every path (all but the last, which
+// reverses the order of the complex values of a whole vector). VX_BLOCKS(f) lists
+// f(b) for each block b.
+#if VX_LANES == 4
+#define VX_BLOCKS(f) f(0)
+#define VX_EVERY_LANE(s) s, s, s, s
+#elif VX_LANES == 8
+#define VX_BLOCKS(f) f(0), f(1)
+#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s
+#elif VX_LANES == 16
+#define VX_BLOCKS(f) f(0), f(1), f(2), f(3)
+#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s, s, s, s, s, s, s, s, s
+#else
+#error "VX_LANES must be 4, 8 or 16"
+#endif
+#define VX_EVEN(b) 4 * b, 4 * b + 2, VX_LANES + 4 * b, VX_LANES + 4 * b + 2
+#define VX_ODD(b) 4 * b + 1, 4 * b + 3, VX_LANES + 4 * b + 1, VX_LANES + 4 * b + 3
+#define VX_UNPACKLO(b) 4 * b, VX_LANES + 4 * b, 4 * b + 1, VX_LANES + 4 * b + 1
+#define VX_UNPACKHI(b) 4 * b + 2, VX_LANES + 4 * b + 2, 4 * b + 3, VX_LANES + 4 * b + 3
+#define VX_LO64(b) 4 * b, 4 * b + 1, VX_LANES + 4 * b, VX_LANES + 4 * b + 1
+#define VX_HI64(b) 4 * b + 2, 4 * b + 3, VX_LANES + 4 * b + 2, VX_LANES + 4 * b + 3
+#define VX_REVERSE_PAIRS(b) \
+  VX_LANES - 4 * b - 2, VX_LANES - 4 * b - 1, VX_LANES - 4 * b - 4, VX_LANES - 4 * b - 3
+
+VX_FLATTEN Vec load(const float* p) {
+  Vec v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+VX_FLATTEN void store(float* p, Vec v) { __builtin_memcpy(p, &v, sizeof v); }
+
+// Flips the sign bits selected by `mask`.
+VX_FLATTEN Vec flipSign(Vec v, IVec mask) {
+  IVec bits;
+  __builtin_memcpy(&bits, &v, sizeof v);
+  bits ^= mask;
+  __builtin_memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+// The imaginary parts as the row transform sees them: negated (-x, exactly) before
+// and after the stages of an inverse transform.
+template <bool Inverse>
+VX_FLATTEN Vec imaginary(Vec v) {
+  if (Inverse) return -v;
+  return v;
+}
+
+// ---------------------------------------------------------------------------
+// The split-radix stages on lanes.
+
+// A vector with every lane equal to *p (a broadcast straight from memory).
+VX_FLATTEN Vec splat(const float* p) {
+  const float s = *p;
+  const Vec v = {VX_EVERY_LANE(s)};
+  return v;
+}
+
+// The butterfly of splitRadixStages on four complex values held in registers,
+// (re0, im0) .. (re3, im3), with twiddles w = (wr1, wi1, wr3, wi3): the same
+// statements in the same order.
+VX_FLATTEN void butterflyValues(Vec& re0, Vec& im0, Vec& re1, Vec& im1, Vec& re2, Vec& im2,
+                                Vec& re3, Vec& im3, const float* __restrict w) {
+  Vec r1 = re0 - re2;
+  re0 = re0 + re2;
+  Vec r2 = re1 - re3;
+  re1 = re1 + re3;
+  const Vec t1 = im0 - im2;
+  im0 = im0 + im2;
+  Vec t2 = im1 - im3;
+  im1 = im1 + im3;
+
+  const Vec t3 = r1 - t2;
+  r1 = r1 + t2;
+  t2 = r2 - t1;
+  r2 = r2 + t1;
+
+  const Vec wr1 = splat(w);
+  const Vec wi1 = splat(w + 1);
+  re2 = r1 * wr1 - t2 * wi1;
+  im2 = -(t2 * wr1) - r1 * wi1;
+  const Vec wr3 = splat(w + 2);
+  const Vec wi3 = splat(w + 3);
+  re3 = t3 * wr3 + r2 * wi3;
+  im3 = r2 * wr3 - t3 * wi3;
+}
+
+// The stage of a block of 4q values fused with the stage of its first child (the
+// block of its first 2q values, quarter q/2): the butterflies j and j + q/2 of the
+// block leave in registers the four values that butterfly j of the child combines.
+// Each butterfly still sees exactly the inputs it sees in the scalar order.
+VX_FLATTEN void fusedStages(Vec* __restrict x, std::int32_t q, const float* __restrict w,
+                            const float* __restrict wChild) {
+  const std::int32_t h = q / 2;
+  for (std::int32_t j = 0; j < h; ++j) {
+    Vec* a0 = x + 2 * j;      // block values j, j + q, j + 2q, j + 3q
+    Vec* b0 = a0 + 2 * h;     // block values j + h, ...
+    Vec* a1 = a0 + 2 * q;
+    Vec* b1 = b0 + 2 * q;
+    Vec* a2 = a1 + 2 * q;
+    Vec* b2 = b1 + 2 * q;
+    Vec* a3 = a2 + 2 * q;
+    Vec* b3 = b2 + 2 * q;
+
+    Vec are0 = a0[0], aim0 = a0[1], are1 = a1[0], aim1 = a1[1];
+    Vec are2 = a2[0], aim2 = a2[1], are3 = a3[0], aim3 = a3[1];
+    butterflyValues(are0, aim0, are1, aim1, are2, aim2, are3, aim3, w + 4 * j);
+    a2[0] = are2;
+    a2[1] = aim2;
+    a3[0] = are3;
+    a3[1] = aim3;
+
+    Vec bre0 = b0[0], bim0 = b0[1], bre1 = b1[0], bim1 = b1[1];
+    Vec bre2 = b2[0], bim2 = b2[1], bre3 = b3[0], bim3 = b3[1];
+    butterflyValues(bre0, bim0, bre1, bim1, bre2, bim2, bre3, bim3, w + 4 * (j + h));
+    b2[0] = bre2;
+    b2[1] = bim2;
+    b3[0] = bre3;
+    b3[1] = bim3;
+
+    // The child's values j, j + h, j + 2h, j + 3h are the block's j, j + h, j + q,
+    // j + q + h.
+    butterflyValues(are0, aim0, bre0, bim0, are1, aim1, bre1, bim1, wChild + 4 * j);
+    a0[0] = are0;
+    a0[1] = aim0;
+    b0[0] = bre0;
+    b0[1] = bim0;
+    a1[0] = are1;
+    a1[1] = aim1;
+    b1[0] = bre1;
+    b1[1] = bim1;
+  }
+}
+
+// The length-2 butterfly of lengthTwoButterflies on values 0 and 1 of x.
+VX_FLATTEN void lengthTwo(Vec* x) {
+  const Vec re = x[0];
+  const Vec im = x[1];
+  x[0] = re + x[2];
+  x[1] = im + x[3];
+  x[2] = re - x[2];
+  x[3] = im - x[3];
+}
+
+// The length-2 butterfly on values held in registers.
+VX_FLATTEN void lengthTwoValues(Vec& re0, Vec& im0, Vec& re1, Vec& im1) {
+  const Vec re = re0;
+  const Vec im = im0;
+  re0 = re + re1;
+  im0 = im + im1;
+  re1 = re - re1;
+  im1 = im - im1;
+}
+
+// A block of 4 values: its butterfly and the length-2 butterfly of its first two.
+VX_FLATTEN void block4(Vec* __restrict x, const LaneTables& t) {
+  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3];
+  Vec re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
+  butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
+  lengthTwoValues(re0, im0, re1, im1);
+  x[0] = re0;
+  x[1] = im0;
+  x[2] = re1;
+  x[3] = im1;
+  x[4] = re2;
+  x[5] = im2;
+  x[6] = re3;
+  x[7] = im3;
+}
+
+// A block of 8 values, all of its stages with the values in registers: the two
+// butterflies of the block, then those of its children (a block of 4, two of 2).
+VX_FLATTEN void block8(Vec* __restrict x, const LaneTables& t) {
+  const float* w = t.twiddles + t.levelOffset[3];
+  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3], re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
+  Vec re4 = x[8], im4 = x[9], re5 = x[10], im5 = x[11], re6 = x[12], im6 = x[13], re7 = x[14],
+      im7 = x[15];
+  butterflyValues(re0, im0, re2, im2, re4, im4, re6, im6, w);
+  butterflyValues(re1, im1, re3, im3, re5, im5, re7, im7, w + 4);
+  butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
+  lengthTwoValues(re0, im0, re1, im1);
+  lengthTwoValues(re4, im4, re5, im5);
+  lengthTwoValues(re6, im6, re7, im7);
+  x[0] = re0;
+  x[1] = im0;
+  x[2] = re1;
+  x[3] = im1;
+  x[4] = re2;
+  x[5] = im2;
+  x[6] = re3;
+  x[7] = im3;
+  x[8] = re4;
+  x[9] = im4;
+  x[10] = re5;
+  x[11] = im5;
+  x[12] = re6;
+  x[13] = im6;
+  x[14] = re7;
+  x[15] = im7;
+}
+
+// All stages of a block of `length` values (a power of two) at x, whose top stage
+// uses twiddle level `level` = log2(length).
+VX_LANES_TARGET void splitRadix(Vec* x, std::int32_t length, int level, const LaneTables& t) {
+  if (length == 8) return block8(x, t);
+  if (length == 4) return block4(x, t);
+  if (length == 2) return lengthTwo(x);
+  if (length < 2) return;
+  const std::int32_t q = length / 4;
+  fusedStages(x, q, t.twiddles + t.levelOffset[level], t.twiddles + t.levelOffset[level - 1]);
+  // The rest of the first child (values 0 .. 2q - 1): its own three children.
+  splitRadix(x, q, level - 2, t);
+  splitRadix(x + 2 * q, q / 2, level - 3, t);
+  splitRadix(x + 3 * q, q / 2, level - 3, t);
+  // The block's other two children.
+  splitRadix(x + 4 * q, q, level - 2, t);
+  splitRadix(x + 6 * q, q, level - 2, t);
+}
+
+VX_FLATTEN int levelOf(std::int32_t n) {
+  int k = 0;
+  while ((std::int32_t{1} << k) < n) ++k;
+  return k;
+}
+
+// ---------------------------------------------------------------------------
+// Moving rows in and out of the lanes.
+
+// Transposes the kLanes x kLanes floats held in r[0 .. kLanes-1] (r[i] lane j
+// becomes r[j] lane i): 4 x 4 transposes inside each 128-bit block, then the
+// blocks themselves.
+VX_FLATTEN void transposeSquare(Vec* r) {
+  Vec u[4][kLanes / 4];
+  for (std::int32_t m = 0; m < kLanes / 4; ++m) {
+    const Vec t0 = __builtin_shufflevector(r[4 * m], r[4 * m + 1], VX_BLOCKS(VX_UNPACKLO));
+    const Vec t1 = __builtin_shufflevector(r[4 * m], r[4 * m + 1], VX_BLOCKS(VX_UNPACKHI));
+    const Vec t2 = __builtin_shufflevector(r[4 * m + 2], r[4 * m + 3], VX_BLOCKS(VX_UNPACKLO));
+    const Vec t3 = __builtin_shufflevector(r[4 * m + 2], r[4 * m + 3], VX_BLOCKS(VX_UNPACKHI));
+    u[0][m] = __builtin_shufflevector(t0, t2, VX_BLOCKS(VX_LO64));
+    u[1][m] = __builtin_shufflevector(t0, t2, VX_BLOCKS(VX_HI64));
+    u[2][m] = __builtin_shufflevector(t1, t3, VX_BLOCKS(VX_LO64));
+    u[3][m] = __builtin_shufflevector(t1, t3, VX_BLOCKS(VX_HI64));
+  }
+  // u[c][m] block b holds column 4b + c of rows 4m .. 4m + 3.
+  for (std::int32_t c = 0; c < 4; ++c) {
+#if VX_LANES == 4
+    r[c] = u[c][0];
+#elif VX_LANES == 8
+    r[c] = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11);
+    r[4 + c] = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15);
+#else
+    const Vec s0 = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
+                                           19, 24, 25, 26, 27);
+    const Vec s1 = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
+                                           22, 23, 28, 29, 30, 31);
+    const Vec s2 = __builtin_shufflevector(u[c][2], u[c][3], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
+                                           19, 24, 25, 26, 27);
+    const Vec s3 = __builtin_shufflevector(u[c][2], u[c][3], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
+                                           22, 23, 28, 29, 30, 31);
+    r[c] = __builtin_shufflevector(s0, s2, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
+    r[4 + c] =
+        __builtin_shufflevector(s1, s3, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
+    r[8 + c] =
+        __builtin_shufflevector(s0, s2, 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31);
+    r[12 + c] =
+        __builtin_shufflevector(s1, s3, 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31);
+#endif
+  }
+}
+
+// Loads values 0 .. n-1 of the rows into the lanes: x[2i] and x[2i + 1] get the real
+// and imaginary parts of value i of every row.
+template <bool Inverse>
+VX_LANES_TARGET void gatherRows(const float* const* rows, std::int32_t n, Vec* x) {
+  if (n >= kChunk) {
+    for (std::int32_t e = 0; e < n; e += kChunk) {
+      Vec r[kLanes];
+      for (std::int32_t k = 0; k < kLanes; ++k) r[k] = load(rows[k] + 2 * e);
+      transposeSquare(r);
+      for (std::int32_t m = 0; m < kChunk; ++m) {
+        x[2 * (e + m)] = r[2 * m];
+        x[2 * (e + m) + 1] = imaginary<Inverse>(r[2 * m + 1]);
+      }
+    }
+    return;
+  }
+  for (std::int32_t e = 0; e < n; ++e) {
+    Vec re = {};
+    Vec im = {};
+    for (std::int32_t k = 0; k < kLanes; ++k) {
+      re[k] = rows[k][2 * e];
+      im[k] = rows[k][2 * e + 1];
+    }
+    x[2 * e] = re;
+    x[2 * e + 1] = imaginary<Inverse>(im);
+  }
+}
+
+// Stores values 0 .. n-1 of the lanes into the rows: value i of row k is lane k of
+// x[2 order[i]] and x[2 order[i] + 1] (order null: of x[2i] and x[2i + 1]).
+template <bool Inverse>
+VX_LANES_TARGET void scatterRows(float* const* rows, std::int32_t n, const Vec* x,
+                                 const std::int32_t* order) {
+  if (n >= kChunk) {
+    for (std::int32_t e = 0; e < n; e += kChunk) {
+      Vec r[kLanes];
+      for (std::int32_t m = 0; m < kChunk; ++m) {
+        const std::int32_t s = order != nullptr ? order[e + m] : e + m;
+        r[2 * m] = x[2 * s];
+        r[2 * m + 1] = imaginary<Inverse>(x[2 * s + 1]);
+      }
+      transposeSquare(r);
+      for (std::int32_t k = 0; k < kLanes; ++k) store(rows[k] + 2 * e, r[k]);
+    }
+    return;
+  }
+  for (std::int32_t e = 0; e < n; ++e) {
+    const std::int32_t s = order != nullptr ? order[e] : e;
+    const Vec re = x[2 * s];
+    const Vec im = imaginary<Inverse>(x[2 * s + 1]);
+    for (std::int32_t k = 0; k < kLanes; ++k) {
+      rows[k][2 * e] = re[k];
+      rows[k][2 * e + 1] = im[k];
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The kernels.
+
+std::int32_t panelColumns(std::int32_t n);
+std::ptrdiff_t columnBlockVectors(std::int32_t n);
+
+std::size_t workFloats(std::int32_t n) {
+  // Rows: the transformed values (2n vectors) and, for the real-input rows, the
+  // same values in natural order plus value n (2n + 2 vectors). Columns: 2n
+  // vectors for each block of a panel.
+  const std::size_t rows = 4 * static_cast<std::size_t>(n) + 2;
+  const std::size_t columns = static_cast<std::size_t>(columnBlockVectors(n)) * (panelColumns(n) / kLanes);
+  return (rows > columns ? rows : columns) * kLanes;
+}
+
+template <bool Inverse>
+VX_LANES_TARGET void complexRowsIn(const float* const* sources, float* const* rows, std::int32_t n,
+                                   const LaneTables& t, float* work) {
+  Vec* x = reinterpret_cast<Vec*>(work);
+  gatherRows<Inverse>(sources, n, x);
+  splitRadix(x, n, levelOf(n), t);
+  scatterRows<Inverse>(rows, n, x, t.reverseRows);
+}
+
+VX_LANES_TARGET void complexRows(const float* const* sources, float* const* rows, std::int32_t n,
+                                 bool inverse, const LaneTables& t, float* work) {
+  if (inverse)
+    complexRowsIn<true>(sources, rows, n, t, work);
+  else
+    complexRowsIn<false>(sources, rows, n, t, work);
+}
+
+// Columns of a panel, kLanes per block of the work memory. The 2 kLanes floats of
+// a row of one block hold kLanes complex values; the in-block shuffles give the
+// lanes in the order 0 1 4 5 | 2 3 6 7 (and so on), which the write-back undoes.
+template <bool Inverse>
+VX_FLATTEN void splitColumns(const float* p, std::int32_t count, Vec* x) {
+  Vec a;
+  Vec b;
+  if (count == kLanes) {
+    a = load(p);
+    b = load(p + kLanes);
+  } else {
+    float part[2 * kLanes] = {};
+    for (std::int32_t f = 0; f < 2 * count; ++f) part[f] = p[f];
+    a = load(part);
+    b = load(part + kLanes);
+  }
+  x[0] = __builtin_shufflevector(a, b, VX_BLOCKS(VX_EVEN));
+  x[1] = imaginary<Inverse>(__builtin_shufflevector(a, b, VX_BLOCKS(VX_ODD)));
+}
+
+template <bool Inverse>
+VX_FLATTEN void joinColumns(float* p, std::int32_t count, const Vec* x, Vec& a, Vec& b) {
+  const Vec re = x[0];
+  const Vec im = imaginary<Inverse>(x[1]);
+  a = __builtin_shufflevector(re, im, VX_BLOCKS(VX_UNPACKLO));
+  b = __builtin_shufflevector(re, im, VX_BLOCKS(VX_UNPACKHI));
+  if (count == kLanes) {
+    store(p, a);
+    store(p + kLanes, b);
+  } else {
+    float part[2 * kLanes];
+    store(part, a);
+    store(part + kLanes, b);
+    for (std::int32_t f = 0; f < 2 * count; ++f) p[f] = part[f];
+  }
+}
+
+// The conjugates of the kLanes values of columns c .. c + kLanes - 1 of a row (a and
+// b as joinColumns leaves them, in column order) into columns W - c, W - c - 1, ...
+// of the row `mirror`: completeConjugateHalf for the columns c with 1 <= c <= W/2 - 1.
+VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t width, Vec a, Vec b) {
+  IVec imagSign = {};
+  for (std::int32_t k = 1; k < kLanes; k += 2) imagSign[k] = -0x7fffffff - 1;
+  const std::int32_t half = width / 2;
+  if (c >= 1 && c + kLanes - 1 <= half - 1) {
+    store(mirror + 2 * (width - c - kLanes + 1),
+          flipSign(__builtin_shufflevector(b, b, VX_BLOCKS(VX_REVERSE_PAIRS)), imagSign));
+    store(mirror + 2 * (width - c - kChunk + 1),
+          flipSign(__builtin_shufflevector(a, a, VX_BLOCKS(VX_REVERSE_PAIRS)), imagSign));
+    return;
+  }
+  float part[2 * kLanes];
+  store(part, a);
+  store(part + kLanes, b);
+  for (std::int32_t k = 0; k < kLanes; ++k) {
+    const std::int32_t u = c + k;
+    if (u < 1 || u > half - 1) continue;
+    mirror[2 * (width - u)] = part[2 * k];
+    mirror[2 * (width - u) + 1] = -part[2 * k + 1];
+  }
+}
+
+// Vectors between the work blocks of a panel: the 2n vectors of a block and a cache
+// line more, so that value i of the different blocks, which the loops over a row
+// visit together, does not always fall into the same cache set.
+std::ptrdiff_t columnBlockVectors(std::int32_t n) {
+  return 2 * static_cast<std::ptrdiff_t>(n) + (64 + sizeof(Vec) - 1) / sizeof(Vec);
+}
+
+// The widest panel of columns (up to 8 blocks) whose work memory is about the size
+// of a second-level cache: each visit of a row of the array then moves several cache
+// lines of it at once, each page of the array is visited fewer times, and the
+// array's power-of-two row stride no longer makes the columns fight over the same
+// cache sets (the blocks themselves are worked on one at a time).
+std::int32_t panelColumns(std::int32_t n) {
+  constexpr std::size_t kBudget = 512 * 1024;  // bytes of work memory
+  std::int32_t blocks = static_cast<std::int32_t>(kBudget / (2 * sizeof(Vec) * static_cast<std::size_t>(n)));
+  blocks = blocks < 1 ? 1 : (blocks > 8 ? 8 : blocks);
+  return blocks * kLanes;
+}
+
+// Columns column0 .. column0 + count - 1, in place. With `mirrorWidth` W > 0 (the
+// real-input engine) every result row r also goes, conjugated, into columns W - c of
+// row (H - r) mod H for 1 <= c <= W/2 - 1: the completion of the spectrum, done
+// while the values are at hand.
+template <bool Inverse, bool Mirror>
+VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, std::int32_t n,
+                                      std::int32_t count, std::int32_t mirrorWidth,
+                                      const LaneTables& t, float* work) {
+  Vec* x = reinterpret_cast<Vec*>(work);
+  const std::int32_t blocks = (count + kLanes - 1) / kLanes;
+  const std::ptrdiff_t blockSize = columnBlockVectors(n);
+  const std::ptrdiff_t first = 2 * static_cast<std::ptrdiff_t>(column0);
+
+  // Rows lie a power of two apart, too far for the hardware to fetch them ahead;
+  // ask for the panel's part of a row a few rows before it is needed.
+  constexpr std::int32_t kAhead = 8;
+  const std::int32_t panelFloats = 2 * count;
+  for (std::int32_t r = 0; r < n; ++r) {
+    const float* p = rows[r] + first;
+    if (r + kAhead < n)
+      for (std::int32_t f = 0; f < panelFloats; f += 16) __builtin_prefetch(rows[r + kAhead] + first + f);
+    for (std::int32_t b = 0; b < blocks; ++b) {
+      const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+      splitColumns<Inverse>(p + 2 * kLanes * b, inBlock, x + b * blockSize + 2 * r);
+    }
+  }
+
+  const int level = levelOf(n);
+  for (std::int32_t b = 0; b < blocks; ++b) splitRadix(x + b * blockSize, n, level, t);
+
+  const std::int32_t* reverse = t.reverseColumns;
+  for (std::int32_t r = 0; r < n; ++r) {
+    float* p = rows[r] + first;
+    if (r + kAhead < n)
+      for (std::int32_t f = 0; f < panelFloats; f += 16) __builtin_prefetch(rows[r + kAhead] + first + f, 1);
+    float* mirror = Mirror ? rows[r == 0 ? 0 : n - r] : nullptr;
+    const std::int32_t s = reverse[r];
+    for (std::int32_t b = 0; b < blocks; ++b) {
+      const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+      Vec va, vb;
+      joinColumns<Inverse>(p + 2 * kLanes * b, inBlock, x + b * blockSize + 2 * s, va, vb);
+      if (Mirror) mirrorColumns(mirror, column0 + kLanes * b, mirrorWidth, va, vb);
+    }
+  }
+}
+
+VX_LANES_TARGET void complexColumns(float* const* rows, std::int32_t column0, std::int32_t n,
+                                    std::int32_t count, bool inverse, const LaneTables& t,
+                                    float* work) {
+  if (inverse)
+    complexColumnsIn<true, false>(rows, column0, n, count, 0, t, work);
+  else
+    complexColumnsIn<false, false>(rows, column0, n, count, 0, t, work);
+}
+
+VX_LANES_TARGET void realColumns(float* const* rows, std::int32_t column0, std::int32_t n,
+                                 std::int32_t count, std::int32_t width, const LaneTables& t,
+                                 float* work) {
+  complexColumnsIn<false, true>(rows, column0, n, count, width, t, work);
+}
+
+VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTables& t, float* work) {
+  Vec* x = reinterpret_cast<Vec*>(work);
+  Vec* v = x + 2 * n;  // values 0 .. n of the unpacked rows, in natural order
+  gatherRows<false>(rows, n, x);
+  splitRadix(x, n, levelOf(n), t);
+  // Value i of the row transform is x[2 reverse[i]], x[2 reverse[i] + 1].
+  const std::int32_t* reverse = t.reverseRows;
+
+  // unpackRealRow on every lane; value a = i - 1 and its mirror b = n - i + 1.
+  const float c1 = t.c1;
+  const float c2 = t.c2;
+  for (std::int32_t i = 2; i <= n / 2; ++i) {
+    const float wr = t.unpack[2 * (i - 2)];
+    const float wi = t.unpack[2 * (i - 2) + 1];
+    const Vec* a = x + 2 * reverse[i - 1];
+    const Vec* b = x + 2 * reverse[n - i + 1];
+    const Vec h1r = c1 * (a[0] + b[0]);
+    const Vec h1i = c1 * (a[1] - b[1]);
+    const Vec h2r = -c2 * (a[1] + b[1]);
+    const Vec h2i = c2 * (a[0] - b[0]);
+    Vec* outA = v + 2 * (i - 1);
+    Vec* outB = v + 2 * (n - i + 1);
+    outA[0] = h1r + wr * h2r - wi * h2i;
+    outA[1] = h1i + wr * h2i + wi * h2r;
+    outB[0] = h1r - wr * h2r + wi * h2i;
+    outB[1] = -h1i + wr * h2i + wi * h2r;
+  }
+  // Value n/2 is only conjugated. For n = 1 the scalar code negates the real part of
+  // value 1, which it then overwrites; the overwrite is all that shows.
+  if (n >= 2) {
+    v[n] = x[2 * reverse[n / 2]];
+    v[n + 1] = -x[2 * reverse[n / 2] + 1];
+  }
+  const Vec d0 = x[0];  // value 0 stays in place under the bit reversal
+  const Vec d1 = x[1];
+  const Vec zero = {};
+  v[0] = d0 + d1;
+  v[1] = zero;
+  v[2 * n] = d0 - d1;
+  v[2 * n + 1] = zero;
+
+  scatterRows<false>(rows, n, v, nullptr);
+  for (std::int32_t k = 0; k < kLanes; ++k) {
+    rows[k][2 * n] = v[2 * n][k];
+    rows[k][2 * n + 1] = v[2 * n + 1][k];
+  }
+}
+
+#undef VX_FLATTEN
+#undef VX_BLOCKS
+#undef VX_EVERY_LANE
+#undef VX_EVEN
+#undef VX_ODD
+#undef VX_UNPACKLO
+#undef VX_UNPACKHI
+#undef VX_LO64
+#undef VX_HI64
+#undef VX_REVERSE_PAIRS
+
+}  // namespace
+}  // namespace vx_detail

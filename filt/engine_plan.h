@@ -1,0 +1,55 @@
+// Working memory and tables of one call of an engine on a vector path (internal).
+#ifndef VXFREQ_FILT_ENGINE_PLAN_H
+#define VXFREQ_FILT_ENGINE_PLAN_H
+
+#include "filt/engine_dispatch.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace vx_detail {
+
+// Everything the lane kernels of one engine call read or scribble on, allocated
+// once when the call starts (before the data is touched) and released with the
+// object on every exit: the twiddle and bit-reversal tables, the unpacking factors
+// of the real-input engine, the kernels' work memory and a zero row that stands in
+// for missing lanes.
+class LanePlan {
+public:
+  // `rowLength` and `columnLength` are the complex lengths of the first and the
+  // second pass (the real-input engine's first pass has rowLength = W/2); with
+  // `realUnpack` the unpacking factors for rowLength are built as well.
+  LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int32_t columnLength,
+           bool realUnpack);
+  LanePlan(const LanePlan&) = delete;
+  LanePlan& operator=(const LanePlan&) = delete;
+
+  const LaneTables& tables() const { return tables_; }
+  float* work() const { return work_; }
+  // A row of zeros, long enough for any row the kernels read or write; its
+  // contents after a kernel wrote into it are of no interest.
+  float* dummyRow() const { return dummy_; }
+  // Room for the addresses of the columnLength rows of the second pass.
+  float** rowTable() const { return rowTable_.get(); }
+
+private:
+  std::unique_ptr<float[]> floats_;
+  std::unique_ptr<std::int32_t[]> ints_;
+  std::unique_ptr<float*[]> rowTable_;
+  LaneTables tables_;
+  float* work_;
+  float* dummy_;
+};
+
+// The number of columns of the first panel of a column pass over rows that start
+// at `row0`: at most `panel`, chosen so that every later panel starts on a 64-byte
+// boundary and each of its rows covers whole cache lines.
+std::int32_t firstPanelColumns(const float* row0, std::int32_t panel);
+
+// The bit reversal of log2(n) bits for i = 0 .. n-1 (n a power of two), the
+// permutation the scalar swap table performs.
+void buildBitReversal(std::int32_t* reverse, std::int32_t n);
+
+}  // namespace vx_detail
+
+#endif

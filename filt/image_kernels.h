@@ -1,0 +1,65 @@
+// Vector kernels of the loops between images and frequency buffers (internal).
+//
+// The forward and inverse image transforms convert samples into the buffer's floats
+// and results back into pixels. Each kernel below does, on one row, exactly what the
+// scalar loop of image_forward.cpp or image_inverse.cpp does on it: the same float
+// operations in the same order per value (sqrt and the basic operations are
+// correctly rounded in vector registers too), and the same conversions. The path
+// follows the engines' (engine_dispatch.h); for the scalar path there are no
+// kernels and the scalar loops run.
+#ifndef VXFREQ_FILT_IMAGE_KERNELS_H
+#define VXFREQ_FILT_IMAGE_KERNELS_H
+
+#include "filt/engine_dispatch.h"
+
+#include <cstdint>
+
+namespace vx_detail {
+
+// `values` points at `count` complex values (re, im interleaved); s is the scale.
+struct ImageKernels {
+  // Pixel = the low 8 (16) bits of sqrtf(re re + im im) s + 0.5 truncated toward
+  // zero (lowBitsTruncated).
+  void (*magnitudeU8)(const float* values, std::int32_t count, float s, unsigned char* out);
+  void (*magnitudeU16)(const float* values, std::int32_t count, float s, unsigned short* out);
+  // The same with (sqrtf(re re + im im) s - lo) gain + 0.5.
+  void (*stretchedU8)(const float* values, std::int32_t count, float s, float lo, float gain,
+                      unsigned char* out);
+  void (*stretchedU16)(const float* values, std::int32_t count, float s, float lo, float gain,
+                       unsigned short* out);
+  // Lowers *minimum to, and raises *maximum to, the smallest and largest
+  // re re + im im of the values (a value replaces them only when smaller or larger).
+  void (*squaredMagnitudeRange)(const float* values, std::int32_t count, float* minimum,
+                                float* maximum);
+  // Pixel = sqrtf(re re + im im) s, widened to double; with `quadrant` not null
+  // also the quadrant code ((re < 0) | (im < 0) << 1).
+  void (*magnitudeDouble)(const float* values, std::int32_t count, float s, double* out,
+                          unsigned char* quadrant);
+  // Quadrant codes alone.
+  void (*quadrantCodes)(const float* values, std::int32_t count, unsigned char* out);
+  // re and im pixels = s re and s im, widened to double.
+  void (*scaledParts)(const float* values, std::int32_t count, float s, double* re, double* im);
+
+  // Samples converted to float (exactly for integers, rounded to nearest for
+  // doubles) into `count` consecutive floats.
+  void (*floatsFromU8)(const unsigned char* in, std::int32_t count, float* out);
+  void (*floatsFromU16)(const unsigned short* in, std::int32_t count, float* out);
+  void (*floatsFromDouble)(const double* in, std::int32_t count, float* out);
+  // Real and imaginary samples converted into `count` complex values.
+  void (*complexFromU8)(const unsigned char* re, const unsigned char* im, std::int32_t count,
+                        float* out);
+  void (*complexFromU16)(const unsigned short* re, const unsigned short* im, std::int32_t count,
+                         float* out);
+  void (*complexFromDouble)(const double* re, const double* im, std::int32_t count, float* out);
+};
+
+// The kernels of the calling thread's active path; null for the scalar path.
+const ImageKernels* activeImageKernels();
+
+extern const ImageKernels kSse2ImageKernels;
+extern const ImageKernels kAvx2ImageKernels;
+extern const ImageKernels kAvx512ImageKernels;
+
+}  // namespace vx_detail
+
+#endif

@@ -1,0 +1,13 @@
+// The image-loop kernels compiled for SSE2: 4 values per vector.
+#define VX_LANES 4
+#define VX_LANES_TARGET __attribute__((target("sse2")))
+#include "filt/image_lanes_impl.h"
+
+namespace vx_detail {
+
+const ImageKernels kSse2ImageKernels = {
+    magnitudeU8,      magnitudeU16,     stretchedU8,   stretchedU16,  squaredMagnitudeRange,
+    magnitudeDouble,  quadrantCodes,    scaledParts,   floatsFromU8,  floatsFromU16,
+    floatsFromDouble, complexFromU8,    complexFromU16, complexFromDouble};
+
+}  // namespace vx_detail
