@@ -254,7 +254,10 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
         if (m2 > maximum) maximum = m2;
       }
     });
+    // An empty output leaves the range at its starting values: nothing to stretch.
+    if (maximum < minimum) return;
     const float lo = std::sqrt(minimum) * s;
+    // cppcheck-suppress invalidFunctionArg ; not reached with the starting value
     const float hi = std::sqrt(maximum) * s;
     const double range = std::is_same<P, unsigned char>::value ? 255.0 : 65535.0;
     const float g = hi == lo ? static_cast<float>(range)

@@ -297,6 +297,7 @@ std::vector<std::uint32_t> toUtf32(const std::wstring& s) {
   std::vector<std::uint32_t> units;
   units.reserve(s.size());
   for (std::size_t i = 0; i < s.size(); ++i) {
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): a wide code unit, not a char
     std::uint32_t c = static_cast<std::make_unsigned_t<wchar_t>>(s[i]);
     if (kWide16) {
       c &= 0xFFFFu;

@@ -16,6 +16,7 @@ std::string toUtf8(const std::wstring& in) {
   std::string out;
   out.reserve(in.size());
   for (std::size_t i = 0; i < in.size(); ++i) {
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): a wide code unit, not a char
     std::uint32_t c = static_cast<std::make_unsigned_t<wchar_t>>(in[i]);
     if (sizeof(wchar_t) == 2) {
       c &= 0xFFFFu;
