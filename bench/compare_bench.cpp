@@ -10,6 +10,11 @@
 //   inverse_u8                an 8-bit magnitude image from a spectrum
 //                             (vfInverseFFT<uchar>, normalize false; peers: inverse
 //                             transform, magnitude, scaling and rounding)
+//   gabor_job                 the whole Gabor job on an 8-bit image: forward transform,
+//                             vxFrequencyFilterGabor::apply (which marks the band of
+//                             rows the inverse may skip), inverse to an 8-bit image;
+//                             FFTW: conversion, forward c2c, multiplication by the same
+//                             gains, inverse c2c, magnitude and rounding
 //   stream/memcpy             one read and one write of the W x H complex array, the
 //                             floor no transform can beat
 //
@@ -17,6 +22,7 @@
 #include "bench_common.h"
 #include "filt/buffer_access.h"
 #include "filt/fft.h"
+#include "filt/freqfilt.h"
 
 #include <cmath>
 #include <complex>
@@ -102,6 +108,27 @@ void vxRealU8(benchmark::State& state, Size s) {
   vxbench::setPixelCounters(state, s);
 }
 
+// The filter of the Gabor job: a narrow lobe, so most rows of the filtered
+// spectrum are zero.
+vxFrequencyFilterGabor jobFilter(Size s) {
+  return vxFrequencyFilterGabor(vxPair<double>(0.02, 0.01), vxPair<double>(0.0, 0.0), vxRadian(0.5),
+                                0.2, vxPair<long>(s.w, s.h), 0);
+}
+
+void vxGaborJob(benchmark::State& state, Size s) {
+  const vxPelBuffer<unsigned char> image = imageOf(s);
+  const vxFrequencyFilterGabor gabor = jobFilter(s);
+  vxFrequencyBuffer spectrum;
+  vxPelBuffer<unsigned char> out(s.w, s.h, 32);
+  for (auto _ : state) {
+    vfForwardFFT<unsigned char>(image, spectrum);
+    gabor.apply(spectrum);
+    vfInverseFFT<unsigned char>(spectrum, out, false, true);
+    benchmark::DoNotOptimize(out.pointToOffset());
+  }
+  vxbench::setPixelCounters(state, s);
+}
+
 void vxInverseU8(benchmark::State& state, Size s) {
   const vxFrequencyBuffer spectrum = imageSpectrum(s);
   vxPelBuffer<unsigned char> out(s.w, s.h, 32);
@@ -177,6 +204,40 @@ void fftwRealU8(benchmark::State& state, Size s, bool convert) {
     benchmark::DoNotOptimize(out.get());
   }
   fftwf_destroy_plan(plan);
+  vxbench::setPixelCounters(state, s);
+}
+
+void fftwGaborJob(benchmark::State& state, Size s) {
+  auto data = fftwArray<fftwf_complex>(pixels(s));
+  fftwf_plan forward = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_FORWARD, FFTW_MEASURE);
+  fftwf_plan backward = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_BACKWARD, FFTW_MEASURE);
+  // The same gains, read off the filter applied to a buffer of ones (not timed).
+  vxFrequencyBuffer ones(s.w, s.h);
+  float* o = Access::data(ones);
+  for (std::size_t i = 0; i < pixels(s); ++i) o[2 * i] = 1.0f;
+  jobFilter(s).apply(ones);
+  std::vector<float> gain(pixels(s));
+  for (std::size_t i = 0; i < pixels(s); ++i) gain[i] = o[2 * i];
+  const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
+  std::vector<unsigned char> image(pixels(s));
+  const float scale = inverseScale(s);
+  float* d = reinterpret_cast<float*>(data.get());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < pixels(s); ++i) {
+      d[2 * i] = samples[i];
+      d[2 * i + 1] = 0.0f;
+    }
+    fftwf_execute(forward);
+    for (std::size_t i = 0; i < pixels(s); ++i) {
+      d[2 * i] *= gain[i];
+      d[2 * i + 1] *= gain[i];
+    }
+    fftwf_execute(backward);
+    magnitudeToU8(d, pixels(s), scale, image.data());
+    benchmark::DoNotOptimize(image.data());
+  }
+  fftwf_destroy_plan(forward);
+  fftwf_destroy_plan(backward);
   vxbench::setPixelCounters(state, s);
 }
 
@@ -318,6 +379,7 @@ int registerComparisons() {
     add(name("real_fwd_u8", "vxfreq", s), [=](benchmark::State& st) { vxRealU8(st, s); });
     add(name("inverse_u8", "vxfreq", s), [=](benchmark::State& st) { vxInverseU8(st, s); });
     add(name("inverse_u8", "vxfreq_inplace", s), [=](benchmark::State& st) { vxInverseU8InPlace(st, s); });
+    add(name("gabor_job", "vxfreq", s), [=](benchmark::State& st) { vxGaborJob(st, s); });
     add(name("stream", "memcpy", s), [=](benchmark::State& st) { streamCopy(st, s); });
 #ifdef VXFREQ_BENCH_FFTW
     add(name("complex_fwd", "fftw", s), [=](benchmark::State& st) { fftwComplex(st, s, true); });
@@ -325,6 +387,7 @@ int registerComparisons() {
     add(name("real_fwd_u8", "fftw", s), [=](benchmark::State& st) { fftwRealU8(st, s, true); });
     add(name("real_fwd_u8", "fftw_r2c", s), [=](benchmark::State& st) { fftwRealU8(st, s, false); });
     add(name("inverse_u8", "fftw", s), [=](benchmark::State& st) { fftwInverseU8(st, s); });
+    add(name("gabor_job", "fftw", s), [=](benchmark::State& st) { fftwGaborJob(st, s); });
 #endif
 #ifdef VXFREQ_BENCH_OPENCV
     add(name("complex_fwd", "opencv", s), [=](benchmark::State& st) { cvComplex(st, s, true); });
