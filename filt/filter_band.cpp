@@ -260,28 +260,8 @@ using Shared = vx_detail::FilterCore;
   void Class::plateau(double value) {                                                           \
     Shared::change<Core>(*this, &Core::Params::plateau, value);                                 \
   }                                                                                             \
-  vxPair<long> Class::size() const {                                                            \
-    Shared::requireTable(*this);                                                                \
-    return vxPair<long>(sizeX_, sizeY_);                                                        \
-  }                                                                                             \
-  void Class::size(const vxPair<long>& value) {                                                 \
-    Shared::change<Core>(*this, &Core::Params::size, value);                                    \
-  }                                                                                             \
-  long Class::Radius() const {                                                                  \
-    Shared::requireTable(*this);                                                                \
-    return Shared::radius(*this);                                                               \
-  }                                                                                             \
-  void Class::Radius(long value) { Shared::change<Core>(*this, &Core::Params::radius, value); } \
-  long Class::supportWidth() const {                                                            \
-    Shared::requireTable(*this);                                                                \
-    return supportWidth_;                                                                       \
-  }                                                                                             \
-  void Class::serialize_(vxArchive& ar, unsigned char version) {                                \
-    Core::serialize(*this, ar, version);                                                        \
-  }                                                                                             \
-  void Class::dispatchSerialize(vxArchive& ar) { Shared::dispatch(*this, ar); }                 \
-  vxPersistent* Class::make() { return new Class(); }                                           \
-  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
+  VXFREQ_TABLE_FILTER_ACCESSORS(Class, Radius)                                                  \
+  VXFREQ_TABLE_FILTER_PERSISTENCE(Class)
 
 VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandPass, dcRemovalRadius);
 VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandReject, dcProtectionRadius);

@@ -319,32 +319,12 @@ struct GaborFilterCore {
   void Class::plateau(const vxPair<double>& value) {                                              \
     Shared::change<Core>(*this, &Core::Params::plateau, value);                                   \
   }                                                                                               \
-  vxPair<long> Class::size() const {                                                              \
-    Shared::requireTable(*this);                                                                  \
-    return vxPair<long>(sizeX_, sizeY_);                                                          \
-  }                                                                                               \
-  void Class::size(const vxPair<long>& value) {                                                   \
-    Shared::change<Core>(*this, &Core::Params::size, value);                                      \
-  }                                                                                               \
-  long Class::Radius() const {                                                                    \
-    Shared::requireTable(*this);                                                                  \
-    return Shared::radius(*this);                                                                 \
-  }                                                                                               \
-  void Class::Radius(long value) { Shared::change<Core>(*this, &Core::Params::radius, value); }   \
-  long Class::supportWidth() const {                                                              \
-    Shared::requireTable(*this);                                                                  \
-    return supportWidth_;                                                                         \
-  }                                                                                               \
+  VXFREQ_TABLE_FILTER_ACCESSORS(Class, Radius)                                                    \
   long Class::supportHeight() const {                                                             \
     Shared::requireTable(*this);                                                                  \
     return supportHeight_;                                                                        \
   }                                                                                               \
-  void Class::serialize_(vxArchive& ar, unsigned char version) {                                  \
-    Core::serialize(*this, ar, version);                                                          \
-  }                                                                                               \
-  void Class::dispatchSerialize(vxArchive& ar) { Shared::dispatch(*this, ar); }                   \
-  vxPersistent* Class::make() { return new Class(); }                                             \
-  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
+  VXFREQ_TABLE_FILTER_PERSISTENCE(Class)
 
 namespace {
 using Core = vx_detail::GaborFilterCore;

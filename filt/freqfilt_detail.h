@@ -202,4 +202,32 @@ struct FilterCore {
 
 }  // namespace vx_detail
 
+// Members that the band and Gabor filter classes define alike; `Core` and `Shared`
+// name the class family's core and the shared helpers where the macros are used.
+#define VXFREQ_TABLE_FILTER_ACCESSORS(Class, Radius)                                           \
+  vxPair<long> Class::size() const {                                                          \
+    Shared::requireTable(*this);                                                              \
+    return vxPair<long>(sizeX_, sizeY_);                                                      \
+  }                                                                                           \
+  void Class::size(const vxPair<long>& value) {                                               \
+    Shared::change<Core>(*this, &Core::Params::size, value);                                  \
+  }                                                                                           \
+  long Class::Radius() const {                                                                \
+    Shared::requireTable(*this);                                                              \
+    return Shared::radius(*this);                                                             \
+  }                                                                                           \
+  void Class::Radius(long value) { Shared::change<Core>(*this, &Core::Params::radius, value); } \
+  long Class::supportWidth() const {                                                          \
+    Shared::requireTable(*this);                                                              \
+    return supportWidth_;                                                                     \
+  }
+
+#define VXFREQ_TABLE_FILTER_PERSISTENCE(Class)                                                 \
+  void Class::serialize_(vxArchive& ar, unsigned char version) {                              \
+    Core::serialize(*this, ar, version);                                                      \
+  }                                                                                           \
+  void Class::dispatchSerialize(vxArchive& ar) { Shared::dispatch(*this, ar); }               \
+  vxPersistent* Class::make() { return new Class(); }                                         \
+  vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
+
 #endif
