@@ -3,21 +3,9 @@
 #define VXFREQ_FILT_IMAGE_IO_H
 
 #include "filt/fft.h"
-
-#include <cmath>
-#include <cstdint>
+#include "filt/image_arith.h"
 
 namespace vx_detail {
-
-// The low bits of `t` truncated toward zero, as an integer pixel of type P. Values
-// outside the 64-bit range and NaN give 0, as the truncating conversion of the
-// hardware does for its low bits, without undefined behaviour.
-template <class P, class F>
-inline P lowBitsTruncated(F t) {
-  constexpr F limit = static_cast<F>(9223372036854775807.0);
-  if (!(t > -limit && t < limit)) return 0;
-  return static_cast<P>(static_cast<std::uint64_t>(static_cast<std::int64_t>(t)));
-}
 
 // The size of the image a buffer stands for, limited to what its storage holds.
 inline long outputWidth(const vxFrequencyBuffer& b) {
