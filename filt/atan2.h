@@ -19,7 +19,7 @@
 // on every processor, compiler and C library. Its error before the final rounding
 // is below 1e-15 relative, so the float result is the correctly rounded angle
 // except when the exact angle lies within that distance of a point halfway between
-// two floats (none was found among 8 million pairs). It therefore differs from a C
+// two floats (none was found among 4 million pairs). It therefore differs from a C
 // library's atan2f wherever that one is not correctly rounded, by one unit in the
 // last place: glibc 2.36's x86-64 atan2f is one unit off for about one pair in
 // seven (operands of magnitudes 2^-40 to 2^20).

@@ -108,6 +108,16 @@ VX_ARITH void unpackEnds(const V& d0, const V& d1, V& first, V& last) {
   last = difference;
 }
 
+// Exchanges the complex values at a and b (moves only, no arithmetic).
+VX_ARITH void swapComplex(float* a, float* b) {
+  const float re = a[0];
+  const float im = a[1];
+  a[0] = b[0];
+  a[1] = b[1];
+  b[0] = re;
+  b[1] = im;
+}
+
 }  // namespace vx_detail
 
 #endif

@@ -151,14 +151,10 @@ void complexLanes(const LaneKernels& kernels, LanePlan& plan, const float* sourc
     attentionCheck();
 
   // Pass 1: the columns, a panel of adjacent ones at a time.
-  const std::int32_t panel = kernels.panelColumns(height);
-  std::int32_t count = firstPanelColumns(destination[0], panel);
-  for (std::int32_t c0 = 0; c0 < width; c0 += count, count = panel) {
-    count = std::min(count, width - c0);
-    for (std::int32_t c = c0; c < c0 + count; ++c)
-      if (c % 16 == 0) attentionCheck();
-    kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
-  }
+  forEachColumnPanel(destination[0], width, kernels.panelColumns(height),
+                     [&](std::int32_t c0, std::int32_t count) {
+                       kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
+                     });
 
   // Where the transpose back stood.
   if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))

@@ -102,14 +102,7 @@ void bitReverse(float* row, std::int32_t n, const std::int32_t* swapTable) {
   for (std::int32_t i = n - 2; i >= 1; --i) {
     const std::int32_t entry = swapTable[i];
     if (entry < 0) continue;
-    float* a = row + 2 * (i - 1);
-    float* b = row + 2 * (entry / 2 - 1);
-    const float re = a[0];
-    const float im = a[1];
-    a[0] = b[0];
-    a[1] = b[1];
-    b[0] = re;
-    b[1] = im;
+    swapComplex(row + 2 * (i - 1), row + 2 * (entry / 2 - 1));
   }
 }
 
