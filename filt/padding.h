@@ -21,6 +21,12 @@
 //            step in value at any border, so no cross: the spectrum shows the
 //            picture's own content, and filtered pictures keep the quality of their
 //            interior right up to the border. The best general choice for photographs.
+//            Its limit: a strong periodic pattern cut off by the border comes back
+//            mirrored, with a kink at the edge. Near the pattern's own frequency f,
+//            at a distance d from it, a kink spreads about 2 f / d times more than a
+//            step would, so a narrow band-reject of a fine pattern (f well above the
+//            reject band's width) leaves more of it along the border than Edge or
+//            Mean; widen the band, or use those, for such patterns.
 //   Edge     each border pixel repeated outwards (numpy.pad's "edge"). No step at the
 //            border next to it, but where the two sides' padding meet, in the middle
 //            of the margin, left and right (or top and bottom) values face each other:

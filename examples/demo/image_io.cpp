@@ -272,8 +272,8 @@ bool pngReadPixels(PngState& s, const PngLayout& layout, unsigned char* data) {
 ImageFileError pngFailure(std::FILE* f, const std::string& path, const PngState& s,
                           const char* where) {
   if (std::feof(f))
-    return ImageFileError("'" + path + "' is a truncated PNG: it ends " + where);
-  return ImageFileError("'" + path + "' is a corrupt PNG: " + s.message);
+    return ImageFileError("cannot read '" + path + "': truncated PNG (it ends " + where + ")");
+  return ImageFileError("cannot read '" + path + "': corrupt PNG (" + s.message + ")");
 }
 
 LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide, bool pixels) {
@@ -392,7 +392,8 @@ LoadedImage readFile(const std::string& path, long maxSide, bool pixels) {
     return readPnm(f.get(), path, static_cast<char>(magic[1]), maxSide, pixels);
   }
   if (lowerExtension(path) == ".png")
-    throw ImageFileError("'" + path + "' is not a PNG: it does not start with the PNG signature");
+    throw ImageFileError("cannot read '" + path +
+                         "': not a PNG (it does not start with the PNG signature)");
   throw ImageFileError("'" + path + "' is not a PNG, PGM or PPM image");
 }
 

@@ -166,7 +166,6 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
       options.plateauAlong = options.plateauAcross = parseNumber(c, name, value);
   } else if (name == "--dc-radius") {
     options.dcRadius = parseInteger(c, name, value);
-    options.dcRadiusGiven = true;
   } else if (name == "--padding") {
     if (value != "zero" && value != "reflect" && value != "edge" && value != "mean")
       throw UsageError(c, "--padding must be zero, reflect, edge or mean, not '" + value + "'");
@@ -358,7 +357,8 @@ std::string helpText(Command command) {
              "\n" +
              common;
     case Command::Spectrum:
-      return "Usage: vxfreq-demo spectrum [--padding P] [--window W] INPUT OUTPUT\n"
+      return "Usage: vxfreq-demo spectrum INPUT OUTPUT\n"
+             "       vxfreq-demo spectrum [--padding P] [--window W] INPUT OUTPUT\n"
              "\n"
              "Writes the magnitude of INPUT's spectrum on a logarithmic grey scale, with the\n"
              "zero frequency in the middle, as an 8-bit picture of the transform size. With\n"

@@ -24,7 +24,6 @@ struct Options {
   double plateauAcross = 0.0;
   double angleDegrees = 0.0;
   long dcRadius = 0;
-  bool dcRadiusGiven = false;
   // How the picture is padded and weighted for the transform.
   std::string padding = "zero";  // zero, reflect, edge or mean
   std::string window = "none";   // none, hann or tukey
