@@ -76,7 +76,7 @@ enum class vxPadding { Zero = 0, Reflect = 1, Edge = 2, Mean = 3 };
 
 // The weighting of the picture before padding.
 struct VX_API vxWindow {
-  enum Shape { None = 0, Hann = 1, Tukey = 2 };
+  enum Shape : int { None = 0, Hann = 1, Tukey = 2 };
   Shape shape = None;
   double fraction = 0.0;  // Tukey: the tapered part of each side, 0 to 1
 
