@@ -37,6 +37,11 @@ struct FrequencyBufferAccess {
     b.imageOffsetY_ = static_cast<std::int32_t>(offset.y);
     b.clientXform_ = xform;
   }
+  // The picture's size inside the transform (at most the transform size).
+  static void setImageSize(vxFrequencyBuffer& b, long width, long height) {
+    b.imageWidth_ = static_cast<std::int32_t>(width);
+    b.imageHeight_ = static_cast<std::int32_t>(height);
+  }
   static std::vector<float>& storage(vxFrequencyBuffer& b) { return b.storage_; }
   static const std::vector<float>& storage(const vxFrequencyBuffer& b) { return b.storage_; }
   // The band of kept rows to hand to the engines: the mask band when masked, else

@@ -11,7 +11,9 @@
 #            and matplotlib for the plot in docs/performance.md
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
+# python3-skimage brings scikit-image's sample photographs, which the padding tests read.
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config
+          python3-skimage)
 for arg in "$@"; do
   case "$arg" in
     --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
