@@ -17,6 +17,7 @@ text as documentation, without the headers having to be written for it:
     comments inside function bodies stay plain comments.
 
 Line numbers are kept, so Doxygen's messages point at the header's own lines.
+Guide pages (docs/guide/*.md) pass through filter_page.
 """
 import re
 import sys
@@ -266,10 +267,20 @@ def filter_lines(lines):
     return out
 
 
+def filter_page(text):
+    """A guide page: its links to the programs' files, which readers on the
+    repository's own web view follow, become plain names, since Doxygen shows the
+    program itself right below them (\\include)."""
+    return re.sub(r"\[`?([^]`]*)`?\]\((?:\.\./)+examples/[^)]*\)", r"`\1`", text)
+
+
 def main():
     with open(sys.argv[1], encoding="utf-8") as f:
-        lines = f.read().split("\n")
-    sys.stdout.write("\n".join(filter_lines(lines)))
+        text = f.read()
+    if sys.argv[1].endswith(".md"):
+        sys.stdout.write(filter_page(text))
+        return
+    sys.stdout.write("\n".join(filter_lines(text.split("\n"))))
 
 
 if __name__ == "__main__":
