@@ -120,15 +120,18 @@ SPECIAL = re.compile(r"(?P<copy>^\s*(?:explicit\s+)?(?P<cls>\w+)\s*\(\s*const\s+
                      r"|(?P<assign>\boperator=\s*\()|(?P<dtor>~\w+\s*\()")
 
 
-SPECIAL_KINDS = ("copy", "assign", "dtor")
+SPECIAL_KINDS = ("copy", "assign", "dtor", "override")
 
 
 def kind_of(declaration):
-    """A copy, an assignment, a destructor or any other declaration."""
+    """A copy, an assignment, a destructor, an override (which takes its base's
+    documentation) or any other declaration."""
     m = SPECIAL.search(declaration)
-    if not m:
-        return "other"
-    return next(k for k in SPECIAL_KINDS if m.group(k))
+    if m:
+        return next(k for k in ("copy", "assign", "dtor") if m.group(k))
+    if re.search(r"\boverride\b", code_part(declaration)[0]):
+        return "override"
+    return "other"
 
 
 def declarations_in(lines, levels, first, last, depth):
@@ -190,7 +193,7 @@ def filter_lines(lines):
     # which Doxygen sees as empty classes: see PREDEFINED in docs/Doxyfile).
     for k in range(i, n):
         code, comment = code_part(lines[k])
-        if comment is not None and code.strip() and levels[k][0] and \
+        if comment is not None and code.strip() and not code.strip().startswith("}") and levels[k][0] and \
                 not code.strip().startswith("#") and not lines[k].rstrip().endswith("\\"):
             if code.lstrip().startswith("VXFREQ_DECLARE_"):
                 indent = code[:len(code) - len(code.lstrip())]
@@ -221,6 +224,8 @@ def filter_lines(lines):
         j = k
         while j < n and is_code(j) and levels[j][1] >= depth:
             code = code_part(lines[j])[0]
+            if levels[j][1] == depth and code.lstrip().startswith("}"):
+                break  # the end of the enclosing class
             declarations += code.count(";") if levels[j][1] == depth else 0
             if levels[j][1] == depth and "{" in code and code.count("{") > code.count("}"):
                 if "(" not in code and "=" not in code:
@@ -260,10 +265,14 @@ def filter_lines(lines):
             continue
         code = code_part(lines[k])[0]
         m = SPECIAL.search(code)
+        text = None
         if m and m.group("copy"):
-            out[k] += " ///< Copies `other` (what a copy shares: see the class)."
+            text = "Copies `other` (what a copy shares: see the class)."
         elif m and m.group("assign"):
-            out[k] += " ///< Assigns a copy of `other` (what a copy shares: see the class)."
+            text = "Assigns a copy of `other` (what a copy shares: see the class)."
+        if text:
+            indent = lines[k][:len(lines[k]) - len(lines[k].lstrip())]
+            out[k] = indent + "/** " + text + " */ " + out[k].lstrip()
     return out
 
 

@@ -47,6 +47,7 @@ public:
 
   // A new heap copy of this filter; the caller owns it.
   virtual vxFrequencyFilter* clone() const = 0;
+  // Whether the filter has been built (see above).
   virtual bool isInitialized();
   // Out-of-place filtering: `out` receives the filtered `in` (they may be the same
   // buffer).
@@ -413,6 +414,7 @@ public:
 
   // Builds from a copy of `image`, which must hold data.
   void setImage(const vxFrequencyBuffer& image);
+  // The filter image's transform size (see the class).
   long supportWidth() const;
   long supportHeight() const;
 

@@ -139,6 +139,7 @@ public:
   void io(double& v);
   // Nullable wide string: `present` false stands for a null string.
   void ioWide(std::wstring& s, bool& present);
+  // Raw primitives of the geometry types.
   void io(vxXform<2>& x);
   void io(vx2XformCache& c);
   // A persistent object pointer (see the format above). When loading, `p` receives

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 
+// The base of the core layer's exceptions: a persistent object with an optional message.
 class VX_API vxException : public vxPersistent {
 public:
   vxException() = default;

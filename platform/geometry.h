@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+// Two values of one type: a size, a position or a parameter along x and y.
 template <class T>
 struct vxPair {
   // The two values: along the width (x) and along the height (y).
@@ -73,6 +74,7 @@ class vxMatrix<2> {
 public:
   // Identity.
   vxMatrix() = default;
+  // The matrix of these elements.
   vxMatrix(double e00, double e01, double e10, double e11) : m_{{e00, e01}, {e10, e11}} {}
   // Axis angles and scales: the x axis of the image of the unit square is rotated by
   // xRot and scaled by sx, the y axis rotated by yRot and scaled by sy. With both
@@ -161,6 +163,7 @@ public:
   vx2XformBase* clone() const override;
   vxVector<2> mapPoint(const vxVector<2>& p) const override { return xform_ * p; }
   vxXform<2> linear() const override { return xform_; }
+  // The affine transform held.
   const vxXform<2>& xform() const { return xform_; }
   // Composition: (a * b) maps p to a(b(p)).
   vx2XformLinear operator*(const vx2XformLinear& b) const { return vx2XformLinear(xform_ * b.xform_); }

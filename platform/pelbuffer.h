@@ -33,6 +33,7 @@ public:
   void offset(const vxPair<long>& xy) { offset(xy.x, xy.y); }
   // The client transform, read directly.
   const vx2XformCache& clientXform() const { return xform_; }
+  // Takes the client transform of `other`, or `xform`.
   void copyXforms(const vx_PelBuffer& other) { xform_ = other.xform_; }
   void copyXforms(const vx2XformCache& xform) { xform_ = xform; }
 

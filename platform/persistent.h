@@ -70,6 +70,7 @@ public:
   void addRef() const { ++refs_; }
   // Drops one reference; returns true when it was the last one (the caller deletes).
   bool release() const { return --refs_ == 0; }
+  // The number of references.
   long refCount() const { return refs_; }
 
 private:
