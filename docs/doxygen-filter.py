@@ -8,11 +8,13 @@ that one (enumerators, fields, error classes). This filter shows Doxygen the sam
 text as documentation, without the headers having to be written for it:
 
   - the comment at the top of a header becomes the file's page (\\file);
-  - a comment run directly above code becomes a `///` block; when it covers several
-    declarations they form a member group sharing it (DISTRIBUTE_GROUP_DOC);
+  - a comment run directly above code becomes a `///` block; the other declarations
+    it covers (up to a blank line, the next comment or the end of the class) get its
+    text too, except copies, assignments, destructors and overrides, which keep
+    their own (an override takes its base's, a copy or an assignment a standard line);
   - a trailing `// text` on a declaration becomes `///< text`;
   - every documented declaration at namespace scope joins the reference group of its
-    task (the table below), through \\addtogroup;
+    task (the table below, groups defined in docs/groups.dox), through \\ingroup;
   - comments that are followed by a blank line, separator lines (`// ----`) and
     comments inside function bodies stay plain comments.
 
@@ -193,8 +195,9 @@ def filter_lines(lines):
     # which Doxygen sees as empty classes: see PREDEFINED in docs/Doxyfile).
     for k in range(i, n):
         code, comment = code_part(lines[k])
-        if comment is not None and code.strip() and not code.strip().startswith("}") and levels[k][0] and \
-                not code.strip().startswith("#") and not lines[k].rstrip().endswith("\\"):
+        stripped = code.strip()
+        if comment is not None and stripped and stripped[0] not in "}#" and levels[k][0] and \
+                not lines[k].rstrip().endswith("\\"):
             if code.lstrip().startswith("VXFREQ_DECLARE_"):
                 indent = code[:len(code) - len(code.lstrip())]
                 out[k] = indent + "/** Error number" + comment.rstrip() + ". */ " + code.strip()
@@ -219,19 +222,16 @@ def filter_lines(lines):
         # access specifier or the end of the enclosing scope.
         depth = levels[k][1]
         end = k
-        declarations = 0
-        opens_scope = False
+        opens_scope = False  # a class or an enumeration: its comment is its own
         j = k
         while j < n and is_code(j) and levels[j][1] >= depth:
             code = code_part(lines[j])[0]
             if levels[j][1] == depth and code.lstrip().startswith("}"):
                 break  # the end of the enclosing class
-            declarations += code.count(";") if levels[j][1] == depth else 0
-            if levels[j][1] == depth and "{" in code and code.count("{") > code.count("}"):
-                if "(" not in code and "=" not in code:
-                    opens_scope = True
-                    break
-                declarations += 1
+            if levels[j][1] == depth and code.count("{") > code.count("}") and \
+                    "(" not in code and "=" not in code:
+                opens_scope = True
+                break
             end = j
             j += 1
             if j < n and levels[j][1] < depth:
