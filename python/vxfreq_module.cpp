@@ -68,15 +68,22 @@ long nextPowerOfTwo(long n) {
   return p;
 }
 
-py::object forward(const py::array& image, const py::object& imag, Size offset,
+// A numpy array of `object` (lists and other array-likes converted as numpy would).
+py::array arrayArgument(const py::object& object, const char* name) {
+  py::array array = py::array::ensure(object);
+  if (!array) throw py::type_error(std::string(name) + " must be a numpy array");
+  return array;
+}
+
+py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
                    const py::object& out) {
+  const py::array image = arrayArgument(imageArg, "image");
   const PixelKind kind = vxpy::pixelKindOf(image, "image");
   const vxpy::ImageView real = vxpy::viewOf(image);
   vxpy::ImageView imaginary;
   py::array imagArray;
   if (!imag.is_none()) {
-    imagArray = py::array::ensure(imag);
-    if (!imagArray) throw py::type_error("imag must be a numpy array or None");
+    imagArray = arrayArgument(imag, "imag");
     if (vxpy::pixelKindOf(imagArray, "imag") != kind)
       throw py::type_error("imag must have the dtype of image");
     imaginary = vxpy::viewOf(imagArray);
@@ -509,8 +516,9 @@ vxFrequencyDefs::FrequencyMapping mappingOf(const std::string& name) {
                         name + "'");
 }
 
-py::object mapImage(const py::array& image, const std::string& mapping, const py::object& lo,
+py::object mapImage(const py::object& imageArg, const std::string& mapping, const py::object& lo,
                     const py::object& hi) {
+  const py::array image = arrayArgument(imageArg, "image");
   const vxFrequencyDefs::FrequencyMapping rule = mappingOf(mapping);
   if (vxpy::pixelKindOf(image, "image") != PixelKind::F64)
     throw py::type_error("image must hold float64 values (as the spectrum images do)");
