@@ -153,103 +153,60 @@ class Filter:
     def apply(self, buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None) -> None:
         """Filters buf in place, or writes the filtered buf into out."""
 
-class BandPass(Filter):
+class _Parametric(Filter):
+    # What the four parametric filters share (not a class of the module).
+    frequency: float
+    size: Tuple[int, int]
+    dc_removal_radius: int
+    @property
+    def support_width(self) -> int: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __getstate__(self) -> bytes: ...
+    def __setstate__(self, state: bytes) -> None: ...
+
+class _Band(_Parametric):
+    def __init__(
+        self,
+        sigma: float,
+        plateau: float,
+        frequency: float,
+        size: Tuple[int, int],
+        dc_removal_radius: int = 0,
+    ) -> None: ...
+    sigma: float
+    plateau: float
+
+class _Oriented(_Parametric):
+    def __init__(
+        self,
+        sigma: Tuple[float, float],
+        plateau: Tuple[float, float],
+        angle: float,
+        frequency: float,
+        size: Tuple[int, int],
+        dc_removal_radius: int = 0,
+    ) -> None: ...
+    sigma: Tuple[float, float]
+    plateau: Tuple[float, float]
+    angle: float
+    @property
+    def support_height(self) -> int: ...
+
+class BandPass(_Band):
     """Keeps the ring of radius frequency. size is (width, height): shape reversed."""
 
-    def __init__(
-        self,
-        sigma: float,
-        plateau: float,
-        frequency: float,
-        size: Tuple[int, int],
-        dc_removal_radius: int = 0,
-    ) -> None: ...
-    sigma: float
-    plateau: float
-    frequency: float
-    size: Tuple[int, int]
-    dc_removal_radius: int
-    @property
-    def support_width(self) -> int: ...
-    def __eq__(self, other: object) -> bool: ...
-    def __getstate__(self) -> bytes: ...
-    def __setstate__(self, state: bytes) -> None: ...
-
-class BandReject(Filter):
+class BandReject(_Band):
     """Removes the ring of radius frequency. size is (width, height): shape reversed."""
 
-    def __init__(
-        self,
-        sigma: float,
-        plateau: float,
-        frequency: float,
-        size: Tuple[int, int],
-        dc_removal_radius: int = 0,
-    ) -> None: ...
-    sigma: float
-    plateau: float
-    frequency: float
-    size: Tuple[int, int]
-    dc_removal_radius: int
     dc_protection_radius: int
-    @property
-    def support_width(self) -> int: ...
-    def __eq__(self, other: object) -> bool: ...
-    def __getstate__(self) -> bytes: ...
-    def __setstate__(self, state: bytes) -> None: ...
 
-class Gabor(Filter):
+class Gabor(_Oriented):
     """Keeps one oriented lobe. sigma, plateau are (along, across); size is (width, height)."""
 
-    def __init__(
-        self,
-        sigma: Tuple[float, float],
-        plateau: Tuple[float, float],
-        angle: float,
-        frequency: float,
-        size: Tuple[int, int],
-        dc_removal_radius: int = 0,
-    ) -> None: ...
-    sigma: Tuple[float, float]
-    plateau: Tuple[float, float]
-    angle: float
-    frequency: float
-    size: Tuple[int, int]
-    dc_removal_radius: int
-    @property
-    def support_width(self) -> int: ...
-    @property
-    def support_height(self) -> int: ...
-    def __eq__(self, other: object) -> bool: ...
-    def __getstate__(self) -> bytes: ...
-    def __setstate__(self, state: bytes) -> None: ...
-
-class GaborReject(Filter):
+class GaborReject(_Oriented):
     """Removes one oriented lobe. sigma, plateau are (along, across); size is (width, height)."""
 
-    def __init__(
-        self,
-        sigma: Tuple[float, float],
-        plateau: Tuple[float, float],
-        angle: float,
-        frequency: float,
-        size: Tuple[int, int],
-        dc_removal_radius: int = 0,
-    ) -> None: ...
-    sigma: Tuple[float, float]
-    plateau: Tuple[float, float]
-    angle: float
-    frequency: float
-    size: Tuple[int, int]
-    dc_removal_radius: int
     dc_protection_radius: int
-    @property
-    def support_width(self) -> int: ...
-    @property
-    def support_height(self) -> int: ...
-    def __eq__(self, other: object) -> bool: ...
-    def __getstate__(self) -> bytes: ...
-    def __setstate__(self, state: bytes) -> None: ...
 
 class ImageFilter(Filter):
     """Multiplies by a FrequencyBuffer, element by element."""

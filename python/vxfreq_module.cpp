@@ -27,6 +27,14 @@ using PairD = std::pair<double, double>;
 
 std::unique_ptr<Buffer> newBuffer() { return std::make_unique<Buffer>(); }
 
+// The buffer an `out` argument names; TypeError for anything else.
+Buffer& outBuffer(const py::object& out) {
+  if (!py::isinstance<Buffer>(out))
+    throw py::type_error("out must be a FrequencyBuffer or None, not " +
+                         py::str(py::type::of(out).attr("__name__")).cast<std::string>());
+  return out.cast<Buffer&>();
+}
+
 // ---------------------------------------------------------------------------
 // Archive forms, through which buffers and filters pickle.
 
@@ -94,7 +102,7 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   if (real.width > 2048 || real.height > 2048) vxFrequencyBuffer refuse(real.width, real.height);
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
-  Buffer& target = result.cast<Buffer&>();
+  Buffer& target = outBuffer(result);
   vxpy::requireStorageKept(target, nextPowerOfTwo(real.width), nextPowerOfTwo(real.height));
   Use use(target.use, Use::Write, "FrequencyBuffer");
   const vxpy::ImageView* imagPtr = imag.is_none() ? nullptr : &imaginary;
@@ -176,7 +184,7 @@ struct InverseQuadrantOp {
 // `out` (None: a new buffer) for a result of `in`'s transform size, checked for views.
 py::object resultFor(const Buffer& in, const py::object& out) {
   if (out.is_none()) return py::cast(newBuffer());
-  const Buffer& target = out.cast<const Buffer&>();
+  const Buffer& target = outBuffer(out);
   if (&target != &in) vxpy::requireStorageKept(target, in.buf.width(), in.buf.height());
   return out;
 }
@@ -278,12 +286,12 @@ std::unique_ptr<FilterOf<F>> buildFilter(Args... args) {
 
 void applyFilter(Filter& f, Buffer& buf, const py::object& out) {
   Use filterUse(f.use, Use::Read, "Filter");
-  if (out.is_none() || &out.cast<Buffer&>() == &buf) {
+  if (out.is_none() || &outBuffer(out) == &buf) {
     Use write(buf.use, Use::Write, "FrequencyBuffer");
     runLibrary([&] { f.filter->apply(buf.buf); });
     return;
   }
-  Buffer& target = out.cast<Buffer&>();
+  Buffer& target = outBuffer(out);
   vxpy::requireStorageKept(target, buf.buf.width(), buf.buf.height());
   readInto(buf, target,
            [&](vxFrequencyBuffer& in, vxFrequencyBuffer& o) { f.filter->apply(in, o); });
@@ -334,9 +342,14 @@ const char* const kSizeDoc =
 // What the four parametric filters share: equality, pickling, size and DC radius.
 template <class F>
 py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* name, const char* doc,
-                                                 const char* radiusName) {
+                                                 const char* radiusName, const char* frequencyDoc) {
   using W = FilterOf<F>;
   py::class_<W, Filter> cls(m, name, doc);
+  cls.def_property(
+      "frequency",
+      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
+      [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v); },
+      frequencyDoc);
   cls.def(
       "__eq__", [](const W& a, const W& b) { return a.get() == b.get(); }, py::is_operator());
   cls.def(py::pickle([](const W& f) { return filterState(f); },
@@ -369,7 +382,7 @@ template <class F>
 py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, const char* doc,
                                            const char* radiusName) {
   using W = FilterOf<F>;
-  auto cls = parametricFilter<F>(m, name, doc, radiusName);
+  auto cls = parametricFilter<F>(m, name, doc, radiusName, "Radius of the ring, in cycles per pixel.");
   cls.def(py::init([](double sigma, double plateau, double frequency, Size size, long radius) {
             return buildFilter<F>(sigma, plateau, frequency, sizeOf(size), radius);
           }),
@@ -385,11 +398,6 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
       "plateau", [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.plateau(); }); },
       [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.plateau(x); }, v); },
       "Half width of the flat top, in cycles per pixel.");
-  cls.def_property(
-      "frequency",
-      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
-      [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v); },
-      "Radius of the ring, in cycles per pixel.");
   cls.def("__repr__", [name](const W& f) {
     Use use(const_cast<vxpy::UseState&>(f.use), Use::Read, "Filter");
     const F& g = f.get();
@@ -403,7 +411,8 @@ template <class F>
 py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, const char* doc,
                                             const char* radiusName) {
   using W = FilterOf<F>;
-  auto cls = parametricFilter<F>(m, name, doc, radiusName);
+  auto cls = parametricFilter<F>(m, name, doc, radiusName,
+                                 "Distance of the centre frequency from 0, in cycles per pixel.");
   cls.def(py::init([](PairD sigma, PairD plateau, double angle, double frequency, Size size,
                       long radius) {
             return buildFilter<F>(pairOf(sigma), pairOf(plateau), vxRadian(angle), frequency,
@@ -434,11 +443,6 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
         writeFilter<F, double>(f, [](F& g, const double& x) { g.angle(vxRadian(x)); }, v);
       },
       "Direction of the centre frequency, radians from +x towards +y.");
-  cls.def_property(
-      "frequency",
-      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
-      [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v); },
-      "Distance of the centre frequency from 0, in cycles per pixel.");
   cls.def_property_readonly(
       "support_height",
       [](const W& f) { return readFilter<F, long>(f, [](const F& g) { return g.supportHeight(); }); },
@@ -558,7 +562,12 @@ PYBIND11_MODULE(vxfreq, m) {
                             "numpy.asarray(buffer) is a writable complex64 (H, W) view of the "
                             "buffer's own storage; while a view exists, operations that would "
                             "give the buffer storage of another size raise BufferError.");
-  buffer.def(py::init<long, long>(), py::arg("width"), py::arg("height"),
+  buffer.def(py::init([](long width, long height) {
+               if (width < 0 || height < 0)
+                 throw py::value_error("width and height must not be negative");
+               return std::make_unique<Buffer>(width, height);
+             }),
+             py::arg("width"), py::arg("height"),
              "Zeros sized for an image of width x height (transform size: the next powers "
              "of two), offset (0, 0).");
   buffer.def_property_readonly("shape", &shapeOf, "Transform size as numpy's (H, W).");

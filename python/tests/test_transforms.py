@@ -118,6 +118,12 @@ def test_refused_input_names_what_is_accepted():
         vxfreq.forward(np.broadcast_to(np.uint8(1), (4, 5000)))
     assert err.value.error_number == 0x10006302 and "2048" in str(err.value)
     buf = vxfreq.forward(good)
+    with pytest.raises(TypeError, match="out must be a FrequencyBuffer or None, not ndarray"):
+        vxfreq.forward(good, out=good)
+    with pytest.raises(TypeError, match="out must be"):
+        vxfreq.BandPass(0.02, 0.0, 0.1, (8, 8)).apply(buf, 3)
+    with pytest.raises(ValueError, match="negative"):
+        vxfreq.FrequencyBuffer(-1, 4)
     with pytest.raises(TypeError, match="uint8, numpy.uint16 or numpy.float64"):
         vxfreq.inverse(buf, dtype=np.int16)
     magnitude = buf.magnitude_image()
