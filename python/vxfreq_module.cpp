@@ -178,6 +178,18 @@ struct InverseQuadrantOp {
   static py::object run(Buffer& b, bool n, bool p) { return inverseQuadrantAs<T>(b, n, p); }
 };
 
+// The Python function `name` over Op: (buf, dtype=numpy.uint8, normalize, in_place).
+template <template <class> class Op>
+void defInverse(py::module_& m, const char* name, const char* doc) {
+  m.def(
+      name,
+      [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
+        return byDtype<Op>(dtype, buf, normalize, inPlace);
+      },
+      py::arg("buf"), py::arg("dtype") = py::module_::import("numpy").attr("uint8"),
+      py::arg("normalize") = false, py::arg("in_place") = false, doc);
+}
+
 // ---------------------------------------------------------------------------
 // Buffer to buffer.
 
@@ -678,28 +690,12 @@ PYBIND11_MODULE(vxfreq, m) {
       "or float64: the magnitude of each value scaled by 1/(W*H), rounded for integer "
       "images (low bits, no saturation) or with normalize stretched to the full range. With "
       "in_place the work is done in buf's storage, which then holds the spatial values.";
-  m.def(
-      "inverse",
-      [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
-        return byDtype<InverseOp>(dtype, buf, normalize, inPlace);
-      },
-      py::arg("buf"), py::arg("dtype") = py::module_::import("numpy").attr("uint8"),
-      py::arg("normalize") = false, py::arg("in_place") = false, inverseDoc);
-  m.def(
-      "inverse_angle",
-      [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
-        return byDtype<InverseAngleOp>(dtype, buf, normalize, inPlace);
-      },
-      py::arg("buf"), py::arg("dtype") = py::module_::import("numpy").attr("uint8"),
-      py::arg("normalize") = false, py::arg("in_place") = false,
+  defInverse<InverseOp>(m, "inverse", inverseDoc);
+  defInverse<InverseAngleOp>(
+      m, "inverse_angle",
       "As inverse, returning (image, angle): angle the float64 atan2 of each result value.");
-  m.def(
-      "inverse_quadrant",
-      [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
-        return byDtype<InverseQuadrantOp>(dtype, buf, normalize, inPlace);
-      },
-      py::arg("buf"), py::arg("dtype") = py::module_::import("numpy").attr("uint8"),
-      py::arg("normalize") = false, py::arg("in_place") = false,
+  defInverse<InverseQuadrantOp>(
+      m, "inverse_quadrant",
       "As inverse, returning (image, quadrant): quadrant uint8, bit 0 set where the real "
       "part is below 0, bit 1 where the imaginary part is.");
   m.def(
