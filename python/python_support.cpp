@@ -256,8 +256,9 @@ ImageView viewOf(const py::array& image) {
 }
 
 template <class T>
-vxPelBuffer<T> pelBufferOf(const ImageView& view) {
-  vxPelBuffer<T> image(view.width, view.height, 32);
+void copyPixels(const ImageView& view, vxPelBuffer<T>& image) {
+  if (!image.isBound() || image.width() != view.width || image.height() != view.height)
+    image = vxPelBuffer<T>(view.width, view.height, 32);
   for (long y = 0; y < view.height; ++y) {
     const char* row = view.data + y * view.rowStride;
     T* out = &image.at(0, y);
@@ -267,7 +268,6 @@ vxPelBuffer<T> pelBufferOf(const ImageView& view) {
       for (long x = 0; x < view.width; ++x) std::memcpy(out + x, row + x * view.pixelStride, sizeof(T));
     }
   }
-  return image;
 }
 
 template <class T>
@@ -280,9 +280,9 @@ py::array arrayOf(const vxPelBuffer<T>& image) {
                         owner);
 }
 
-template vxPelBuffer<std::uint8_t> pelBufferOf<std::uint8_t>(const ImageView&);
-template vxPelBuffer<std::uint16_t> pelBufferOf<std::uint16_t>(const ImageView&);
-template vxPelBuffer<double> pelBufferOf<double>(const ImageView&);
+template void copyPixels<std::uint8_t>(const ImageView&, vxPelBuffer<std::uint8_t>&);
+template void copyPixels<std::uint16_t>(const ImageView&, vxPelBuffer<std::uint16_t>&);
+template void copyPixels<double>(const ImageView&, vxPelBuffer<double>&);
 template py::array arrayOf<std::uint8_t>(const vxPelBuffer<std::uint8_t>&);
 template py::array arrayOf<std::uint16_t>(const vxPelBuffer<std::uint16_t>&);
 template py::array arrayOf<double>(const vxPelBuffer<double>&);

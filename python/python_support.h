@@ -89,9 +89,17 @@ struct ImageView {
   py::ssize_t pixelStride = 0;
 };
 ImageView viewOf(const py::array& image);
-// A bound pixel buffer holding a copy of `view`'s pixels (any strides); no GIL needed.
+// Copies `view`'s pixels (any strides) into `image`, which is first bound anew unless
+// it already has the view's size; no GIL needed.
 template <class T>
-vxPelBuffer<T> pelBufferOf(const ImageView& view);
+void copyPixels(const ImageView& view, vxPelBuffer<T>& image);
+// A new bound pixel buffer holding a copy of `view`'s pixels.
+template <class T>
+vxPelBuffer<T> pelBufferOf(const ImageView& view) {
+  vxPelBuffer<T> image;
+  copyPixels(view, image);
+  return image;
+}
 // A numpy (height, width) array sharing the pixels of `image` (no copy).
 template <class T>
 py::array arrayOf(const vxPelBuffer<T>& image);

@@ -56,18 +56,25 @@ void loadArchived(const py::bytes& state, const std::function<void(vxArchive&)>&
 // ---------------------------------------------------------------------------
 // Forward transforms of images.
 
+// The forward transform copies images into pixel buffers. Each thread keeps small ones
+// (up to 1 MiB) for its next call, so that a stream of pictures of one size does not
+// allocate and clear them every time.
 template <class T>
 void forwardAs(const vxpy::ImageView& real, const vxpy::ImageView* imag, Size offset,
                vxFrequencyBuffer& out) {
-  vxPelBuffer<T> re = vxpy::pelBufferOf<T>(real);
-  re.offset(offset.first, offset.second);
+  thread_local vxPelBuffer<T> kept[2];
+  vxPelBuffer<T> fresh[2];
+  const bool keep = real.width * real.height * static_cast<long>(sizeof(T)) <= (1L << 20);
+  vxPelBuffer<T>* images = keep ? kept : fresh;
+  vxpy::copyPixels(real, images[0]);
+  images[0].offset(offset.first, offset.second);
   if (imag == nullptr) {
-    vfForwardFFT<T>(re, out);
+    vfForwardFFT<T>(images[0], out);
     return;
   }
-  vxPelBuffer<T> im = vxpy::pelBufferOf<T>(*imag);
-  im.offset(offset.first, offset.second);
-  vfForwardFFT<T>(re, im, out);
+  vxpy::copyPixels(*imag, images[1]);
+  images[1].offset(offset.first, offset.second);
+  vfForwardFFT<T>(images[0], images[1], out);
 }
 
 long nextPowerOfTwo(long n) {
