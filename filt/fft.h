@@ -154,6 +154,14 @@ public:
   const vx2XformCache& clientXform() const { return clientXform_; }
   bool inverseComputed() const { return inverseComputed_; }
 
+  // The element storage for code that shares it (a numpy view, for example): 2 x W x H
+  // floats, real and imaginary parts interleaved, row after row; null while the buffer
+  // is uninitialized. Sizing, assignment, transforms and filters into this buffer keep
+  // the storage (and so the address) whenever the transform size stays the same;
+  // another size, loading from an archive or destruction release it.
+  float* elements() { return data_; }
+  const float* elements() const { return data_; }
+
 private:
   friend struct vx_detail::FrequencyBufferAccess;
   friend VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);

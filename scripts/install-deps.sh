@@ -12,9 +12,12 @@
 #   --docs   also Doxygen and Graphviz, for the API reference and the guide (make docs)
 set -euo pipefail
 
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
 # python3-skimage brings scikit-image's sample photographs, which the padding tests read.
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config
-          python3-skimage)
+packages+=(python3-skimage)
+# The Python module, its tests, stub check and batch example (Debian's /usr/bin/python3).
+packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-mypy
+           python3-pil python3-dask python3-distributed)
 for arg in "$@"; do
   case "$arg" in
     --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
