@@ -1,8 +1,8 @@
-// Replacement global allocation functions. Each block carries a small header with
-// its size so that live bytes can be counted on release.
+// Replacement global allocation functions that can fail on request.
 #include "alloc_hook.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 
@@ -10,32 +10,18 @@ namespace {
 
 std::atomic<std::int64_t> gFailAt{0};
 std::atomic<std::int64_t> gCount{0};
-std::atomic<std::size_t> gLive{0};
-std::atomic<std::size_t> gPeak{0};
-std::atomic<std::size_t> gStart{0};
-
-constexpr std::size_t kHeader = 64;  // keeps every alignment up to 64 bytes
+constexpr std::size_t kAlign = 64;  // every alignment the library asks for
 
 void* allocate(std::size_t size, std::size_t alignment) {
   const std::int64_t failAt = gFailAt.load();
   if (failAt != 0 && ++gCount == failAt) throw std::bad_alloc();
-  if (alignment > kHeader) throw std::bad_alloc();  // not needed by the library
-  void* raw = std::aligned_alloc(kHeader, kHeader + ((size + kHeader - 1) / kHeader) * kHeader);
-  if (raw == nullptr) throw std::bad_alloc();
-  *static_cast<std::size_t*>(raw) = size;
-  const std::size_t live = gLive += size;
-  std::size_t peak = gPeak.load();
-  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
-  }
-  return static_cast<char*>(raw) + kHeader;
+  if (alignment > kAlign) throw std::bad_alloc();  // not needed by the library
+  void* p = std::aligned_alloc(kAlign, ((size + kAlign - 1) / kAlign + (size == 0)) * kAlign);
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
 }
 
-void release(void* p) noexcept {
-  if (p == nullptr) return;
-  char* raw = static_cast<char*>(p) - kHeader;
-  gLive -= *reinterpret_cast<std::size_t*>(raw);
-  std::free(raw);
-}
+void release(void* p) noexcept { std::free(p); }
 
 }  // namespace
 
@@ -70,13 +56,5 @@ std::int64_t disarm() {
   gFailAt = 0;
   return gCount.load();
 }
-
-void resetPeak() {
-  gStart = gLive.load();
-  gPeak = gLive.load();
-}
-
-std::size_t peakAboveStart() { return gPeak.load() - gStart.load(); }
-std::size_t liveBytes() { return gLive.load(); }
 
 }  // namespace alloc_hook

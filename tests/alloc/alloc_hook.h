@@ -1,9 +1,8 @@
 // Test-only control of the global allocation functions of this test program:
-// failing the n-th allocation from now on, and measuring peak live bytes.
+// failing the n-th allocation from now on.
 #ifndef VXFREQ_TESTS_ALLOC_HOOK_H
 #define VXFREQ_TESTS_ALLOC_HOOK_H
 
-#include <cstddef>
 #include <cstdint>
 
 namespace alloc_hook {
@@ -12,12 +11,6 @@ namespace alloc_hook {
 // Returns the number of allocations made since the last arm() when disarmed.
 void arm(std::int64_t failAt);
 std::int64_t disarm();
-// Starts measuring: resets the peak to the bytes live now.
-void resetPeak();
-// Peak of live bytes since resetPeak(), minus the bytes live at that time.
-std::size_t peakAboveStart();
-// Bytes currently live (allocated through operator new and not yet freed).
-std::size_t liveBytes();
 
 }  // namespace alloc_hook
 
