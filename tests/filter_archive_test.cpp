@@ -66,9 +66,10 @@ const vxPair<long> k8(8, 8);
 
 // An 8 x 8 band-pass filter's archive (support 3) carrying `count` ones, laid out
 // byte by byte: what loads from it pins the layout, and round trips pin saving.
-std::string bandArchive(std::int32_t support, std::int32_t perBin, std::int32_t w, std::uint32_t count) {
+std::string bandArchive(std::int32_t support, std::int32_t perBin, std::int32_t w, std::uint32_t count,
+                        double frequency = 0.25, double sigma = 0.05) {
   Bytes b;
-  b.levels(true).u32(support).u32(perBin).f64(0.25).f64(0.05).f64(0.0).pair(w, 8).u32(0).u8(1);
+  b.levels(true).u32(support).u32(perBin).f64(frequency).f64(sigma).f64(0.0).pair(w, 8).u32(0).u8(1);
   const std::vector<float> ones(count, 1.0f);
   return b.floats(ones.data(), count).s;
 }
@@ -85,7 +86,7 @@ TEST(FilterArchive, UnknownVersions) {
       load(bytes, target);
       ADD_FAILURE() << "version 1 at " << at << " loaded";
     } catch (const vxArchive::UnknownVersion& e) {
-      EXPECT_EQ(e.name(), named ? "filt/freqfilt.cpp" : "") << at;
+      EXPECT_EQ(e.name(), named ? "filt/freqfilt" : "") << at;
       EXPECT_EQ(e.line() > 0, named) << at;
     }
   };
@@ -139,6 +140,7 @@ TEST(FilterArchive, TableSizesNoBuildMakesAreRefused) {
       bandArchive(3, 32, 12, 96),             // width not a power of two
       bandArchive(0x7FFFFFF, 32, 8, 0),       // a table beyond 32-bit counts
       bandArchive((1 << 17) + 1, 32, 8, 31),  // 2^22 + 1 entries left to zeros
+      bandArchive(3, 32, 8, 96, -0.01),       // a ring radius below zero
   };
   for (const std::string& bytes : refused) {
     PassProbe f(0.05, 0.0, 0.25, k8, 0);
@@ -150,6 +152,10 @@ TEST(FilterArchive, TableSizesNoBuildMakesAreRefused) {
   EXPECT_EQ(edge.supportWidth(), (1 << 17) + 1);
   load(bandArchive(3, 32, 8, 10), shortList);  // zero-filled, used as loaded: nothing is recomputed
   for (int i = 0; i < 96; ++i) ASSERT_EQ(bits(shortList.data()[i]), bits(i < 10 ? 1.0f : 0.0f)) << i;
+  load(bandArchive(3, 32, 8, 96, 5.0, -1.0), shortList);  // safe to apply, though no build makes it
+  vxFrequencyBuffer b = patterned(8, 8, 1);
+  shortList.apply(b);  // a ring beyond the buffer: every element outside it
+  EXPECT_EQ(b, vxFrequencyBuffer(8, 8));
   auto gabor = [](std::int32_t w, std::int32_t h) {
     Bytes b;
     b.levels(true).u32(w).u32(h).f64(0).f64(0.25).pair(0.02, 0.02).pair(0.0, 0.0).pair(64, 64);
@@ -213,7 +219,7 @@ TEST(BufferArchive, UnknownVersionsAndInconsistentFieldsAreRefused) {
     load(bad, target);
     ADD_FAILURE();
   } catch (const vxArchive::UnknownVersion& e) {
-    EXPECT_EQ(e.name(), "filt/fft.cpp");
+    EXPECT_EQ(e.name(), "filt/fft");
     EXPECT_GT(e.line(), 0);
   }
   EXPECT_EQ(target, before);  // nothing read after the version byte

@@ -22,17 +22,6 @@ const vxPair<double> kSigma(0.02, 0.02), kFlat(0.0, 0.0);
 const vxPair<long> k64(64, 64);
 using Gabor = vxFrequencyFilterGabor;
 using GaborReject = vxFrequencyFilterGaborReject;
-
-// The gain of each element: the filter applied in place to a buffer of ones.
-template <class F>
-vxFrequencyBuffer gains(const F& f, long w, long h) {
-  vxFrequencyBuffer b(w, h);
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) b.put(x, y, vxPair<double>(1.0, 1.0), false);
-  f.apply(b);
-  return b;
-}
-
 }  // namespace
 
 // 64 x 64 at angle 0, frequency 0.25: sigma 1.28 bins, a window of 8 x 1.28 + 3.2 =
@@ -104,4 +93,18 @@ TEST(GaborFilter, OddShapesAndTheBuffersEdge) {
   vfInverseFFT(a, re, im);
   vfInverseFFT(unmasked, re2, im2);
   EXPECT_TRUE(filter_test::samePixels(re, re2) && filter_test::samePixels(im, im2));
+}
+
+// A NaN sigma or plateau passes the range checks; the build refuses it unchanged.
+TEST(GaborFilter, NaNSigmaOrPlateauIsRefusedBeforeAnythingChanges) {
+  Gabor f(kSigma, kFlat, vxRadian(0), 0.25, k64, 0);
+  const Gabor before(f);
+  EXPECT_THROW(f.sigma({0.02, std::nan("")}), std::invalid_argument);
+  try {
+    f.plateau({std::nan(""), 0.0});
+    ADD_FAILURE() << "built";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_STREQ(e.what(), "Gabor sigma and plateau must be numbers");
+  }
+  EXPECT_TRUE(f == before);
 }

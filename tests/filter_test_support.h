@@ -90,6 +90,17 @@ struct Snapshot {
   bool operator==(const Snapshot& o) const { return values == o.values && state == o.state; }
 };
 
+// The gain a filter gives each element: the filter applied in place to a w x h
+// buffer of ones (1 + 1i).
+template <class F>
+vxFrequencyBuffer gains(const F& f, long w, long h) {
+  vxFrequencyBuffer b(w, h);
+  for (long y = 0; y < h; ++y)
+    for (long x = 0; x < w; ++x) b.put(x, y, vxPair<double>(1.0, 1.0), false);
+  f.apply(b);
+  return b;
+}
+
 // A w x h 8-bit image of a deterministic pattern at offset `at`.
 inline vxPelBuffer<unsigned char> patternImage(long w, long h, vxPair<long> at = {0, 0}) {
   vxPelBuffer<unsigned char> image(w, h, 32);

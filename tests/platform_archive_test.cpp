@@ -120,7 +120,6 @@ TEST(Archive, ObjectsAreStoredOnceAndLoadAsOne) {
   EXPECT_EQ(store([&](vxArchive& ar) { ar || pa || pb || pa || pb || none; }),
             head + bytes({1, 0, 0, 0}) + head + bytes({2, 1, 0, 0, 2, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0}));
   const std::string data = pairArchive();
-  EXPECT_EQ(data.substr(0, 25), bytes({1, 18, 0, 0, 0}) + "archive_test::Pair" + bytes({0, 0}));
   EXPECT_EQ(data.substr(data.size() - 5), bytes({2, 1, 0, 0, 0}));  // the second pointer: a back-reference
   {
     std::unique_ptr<Pair> p = loadOne<Pair>(data);
