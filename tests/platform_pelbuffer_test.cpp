@@ -39,6 +39,7 @@ TEST(PelBuffer, ZeroedAlignedRowsWindowsAndBadSizes) {
   EXPECT_THROW(U8(4, 4, 24), std::invalid_argument);  // not a power of two
   const long big = std::numeric_limits<std::int32_t>::max();
   if (sizeof(long) > 4) { EXPECT_THROW(U8(1, big + 1, 0), std::invalid_argument); }
+  EXPECT_EQ(U8(big, 0, 0).width() + U8(0, big, 0).height(), 2 * big);  // the largest sizes, nothing to allocate
   EXPECT_THROW(vxPelBuffer<double>(big, big, 0), std::invalid_argument);  // before allocating
   EXPECT_THROW(vxPelBuffer<double>(big, 1, 1L << 30), std::invalid_argument);
 
