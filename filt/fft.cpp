@@ -59,7 +59,7 @@ void vfInverseFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) {
 // Archive form of a buffer.
 
 namespace {
-constexpr const char* kSourceName = "filt/fft.cpp";
+constexpr const char* kSourceName = "filt/fft";
 
 void readVersion0(vxArchive& ar) {
   unsigned char version = 0;

@@ -6,7 +6,7 @@
 #include "filt/buffer_access.h"
 #include "filt/engines.h"
 #include "filt/fft.h"
-#include "filt/image_io.h"
+#include "filt/image_support.h"
 #include "filt/image_kernels.h"
 #include "filt/messages.h"
 

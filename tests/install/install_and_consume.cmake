@@ -60,7 +60,7 @@ foreach(header filt/fft.h filt/freqfilt.h filt/padding.h platform/pelbuffer.h pl
   endif()
 endforeach()
 foreach(header filt/buffer_access.h filt/engines.h filt/engine_kernels.h
-               filt/engine_transpose.h filt/messages.h filt/image_io.h filt/freqfilt_detail.h)
+               filt/engine_transpose.h filt/messages.h filt/image_support.h filt/filter_detail.h)
   if(EXISTS "${include_root}/${header}")
     message(FATAL_ERROR "internal header installed: ${include_root}/${header}")
   endif()

@@ -1,6 +1,6 @@
 // vfFrequencyMapImage: double images to 8-bit display images.
 #include "filt/fft.h"
-#include "filt/image_io.h"
+#include "filt/image_support.h"
 
 #include <cmath>
 
