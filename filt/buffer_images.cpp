@@ -3,6 +3,7 @@
 #include "filt/buffer_access.h"
 #include "filt/fft.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 
@@ -26,12 +27,14 @@ vxPelBuffer<double> bufferImage(const vxFrequencyBuffer& buf, bool centered, F v
   const long shiftX = centered ? W / 2 : 0;
   const long shiftY = centered ? H / 2 : 0;
   const float* data = Access::data(buf);
-  for (long y = 0; y < H; ++y) {
-    const long py = (y + shiftY) % H;
-    double* row = pixels + py * stride;
-    const float* in = data + 2 * static_cast<std::size_t>(y) * W;
-    for (long x = 0; x < W; ++x) row[(x + shiftX) % W] = value(in[2 * x], in[2 * x + 1]);
-  }
+  vx_detail::splitRows(H, W, [&](long first, long end) {
+    for (long y = first; y < end; ++y) {
+      const long py = (y + shiftY) % H;
+      double* row = pixels + py * stride;
+      const float* in = data + 2 * static_cast<std::size_t>(y) * W;
+      for (long x = 0; x < W; ++x) row[(x + shiftX) % W] = value(in[2 * x], in[2 * x + 1]);
+    }
+  });
   return image;
 }
 

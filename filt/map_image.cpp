@@ -1,8 +1,11 @@
 // vfFrequencyMapImage: double images to 8-bit display images.
 #include "filt/fft.h"
 #include "filt/image_io.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
+#include <limits>
+#include <vector>
 
 using vx_detail::lowBitsTruncated;
 
@@ -48,6 +51,60 @@ struct Mapping {
   }
 };
 
+// The range of the values as one scan in storage order finds it: the high end is
+// the first of the largest values (NaN never wins), and the low end follows
+// `if (!(v >= lo)) lo = v`, under which a NaN takes the low end and the value after
+// it replaces the NaN whatever it is. A band of rows is scanned on its own, starting
+// from NaN so that its first value is taken; joining the bands in order then gives
+// the serial result: a band that holds a NaN decides the low end by itself, and one
+// that does not lowers it only with a value strictly below it (or below a NaN).
+struct RangeScan {
+  double lo = std::numeric_limits<double>::quiet_NaN();
+  double hi = -std::numeric_limits<double>::infinity();
+  bool sawNaN = false;
+
+  void scan(const double* pixels, long stride, long w, long first, long end) {
+    for (long y = first; y < end; ++y)
+      for (long x = 0; x < w; ++x) {
+        const double v = pixels[y * stride + x];
+        if (v > hi) hi = v;
+        if (!(v >= lo)) lo = v;
+        if (v != v) sawNaN = true;
+      }
+  }
+
+  void join(const RangeScan& band) {
+    if (band.hi > hi) hi = band.hi;
+    if (band.sawNaN || lo != lo || band.lo < lo) lo = band.lo;
+  }
+};
+
+void scanRange(const double* pixels, long stride, long w, long h, double& lo, double& hi) {
+  if (w <= 0 || h <= 0) return;
+  std::vector<RangeScan> bands(static_cast<std::size_t>(vx_detail::rowBands(h, w)));
+  vx_detail::splitRowBands(h, static_cast<long>(bands.size()), [&](long band, long first, long end) {
+    bands[static_cast<std::size_t>(band)].scan(pixels, stride, w, first, end);
+  });
+  RangeScan range;
+  range.lo = lo;
+  range.hi = hi;
+  for (const RangeScan& band : bands) range.join(band);
+  lo = range.lo;
+  hi = range.hi;
+}
+
+bool knownRule(vxFrequencyDefs::FrequencyMapping rule) {
+  switch (rule) {
+    case vxFrequencyDefs::Clamp:
+    case vxFrequencyDefs::Linear:
+    case vxFrequencyDefs::LinearRange:
+    case vxFrequencyDefs::Logarithmic:
+    case vxFrequencyDefs::Angle:
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
@@ -62,12 +119,7 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
   double lo = static_cast<double>(1.0e20f);
   double hi = static_cast<double>(-1.0e20f);
   if (mapping == vxFrequencyDefs::Linear || mapping == vxFrequencyDefs::Logarithmic) {
-    for (long y = 0; y < h; ++y)
-      for (long x = 0; x < w; ++x) {
-        const double v = pixels[y * stride + x];
-        if (v > hi) hi = v;
-        if (!(v >= lo)) lo = v;
-      }
+    scanRange(pixels, stride, w, h, lo, hi);
   } else if (mapping == vxFrequencyDefs::LinearRange) {
     lo = low;
     hi = high;
@@ -82,8 +134,11 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
   const Mapping map{mapping, lo, r};
   unsigned char* out = result.pointToOffset();
   const long outStride = result.stride();
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x)
-      if (!map.apply(pixels[y * stride + x], out[y * outStride + x])) return result;
+  // A rule the mapping does not know leaves the image as it was made.
+  if (!knownRule(mapping)) return result;
+  vx_detail::splitRows(h, w, [&](long first, long end) {
+    for (long y = first; y < end; ++y)
+      for (long x = 0; x < w; ++x) map.apply(pixels[y * stride + x], out[y * outStride + x]);
+  });
   return result;
 }
