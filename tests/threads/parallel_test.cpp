@@ -7,7 +7,7 @@
 #include "filt/parallel.h"
 #include "filt/parallel_rows.h"
 
-#include "image_test_support.h"
+#include "../image_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,10 @@ vxPelBuffer<double> awkwardImage(long w, long h, int variant) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const long n = w * h;
   const long spots[] = {0, n / 3, n / 3 + 1, n / 2, n - 1, n / 5};
-  for (int i = 0; i <= variant % 6; ++i) image.at(spots[i] % w, spots[i] / w) = (i == 3 ? -0.0 : nan);
+  for (int i = 0; i <= variant % 6; ++i) {
+    const long at = spots[i] % n;
+    image.at(at % w, at / w) = (i == 3 ? -0.0 : nan);
+  }
   if (variant >= 3 && n > 2) image.at((n - 2) % w, (n - 2) / w) = -50.0;
   return image;
 }
@@ -167,7 +170,7 @@ TEST(ThreadPool, TheFirstExceptionReachesTheCallerAndARunInsideATaskIsInline) {
 }
 
 TEST(ParallelScope, SameBitsForAnyNumberOfThreadsAndShape) {
-  const vxPair<long> shapes[] = {{1, 1}, {4, 64}, {2048, 16}, {300, 301}, {512, 256}};
+  const vxPair<long> shapes[] = {{1, 1}, {4, 64}, {2048, 16}, {300, 301}};
   for (const vxPair<long>& shape : shapes) {
     SCOPED_TRACE(std::to_string(shape.x) + " x " + std::to_string(shape.y));
     const std::vector<Bytes> serial = everything(shape.x, shape.y);
