@@ -32,7 +32,10 @@ vxPelBuffer<double> bufferImage(const vxFrequencyBuffer& buf, bool centered, F v
       const long py = (y + shiftY) % H;
       double* row = pixels + py * stride;
       const float* in = data + 2 * static_cast<std::size_t>(y) * W;
-      for (long x = 0; x < W; ++x) row[(x + shiftX) % W] = value(in[2 * x], in[2 * x + 1]);
+      // Element x goes to pixel x + shiftX while that lies in the row, else x + shiftX - W.
+      const long split = W - shiftX;
+      for (long x = 0; x < split; ++x) row[x + shiftX] = value(in[2 * x], in[2 * x + 1]);
+      for (long x = split; x < W; ++x) row[x - split] = value(in[2 * x], in[2 * x + 1]);
     }
   });
   return image;
