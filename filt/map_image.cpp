@@ -7,49 +7,7 @@
 #include <limits>
 #include <vector>
 
-using vx_detail::lowBitsTruncated;
-
 namespace {
-
-// The pixel mapping of one rule, given the range of the values.
-struct Mapping {
-  vxFrequencyDefs::FrequencyMapping rule;
-  double lo;
-  double r;
-
-  bool apply(double v, unsigned char& pixel) const {
-    switch (rule) {
-      case vxFrequencyDefs::Clamp:
-        pixel = !(v >= 0.0) ? 0 : lowBitsTruncated<unsigned char>(v < 255.0 ? v : 255.0);
-        return true;
-      case vxFrequencyDefs::Linear: {
-        const double g = 255.0 / r;
-        pixel = lowBitsTruncated<unsigned char>(lo < 0.0 ? (v - lo) * g : v * g);
-        return true;
-      }
-      case vxFrequencyDefs::LinearRange: {
-        const double t = (v - lo) * (255.0 / r);
-        if (t > 255.0)
-          pixel = 255;
-        else if (t >= 0.0)
-          pixel = lowBitsTruncated<unsigned char>(t);
-        else
-          pixel = 0;
-        return true;
-      }
-      case vxFrequencyDefs::Logarithmic: {
-        const double g = 255.0 / std::log(r < 2.0 ? 2.0 : r);
-        pixel = lowBitsTruncated<unsigned char>(lo < 0.0 ? std::log(v - lo + 1.0) * g
-                                                         : std::log(v + 1.0) * g);
-        return true;
-      }
-      case vxFrequencyDefs::Angle:
-        pixel = lowBitsTruncated<unsigned char>(v * 40.58451);
-        return true;
-    }
-    return false;
-  }
-};
 
 // The range of the values as one scan in storage order finds it: the high end is
 // the first of the largest values (NaN never wins), and the low end follows
@@ -131,14 +89,14 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
 
   vxPelBuffer<unsigned char> result(w, h, 32);
   result.copyXforms(image);
-  const Mapping map{mapping, lo, r};
+  const vx_detail::DisplayMapping map = vx_detail::displayMapping(mapping, lo, r);
   unsigned char* out = result.pointToOffset();
   const long outStride = result.stride();
   // A rule the mapping does not know leaves the image as it was made.
   if (!knownRule(mapping)) return result;
   vx_detail::splitRows(h, w, [&](long first, long end) {
     for (long y = first; y < end; ++y)
-      for (long x = 0; x < w; ++x) map.apply(pixels[y * stride + x], out[y * outStride + x]);
+      for (long x = 0; x < w; ++x) out[y * outStride + x] = vx_detail::displayPixel(map, pixels[y * stride + x]);
   });
   return result;
 }
