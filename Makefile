@@ -2,7 +2,7 @@
 # set-up commands of the README; both install missing Debian packages first.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test test-asan test-tsan lint check bench fuzz deps clean
+.PHONY: demo test test-asan test-tsan test-scalar test-clang test-arm64 lint check bench fuzz deps clean
 
 deps:
 	@scripts/install-deps.sh
@@ -27,15 +27,38 @@ test-tsan: deps
 	cmake --build --preset tsan -j $(JOBS)
 	ctest --preset tsan
 
+# The scalar path alone (VXFREQ_SIMD=OFF), as on a target without vector paths.
+test-scalar: deps
+	cmake --preset scalar
+	cmake --build --preset scalar -j $(JOBS)
+	ctest --preset scalar -j $(JOBS)
+
+# A release build with Clang: the engines' reference hashes, the path-against-scalar
+# tests and the cross-machine hashes, so both compilers are shown to give the same bits.
+test-clang: deps
+	scripts/install-deps.sh --clang
+	cmake --preset clang
+	cmake --build --preset clang -j $(JOBS)
+	ctest --preset clang -j $(JOBS)
+
+# The library and its tests cross-compiled for aarch64 (NEON path) and run under
+# qemu-user: the whole suite but the install test, which builds a client with the
+# host's compiler, and the demo, which needs libpng for aarch64.
+test-arm64: deps
+	scripts/install-deps.sh --arm64
+	cmake --preset arm64
+	cmake --build --preset arm64 -j $(JOBS)
+	ctest --preset arm64 -j $(JOBS)
+
 # clang-tidy and cppcheck over the library's own sources.
 lint: deps
 	scripts/install-deps.sh --lint
 	cmake --preset release >/dev/null
 	scripts/lint.sh build/release
 
-# Everything CI runs: the tests of an optimized build, then the sanitizer builds and
-# the static checks.
-check: test test-asan test-tsan lint
+# Everything CI runs: the tests of an optimized build, then the sanitizer builds, the
+# scalar, Clang and aarch64 builds and the static checks.
+check: test test-asan test-tsan test-scalar test-clang test-arm64 lint
 
 bench: deps
 	cmake --preset bench

@@ -34,7 +34,7 @@ int registerEngines() {
   benchmark::AddCustomContext("vxfreq_engine_path",
                               vx_detail::enginePathName(vx_detail::activeEnginePath()));
   const EnginePath paths[] = {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2,
-                              EnginePath::Avx512, EnginePath::Avx2Lanes16};
+                              EnginePath::Avx512, EnginePath::Neon};
   struct Kind {
     const char* operation;
     bool real;

@@ -15,8 +15,10 @@ set(VXFREQ_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vxfreq)
 # The public headers. Every header they include must be in this list too; the other
 # headers of filt/ are internal to the library.
 set(VXFREQ_PUBLIC_FILT_HEADERS
+  ${PROJECT_SOURCE_DIR}/filt/atan2.h
   ${PROJECT_SOURCE_DIR}/filt/fft.h
   ${PROJECT_SOURCE_DIR}/filt/freqfilt.h
+  ${PROJECT_SOURCE_DIR}/filt/padding.h
   ${PROJECT_SOURCE_DIR}/filt/parallel.h)
 file(GLOB VXFREQ_PUBLIC_PLATFORM_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/*.h)
 

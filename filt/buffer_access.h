@@ -37,6 +37,11 @@ struct FrequencyBufferAccess {
     b.imageOffsetY_ = static_cast<std::int32_t>(offset.y);
     b.clientXform_ = xform;
   }
+  // The picture's size inside the transform (at most the transform size).
+  static void setImageSize(vxFrequencyBuffer& b, long width, long height) {
+    b.imageWidth_ = static_cast<std::int32_t>(width);
+    b.imageHeight_ = static_cast<std::int32_t>(height);
+  }
   // Everything assignment copies but the values: sizes (storage resized when they
   // differ), placement, flags and band. `from` holds data and is not `to`.
   static void assignLayout(vxFrequencyBuffer& to, const vxFrequencyBuffer& from) {

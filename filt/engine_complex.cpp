@@ -83,6 +83,48 @@ void complexScalar(float* data, std::int32_t width, std::int32_t height, bool in
   }
 }
 
+// The scalar transform out of place, straight into the destination rows: the rows
+// of the first pass as complexScalar transforms them, then each column gathered
+// into a row of its own, transformed and put back, which are the rows of the
+// transposed array that complexScalar transforms. The transposes only move values,
+// so the bits are complexScalar's; the attention checks are its checks too.
+void complexScalarInto(const float* source, float* const* destination, std::int32_t width,
+                       std::int32_t height, bool inverse, long miny, long maxy) {
+  const bool square = width == height;
+  const bool degenerate = width == 1 || height == 1;
+  const TwiddleTable twiddles = makeTwiddleTable();
+  std::vector<std::int32_t> rowSwap(static_cast<std::size_t>(width), 0);
+  std::vector<std::int32_t> columnSwap(static_cast<std::size_t>(height), 0);
+  std::vector<float> column(2 * static_cast<std::size_t>(height));
+  buildSwapTable(rowSwap.data(), width);
+  buildSwapTable(columnSwap.data(), height);
+
+  const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) * sizeof(float);
+  for (std::int32_t r = 0; r < height; ++r) {
+    const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
+    if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
+    if (!rowInBand(r, height, miny, maxy)) continue;
+    if (r % 16 == 0) attentionCheck();
+    transformRow(destination[r], width, inverse, twiddles, rowSwap.data());
+  }
+  if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width)))
+    attentionCheck();
+  for (std::int32_t c = 0; c < width; ++c) {
+    if (c % 16 == 0) attentionCheck();
+    for (std::int32_t r = 0; r < height; ++r) {
+      column[2 * r] = destination[r][2 * c];
+      column[2 * r + 1] = destination[r][2 * c + 1];
+    }
+    transformRow(column.data(), height, inverse, twiddles, columnSwap.data());
+    for (std::int32_t r = 0; r < height; ++r) {
+      destination[r][2 * c] = column[2 * r];
+      destination[r][2 * c + 1] = column[2 * r + 1];
+    }
+  }
+  if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height)))
+    attentionCheck();
+}
+
 // Whether the square transpose after the first pass leaves a block pair alone
 // whose values are not all +0. The skipped pairs hold rows outside the band, which
 // the caller promises to be zero; only when they are +0 bit for bit is leaving
@@ -151,14 +193,10 @@ void complexLanes(const LaneKernels& kernels, LanePlan& plan, const float* sourc
     attentionCheck();
 
   // Pass 1: the columns, a panel of adjacent ones at a time.
-  const std::int32_t panel = kernels.panelColumns(height);
-  std::int32_t count = firstPanelColumns(destination[0], panel);
-  for (std::int32_t c0 = 0; c0 < width; c0 += count, count = panel) {
-    count = std::min(count, width - c0);
-    for (std::int32_t c = c0; c < c0 + count; ++c)
-      if (c % 16 == 0) attentionCheck();
-    kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
-  }
+  forEachColumnPanel(destination[0], width, kernels.panelColumns(height),
+                     [&](std::int32_t c0, std::int32_t count) {
+                       kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
+                     });
 
   // Where the transpose back stood.
   if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))
@@ -202,13 +240,18 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
     complexLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
     return;
   }
-  // The reference: the transform in place on a contiguous copy, whose rows are
-  // then handed over.
-  const std::size_t rowFloats = 2 * static_cast<std::size_t>(width);
-  std::vector<float> copy(source, source + rowFloats * static_cast<std::size_t>(height));
-  complexScalar(copy.data(), width, height, inverse, miny, maxy);
-  for (std::int32_t r = 0; r < height; ++r)
-    std::memcpy(destination[r], copy.data() + rowFloats * r, rowFloats * sizeof(float));
+  if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) {
+    // The reference itself, on a contiguous copy: its transpose leaves the rows
+    // outside the band where they are, which only equals transposing them when they
+    // hold +0 alone.
+    const std::size_t rowFloats = 2 * static_cast<std::size_t>(width);
+    std::vector<float> copy(source, source + rowFloats * static_cast<std::size_t>(height));
+    complexScalar(copy.data(), width, height, inverse, miny, maxy);
+    for (std::int32_t r = 0; r < height; ++r)
+      std::memcpy(destination[r], copy.data() + rowFloats * r, rowFloats * sizeof(float));
+    return;
+  }
+  complexScalarInto(source, destination, width, height, inverse, miny, maxy);
 }
 
 void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size,

@@ -1,48 +1,69 @@
 // Choice of the instruction set that runs the transform engines (internal).
 //
 // The scalar kernels of engine_kernels.h define the engines' output bit for bit.
-// The lane kernels run the very same float operations, in the same order, on
-// several rows or columns at once: each lane of a vector operation carries one row
-// (or column), and the twiddle factors, which do not depend on the data, are the
-// same in every lane. Bits therefore do not depend on the path taken.
+// The lane kernels run the very same float operations (engine_arith.h), in the same
+// order, on several rows or columns at once: each lane of a vector operation
+// carries one row (or column), and the twiddle factors, which do not depend on the
+// data, are the same in every lane. Bits therefore do not depend on the path taken.
 //
-// The path is chosen once per process from what the processor supports. Tests can
-// force another path on their own thread (EnginePathOverride); nothing else changes
-// it, and the library reads no configuration.
+// Which paths exist depends on the target: x86-64 has SSE2, AVX2 and AVX-512,
+// aarch64 has NEON, every other target (and a build with VXFREQ_SCALAR_ONLY) has the
+// scalar path alone. The path is chosen once per process from what the processor
+// supports. Tests can force another path on their own thread (EnginePathOverride);
+// nothing else changes it, and the library reads no configuration.
 #ifndef VXFREQ_FILT_ENGINE_DISPATCH_H
 #define VXFREQ_FILT_ENGINE_DISPATCH_H
 
 #include <cstddef>
 #include <cstdint>
 
+#if defined(VXFREQ_SCALAR_ONLY)
+#define VXFREQ_LANES_X86 0
+#define VXFREQ_LANES_NEON 0
+#elif defined(__x86_64__)
+#define VXFREQ_LANES_X86 1
+#define VXFREQ_LANES_NEON 0
+#elif defined(__aarch64__)
+#define VXFREQ_LANES_X86 0
+#define VXFREQ_LANES_NEON 1
+#else
+#define VXFREQ_LANES_X86 0
+#define VXFREQ_LANES_NEON 0
+#endif
+
 namespace vx_detail {
 
-// Avx2Lanes16 is the 16-lane engine code of the AVX-512 path compiled for AVX2: it
-// lets the tests check that code on processors without AVX-512. The dispatch never
-// chooses it (and uses the AVX2 image kernels with it).
-enum class EnginePath { Scalar, Sse2, Avx2, Avx512, Avx2Lanes16 };
+enum class EnginePath { Scalar, Sse2, Avx2, Avx512, Neon };
 
-// Readable name of a path ("scalar", "sse2", "avx2", "avx512", "avx2x16").
+// Readable name of a path ("scalar", "sse2", "avx2", "avx512", "neon").
 const char* enginePathName(EnginePath path);
 
-// Whether this processor (and its operating system) can run the path.
+// Whether this build has the path and this processor (and its operating system)
+// can run it.
 bool enginePathSupported(EnginePath path);
 
 // The path the engines take on the calling thread: the override when one is set,
-// otherwise the widest supported path, determined on first use.
+// otherwise the path chosen for this processor on first use.
 EnginePath activeEnginePath();
 
+struct LaneKernels;
+
 // Forces `path` on the calling thread for the guard's lifetime (tests and
-// benchmarks). The path must be supported.
+// benchmarks); the path must be supported. The second form also replaces the lane
+// kernels of the engines by `kernels` (a lane width the dispatch never chooses,
+// built by the tests), whose own `path` must be supported and names the path
+// everything else follows.
 class EnginePathOverride {
 public:
   explicit EnginePathOverride(EnginePath path);
+  explicit EnginePathOverride(const LaneKernels& kernels);
   ~EnginePathOverride();
   EnginePathOverride(const EnginePathOverride&) = delete;
   EnginePathOverride& operator=(const EnginePathOverride&) = delete;
 
 private:
-  int previous_;
+  int previousPath_;
+  const LaneKernels* previousKernels_;
 };
 
 // Per-call tables that the lane kernels read. All of them are built by the scalar
@@ -105,11 +126,15 @@ struct LaneKernels {
 // The kernels of the calling thread's active path; null for the scalar path.
 const LaneKernels* activeLaneKernels();
 
-// Kernel tables of the individual vector paths, each in its own translation unit.
+// Kernel tables of the vector paths of this target, each in its own translation unit.
+#if VXFREQ_LANES_X86
 extern const LaneKernels kSse2Kernels;
 extern const LaneKernels kAvx2Kernels;
 extern const LaneKernels kAvx512Kernels;
-extern const LaneKernels kAvx2Lanes16Kernels;
+#endif
+#if VXFREQ_LANES_NEON
+extern const LaneKernels kNeonKernels;
+#endif
 
 }  // namespace vx_detail
 

@@ -1,15 +1,11 @@
 #include "filt/engine_kernels.h"
 
+#include "filt/engine_arith.h"
+
 #include <cmath>
 #include <cstddef>
 
 namespace vx_detail {
-
-int log2Exact(std::int32_t n) {
-  int k = 0;
-  while ((std::int32_t{1} << k) < n) ++k;
-  return k;
-}
 
 TwiddleTable makeTwiddleTable() {
   const double twoPi = 6.283185307179586;
@@ -74,37 +70,15 @@ void splitRadixStages(float* row, std::int32_t n, const TwiddleTable& twiddles) 
           float* v2 = v1 + 2 * q;
           float* v3 = v2 + 2 * q;
 
-          float r1 = v0[0] - v2[0];
-          v0[0] = v0[0] + v2[0];
-          float r2 = v1[0] - v3[0];
-          v1[0] = v1[0] + v3[0];
-          const float t1 = v0[1] - v2[1];
-          v0[1] = v0[1] + v2[1];
-          float t2 = v1[1] - v3[1];
-          v1[1] = v1[1] + v3[1];
-
-          const float t3 = r1 - t2;
-          r1 = r1 + t2;
-          t2 = r2 - t1;
-          r2 = r2 + t1;
-
-          v2[0] = r1 * wr1 - t2 * wi1;
-          v2[1] = -(t2 * wr1) - r1 * wi1;
-          v3[0] = t3 * wr3 + r2 * wi3;
-          v3[1] = r2 * wr3 - t3 * wi3;
+          splitRadixButterfly(v0[0], v0[1], v1[0], v1[1], v2[0], v2[1], v3[0], v3[1], wr1, wi1,
+                              wr3, wi3);
         }
         is = 2 * id - l + j;
         id = 4 * id;
       }
 
-      const float nextWr1 = c1 * wr1 - s1 * wi1;
-      const float nextWi1 = wr1 * s1 + c1 * wi1;
-      const float nextWr3 = c3 * wr3 - s3 * wi3;
-      const float nextWi3 = wr3 * s3 + c3 * wi3;
-      wr1 = nextWr1;
-      wi1 = nextWi1;
-      wr3 = nextWr3;
-      wi3 = nextWi3;
+      rotateTwiddle(wr1, wi1, c1, s1);
+      rotateTwiddle(wr3, wi3, c3, s3);
     }
   }
 }
@@ -117,12 +91,7 @@ void lengthTwoButterflies(float* row, std::int32_t n) {
     for (std::int32_t i0 = is; i0 <= n; i0 += id) {
       float* a = row + 2 * (i0 - 1);
       float* b = a + 2;
-      const float re = a[0];
-      const float im = a[1];
-      a[0] = re + b[0];
-      a[1] = im + b[1];
-      b[0] = re - b[0];
-      b[1] = im - b[1];
+      lengthTwoButterfly(a[0], a[1], b[0], b[1]);
     }
     is = 2 * id - 1;
     id = 4 * id;
@@ -133,14 +102,7 @@ void bitReverse(float* row, std::int32_t n, const std::int32_t* swapTable) {
   for (std::int32_t i = n - 2; i >= 1; --i) {
     const std::int32_t entry = swapTable[i];
     if (entry < 0) continue;
-    float* a = row + 2 * (i - 1);
-    float* b = row + 2 * (entry / 2 - 1);
-    const float re = a[0];
-    const float im = a[1];
-    a[0] = b[0];
-    a[1] = b[1];
-    b[0] = re;
-    b[1] = im;
+    swapComplex(row + 2 * (i - 1), row + 2 * (entry / 2 - 1));
   }
 }
 
@@ -183,19 +145,8 @@ void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors)
     const std::int32_t i3 = 2 * n + 3 - i2;
     const std::int32_t i4 = i3 + 1;
 
-    const float h1r = c1 * (d(i1) + d(i3));
-    const float h1i = c1 * (d(i2) - d(i4));
-    const float h2r = -c2 * (d(i2) + d(i4));
-    const float h2i = c2 * (d(i1) - d(i3));
-
-    d(i1) = h1r + wr * h2r - wi * h2i;
-    d(i2) = h1i + wr * h2i + wi * h2r;
-    d(i3) = h1r - wr * h2r + wi * h2i;
-    d(i4) = -h1i + wr * h2i + wi * h2r;
-
-    const float wrOld = wr;
-    wr = wr + (wr * wpr - wi * wpi);
-    wi = wi + (wi * wpr + wrOld * wpi);
+    unpackPair(d(i1), d(i2), d(i3), d(i4), wr, wi, c1, c2, d(i1), d(i2), d(i3), d(i4));
+    advanceUnpackFactors(wr, wi, wpr, wpi);
   }
 
   // The imaginary part of value n/2. For n = 1 this touches the real part of
@@ -204,9 +155,8 @@ void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors)
 
   const float d0 = row[0];
   const float d1 = row[1];
-  row[0] = d0 + d1;
+  unpackEnds(d0, d1, row[0], row[2 * n]);
   row[1] = 0.0f;
-  row[2 * n] = d0 - d1;
   row[2 * n + 1] = 0.0f;
 }
 

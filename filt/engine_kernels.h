@@ -10,12 +10,11 @@
 #ifndef VXFREQ_FILT_ENGINE_KERNELS_H
 #define VXFREQ_FILT_ENGINE_KERNELS_H
 
+#include "filt/engine_arith.h"
+
 #include <cstdint>
 
 namespace vx_detail {
-
-// log2 of a power of two n >= 1.
-int log2Exact(std::int32_t n);
 
 // Twiddle factors of the row transform. Level k = 0 .. 15 holds, at v[4k] ..
 // v[4k + 3], cos a, sin a, cos 3a and sin 3a of a = 2 pi / 2^k, each computed in

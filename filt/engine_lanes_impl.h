@@ -1,15 +1,16 @@
 // The lane kernels of the transform engines, written once for every vector width.
 //
-// Each engine_lanes_*.cpp defines VX_LANES (floats per vector: 4, 8 or 16) and
-// VX_LANES_TARGET (the function attribute that selects the instruction set) and
-// then includes this file, which puts everything in an unnamed namespace: each
+// Each engine_lanes_*.cpp defines VX_LANES (floats per vector: 4, 8 or 16),
+// VX_LANES_TARGET (the function attribute that selects the instruction set, empty
+// where the baseline has it), VX_ENGINE_PATH and VX_ENGINE_KERNELS (the path and the
+// name of the kernel table it defines) and then includes this file, which puts everything in an unnamed namespace: each
 // translation unit gets its own copy, compiled for its own instruction set, and no
 // code compiled for a wider set can be shared with a narrower path by the linker.
 //
 // Layout of the work memory: each lane of a vector belongs to one row (or column);
 // complex value i of the transformed rows is the vector pair x[2i] (real parts) and
-// x[2i + 1] (imaginary parts). Every lane then runs the scalar kernels'
-// float operations of engine_kernels.cpp, in their order, with the same twiddle
+// x[2i + 1] (imaginary parts). Every lane then runs the float operations of
+// engine_arith.h that the scalar kernels run, in their order, with the same twiddle
 // factors (broadcast from the per-call tables), so each lane's bits equal those of
 // the scalar transform of its row.
 //
@@ -25,6 +26,7 @@
 #error "define VX_LANES and VX_LANES_TARGET before including engine_lanes_impl.h"
 #endif
 
+#include "filt/engine_arith.h"
 #include "filt/engine_dispatch.h"
 
 #include <cstddef>
@@ -101,33 +103,15 @@ VX_FLATTEN Vec splat(const float* p) {
   return v;
 }
 
-// The butterfly of splitRadixStages on four complex values held in registers,
-// (re0, im0) .. (re3, im3), with twiddles w = (wr1, wi1, wr3, wi3): the same
-// statements in the same order.
+// The split-radix butterfly on four complex values held in registers, with the
+// twiddles w = (wr1, wi1, wr3, wi3) broadcast to every lane.
 VX_FLATTEN void butterflyValues(Vec& re0, Vec& im0, Vec& re1, Vec& im1, Vec& re2, Vec& im2,
                                 Vec& re3, Vec& im3, const float* __restrict w) {
-  Vec r1 = re0 - re2;
-  re0 = re0 + re2;
-  Vec r2 = re1 - re3;
-  re1 = re1 + re3;
-  const Vec t1 = im0 - im2;
-  im0 = im0 + im2;
-  Vec t2 = im1 - im3;
-  im1 = im1 + im3;
-
-  const Vec t3 = r1 - t2;
-  r1 = r1 + t2;
-  t2 = r2 - t1;
-  r2 = r2 + t1;
-
   const Vec wr1 = splat(w);
   const Vec wi1 = splat(w + 1);
-  re2 = r1 * wr1 - t2 * wi1;
-  im2 = -(t2 * wr1) - r1 * wi1;
   const Vec wr3 = splat(w + 2);
   const Vec wi3 = splat(w + 3);
-  re3 = t3 * wr3 + r2 * wi3;
-  im3 = r2 * wr3 - t3 * wi3;
+  splitRadixButterfly(re0, im0, re1, im1, re2, im2, re3, im3, wr1, wi1, wr3, wi3);
 }
 
 // The stage of a block of 4q values fused with the stage of its first child (the
@@ -177,71 +161,41 @@ VX_FLATTEN void fusedStages(Vec* __restrict x, std::int32_t q, const float* __re
   }
 }
 
-// The length-2 butterfly of lengthTwoButterflies on values 0 and 1 of x.
-VX_FLATTEN void lengthTwo(Vec* x) {
-  const Vec re = x[0];
-  const Vec im = x[1];
-  x[0] = re + x[2];
-  x[1] = im + x[3];
-  x[2] = re - x[2];
-  x[3] = im - x[3];
-}
+// The length-2 butterfly on values 0 and 1 of x.
+VX_FLATTEN void lengthTwo(Vec* x) { lengthTwoButterfly(x[0], x[1], x[2], x[3]); }
 
-// The length-2 butterfly on values held in registers.
-VX_FLATTEN void lengthTwoValues(Vec& re0, Vec& im0, Vec& re1, Vec& im1) {
-  const Vec re = re0;
-  const Vec im = im0;
-  re0 = re + re1;
-  im0 = im + im1;
-  re1 = re - re1;
-  im1 = im - im1;
+// The 2N vectors of a block of N values, into registers and back.
+template <int N>
+VX_FLATTEN void loadBlock(Vec (&v)[2 * N], const Vec* __restrict x) {
+  for (int k = 0; k < 2 * N; ++k) v[k] = x[k];
+}
+template <int N>
+VX_FLATTEN void storeBlock(Vec* __restrict x, const Vec (&v)[2 * N]) {
+  for (int k = 0; k < 2 * N; ++k) x[k] = v[k];
 }
 
 // A block of 4 values: its butterfly and the length-2 butterfly of its first two.
 VX_FLATTEN void block4(Vec* __restrict x, const LaneTables& t) {
-  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3];
-  Vec re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
-  butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
-  lengthTwoValues(re0, im0, re1, im1);
-  x[0] = re0;
-  x[1] = im0;
-  x[2] = re1;
-  x[3] = im1;
-  x[4] = re2;
-  x[5] = im2;
-  x[6] = re3;
-  x[7] = im3;
+  Vec v[8];
+  loadBlock<4>(v, x);
+  butterflyValues(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], t.twiddles + t.levelOffset[2]);
+  lengthTwoButterfly(v[0], v[1], v[2], v[3]);
+  storeBlock<4>(x, v);
 }
 
 // A block of 8 values, all of its stages with the values in registers: the two
 // butterflies of the block, then those of its children (a block of 4, two of 2).
 VX_FLATTEN void block8(Vec* __restrict x, const LaneTables& t) {
   const float* w = t.twiddles + t.levelOffset[3];
-  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3], re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
-  Vec re4 = x[8], im4 = x[9], re5 = x[10], im5 = x[11], re6 = x[12], im6 = x[13], re7 = x[14],
-      im7 = x[15];
-  butterflyValues(re0, im0, re2, im2, re4, im4, re6, im6, w);
-  butterflyValues(re1, im1, re3, im3, re5, im5, re7, im7, w + 4);
-  butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
-  lengthTwoValues(re0, im0, re1, im1);
-  lengthTwoValues(re4, im4, re5, im5);
-  lengthTwoValues(re6, im6, re7, im7);
-  x[0] = re0;
-  x[1] = im0;
-  x[2] = re1;
-  x[3] = im1;
-  x[4] = re2;
-  x[5] = im2;
-  x[6] = re3;
-  x[7] = im3;
-  x[8] = re4;
-  x[9] = im4;
-  x[10] = re5;
-  x[11] = im5;
-  x[12] = re6;
-  x[13] = im6;
-  x[14] = re7;
-  x[15] = im7;
+  Vec v[16];
+  loadBlock<8>(v, x);
+  butterflyValues(v[0], v[1], v[4], v[5], v[8], v[9], v[12], v[13], w);
+  butterflyValues(v[2], v[3], v[6], v[7], v[10], v[11], v[14], v[15], w + 4);
+  butterflyValues(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], t.twiddles + t.levelOffset[2]);
+  lengthTwoButterfly(v[0], v[1], v[2], v[3]);
+  lengthTwoButterfly(v[8], v[9], v[10], v[11]);
+  lengthTwoButterfly(v[12], v[13], v[14], v[15]);
+  storeBlock<8>(x, v);
 }
 
 // All stages of a block of `length` values (a power of two) at x, whose top stage
@@ -260,12 +214,6 @@ VX_LANES_TARGET void splitRadix(Vec* x, std::int32_t length, int level, const La
   // The block's other two children.
   splitRadix(x + 4 * q, q, level - 2, t);
   splitRadix(x + 6 * q, q, level - 2, t);
-}
-
-VX_FLATTEN int levelOf(std::int32_t n) {
-  int k = 0;
-  while ((std::int32_t{1} << k) < n) ++k;
-  return k;
 }
 
 // ---------------------------------------------------------------------------
@@ -390,7 +338,7 @@ VX_LANES_TARGET void complexRowsIn(const float* const* sources, float* const* ro
                                    const LaneTables& t, float* work) {
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<Inverse>(sources, n, x);
-  splitRadix(x, n, levelOf(n), t);
+  splitRadix(x, n, log2Exact(n), t);
   scatterRows<Inverse>(rows, n, x, t.reverseRows);
 }
 
@@ -510,7 +458,7 @@ VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, 
     }
   }
 
-  const int level = levelOf(n);
+  const int level = log2Exact(n);
   for (std::int32_t b = 0; b < blocks; ++b) splitRadix(x + b * blockSize, n, level, t);
 
   const std::int32_t* reverse = t.reverseColumns;
@@ -548,7 +496,7 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
   Vec* x = reinterpret_cast<Vec*>(work);
   Vec* v = x + 2 * n;  // values 0 .. n of the unpacked rows, in natural order
   gatherRows<false>(rows, n, x);
-  splitRadix(x, n, levelOf(n), t);
+  splitRadix(x, n, log2Exact(n), t);
   // Value i of the row transform is x[2 reverse[i]], x[2 reverse[i] + 1].
   const std::int32_t* reverse = t.reverseRows;
 
@@ -560,16 +508,9 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
     const float wi = t.unpack[2 * (i - 2) + 1];
     const Vec* a = x + 2 * reverse[i - 1];
     const Vec* b = x + 2 * reverse[n - i + 1];
-    const Vec h1r = c1 * (a[0] + b[0]);
-    const Vec h1i = c1 * (a[1] - b[1]);
-    const Vec h2r = -c2 * (a[1] + b[1]);
-    const Vec h2i = c2 * (a[0] - b[0]);
     Vec* outA = v + 2 * (i - 1);
     Vec* outB = v + 2 * (n - i + 1);
-    outA[0] = h1r + wr * h2r - wi * h2i;
-    outA[1] = h1i + wr * h2i + wi * h2r;
-    outB[0] = h1r - wr * h2r + wi * h2i;
-    outB[1] = -h1i + wr * h2i + wi * h2r;
+    unpackPair(a[0], a[1], b[0], b[1], wr, wi, c1, c2, outA[0], outA[1], outB[0], outB[1]);
   }
   // Value n/2 is only conjugated. For n = 1 the scalar code negates the real part of
   // value 1, which it then overwrites; the overwrite is all that shows.
@@ -580,9 +521,8 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
   const Vec d0 = x[0];  // value 0 stays in place under the bit reversal
   const Vec d1 = x[1];
   const Vec zero = {};
-  v[0] = d0 + d1;
+  unpackEnds(d0, d1, v[0], v[2 * n]);
   v[1] = zero;
-  v[2 * n] = d0 - d1;
   v[2 * n + 1] = zero;
 
   scatterRows<false>(rows, n, v, nullptr);
@@ -604,4 +544,11 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
 #undef VX_REVERSE_PAIRS
 
 }  // namespace
+
+// The kernel table of this width (declared extern first: a const object would
+// otherwise have internal linkage).
+extern const LaneKernels VX_ENGINE_KERNELS;
+const LaneKernels VX_ENGINE_KERNELS = {VX_ENGINE_PATH, kLanes,       workFloats, panelColumns,
+                                       complexRows,    complexColumns, realRows,   realColumns};
+
 }  // namespace vx_detail

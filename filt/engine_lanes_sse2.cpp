@@ -1,11 +1,10 @@
 // The lane kernels compiled for SSE2: 4 rows or columns per vector.
+#include "filt/engine_dispatch.h"
+
+#if VXFREQ_LANES_X86
 #define VX_LANES 4
 #define VX_LANES_TARGET __attribute__((target("sse2")))
+#define VX_ENGINE_PATH EnginePath::Sse2
+#define VX_ENGINE_KERNELS kSse2Kernels
 #include "filt/engine_lanes_impl.h"
-
-namespace vx_detail {
-
-const LaneKernels kSse2Kernels = {
-    EnginePath::Sse2, kLanes, workFloats, panelColumns, complexRows, complexColumns, realRows, realColumns};
-
-}  // namespace vx_detail
+#endif

@@ -21,7 +21,7 @@ std::size_t twiddleFloats(int maxLevel) {
 }
 
 // The twiddle factors of each level's stage, j = 1 .. L/4, advanced exactly as in
-// splitRadixStages: the same float expressions in the same order.
+// splitRadixStages, by the same recurrence.
 void buildLevelTwiddles(float* out, std::int32_t* levelOffset, int maxLevel) {
   const TwiddleTable table = makeTwiddleTable();
   std::int32_t offset = 0;
@@ -43,14 +43,8 @@ void buildLevelTwiddles(float* out, std::int32_t* levelOffset, int maxLevel) {
       w[1] = wi1;
       w[2] = wr3;
       w[3] = wi3;
-      const float nextWr1 = c1 * wr1 - s1 * wi1;
-      const float nextWi1 = wr1 * s1 + c1 * wi1;
-      const float nextWr3 = c3 * wr3 - s3 * wi3;
-      const float nextWi3 = wr3 * s3 + c3 * wi3;
-      wr1 = nextWr1;
-      wi1 = nextWi1;
-      wr3 = nextWr3;
-      wi3 = nextWi3;
+      rotateTwiddle(wr1, wi1, c1, s1);
+      rotateTwiddle(wr3, wi3, c3, s3);
     }
     offset += 4 * q;
   }
@@ -64,9 +58,7 @@ void buildUnpackFactors(float* out, std::int32_t n, const RealUnpackFactors& f) 
   for (std::int32_t i = 2; i <= n / 2; ++i) {
     out[2 * (i - 2)] = wr;
     out[2 * (i - 2) + 1] = wi;
-    const float wrOld = wr;
-    wr = wr + (wr * f.wpr - wi * f.wpi);
-    wi = wi + (wi * f.wpr + wrOld * f.wpi);
+    advanceUnpackFactors(wr, wi, f.wpr, f.wpi);
   }
 }
 

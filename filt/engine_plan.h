@@ -3,6 +3,7 @@
 #define VXFREQ_FILT_ENGINE_PLAN_H
 
 #include "filt/engine_dispatch.h"
+#include "platform/attention.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,21 @@ private:
 // at `row0`: at most `panel`, chosen so that every later panel starts on a 64-byte
 // boundary and each of its rows covers whole cache lines.
 std::int32_t firstPanelColumns(const float* row0, std::int32_t panel);
+
+// Runs f(c0, count) over the panels that cover columns 0 .. columns - 1: the first
+// one as firstPanelColumns gives it, the others `panel` wide. Before each panel
+// come the attention checks of its columns that are multiples of 16, the checks
+// the scalar pass makes at those columns' rows of the transposed array.
+template <class F>
+void forEachColumnPanel(const float* row0, std::int32_t columns, std::int32_t panel, F f) {
+  std::int32_t count = firstPanelColumns(row0, panel);
+  for (std::int32_t c0 = 0; c0 < columns; c0 += count, count = panel) {
+    count = count < columns - c0 ? count : columns - c0;
+    for (std::int32_t c = c0; c < c0 + count; ++c)
+      if (c % 16 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
+    f(c0, count);
+  }
+}
 
 // The bit reversal of log2(n) bits for i = 0 .. n-1 (n a power of two), the
 // permutation the scalar swap table performs.

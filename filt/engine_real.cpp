@@ -125,14 +125,9 @@ void realLanes(const LaneKernels& kernels, float* data, std::int32_t width, std:
   const std::int32_t columns = half + 1;
   float** columnRows = plan.rowTable();
   for (std::int32_t r = 0; r < height; ++r) columnRows[r] = rowAt(data, width, r);
-  const std::int32_t panel = kernels.panelColumns(height);
-  std::int32_t count = firstPanelColumns(data, panel);
-  for (std::int32_t c0 = 0; c0 < columns; c0 += count, count = panel) {
-    count = std::min(count, columns - c0);
-    for (std::int32_t c = c0; c < c0 + count; ++c)
-      if (c % 16 == 0) attentionCheck();
+  forEachColumnPanel(data, columns, kernels.panelColumns(height), [&](std::int32_t c0, std::int32_t count) {
     kernels.realColumns(columnRows, c0, height, count, width, tables, plan.work());
-  }
+  });
 
   // Where the transpose back stood.
   if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))

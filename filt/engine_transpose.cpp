@@ -1,5 +1,7 @@
 #include "filt/engine_transpose.h"
 
+#include "filt/engine_arith.h"
+
 #include <cstddef>
 
 namespace vx_detail {
@@ -16,15 +18,6 @@ inline const float* at(const float* data, std::int32_t stride, std::int32_t row,
   return data + 2 * (static_cast<std::ptrdiff_t>(row) * stride + col);
 }
 
-inline void swapValues(float* a, float* b) {
-  const float re = a[0];
-  const float im = a[1];
-  a[0] = b[0];
-  a[1] = b[1];
-  b[0] = re;
-  b[1] = im;
-}
-
 inline void copyValue(const float* src, float* dst) {
   dst[0] = src[0];
   dst[1] = src[1];
@@ -33,14 +26,14 @@ inline void copyValue(const float* src, float* dst) {
 // Transposes the 4 x 4 block whose top-left value is (b, b) in place.
 void transposeDiagonalBlock(float* data, std::int32_t n, std::int32_t b) {
   for (std::int32_t i = 1; i < kBlock; ++i)
-    for (std::int32_t j = 0; j < i; ++j) swapValues(at(data, n, b + i, b + j), at(data, n, b + j, b + i));
+    for (std::int32_t j = 0; j < i; ++j) swapComplex(at(data, n, b + i, b + j), at(data, n, b + j, b + i));
 }
 
 // Exchanges block (bi, bj) with block (bj, bi), each transposed.
 void exchangeBlocks(float* data, std::int32_t n, std::int32_t bi, std::int32_t bj) {
   for (std::int32_t i = 0; i < kBlock; ++i)
     for (std::int32_t j = 0; j < kBlock; ++j)
-      swapValues(at(data, n, bi + i, bj + j), at(data, n, bj + j, bi + i));
+      swapComplex(at(data, n, bi + i, bj + j), at(data, n, bj + j, bi + i));
 }
 
 // Block (bi, bj) receives the transpose of block (bj, bi); the source is unchanged.
@@ -68,7 +61,7 @@ bool rowInBand(std::int32_t r, std::int32_t rows, long miny, long maxy) {
 
 void transposeSquareSimple(float* data, std::int32_t n) {
   for (std::int32_t i = 1; i < n; ++i)
-    for (std::int32_t j = 0; j < i; ++j) swapValues(at(data, n, i, j), at(data, n, j, i));
+    for (std::int32_t j = 0; j < i; ++j) swapComplex(at(data, n, i, j), at(data, n, j, i));
 }
 
 void transposeSquareInPlace(float* data, std::int32_t n, long miny, long maxy) {

@@ -1,8 +1,7 @@
 // Forward transforms of images into frequency buffers.
 //
-// The samples are converted row by row, through the vector kernels of
-// image_kernels.h when the engines' path has them, else through plain loops; the
-// floats are the same.
+// The samples are converted row by row by the kernels of image_kernels.h; the
+// floats are the same on every path.
 #include "filt/buffer_access.h"
 #include "filt/engines.h"
 #include "filt/fft.h"
@@ -62,45 +61,28 @@ void sizeFor(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
   Access::setPlacement(result, image.offset(), image.clientXform());
 }
 
-// One row of samples converted to float: the vector kernels when the engines' path
-// has them, else the plain loop; the same floats either way.
-void samplesToFloats(const vx_detail::ImageKernels* k, const unsigned char* in, long count, float* out) {
-  if (k != nullptr) return k->floatsFromU8(in, static_cast<std::int32_t>(count), out);
-  for (long x = 0; x < count; ++x) out[x] = static_cast<float>(in[x]);
+// One row of samples converted to float, or of real and imaginary samples to
+// complex floats, by the active path's kernels.
+void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned char* in, long count, float* out) {
+  k.floatsFromU8(in, static_cast<std::int32_t>(count), out);
 }
-void samplesToFloats(const vx_detail::ImageKernels* k, const unsigned short* in, long count, float* out) {
-  if (k != nullptr) return k->floatsFromU16(in, static_cast<std::int32_t>(count), out);
-  for (long x = 0; x < count; ++x) out[x] = static_cast<float>(in[x]);
+void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned short* in, long count, float* out) {
+  k.floatsFromU16(in, static_cast<std::int32_t>(count), out);
 }
-void samplesToFloats(const vx_detail::ImageKernels* k, const double* in, long count, float* out) {
-  if (k != nullptr) return k->floatsFromDouble(in, static_cast<std::int32_t>(count), out);
-  for (long x = 0; x < count; ++x) out[x] = static_cast<float>(in[x]);
+void samplesToFloats(const vx_detail::ImageKernels& k, const double* in, long count, float* out) {
+  k.floatsFromDouble(in, static_cast<std::int32_t>(count), out);
 }
-
-// One row of real and imaginary samples converted to complex floats.
-void samplesToComplex(const vx_detail::ImageKernels* k, const unsigned char* re,
+void samplesToComplex(const vx_detail::ImageKernels& k, const unsigned char* re,
                       const unsigned char* im, long count, float* out) {
-  if (k != nullptr) return k->complexFromU8(re, im, static_cast<std::int32_t>(count), out);
-  for (long x = 0; x < count; ++x) {
-    out[2 * x] = static_cast<float>(re[x]);
-    out[2 * x + 1] = static_cast<float>(im[x]);
-  }
+  k.complexFromU8(re, im, static_cast<std::int32_t>(count), out);
 }
-void samplesToComplex(const vx_detail::ImageKernels* k, const unsigned short* re,
+void samplesToComplex(const vx_detail::ImageKernels& k, const unsigned short* re,
                       const unsigned short* im, long count, float* out) {
-  if (k != nullptr) return k->complexFromU16(re, im, static_cast<std::int32_t>(count), out);
-  for (long x = 0; x < count; ++x) {
-    out[2 * x] = static_cast<float>(re[x]);
-    out[2 * x + 1] = static_cast<float>(im[x]);
-  }
+  k.complexFromU16(re, im, static_cast<std::int32_t>(count), out);
 }
-void samplesToComplex(const vx_detail::ImageKernels* k, const double* re, const double* im,
+void samplesToComplex(const vx_detail::ImageKernels& k, const double* re, const double* im,
                       long count, float* out) {
-  if (k != nullptr) return k->complexFromDouble(re, im, static_cast<std::int32_t>(count), out);
-  for (long x = 0; x < count; ++x) {
-    out[2 * x] = static_cast<float>(re[x]);
-    out[2 * x + 1] = static_cast<float>(im[x]);
-  }
+  k.complexFromDouble(re, im, static_cast<std::int32_t>(count), out);
 }
 
 template <class T>
@@ -118,7 +100,7 @@ void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& i
   const SampleSource<T> re = sampleSource(real, W, H);
   const SampleSource<T> im = sampleSource(imag, W, H);
   float* data = Access::data(result);
-  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   const T* reRow = re.image.pointToOffset();
   const T* imRow = im.image.pointToOffset();
   for (long y = 0; y < re.rows; ++y) {
@@ -142,7 +124,7 @@ void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
   // Floats W .. 2W-1 of a row are left as they are (the engine does not read them),
   // except the imaginary slot of a one-sample row.
   float* data = Access::data(result);
-  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
   const T* in = source.image.pointToOffset();
   for (long y = 0; y < H; ++y) {

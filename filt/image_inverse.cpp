@@ -1,8 +1,8 @@
 // Inverse transforms of frequency buffers into images.
 //
-// The pixel loops run row by row, through the vector kernels of image_kernels.h
-// when the engines' path has them, through the scalar loops below otherwise; both
-// give the same pixels.
+// The pixel loops run row by row through the kernels of image_kernels.h, which
+// give the same pixels on every path.
+#include "filt/atan2.h"
 #include "filt/buffer_access.h"
 #include "filt/engines.h"
 #include "filt/fft.h"
@@ -17,7 +17,6 @@
 #include <type_traits>
 
 using Access = vx_detail::FrequencyBufferAccess;
-using vx_detail::lowBitsTruncated;
 
 namespace {
 
@@ -160,10 +159,6 @@ private:
   long width_;
 };
 
-inline unsigned char quadrantCode(float re, float im) {
-  return static_cast<unsigned char>((re < 0.0f ? 1 : 0) | (im < 0.0f ? 2 : 0));
-}
-
 // Visits the rows of the top-left w x h values that `buf` describes, whose rows
 // `values` gives: f(y, row, w) with row pointing at the first value of row y.
 template <class Rows, class F>
@@ -174,48 +169,28 @@ void forEachResultRow(const vxFrequencyBuffer& buf, const Rows& values, F f) {
 }
 
 // One row of the magnitude pixels of an integer image (8 or 16 bits), plain or
-// stretched; the vector kernels when the path has them, else the reference loops.
-void magnitudeRow(const vx_detail::ImageKernels* k, const float* row, long w, float s,
+// stretched.
+void magnitudeRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
                   unsigned char* out) {
-  if (k != nullptr) return k->magnitudeU8(row, static_cast<std::int32_t>(w), s, out);
-  for (long x = 0; x < w; ++x) {
-    const float re = row[2 * x];
-    const float im = row[2 * x + 1];
-    out[x] = lowBitsTruncated<unsigned char>(std::sqrt(re * re + im * im) * s + 0.5f);
-  }
+  k.magnitudeU8(row, static_cast<std::int32_t>(w), s, out);
 }
-void magnitudeRow(const vx_detail::ImageKernels* k, const float* row, long w, float s,
+void magnitudeRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
                   unsigned short* out) {
-  if (k != nullptr) return k->magnitudeU16(row, static_cast<std::int32_t>(w), s, out);
-  for (long x = 0; x < w; ++x) {
-    const float re = row[2 * x];
-    const float im = row[2 * x + 1];
-    out[x] = lowBitsTruncated<unsigned short>(std::sqrt(re * re + im * im) * s + 0.5f);
-  }
+  k.magnitudeU16(row, static_cast<std::int32_t>(w), s, out);
 }
-void stretchedRow(const vx_detail::ImageKernels* k, const float* row, long w, float s, float lo,
+void stretchedRow(const vx_detail::ImageKernels& k, const float* row, long w, float s, float lo,
                   float g, unsigned char* out) {
-  if (k != nullptr) return k->stretchedU8(row, static_cast<std::int32_t>(w), s, lo, g, out);
-  for (long x = 0; x < w; ++x) {
-    const float re = row[2 * x];
-    const float im = row[2 * x + 1];
-    out[x] = lowBitsTruncated<unsigned char>((std::sqrt(re * re + im * im) * s - lo) * g + 0.5f);
-  }
+  k.stretchedU8(row, static_cast<std::int32_t>(w), s, lo, g, out);
 }
-void stretchedRow(const vx_detail::ImageKernels* k, const float* row, long w, float s, float lo,
+void stretchedRow(const vx_detail::ImageKernels& k, const float* row, long w, float s, float lo,
                   float g, unsigned short* out) {
-  if (k != nullptr) return k->stretchedU16(row, static_cast<std::int32_t>(w), s, lo, g, out);
-  for (long x = 0; x < w; ++x) {
-    const float re = row[2 * x];
-    const float im = row[2 * x + 1];
-    out[x] = lowBitsTruncated<unsigned short>((std::sqrt(re * re + im * im) * s - lo) * g + 0.5f);
-  }
+  k.stretchedU16(row, static_cast<std::int32_t>(w), s, lo, g, out);
 }
 
 template <class P>
 void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool normalize,
                     vxPelBuffer<unsigned char>* quadrant) {
-  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   const vxFrequencyBuffer& buf = work.buffer();
   P* out = image.pointToOffset();
   const long stride = image.stride();
@@ -226,13 +201,7 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
     forEachResultRow(buf, work, [&](long y, const float* row, long w) {
       double* pixels = out + y * stride;
       unsigned char* codes = q != nullptr ? q + y * qStride : nullptr;
-      if (k != nullptr) return k->magnitudeDouble(row, static_cast<std::int32_t>(w), s, pixels, codes);
-      for (long x = 0; x < w; ++x) {
-        const float re = row[2 * x];
-        const float im = row[2 * x + 1];
-        pixels[x] = static_cast<double>(std::sqrt(re * re + im * im) * s);
-        if (codes != nullptr) codes[x] = quadrantCode(re, im);
-      }
+      k.magnitudeDouble(row, static_cast<std::int32_t>(w), s, pixels, codes);
     });
   } else {
     (void)quadrant;
@@ -245,14 +214,7 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
     float minimum = 1.0e20f;
     float maximum = -1.0e20f;
     forEachResultRow(buf, work, [&](long, const float* row, long w) {
-      if (k != nullptr) return k->squaredMagnitudeRange(row, static_cast<std::int32_t>(w), &minimum, &maximum);
-      for (long x = 0; x < w; ++x) {
-        const float re = row[2 * x];
-        const float im = row[2 * x + 1];
-        const float m2 = re * re + im * im;
-        if (m2 < minimum) minimum = m2;
-        if (m2 > maximum) maximum = m2;
-      }
+      k.squaredMagnitudeRange(row, static_cast<std::int32_t>(w), &minimum, &maximum);
     });
     // An empty output leaves the range at its starting values: nothing to stretch.
     if (maximum < minimum) return;
@@ -269,43 +231,37 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
 }
 
 // Per-value images of the values whose rows `values` gives and which `buf`
-// describes (quadrant codes or angles).
-template <class P, class Rows, class F, class R>
+// describes (quadrant codes or angles): fillRow(row, w, line) writes one line.
+template <class P, class Rows, class F>
 void computeValueImage(const vxFrequencyBuffer& buf, const Rows& values, vxPelBuffer<P>& output,
-                       F value, R kernelRow) {
+                       F fillRow) {
   OutputImage<P> out(output);
   vfThrowExceptionOnFailure(vsys_attention_check());
   out.prepare(buf);
   vxPelBuffer<P>& target = out.target();
   P* pixels = target.pointToOffset();
   const long stride = target.stride();
-  forEachResultRow(buf, values, [&](long y, const float* row, long w) {
-    P* line = pixels + y * stride;
-    if (kernelRow(row, w, line)) return;
-    for (long x = 0; x < w; ++x) line[x] = value(row[2 * x], row[2 * x + 1]);
-  });
+  forEachResultRow(buf, values, [&](long y, const float* row, long w) { fillRow(row, w, pixels + y * stride); });
   out.deliver(buf);
 }
 
 template <class Rows>
 void computeQuadrantImage(const vxFrequencyBuffer& buf, const Rows& values,
                           vxPelBuffer<unsigned char>& quadrant) {
-  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
-  computeValueImage(buf, values, quadrant, quadrantCode,
-                    [k](const float* row, long w, unsigned char* line) {
-                      if (k == nullptr) return false;
-                      k->quadrantCodes(row, static_cast<std::int32_t>(w), line);
-                      return true;
-                    });
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  computeValueImage(buf, values, quadrant, [&k](const float* row, long w, unsigned char* line) {
+    k.quadrantCodes(row, static_cast<std::int32_t>(w), line);
+  });
 }
 
-// The angle is atan2f of each value, the library's own function on every path.
+// The angle is atan2f of each value, the library's own function (vfAtan2f), which
+// gives the same bits on every machine.
 template <class Rows>
 void computeAngleImage(const vxFrequencyBuffer& buf, const Rows& values,
                        vxPelBuffer<double>& angle) {
-  computeValueImage(
-      buf, values, angle, [](float re, float im) { return static_cast<double>(std::atan2(im, re)); },
-      [](const float*, long, double*) { return false; });
+  computeValueImage(buf, values, angle, [](const float* row, long w, double* line) {
+    for (long x = 0; x < w; ++x) line[x] = static_cast<double>(vfAtan2f(row[2 * x + 1], row[2 * x]));
+  });
 }
 
 template <class P>
@@ -395,15 +351,11 @@ void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& real, vxPelBuffer
   double* imOut = im.target().pointToOffset();
   const long reStride = re.target().stride();
   const long imStride = im.target().stride();
-  const vx_detail::ImageKernels* k = vx_detail::activeImageKernels();
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   forEachResultRow(buf, work, [&](long y, const float* row, long w) {
     double* reLine = reOut + y * reStride;
     double* imLine = imOut + y * imStride;
-    if (k != nullptr) return k->scaledParts(row, static_cast<std::int32_t>(w), s, reLine, imLine);
-    for (long x = 0; x < w; ++x) {
-      reLine[x] = static_cast<double>(s * row[2 * x]);
-      imLine[x] = static_cast<double>(s * row[2 * x + 1]);
-    }
+    k.scaledParts(row, static_cast<std::int32_t>(w), s, reLine, imLine);
   });
   // The caller's images take the recorded client transform, bound or not.
   real.copyXforms(buf.clientXform());

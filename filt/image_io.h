@@ -3,21 +3,11 @@
 #define VXFREQ_FILT_IMAGE_IO_H
 
 #include "filt/fft.h"
+#include "filt/image_arith.h"
 
 #include <cmath>
-#include <cstdint>
 
 namespace vx_detail {
-
-// The low bits of `t` truncated toward zero, as an integer pixel of type P. Values
-// outside the 64-bit range and NaN give 0, as the truncating conversion of the
-// hardware does for its low bits, without undefined behaviour.
-template <class P, class F>
-inline P lowBitsTruncated(F t) {
-  constexpr F limit = static_cast<F>(9223372036854775807.0);
-  if (!(t > -limit && t < limit)) return 0;
-  return static_cast<P>(static_cast<std::uint64_t>(static_cast<std::int64_t>(t)));
-}
 
 // The pixel rule of vfFrequencyMapImage with its constants worked out once from the
 // range of the values (lo, r): `gain` is 255 / r for the linear rules and

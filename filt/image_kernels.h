@@ -1,12 +1,11 @@
-// Vector kernels of the loops between images and frequency buffers (internal).
+// Kernels of the loops between images and frequency buffers (internal).
 //
 // The forward and inverse image transforms convert samples into the buffer's floats
-// and results back into pixels. Each kernel below does, on one row, exactly what the
-// scalar loop of image_forward.cpp or image_inverse.cpp does on it: the same float
-// operations in the same order per value (sqrt and the basic operations are
-// correctly rounded in vector registers too), and the same conversions. The path
-// follows the engines' (engine_dispatch.h); for the scalar path there are no
-// kernels and the scalar loops run.
+// and results back into pixels, a row at a time, through these kernels. Every path
+// has a table, the scalar one included; all are compiled from image_lanes_impl.h,
+// so each value goes through the same float operations in the same order on every
+// path (sqrt and the basic operations are correctly rounded in vector registers
+// too), with the same conversions. The path follows the engines' (engine_dispatch.h).
 #ifndef VXFREQ_FILT_IMAGE_KERNELS_H
 #define VXFREQ_FILT_IMAGE_KERNELS_H
 
@@ -53,12 +52,18 @@ struct ImageKernels {
   void (*complexFromDouble)(const double* re, const double* im, std::int32_t count, float* out);
 };
 
-// The kernels of the calling thread's active path; null for the scalar path.
-const ImageKernels* activeImageKernels();
+// The kernels of the calling thread's active path (never null).
+const ImageKernels& activeImageKernels();
 
+extern const ImageKernels kScalarImageKernels;
+#if VXFREQ_LANES_X86
 extern const ImageKernels kSse2ImageKernels;
 extern const ImageKernels kAvx2ImageKernels;
 extern const ImageKernels kAvx512ImageKernels;
+#endif
+#if VXFREQ_LANES_NEON
+extern const ImageKernels kNeonImageKernels;
+#endif
 
 }  // namespace vx_detail
 

@@ -1,13 +1,9 @@
 // The image-loop kernels compiled for AVX-512: 16 values per vector.
+#include "filt/image_kernels.h"
+
+#if VXFREQ_LANES_X86
 #define VX_LANES 16
 #define VX_LANES_TARGET __attribute__((target("avx512f")))
+#define VX_IMAGE_KERNELS kAvx512ImageKernels
 #include "filt/image_lanes_impl.h"
-
-namespace vx_detail {
-
-const ImageKernels kAvx512ImageKernels = {
-    magnitudeU8,      magnitudeU16,     stretchedU8,   stretchedU16,  squaredMagnitudeRange,
-    magnitudeDouble,  quadrantCodes,    scaledParts,   floatsFromU8,  floatsFromU16,
-    floatsFromDouble, complexFromU8,    complexFromU16, complexFromDouble};
-
-}  // namespace vx_detail
+#endif

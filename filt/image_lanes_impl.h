@@ -1,24 +1,71 @@
-// The image-loop kernels of image_kernels.h, written once for every vector width.
+// The image-loop kernels of image_kernels.h, written once for every width.
 //
-// Each image_lanes_*.cpp defines VX_LANES (floats per vector: 4, 8 or 16) and
-// VX_LANES_TARGET (the function attribute that selects the instruction set) and then
-// includes this file, which puts everything in an unnamed namespace (see
-// engine_lanes_impl.h for why). Every value goes through the float operations of the
-// scalar loops in image_forward.cpp and image_inverse.cpp, in their order; the
-// values that do not fill a whole vector at the end of a row take the same
-// operations one at a time.
+// Each image_lanes_*.cpp defines VX_LANES (floats per vector: 1, 4, 8 or 16) and
+// VX_LANES_TARGET (the function attribute that selects the instruction set, empty
+// where the baseline has it) and then includes this file, which puts everything in
+// an unnamed namespace (see engine_lanes_impl.h for why).
+//
+// Every kernel is a loop over one templated step: the step runs on a whole vector
+// of values (V = Vec) while enough remain, then on single values (V = float). The
+// arithmetic of a step therefore exists once; the vector and the scalar form differ
+// only in how values are loaded and stored. With VX_LANES 1, Vec is float itself:
+// that instantiation is the scalar path.
 #ifndef VX_LANES
 #error "define VX_LANES and VX_LANES_TARGET before including image_lanes_impl.h"
 #endif
 
+#include "filt/image_arith.h"
 #include "filt/image_kernels.h"
 
+#if VX_LANES > 1 && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
+#define VX_X86 1
+#elif VX_LANES > 1 && defined(__aarch64__)
+#include <arm_neon.h>
+#define VX_NEON 1
+#endif
 
 #include <cstdint>
 
 namespace vx_detail {
 namespace {
+
+constexpr std::int32_t kLanes = VX_LANES;
+
+#define VX_FLATTEN VX_LANES_TARGET inline __attribute__((always_inline))
+
+// ---------------------------------------------------------------------------
+// Single values: loads, stores and the square root.
+
+VX_FLATTEN void loadComplex(const float* p, float& re, float& im) {
+  re = p[0];
+  im = p[1];
+}
+VX_FLATTEN float squareRoot(float v) { return __builtin_sqrtf(v); }
+template <class P>
+VX_FLATTEN void storeLowBits(P* out, float t) {
+  *out = lowBitsTruncated<P>(t);
+}
+VX_FLATTEN void storeDouble(double* out, float v) { *out = static_cast<double>(v); }
+VX_FLATTEN void storeQuadrant(unsigned char* out, float re, float im) {
+  *out = static_cast<unsigned char>((re < 0.0f ? 1 : 0) | (im < 0.0f ? 2 : 0));
+}
+template <class T>
+VX_FLATTEN void loadSample(const T* in, float& v) {
+  v = static_cast<float>(*in);
+}
+VX_FLATTEN void storeComplex(float* p, float re, float im) {
+  p[0] = re;
+  p[1] = im;
+}
+VX_FLATTEN float laneOf(float v, std::int32_t) { return v; }
+
+#if VX_LANES == 1
+typedef float Vec;
+#define VX_EVERY_LANE(s) s
+#else
+// ---------------------------------------------------------------------------
+// Whole vectors.
 
 typedef float Vec __attribute__((vector_size(4 * VX_LANES)));
 typedef std::int32_t IVec __attribute__((vector_size(4 * VX_LANES)));
@@ -27,10 +74,6 @@ typedef float HalfVec __attribute__((vector_size(2 * VX_LANES)));
 typedef double DVec __attribute__((vector_size(4 * VX_LANES)));
 typedef unsigned char U8Vec __attribute__((vector_size(VX_LANES)));
 typedef unsigned short U16Vec __attribute__((vector_size(2 * VX_LANES)));
-
-constexpr std::int32_t kLanes = VX_LANES;
-
-#define VX_FLATTEN VX_LANES_TARGET inline __attribute__((always_inline))
 
 #if VX_LANES == 4
 #define VX_LOWER 0, 1
@@ -57,7 +100,7 @@ constexpr std::int32_t kLanes = VX_LANES;
 #define VX_ZIP_LO 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23
 #define VX_ZIP_HI 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31
 #else
-#error "VX_LANES must be 4, 8 or 16"
+#error "VX_LANES must be 1, 4, 8 or 16"
 #endif
 
 template <class V>
@@ -72,6 +115,8 @@ VX_FLATTEN void storeAs(void* p, V v) {
   __builtin_memcpy(p, &v, sizeof v);
 }
 
+VX_FLATTEN float laneOf(const Vec& v, std::int32_t k) { return v[k]; }
+
 // kLanes complex values: their real parts and their imaginary parts.
 VX_FLATTEN void loadComplex(const float* p, Vec& re, Vec& im) {
   const Vec a = loadAs<Vec>(p);
@@ -80,28 +125,24 @@ VX_FLATTEN void loadComplex(const float* p, Vec& re, Vec& im) {
   im = __builtin_shufflevector(a, b, VX_ODDS);
 }
 
-VX_FLATTEN void storeComplex(float* p, Vec re, Vec im) {
+VX_FLATTEN void storeComplex(float* p, const Vec& re, const Vec& im) {
   storeAs(p, __builtin_shufflevector(re, im, VX_ZIP_LO));
   storeAs(p + kLanes, __builtin_shufflevector(re, im, VX_ZIP_HI));
 }
 
 // kLanes floats widened to double.
-VX_FLATTEN void storeDoubles(double* out, Vec v) {
+VX_FLATTEN void storeDouble(double* out, const Vec& v) {
   const HalfVec lower = __builtin_shufflevector(v, v, VX_LOWER);
   const HalfVec upper = __builtin_shufflevector(v, v, VX_UPPER);
   storeAs(out, __builtin_convertvector(lower, DVec));
   storeAs(out + kLanes / 2, __builtin_convertvector(upper, DVec));
 }
 
-// kLanes doubles rounded to float.
-VX_FLATTEN Vec loadDoubles(const double* in) {
-  const HalfVec lower = __builtin_convertvector(loadAs<DVec>(in), HalfVec);
-  const HalfVec upper = __builtin_convertvector(loadAs<DVec>(in + kLanes / 2), HalfVec);
-  return __builtin_shufflevector(lower, upper, VX_LOWER, VX_UPPER);
-}
-
-VX_FLATTEN Vec squareRoot(Vec v) {
-#if VX_LANES == 4
+// The square root of every lane, correctly rounded as the scalar one is.
+VX_FLATTEN Vec squareRoot(const Vec& v) {
+#if defined(VX_NEON)
+  return (Vec)vsqrtq_f32((float32x4_t)v);
+#elif VX_LANES == 4
   return (Vec)_mm_sqrt_ps((__m128)v);
 #elif VX_LANES == 8
   return (Vec)_mm256_sqrt_ps((__m256)v);
@@ -111,19 +152,9 @@ VX_FLATTEN Vec squareRoot(Vec v) {
 #endif
 }
 
-// The float limit of lowBitsTruncated: 2^63.
-constexpr float kLimit = static_cast<float>(9223372036854775807.0);
-
-// lowBitsTruncated of image_io.h, one value.
-template <class P>
-VX_FLATTEN P lowBits(float t) {
-  if (!(t > -kLimit && t < kLimit)) return 0;
-  return static_cast<P>(static_cast<std::uint64_t>(static_cast<std::int64_t>(t)));
-}
-
 // Whether every lane lies strictly between -2^31 and 2^31, where truncation to a
 // 32-bit integer keeps the low bits that truncation to 64 bits gives.
-VX_FLATTEN bool fitsInt32(Vec t) {
+VX_FLATTEN bool fitsInt32(const Vec& t) {
   const float bound = 2147483648.0f;
 #if VX_LANES == 16
   const __m512 v = (__m512)t;
@@ -132,7 +163,9 @@ VX_FLATTEN bool fitsInt32(Vec t) {
   return static_cast<unsigned>(below & above) == 0xffffu;
 #else
   const IVec inside = (t < bound) & (t > -bound);
-#if VX_LANES == 4
+#if defined(VX_NEON)
+  return vminvq_u32((uint32x4_t)inside) != 0;
+#elif VX_LANES == 4
   return _mm_movemask_ps((__m128)inside) == 0xf;
 #else
   return _mm256_movemask_ps((__m256)inside) == 0xff;
@@ -140,70 +173,178 @@ VX_FLATTEN bool fitsInt32(Vec t) {
 #endif
 }
 
-// Pixels of type P (8 or 16 bits) from kLanes values of t.
+// Pixels of type P (8 or 16 bits) from kLanes values of t: the conversion of whole
+// vectors where every lane fits, else lowBitsTruncated lane by lane.
 template <class P, class PVec>
-VX_FLATTEN void storeLowBits(P* out, Vec t) {
+VX_FLATTEN void storeLowBitsOf(P* out, const Vec& t) {
   if (fitsInt32(t)) {
     storeAs(out, __builtin_convertvector(__builtin_convertvector(t, IVec), PVec));
     return;
   }
-  for (std::int32_t k = 0; k < kLanes; ++k) out[k] = lowBits<P>(t[k]);
+  for (std::int32_t k = 0; k < kLanes; ++k) out[k] = lowBitsTruncated<P>(t[k]);
+}
+VX_FLATTEN void storeLowBits(unsigned char* out, const Vec& t) { storeLowBitsOf<unsigned char, U8Vec>(out, t); }
+VX_FLATTEN void storeLowBits(unsigned short* out, const Vec& t) {
+  storeLowBitsOf<unsigned short, U16Vec>(out, t);
 }
 
-VX_FLATTEN float magnitudeOf(const float* value) {
-  const float re = value[0];
-  const float im = value[1];
-  return __builtin_sqrtf(re * re + im * im);
+VX_FLATTEN void storeQuadrant(unsigned char* out, const Vec& re, const Vec& im) {
+  const Vec zero = {};
+  const IVec codes = ((re < zero) & 1) | ((im < zero) & 2);
+  storeAs(out, __builtin_convertvector(codes, U8Vec));
 }
 
-template <class P, class PVec>
+// kLanes samples converted to float: exactly for the integers, rounded to nearest
+// for doubles. On x86 the integers are widened to 32 bits with the instruction
+// set's own zero extension (the compilers do not all find it).
+VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
+#if VX_LANES == 4 && defined(VX_X86)
+  std::int32_t bytes;
+  __builtin_memcpy(&bytes, in, sizeof bytes);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i words = _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero);
+  v = (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+#elif VX_LANES == 8 && defined(VX_X86)
+  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))));
+#elif VX_LANES == 16 && defined(VX_X86)
+  // The zero-masked forms with every lane kept: the plain ones trip a false
+  // uninitialized-use warning of GCC 12.
+  const __mmask16 all = 0xffff;
+  v = (Vec)_mm512_maskz_cvtepi32_ps(
+      all, _mm512_maskz_cvtepu8_epi32(all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+#else
+  v = __builtin_convertvector(__builtin_convertvector(loadAs<U8Vec>(in), IVec), Vec);
+#endif
+}
+VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
+#if VX_LANES == 4 && defined(VX_X86)
+  const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+  v = (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128()));
+#elif VX_LANES == 8 && defined(VX_X86)
+  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+#elif VX_LANES == 16 && defined(VX_X86)
+  const __mmask16 all = 0xffff;
+  v = (Vec)_mm512_maskz_cvtepi32_ps(
+      all, _mm512_maskz_cvtepu16_epi32(all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in))));
+#else
+  v = __builtin_convertvector(__builtin_convertvector(loadAs<U16Vec>(in), IVec), Vec);
+#endif
+}
+VX_FLATTEN void loadSample(const double* in, Vec& v) {
+  const HalfVec lower = __builtin_convertvector(loadAs<DVec>(in), HalfVec);
+  const HalfVec upper = __builtin_convertvector(loadAs<DVec>(in + kLanes / 2), HalfVec);
+  v = __builtin_shufflevector(lower, upper, VX_LOWER, VX_UPPER);
+}
+#endif  // VX_LANES > 1
+
+// ---------------------------------------------------------------------------
+// The steps: the arithmetic of each kernel on V values (V = Vec or float).
+
+template <class V>
+VX_FLATTEN V magnitudeOf(const float* values) {
+  V re, im;
+  loadComplex(values, re, im);
+  return squareRoot(re * re + im * im);
+}
+
+template <class V, class P>
+VX_FLATTEN void magnitudeStep(const float* values, float s, P* out) {
+  storeLowBits(out, magnitudeOf<V>(values) * s + 0.5f);
+}
+
+template <class V, class P>
+VX_FLATTEN void stretchedStep(const float* values, float s, float lo, float gain, P* out) {
+  storeLowBits(out, (magnitudeOf<V>(values) * s - lo) * gain + 0.5f);
+}
+
+// A NaN never replaces a bound, and squared magnitudes are never -0, so the bounds do
+// not depend on the order in which values are visited: each lane keeps its own.
+template <class V>
+VX_FLATTEN void rangeStep(const float* values, V& lo, V& hi) {
+  V re, im;
+  loadComplex(values, re, im);
+  const V m2 = re * re + im * im;
+  lo = m2 < lo ? m2 : lo;
+  hi = m2 > hi ? m2 : hi;
+}
+
+template <class V>
+VX_FLATTEN void magnitudeDoubleStep(const float* values, float s, double* out, unsigned char* quadrant) {
+  V re, im;
+  loadComplex(values, re, im);
+  storeDouble(out, squareRoot(re * re + im * im) * s);
+  if (quadrant != nullptr) storeQuadrant(quadrant, re, im);
+}
+
+template <class V>
+VX_FLATTEN void quadrantStep(const float* values, unsigned char* out) {
+  V re, im;
+  loadComplex(values, re, im);
+  storeQuadrant(out, re, im);
+}
+
+template <class V>
+VX_FLATTEN void scaledPartsStep(const float* values, float s, double* re, double* im) {
+  V vr, vi;
+  loadComplex(values, vr, vi);
+  storeDouble(re, s * vr);
+  storeDouble(im, s * vi);
+}
+
+template <class V, class T>
+VX_FLATTEN void floatsStep(const T* in, float* out) {
+  V v;
+  loadSample(in, v);
+  __builtin_memcpy(out, &v, sizeof v);
+}
+
+template <class V, class T>
+VX_FLATTEN void complexStep(const T* re, const T* im, float* out) {
+  V vr, vi;
+  loadSample(re, vr);
+  loadSample(im, vi);
+  storeComplex(out, vr, vi);
+}
+
+// ---------------------------------------------------------------------------
+// The kernels: whole vectors, then the values that remain one at a time. A macro,
+// not a lambda: a lambda would not inherit the instruction set of the kernel.
+#define VX_ROW_LOOP(i, count, step)                         \
+  std::int32_t i = 0;                                      \
+  for (; i + kLanes <= (count); i += kLanes) step(Vec);    \
+  for (; i < (count); ++i) step(float)
+
+template <class P>
 VX_LANES_TARGET void magnitudeBits(const float* values, std::int32_t count, float s, P* out) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    Vec re, im;
-    loadComplex(values + 2 * i, re, im);
-    const Vec t = squareRoot(re * re + im * im) * s + 0.5f;
-    storeLowBits<P, PVec>(out + i, t);
-  }
-  for (; i < count; ++i) out[i] = lowBits<P>(magnitudeOf(values + 2 * i) * s + 0.5f);
+#define VX_STEP(V) magnitudeStep<V>(values + 2 * i, s, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
 
-template <class P, class PVec>
+template <class P>
 VX_LANES_TARGET void stretchedBits(const float* values, std::int32_t count, float s, float lo,
                                    float gain, P* out) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    Vec re, im;
-    loadComplex(values + 2 * i, re, im);
-    const Vec t = (squareRoot(re * re + im * im) * s - lo) * gain + 0.5f;
-    storeLowBits<P, PVec>(out + i, t);
-  }
-  for (; i < count; ++i) out[i] = lowBits<P>((magnitudeOf(values + 2 * i) * s - lo) * gain + 0.5f);
+#define VX_STEP(V) stretchedStep<V>(values + 2 * i, s, lo, gain, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
 
 VX_LANES_TARGET void magnitudeU8(const float* values, std::int32_t count, float s, unsigned char* out) {
-  magnitudeBits<unsigned char, U8Vec>(values, count, s, out);
+  magnitudeBits(values, count, s, out);
 }
-
 VX_LANES_TARGET void magnitudeU16(const float* values, std::int32_t count, float s,
                                   unsigned short* out) {
-  magnitudeBits<unsigned short, U16Vec>(values, count, s, out);
+  magnitudeBits(values, count, s, out);
 }
-
 VX_LANES_TARGET void stretchedU8(const float* values, std::int32_t count, float s, float lo,
                                  float gain, unsigned char* out) {
-  stretchedBits<unsigned char, U8Vec>(values, count, s, lo, gain, out);
+  stretchedBits(values, count, s, lo, gain, out);
 }
-
 VX_LANES_TARGET void stretchedU16(const float* values, std::int32_t count, float s, float lo,
                                   float gain, unsigned short* out) {
-  stretchedBits<unsigned short, U16Vec>(values, count, s, lo, gain, out);
+  stretchedBits(values, count, s, lo, gain, out);
 }
 
-// Squared magnitudes are never -0 (re re and im im are +0 or more), and a NaN never
-// replaces a bound, so the smallest and the largest value do not depend on the
-// order in which the values are visited: each lane keeps its own, then the lanes
-// are combined.
 VX_LANES_TARGET void squaredMagnitudeRange(const float* values, std::int32_t count, float* minimum,
                                            float* maximum) {
   float lo = *minimum;
@@ -212,159 +353,75 @@ VX_LANES_TARGET void squaredMagnitudeRange(const float* values, std::int32_t cou
   if (count >= kLanes) {
     Vec vlo = {VX_EVERY_LANE(lo)};
     Vec vhi = {VX_EVERY_LANE(hi)};
-    for (; i + kLanes <= count; i += kLanes) {
-      Vec re, im;
-      loadComplex(values + 2 * i, re, im);
-      const Vec m2 = re * re + im * im;
-      vlo = m2 < vlo ? m2 : vlo;
-      vhi = m2 > vhi ? m2 : vhi;
-    }
+    for (; i + kLanes <= count; i += kLanes) rangeStep(values + 2 * i, vlo, vhi);
     for (std::int32_t k = 0; k < kLanes; ++k) {
-      if (vlo[k] < lo) lo = vlo[k];
-      if (vhi[k] > hi) hi = vhi[k];
+      if (laneOf(vlo, k) < lo) lo = laneOf(vlo, k);
+      if (laneOf(vhi, k) > hi) hi = laneOf(vhi, k);
     }
   }
-  for (; i < count; ++i) {
-    const float re = values[2 * i];
-    const float im = values[2 * i + 1];
-    const float m2 = re * re + im * im;
-    if (m2 < lo) lo = m2;
-    if (m2 > hi) hi = m2;
-  }
+  for (; i < count; ++i) rangeStep(values + 2 * i, lo, hi);
   *minimum = lo;
   *maximum = hi;
 }
 
-VX_FLATTEN IVec quadrantOf(Vec re, Vec im) {
-  const Vec zero = {};
-  return ((re < zero) & 1) | ((im < zero) & 2);
-}
-
-VX_FLATTEN unsigned char quadrantOf(float re, float im) {
-  return static_cast<unsigned char>((re < 0.0f ? 1 : 0) | (im < 0.0f ? 2 : 0));
-}
-
 VX_LANES_TARGET void magnitudeDouble(const float* values, std::int32_t count, float s, double* out,
                                      unsigned char* quadrant) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    Vec re, im;
-    loadComplex(values + 2 * i, re, im);
-    storeDoubles(out + i, squareRoot(re * re + im * im) * s);
-    if (quadrant != nullptr) storeAs(quadrant + i, __builtin_convertvector(quadrantOf(re, im), U8Vec));
-  }
-  for (; i < count; ++i) {
-    out[i] = static_cast<double>(magnitudeOf(values + 2 * i) * s);
-    if (quadrant != nullptr) quadrant[i] = quadrantOf(values[2 * i], values[2 * i + 1]);
-  }
+#define VX_STEP(V) \
+  magnitudeDoubleStep<V>(values + 2 * i, s, out + i, quadrant != nullptr ? quadrant + i : nullptr)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
 
 VX_LANES_TARGET void quadrantCodes(const float* values, std::int32_t count, unsigned char* out) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    Vec re, im;
-    loadComplex(values + 2 * i, re, im);
-    storeAs(out + i, __builtin_convertvector(quadrantOf(re, im), U8Vec));
-  }
-  for (; i < count; ++i) out[i] = quadrantOf(values[2 * i], values[2 * i + 1]);
+#define VX_STEP(V) quadrantStep<V>(values + 2 * i, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
 
 VX_LANES_TARGET void scaledParts(const float* values, std::int32_t count, float s, double* re,
                                  double* im) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    Vec vr, vi;
-    loadComplex(values + 2 * i, vr, vi);
-    storeDoubles(re + i, s * vr);
-    storeDoubles(im + i, s * vi);
-  }
-  for (; i < count; ++i) {
-    re[i] = static_cast<double>(s * values[2 * i]);
-    im[i] = static_cast<double>(s * values[2 * i + 1]);
-  }
+#define VX_STEP(V) scaledPartsStep<V>(values + 2 * i, s, re + i, im + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
-
-// kLanes samples converted to float. The integers are widened to 32 bits with the
-// instruction set's own zero extension (the compilers do not all find it), then
-// converted, exactly.
-VX_FLATTEN Vec loadSamples(const unsigned char* in) {
-#if VX_LANES == 4
-  std::int32_t bytes;
-  __builtin_memcpy(&bytes, in, sizeof bytes);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i words = _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero);
-  return (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
-#elif VX_LANES == 8
-  return (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))));
-#else
-  // The zero-masked forms with every lane kept: the plain ones trip a false
-  // uninitialized-use warning of GCC 12.
-  const __mmask16 all = 0xffff;
-  return (Vec)_mm512_maskz_cvtepi32_ps(
-      all, _mm512_maskz_cvtepu8_epi32(all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
-#endif
-}
-VX_FLATTEN Vec loadSamples(const unsigned short* in) {
-#if VX_LANES == 4
-  const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
-  return (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128()));
-#elif VX_LANES == 8
-  return (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
-#else
-  const __mmask16 all = 0xffff;
-  return (Vec)_mm512_maskz_cvtepi32_ps(
-      all, _mm512_maskz_cvtepu16_epi32(all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in))));
-#endif
-}
-VX_FLATTEN Vec loadSamples(const double* in) { return loadDoubles(in); }
 
 template <class T>
 VX_LANES_TARGET void floatsFrom(const T* in, std::int32_t count, float* out) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) storeAs(out + i, loadSamples(in + i));
-  for (; i < count; ++i) out[i] = static_cast<float>(in[i]);
+#define VX_STEP(V) floatsStep<V>(in + i, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
 
 template <class T>
 VX_LANES_TARGET void complexFrom(const T* re, const T* im, std::int32_t count, float* out) {
-  std::int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) storeComplex(out + 2 * i, loadSamples(re + i), loadSamples(im + i));
-  for (; i < count; ++i) {
-    out[2 * i] = static_cast<float>(re[i]);
-    out[2 * i + 1] = static_cast<float>(im[i]);
-  }
+#define VX_STEP(V) complexStep<V>(re + i, im + i, out + 2 * i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
 }
 
-VX_LANES_TARGET void floatsFromU8(const unsigned char* in, std::int32_t count, float* out) {
-  floatsFrom<unsigned char>(in, count, out);
-}
-VX_LANES_TARGET void floatsFromU16(const unsigned short* in, std::int32_t count, float* out) {
-  floatsFrom<unsigned short>(in, count, out);
-}
-VX_LANES_TARGET void floatsFromDouble(const double* in, std::int32_t count, float* out) {
-  floatsFrom<double>(in, count, out);
-}
-VX_LANES_TARGET void complexFromU8(const unsigned char* re, const unsigned char* im,
-                                   std::int32_t count, float* out) {
-  complexFrom<unsigned char>(re, im, count, out);
-}
-VX_LANES_TARGET void complexFromU16(const unsigned short* re, const unsigned short* im,
-                                    std::int32_t count, float* out) {
-  complexFrom<unsigned short>(re, im, count, out);
-}
-VX_LANES_TARGET void complexFromDouble(const double* re, const double* im, std::int32_t count,
-                                       float* out) {
-  complexFrom<double>(re, im, count, out);
-}
-
+#undef VX_ROW_LOOP
 #undef VX_FLATTEN
+#undef VX_EVERY_LANE
+#if VX_LANES > 1
 #undef VX_EVENS
 #undef VX_LOWER
 #undef VX_UPPER
-#undef VX_EVERY_LANE
 #undef VX_ODDS
 #undef VX_ZIP_LO
 #undef VX_ZIP_HI
+#endif
+#undef VX_X86
+#undef VX_NEON
 
 }  // namespace
+
+// The kernel table of this width (declared extern first: a const object would
+// otherwise have internal linkage).
+extern const ImageKernels VX_IMAGE_KERNELS;
+const ImageKernels VX_IMAGE_KERNELS = {
+    magnitudeU8,         magnitudeU16,  stretchedU8,     stretchedU16,
+    squaredMagnitudeRange, magnitudeDouble, quadrantCodes, scaledParts,
+    floatsFrom<unsigned char>, floatsFrom<unsigned short>, floatsFrom<double>,
+    complexFrom<unsigned char>, complexFrom<unsigned short>, complexFrom<double>};
+
 }  // namespace vx_detail

@@ -1,13 +1,9 @@
 // The image-loop kernels compiled for SSE2: 4 values per vector.
+#include "filt/image_kernels.h"
+
+#if VXFREQ_LANES_X86
 #define VX_LANES 4
 #define VX_LANES_TARGET __attribute__((target("sse2")))
+#define VX_IMAGE_KERNELS kSse2ImageKernels
 #include "filt/image_lanes_impl.h"
-
-namespace vx_detail {
-
-const ImageKernels kSse2ImageKernels = {
-    magnitudeU8,      magnitudeU16,     stretchedU8,   stretchedU16,  squaredMagnitudeRange,
-    magnitudeDouble,  quadrantCodes,    scaledParts,   floatsFromU8,  floatsFromU16,
-    floatsFromDouble, complexFromU8,    complexFromU16, complexFromDouble};
-
-}  // namespace vx_detail
+#endif

@@ -4,18 +4,25 @@
 #   --all    also the extra tools: clang, its sanitizer runtime, clang-tidy, cppcheck
 #   --fuzz   also what the archive fuzzer needs: clang and its sanitizer and libFuzzer
 #            runtimes
+#   --clang  also clang, for the Clang build of the tests
+#   --arm64  also the aarch64 cross compiler, qemu-user and GoogleTest's sources, for
+#            the aarch64 build of the tests
 #   --bench  also the comparison libraries of the benchmarks (FFTW, OpenCV, KissFFT)
 #            and matplotlib for the plot in docs/performance.md
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
+# python3-skimage brings scikit-image's sample photographs, which the padding tests read.
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config
+          python3-skimage)
 for arg in "$@"; do
   case "$arg" in
     --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
     --lint) packages+=(clang-tidy cppcheck) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    --clang) packages+=(clang) ;;
+    --arm64) packages+=(g++-aarch64-linux-gnu qemu-user googletest) ;;
     --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib) ;;
-    *) echo "usage: $0 [--all] [--lint] [--fuzz] [--bench]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--all] [--lint] [--fuzz] [--clang] [--arm64] [--bench]" >&2; exit 2 ;;
   esac
 done
 

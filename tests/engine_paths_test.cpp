@@ -32,15 +32,7 @@ using namespace engine_test;
 using vx_detail::EnginePath;
 using vx_detail::EnginePathOverride;
 
-// The vector paths this processor supports; avx2x16 runs the 16-lane engine code
-// of the AVX-512 path with AVX2 instructions, so that code is checked here even
-// where AVX-512 itself is missing.
-std::vector<EnginePath> vectorPaths() {
-  std::vector<EnginePath> paths;
-  for (EnginePath p : {EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512, EnginePath::Avx2Lanes16})
-    if (vx_detail::enginePathSupported(p)) paths.push_back(p);
-  return paths;
-}
+std::vector<TestPath> vectorPaths() { return testPaths(false); }
 
 std::vector<int> powersOfTwo(int upTo) {
   std::vector<int> v;
@@ -89,8 +81,8 @@ void runOpOn(const EngineCall& call, float* data) {
 
 void runOp(const EngineCall& call, std::vector<float>& data) { runOpOn(call, data.data()); }
 
-std::vector<float> transformedOn(EnginePath path, const EngineCall& call, const std::vector<float>& input) {
-  EnginePathOverride force(path);
+std::vector<float> transformedOn(const TestPath& path, const EngineCall& call, const std::vector<float>& input) {
+  EnginePathOverride force = forcePath(path);
   std::vector<float> data = input;
   runOp(call, data);
   return data;
@@ -109,8 +101,8 @@ void zeroOutsideBand(std::vector<float>& a, int w, int h, long miny, long maxy, 
 // Compares every vector path with the scalar path on `input`.
 void expectAllPathsMatch(const EngineCall& call, const std::vector<float>& input) {
   const std::vector<float> expected = transformedOn(EnginePath::Scalar, call, input);
-  for (EnginePath path : vectorPaths()) {
-    SCOPED_TRACE(vx_detail::enginePathName(path));
+  for (const TestPath& path : vectorPaths()) {
+    SCOPED_TRACE(path.name);
     EXPECT_TRUE(sameBits(expected, transformedOn(path, call, input)));
   }
 }
@@ -136,12 +128,16 @@ std::vector<float> awkwardInput(int w, int h, std::uint64_t seed) {
 
 TEST(EnginePaths, ReportsWhichPathsRun) {
   std::string names = "scalar";
-  for (EnginePath p : vectorPaths()) names += std::string(", ") + vx_detail::enginePathName(p);
+  for (const TestPath& p : vectorPaths()) names += std::string(", ") + p.name;
   std::cout << "[ INFO     ] engine paths compared: " << names << "; active by default: "
             << vx_detail::enginePathName(vx_detail::activeEnginePath()) << "\n";
   if (!vx_detail::enginePathSupported(EnginePath::Avx512))
     std::cout << "[ INFO     ] avx512 is not supported here; its 16-lane engine code runs as avx2x16\n";
+#if VXFREQ_LANES_X86
   EXPECT_TRUE(vx_detail::enginePathSupported(EnginePath::Sse2));
+#elif VXFREQ_LANES_NEON
+  EXPECT_TRUE(vx_detail::enginePathSupported(EnginePath::Neon));
+#endif
 }
 
 TEST(EnginePaths, OverrideIsScopedAndPerThread) {
@@ -150,16 +146,22 @@ TEST(EnginePaths, OverrideIsScopedAndPerThread) {
     EnginePathOverride force(EnginePath::Scalar);
     EXPECT_EQ(vx_detail::activeEnginePath(), EnginePath::Scalar);
     EXPECT_EQ(vx_detail::activeLaneKernels(), nullptr);
-    {
-      EnginePathOverride inner(EnginePath::Sse2);
-      EXPECT_EQ(vx_detail::activeEnginePath(), EnginePath::Sse2);
+    for (const TestPath& path : vectorPaths()) {
+      EnginePathOverride inner = forcePath(path);
+      EXPECT_EQ(vx_detail::activeEnginePath(), path.path);
       ASSERT_NE(vx_detail::activeLaneKernels(), nullptr);
-      EXPECT_EQ(vx_detail::activeLaneKernels()->path, EnginePath::Sse2);
+      EXPECT_EQ(vx_detail::activeLaneKernels()->path, path.path);
     }
     EXPECT_EQ(vx_detail::activeEnginePath(), EnginePath::Scalar);
   }
   EXPECT_EQ(vx_detail::activeEnginePath(), before);
+#if VXFREQ_LANES_X86 || VXFREQ_LANES_NEON
+  // A vector path by default, and AVX2 rather than AVX-512 where both exist.
   EXPECT_NE(before, EnginePath::Scalar);
+  EXPECT_NE(before, EnginePath::Avx512);
+#else
+  EXPECT_EQ(before, EnginePath::Scalar);
+#endif
 }
 
 // All power-of-two size pairs up to 256 x 256, both engines, both directions, with
@@ -281,9 +283,9 @@ TEST(EnginePaths, EveryAlignmentMatchesScalar) {
             op == Op::RealForward ? realInput(w, h, 3u * offset + 1) : complexInput(w, h, 3u * offset + 1);
         if (op == Op::ComplexInverse) zeroOutsideBand(input, w, h, call.miny, call.maxy);
         const std::vector<float> expected = transformedOn(EnginePath::Scalar, call, input);
-        for (EnginePath path : vectorPaths()) {
-          SCOPED_TRACE(vx_detail::enginePathName(path));
-          EnginePathOverride force(path);
+        for (const TestPath& path : vectorPaths()) {
+          SCOPED_TRACE(path.name);
+          EnginePathOverride force = forcePath(path);
           std::unique_ptr<float[]> storage(new float[count + offset]);
           float* data = storage.get() + offset;
           std::memcpy(data, input.data(), count * sizeof(float));
@@ -313,8 +315,8 @@ TEST(EnginePaths, HashVectorInputsMatchScalar) {
     }
 }
 
-std::int64_t checksOn(EnginePath path, const EngineCall& call, std::int64_t failAt = 0) {
-  EnginePathOverride force(path);
+std::int64_t checksOn(const TestPath& path, const EngineCall& call, std::int64_t failAt = 0) {
+  EnginePathOverride force = forcePath(path);
   std::vector<float> data =
       call.op == Op::RealForward ? realInput(call.w, call.h) : complexInput(call.w, call.h);
   ProbeGuard guard(failAt);
@@ -340,8 +342,8 @@ TEST(EnginePaths, AttentionChecksFallAtTheSamePointsOnEveryPath) {
   for (const EngineCall& call : runs) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(call.op) << " " << call.w << "x" << call.h);
     const std::int64_t expected = checksOn(EnginePath::Scalar, call);
-    for (EnginePath path : vectorPaths()) {
-      SCOPED_TRACE(vx_detail::enginePathName(path));
+    for (const TestPath& path : vectorPaths()) {
+      SCOPED_TRACE(path.name);
       EXPECT_EQ(checksOn(path, call), expected);
     }
   }
@@ -354,8 +356,8 @@ TEST(EnginePaths, EveryCheckCanInterruptEveryPath) {
                       {Op::RealForward, 64, 64, 0, 64},     {Op::RealForward, 32, 8, 0, 8},
                       {Op::RealForward, 8, 32, 0, 32},      {Op::RealForward, 128, 4, 0, 4}};
   for (const EngineCall& call : runs)
-    for (EnginePath path : vectorPaths()) {
-      SCOPED_TRACE(::testing::Message() << vx_detail::enginePathName(path) << " "
+    for (const TestPath& path : vectorPaths()) {
+      SCOPED_TRACE(::testing::Message() << path.name << " "
                                         << static_cast<int>(call.op) << " " << call.w << "x" << call.h);
       const std::int64_t total = checksOn(path, call);
       for (std::int64_t k = 1; k <= total; ++k) EXPECT_EQ(checksOn(path, call, k), k);
@@ -401,9 +403,9 @@ void expectPathsAgree(Make make, Same same) {
     EnginePathOverride force(EnginePath::Scalar);
     expected = make();
   }
-  for (EnginePath path : vectorPaths()) {
-    SCOPED_TRACE(vx_detail::enginePathName(path));
-    EnginePathOverride force(path);
+  for (const TestPath& path : vectorPaths()) {
+    SCOPED_TRACE(path.name);
+    EnginePathOverride force = forcePath(path);
     const R got = make();
     EXPECT_TRUE(same(expected, got));
   }
@@ -586,11 +588,11 @@ TEST(EnginePaths, OutOfPlaceEntryMatchesInPlace) {
         EnginePathOverride force(EnginePath::Scalar);
         vf_ComplexFFT2D(expected.data(), vxPair<long>(w, h), -1, miny, maxy);
       }
-      std::vector<EnginePath> paths = vectorPaths();
+      std::vector<TestPath> paths = vectorPaths();
       paths.insert(paths.begin(), EnginePath::Scalar);
-      for (EnginePath path : paths) {
-        SCOPED_TRACE(vx_detail::enginePathName(path));
-        EnginePathOverride force(path);
+      for (const TestPath& path : paths) {
+        SCOPED_TRACE(path.name);
+        EnginePathOverride force = forcePath(path);
         // Rows in separate allocations, in reverse order of address.
         std::vector<std::unique_ptr<float[]>> storage;
         std::vector<float*> rows(h);

@@ -3,6 +3,7 @@
 #ifndef VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 #define VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 
+#include "filt/engine_dispatch.h"
 #include "platform/attention.h"
 
 #include <cmath>
@@ -12,7 +13,45 @@
 #include <cstring>
 #include <vector>
 
+#if VXFREQ_LANES_X86
+namespace vx_detail {
+// The 16-lane engine code of the AVX-512 path compiled for AVX2 (engine_lanes_x16.cpp):
+// it checks that code on processors without AVX-512. The library never chooses it.
+extern const LaneKernels kAvx2Lanes16Kernels;
+}  // namespace vx_detail
+#endif
+
 namespace engine_test {
+
+// One path the tests run a body on: a path of the library, or test-only lane
+// kernels with the path the rest of the library follows under them.
+struct TestPath {
+  TestPath(vx_detail::EnginePath p) : name(vx_detail::enginePathName(p)), path(p) {}  // NOLINT
+  TestPath(const char* n, const vx_detail::LaneKernels& k) : name(n), path(k.path), kernels(&k) {}
+  const char* name;
+  vx_detail::EnginePath path;
+  const vx_detail::LaneKernels* kernels = nullptr;
+};
+
+// Every path this build and this processor run, scalar first when asked for.
+inline std::vector<TestPath> testPaths(bool withScalar) {
+  using vx_detail::EnginePath;
+  std::vector<TestPath> paths;
+  if (withScalar) paths.emplace_back(EnginePath::Scalar);
+  for (EnginePath p : {EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512, EnginePath::Neon})
+    if (vx_detail::enginePathSupported(p)) paths.emplace_back(p);
+#if VXFREQ_LANES_X86
+  if (vx_detail::enginePathSupported(EnginePath::Avx2))
+    paths.emplace_back("avx2x16", vx_detail::kAvx2Lanes16Kernels);
+#endif
+  return paths;
+}
+
+// Forces `path` on the calling thread while the result lives.
+inline vx_detail::EnginePathOverride forcePath(const TestPath& path) {
+  if (path.kernels != nullptr) return vx_detail::EnginePathOverride(*path.kernels);
+  return vx_detail::EnginePathOverride(path.path);
+}
 
 using Cd = std::complex<double>;
 

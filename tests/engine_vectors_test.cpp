@@ -56,20 +56,11 @@ const VectorCase kCases[] = {
 
 vxPair<long> sizeOf(const VectorCase& c) { return vxPair<long>(c.w, c.h); }
 
-std::vector<vx_detail::EnginePath> supportedPaths() {
-  using vx_detail::EnginePath;
-  std::vector<EnginePath> paths;
-  for (EnginePath p : {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512,
-                       EnginePath::Avx2Lanes16})
-    if (vx_detail::enginePathSupported(p)) paths.push_back(p);
-  return paths;
-}
-
 TEST(EngineVectors, ComplexForwardAndInverse) {
-  for (vx_detail::EnginePath path : supportedPaths()) {
+  for (const TestPath& path : testPaths(true)) {
     for (const VectorCase& c : kCases) {
-      vx_detail::EnginePathOverride force(path);
-      SCOPED_TRACE(vx_detail::enginePathName(path));
+      vx_detail::EnginePathOverride force = forcePath(path);
+      SCOPED_TRACE(path.name);
       SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
       const std::vector<float> input = complexInput(c.w, c.h);
       std::vector<float> a = input;
@@ -83,10 +74,10 @@ TEST(EngineVectors, ComplexForwardAndInverse) {
 }
 
 TEST(EngineVectors, ComplexInverseMasked) {
-  for (vx_detail::EnginePath path : supportedPaths()) {
+  for (const TestPath& path : testPaths(true)) {
     for (const VectorCase& c : kCases) {
-      vx_detail::EnginePathOverride force(path);
-      SCOPED_TRACE(vx_detail::enginePathName(path));
+      vx_detail::EnginePathOverride force = forcePath(path);
+      SCOPED_TRACE(path.name);
       SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
       const long miny = c.h / 4, maxy = 3 * c.h / 4;
       std::vector<float> a = complexInput(c.w, c.h);
@@ -102,10 +93,10 @@ TEST(EngineVectors, ComplexInverseMasked) {
 }
 
 TEST(EngineVectors, RealForward) {
-  for (vx_detail::EnginePath path : supportedPaths()) {
+  for (const TestPath& path : testPaths(true)) {
     for (const VectorCase& c : kCases) {
-      vx_detail::EnginePathOverride force(path);
-      SCOPED_TRACE(vx_detail::enginePathName(path));
+      vx_detail::EnginePathOverride force = forcePath(path);
+      SCOPED_TRACE(path.name);
       SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
       std::vector<float> a = realInput(c.w, c.h);
       vf_RealFFT2D(a.data(), sizeOf(c), +1, 0, c.h);

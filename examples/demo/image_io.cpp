@@ -5,7 +5,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
+
+#include <unistd.h>
 
 #if VXFREQ_DEMO_HAVE_PNG
 #include <png.h>
@@ -46,6 +50,14 @@ void checkSize(const std::string& path, long width, long height, long maxSide) {
     throw ImageFileError("'" + path + "' is " + std::to_string(width) + " x " +
                          std::to_string(height) + " pixels; transforms take at most " +
                          std::to_string(maxSide) + " pixels per side");
+}
+
+// What a header tells: the size and depth, no pixels.
+LoadedImage& sizeOnly(LoadedImage& result, long width, long height, int bits) {
+  result.image.width = width;
+  result.image.height = height;
+  result.image.bits = bits;
+  return result;
 }
 
 // Grey from RGB with the weights of television luma, rounded.
@@ -122,7 +134,7 @@ private:
   int last_ = EOF;
 };
 
-LoadedImage readPnm(std::FILE* f, const std::string& path, char kind, long maxSide) {
+LoadedImage readPnm(std::FILE* f, const std::string& path, char kind, long maxSide, bool pixels) {
   PnmReader reader(f, path);
   const bool colour = kind == '3' || kind == '6';
   const bool plain = kind == '2' || kind == '3';
@@ -141,6 +153,7 @@ LoadedImage readPnm(std::FILE* f, const std::string& path, char kind, long maxSi
   const int bits = maxval > 255 ? 16 : 8;
   const long target = bits == 16 ? 65535 : 255;
   result.rescaled = maxval != target;
+  if (!pixels) return sizeOnly(result, width, height, bits);
   result.image = GreyImage(width, height, bits);
 
   const int channels = colour ? 3 : 1;
@@ -254,7 +267,16 @@ bool pngReadPixels(PngState& s, const PngLayout& layout, unsigned char* data) {
   return true;
 }
 
-LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide) {
+// What went wrong in libpng, in words about the file: a file that ends early is
+// truncated; anything else is corrupt.
+ImageFileError pngFailure(std::FILE* f, const std::string& path, const PngState& s,
+                          const char* where) {
+  if (std::feof(f))
+    return ImageFileError("cannot read '" + path + "': truncated PNG (it ends " + where + ")");
+  return ImageFileError("cannot read '" + path + "': corrupt PNG (" + s.message + ")");
+}
+
+LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide, bool pixels) {
   PngState s;
   s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &s, pngError, pngWarning);
   if (s.png) s.info = png_create_info_struct(s.png);
@@ -265,16 +287,11 @@ LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide) {
   if (!s.png || !s.info) throw ImageFileError("cannot read '" + path + "': out of memory");
 
   PngLayout layout;
-  if (!pngReadHeader(s, f, layout))
-    throw ImageFileError("cannot read '" + path + "': " + s.message);
+  if (!pngReadHeader(s, f, layout)) throw pngFailure(f, path, s, "in its header");
   checkSize(path, static_cast<long>(layout.width), static_cast<long>(layout.height), maxSide);
   if (layout.bitDepth != 8 && layout.bitDepth != 16)
     throw ImageFileError("cannot read '" + path + "': unexpected bit depth " +
                          std::to_string(layout.bitDepth));
-
-  std::vector<unsigned char> data(layout.rowBytes * layout.height);
-  if (!pngReadPixels(s, layout, data.data()))
-    throw ImageFileError("cannot read '" + path + "': " + s.message);
 
   LoadedImage result;
   result.format = "PNG";
@@ -282,6 +299,11 @@ LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide) {
   result.alphaIgnored = layout.channels == 2 || layout.channels == 4;
   const long width = static_cast<long>(layout.width);
   const long height = static_cast<long>(layout.height);
+  if (!pixels) return sizeOnly(result, width, height, layout.bitDepth);
+
+  std::vector<unsigned char> data(layout.rowBytes * layout.height);
+  if (!pngReadPixels(s, layout, data.data()))
+    throw pngFailure(f, path, s, "before all its pixels");
   result.image = GreyImage(width, height, layout.bitDepth);
   const int bytes = layout.bitDepth / 8;
   for (long y = 0; y < height; ++y) {
@@ -348,7 +370,9 @@ bool pngSupported() { return VXFREQ_DEMO_HAVE_PNG != 0; }
 
 std::string pictureExtension() { return pngSupported() ? ".png" : ".pgm"; }
 
-LoadedImage readImage(const std::string& path, long maxSide) {
+namespace {
+
+LoadedImage readFile(const std::string& path, long maxSide, bool pixels) {
   File f = openFile(path, "rb", "open");
   unsigned char magic[8] = {0};
   const std::size_t got = std::fread(magic, 1, sizeof magic, f.get());
@@ -356,7 +380,7 @@ LoadedImage readImage(const std::string& path, long maxSide) {
   if (got == 8 && std::memcmp(magic, kPngSignature, 8) == 0) {
 #if VXFREQ_DEMO_HAVE_PNG
     std::rewind(f.get());
-    return readPng(f.get(), path, maxSide);
+    return readPng(f.get(), path, maxSide, pixels);
 #else
     throw ImageFileError("'" + path +
                          "' is a PNG file, but this vxfreq-demo was built without libpng; "
@@ -365,9 +389,20 @@ LoadedImage readImage(const std::string& path, long maxSide) {
   }
   if (got >= 2 && magic[0] == 'P' && std::strchr("2356", magic[1]) && magic[1] != 0) {
     std::fseek(f.get(), 2, SEEK_SET);
-    return readPnm(f.get(), path, static_cast<char>(magic[1]), maxSide);
+    return readPnm(f.get(), path, static_cast<char>(magic[1]), maxSide, pixels);
   }
+  if (lowerExtension(path) == ".png")
+    throw ImageFileError("cannot read '" + path +
+                         "': not a PNG (it does not start with the PNG signature)");
   throw ImageFileError("'" + path + "' is not a PNG, PGM or PPM image");
+}
+
+}  // namespace
+
+LoadedImage readImage(const std::string& path, long maxSide) { return readFile(path, maxSide, true); }
+
+LoadedImage readImageHeader(const std::string& path, long maxSide) {
+  return readFile(path, maxSide, false);
 }
 
 namespace {
@@ -390,7 +425,21 @@ Format outputFormat(const std::string& path) {
 
 }  // namespace
 
-void checkOutputName(const std::string& path) { outputFormat(path); }
+void checkOutputName(const std::string& path) {
+  namespace fs = std::filesystem;
+  outputFormat(path);
+  const fs::path parent = fs::path(path).parent_path();
+  const std::string folder = parent.empty() ? "." : parent.string();
+  std::error_code error;
+  if (!fs::is_directory(folder, error))
+    throw ImageFileError("cannot create '" + path + "': the folder '" + folder + "' does not exist");
+  if (::access(folder.c_str(), W_OK) != 0)
+    throw ImageFileError("cannot create '" + path + "': the folder '" + folder + "' is not writable");
+  if (fs::is_directory(path, error))
+    throw ImageFileError("cannot create '" + path + "': it is a folder");
+  if (fs::exists(path, error) && ::access(path.c_str(), W_OK) != 0)
+    throw ImageFileError("cannot create '" + path + "': the file is not writable");
+}
 
 void writeImage(const std::string& path, const GreyImage& image) {
   switch (outputFormat(path)) {

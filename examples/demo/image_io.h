@@ -54,8 +54,12 @@ LoadedImage readImage(const std::string& path, long maxSide);
 // chosen by the file name's extension, at the image's bit depth.
 void writeImage(const std::string& path, const GreyImage& image);
 
-// Throws what writeImage would throw for a file name whose format is unknown, so that
-// a command can refuse it before doing any work.
+// The header of a picture file: `image` has the width, height and bit depth but no
+// pixels. Throws what readImage throws for the header.
+LoadedImage readImageHeader(const std::string& path, long maxSide);
+
+// Refuses, before any work, an output whose format is unknown or which cannot be
+// written: a folder that does not exist or is not writable, a file that is not.
 void checkOutputName(const std::string& path);
 
 // The extension this program writes its own pictures with: ".png", or ".pgm" without

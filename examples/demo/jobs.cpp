@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 namespace demo {
 
@@ -33,12 +34,12 @@ GreyImage fromPelBuffer(const vxPelBuffer_const<unsigned char>& pels) {
 }
 
 // The spectrum of an 8-bit or 16-bit picture, through the image transform of its type.
-vxFrequencyBuffer forwardTransform(const GreyImage& input) {
+vxFrequencyBuffer forwardTransform(const GreyImage& input, const vxPaddingOptions& transform) {
   vxFrequencyBuffer spectrum;
   if (input.bits == 16)
-    vfForwardFFT(toPelBuffer<unsigned short>(input), spectrum);
+    vfForwardFFTPadded(toPelBuffer<unsigned short>(input), transform, spectrum);
   else
-    vfForwardFFT(toPelBuffer<unsigned char>(input), spectrum);
+    vfForwardFFTPadded(toPelBuffer<unsigned char>(input), transform, spectrum);
   return spectrum;
 }
 
@@ -197,10 +198,49 @@ FilterJob kernelJob(const std::string& name, const std::string& file, const std:
   return job;
 }
 
-FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views) {
+Kernel meanKernel(long n) {
+  Kernel k;
+  k.width = k.height = n;
+  k.values.assign(static_cast<std::size_t>(n * n), 1.0);
+  k.settings = std::to_string(n) + " x " + std::to_string(n) + " mean";
+  return k;
+}
+
+Kernel gaussianKernel(double sigma) {
+  Kernel k;
+  const long half = static_cast<long>(std::ceil(3.0 * sigma));
+  k.width = k.height = 2 * half + 1;
+  for (long y = -half; y <= half; ++y)
+    for (long x = -half; x <= half; ++x)
+      k.values.push_back(std::exp(-static_cast<double>(x * x + y * y) / (2.0 * sigma * sigma)));
+  k.settings = "Gaussian, sigma " + number(sigma) + " pixels";
+  return k;
+}
+
+Kernel pictureKernel(const GreyImage& picture, const std::string& name) {
+  Kernel k;
+  k.width = picture.width;
+  k.height = picture.height;
+  k.values.assign(picture.pixels.begin(), picture.pixels.end());
+  k.settings = "kernel " + name + " (" + std::to_string(k.width) + " x " +
+               std::to_string(k.height) + ")";
+  return k;
+}
+
+void normalizeKernel(Kernel& kernel) {
+  double sum = 0.0;
+  for (double v : kernel.values) sum += v;
+  if (sum == 0.0)
+    throw std::runtime_error("the kernel's values sum to 0, so it cannot be scaled to sum 1; "
+                             "use --raw to apply it as it is");
+  for (double& v : kernel.values) v /= sum;
+}
+
+FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views,
+                          const vxPaddingOptions& transform) {
   FilterResult result;
   const Clock::time_point start = Clock::now();
-  vxFrequencyBuffer spectrum = forwardTransform(input);
+  vxFrequencyBuffer spectrum = forwardTransform(input, transform);
   const FilterList filters = job.build(vxPair<long>(spectrum.width(), spectrum.height()));
   for (const auto& filter : filters) filter->apply(spectrum);
   const Clock::time_point filtered = Clock::now();
@@ -227,10 +267,10 @@ FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool vie
   return result;
 }
 
-SpectrumResult runSpectrum(const GreyImage& input) {
+SpectrumResult runSpectrum(const GreyImage& input, const vxPaddingOptions& transform) {
   SpectrumResult result;
   const Clock::time_point start = Clock::now();
-  const vxFrequencyBuffer spectrum = forwardTransform(input);
+  const vxFrequencyBuffer spectrum = forwardTransform(input, transform);
   result.magnitude = spectrum.getMagnitudeImage(true);
   const vxPelBuffer<unsigned char> picture =
       vfFrequencyMapImage(result.magnitude, vxFrequencyDefs::Logarithmic, 0.0, 0.0);

@@ -6,6 +6,7 @@
 #include "image_io.h"
 
 #include "filt/freqfilt.h"
+#include "filt/padding.h"
 
 #include <functional>
 #include <memory>
@@ -62,6 +63,29 @@ FilterJob gaborRejectJob(const GaborSettings& s);
 FilterJob kernelJob(const std::string& name, const std::string& file, const std::string& settings,
                     const std::vector<double>& kernel, long width, long height);
 
+// A kernel for kernelJob: width x height values, row by row.
+struct Kernel {
+  std::vector<double> values;
+  long width = 0;
+  long height = 0;
+  std::string settings;  // "9 x 9 mean" etc.
+};
+
+// N x N ones (a mean once scaled to sum 1).
+Kernel meanKernel(long n);
+// exp(-(x^2 + y^2) / (2 sigma^2)) over 2 ceil(3 sigma) + 1 pixels a side, 1 at the middle.
+Kernel gaussianKernel(double sigma);
+// The grey levels of a picture, as they are.
+Kernel pictureKernel(const GreyImage& picture, const std::string& name);
+// Scales the values to sum 1; throws std::runtime_error when they sum to 0.
+void normalizeKernel(Kernel& kernel);
+
+// The transform of the jobs: zero padding to the next power of two, no window (the
+// plain forward transform) unless the caller asks for more.
+inline vxPaddingOptions plainTransform() {
+  return vxPaddingOptions{vxPadding::Zero, vxWindow::none(), 0};
+}
+
 struct FilterResult {
   GreyImage output;  // the input's size and bit depth
   double milliseconds = 0.0;
@@ -70,9 +94,10 @@ struct FilterResult {
   vxPelBuffer<double> filtered;  // the filtered spectrum's magnitude
 };
 
-// Forward transform, filter build and application, inverse transform; the time covers
-// these. With `views` the gain and the filtered spectrum are also kept (not timed).
-FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views);
+// Forward transform (padded and windowed as `transform` says), filter build and
+// application, inverse transform; the time covers these. With `views` the gain and the filtered spectrum are also kept (not timed).
+FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views,
+                          const vxPaddingOptions& transform = plainTransform());
 
 struct SpectrumResult {
   GreyImage output;               // 8-bit log-magnitude picture of the transform size
@@ -81,7 +106,8 @@ struct SpectrumResult {
 };
 
 // The centred log-magnitude spectrum: forward transform, magnitude image, map.
-SpectrumResult runSpectrum(const GreyImage& input);
+SpectrumResult runSpectrum(const GreyImage& input,
+                           const vxPaddingOptions& transform = plainTransform());
 
 // An 8-bit picture of a centred magnitude image on the logarithmic scale of the
 // Logarithmic mapping whose top is `top` (so that several spectra share one scale).

@@ -106,23 +106,75 @@ int runDemo(const demo::Options& options) {
   return 0;
 }
 
-int runCommand(const demo::Options& options) {
-  demo::checkOutputName(options.output);
-  const demo::LoadedImage loaded = demo::readImage(options.input, kMaxSide);
+// The padding and window the command line asks for. Zero padding keeps the plain
+// transform's size (no margin); the other paddings get the library's default margin.
+vxPaddingOptions transformOf(const demo::Options& options) {
+  vxPaddingOptions transform = demo::plainTransform();
+  if (options.padding == "reflect") transform.padding = vxPadding::Reflect;
+  if (options.padding == "edge") transform.padding = vxPadding::Edge;
+  if (options.padding == "mean") transform.padding = vxPadding::Mean;
+  if (transform.padding != vxPadding::Zero) transform.margin = -1;
+  if (options.window == "hann") transform.window = vxWindow::hann();
+  if (options.window == "tukey") transform.window = vxWindow::tukey(options.tukeyFraction);
+  return transform;
+}
+
+void printNotes(const demo::LoadedImage& loaded, const std::string& path) {
   if (loaded.convertedFromColour)
     std::fprintf(stderr,
                  "vxfreq-demo: note: '%s' is a colour picture; working on its grey levels\n",
-                 options.input.c_str());
+                 path.c_str());
   if (loaded.alphaIgnored)
     std::fprintf(stderr, "vxfreq-demo: note: the alpha channel of '%s' is ignored\n",
-                 options.input.c_str());
+                 path.c_str());
   if (loaded.rescaled)
     std::fprintf(stderr, "vxfreq-demo: note: the grey levels of '%s' were rescaled to %d bits\n",
-                 options.input.c_str(), loaded.image.bits);
+                 path.c_str(), loaded.image.bits);
+}
+
+// The kernel command's kernel, scaled to sum 1 unless the user asked for raw values.
+demo::Kernel kernelOf(const demo::Options& options) {
+  demo::Kernel kernel;
+  if (options.meanSize != 0) {
+    kernel = demo::meanKernel(options.meanSize);
+  } else if (options.gaussianSigma != 0.0) {
+    kernel = demo::gaussianKernel(options.gaussianSigma);
+  } else {
+    const demo::LoadedImage loaded = demo::readImage(options.kernelFile, kMaxSide);
+    printNotes(loaded, options.kernelFile);
+    kernel = demo::pictureKernel(loaded.image, options.kernelFile);
+  }
+  if (options.raw)
+    kernel.settings += ", raw";
+  else
+    demo::normalizeKernel(kernel);
+  return kernel;
+}
+
+int runCommand(const demo::Options& options) {
+  // Everything that can be checked from the file names and the picture's header is
+  // checked before any pixel is decoded or any table built.
+  demo::checkOutputName(options.output);
+  const vxPaddingOptions transform = transformOf(options);
+  const demo::GreyImage header = demo::readImageHeader(options.input, kMaxSide).image;
+  const vxPair<long> size = vfPaddedTransformSize(header.width, header.height, transform.margin);
+  demo::checkAgainstPicture(options, header.width, header.height, size.x, size.y);
+  if (!options.kernelFile.empty()) {
+    const demo::GreyImage k = demo::readImageHeader(options.kernelFile, kMaxSide).image;
+    if (k.width > size.x || k.height > size.y)
+      throw demo::UsageError(options.command,
+                             "--kernel '" + options.kernelFile + "' (" + std::to_string(k.width) +
+                                 " x " + std::to_string(k.height) +
+                                 ") is larger than the picture's transform (" +
+                                 std::to_string(size.x) + " x " + std::to_string(size.y) + ")");
+  }
+
+  const demo::LoadedImage loaded = demo::readImage(options.input, kMaxSide);
+  printNotes(loaded, options.input);
   const demo::GreyImage& input = loaded.image;
 
   if (options.command == demo::Command::Spectrum) {
-    const demo::SpectrumResult result = demo::runSpectrum(input);
+    const demo::SpectrumResult result = demo::runSpectrum(input, transform);
     demo::writeImage(options.output, result.output);
     printJobLine("spectrum", result.output.width, result.output.height, result.milliseconds,
                  options.output);
@@ -149,10 +201,16 @@ int runCommand(const demo::Options& options) {
     case demo::Command::BandReject: job = demo::bandRejectJob(band); break;
     case demo::Command::Gabor: job = demo::gaborJob(gabor); break;
     case demo::Command::GaborReject: job = demo::gaborRejectJob(gabor); break;
+    case demo::Command::Kernel: {
+      const demo::Kernel kernel = kernelOf(options);
+      job = demo::kernelJob("kernel", "kernel", kernel.settings, kernel.values, kernel.width,
+                            kernel.height);
+      break;
+    }
     case demo::Command::Demo:
     case demo::Command::Spectrum: return 1;
   }
-  const demo::FilterResult result = demo::runFilterJob(input, job, false);
+  const demo::FilterResult result = demo::runFilterJob(input, job, false, transform);
   demo::writeImage(options.output, result.output);
   printJobLine(job.name, result.output.width, result.output.height, result.milliseconds,
                options.output);
@@ -183,6 +241,9 @@ int main(int argc, char** argv) {
   const std::string prefix = commandPrefix(options.command);
   try {
     return options.command == demo::Command::Demo ? runDemo(options) : runCommand(options);
+  } catch (const demo::UsageError& e) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", prefix.c_str(), e.what(), prefix.c_str());
+    return 2;
   } catch (const demo::ImageFileError& e) {
     std::fprintf(stderr, "%s: %s\n", prefix.c_str(), e.what());
   } catch (const vxFrequencyDefs::Errors& e) {

@@ -2,8 +2,10 @@
 
 #include "image_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -11,7 +13,7 @@ namespace demo {
 
 namespace {
 
-enum class Kind { Text, Number, NumberPair, Integer };
+enum class Kind { Text, Number, NumberPair, Integer, Flag };
 
 struct OptionRule {
   const char* name;
@@ -21,16 +23,27 @@ struct OptionRule {
 
 const std::vector<OptionRule>& rulesOf(Command command) {
   static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false}};
-  static const std::vector<OptionRule> spectrum = {};
+  static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
+                                                   {"--window", Kind::Text, false}};
   static const std::vector<OptionRule> band = {{"--frequency", Kind::Number, true},
                                                {"--sigma", Kind::Number, true},
                                                {"--plateau", Kind::Number, false},
-                                               {"--dc-radius", Kind::Integer, false}};
+                                               {"--dc-radius", Kind::Integer, false},
+                                               {"--padding", Kind::Text, false},
+                                               {"--window", Kind::Text, false}};
   static const std::vector<OptionRule> gabor = {{"--angle", Kind::Number, true},
                                                 {"--frequency", Kind::Number, true},
                                                 {"--sigma", Kind::NumberPair, true},
                                                 {"--plateau", Kind::NumberPair, false},
-                                                {"--dc-radius", Kind::Integer, false}};
+                                                {"--dc-radius", Kind::Integer, false},
+                                                {"--padding", Kind::Text, false},
+                                                {"--window", Kind::Text, false}};
+  static const std::vector<OptionRule> kernel = {{"--kernel", Kind::Text, false},
+                                                 {"--mean", Kind::Integer, false},
+                                                 {"--gaussian", Kind::Number, false},
+                                                 {"--raw", Kind::Flag, false},
+                                                 {"--padding", Kind::Text, false},
+                                                 {"--window", Kind::Text, false}};
   switch (command) {
     case Command::Demo: return demo;
     case Command::Spectrum: return spectrum;
@@ -38,6 +51,7 @@ const std::vector<OptionRule>& rulesOf(Command command) {
     case Command::BandReject: return band;
     case Command::Gabor:
     case Command::GaborReject: return gabor;
+    case Command::Kernel: return kernel;
   }
   return demo;
 }
@@ -73,6 +87,64 @@ long parseInteger(Command command, const std::string& option, const std::string&
   return value;
 }
 
+// The largest Gaussian sigma of the kernel command: its 2 ceil(3 sigma) + 1 pixels
+// must fit in the largest transform.
+constexpr double kMaxGaussianSigma = 341.0;
+constexpr long kMaxSide = 2048;
+
+std::string shown(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// Refuses a value outside [low, high] (above `low` when `lowOpen`), naming the option.
+void checkRange(Command command, const char* option, double value, double low, bool lowOpen,
+                double high, const char* unit) {
+  if ((lowOpen ? value > low : value >= low) && value <= high) return;
+  throw UsageError(command, std::string(option) + " " + shown(value) + " is out of range: it must be " +
+                                (lowOpen ? "above " + shown(low) + " and at most "
+                                         : "from " + shown(low) + " to ") +
+                                shown(high) + unit);
+}
+
+void checkRanges(const Options& o) {
+  const Command c = o.command;
+  const char* cycles = " (cycles per pixel)";
+  if (c == Command::BandPass || c == Command::BandReject || c == Command::Gabor ||
+      c == Command::GaborReject) {
+    checkRange(c, "--frequency", o.frequency, 0.0, false, 0.5, cycles);
+    checkRange(c, "--sigma", o.sigmaAlong, 0.0, true, 0.5, cycles);
+    checkRange(c, "--sigma", o.sigmaAcross, 0.0, true, 0.5, cycles);
+    checkRange(c, "--plateau", o.plateauAlong, 0.0, false, 0.5, cycles);
+    checkRange(c, "--plateau", o.plateauAcross, 0.0, false, 0.5, cycles);
+    if (o.dcRadius < 0)
+      throw UsageError(c, "--dc-radius " + std::to_string(o.dcRadius) + " cannot be negative");
+  }
+  if (c == Command::Kernel) {
+    const int given = !o.kernelFile.empty() + (o.meanSize != 0) + (o.gaussianSigma != 0.0);
+    if (given != 1) throw UsageError(c, "needs exactly one of --kernel, --mean and --gaussian");
+    if (o.meanSize != 0) checkRange(c, "--mean", static_cast<double>(o.meanSize), 1.0, false,
+                                    static_cast<double>(kMaxSide), " (pixels)");
+    if (o.gaussianSigma != 0.0)
+      checkRange(c, "--gaussian", o.gaussianSigma, 0.0, true, kMaxGaussianSigma, " (pixels)");
+  }
+}
+
+void storeWindow(Options& options, const std::string& value) {
+  const Command c = options.command;
+  if (value == "none" || value == "hann") {
+    options.window = value;
+    return;
+  }
+  if (value.compare(0, 6, "tukey:") != 0)
+    throw UsageError(c, "--window must be none, hann or tukey:F, not '" + value + "'");
+  options.window = "tukey";
+  options.tukeyFraction = parseNumber(c, "--window tukey:F", value.substr(6));
+  checkRange(c, "--window tukey:F", options.tukeyFraction, 0.0, false, 1.0,
+             " (the tapered part of each side)");
+}
+
 void store(Options& options, const std::string& name, Kind kind, const std::string& value) {
   const Command c = options.command;
   if (name == "--out") {
@@ -94,12 +166,30 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
       options.plateauAlong = options.plateauAcross = parseNumber(c, name, value);
   } else if (name == "--dc-radius") {
     options.dcRadius = parseInteger(c, name, value);
+  } else if (name == "--padding") {
+    if (value != "zero" && value != "reflect" && value != "edge" && value != "mean")
+      throw UsageError(c, "--padding must be zero, reflect, edge or mean, not '" + value + "'");
+    options.padding = value;
+  } else if (name == "--window") {
+    storeWindow(options, value);
+  } else if (name == "--kernel") {
+    if (value.empty()) throw UsageError(c, "--kernel needs a picture file");
+    options.kernelFile = value;
+  } else if (name == "--mean") {
+    options.meanSize = parseInteger(c, name, value);
+    if (options.meanSize == 0) checkRange(c, "--mean", 0.0, 1.0, false, kMaxSide, " (pixels)");
+  } else if (name == "--gaussian") {
+    options.gaussianSigma = parseNumber(c, name, value);
+    if (options.gaussianSigma == 0.0)
+      checkRange(c, "--gaussian", 0.0, 0.0, true, kMaxGaussianSigma, " (pixels)");
+  } else if (name == "--raw") {
+    options.raw = true;
   }
 }
 
 bool parseCommand(const std::string& word, Command& command) {
   for (Command c : {Command::Spectrum, Command::BandPass, Command::BandReject, Command::Gabor,
-                    Command::GaborReject})
+                    Command::GaborReject, Command::Kernel})
     if (word == commandName(c)) {
       command = c;
       return true;
@@ -117,6 +207,7 @@ std::string commandName(Command command) {
     case Command::BandReject: return "bandreject";
     case Command::Gabor: return "gabor";
     case Command::GaborReject: return "gaborreject";
+    case Command::Kernel: return "kernel";
   }
   return "";
 }
@@ -155,7 +246,9 @@ Options parseOptions(int argc, const char* const* argv) {
     if (index == rules.size())
       throw UsageError(command, "unknown option '" + name + "'");
     std::string value;
-    if (equals != std::string::npos) {
+    if (rules[index].kind == Kind::Flag) {
+      if (equals != std::string::npos) throw UsageError(command, name + " takes no value");
+    } else if (equals != std::string::npos) {
       value = arg.substr(equals + 1);
     } else {
       if (i + 1 >= argc) throw UsageError(command, name + " needs a value");
@@ -179,7 +272,31 @@ Options parseOptions(int argc, const char* const* argv) {
     options.input = positional[0];
     options.output = positional[1];
   }
+  checkRanges(options);
   return options;
+}
+
+void checkAgainstPicture(const Options& options, long width, long height, long transformWidth,
+                         long transformHeight) {
+  const Command c = options.command;
+  // The (2R - 1) x (2R - 1) square around zero must lie inside the transform.
+  const long largestRadius = (std::min(transformWidth, transformHeight) + 1) / 2;
+  if (options.dcRadius > largestRadius)
+    throw UsageError(c, "--dc-radius " + std::to_string(options.dcRadius) + " is too large for a " +
+                            std::to_string(width) + " x " + std::to_string(height) +
+                            " picture: at most " + std::to_string(largestRadius) +
+                            " (half the side of its " + std::to_string(transformWidth) + " x " +
+                            std::to_string(transformHeight) + " transform)");
+  const long smallerSide = std::min(transformWidth, transformHeight);
+  if (options.meanSize > smallerSide)
+    throw UsageError(c, "--mean " + std::to_string(options.meanSize) +
+                            " is larger than the picture's transform: at most " +
+                            std::to_string(smallerSide));
+  const double largestSigma = std::floor((static_cast<double>(smallerSide) - 1.0) / 6.0);
+  if (options.gaussianSigma > largestSigma)
+    throw UsageError(c, "--gaussian " + shown(options.gaussianSigma) +
+                            " makes a kernel larger than the picture's transform: at most " +
+                            shown(largestSigma));
 }
 
 std::string helpText(Command command) {
@@ -189,20 +306,32 @@ std::string helpText(Command command) {
           : "Images: 8- and 16-bit PGM and PPM (this build has no PNG support); colour\n"
             "pictures are converted to grey.\n";
   const std::string common =
-      "INPUT may have any size up to 2048 x 2048 pixels; it is zero-padded to powers of\n"
-      "two for the transform. OUTPUT's extension (.png, .pgm or .ppm) chooses its format.\n" +
+      "INPUT may have any size up to 2048 x 2048 pixels; it is padded to powers of two\n"
+      "for the transform. OUTPUT's extension (.png, .pgm or .ppm) chooses its format.\n" +
       images + "Frequencies, sigmas and plateaus are in cycles per pixel (0 to 0.5).\n";
+  const std::string transformOptions =
+      "  --padding P     what fills the transform around the picture: zero (default:\n"
+      "                  zeros up to the next power of two), reflect (the picture\n"
+      "                  mirrored at its edges: no edge artefacts; best for photographs),\n"
+      "                  edge (border pixels repeated) or mean (the picture's mean); all\n"
+      "                  but zero add a margin of an eighth of each side\n"
+      "  --window W      weight the picture first: none (default), hann, or tukey:F\n"
+      "                  (flat, with the outer F of each side tapered; F from 0 to 1);\n"
+      "                  for spectra with less leakage, not for filtering\n";
   const std::string bandOptions =
       "  --frequency F   radius of the ring (0 to 0.5)\n"
-      "  --sigma S       width of the Gaussian flanks of the gain (above 0)\n"
-      "  --plateau P     half-width of the flat top of the gain (default 0)\n";
+      "  --sigma S       width of the Gaussian flanks of the gain (above 0, at most 0.5)\n"
+      "  --plateau P     half-width of the flat top of the gain (0 to 0.5, default 0)\n";
+  const std::string radiusLimit =
+      "                  (R at most half the transform's smaller side)\n";
   const std::string gaborOptions =
       "  --angle A       direction of the centre frequency: degrees from the x axis\n"
       "                  towards y, which points down (clockwise on screen)\n"
       "  --frequency F   distance of the centre frequency from zero (0 to 0.5)\n"
       "  --sigma S[,T]   width of the Gaussian flanks along the direction (S) and\n"
-      "                  across it (T; T = S when left out)\n"
-      "  --plateau P[,Q] half-width of the flat top along and across (default 0)\n";
+      "                  across it (T; T = S when left out); above 0, at most 0.5\n"
+      "  --plateau P[,Q] half-width of the flat top along and across (0 to 0.5,\n"
+      "                  default 0)\n";
   switch (command) {
     case Command::Demo:
       return "Usage: vxfreq-demo [--out DIR]\n"
@@ -220,6 +349,7 @@ std::string helpText(Command command) {
              "  bandreject    remove a ring of frequencies\n"
              "  gabor         strength of one frequency in one direction\n"
              "  gaborreject   remove one frequency in one direction\n"
+             "  kernel        convolve with a kernel (a picture, a mean or a Gaussian)\n"
              "\n"
              "Options:\n"
              "  --out DIR     where the demo writes its pictures (default: vxfreq-demo-out)\n"
@@ -228,14 +358,19 @@ std::string helpText(Command command) {
              common;
     case Command::Spectrum:
       return "Usage: vxfreq-demo spectrum INPUT OUTPUT\n"
+             "       vxfreq-demo spectrum [--padding P] [--window W] INPUT OUTPUT\n"
              "\n"
              "Writes the magnitude of INPUT's spectrum on a logarithmic grey scale, with the\n"
-             "zero frequency in the middle, as an 8-bit picture of the transform size.\n"
+             "zero frequency in the middle, as an 8-bit picture of the transform size. With\n"
+             "zero padding, a picture whose edges are not dark shows a bright cross through\n"
+             "the middle: reflect removes it, a window also narrows the leakage of sharp\n"
+             "peaks.\n"
              "\n" +
-             common;
+             transformOptions + "\n" + common;
     case Command::BandPass:
       return "Usage: vxfreq-demo bandpass --frequency F --sigma S [--plateau P]\n"
-             "                            [--dc-radius R] INPUT OUTPUT\n"
+             "                            [--dc-radius R] [--padding P] [--window W]\n"
+             "                            INPUT OUTPUT\n"
              "\n"
              "Keeps the frequencies on a ring of radius F around zero and sets all others\n"
              "to zero: the gain is 1 up to P from the ring and falls off as a Gaussian of\n"
@@ -244,12 +379,12 @@ std::string helpText(Command command) {
              "\n" +
              bandOptions +
              "  --dc-radius R   also set the (2R-1) x (2R-1) frequencies around zero to zero\n"
-             "                  (default 0: none)\n"
-             "\n" +
-             common;
+             "                  (default 0: none)\n" +
+             radiusLimit + transformOptions + "\n" + common;
     case Command::BandReject:
       return "Usage: vxfreq-demo bandreject --frequency F --sigma S [--plateau P]\n"
-             "                              [--dc-radius R] INPUT OUTPUT\n"
+             "                              [--dc-radius R] [--padding P] [--window W]\n"
+             "                              INPUT OUTPUT\n"
              "\n"
              "Removes the frequencies on a ring of radius F around zero and leaves all\n"
              "others: the gain is 1 minus the band-pass gain. OUTPUT keeps INPUT's grey\n"
@@ -257,12 +392,12 @@ std::string helpText(Command command) {
              "\n" +
              bandOptions +
              "  --dc-radius R   leave the (2R-1) x (2R-1) frequencies around zero unchanged\n"
-             "                  (default 0: none)\n"
-             "\n" +
-             common;
+             "                  (default 0: none)\n" +
+             radiusLimit + transformOptions + "\n" + common;
     case Command::Gabor:
       return "Usage: vxfreq-demo gabor --angle A --frequency F --sigma S[,T]\n"
-             "                         [--plateau P[,Q]] [--dc-radius R] INPUT OUTPUT\n"
+             "                         [--plateau P[,Q]] [--dc-radius R] [--padding P]\n"
+             "                         [--window W] INPUT OUTPUT\n"
              "\n"
              "Keeps the frequencies around one point of the spectrum, at distance F from\n"
              "zero in direction A, and sets all others to zero. Patterns that repeat with\n"
@@ -272,12 +407,12 @@ std::string helpText(Command command) {
              "\n" +
              gaborOptions +
              "  --dc-radius R   also set the (2R-1) x (2R-1) frequencies around zero to zero\n"
-             "                  (default 0: none)\n"
-             "\n" +
-             common;
+             "                  (default 0: none)\n" +
+             radiusLimit + transformOptions + "\n" + common;
     case Command::GaborReject:
       return "Usage: vxfreq-demo gaborreject --angle A --frequency F --sigma S[,T]\n"
-             "                               [--plateau P[,Q]] [--dc-radius R] INPUT OUTPUT\n"
+             "                               [--plateau P[,Q]] [--dc-radius R] [--padding P]\n"
+             "                               [--window W] INPUT OUTPUT\n"
              "\n"
              "Removes the frequencies around the point at distance F from zero in direction\n"
              "A, and around its mirror point in direction A + 180 so that the result stays a\n"
@@ -286,9 +421,24 @@ std::string helpText(Command command) {
              "\n" +
              gaborOptions +
              "  --dc-radius R   leave the (2R-1) x (2R-1) frequencies around zero unchanged\n"
-             "                  (default 0: none)\n"
-             "\n" +
-             common;
+             "                  (default 0: none)\n" +
+             radiusLimit + transformOptions + "\n" + common;
+    case Command::Kernel:
+      return "Usage: vxfreq-demo kernel (--kernel FILE | --mean N | --gaussian S) [--raw]\n"
+             "                          [--padding P] [--window W] INPUT OUTPUT\n"
+             "\n"
+             "Convolves INPUT with a kernel, centred on its middle pixel, by multiplying\n"
+             "their transforms. The kernel is scaled so that its values sum to 1 (the\n"
+             "picture keeps its brightness) unless --raw is given. OUTPUT keeps INPUT's\n"
+             "grey levels (clamped to the grey range). With zero padding the kernel wraps\n"
+             "around the picture's edges; reflect avoids the dark or bright seams.\n"
+             "\n"
+             "  --kernel FILE   the grey levels of a picture file (at most the transform's size)\n"
+             "  --mean N        an N x N square of equal values (N from 1 to the transform's side)\n"
+             "  --gaussian S    a Gaussian of S pixels (above 0, at most 341), 2 ceil(3 S) + 1\n"
+             "                  pixels a side\n"
+             "  --raw           use the kernel's values as they are\n" +
+             transformOptions + "\n" + common;
   }
   return "";
 }

@@ -7,7 +7,7 @@
 
 namespace demo {
 
-enum class Command { Demo, Spectrum, BandPass, BandReject, Gabor, GaborReject };
+enum class Command { Demo, Spectrum, BandPass, BandReject, Gabor, GaborReject, Kernel };
 
 struct Options {
   Command command = Command::Demo;
@@ -24,6 +24,15 @@ struct Options {
   double plateauAcross = 0.0;
   double angleDegrees = 0.0;
   long dcRadius = 0;
+  // How the picture is padded and weighted for the transform.
+  std::string padding = "zero";  // zero, reflect, edge or mean
+  std::string window = "none";   // none, hann or tukey
+  double tukeyFraction = 0.0;
+  // The kernel command: one of a kernel picture, a mean or a Gaussian.
+  std::string kernelFile;
+  long meanSize = 0;
+  double gaussianSigma = 0.0;
+  bool raw = false;  // use the kernel's values as they are, not scaled to sum 1
 };
 
 // A command line that cannot be understood; `command` says whose help to point to.
@@ -37,9 +46,15 @@ private:
   Command command_;
 };
 
-// Parses argv (argv[0] is the program). Throws UsageError. Numbers are only checked
-// for being numbers; their ranges are left to the library, which names what is wrong.
+// Parses argv (argv[0] is the program). Throws UsageError, naming the option and its
+// limits, for anything that cannot be understood or lies outside the range the
+// option allows; nothing here depends on the picture.
 Options parseOptions(int argc, const char* const* argv);
+
+// The checks that need the picture's size (from its header) and the transform size it
+// gets: the DC radius and the kernel's size. Throws UsageError.
+void checkAgainstPicture(const Options& options, long width, long height, long transformWidth,
+                         long transformHeight);
 
 // "bandpass" etc.; "" for the demo run.
 std::string commandName(Command command);

@@ -54,7 +54,7 @@ if(NOT EXISTS "${libdir}/cmake/vxfreq/vxfreqConfig.cmake"
 endif()
 
 set(include_root "${prefix}/include/vxfreq")
-foreach(header filt/fft.h filt/freqfilt.h platform/pelbuffer.h platform/attention.h)
+foreach(header filt/fft.h filt/freqfilt.h filt/padding.h platform/pelbuffer.h platform/attention.h)
   if(NOT EXISTS "${include_root}/${header}")
     message(FATAL_ERROR "public header not installed: ${include_root}/${header}")
   endif()

@@ -1,6 +1,7 @@
 // A client of the shared library: everything it uses must be exported.
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
+#include "filt/padding.h"
 
 #include <cstdio>
 #include <sstream>
@@ -55,6 +56,14 @@ int main() {
   const bool same = asReject != nullptr && *asReject == reject;
   delete loaded;
   if (!same) return 6;
+
+  // Padded transforms of every pixel type: 5 x 4 with a margin of 2 makes 16 x 8.
+  const vxPaddingOptions mirrored{vxPadding::Reflect, vxWindow::tukey(0.5), 2};
+  vfForwardFFTPadded<unsigned char>(image8, mirrored, s8);
+  vfForwardFFTPadded<unsigned short>(image16, mirrored, s16);
+  vfForwardFFTPadded<double>(imageD, mirrored, sD);
+  if (!(s8 == s16) || !(s8 == sD) || s8.width() != 16 || vfPaddingMargin(s8).y != 2) return 7;
+  if (vfPaddedTransformSize(5, 4, 2) != vxPair<long>(16, 8)) return 8;
 
   std::puts("shared library client: ok");
   return 0;
