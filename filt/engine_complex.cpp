@@ -165,37 +165,42 @@ void complexLanes(const LaneKernels& kernels, LanePlan& plan, const float* sourc
 
   // Pass 0: the rows kept by the band, `lanes` at a time; the dummy row fills the
   // lanes of the last group that no row claims. Rows outside the band are left as
-  // they are (copied when the result goes elsewhere).
-  const float* sources[16];
-  float* rows[16];
-  std::int32_t filled = 0;
-  for (std::int32_t r = 0; r < height; ++r) {
-    const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
-    if (!rowInBand(r, height, miny, maxy)) {
-      if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
-      continue;
+  // they are (copied when the result goes elsewhere). Under a parallel scope each
+  // task takes a band of consecutive rows, with work memory of its own.
+  splitRowBands(height, plan.bands(), [&](long band, long first, long end) {
+    const float* sources[16];
+    float* rows[16];
+    std::int32_t filled = 0;
+    float* work = plan.work(band);
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
+      if (!rowInBand(r, height, miny, maxy)) {
+        if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
+        continue;
+      }
+      if (r % 16 == 0) attentionCheck();
+      sources[filled] = from;
+      rows[filled++] = destination[r];
+      if (filled == lanes) {
+        kernels.complexRows(sources, rows, width, inverse, tables, work);
+        filled = 0;
+      }
     }
-    if (r % 16 == 0) attentionCheck();
-    sources[filled] = from;
-    rows[filled++] = destination[r];
-    if (filled == lanes) {
-      kernels.complexRows(sources, rows, width, inverse, tables, plan.work());
-      filled = 0;
+    if (filled > 0) {
+      for (std::int32_t k = filled; k < lanes; ++k) sources[k] = rows[k] = plan.dummyRow(band);
+      kernels.complexRows(sources, rows, width, inverse, tables, work);
     }
-  }
-  if (filled > 0) {
-    for (std::int32_t k = filled; k < lanes; ++k) sources[k] = rows[k] = plan.dummyRow();
-    kernels.complexRows(sources, rows, width, inverse, tables, plan.work());
-  }
+  });
 
   // Where the transpose stood.
   if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
     attentionCheck();
 
   // Pass 1: the columns, a panel of adjacent ones at a time.
-  forEachColumnPanel(destination[0], width, kernels.panelColumns(height),
-                     [&](std::int32_t c0, std::int32_t count) {
-                       kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
+  forEachColumnPanel(destination[0], width, kernels.panelColumns(height), plan.bands(),
+                     [&](long band, std::int32_t c0, std::int32_t count) {
+                       kernels.complexColumns(destination, c0, height, count, inverse, tables,
+                                              plan.work(band));
                      });
 
   // Where the transpose back stood.
@@ -221,7 +226,7 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy)) {
-    LanePlan plan(*kernels, width, height, false);
+    LanePlan plan(*kernels, width, height, false, engineBands(width, height));
     float** rows = plan.rowTable();
     for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
     complexLanes(*kernels, plan, data, rows, width, height, inverse, miny, maxy);
@@ -236,7 +241,7 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy)) {
-    LanePlan plan(*kernels, width, height, false);
+    LanePlan plan(*kernels, width, height, false, engineBands(width, height));
     complexLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
     return;
   }

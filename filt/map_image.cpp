@@ -1,6 +1,7 @@
 // vfFrequencyMapImage: double images to 8-bit display images.
 #include "filt/fft.h"
 #include "filt/image_io.h"
+#include "filt/image_kernels.h"
 #include "filt/parallel_rows.h"
 
 #include <cmath>
@@ -21,14 +22,24 @@ struct RangeScan {
   double hi = -std::numeric_limits<double>::infinity();
   bool sawNaN = false;
 
-  void scan(const double* pixels, long stride, long w, long first, long end) {
-    for (long y = first; y < end; ++y)
+  // A row without NaN and without a zero at either end joins as its plain range
+  // (the kernels find it); the others are scanned value by value.
+  void scan(const vx_detail::ImageKernels& k, const double* pixels, long stride, long w, long first,
+            long end) {
+    for (long y = first; y < end; ++y) {
+      const double* row = pixels + y * stride;
+      RangeScan plain;
+      if (k.plainRange(row, static_cast<std::int32_t>(w), &plain.lo, &plain.hi)) {
+        join(plain);
+        continue;
+      }
       for (long x = 0; x < w; ++x) {
-        const double v = pixels[y * stride + x];
+        const double v = row[x];
         if (v > hi) hi = v;
         if (!(v >= lo)) lo = v;
         if (v != v) sawNaN = true;
       }
+    }
   }
 
   void join(const RangeScan& band) {
@@ -39,9 +50,10 @@ struct RangeScan {
 
 void scanRange(const double* pixels, long stride, long w, long h, double& lo, double& hi) {
   if (w <= 0 || h <= 0) return;
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   std::vector<RangeScan> bands(static_cast<std::size_t>(vx_detail::rowBands(h, w)));
   vx_detail::splitRowBands(h, static_cast<long>(bands.size()), [&](long band, long first, long end) {
-    bands[static_cast<std::size_t>(band)].scan(pixels, stride, w, first, end);
+    bands[static_cast<std::size_t>(band)].scan(k, pixels, stride, w, first, end);
   });
   RangeScan range;
   range.lo = lo;
@@ -89,14 +101,17 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
 
   vxPelBuffer<unsigned char> result(w, h, 32);
   result.copyXforms(image);
-  const vx_detail::DisplayMapping map = vx_detail::displayMapping(mapping, lo, r);
+  const bool logarithmic = mapping == vxFrequencyDefs::Logarithmic;
+  const vx_detail::DisplayMapping map{mapping, lo,
+                                      255.0 / (logarithmic ? std::log(r < 2.0 ? 2.0 : r) : r), lo < 0.0};
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   unsigned char* out = result.pointToOffset();
   const long outStride = result.stride();
   // A rule the mapping does not know leaves the image as it was made.
   if (!knownRule(mapping)) return result;
   vx_detail::splitRows(h, w, [&](long first, long end) {
     for (long y = first; y < end; ++y)
-      for (long x = 0; x < w; ++x) out[y * outStride + x] = vx_detail::displayPixel(map, pixels[y * stride + x]);
+      k.mapDisplay(pixels + y * stride, static_cast<std::int32_t>(w), map, out + y * outStride);
   });
   return result;
 }

@@ -184,6 +184,12 @@ namespace vx_detail {
 
 vxExecutor* currentExecutor() { return tExecutor; }
 
+long executorThreads() {
+  if (tExecutor == nullptr || tInTask || attentionProbe() != nullptr) return 1;
+  if (const auto* pool = dynamic_cast<const vxThreadPool*>(tExecutor)) return pool->threads();
+  return 4;
+}
+
 long rowBands(long rows, long rowWork) {
   if (tExecutor == nullptr || tInTask || attentionProbe() != nullptr) return 1;
   if (rows < 2 || rowWork < 1) return 1;

@@ -12,6 +12,11 @@ namespace vx_detail {
 // The executor of the calling thread's innermost vxParallelScope, or null.
 vxExecutor* currentExecutor();
 
+// The number of threads the calling thread's scope offers to a call made now: 1
+// where rowBands would keep the call on its thread (no scope, inside a task, an
+// attention probe), the size of a vxThreadPool, and 4 for other executors.
+long executorThreads();
+
 // How many bands splitRows cuts `rows` rows of `rowWork` elements each into:
 // 1 when the call stays on its caller's thread (no scope, too little work, inside a
 // task already, or an attention probe counting this thread's checks, whose count
