@@ -90,6 +90,14 @@ std::vector<Bytes> everything(long w, long h) {
   vxPelBuffer<unsigned char> back;
   vfInverseFFT<unsigned char>(a, back, true);
   append(out, back);
+  vxPelBuffer<unsigned short> back16;
+  vfInverseFFT<unsigned short>(a, back16, false);
+  append(out, back16);
+  vxPelBuffer<double> magnitude, angle;
+  c = a;
+  vfInverseFFTAngle<double>(c, magnitude, angle, false, true);
+  append(out, magnitude);
+  append(out, angle);
   vfFrequencyAdd(a, b, c);
   append(out, c);
   vfFrequencySubtract(a, b, c);
