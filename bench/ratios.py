@@ -94,6 +94,8 @@ def medians(data, metric):
     for b in data.get("benchmarks", []):
         name = b.get("run_name", b["name"])
         parts = name.split("/")
+        if parts[-1] == "real_time":  # benchmarks timed by the wall clock
+            parts = parts[:-1]
         if len(parts) != 3:
             continue
         key = tuple(parts)
