@@ -44,13 +44,17 @@ void complexScalar(float* data, std::int32_t width, std::int32_t height, bool in
   std::unique_ptr<TransposeScratch> scratch;
   if (!square && !degenerate) scratch = std::make_unique<TransposeScratch>(width, height);
 
-  // Pass 0: rows of length W, skipping those outside the band.
+  // Pass 0: rows of length W, skipping those outside the band. Under a parallel
+  // scope both passes run bands of rows as tasks; the tables are only read.
+  const long bands = engineBands(width, height);
   buildSwapTable(swapTable.data(), width);
-  for (std::int32_t r = 0; r < height; ++r) {
-    if (!rowInBand(r, height, miny, maxy)) continue;
-    if (r % 16 == 0) attentionCheck();
-    transformRow(rowAt(data, width, r), width, inverse, twiddles, swapTable.data());
-  }
+  splitRowBands(height, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      if (!rowInBand(r, height, miny, maxy)) continue;
+      if (r % 16 == 0) attentionCheck();
+      transformRow(rowAt(data, width, r), width, inverse, twiddles, swapTable.data());
+    }
+  });
 
   float* array = data;
   if (!degenerate) {
@@ -67,10 +71,12 @@ void complexScalar(float* data, std::int32_t width, std::int32_t height, bool in
   // Pass 1: the W transposed columns, each of length H. Without a transpose
   // (W = 1 or H = 1) the array read this way is the same memory.
   if (!square) buildSwapTable(swapTable.data(), height);
-  for (std::int32_t r = 0; r < width; ++r) {
-    if (r % 16 == 0) attentionCheck();
-    transformRow(rowAt(array, height, r), height, inverse, twiddles, swapTable.data());
-  }
+  splitRowBands(width, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      if (r % 16 == 0) attentionCheck();
+      transformRow(rowAt(array, height, r), height, inverse, twiddles, swapTable.data());
+    }
+  });
 
   if (!degenerate) {
     if (square) {
@@ -95,32 +101,40 @@ void complexScalarInto(const float* source, float* const* destination, std::int3
   const TwiddleTable twiddles = makeTwiddleTable();
   std::vector<std::int32_t> rowSwap(static_cast<std::size_t>(width), 0);
   std::vector<std::int32_t> columnSwap(static_cast<std::size_t>(height), 0);
-  std::vector<float> column(2 * static_cast<std::size_t>(height));
+  // One gathered column for each task of a parallel scope.
+  const long bands = engineBands(width, height);
+  const std::size_t columnFloats = 2 * static_cast<std::size_t>(height);
+  std::vector<float> columns(columnFloats * static_cast<std::size_t>(bands));
   buildSwapTable(rowSwap.data(), width);
   buildSwapTable(columnSwap.data(), height);
 
   const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) * sizeof(float);
-  for (std::int32_t r = 0; r < height; ++r) {
-    const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
-    if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
-    if (!rowInBand(r, height, miny, maxy)) continue;
-    if (r % 16 == 0) attentionCheck();
-    transformRow(destination[r], width, inverse, twiddles, rowSwap.data());
-  }
+  splitRowBands(height, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
+      if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
+      if (!rowInBand(r, height, miny, maxy)) continue;
+      if (r % 16 == 0) attentionCheck();
+      transformRow(destination[r], width, inverse, twiddles, rowSwap.data());
+    }
+  });
   if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width)))
     attentionCheck();
-  for (std::int32_t c = 0; c < width; ++c) {
-    if (c % 16 == 0) attentionCheck();
-    for (std::int32_t r = 0; r < height; ++r) {
-      column[2 * r] = destination[r][2 * c];
-      column[2 * r + 1] = destination[r][2 * c + 1];
+  splitRowBands(width, bands, [&](long band, long first, long end) {
+    float* column = columns.data() + columnFloats * static_cast<std::size_t>(band);
+    for (auto c = static_cast<std::int32_t>(first); c < end; ++c) {
+      if (c % 16 == 0) attentionCheck();
+      for (std::int32_t r = 0; r < height; ++r) {
+        column[2 * r] = destination[r][2 * c];
+        column[2 * r + 1] = destination[r][2 * c + 1];
+      }
+      transformRow(column, height, inverse, twiddles, columnSwap.data());
+      for (std::int32_t r = 0; r < height; ++r) {
+        destination[r][2 * c] = column[2 * r];
+        destination[r][2 * c + 1] = column[2 * r + 1];
+      }
     }
-    transformRow(column.data(), height, inverse, twiddles, columnSwap.data());
-    for (std::int32_t r = 0; r < height; ++r) {
-      destination[r][2 * c] = column[2 * r];
-      destination[r][2 * c + 1] = column[2 * r + 1];
-    }
-  }
+  });
   if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height)))
     attentionCheck();
 }

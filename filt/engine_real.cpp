@@ -43,6 +43,10 @@ void realScalar(float* data, std::int32_t width, std::int32_t height) {
   std::unique_ptr<TransposeScratch> scratch;
   if (!square && !degenerate) scratch = std::make_unique<TransposeScratch>(width, height);
 
+  // Under a parallel scope both passes run bands of rows as tasks; the tables are
+  // only read.
+  const long bands = engineBands(width, height);
+
   // Pass 0: each row's W samples as W/2 complex values, transformed and unpacked
   // into values 0 .. W/2 of the row. A single column has nothing to do here: its
   // rows already hold their one complex value.
@@ -50,12 +54,14 @@ void realScalar(float* data, std::int32_t width, std::int32_t height) {
     const std::int32_t half = width / 2;
     const RealUnpackFactors factors = makeRealUnpackFactors(half);
     buildSwapTable(swapTable.data(), half);
-    for (std::int32_t r = 0; r < height; ++r) {
-      if (r % 16 == 0) attentionCheck();
-      float* row = rowAt(data, width, r);
-      transformRow(row, half, false, twiddles, swapTable.data());
-      unpackRealRow(row, half, factors);
-    }
+    splitRowBands(height, bands, [&](long, long first, long end) {
+      for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+        if (r % 16 == 0) attentionCheck();
+        float* row = rowAt(data, width, r);
+        transformRow(row, half, false, twiddles, swapTable.data());
+        unpackRealRow(row, half, factors);
+      }
+    });
   }
 
   float* array = data;
@@ -73,10 +79,12 @@ void realScalar(float* data, std::int32_t width, std::int32_t height) {
   // Pass 1: the transposed columns 0 .. W/2, each of length H.
   buildSwapTable(swapTable.data(), height);
   const std::int32_t columns = width / 2 + 1;
-  for (std::int32_t r = 0; r < columns; ++r) {
-    if (r % 16 == 0) attentionCheck();
-    transformRow(rowAt(array, height, r), height, false, twiddles, swapTable.data());
-  }
+  splitRowBands(columns, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      if (r % 16 == 0) attentionCheck();
+      transformRow(rowAt(array, height, r), height, false, twiddles, swapTable.data());
+    }
+  });
 
   if (!degenerate) {
     if (square) {
