@@ -41,14 +41,16 @@ const char* enginePathName(EnginePath path) {
 
 bool enginePathSupported(EnginePath path) {
   switch (path) {
-    case EnginePath::Scalar: return true;
 #if VXFREQ_LANES_X86
-    case EnginePath::Sse2: return true;  // part of every x86-64 processor
-    case EnginePath::Avx2: return __builtin_cpu_supports("avx2") != 0;
-    case EnginePath::Avx512: return __builtin_cpu_supports("avx512f") != 0;
+    case EnginePath::Sse2:  // part of every x86-64 processor
 #endif
 #if VXFREQ_LANES_NEON
-    case EnginePath::Neon: return true;  // part of every aarch64 processor
+    case EnginePath::Neon:  // part of every aarch64 processor
+#endif
+    case EnginePath::Scalar: return true;
+#if VXFREQ_LANES_X86
+    case EnginePath::Avx2: return __builtin_cpu_supports("avx2") != 0;
+    case EnginePath::Avx512: return __builtin_cpu_supports("avx512f") != 0;
 #endif
     default: return false;
   }

@@ -52,12 +52,15 @@ public:
     Errors& operator=(const Errors& other);
     ~Errors() override;
 
+    // The error's number, 0x10006300 + 0 .. 5 (InvalidArgument .. BadCoord).
     virtual long errorNumber() const = 0;
     // Deletes this heap object and throws a copy of it as its own class.
     [[noreturn]] virtual void suicideAndRethrow() = 0;
 
   protected:
+    // An error with `message` (none when null); for the concrete classes.
     explicit Errors(const wchar_t* message = nullptr);
+    // Saves or loads the error: its message, then this level's version byte.
     void dispatchSerialize(vxArchive& ar) override;
     void serialize_(vxArchive& ar, unsigned char version);
   };
@@ -151,6 +154,14 @@ public:
   const vx2XformCache& clientXform() const { return clientXform_; }
   bool inverseComputed() const { return inverseComputed_; }
 
+  // The element storage for code that shares it (a numpy view, for example): 2 x W x H
+  // floats, real and imaginary parts interleaved, row after row; null while the buffer
+  // is uninitialized. Sizing, assignment, transforms and filters into this buffer keep
+  // the storage (and so the address) whenever the transform size stays the same;
+  // another size, loading from an archive or destruction release it.
+  float* elements() { return data_; }
+  const float* elements() const { return data_; }
+
 private:
   friend struct vx_detail::FrequencyBufferAccess;
   friend VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);
@@ -220,6 +231,7 @@ VX_API void vfForwardFFT(const vxPelBuffer_const<T>& real, const vxPelBuffer_con
 template <class T>
 VX_API void vfForwardFFT(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result);
 
+// The functions behind vfForwardFFT, one per pixel type: the same transforms.
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& real,
                           const vxPelBuffer_const<unsigned char>& imag, vxFrequencyBuffer& result);
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& real,
@@ -272,12 +284,18 @@ VX_API void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& real,
 VX_API void vfInverseFFT(const vxFrequencyBuffer& buf, vxPelBuffer<double>& real,
                          vxPelBuffer<double>& imag);
 
+// The functions behind the inverse transforms to images, one per pixel type: with a
+// quadrant image (vfInverseFFTQuadrant), or with an angle image, none when `angle` is
+// null (vfInverseFFTAngle, vfInverseFFT).
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
                           vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image,
                           vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& image,
                           vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+// The functions behind the inverse transforms to images, one per pixel type: with a
+// quadrant image (vfInverseFFTQuadrant), or with an angle image, none when `angle` is
+// null (vfInverseFFTAngle, vfInverseFFT).
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
                           vxPelBuffer<double>* angle, bool normalize, bool inPlace);
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image,

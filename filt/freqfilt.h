@@ -47,6 +47,7 @@ public:
 
   // A new heap copy of this filter; the caller owns it.
   virtual vxFrequencyFilter* clone() const = 0;
+  // Whether the filter has been built (see above).
   virtual bool isInitialized();
   // Out-of-place filtering: `out` receives the filtered `in` (they may be the same
   // buffer).
@@ -113,18 +114,22 @@ private:
 class VX_API vxFrequencyFilterBandPass : public vxFrequencyFilter {
 public:
   vxFrequencyFilterBandPass();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterBandPass(double sigma, double plateau, double frequency,
                             const vxPair<long>& size, long dcRemovalRadius);
   vxFrequencyFilterBandPass(const vxFrequencyFilterBandPass& other);
   ~vxFrequencyFilterBandPass() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterBandPass& operator=(const vxFrequencyFilterBandPass& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterBandPass& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(double sigma, double plateau, double frequency, const vxPair<long>& size,
            long dcRemovalRadius);
   double frequency() const;
@@ -140,6 +145,7 @@ public:
   long supportWidth() const;
 
 protected:
+  // The gain table (null while the filter is unbuilt).
   const float* data() const { return table_; }
   void serialize_(vxArchive& ar, unsigned char version) override;
   void dispatchSerialize(vxArchive& ar) override;
@@ -164,21 +170,26 @@ private:
   float* table_ = nullptr;
 };
 
+// The band-reject filter: one minus the band-pass profile (see vxFrequencyFilterBandPass).
 class VX_API vxFrequencyFilterBandReject : public vxFrequencyFilter {
 public:
   vxFrequencyFilterBandReject();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterBandReject(double sigma, double plateau, double frequency,
                               const vxPair<long>& size, long dcProtectionRadius);
   vxFrequencyFilterBandReject(const vxFrequencyFilterBandReject& other);
   ~vxFrequencyFilterBandReject() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterBandReject& operator=(const vxFrequencyFilterBandReject& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterBandReject& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(double sigma, double plateau, double frequency, const vxPair<long>& size,
            long dcProtectionRadius);
   double frequency() const;
@@ -194,6 +205,7 @@ public:
   long supportWidth() const;
 
 protected:
+  // The gain table (null while the filter is unbuilt).
   const float* data() const { return table_; }
   void serialize_(vxArchive& ar, unsigned char version) override;
   void dispatchSerialize(vxArchive& ar) override;
@@ -250,18 +262,22 @@ private:
 class VX_API vxFrequencyFilterGabor : public vxFrequencyFilter {
 public:
   vxFrequencyFilterGabor();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterGabor(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
                          double frequency, const vxPair<long>& size, long dcRemovalRadius);
   vxFrequencyFilterGabor(const vxFrequencyFilterGabor& other);
   ~vxFrequencyFilterGabor() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterGabor& operator=(const vxFrequencyFilterGabor& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterGabor& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
            double frequency, const vxPair<long>& size, long dcRemovalRadius);
   vxRadian angle() const;
@@ -309,9 +325,11 @@ private:
   float* table_ = nullptr;
 };
 
+// The Gabor-reject filter: one minus the Gabor profile (see vxFrequencyFilterGabor).
 class VX_API vxFrequencyFilterGaborReject : public vxFrequencyFilter {
 public:
   vxFrequencyFilterGaborReject();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterGaborReject(const vxPair<double>& sigma, const vxPair<double>& plateau,
                                vxRadian angle, double frequency, const vxPair<long>& size,
                                long dcProtectionRadius);
@@ -319,12 +337,15 @@ public:
   ~vxFrequencyFilterGaborReject() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterGaborReject& operator=(const vxFrequencyFilterGaborReject& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterGaborReject& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
            double frequency, const vxPair<long>& size, long dcProtectionRadius);
   vxRadian angle() const;
@@ -343,6 +364,7 @@ public:
   long supportHeight() const;
 
 protected:
+  // The gain table (null while the filter is unbuilt).
   const float* data() const { return table_; }
   void serialize_(vxArchive& ar, unsigned char version) override;
   void dispatchSerialize(vxArchive& ar) override;
@@ -378,10 +400,12 @@ private:
 class VX_API vxFrequencyFilterImage : public vxFrequencyFilter {
 public:
   vxFrequencyFilterImage();
+  // A filter built from a copy of `image` (see setImage).
   explicit vxFrequencyFilterImage(const vxFrequencyBuffer& image);
   vxFrequencyFilterImage(const vxFrequencyFilterImage& other);
   ~vxFrequencyFilterImage() override;
   vxFrequencyFilterImage& operator=(const vxFrequencyFilterImage& other);
+  // Whether both are unbuilt, or both built with equal filter images.
   bool operator==(const vxFrequencyFilterImage& other) const;
 
   vxFrequencyFilter* clone() const override;
@@ -390,6 +414,7 @@ public:
 
   // Builds from a copy of `image`, which must hold data.
   void setImage(const vxFrequencyBuffer& image);
+  // The filter image's transform size (see the class).
   long supportWidth() const;
   long supportHeight() const;
 

@@ -32,16 +32,17 @@ constexpr double kAtanSixteenths[17] = {
     0.7853981633974483,
 };
 
-// atan(t) for 0 <= t <= 1: atan(c) + atan(u) with c the nearest sixteenth and
-// u = (t - c) / (1 + t c), |u| <= 1/32, whose series u - u^3/3 + ... is cut after
-// u^13, where the next term is below 1e-22 of u.
+// atan(t) for 0 <= t <= 1: atan(c) + atan(u) with c = k / 16 the sixteenth at or
+// below t and u = (t - c) / (1 + t c), 0 <= u < 1/16, whose series u - u^3/3 + ...
+// is cut after u^15, where the next term is below 1e-20 of u.
 double atanUnit(double t) {
-  const int k = static_cast<int>(t * 16.0 + 0.5);
+  const int k = static_cast<int>(t * 16.0);  // t >= 0: truncation is the floor
   const double c = k / 16.0;
   const double u = (t - c) / (1.0 + t * c);
   const double z = u * u;
   const double series =
-      -1.0 / 3 + z * (1.0 / 5 + z * (-1.0 / 7 + z * (1.0 / 9 + z * (-1.0 / 11 + z * (1.0 / 13)))));
+      -1.0 / 3 +
+      z * (1.0 / 5 + z * (-1.0 / 7 + z * (1.0 / 9 + z * (-1.0 / 11 + z * (1.0 / 13 + z * (-1.0 / 15))))));
   return kAtanSixteenths[k] + (u + u * (z * series));
 }
 

@@ -39,6 +39,7 @@ VX_API void vfThrowExceptionOnFailure(long status);
 // previous flag (or none) is restored afterwards. Scopes nest.
 class VX_API vxAttentionScope {
 public:
+  // Points the calling thread's checks at `flag`, which must outlive the scope.
   explicit vxAttentionScope(const std::atomic<bool>& flag);
   ~vxAttentionScope();
   vxAttentionScope(const vxAttentionScope&) = delete;

@@ -1,0 +1,53 @@
+"""The module as a package: stubs that match it (stubtest), documentation of every
+public name, and an installation that imports from its prefix."""
+
+import os
+import subprocess
+import sys
+
+import vxfreq
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+MODULE_DIR = os.path.dirname(vxfreq.__file__)
+
+
+def test_stubs_match_the_module(tmp_path):
+    env = dict(os.environ, MYPYPATH=MODULE_DIR, PYTHONPATH=MODULE_DIR)
+    result = subprocess.run(
+        [sys.executable, "-m", "mypy.stubtest", "vxfreq", "--allowlist",
+         os.path.join(HERE, "..", "stubtest-allowlist.txt"),],
+        env=env, capture_output=True, text=True, cwd=str(tmp_path))
+    assert result.returncode == 0, result.stdout + result.stderr
+
+
+def test_every_public_name_is_documented():
+    assert os.path.exists(os.path.join(MODULE_DIR, "vxfreq.pyi"))
+    undocumented = []
+    for name in dir(vxfreq):
+        obj = getattr(vxfreq, name)
+        if name.startswith("_") or not callable(obj):
+            continue
+        if not (obj.__doc__ or "").strip():
+            undocumented.append(name)
+        for member, value in vars(obj).items() if isinstance(obj, type) else ():
+            if member.startswith("_") or not (callable(value) or isinstance(value, property)):
+                continue
+            if not (value.__doc__ or "").strip():
+                undocumented.append(name + "." + member)
+    assert undocumented == []
+    assert "(width, height)" in vxfreq.Gabor.__doc__ and "(H, W)" in vxfreq.FrequencyBuffer.shape.__doc__
+
+
+def test_installed_module_imports_from_its_prefix(tmp_path):
+    subprocess.run([os.environ["VXFREQ_CMAKE"], "--install", os.environ["VXFREQ_BUILD_DIR"],
+                    "--prefix", str(tmp_path)], check=True, capture_output=True)
+    version = "python%d.%d" % sys.version_info[:2]
+    site = tmp_path / "lib" / version / "site-packages"
+    assert (site / "vxfreq.pyi").exists()
+    env = {k: v for k, v in os.environ.items() if k not in ("PYTHONPATH", "LD_LIBRARY_PATH")}
+    env["PYTHONPATH"] = str(site)
+    code = ("import numpy, vxfreq; b = vxfreq.forward(numpy.ones((3, 5), numpy.uint8));"
+            "print(vxfreq.__file__, int(b.get(0, 0).real))")
+    out = subprocess.run([sys.executable, "-c", code], env=env, check=True, capture_output=True,
+                         text=True, cwd=str(tmp_path)).stdout.split()
+    assert out == [str(site / os.path.basename(vxfreq.__file__)), "15"]

@@ -1,0 +1,220 @@
+"""Two-dimensional Fourier transforms of images and frequency-domain filtering.
+
+Images are 2-D numpy arrays (height, width) of uint8, uint16 or float64; spectra are
+FrequencyBuffer objects of single-precision complex values, zero-padded to powers of two
+up to 2048 along each axis, frequency 0 at [0, 0]. The forward transform follows numpy's
+convention (exp(-2 pi i ...), unscaled). Calls release the GIL while the library works;
+Ctrl-C stops a long transform with KeyboardInterrupt.
+
+Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offsets and
+the filters' size are (width, height), (x, y) as in the C++ API.
+"""
+
+from typing import Any, ClassVar, Literal, Optional, Tuple, Union, overload
+
+import numpy
+import numpy.typing
+
+_Image = numpy.typing.NDArray[Any]
+_DType = Union[type, numpy.dtype[Any], str]
+_Mapping = Literal["clamp", "linear", "range", "log", "angle"]
+
+class Error(Exception):
+    """Base of the library's errors; error_number is the library's number (None for archive errors)."""
+
+    error_number: ClassVar[Optional[int]]
+
+class InvalidArgument(Error):
+    """An argument outside its documented range (0x10006300)."""
+
+class Uninitialized(Error):
+    """A buffer without data or an unbuilt filter (0x10006301)."""
+
+class InvalidSize(Error):
+    """A size that is not allowed or does not match (0x10006302)."""
+
+class UnboundWindow(Error):
+    """An image without pixels (0x10006303)."""
+
+class InvalidBuffer(Error):
+    """A buffer holding spatial samples after an in-place inverse (0x10006304)."""
+
+class BadCoord(Error):
+    """A coordinate outside the buffer (0x10006305)."""
+
+class ArchiveError(Error):
+    """Archived data (a pickle's state) that cannot be loaded."""
+
+class UnknownVersion(ArchiveError): ...
+class EndOfData(ArchiveError): ...
+class UnknownClass(ArchiveError): ...
+class BadData(ArchiveError): ...
+
+class FrequencyBuffer:
+    """Complex values of a transform size W x H with the size and offset of their image.
+
+    numpy.asarray(buffer) is a writable complex64 (H, W) view of the buffer's own storage;
+    while a view exists, an operation that would give the buffer storage of another size
+    raises BufferError.
+    """
+
+    def __init__(self, width: int, height: int) -> None:
+        """Zeros sized for an image of width x height (transform size: next powers of two)."""
+    @property
+    def shape(self) -> Tuple[int, int]:
+        """Transform size as numpy's (H, W)."""
+    @property
+    def image_size(self) -> Tuple[int, int]:
+        """Size (w, h) of the image the inverse transforms give back."""
+    @property
+    def offset(self) -> Tuple[int, int]:
+        """Offset (x, y) of that image."""
+    @property
+    def inverse_computed(self) -> bool:
+        """True after an in-place inverse: the buffer holds spatial samples."""
+    def get(self, x: int, y: int, centered: bool = False) -> complex:
+        """Element (x, y); with centered, signed frequencies -W/2 <= x < W/2."""
+    def put(self, x: int, y: int, value: complex, centered: bool = False) -> None:
+        """Sets element (x, y), rounded to single precision."""
+    def copy(self) -> FrequencyBuffer:
+        """A deep copy."""
+    def __copy__(self) -> FrequencyBuffer: ...
+    def __deepcopy__(self, memo: Any) -> FrequencyBuffer: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __ne__(self, other: object) -> bool: ...
+    def __array__(self, dtype: Any = None) -> numpy.typing.NDArray[numpy.complex64]:
+        """The complex64 (H, W) view of the storage."""
+    def __getstate__(self) -> bytes: ...
+    def __setstate__(self, state: bytes) -> None: ...
+    def real_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+        """Real parts as a float64 (H, W) array; centered puts frequency 0 at (H/2, W/2)."""
+    def imag_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+        """Imaginary parts as a float64 (H, W) array."""
+    def magnitude_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+        """Magnitudes as a float64 (H, W) array."""
+    def phase_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+        """Phases in [0, 2 pi) as a float64 (H, W) array."""
+    def __add__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    def __sub__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    def __mul__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    def __iadd__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    def __isub__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    def __imul__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    def conj(self) -> FrequencyBuffer:
+        """A new buffer of the complex conjugates."""
+
+def forward(
+    image: _Image,
+    imag: Optional[_Image] = None,
+    offset: Tuple[int, int] = (0, 0),
+    out: Optional[FrequencyBuffer] = None,
+) -> FrequencyBuffer:
+    """Forward transform of a 2-D uint8, uint16 or float64 image (any strides)."""
+
+def forward_fft(buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None) -> FrequencyBuffer:
+    """Forward transform of a buffer's values."""
+
+def inverse_fft(
+    buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None, in_place: bool = False
+) -> FrequencyBuffer:
+    """Unscaled inverse transform of a buffer's values."""
+
+def inverse(
+    buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
+) -> _Image:
+    """Inverse transform to an (h, w) image of dtype uint8, uint16 or float64."""
+
+def inverse_angle(
+    buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
+) -> Tuple[_Image, numpy.typing.NDArray[numpy.float64]]:
+    """As inverse, returning (image, angle)."""
+
+def inverse_quadrant(
+    buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
+) -> Tuple[_Image, numpy.typing.NDArray[numpy.uint8]]:
+    """As inverse, returning (image, quadrant)."""
+
+def inverse_complex(
+    buf: FrequencyBuffer, in_place: bool = False
+) -> Tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
+    """Inverse transform to (real, imag) float64 images."""
+
+def map_image(
+    image: numpy.typing.NDArray[numpy.float64],
+    mapping: _Mapping = "log",
+    lo: Optional[float] = None,
+    hi: Optional[float] = None,
+) -> numpy.typing.NDArray[numpy.uint8]:
+    """A float64 image mapped to a new uint8 image."""
+
+class Filter:
+    """Base of the filters: built for one transform size (width, height)."""
+
+    def apply(self, buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None) -> None:
+        """Filters buf in place, or writes the filtered buf into out."""
+
+class _Parametric(Filter):
+    # What the four parametric filters share (not a class of the module).
+    frequency: float
+    size: Tuple[int, int]
+    dc_removal_radius: int
+    @property
+    def support_width(self) -> int: ...
+    def __eq__(self, other: object) -> bool: ...
+    def __getstate__(self) -> bytes: ...
+    def __setstate__(self, state: bytes) -> None: ...
+
+class _Band(_Parametric):
+    def __init__(
+        self,
+        sigma: float,
+        plateau: float,
+        frequency: float,
+        size: Tuple[int, int],
+        dc_removal_radius: int = 0,
+    ) -> None: ...
+    sigma: float
+    plateau: float
+
+class _Oriented(_Parametric):
+    def __init__(
+        self,
+        sigma: Tuple[float, float],
+        plateau: Tuple[float, float],
+        angle: float,
+        frequency: float,
+        size: Tuple[int, int],
+        dc_removal_radius: int = 0,
+    ) -> None: ...
+    sigma: Tuple[float, float]
+    plateau: Tuple[float, float]
+    angle: float
+    @property
+    def support_height(self) -> int: ...
+
+class BandPass(_Band):
+    """Keeps the ring of radius frequency. size is (width, height): shape reversed."""
+
+class BandReject(_Band):
+    """Removes the ring of radius frequency. size is (width, height): shape reversed."""
+
+    dc_protection_radius: int
+
+class Gabor(_Oriented):
+    """Keeps one oriented lobe. sigma, plateau are (along, across); size is (width, height)."""
+
+class GaborReject(_Oriented):
+    """Removes one oriented lobe. sigma, plateau are (along, across); size is (width, height)."""
+
+    dc_protection_radius: int
+
+class ImageFilter(Filter):
+    """Multiplies by a FrequencyBuffer, element by element."""
+
+    def __init__(self, buf: FrequencyBuffer) -> None: ...
+    @property
+    def size(self) -> Tuple[int, int]:
+        """Transform size (width, height) of the filter image."""
+    def __eq__(self, other: object) -> bool: ...
+    def __getstate__(self) -> bytes: ...
+    def __setstate__(self, state: bytes) -> None: ...
