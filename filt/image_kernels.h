@@ -56,8 +56,9 @@ struct ImageKernels {
   void (*partDouble)(const float* values, std::int32_t count, int part, double* out);
 
   // The display mapping (vfFrequencyMapImage): displayPixel of `count` doubles. The
-  // logarithm of the vector paths is a polynomial whose error cannot move a pixel
-  // across a boundary; values near one (and outside [1, 2^1023)) take std::log.
+  // logarithm of the vector paths is a short series whose error cannot move a pixel
+  // across a boundary; values whose pixel lies near one (and values outside
+  // [1, 2^1023)) take std::log.
   void (*mapDisplay)(const double* in, std::int32_t count, const DisplayMapping& m,
                      unsigned char* out);
   // The smallest and largest of `count` doubles, when no NaN is among them and
