@@ -83,9 +83,11 @@ std::int32_t firstPanelColumns(const float* row0, std::int32_t panel) {
   return toBoundary == 0 ? panel : toBoundary + panel - kLineColumns;
 }
 
+// Two bands per thread: a thread that starts late or is slowed by the others still
+// finds work left to share.
 long engineBands(std::int32_t width, std::int32_t height) {
   const long threads = executorThreads();
-  return rowBands(height, width) > 1 ? threads : 1;
+  return rowBands(height, width) > 1 ? 2 * threads : 1;
 }
 
 LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int32_t columnLength,

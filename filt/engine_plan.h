@@ -49,7 +49,7 @@ private:
 };
 
 // How many tasks an engine call of `width` x `height` values splits its passes into:
-// one per thread of the calling thread's parallel scope when the array is large
+// two per thread of the calling thread's parallel scope when the array is large
 // enough, else 1.
 long engineBands(std::int32_t width, std::int32_t height);
 
