@@ -8,6 +8,7 @@
 
 #include "filt/filter_detail.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 #include <cstdint>
@@ -118,30 +119,32 @@ struct BandFilterCore {
     const bool byIndex = reject && outOfPlace;
 
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
-    for (std::int32_t r = 0; r < h; ++r) {
-      const float* src = source + rowFloats * static_cast<std::size_t>(r);
-      float* dst = target + rowFloats * static_cast<std::size_t>(r);
-      const std::int32_t ky = r < hh ? r : r - h;
-      if ((ky < 0 ? -ky : ky) > reach) {
-        FilterCore::outside(reject, src, dst, rowFloats);
-        continue;
-      }
-      const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
-      for (std::int32_t c = 0; c < w; ++c) {
-        const std::int32_t kx = c < hw ? c : c - w;
-        const std::int32_t d2 = kx * kx + yy;
-        const std::int64_t t =
-            truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
-                         static_cast<double>(samplesPerBin));
-        const std::int64_t idx = t < 0 ? -t : t;
-        const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
-        if (gained) {
-          FilterCore::scale(src + 2 * c, dst + 2 * c, table[idx]);
-        } else {
-          FilterCore::outside(reject, src + 2 * c, dst + 2 * c, 2);
+    splitRows(h, w, [&](long first, long end) {
+      for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+        const float* src = source + rowFloats * static_cast<std::size_t>(r);
+        float* dst = target + rowFloats * static_cast<std::size_t>(r);
+        const std::int32_t ky = r < hh ? r : r - h;
+        if ((ky < 0 ? -ky : ky) > reach) {
+          FilterCore::outside(reject, src, dst, rowFloats);
+          continue;
+        }
+        const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
+        for (std::int32_t c = 0; c < w; ++c) {
+          const std::int32_t kx = c < hw ? c : c - w;
+          const std::int32_t d2 = kx * kx + yy;
+          const std::int64_t t =
+              truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
+                           static_cast<double>(samplesPerBin));
+          const std::int64_t idx = t < 0 ? -t : t;
+          const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
+          if (gained) {
+            FilterCore::scale(src + 2 * c, dst + 2 * c, table[idx]);
+          } else {
+            FilterCore::outside(reject, src + 2 * c, dst + 2 * c, 2);
+          }
         }
       }
-    }
+    });
   }
 
   template <class F>

@@ -9,6 +9,7 @@
 
 #include "filt/filter_detail.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 #include <cstdint>
@@ -173,24 +174,26 @@ struct GaborFilterCore {
     const std::int64_t y0 = at.by - hh;
     const std::int64_t y1 = at.by + hh;
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
-    for (std::int32_t v = 0; v < h; ++v) {
-      const float* src = source + rowFloats * static_cast<std::size_t>(v);
-      float* dst = target + rowFloats * static_cast<std::size_t>(v);
-      const std::int64_t Y = (v + (h >> 1)) % h;
-      if (Y < y0 || Y > y1) {
-        FilterCore::outside(reject, src, dst, rowFloats);
-        continue;
-      }
-      const float* gains = table + (Y - y0) * tableWidth;
-      for (std::int32_t u = 0; u < w; ++u) {
-        const std::int64_t X = (u + (w >> 1)) % w;
-        if (X >= x0 && X <= x1) {
-          FilterCore::scale(src + 2 * u, dst + 2 * u, gains[X - x0]);
-        } else {
-          FilterCore::outside(reject, src + 2 * u, dst + 2 * u, 2);
+    splitRows(h, w, [&](long first, long end) {
+      for (auto v = static_cast<std::int32_t>(first); v < end; ++v) {
+        const float* src = source + rowFloats * static_cast<std::size_t>(v);
+        float* dst = target + rowFloats * static_cast<std::size_t>(v);
+        const std::int64_t Y = (v + (h >> 1)) % h;
+        if (Y < y0 || Y > y1) {
+          FilterCore::outside(reject, src, dst, rowFloats);
+          continue;
+        }
+        const float* gains = table + (Y - y0) * tableWidth;
+        for (std::int32_t u = 0; u < w; ++u) {
+          const std::int64_t X = (u + (w >> 1)) % w;
+          if (X >= x0 && X <= x1) {
+            FilterCore::scale(src + 2 * u, dst + 2 * u, gains[X - x0]);
+          } else {
+            FilterCore::outside(reject, src + 2 * u, dst + 2 * u, 2);
+          }
         }
       }
-    }
+    });
   }
 
   template <class F>

@@ -257,6 +257,66 @@ TEST(ImagePaths, InverseTransformsMatchScalar) {
   inverseTransformsAgree<double>();
 }
 
+// The display images and every mapping, with NaN, infinities, signed zeros and, for
+// the logarithm, values whose pixel sits within rounding of a boundary (exp(k / g) - 1
+// and its neighbours), where the fast logarithm must leave the pixel to std::log.
+TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
+  auto sameImages = [](const std::vector<vxPelBuffer<unsigned char>>& a,
+                       const std::vector<vxPelBuffer<unsigned char>>& b) {
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (!samePixels(a[i], b[i])) return false;
+    return a.size() == b.size();
+  };
+  std::vector<vxPelBuffer<double>> inputs;
+  for (const auto& s : kImageSizes) {
+    const vxFrequencyBuffer spectrum = inverseInputs(s[0], s[1])[0];
+    for (bool centered : {false, true}) {
+      inputs.push_back(spectrum.getMagnitudeImage(centered));
+      inputs.push_back(spectrum.getRealImage(centered));
+      expectEveryPathAgrees(
+          [&] {
+            return std::vector<vxPelBuffer<double>>{
+                spectrum.getRealImage(centered), spectrum.getImaginaryImage(centered),
+                spectrum.getMagnitudeImage(centered), spectrum.getPhaseImage(centered)};
+          },
+          [](const std::vector<vxPelBuffer<double>>& a, const std::vector<vxPelBuffer<double>>& b) {
+            for (std::size_t i = 0; i < a.size(); ++i)
+              if (!samePixels(a[i], b[i])) return false;
+            return true;
+          });
+    }
+  }
+  const double g = 255.0 / std::log(1000.0);
+  vxPelBuffer<double> edges(255 * 3 + 1, 1, 32), shifted(255 * 3 + 2, 1, 32);
+  for (long k = 0; k < 255; ++k) {
+    const double v = std::expm1(k / g);
+    edges.at(3 * k, 0) = v;
+    edges.at(3 * k + 1, 0) = std::nextafter(v, 0.0);
+    edges.at(3 * k + 2, 0) = std::nextafter(v, 2000.0);
+  }
+  edges.at(255 * 3, 0) = 1000.0;  // with the 0 at the start: the range of g
+  for (long x = 0; x < edges.width(); ++x) shifted.at(x, 0) = edges.at(x, 0);
+  shifted.at(255 * 3 + 1, 0) = -0.5;
+  inputs.push_back(edges);
+  inputs.push_back(shifted);
+  const double specials[] = {std::numeric_limits<double>::quiet_NaN(), -0.0, 0.0, -1.0e300, 3.0e9,
+                             std::numeric_limits<double>::infinity(), 254.999999999, 255.0, 1.0e-310};
+  vxPelBuffer<double> awkward = inputs[4];
+  for (long y = 0; y < awkward.height(); ++y)
+    for (long x = 0; x < awkward.width(); ++x)
+      if ((x * 7 + y * 3) % 5 == 0) awkward.at(x, y) = specials[(x + y) % 9];
+  inputs.push_back(awkward);
+  for (const vxPelBuffer<double>& input : inputs)
+    expectEveryPathAgrees(
+        [&] {
+          std::vector<vxPelBuffer<unsigned char>> maps;
+          for (int m = vxFrequencyDefs::Clamp; m <= vxFrequencyDefs::Angle; ++m)
+            maps.push_back(vfFrequencyMapImage(input, static_cast<vxFrequencyDefs::FrequencyMapping>(m), -2.0, 300.0));
+          return maps;
+        },
+        sameImages);
+}
+
 // The dispatch: a vector path by default where the target has one, AVX2 rather than
 // AVX-512 where both exist; an override holds on its own thread, for its own scope.
 TEST(EnginePaths, DefaultPathAndScopedOverride) {

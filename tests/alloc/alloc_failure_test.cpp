@@ -4,6 +4,7 @@
 #include "alloc_hook.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
+#include "filt/parallel.h"
 
 #include "../filter_test_support.h"
 
@@ -169,4 +170,32 @@ TEST(AllocationFailure, ArchiveLoading) {
               auto* g = dynamic_cast<vxFrequencyFilterGabor*>(filter.get());
               ASSERT_TRUE(filter == nullptr || (g != nullptr && *g == gabor));
             }), 0);
+}
+
+// Under a pool, allocations fail on whichever thread makes them: the failure reaches
+// the caller and the objects stay usable.
+TEST(AllocationFailure, InsideTheTasksOfAPool) {
+  vxThreadPool pool(2);
+  const vxParallelScope scope(pool);
+  vxFrequencyBuffer spectrum, work;
+  vfForwardFFT<unsigned char>(patternImage(512, 256), spectrum);
+  const vxFrequencyFilterBandReject filter(0.02, 0.01, 0.2, vxPair<long>(512, 256), 1);
+  vxFrequencyBuffer expected;
+  filter.apply(spectrum, expected);
+  const vxPelBuffer<unsigned char> map =
+      vfFrequencyMapImage(expected.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
+  vxPelBuffer<unsigned char> mapped;
+  auto usable = [&] {
+    filter.apply(spectrum, work);
+    ASSERT_EQ(work, expected);
+    ASSERT_TRUE(samePixels(vfFrequencyMapImage(work.getMagnitudeImage(true),
+                                               vxFrequencyDefs::Logarithmic, 0, 0),
+                           map));
+  };
+  sweep("apply and display", [&] { work = vxFrequencyBuffer(); },
+        [&] {
+          filter.apply(spectrum, work);
+          mapped = vfFrequencyMapImage(work.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
+        },
+        usable);
 }

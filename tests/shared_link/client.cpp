@@ -2,6 +2,7 @@
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 #include "filt/padding.h"
+#include "filt/parallel.h"
 
 #include <cstdio>
 #include <sstream>
@@ -25,6 +26,14 @@ int main() {
   } catch (const vxFrequencyDefs::BadCoord& e) {
     if (e.errorNumber() != 0x10006305) return 4;
   }
+  {
+    vxThreadPool pool(2);  // the pool and the scope are exported too
+    vxParallelScope scope(pool);
+    vxFrequencyBuffer again;
+    vfForwardFFT<unsigned char>(image8, again);
+    if (!(again == s8)) return 9;
+  }
+
   vxFrequencyFilterBandReject reject(0.1, 0.0, 0.25, vxPair<long>(8, 4), 1);
   vxFrequencyFilter& filter = reject;
   filter.apply(s8);

@@ -2,6 +2,7 @@
 // their own buffers at once; every result must equal the single-threaded one bit for
 // bit. Under ThreadSanitizer (tsan preset) this shows no mutable state is shared.
 #include "filt/freqfilt.h"
+#include "filt/parallel.h"
 #include "../filter_test_support.h"
 
 #include <thread>
@@ -53,6 +54,25 @@ Result job(const Shared& shared, int thread) {
   return r;
 }
 
+// A job large enough for its operations to split their rows under a scope.
+struct SplitResult {
+  vxFrequencyBuffer spectrum, filtered;
+  vxPelBuffer<unsigned char> map;
+};
+
+SplitResult splitJob(int thread) {
+  SplitResult r;
+  vxPelBuffer<unsigned char> image(512, 256, 32);
+  for (long y = 0; y < 256; ++y)
+    for (long x = 0; x < 512; ++x)
+      image.at(x, y) = static_cast<unsigned char>((x * (5 + thread) + y * y) & 255);
+  vfForwardFFT<unsigned char>(image, r.spectrum);
+  vxFrequencyFilterBandPass(0.02, 0.01, 0.15, vxPair<long>(512, 256), 1).apply(r.spectrum, r.filtered);
+  vfFrequencyMultiply(r.spectrum, r.filtered);
+  r.map = vfFrequencyMapImage(r.filtered.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
+  return r;
+}
+
 bool sameResult(const Result& a, const Result& b) {
   return samePixels(a.gaborImage, b.gaborImage) && samePixels(a.rejectImage, b.rejectImage) &&
          samePixels(a.commonImage, b.commonImage) && a.spectrum == b.spectrum;
@@ -70,6 +90,26 @@ TEST(Concurrency, ThreadsOnDistinctObjectsGiveTheSingleThreadedResults) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < kIterations; ++i)
         if (!sameResult(job(shared, t), expected[t])) ++mismatches[t];
+    });
+  for (std::thread& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+}
+
+TEST(Concurrency, ThreadsSharingOnePoolThroughScopesOfTheirOwnGiveTheSerialResults) {
+  std::vector<SplitResult> expected;
+  for (int t = 0; t < kThreads; ++t) expected.push_back(splitJob(t));
+  vxThreadPool pool(3);
+  std::vector<int> mismatches(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([&, t] {
+      const vxParallelScope scope(pool);
+      for (int i = 0; i < 3; ++i) {
+        const SplitResult r = splitJob(t);
+        if (!(r.spectrum == expected[t].spectrum && r.filtered == expected[t].filtered &&
+              samePixels(r.map, expected[t].map)))
+          ++mismatches[t];
+      }
     });
   for (std::thread& th : threads) th.join();
   for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
