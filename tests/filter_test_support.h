@@ -102,10 +102,11 @@ vxFrequencyBuffer gains(const F& f, long w, long h) {
 }
 
 // A w x h 8-bit image of a deterministic pattern at offset `at`.
-inline vxPelBuffer<unsigned char> patternImage(long w, long h, vxPair<long> at = {0, 0}) {
+inline vxPelBuffer<unsigned char> patternImage(long w, long h, vxPair<long> at = {0, 0}, int fx = 7,
+                                               int fy = 13) {
   vxPelBuffer<unsigned char> image(w, h, 32);
   for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) image.at(x, y) = static_cast<unsigned char>((x * 7 + y * 13) & 255);
+    for (long x = 0; x < w; ++x) image.at(x, y) = static_cast<unsigned char>((x * fx + y * fy) & 255);
   image.offset(at);
   return image;
 }

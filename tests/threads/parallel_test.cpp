@@ -8,7 +8,7 @@
 #include "filt/parallel.h"
 #include "filt/parallel_rows.h"
 
-#include "../image_test_support.h"
+#include "../filter_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@
 
 namespace {
 
-using image_test::patternImage;
+using filter_test::patternImage;
 using Bytes = std::vector<unsigned char>;
 
 // A pool whose tasks are counted, to show that a call really was split.
