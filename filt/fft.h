@@ -19,12 +19,6 @@
 #include <vector>
 
 class vxFrequencyBuffer;
-class vxFrequencyFilter;
-class vxFrequencyFilterBandPass;
-class vxFrequencyFilterBandReject;
-class vxFrequencyFilterGabor;
-class vxFrequencyFilterGaborReject;
-class vxFrequencyFilterImage;
 
 namespace vx_detail {
 struct FrequencyBufferAccess;
@@ -165,12 +159,6 @@ public:
 private:
   friend struct vx_detail::FrequencyBufferAccess;
   friend VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);
-  friend class vxFrequencyFilter;
-  friend class vxFrequencyFilterBandPass;
-  friend class vxFrequencyFilterBandReject;
-  friend class vxFrequencyFilterGabor;
-  friend class vxFrequencyFilterGaborReject;
-  friend class vxFrequencyFilterImage;
 
   float* data() const { return data_; }
   void masked(long m) { masked_ = static_cast<std::int32_t>(m); }

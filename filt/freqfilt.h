@@ -9,13 +9,17 @@
 // Filters are persistent objects: they can be saved to and loaded from a vxArchive,
 // alone or through a vxFrequencyFilter pointer (the archive re-creates the concrete
 // class). Loading restores what was saved and recomputes nothing. Archives are
-// treated as untrusted: when a loaded band or Gabor filter carries a table whose
-// size fields cannot belong to a built filter (support sizes that are not odd and
-// positive, sizes that are not powers of two up to 2^30, a table larger than a
-// build can make, or one that leaves more than 2^22 entries to fill with zeros),
-// loading throws vxArchive::BadData and leaves the filter unbuilt; a filter whose
-// loading throws after its class-level version byte has been accepted is likewise
-// left unbuilt, so that apply never reads outside its table.
+// treated as untrusted, and loading refuses exactly what would let apply read
+// outside a band or Gabor filter's table: size fields that cannot belong to a built
+// filter (support sizes that are not odd and positive, sizes that are not powers of
+// two up to 2^30, samples per bin other than 32, a table larger than a build can
+// make, or one that leaves more than 2^22 entries to fill with zeros) and a band
+// filter's negative frequency (a ring radius below zero). Those throw
+// vxArchive::BadData and leave the filter unbuilt; a filter whose loading throws
+// after its class-level version byte has been accepted is likewise left unbuilt.
+// Every other value (a frequency above 0.5, a sigma or plateau no build accepts, any
+// DC radius) loads as archived: apply stays within the table whatever they are, and
+// a setter's rebuild checks them like a new build.
 #ifndef VXFREQ_FILT_FREQFILT_H
 #define VXFREQ_FILT_FREQFILT_H
 
