@@ -257,7 +257,7 @@ def filter_lines(lines):
                 continue
             out[b] += " /**< " + text.replace("*/", "* /") + tag + " */"
 
-    # Copies and assignments without a comment of their own.
+    # Copies and assignments without a comment of their own (deleted ones say so).
     for k in range(i, n):
         if k in documented or "///" in out[k] or not levels[k][0] or levels[k][1] == 0:
             continue
@@ -266,7 +266,9 @@ def filter_lines(lines):
         code = code_part(lines[k])[0]
         m = SPECIAL.search(code)
         text = None
-        if m and m.group("copy"):
+        if m and re.search(r"=\s*delete\s*;", code):
+            text = "Deleted: objects of this class are neither copied nor assigned."
+        elif m and m.group("copy"):
             text = "Copies `other` (what a copy shares: see the class)."
         elif m and m.group("assign"):
             text = "Assigns a copy of `other` (what a copy shares: see the class)."

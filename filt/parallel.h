@@ -24,10 +24,10 @@
 class VX_API vxExecutor {
 public:
   virtual ~vxExecutor();
-  // Runs task(0) .. task(count - 1) and returns when all have returned. The first
-  // exception a task throws is rethrown here once the tasks already running have
-  // returned; tasks not yet started are skipped. May be called from several threads
-  // at once; a call made from inside a task runs its tasks inline.
+  // Runs task(i) for each i from 0 to count - 1 and returns when all have returned.
+  // The first exception a task throws is rethrown here once the tasks already running
+  // have returned; tasks not yet started are skipped. May be called from several
+  // threads at once; a call made from inside a task runs its tasks inline.
   virtual void run(long count, const std::function<void(long)>& task) = 0;
 };
 
@@ -37,11 +37,14 @@ public:
 // thread. Fewer than 1 thread throws std::invalid_argument.
 class VX_API vxThreadPool : public vxExecutor {
 public:
+  // Starts threads - 1 threads, which sleep while no task is queued. Throws
+  // std::invalid_argument for fewer than 1 thread.
   explicit vxThreadPool(long threads);
   ~vxThreadPool() override;
   vxThreadPool(const vxThreadPool&) = delete;
   vxThreadPool& operator=(const vxThreadPool&) = delete;
 
+  // The number of threads given to the constructor, the caller of run counted.
   long threads() const;
   void run(long count, const std::function<void(long)>& task) override;
 
@@ -55,6 +58,7 @@ private:
 // decides until it ends, and the previous one (or none) is restored afterwards.
 class VX_API vxParallelScope {
 public:
+  // Makes `executor` the one that this thread's calls use, until the scope is destroyed.
   explicit vxParallelScope(vxExecutor& executor);
   ~vxParallelScope();
   vxParallelScope(const vxParallelScope&) = delete;
