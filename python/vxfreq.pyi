@@ -2,7 +2,8 @@
 
 Images are 2-D numpy arrays (height, width) of uint8, uint16 or float64; spectra are
 FrequencyBuffer objects of single-precision complex values, zero-padded to powers of two
-up to 2048 along each axis, frequency 0 at [0, 0]. The forward transform follows numpy's
+up to 2048 along each axis (or, with forward's padding=, padded by reflection, edge or
+mean), frequency 0 at [0, 0]. The forward transform follows numpy's
 convention (exp(-2 pi i ...), unscaled). Calls release the GIL while the library works;
 Ctrl-C stops a long transform with KeyboardInterrupt.
 
@@ -18,6 +19,9 @@ import numpy.typing
 _Image = numpy.typing.NDArray[Any]
 _DType = Union[type, numpy.dtype[Any], str]
 _Mapping = Literal["clamp", "linear", "range", "log", "angle"]
+_Padding = Literal["zero", "reflect", "edge", "mean"]
+# None, "hann", ("tukey", F) or "tukey:F" with F from 0 to 1.
+_Window = Union[str, Tuple[Literal["tukey"], float]]
 
 class Error(Exception):
     """Base of the library's errors; error_number is the library's number (None for archive errors)."""
@@ -70,6 +74,9 @@ class FrequencyBuffer:
     def offset(self) -> Tuple[int, int]:
         """Offset (x, y) of that image."""
     @property
+    def padding_margin(self) -> Tuple[int, int]:
+        """Margin (x, y) on every side of the image: (W - w) // 2, (H - h) // 2."""
+    @property
     def inverse_computed(self) -> bool:
         """True after an in-place inverse: the buffer holds spatial samples."""
     def get(self, x: int, y: int, centered: bool = False) -> complex:
@@ -108,8 +115,21 @@ def forward(
     imag: Optional[_Image] = None,
     offset: Tuple[int, int] = (0, 0),
     out: Optional[FrequencyBuffer] = None,
+    *,
+    padding: Optional[_Padding] = None,
+    window: Optional[_Window] = None,
+    margin: Optional[int] = None,
 ) -> FrequencyBuffer:
-    """Forward transform of a 2-D uint8, uint16 or float64 image (any strides)."""
+    """Forward transform of a 2-D uint8, uint16 or float64 image (any strides).
+
+    padding ('zero', 'reflect', 'edge', 'mean'), window (None, 'hann', ('tukey', F),
+    'tukey:F') and margin (pixels on every side; None: an eighth of each side with a
+    padding named, none otherwise) pad and weight a real image; all None: zero padding
+    to the next powers of two. The inverses give the picture back without the padding.
+    """
+
+def padded_transform_size(width: int, height: int, margin: Optional[int] = None) -> Tuple[int, int]:
+    """Transform size (W, H) of forward with a padding named, for a width x height picture."""
 
 def forward_fft(buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None) -> FrequencyBuffer:
     """Forward transform of a buffer's values."""
