@@ -2,7 +2,7 @@
 # set-up commands of the README; both install missing Debian packages first.
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test test-asan test-tsan test-scalar test-clang test-arm64 lint check bench fuzz deps clean
+.PHONY: demo test test-asan test-tsan test-scalar test-clang test-arm64 lint docs check bench fuzz deps clean
 
 deps:
 	@scripts/install-deps.sh
@@ -56,9 +56,15 @@ lint: deps
 	cmake --preset release >/dev/null
 	scripts/lint.sh build/release
 
+# The API reference and the guide (Doxygen) in build/docs/html; any warning fails it,
+# so does a public name without documentation.
+docs: deps
+	scripts/install-deps.sh --docs
+	scripts/docs.sh
+
 # Everything CI runs: the tests of an optimized build, then the sanitizer builds, the
-# scalar, Clang and aarch64 builds and the static checks.
-check: test test-asan test-tsan test-scalar test-clang test-arm64 lint
+# scalar, Clang and aarch64 builds, the static checks and the reference.
+check: test test-asan test-tsan test-scalar test-clang test-arm64 lint docs
 
 bench: deps
 	cmake --preset bench

@@ -1,5 +1,7 @@
 // The library's public transforms against FFTW, OpenCV and KissFFT, each peer only
-// when it was found at configure time, all single-threaded and in the same process.
+// when it was found at configure time, in the same process: single-threaded, and
+// with 2 threads as "<implementation>_2t" (vxfreq: a vxThreadPool of 2 and a
+// vxParallelScope; FFTW: fftwf_plan_with_nthreads(2); OpenCV: cv::setNumThreads(2)).
 //
 //   complex_fwd, complex_inv  2-D complex transform between two buffers
 //                             (vfForwardFFT / vfInverseFFT; peers out of place)
@@ -15,6 +17,10 @@
 //                             rows the inverse may skip), inverse to an 8-bit image;
 //                             FFTW: conversion, forward c2c, multiplication by the same
 //                             gains, inverse c2c, magnitude and rounding
+//   display_job               the spectrum shown as a picture: forward transform of an
+//                             8-bit image, centred magnitude image, logarithmic map to
+//                             8 bits; peers: the same steps written with their own calls
+//   magnitude_image, log_map  the two display steps alone (vxfreq only)
 //   stream/memcpy             one read and one write of the W x H complex array, the
 //                             floor no transform can beat
 //
@@ -23,7 +29,9 @@
 #include "filt/buffer_access.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
+#include "filt/parallel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -32,6 +40,9 @@
 
 #ifdef VXFREQ_BENCH_FFTW
 #include <fftw3.h>
+#endif
+#ifdef VXFREQ_BENCH_FFTW_THREADS
+#include <mutex>
 #endif
 #ifdef VXFREQ_BENCH_OPENCV
 #include <opencv2/core.hpp>
@@ -83,9 +94,19 @@ void magnitudeToU8(const float* values, std::size_t count, float scale, unsigned
 
 float inverseScale(Size s) { return static_cast<float>(1.0 / (static_cast<double>(s.w) * s.h)); }
 
-// ---- vxfreq
+// ---- vxfreq; with more than one thread its calls run under a scope of a pool made
+// before the timing starts.
 
-void vxComplex(benchmark::State& state, Size s, bool forward) {
+struct Threads {
+  explicit Threads(long n) : pool(n), scope(pool) {}
+  vxThreadPool pool;
+  vxParallelScope scope;
+};
+
+std::unique_ptr<Threads> threadsFor(long n) { return n > 1 ? std::make_unique<Threads>(n) : nullptr; }
+
+void vxComplex(benchmark::State& state, Size s, bool forward, long threads = 1) {
+  const auto pool = threadsFor(threads);
   const vxFrequencyBuffer in = randomBuffer(s);
   vxFrequencyBuffer out = in;
   for (auto _ : state) {
@@ -98,7 +119,8 @@ void vxComplex(benchmark::State& state, Size s, bool forward) {
   vxbench::setPixelCounters(state, s);
 }
 
-void vxRealU8(benchmark::State& state, Size s) {
+void vxRealU8(benchmark::State& state, Size s, long threads = 1) {
+  const auto pool = threadsFor(threads);
   const vxPelBuffer<unsigned char> image = imageOf(s);
   vxFrequencyBuffer spectrum;
   for (auto _ : state) {
@@ -115,7 +137,8 @@ vxFrequencyFilterGabor jobFilter(Size s) {
                                 0.2, vxPair<long>(s.w, s.h), 0);
 }
 
-void vxGaborJob(benchmark::State& state, Size s) {
+void vxGaborJob(benchmark::State& state, Size s, long threads = 1) {
+  const auto pool = threadsFor(threads);
   const vxPelBuffer<unsigned char> image = imageOf(s);
   const vxFrequencyFilterGabor gabor = jobFilter(s);
   vxFrequencyBuffer spectrum;
@@ -129,7 +152,8 @@ void vxGaborJob(benchmark::State& state, Size s) {
   vxbench::setPixelCounters(state, s);
 }
 
-void vxInverseU8(benchmark::State& state, Size s) {
+void vxInverseU8(benchmark::State& state, Size s, long threads = 1) {
+  const auto pool = threadsFor(threads);
   const vxFrequencyBuffer spectrum = imageSpectrum(s);
   vxPelBuffer<unsigned char> out(s.w, s.h, 32);
   for (auto _ : state) {
@@ -137,6 +161,54 @@ void vxInverseU8(benchmark::State& state, Size s) {
     benchmark::DoNotOptimize(out.pointToOffset());
   }
   vxbench::setPixelCounters(state, s);
+}
+
+void vxDisplayJob(benchmark::State& state, Size s, long threads = 1) {
+  const auto pool = threadsFor(threads);
+  const vxPelBuffer<unsigned char> image = imageOf(s);
+  vxFrequencyBuffer spectrum;
+  for (auto _ : state) {
+    vfForwardFFT<unsigned char>(image, spectrum);
+    const vxPelBuffer<unsigned char> shown =
+        vfFrequencyMapImage(spectrum.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0.0, 0.0);
+    benchmark::DoNotOptimize(shown.pointToOffset());
+  }
+  vxbench::setPixelCounters(state, s);
+}
+
+void vxMagnitudeImage(benchmark::State& state, Size s) {
+  const vxFrequencyBuffer spectrum = imageSpectrum(s);
+  for (auto _ : state) {
+    const vxPelBuffer<double> magnitude = spectrum.getMagnitudeImage(true);
+    benchmark::DoNotOptimize(magnitude.pointToOffset());
+  }
+  vxbench::setPixelCounters(state, s);
+}
+
+void vxLogMap(benchmark::State& state, Size s) {
+  const vxPelBuffer<double> magnitude = imageSpectrum(s).getMagnitudeImage(true);
+  for (auto _ : state) {
+    const vxPelBuffer<unsigned char> shown =
+        vfFrequencyMapImage(magnitude, vxFrequencyDefs::Logarithmic, 0.0, 0.0);
+    benchmark::DoNotOptimize(shown.pointToOffset());
+  }
+  vxbench::setPixelCounters(state, s);
+}
+
+// The display steps after a transform, as a peer's user writes them: centred
+// magnitudes, their largest value, log(1 + m) scaled so that it reaches 255.
+void logDisplay(const float* values, Size s, std::vector<double>& magnitude, unsigned char* out) {
+  double top = 0.0;
+  for (int y = 0; y < s.h; ++y)
+    for (int x = 0; x < s.w; ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * s.w + x;
+      const double m = std::sqrt(static_cast<double>(values[2 * i]) * values[2 * i] +
+                                 static_cast<double>(values[2 * i + 1]) * values[2 * i + 1]);
+      magnitude[static_cast<std::size_t>((y + s.h / 2) % s.h) * s.w + (x + s.w / 2) % s.w] = m;
+      top = std::max(top, m);
+    }
+  const double g = 255.0 / std::log(std::max(top, 2.0));
+  for (std::size_t i = 0; i < pixels(s); ++i) out[i] = static_cast<unsigned char>(std::log(magnitude[i] + 1.0) * g);
 }
 
 // In place: the buffer's own storage is transformed, so it is restored before each
@@ -176,11 +248,37 @@ std::unique_ptr<T, FftwFree> fftwArray(std::size_t count) {
   return std::unique_ptr<T, FftwFree>(static_cast<T*>(fftwf_malloc(count * sizeof(T))));
 }
 
-void fftwComplex(benchmark::State& state, Size s, bool forward) {
+// Plans made while one of these lives use `threads` threads (FFTW's threads library,
+// when it was found; otherwise the benchmarks with more than one thread are left out).
+class FftwThreads {
+public:
+  explicit FftwThreads(long threads) {
+#ifdef VXFREQ_BENCH_FFTW_THREADS
+    static std::once_flag once;
+    std::call_once(once, [] { fftwf_init_threads(); });
+    fftwf_plan_with_nthreads(static_cast<int>(threads));
+#else
+    (void)threads;
+#endif
+  }
+  ~FftwThreads() {
+#ifdef VXFREQ_BENCH_FFTW_THREADS
+    fftwf_plan_with_nthreads(1);
+#endif
+  }
+  FftwThreads(const FftwThreads&) = delete;
+  FftwThreads& operator=(const FftwThreads&) = delete;
+};
+
+void fftwComplex(benchmark::State& state, Size s, bool forward, long threads = 1) {
   auto in = fftwArray<fftwf_complex>(pixels(s));
   auto out = fftwArray<fftwf_complex>(pixels(s));
-  fftwf_plan plan = fftwf_plan_dft_2d(s.h, s.w, in.get(), out.get(),
-                                      forward ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_MEASURE);
+  fftwf_plan plan = nullptr;
+  {
+    const FftwThreads planning(threads);
+    plan = fftwf_plan_dft_2d(s.h, s.w, in.get(), out.get(), forward ? FFTW_FORWARD : FFTW_BACKWARD,
+                             FFTW_MEASURE);
+  }
   const std::vector<float> values = vxbench::randomFloats(2 * pixels(s));
   std::memcpy(in.get(), values.data(), values.size() * sizeof(float));
   for (auto _ : state) {
@@ -191,10 +289,14 @@ void fftwComplex(benchmark::State& state, Size s, bool forward) {
   vxbench::setPixelCounters(state, s);
 }
 
-void fftwRealU8(benchmark::State& state, Size s, bool convert) {
+void fftwRealU8(benchmark::State& state, Size s, bool convert, long threads = 1) {
   auto in = fftwArray<float>(pixels(s));
   auto out = fftwArray<fftwf_complex>(static_cast<std::size_t>(s.h) * (s.w / 2 + 1));
-  fftwf_plan plan = fftwf_plan_dft_r2c_2d(s.h, s.w, in.get(), out.get(), FFTW_MEASURE);
+  fftwf_plan plan = nullptr;
+  {
+    const FftwThreads planning(threads);
+    plan = fftwf_plan_dft_r2c_2d(s.h, s.w, in.get(), out.get(), FFTW_MEASURE);
+  }
   const std::vector<unsigned char> image = vxbench::randomImage(s.w, s.h);
   for (std::size_t i = 0; i < pixels(s); ++i) in.get()[i] = image[i];
   for (auto _ : state) {
@@ -207,10 +309,14 @@ void fftwRealU8(benchmark::State& state, Size s, bool convert) {
   vxbench::setPixelCounters(state, s);
 }
 
-void fftwGaborJob(benchmark::State& state, Size s) {
+void fftwGaborJob(benchmark::State& state, Size s, long threads = 1) {
   auto data = fftwArray<fftwf_complex>(pixels(s));
-  fftwf_plan forward = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_FORWARD, FFTW_MEASURE);
-  fftwf_plan backward = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_BACKWARD, FFTW_MEASURE);
+  fftwf_plan forward = nullptr, backward = nullptr;
+  {
+    const FftwThreads planning(threads);
+    forward = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_FORWARD, FFTW_MEASURE);
+    backward = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_BACKWARD, FFTW_MEASURE);
+  }
   // The same gains, read off the filter applied to a buffer of ones (not timed).
   vxFrequencyBuffer ones(s.w, s.h);
   float* o = Access::data(ones);
@@ -241,10 +347,14 @@ void fftwGaborJob(benchmark::State& state, Size s) {
   vxbench::setPixelCounters(state, s);
 }
 
-void fftwInverseU8(benchmark::State& state, Size s) {
+void fftwInverseU8(benchmark::State& state, Size s, long threads = 1) {
   auto in = fftwArray<fftwf_complex>(pixels(s));
   auto out = fftwArray<fftwf_complex>(pixels(s));
-  fftwf_plan plan = fftwf_plan_dft_2d(s.h, s.w, in.get(), out.get(), FFTW_BACKWARD, FFTW_MEASURE);
+  fftwf_plan plan = nullptr;
+  {
+    const FftwThreads planning(threads);
+    plan = fftwf_plan_dft_2d(s.h, s.w, in.get(), out.get(), FFTW_BACKWARD, FFTW_MEASURE);
+  }
   const vxFrequencyBuffer spectrum = imageSpectrum(s);
   std::memcpy(in.get(), Access::data(spectrum), 2 * pixels(s) * sizeof(float));
   std::vector<unsigned char> image(pixels(s));
@@ -257,13 +367,37 @@ void fftwInverseU8(benchmark::State& state, Size s) {
   fftwf_destroy_plan(plan);
   vxbench::setPixelCounters(state, s);
 }
+
+void fftwDisplayJob(benchmark::State& state, Size s, long threads = 1) {
+  auto data = fftwArray<fftwf_complex>(pixels(s));
+  fftwf_plan plan = nullptr;
+  {
+    const FftwThreads planning(threads);
+    plan = fftwf_plan_dft_2d(s.h, s.w, data.get(), data.get(), FFTW_FORWARD, FFTW_MEASURE);
+  }
+  const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
+  std::vector<double> magnitude(pixels(s));
+  std::vector<unsigned char> image(pixels(s));
+  float* d = reinterpret_cast<float*>(data.get());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < pixels(s); ++i) {
+      d[2 * i] = samples[i];
+      d[2 * i + 1] = 0.0f;
+    }
+    fftwf_execute(plan);
+    logDisplay(d, s, magnitude, image.data());
+    benchmark::DoNotOptimize(image.data());
+  }
+  fftwf_destroy_plan(plan);
+  vxbench::setPixelCounters(state, s);
+}
 #endif
 
 #ifdef VXFREQ_BENCH_OPENCV
-// ---- OpenCV cv::dft on one thread
+// ---- OpenCV cv::dft on `threads` threads
 
-void cvComplex(benchmark::State& state, Size s, bool forward) {
-  cv::setNumThreads(1);
+void cvComplex(benchmark::State& state, Size s, bool forward, int threads = 1) {
+  cv::setNumThreads(threads);
   cv::Mat in(s.h, s.w, CV_32FC2);
   const std::vector<float> values = vxbench::randomFloats(2 * pixels(s));
   std::memcpy(in.ptr<float>(), values.data(), values.size() * sizeof(float));
@@ -275,8 +409,8 @@ void cvComplex(benchmark::State& state, Size s, bool forward) {
   vxbench::setPixelCounters(state, s);
 }
 
-void cvRealU8(benchmark::State& state, Size s) {
-  cv::setNumThreads(1);
+void cvRealU8(benchmark::State& state, Size s, int threads = 1) {
+  cv::setNumThreads(threads);
   const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
   const cv::Mat image(s.h, s.w, CV_8U, const_cast<unsigned char*>(samples.data()));
   cv::Mat asFloat, spectrum;
@@ -288,8 +422,8 @@ void cvRealU8(benchmark::State& state, Size s) {
   vxbench::setPixelCounters(state, s);
 }
 
-void cvInverseU8(benchmark::State& state, Size s) {
-  cv::setNumThreads(1);
+void cvInverseU8(benchmark::State& state, Size s, int threads = 1) {
+  cv::setNumThreads(threads);
   const vxFrequencyBuffer spectrumBuffer = imageSpectrum(s);
   cv::Mat spectrum(s.h, s.w, CV_32FC2);
   std::memcpy(spectrum.ptr<float>(), Access::data(spectrumBuffer), 2 * pixels(s) * sizeof(float));
@@ -301,6 +435,31 @@ void cvInverseU8(benchmark::State& state, Size s) {
     cv::magnitude(planes[0], planes[1], magnitude);
     magnitude.convertTo(image, CV_8U);
     benchmark::DoNotOptimize(image.data);
+  }
+  vxbench::setPixelCounters(state, s);
+}
+
+// The display job with OpenCV's own calls: the quadrant swap by four copies.
+void cvDisplayJob(benchmark::State& state, Size s, int threads = 1) {
+  cv::setNumThreads(threads);
+  const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
+  const cv::Mat image(s.h, s.w, CV_8U, const_cast<unsigned char*>(samples.data()));
+  cv::Mat asFloat, spectrum, magnitude, centred(s.h, s.w, CV_32F), shown;
+  cv::Mat planes[2];
+  const int hw = s.w / 2, hh = s.h / 2;
+  for (auto _ : state) {
+    image.convertTo(asFloat, CV_32F);
+    cv::dft(asFloat, spectrum, cv::DFT_COMPLEX_OUTPUT);
+    cv::split(spectrum, planes);
+    cv::magnitude(planes[0], planes[1], magnitude);
+    magnitude += 1.0;
+    cv::log(magnitude, magnitude);
+    magnitude(cv::Rect(0, 0, hw, hh)).copyTo(centred(cv::Rect(hw, hh, hw, hh)));
+    magnitude(cv::Rect(hw, 0, hw, hh)).copyTo(centred(cv::Rect(0, hh, hw, hh)));
+    magnitude(cv::Rect(0, hh, hw, hh)).copyTo(centred(cv::Rect(hw, 0, hw, hh)));
+    magnitude(cv::Rect(hw, hh, hw, hh)).copyTo(centred(cv::Rect(0, 0, hw, hh)));
+    cv::normalize(centred, shown, 0, 255, cv::NORM_MINMAX, CV_8U);
+    benchmark::DoNotOptimize(shown.data);
   }
   vxbench::setPixelCounters(state, s);
 }
@@ -368,7 +527,10 @@ void kissInverseU8(benchmark::State& state, Size s) {
 
 template <class F>
 void add(const std::string& name, F run) {
-  benchmark::RegisterBenchmark(name.c_str(), run)->Unit(benchmark::kMillisecond);
+  benchmark::internal::Benchmark* b = benchmark::RegisterBenchmark(name.c_str(), run);
+  b->Unit(benchmark::kMillisecond);
+  // With more than one thread the wall time is what counts.
+  if (name.find("_2t/") != std::string::npos) b->UseRealTime();
 }
 
 int registerComparisons() {
@@ -381,6 +543,14 @@ int registerComparisons() {
     add(name("inverse_u8", "vxfreq_inplace", s), [=](benchmark::State& st) { vxInverseU8InPlace(st, s); });
     add(name("gabor_job", "vxfreq", s), [=](benchmark::State& st) { vxGaborJob(st, s); });
     add(name("stream", "memcpy", s), [=](benchmark::State& st) { streamCopy(st, s); });
+    add(name("display_job", "vxfreq", s), [=](benchmark::State& st) { vxDisplayJob(st, s); });
+    add(name("magnitude_image", "vxfreq", s), [=](benchmark::State& st) { vxMagnitudeImage(st, s); });
+    add(name("log_map", "vxfreq", s), [=](benchmark::State& st) { vxLogMap(st, s); });
+    add(name("complex_fwd", "vxfreq_2t", s), [=](benchmark::State& st) { vxComplex(st, s, true, 2); });
+    add(name("real_fwd_u8", "vxfreq_2t", s), [=](benchmark::State& st) { vxRealU8(st, s, 2); });
+    add(name("inverse_u8", "vxfreq_2t", s), [=](benchmark::State& st) { vxInverseU8(st, s, 2); });
+    add(name("gabor_job", "vxfreq_2t", s), [=](benchmark::State& st) { vxGaborJob(st, s, 2); });
+    add(name("display_job", "vxfreq_2t", s), [=](benchmark::State& st) { vxDisplayJob(st, s, 2); });
 #ifdef VXFREQ_BENCH_FFTW
     add(name("complex_fwd", "fftw", s), [=](benchmark::State& st) { fftwComplex(st, s, true); });
     add(name("complex_inv", "fftw", s), [=](benchmark::State& st) { fftwComplex(st, s, false); });
@@ -388,12 +558,25 @@ int registerComparisons() {
     add(name("real_fwd_u8", "fftw_r2c", s), [=](benchmark::State& st) { fftwRealU8(st, s, false); });
     add(name("inverse_u8", "fftw", s), [=](benchmark::State& st) { fftwInverseU8(st, s); });
     add(name("gabor_job", "fftw", s), [=](benchmark::State& st) { fftwGaborJob(st, s); });
+    add(name("display_job", "fftw", s), [=](benchmark::State& st) { fftwDisplayJob(st, s); });
+#endif
+#ifdef VXFREQ_BENCH_FFTW_THREADS
+    add(name("complex_fwd", "fftw_2t", s), [=](benchmark::State& st) { fftwComplex(st, s, true, 2); });
+    add(name("real_fwd_u8", "fftw_2t", s), [=](benchmark::State& st) { fftwRealU8(st, s, true, 2); });
+    add(name("inverse_u8", "fftw_2t", s), [=](benchmark::State& st) { fftwInverseU8(st, s, 2); });
+    add(name("gabor_job", "fftw_2t", s), [=](benchmark::State& st) { fftwGaborJob(st, s, 2); });
+    add(name("display_job", "fftw_2t", s), [=](benchmark::State& st) { fftwDisplayJob(st, s, 2); });
 #endif
 #ifdef VXFREQ_BENCH_OPENCV
     add(name("complex_fwd", "opencv", s), [=](benchmark::State& st) { cvComplex(st, s, true); });
     add(name("complex_inv", "opencv", s), [=](benchmark::State& st) { cvComplex(st, s, false); });
     add(name("real_fwd_u8", "opencv", s), [=](benchmark::State& st) { cvRealU8(st, s); });
     add(name("inverse_u8", "opencv", s), [=](benchmark::State& st) { cvInverseU8(st, s); });
+    add(name("display_job", "opencv", s), [=](benchmark::State& st) { cvDisplayJob(st, s); });
+    add(name("complex_fwd", "opencv_2t", s), [=](benchmark::State& st) { cvComplex(st, s, true, 2); });
+    add(name("real_fwd_u8", "opencv_2t", s), [=](benchmark::State& st) { cvRealU8(st, s, 2); });
+    add(name("inverse_u8", "opencv_2t", s), [=](benchmark::State& st) { cvInverseU8(st, s, 2); });
+    add(name("display_job", "opencv_2t", s), [=](benchmark::State& st) { cvDisplayJob(st, s, 2); });
 #endif
 #ifdef VXFREQ_BENCH_KISSFFT
     add(name("complex_fwd", "kissfft", s), [=](benchmark::State& st) { kissComplex(st, s, true); });

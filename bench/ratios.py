@@ -28,7 +28,8 @@ from collections import defaultdict
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_BINARY = os.path.join(HERE, "..", "build", "bench", "bench", "vxfreq_bench")
-COMPARISONS = r"^(complex_fwd|complex_inv|real_fwd_u8|inverse_u8|gabor_job|stream)/"
+COMPARISONS = (r"^(complex_fwd|complex_inv|real_fwd_u8|inverse_u8|gabor_job|display_job|"
+               r"magnitude_image|log_map|stream)/")
 SIZES = ["256x256", "512x512", "1024x1024", "2048x2048", "1024x256"]
 
 OPERATIONS = [
@@ -47,6 +48,21 @@ EXTRAS = {
     "real_fwd_u8": [("fftw_r2c", "FFTW r2c alone")],
     "inverse_u8": [("vxfreq_inplace", "vxfreq in place")],
 }
+
+# Two threads against one, and against the peers with two threads, in wall time.
+THREADED = [
+    ("complex_fwd", "complex 2-D forward"),
+    ("real_fwd_u8", "8-bit forward"),
+    ("inverse_u8", "8-bit inverse"),
+    ("gabor_job", "Gabor job"),
+    ("display_job", "display job: forward, magnitude image, log map"),
+]
+THREADED_SIZES = ["512x512", "1024x1024", "2048x2048"]
+# Targets from 1024 x 1024 up: 2 threads at most this times our 1-thread time, and
+# not behind either peer with 2 threads.
+OWN_TARGET = 0.65
+# The display steps on one thread against the 8-bit forward transform of the same size.
+DISPLAY = [("magnitude_image", 1.0), ("log_map", 1.5)]
 
 
 def run_benchmarks(binary, repetitions, bench_filter, min_time):
@@ -78,6 +94,8 @@ def medians(data, metric):
     for b in data.get("benchmarks", []):
         name = b.get("run_name", b["name"])
         parts = name.split("/")
+        if parts[-1] == "real_time":  # benchmarks timed by the wall clock
+            parts = parts[:-1]
         if len(parts) != 3:
             continue
         key = tuple(parts)
@@ -198,6 +216,45 @@ def table(times, metric, context):
     return "\n".join(lines)
 
 
+def threads_table(wall, cpu):
+    lines = ["### 2 threads against 1 (wall time, ms)", ""]
+    head = ["operation", "size", "vxfreq 1 thread", "vxfreq 2 threads", "fftw 2 threads",
+            "opencv 2 threads", "2 threads / 1 (target <= %.2f)" % OWN_TARGET,
+            "vs fftw 2 threads (<= 1)", "vs opencv 2 threads (<= 1)"]
+    lines.append("| " + " | ".join(head) + " |")
+    lines.append("|" + "---|" * len(head))
+    for operation, title in THREADED:
+        for size in THREADED_SIZES:
+            one = wall.get((operation, "vxfreq", size))
+            two = wall.get((operation, "vxfreq_2t", size))
+            if one is None or two is None:
+                continue
+            big = size != "512x512"
+            fftw = wall.get((operation, "fftw_2t", size))
+            opencv = wall.get((operation, "opencv_2t", size))
+            lines.append("| " + " | ".join([
+                title, size.replace("x", " x "), fmt_ms(one), fmt_ms(two), fmt_ms(fftw), fmt_ms(opencv),
+                fmt_ratio(two, one, OWN_TARGET if big else None),
+                fmt_ratio(two, fftw, 1.0 if big else None),
+                fmt_ratio(two, opencv, 1.0 if big else None)]) + " |")
+    lines.append("")
+    lines.append("### display steps on one thread, against the 8-bit forward transform")
+    lines.append("")
+    lines.append("| step | size | ms | forward ms | ratio |")
+    lines.append("|---|---|---|---|---|")
+    for step, target in DISPLAY:
+        for size in THREADED_SIZES:
+            ours = cpu.get((step, "vxfreq", size))
+            forward = cpu.get(("real_fwd_u8", "vxfreq", size))
+            if ours is None:
+                continue
+            lines.append("| %s | %s | %s | %s | %s |" % (
+                step, size.replace("x", " x "), fmt_ms(ours), fmt_ms(forward),
+                fmt_ratio(ours, forward, target)))
+    lines.append("")
+    return "\n".join(lines)
+
+
 def plot(times, path):
     try:
         import matplotlib
@@ -263,6 +320,8 @@ def main():
 
     times = medians(data, args.metric)
     text = table(times, args.metric, data.get("context", {}))
+    if any(k[1].endswith("_2t") for k in times):
+        text += "\n" + threads_table(medians(data, "real_time"), times)
     print(text)
     if args.markdown:
         with open(args.markdown, "w") as f:

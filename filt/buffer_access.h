@@ -42,6 +42,23 @@ struct FrequencyBufferAccess {
     b.imageWidth_ = static_cast<std::int32_t>(width);
     b.imageHeight_ = static_cast<std::int32_t>(height);
   }
+  // Everything assignment copies but the values: sizes (storage resized when they
+  // differ), placement, flags and band. `from` holds data and is not `to`.
+  static void assignLayout(vxFrequencyBuffer& to, const vxFrequencyBuffer& from) {
+    // The copy takes the source's transform size itself rather than the one its image
+    // size would round up to: the two differ for a buffer made by the sized copy
+    // constructor, whose values must all come along.
+    to.imageWidth_ = from.imageWidth_;
+    to.imageHeight_ = from.imageHeight_;
+    to.resizeTransform(from.width_, from.height_);
+    to.clientXform_ = from.clientXform_;
+    to.imageOffsetX_ = from.imageOffsetX_;
+    to.imageOffsetY_ = from.imageOffsetY_;
+    to.inverseComputed_ = from.inverseComputed_;
+    to.masked_ = from.masked_;
+    to.maskedMiny_ = from.maskedMiny_;
+    to.maskedMaxy_ = from.maskedMaxy_;
+  }
   static std::vector<float>& storage(vxFrequencyBuffer& b) { return b.storage_; }
   static const std::vector<float>& storage(const vxFrequencyBuffer& b) { return b.storage_; }
   // The band of kept rows to hand to the engines: the mask band when masked, else

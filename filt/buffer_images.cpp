@@ -2,7 +2,9 @@
 // phases, in storage order or with the DC term at the centre.
 #include "filt/buffer_access.h"
 #include "filt/fft.h"
+#include "filt/image_kernels.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 
@@ -10,8 +12,9 @@ using Access = vx_detail::FrequencyBufferAccess;
 
 namespace {
 
-template <class F>
-vxPelBuffer<double> bufferImage(const vxFrequencyBuffer& buf, bool centered, F value) {
+// `run(values, count, pixels)` turns `count` consecutive values into pixels.
+template <class Run>
+vxPelBuffer<double> bufferImage(const vxFrequencyBuffer& buf, bool centered, Run run) {
   if (!buf.isInitialized())
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
   if (buf.inverseComputed())
@@ -26,32 +29,49 @@ vxPelBuffer<double> bufferImage(const vxFrequencyBuffer& buf, bool centered, F v
   const long shiftX = centered ? W / 2 : 0;
   const long shiftY = centered ? H / 2 : 0;
   const float* data = Access::data(buf);
-  for (long y = 0; y < H; ++y) {
-    const long py = (y + shiftY) % H;
-    double* row = pixels + py * stride;
-    const float* in = data + 2 * static_cast<std::size_t>(y) * W;
-    for (long x = 0; x < W; ++x) row[(x + shiftX) % W] = value(in[2 * x], in[2 * x + 1]);
-  }
+  vx_detail::splitRows(H, W, [&](long first, long end) {
+    for (long y = first; y < end; ++y) {
+      const long py = (y + shiftY) % H;
+      double* row = pixels + py * stride;
+      const float* in = data + 2 * static_cast<std::size_t>(y) * W;
+      // Element x goes to pixel x + shiftX while that lies in the row, else x + shiftX - W.
+      const auto split = static_cast<std::int32_t>(W - shiftX);
+      run(in, split, row + shiftX);
+      run(in + 2 * static_cast<std::ptrdiff_t>(split), static_cast<std::int32_t>(shiftX), row);
+    }
+  });
   return image;
 }
 
 }  // namespace
 
 vxPelBuffer<double> vxFrequencyBuffer::getRealImage(bool centered) const {
-  return bufferImage(*this, centered, [](float re, float) { return static_cast<double>(re); });
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  return bufferImage(*this, centered, [&k](const float* values, std::int32_t count, double* out) {
+    k.partDouble(values, count, 0, out);
+  });
 }
 
 vxPelBuffer<double> vxFrequencyBuffer::getImaginaryImage(bool centered) const {
-  return bufferImage(*this, centered, [](float, float im) { return static_cast<double>(im); });
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  return bufferImage(*this, centered, [&k](const float* values, std::int32_t count, double* out) {
+    k.partDouble(values, count, 1, out);
+  });
 }
 
 vxPelBuffer<double> vxFrequencyBuffer::getMagnitudeImage(bool centered) const {
-  return bufferImage(*this, centered,
-                     [](float re, float im) { return static_cast<double>(std::sqrt(re * re + im * im)); });
+  // sqrtf(re re + im im) times 1, which changes no bit.
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  return bufferImage(*this, centered, [&k](const float* values, std::int32_t count, double* out) {
+    k.magnitudeDouble(values, count, 1.0f, out, nullptr);
+  });
 }
 
 vxPelBuffer<double> vxFrequencyBuffer::getPhaseImage(bool centered) const {
-  return bufferImage(*this, centered, [](float re, float im) {
-    return vxRadian(std::atan2(static_cast<double>(im), static_cast<double>(re))).norm().value();
+  return bufferImage(*this, centered, [](const float* values, std::int32_t count, double* out) {
+    for (std::int32_t x = 0; x < count; ++x)
+      out[x] = vxRadian(std::atan2(static_cast<double>(values[2 * x + 1]), static_cast<double>(values[2 * x])))
+                   .norm()
+                   .value();
   });
 }

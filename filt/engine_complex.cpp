@@ -44,13 +44,17 @@ void complexScalar(float* data, std::int32_t width, std::int32_t height, bool in
   std::unique_ptr<TransposeScratch> scratch;
   if (!square && !degenerate) scratch = std::make_unique<TransposeScratch>(width, height);
 
-  // Pass 0: rows of length W, skipping those outside the band.
+  // Pass 0: rows of length W, skipping those outside the band. Under a parallel
+  // scope both passes run bands of rows as tasks; the tables are only read.
+  const long bands = engineBands(width, height);
   buildSwapTable(swapTable.data(), width);
-  for (std::int32_t r = 0; r < height; ++r) {
-    if (!rowInBand(r, height, miny, maxy)) continue;
-    if (r % 16 == 0) attentionCheck();
-    transformRow(rowAt(data, width, r), width, inverse, twiddles, swapTable.data());
-  }
+  splitRowBands(height, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      if (!rowInBand(r, height, miny, maxy)) continue;
+      if (r % 16 == 0) attentionCheck();
+      transformRow(rowAt(data, width, r), width, inverse, twiddles, swapTable.data());
+    }
+  });
 
   float* array = data;
   if (!degenerate) {
@@ -67,10 +71,12 @@ void complexScalar(float* data, std::int32_t width, std::int32_t height, bool in
   // Pass 1: the W transposed columns, each of length H. Without a transpose
   // (W = 1 or H = 1) the array read this way is the same memory.
   if (!square) buildSwapTable(swapTable.data(), height);
-  for (std::int32_t r = 0; r < width; ++r) {
-    if (r % 16 == 0) attentionCheck();
-    transformRow(rowAt(array, height, r), height, inverse, twiddles, swapTable.data());
-  }
+  splitRowBands(width, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      if (r % 16 == 0) attentionCheck();
+      transformRow(rowAt(array, height, r), height, inverse, twiddles, swapTable.data());
+    }
+  });
 
   if (!degenerate) {
     if (square) {
@@ -95,32 +101,40 @@ void complexScalarInto(const float* source, float* const* destination, std::int3
   const TwiddleTable twiddles = makeTwiddleTable();
   std::vector<std::int32_t> rowSwap(static_cast<std::size_t>(width), 0);
   std::vector<std::int32_t> columnSwap(static_cast<std::size_t>(height), 0);
-  std::vector<float> column(2 * static_cast<std::size_t>(height));
+  // One gathered column for each task of a parallel scope.
+  const long bands = engineBands(width, height);
+  const std::size_t columnFloats = 2 * static_cast<std::size_t>(height);
+  std::vector<float> columns(columnFloats * static_cast<std::size_t>(bands));
   buildSwapTable(rowSwap.data(), width);
   buildSwapTable(columnSwap.data(), height);
 
   const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) * sizeof(float);
-  for (std::int32_t r = 0; r < height; ++r) {
-    const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
-    if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
-    if (!rowInBand(r, height, miny, maxy)) continue;
-    if (r % 16 == 0) attentionCheck();
-    transformRow(destination[r], width, inverse, twiddles, rowSwap.data());
-  }
+  splitRowBands(height, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
+      if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
+      if (!rowInBand(r, height, miny, maxy)) continue;
+      if (r % 16 == 0) attentionCheck();
+      transformRow(destination[r], width, inverse, twiddles, rowSwap.data());
+    }
+  });
   if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width)))
     attentionCheck();
-  for (std::int32_t c = 0; c < width; ++c) {
-    if (c % 16 == 0) attentionCheck();
-    for (std::int32_t r = 0; r < height; ++r) {
-      column[2 * r] = destination[r][2 * c];
-      column[2 * r + 1] = destination[r][2 * c + 1];
+  splitRowBands(width, bands, [&](long band, long first, long end) {
+    float* column = columns.data() + columnFloats * static_cast<std::size_t>(band);
+    for (auto c = static_cast<std::int32_t>(first); c < end; ++c) {
+      if (c % 16 == 0) attentionCheck();
+      for (std::int32_t r = 0; r < height; ++r) {
+        column[2 * r] = destination[r][2 * c];
+        column[2 * r + 1] = destination[r][2 * c + 1];
+      }
+      transformRow(column, height, inverse, twiddles, columnSwap.data());
+      for (std::int32_t r = 0; r < height; ++r) {
+        destination[r][2 * c] = column[2 * r];
+        destination[r][2 * c + 1] = column[2 * r + 1];
+      }
     }
-    transformRow(column.data(), height, inverse, twiddles, columnSwap.data());
-    for (std::int32_t r = 0; r < height; ++r) {
-      destination[r][2 * c] = column[2 * r];
-      destination[r][2 * c + 1] = column[2 * r + 1];
-    }
-  }
+  });
   if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height)))
     attentionCheck();
 }
@@ -165,37 +179,42 @@ void complexLanes(const LaneKernels& kernels, LanePlan& plan, const float* sourc
 
   // Pass 0: the rows kept by the band, `lanes` at a time; the dummy row fills the
   // lanes of the last group that no row claims. Rows outside the band are left as
-  // they are (copied when the result goes elsewhere).
-  const float* sources[16];
-  float* rows[16];
-  std::int32_t filled = 0;
-  for (std::int32_t r = 0; r < height; ++r) {
-    const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
-    if (!rowInBand(r, height, miny, maxy)) {
-      if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
-      continue;
+  // they are (copied when the result goes elsewhere). Under a parallel scope each
+  // task takes a band of consecutive rows, with work memory of its own.
+  splitRowBands(height, plan.bands(), [&](long band, long first, long end) {
+    const float* sources[16];
+    float* rows[16];
+    std::int32_t filled = 0;
+    float* work = plan.work(band);
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
+      if (!rowInBand(r, height, miny, maxy)) {
+        if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
+        continue;
+      }
+      if (r % 16 == 0) attentionCheck();
+      sources[filled] = from;
+      rows[filled++] = destination[r];
+      if (filled == lanes) {
+        kernels.complexRows(sources, rows, width, inverse, tables, work);
+        filled = 0;
+      }
     }
-    if (r % 16 == 0) attentionCheck();
-    sources[filled] = from;
-    rows[filled++] = destination[r];
-    if (filled == lanes) {
-      kernels.complexRows(sources, rows, width, inverse, tables, plan.work());
-      filled = 0;
+    if (filled > 0) {
+      for (std::int32_t k = filled; k < lanes; ++k) sources[k] = rows[k] = plan.dummyRow(band);
+      kernels.complexRows(sources, rows, width, inverse, tables, work);
     }
-  }
-  if (filled > 0) {
-    for (std::int32_t k = filled; k < lanes; ++k) sources[k] = rows[k] = plan.dummyRow();
-    kernels.complexRows(sources, rows, width, inverse, tables, plan.work());
-  }
+  });
 
   // Where the transpose stood.
   if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
     attentionCheck();
 
   // Pass 1: the columns, a panel of adjacent ones at a time.
-  forEachColumnPanel(destination[0], width, kernels.panelColumns(height),
-                     [&](std::int32_t c0, std::int32_t count) {
-                       kernels.complexColumns(destination, c0, height, count, inverse, tables, plan.work());
+  forEachColumnPanel(destination[0], width, kernels.panelColumns(height), plan.bands(),
+                     [&](long band, std::int32_t c0, std::int32_t count) {
+                       kernels.complexColumns(destination, c0, height, count, inverse, tables,
+                                              plan.work(band));
                      });
 
   // Where the transpose back stood.
@@ -221,7 +240,7 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy)) {
-    LanePlan plan(*kernels, width, height, false);
+    LanePlan plan(*kernels, width, height, false, engineBands(width, height));
     float** rows = plan.rowTable();
     for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
     complexLanes(*kernels, plan, data, rows, width, height, inverse, miny, maxy);
@@ -236,7 +255,7 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy)) {
-    LanePlan plan(*kernels, width, height, false);
+    LanePlan plan(*kernels, width, height, false, engineBands(width, height));
     complexLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
     return;
   }

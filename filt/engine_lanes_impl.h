@@ -387,14 +387,17 @@ VX_FLATTEN void joinColumns(float* p, std::int32_t count, const Vec* x, Vec& a, 
   }
 }
 
-// The conjugates of the kLanes values of columns c .. c + kLanes - 1 of a row (a and
-// b as joinColumns leaves them, in column order) into columns W - c, W - c - 1, ...
+// The conjugates of the inBlock values of columns c .. c + inBlock - 1 of a row (a
+// and b as joinColumns leaves them, in column order) into columns W - c, W - c - 1, ...
 // of the row `mirror`: completeConjugateHalf for the columns c with 1 <= c <= W/2 - 1.
-VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t width, Vec a, Vec b) {
+VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t inBlock, std::int32_t width,
+                              Vec a, Vec b) {
   IVec imagSign = {};
   for (std::int32_t k = 1; k < kLanes; k += 2) imagSign[k] = -0x7fffffff - 1;
   const std::int32_t half = width / 2;
-  if (c >= 1 && c + kLanes - 1 <= half - 1) {
+  // Only the block's own columns: the places of the others belong to the panel that
+  // holds them, which may be running at the same time on another thread.
+  if (inBlock == kLanes && c >= 1 && c + kLanes - 1 <= half - 1) {
     store(mirror + 2 * (width - c - kLanes + 1),
           flipSign(__builtin_shufflevector(b, b, VX_BLOCKS(VX_REVERSE_PAIRS)), imagSign));
     store(mirror + 2 * (width - c - kChunk + 1),
@@ -404,7 +407,7 @@ VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t width,
   float part[2 * kLanes];
   store(part, a);
   store(part + kLanes, b);
-  for (std::int32_t k = 0; k < kLanes; ++k) {
+  for (std::int32_t k = 0; k < inBlock; ++k) {
     const std::int32_t u = c + k;
     if (u < 1 || u > half - 1) continue;
     mirror[2 * (width - u)] = part[2 * k];
@@ -472,7 +475,7 @@ VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, 
       const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
       Vec va, vb;
       joinColumns<Inverse>(p + 2 * kLanes * b, inBlock, x + b * blockSize + 2 * s, va, vb);
-      if (Mirror) mirrorColumns(mirror, column0 + kLanes * b, mirrorWidth, va, vb);
+      if (Mirror) mirrorColumns(mirror, column0 + kLanes * b, inBlock, mirrorWidth, va, vb);
     }
   }
 }

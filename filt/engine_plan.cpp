@@ -83,9 +83,16 @@ std::int32_t firstPanelColumns(const float* row0, std::int32_t panel) {
   return toBoundary == 0 ? panel : toBoundary + panel - kLineColumns;
 }
 
+// Two bands per thread: a thread that starts late or is slowed by the others still
+// finds work left to share.
+long engineBands(std::int32_t width, std::int32_t height) {
+  const long threads = executorThreads();
+  return rowBands(height, width) > 1 ? 2 * threads : 1;
+}
+
 LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int32_t columnLength,
-                   bool realUnpack)
-    : tables_() {
+                   bool realUnpack, long bands)
+    : tables_(), bands_(bands < 1 ? 1 : bands) {
   const std::int32_t longest = std::max(rowLength, columnLength);
   const int maxLevel = log2Exact(longest);
 
@@ -96,7 +103,9 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
   // The longest row a kernel touches: 2W floats (complex rows) or W + 2 floats
   // (unpacked real rows, W = 2 rowLength).
   const std::size_t dummyCount = roundUp(2 * static_cast<std::size_t>(rowLength) + 2);
-  floats_.reset(new float[twiddleCount + unpackCount + workCount + dummyCount + kAlignFloats]);
+  bandStride_ = workCount + dummyCount;
+  floats_.reset(new float[twiddleCount + unpackCount + bandStride_ * static_cast<std::size_t>(bands_) +
+                          kAlignFloats]);
   ints_.reset(new std::int32_t[static_cast<std::size_t>(rowLength) + columnLength]);
   rowTable_.reset(new float*[static_cast<std::size_t>(columnLength)]);
 
@@ -108,7 +117,7 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
   float* unpack = twiddles + twiddleCount;
   work_ = unpack + unpackCount;
   dummy_ = work_ + workCount;
-  std::memset(dummy_, 0, dummyCount * sizeof(float));
+  for (long band = 0; band < bands_; ++band) std::memset(dummyRow(band), 0, dummyCount * sizeof(float));
 
   buildLevelTwiddles(twiddles, tables_.levelOffset, maxLevel);
   tables_.twiddles = twiddles;

@@ -43,6 +43,10 @@ void realScalar(float* data, std::int32_t width, std::int32_t height) {
   std::unique_ptr<TransposeScratch> scratch;
   if (!square && !degenerate) scratch = std::make_unique<TransposeScratch>(width, height);
 
+  // Under a parallel scope both passes run bands of rows as tasks; the tables are
+  // only read.
+  const long bands = engineBands(width, height);
+
   // Pass 0: each row's W samples as W/2 complex values, transformed and unpacked
   // into values 0 .. W/2 of the row. A single column has nothing to do here: its
   // rows already hold their one complex value.
@@ -50,12 +54,14 @@ void realScalar(float* data, std::int32_t width, std::int32_t height) {
     const std::int32_t half = width / 2;
     const RealUnpackFactors factors = makeRealUnpackFactors(half);
     buildSwapTable(swapTable.data(), half);
-    for (std::int32_t r = 0; r < height; ++r) {
-      if (r % 16 == 0) attentionCheck();
-      float* row = rowAt(data, width, r);
-      transformRow(row, half, false, twiddles, swapTable.data());
-      unpackRealRow(row, half, factors);
-    }
+    splitRowBands(height, bands, [&](long, long first, long end) {
+      for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+        if (r % 16 == 0) attentionCheck();
+        float* row = rowAt(data, width, r);
+        transformRow(row, half, false, twiddles, swapTable.data());
+        unpackRealRow(row, half, factors);
+      }
+    });
   }
 
   float* array = data;
@@ -73,10 +79,12 @@ void realScalar(float* data, std::int32_t width, std::int32_t height) {
   // Pass 1: the transposed columns 0 .. W/2, each of length H.
   buildSwapTable(swapTable.data(), height);
   const std::int32_t columns = width / 2 + 1;
-  for (std::int32_t r = 0; r < columns; ++r) {
-    if (r % 16 == 0) attentionCheck();
-    transformRow(rowAt(array, height, r), height, false, twiddles, swapTable.data());
-  }
+  splitRowBands(columns, bands, [&](long, long first, long end) {
+    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+      if (r % 16 == 0) attentionCheck();
+      transformRow(rowAt(array, height, r), height, false, twiddles, swapTable.data());
+    }
+  });
 
   if (!degenerate) {
     if (square) {
@@ -97,24 +105,27 @@ void realLanes(const LaneKernels& kernels, float* data, std::int32_t width, std:
   const bool square = width == height;
   const std::int32_t lanes = kernels.lanes;
   const std::int32_t half = width / 2;
-  LanePlan plan(kernels, half, height, true);
+  LanePlan plan(kernels, half, height, true, engineBands(width, height));
   const LaneTables& tables = plan.tables();
 
   // Pass 0: `lanes` rows at a time, the dummy row filling the lanes of a last group
-  // with fewer rows.
-  float* rows[16];
-  for (std::int32_t r0 = 0; r0 < height; r0 += lanes) {
-    const std::int32_t count = std::min(lanes, height - r0);
-    for (std::int32_t k = 0; k < lanes; ++k) {
-      if (k < count) {
-        if ((r0 + k) % 16 == 0) attentionCheck();
-        rows[k] = rowAt(data, width, r0 + k);
-      } else {
-        rows[k] = plan.dummyRow();
+  // with fewer rows; under a parallel scope each task takes a band of consecutive
+  // rows, with work memory of its own.
+  splitRowBands(height, plan.bands(), [&](long band, long first, long end) {
+    float* rows[16];
+    for (auto r0 = static_cast<std::int32_t>(first); r0 < end; r0 += lanes) {
+      const std::int32_t count = std::min(lanes, static_cast<std::int32_t>(end) - r0);
+      for (std::int32_t k = 0; k < lanes; ++k) {
+        if (k < count) {
+          if ((r0 + k) % 16 == 0) attentionCheck();
+          rows[k] = rowAt(data, width, r0 + k);
+        } else {
+          rows[k] = plan.dummyRow(band);
+        }
       }
+      kernels.realRows(rows, half, tables, plan.work(band));
     }
-    kernels.realRows(rows, half, tables, plan.work());
-  }
+  });
 
   // Where the transpose stood.
   if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
@@ -125,9 +136,10 @@ void realLanes(const LaneKernels& kernels, float* data, std::int32_t width, std:
   const std::int32_t columns = half + 1;
   float** columnRows = plan.rowTable();
   for (std::int32_t r = 0; r < height; ++r) columnRows[r] = rowAt(data, width, r);
-  forEachColumnPanel(data, columns, kernels.panelColumns(height), [&](std::int32_t c0, std::int32_t count) {
-    kernels.realColumns(columnRows, c0, height, count, width, tables, plan.work());
-  });
+  forEachColumnPanel(data, columns, kernels.panelColumns(height), plan.bands(),
+                     [&](long band, std::int32_t c0, std::int32_t count) {
+                       kernels.realColumns(columnRows, c0, height, count, width, tables, plan.work(band));
+                     });
 
   // Where the transpose back stood.
   if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))

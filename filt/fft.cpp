@@ -12,22 +12,27 @@
 using Access = vx_detail::FrequencyBufferAccess;
 
 namespace {
-void runInverseEngine(const vxFrequencyBuffer& bandSource, float* data) {
-  long miny = 0;
-  long maxy = 0;
-  Access::rowBand(bandSource, miny, maxy);
-  vf_ComplexFFT2D(data, vxPair<long>(bandSource.width(), bandSource.height()), -1, miny, maxy);
+// Runs the complex engine on `in`'s values with the result in `out`'s storage, which
+// has `in`'s size: in place when they are the same buffer, else straight from one
+// storage into the other (the bits of a copy transformed in place).
+void runEngine(const vxFrequencyBuffer& in, vxFrequencyBuffer& out, long direction, long miny,
+               long maxy) {
+  const vxPair<long> size(in.width(), in.height());
+  if (&out == &in)
+    vf_ComplexFFT2D(Access::data(out), size, direction, miny, maxy);
+  else
+    vf_ComplexFFT2DInto(Access::data(in), Access::data(out), size, direction, miny, maxy);
 }
 }  // namespace
 
 void vfForwardFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) {
   if (!in.isInitialized())
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
-  out = in;
+  // `out` becomes a copy of `in` whose values are then replaced by the transform.
+  if (&out != &in) Access::assignLayout(out, in);
   Access::setInverseComputed(out, false);
   Access::setMask(out, 0, Access::maskedMiny(out), Access::maskedMaxy(out));
-  vf_ComplexFFT2D(Access::data(out), vxPair<long>(out.width(), out.height()), +1, 0,
-                  out.height());
+  runEngine(in, out, +1, 0, in.height());
 }
 
 void vfInverseFFT(vxFrequencyBuffer& in, vxFrequencyBuffer& out, bool inPlace) {
@@ -35,12 +40,15 @@ void vfInverseFFT(vxFrequencyBuffer& in, vxFrequencyBuffer& out, bool inPlace) {
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
   const bool keep = inPlace || in.inverseComputed();
   if (!in.inverseComputed()) {
+    // `out` may be `in` itself; the band is read before the engine runs either way.
+    long miny = 0;
+    long maxy = 0;
+    Access::rowBand(in, miny, maxy);
     if (inPlace) {
-      runInverseEngine(in, Access::data(in));
+      runEngine(in, in, -1, miny, maxy);
     } else {
-      out = in;
-      // `out` may be `in` itself; the band is read before the engine runs either way.
-      runInverseEngine(in, Access::data(out));
+      if (&out != &in) Access::assignLayout(out, in);
+      runEngine(in, out, -1, miny, maxy);
     }
   }
   if (keep) out = in;
@@ -59,7 +67,7 @@ void vfInverseFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) {
 // Archive form of a buffer.
 
 namespace {
-constexpr const char* kSourceName = "filt/fft.cpp";
+constexpr const char* kSourceName = "filt/fft";
 
 void readVersion0(vxArchive& ar) {
   unsigned char version = 0;

@@ -19,12 +19,6 @@
 #include <vector>
 
 class vxFrequencyBuffer;
-class vxFrequencyFilter;
-class vxFrequencyFilterBandPass;
-class vxFrequencyFilterBandReject;
-class vxFrequencyFilterGabor;
-class vxFrequencyFilterGaborReject;
-class vxFrequencyFilterImage;
 
 namespace vx_detail {
 struct FrequencyBufferAccess;
@@ -52,12 +46,15 @@ public:
     Errors& operator=(const Errors& other);
     ~Errors() override;
 
+    // The error's number, 0x10006300 + 0 .. 5 (InvalidArgument .. BadCoord).
     virtual long errorNumber() const = 0;
     // Deletes this heap object and throws a copy of it as its own class.
     [[noreturn]] virtual void suicideAndRethrow() = 0;
 
   protected:
+    // An error with `message` (none when null); for the concrete classes.
     explicit Errors(const wchar_t* message = nullptr);
+    // Saves or loads the error: its message, then this level's version byte.
     void dispatchSerialize(vxArchive& ar) override;
     void serialize_(vxArchive& ar, unsigned char version);
   };
@@ -162,12 +159,6 @@ public:
 private:
   friend struct vx_detail::FrequencyBufferAccess;
   friend VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);
-  friend class vxFrequencyFilter;
-  friend class vxFrequencyFilterBandPass;
-  friend class vxFrequencyFilterBandReject;
-  friend class vxFrequencyFilterGabor;
-  friend class vxFrequencyFilterGaborReject;
-  friend class vxFrequencyFilterImage;
 
   float* data() const { return data_; }
   void masked(long m) { masked_ = static_cast<std::int32_t>(m); }
@@ -228,6 +219,7 @@ VX_API void vfForwardFFT(const vxPelBuffer_const<T>& real, const vxPelBuffer_con
 template <class T>
 VX_API void vfForwardFFT(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result);
 
+// The functions behind vfForwardFFT, one per pixel type: the same transforms.
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& real,
                           const vxPelBuffer_const<unsigned char>& imag, vxFrequencyBuffer& result);
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& real,
@@ -280,12 +272,18 @@ VX_API void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& real,
 VX_API void vfInverseFFT(const vxFrequencyBuffer& buf, vxPelBuffer<double>& real,
                          vxPelBuffer<double>& imag);
 
+// The functions behind the inverse transforms to images, one per pixel type: with a
+// quadrant image (vfInverseFFTQuadrant), or with an angle image, none when `angle` is
+// null (vfInverseFFTAngle, vfInverseFFT).
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
                           vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image,
                           vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& image,
                           vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+// The functions behind the inverse transforms to images, one per pixel type: with a
+// quadrant image (vfInverseFFTQuadrant), or with an angle image, none when `angle` is
+// null (vfInverseFFTAngle, vfInverseFFT).
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image,
                           vxPelBuffer<double>* angle, bool normalize, bool inPlace);
 VX_API void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image,

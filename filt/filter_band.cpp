@@ -6,8 +6,9 @@
 // written back after). The code below is written once for both.
 #include "filt/freqfilt.h"
 
-#include "filt/freqfilt_detail.h"
+#include "filt/filter_detail.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 #include <cstdint>
@@ -39,6 +40,19 @@ struct BandFilterCore {
   static Params params(const F& f) {
     return Params{f.sigma_, f.plateau_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_),
                   FilterCore::radius(f)};
+  }
+
+  // The fields, in archive order, of one or more filters (FilterCore's assign, equal
+  // and archiveFields go through them).
+  template <class Visit, class... F>
+  static void fields(Visit&& visit, F&... f) {
+    visit(f.supportWidth_...);
+    visit(f.samplesPerBin_...);
+    visit(f.frequency_...);
+    visit(f.sigma_...);
+    visit(f.plateau_...);
+    visit(FilterCore::size(f)...);
+    visit(FilterCore::radius(f)...);
   }
 
   // The build. Every check comes before the first change.
@@ -83,37 +97,6 @@ struct BandFilterCore {
     FilterCore::setInitialized(f, true);
   }
 
-  template <class F>
-  static void assign(F& to, const F& from) {
-    if (&to == &from) return;
-    if (from.table_ == nullptr) {
-      to.table_ = nullptr;
-      return;
-    }
-    to.vxFrequencyFilter::operator=(from);
-    to.supportWidth_ = from.supportWidth_;
-    to.samplesPerBin_ = from.samplesPerBin_;
-    to.frequency_ = from.frequency_;
-    to.sigma_ = from.sigma_;
-    to.plateau_ = from.plateau_;
-    to.sizeX_ = from.sizeX_;
-    to.sizeY_ = from.sizeY_;
-    FilterCore::radius(to) = FilterCore::radius(from);
-    FilterCore::copyTable(to.tableStorage_, to.table_, from.table_, entries(from));
-  }
-
-  template <class F>
-  static bool equal(const F& a, const F& b) {
-    if (FilterCore::initialized(a) != FilterCore::initialized(b)) return false;
-    if (a.table_ == nullptr) return b.table_ == nullptr;
-    if (b.table_ == nullptr) return false;
-    return a.supportWidth_ == b.supportWidth_ && a.samplesPerBin_ == b.samplesPerBin_ &&
-           a.frequency_ == b.frequency_ && a.sigma_ == b.sigma_ && a.plateau_ == b.plateau_ &&
-           a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ &&
-           FilterCore::radius(a) == FilterCore::radius(b) &&
-           FilterCore::sameEntries(a.table_, b.table_, entries(a));
-  }
-
   // Multiplies the elements of the ring by their gains: row by row, distances in
   // horizontal bins with the row frequency scaled by width/height and truncated
   // before the square root. `source` and `target` may be the same values.
@@ -136,30 +119,32 @@ struct BandFilterCore {
     const bool byIndex = reject && outOfPlace;
 
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
-    for (std::int32_t r = 0; r < h; ++r) {
-      const float* src = source + rowFloats * static_cast<std::size_t>(r);
-      float* dst = target + rowFloats * static_cast<std::size_t>(r);
-      const std::int32_t ky = r < hh ? r : r - h;
-      if ((ky < 0 ? -ky : ky) > reach) {
-        FilterCore::outside(reject, src, dst, rowFloats);
-        continue;
-      }
-      const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
-      for (std::int32_t c = 0; c < w; ++c) {
-        const std::int32_t kx = c < hw ? c : c - w;
-        const std::int32_t d2 = kx * kx + yy;
-        const std::int64_t t =
-            truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
-                         static_cast<double>(samplesPerBin));
-        const std::int64_t idx = t < 0 ? -t : t;
-        const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
-        if (gained) {
-          FilterCore::scale(src + 2 * c, dst + 2 * c, table[idx]);
-        } else {
-          FilterCore::outside(reject, src + 2 * c, dst + 2 * c, 2);
+    splitRows(h, w, [&](long first, long end) {
+      for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
+        const float* src = source + rowFloats * static_cast<std::size_t>(r);
+        float* dst = target + rowFloats * static_cast<std::size_t>(r);
+        const std::int32_t ky = r < hh ? r : r - h;
+        if ((ky < 0 ? -ky : ky) > reach) {
+          FilterCore::outside(reject, src, dst, rowFloats);
+          continue;
+        }
+        const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
+        for (std::int32_t c = 0; c < w; ++c) {
+          const std::int32_t kx = c < hw ? c : c - w;
+          const std::int32_t d2 = kx * kx + yy;
+          const std::int64_t t =
+              truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
+                           static_cast<double>(samplesPerBin));
+          const std::int64_t idx = t < 0 ? -t : t;
+          const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
+          if (gained) {
+            FilterCore::scale(src + 2 * c, dst + 2 * c, table[idx]);
+          } else {
+            FilterCore::outside(reject, src + 2 * c, dst + 2 * c, 2);
+          }
         }
       }
-    }
+    });
   }
 
   template <class F>
@@ -186,18 +171,13 @@ struct BandFilterCore {
     FilterCore::checkVersion(version);
     FilterCore::loadGuarded(ar, f, f.tableStorage_, f.table_, [&] {
       FilterCore::serializeBaseLevel(f, ar);
-      FilterCore::archiveLong(ar, f.supportWidth_);
-      FilterCore::archiveLong(ar, f.samplesPerBin_);
-      ar || f.frequency_;
-      ar || f.sigma_;
-      ar || f.plateau_;
-      FilterCore::archiveSize(ar, f.sizeX_, f.sizeY_);
-      FilterCore::archiveLong(ar, FilterCore::radius(f));
+      FilterCore::archiveFields<BandFilterCore>(ar, f);
+      // Refused: what would make apply read outside the table. A ring radius below zero
+      // would index past it; any other frequency, sigma, plateau or radius is safe.
       const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                          f.supportWidth_ <= kMaxSupport && f.samplesPerBin_ == kSamplesPerBin &&
                          FilterCore::isFilterSize(f.sizeX_) && FilterCore::isFilterSize(f.sizeY_) &&
-                         // A ring radius below zero would index past the table in apply.
-                         !(f.frequency_ < 0.0) && !(f.frequency_ > 0.5);
+                         !(f.frequency_ < 0.0);
       FilterCore::archiveTable(ar, f.tableStorage_, f.table_, valid ? entries(f) : 0, valid);
     });
   }
@@ -205,33 +185,12 @@ struct BandFilterCore {
 
 }  // namespace vx_detail
 
-namespace {
-using Core = vx_detail::BandFilterCore;
-using Shared = vx_detail::FilterCore;
-}  // namespace
-
-// The members of both classes; they differ only in the name of the DC radius.
-#define VXFREQ_DEFINE_BAND_FILTER(Class, Radius)                                                \
-  Class::Class() = default;                                                                     \
+// The members of the band classes beyond those all table filters share. Every name
+// the macro needs is passed in or fully qualified.
+#define VXFREQ_DEFINE_BAND_FILTER(Class, Core)                                                  \
   Class::Class(double sigma, double plateau, double frequency, const vxPair<long>& size,        \
                long radius) {                                                                   \
     create(sigma, plateau, frequency, size, radius);                                            \
-  }                                                                                             \
-  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {         \
-    *this = other;                                                                              \
-  }                                                                                             \
-  Class::~Class() = default;                                                                    \
-  Class& Class::operator=(const Class& other) {                                                 \
-    if (this != &other) Core::assign(*this, other);                                             \
-    return *this;                                                                               \
-  }                                                                                             \
-  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }        \
-  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                          \
-  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                \
-    Core::apply(*this, in, out, true);                                                          \
-  }                                                                                             \
-  void Class::apply(vxFrequencyBuffer& buffer) const {                                          \
-    Core::apply(*this, buffer, buffer, false);                                                  \
   }                                                                                             \
   void Class::set(double sigma, double plateau, double frequency, const vxPair<long>& size,     \
                   long radius) {                                                                \
@@ -240,30 +199,14 @@ using Shared = vx_detail::FilterCore;
   void Class::create(double sigma, double plateau, double frequency, const vxPair<long>& size,  \
                      long radius) {                                                             \
     Core::create(*this, Core::Params{sigma, plateau, frequency, size, radius});                 \
-  }                                                                                             \
-  double Class::frequency() const {                                                             \
-    Shared::requireTable(*this);                                                                \
-    return frequency_;                                                                          \
-  }                                                                                             \
-  void Class::frequency(double value) {                                                         \
-    Shared::change<Core>(*this, &Core::Params::frequency, value);                               \
-  }                                                                                             \
-  double Class::sigma() const {                                                                 \
-    Shared::requireTable(*this);                                                                \
-    return sigma_;                                                                              \
-  }                                                                                             \
-  void Class::sigma(double value) { Shared::change<Core>(*this, &Core::Params::sigma, value); } \
-  double Class::plateau() const {                                                               \
-    Shared::requireTable(*this);                                                                \
-    return plateau_;                                                                            \
-  }                                                                                             \
-  void Class::plateau(double value) {                                                           \
-    Shared::change<Core>(*this, &Core::Params::plateau, value);                                 \
-  }                                                                                             \
-  VXFREQ_TABLE_FILTER_ACCESSORS(Class, Radius)                                                  \
-  VXFREQ_TABLE_FILTER_PERSISTENCE(Class)
+  }
 
-VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandPass, dcRemovalRadius);
-VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandReject, dcProtectionRadius);
+VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandPass, vx_detail::BandFilterCore)
+VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandReject, vx_detail::BandFilterCore)
+VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterBandPass, dcRemovalRadius, vx_detail::BandFilterCore,
+                                  double, double);
+VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterBandReject, dcProtectionRadius, vx_detail::BandFilterCore,
+                                  double, double);
 
 #undef VXFREQ_DEFINE_BAND_FILTER
+#undef VXFREQ_DEFINE_TABLE_FILTER_COMMON

@@ -7,8 +7,9 @@
 // code below is written once for both.
 #include "filt/freqfilt.h"
 
-#include "filt/freqfilt_detail.h"
+#include "filt/filter_detail.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 #include <cstdint>
@@ -50,6 +51,20 @@ struct GaborFilterCore {
                   FilterCore::radius(f)};
   }
 
+  // The fields, in archive order, of one or more filters (FilterCore's assign, equal
+  // and archiveFields go through them).
+  template <class Visit, class... F>
+  static void fields(Visit&& visit, F&... f) {
+    visit(f.supportWidth_...);
+    visit(f.supportHeight_...);
+    visit(f.angle_...);
+    visit(f.frequency_...);
+    visit(f.sigma_...);
+    visit(f.plateau_...);
+    visit(FilterCore::size(f)...);
+    visit(FilterCore::radius(f)...);
+  }
+
   // Computed alike by the build and by apply.
   template <class F>
   static Anchor anchor(const F& f) {
@@ -85,6 +100,9 @@ struct GaborFilterCore {
     if (p.plateau.x < 0.0 || p.plateau.y < 0.0)
       throw vxFrequencyDefs::InvalidArgument(msg::kPlateausNegative);
     FilterCore::checkRadiusAndSize(f, p.radius, p.size);
+    // The comparisons above let a NaN through; a build cannot use one.
+    if (std::isnan(p.sigma.x) || std::isnan(p.sigma.y) || std::isnan(p.plateau.x) || std::isnan(p.plateau.y))
+      throw std::invalid_argument("Gabor sigma and plateau must be numbers");
 
     // Lengths in horizontal bins.
     const double W = static_cast<double>(p.size.x);
@@ -144,39 +162,6 @@ struct GaborFilterCore {
     FilterCore::setInitialized(f, true);
   }
 
-  template <class F>
-  static void assign(F& to, const F& from) {
-    if (&to == &from) return;
-    if (from.table_ == nullptr) {
-      to.table_ = nullptr;
-      return;
-    }
-    to.vxFrequencyFilter::operator=(from);
-    to.supportWidth_ = from.supportWidth_;
-    to.supportHeight_ = from.supportHeight_;
-    to.angle_ = from.angle_;
-    to.frequency_ = from.frequency_;
-    to.sigma_ = from.sigma_;
-    to.plateau_ = from.plateau_;
-    to.sizeX_ = from.sizeX_;
-    to.sizeY_ = from.sizeY_;
-    FilterCore::radius(to) = FilterCore::radius(from);
-    FilterCore::copyTable(to.tableStorage_, to.table_, from.table_, entries(from));
-  }
-
-  template <class F>
-  static bool equal(const F& a, const F& b) {
-    if (FilterCore::initialized(a) != FilterCore::initialized(b)) return false;
-    if (a.table_ == nullptr) return b.table_ == nullptr;
-    if (b.table_ == nullptr) return false;
-    return a.supportWidth_ == b.supportWidth_ && a.supportHeight_ == b.supportHeight_ &&
-           a.angle_ == b.angle_ && a.frequency_ == b.frequency_ && a.sigma_.x == b.sigma_.x &&
-           a.sigma_.y == b.sigma_.y && a.plateau_.x == b.plateau_.x &&
-           a.plateau_.y == b.plateau_.y && a.sizeX_ == b.sizeX_ && a.sizeY_ == b.sizeY_ &&
-           FilterCore::radius(a) == FilterCore::radius(b) &&
-           FilterCore::sameEntries(a.table_, b.table_, entries(a));
-  }
-
   // Multiplies the window's elements by the table; elements outside it are zeroed
   // (`reject` false) or kept. `source` and `target` may be the same values.
   static void filterWindow(const float* table, std::int32_t tableWidth, std::int32_t tableHeight,
@@ -189,24 +174,26 @@ struct GaborFilterCore {
     const std::int64_t y0 = at.by - hh;
     const std::int64_t y1 = at.by + hh;
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
-    for (std::int32_t v = 0; v < h; ++v) {
-      const float* src = source + rowFloats * static_cast<std::size_t>(v);
-      float* dst = target + rowFloats * static_cast<std::size_t>(v);
-      const std::int64_t Y = (v + (h >> 1)) % h;
-      if (Y < y0 || Y > y1) {
-        FilterCore::outside(reject, src, dst, rowFloats);
-        continue;
-      }
-      const float* gains = table + (Y - y0) * tableWidth;
-      for (std::int32_t u = 0; u < w; ++u) {
-        const std::int64_t X = (u + (w >> 1)) % w;
-        if (X >= x0 && X <= x1) {
-          FilterCore::scale(src + 2 * u, dst + 2 * u, gains[X - x0]);
-        } else {
-          FilterCore::outside(reject, src + 2 * u, dst + 2 * u, 2);
+    splitRows(h, w, [&](long first, long end) {
+      for (auto v = static_cast<std::int32_t>(first); v < end; ++v) {
+        const float* src = source + rowFloats * static_cast<std::size_t>(v);
+        float* dst = target + rowFloats * static_cast<std::size_t>(v);
+        const std::int64_t Y = (v + (h >> 1)) % h;
+        if (Y < y0 || Y > y1) {
+          FilterCore::outside(reject, src, dst, rowFloats);
+          continue;
+        }
+        const float* gains = table + (Y - y0) * tableWidth;
+        for (std::int32_t u = 0; u < w; ++u) {
+          const std::int64_t X = (u + (w >> 1)) % w;
+          if (X >= x0 && X <= x1) {
+            FilterCore::scale(src + 2 * u, dst + 2 * u, gains[X - x0]);
+          } else {
+            FilterCore::outside(reject, src + 2 * u, dst + 2 * u, 2);
+          }
         }
       }
-    }
+    });
   }
 
   template <class F>
@@ -241,16 +228,7 @@ struct GaborFilterCore {
     FilterCore::checkVersion(version);
     FilterCore::loadGuarded(ar, f, f.tableStorage_, f.table_, [&] {
       FilterCore::serializeBaseLevel(f, ar);
-      FilterCore::archiveLong(ar, f.supportWidth_);
-      FilterCore::archiveLong(ar, f.supportHeight_);
-      double angle = f.angle_.value();
-      ar || angle;
-      if (!ar.storing) f.angle_ = vxRadian(angle);
-      ar || f.frequency_;
-      FilterCore::archiveDoublePair(ar, f.sigma_);
-      FilterCore::archiveDoublePair(ar, f.plateau_);
-      FilterCore::archiveSize(ar, f.sizeX_, f.sizeY_);
-      FilterCore::archiveLong(ar, FilterCore::radius(f));
+      FilterCore::archiveFields<GaborFilterCore>(ar, f);
       const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                          f.supportHeight_ >= 1 && f.supportHeight_ % 2 == 1 &&
                          entries(f) <= FilterCore::kMaxTableEntries &&
@@ -262,76 +240,35 @@ struct GaborFilterCore {
 
 }  // namespace vx_detail
 
-// The members of both classes; they differ only in the name of the DC radius.
-#define VXFREQ_DEFINE_GABOR_FILTER(Class, Radius)                                                 \
-  Class::Class() = default;                                                                       \
-  Class::Class(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,        \
-               double frequency, const vxPair<long>& size, long radius) {                         \
-    create(sigma, plateau, angle, frequency, size, radius);                                       \
-  }                                                                                               \
-  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {           \
-    *this = other;                                                                                \
-  }                                                                                               \
-  Class::~Class() { table_ = nullptr; }                                                           \
-  Class& Class::operator=(const Class& other) {                                                   \
-    if (this != &other) Core::assign(*this, other);                                               \
-    return *this;                                                                                 \
-  }                                                                                               \
-  bool Class::operator==(const Class& other) const { return Core::equal(*this, other); }          \
-  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                            \
-  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                  \
-    Core::apply(*this, in, out, true);                                                            \
-  }                                                                                               \
-  void Class::apply(vxFrequencyBuffer& buffer) const {                                            \
-    Core::apply(*this, buffer, buffer, false);                                                    \
-  }                                                                                               \
-  void Class::set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,     \
-                  double frequency, const vxPair<long>& size, long radius) {                      \
-    create(sigma, plateau, angle, frequency, size, radius);                                       \
-  }                                                                                               \
-  void Class::create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,  \
-                     double frequency, const vxPair<long>& size, long radius) {                   \
-    Core::create(*this, Core::Params{sigma, plateau, angle, frequency, size, radius});            \
-  }                                                                                               \
-  vxRadian Class::angle() const {                                                                 \
-    Shared::requireTable(*this);                                                                  \
-    return angle_;                                                                                \
-  }                                                                                               \
-  void Class::angle(vxRadian value) { Shared::change<Core>(*this, &Core::Params::angle, value); } \
-  double Class::frequency() const {                                                               \
-    Shared::requireTable(*this);                                                                  \
-    return frequency_;                                                                            \
-  }                                                                                               \
-  void Class::frequency(double value) {                                                           \
-    Shared::change<Core>(*this, &Core::Params::frequency, value);                                 \
-  }                                                                                               \
-  vxPair<double> Class::sigma() const {                                                           \
-    Shared::requireTable(*this);                                                                  \
-    return sigma_;                                                                                \
-  }                                                                                               \
-  void Class::sigma(const vxPair<double>& value) {                                                \
-    Shared::change<Core>(*this, &Core::Params::sigma, value);                                     \
-  }                                                                                               \
-  vxPair<double> Class::plateau() const {                                                         \
-    Shared::requireTable(*this);                                                                  \
-    return plateau_;                                                                              \
-  }                                                                                               \
-  void Class::plateau(const vxPair<double>& value) {                                              \
-    Shared::change<Core>(*this, &Core::Params::plateau, value);                                   \
-  }                                                                                               \
-  VXFREQ_TABLE_FILTER_ACCESSORS(Class, Radius)                                                    \
-  long Class::supportHeight() const {                                                             \
-    Shared::requireTable(*this);                                                                  \
-    return supportHeight_;                                                                        \
-  }                                                                                               \
-  VXFREQ_TABLE_FILTER_PERSISTENCE(Class)
+// The members of the Gabor classes beyond those all table filters share. Every name
+// the macro needs is passed in or fully qualified.
+#define VXFREQ_DEFINE_GABOR_FILTER(Class, Core)                                                    \
+  Class::Class(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,         \
+               double frequency, const vxPair<long>& size, long radius) {                          \
+    create(sigma, plateau, angle, frequency, size, radius);                                        \
+  }                                                                                                \
+  void Class::set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,      \
+                  double frequency, const vxPair<long>& size, long radius) {                       \
+    create(sigma, plateau, angle, frequency, size, radius);                                        \
+  }                                                                                                \
+  void Class::create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,   \
+                     double frequency, const vxPair<long>& size, long radius) {                    \
+    Core::create(*this, Core::Params{sigma, plateau, angle, frequency, size, radius});             \
+  }                                                                                                \
+  vxRadian Class::angle() const { return vx_detail::FilterCore::get(*this, &Class::angle_); }      \
+  void Class::angle(vxRadian value) {                                                              \
+    vx_detail::FilterCore::change<Core>(*this, &Core::Params::angle, value);                       \
+  }                                                                                                \
+  long Class::supportHeight() const {                                                              \
+    return vx_detail::FilterCore::get(*this, &Class::supportHeight_);                              \
+  }
 
-namespace {
-using Core = vx_detail::GaborFilterCore;
-using Shared = vx_detail::FilterCore;
-}  // namespace
-
-VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGabor, dcRemovalRadius);
-VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGaborReject, dcProtectionRadius);
+VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGabor, vx_detail::GaborFilterCore)
+VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGaborReject, vx_detail::GaborFilterCore)
+VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterGabor, dcRemovalRadius, vx_detail::GaborFilterCore,
+                                  vxPair<double>, const vxPair<double>&);
+VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterGaborReject, dcProtectionRadius,
+                                  vx_detail::GaborFilterCore, vxPair<double>, const vxPair<double>&);
 
 #undef VXFREQ_DEFINE_GABOR_FILTER
+#undef VXFREQ_DEFINE_TABLE_FILTER_COMMON

@@ -1,7 +1,7 @@
 // The image filter: a frequency buffer used as the transfer function.
 #include "filt/freqfilt.h"
 
-#include "filt/freqfilt_detail.h"
+#include "filt/filter_detail.h"
 #include "filt/messages.h"
 
 namespace msg = vx_detail::msg;

@@ -2,7 +2,7 @@
 #include "filt/freqfilt.h"
 
 #include "filt/buffer_access.h"
-#include "filt/freqfilt_detail.h"
+#include "filt/filter_detail.h"
 #include "filt/messages.h"
 
 #include <algorithm>
@@ -15,7 +15,7 @@ using Defs = vxFrequencyDefs;
 namespace {
 // Named by UnknownVersion when a filter's archive carries a version this code does
 // not read.
-constexpr const char* kSourceName = "filt/freqfilt.cpp";
+constexpr const char* kSourceName = "filt/freqfilt";
 
 // A loaded table may leave at most this many entries for the zeros that fill a short
 // float list; a longer stretch cannot come from a filter that was saved.
@@ -46,23 +46,21 @@ vxFrequencyFilter& vxFrequencyFilter::operator=(const vxFrequencyFilter& other) 
 bool vxFrequencyFilter::isInitialized() { return initialized_; }
 
 float* vxFrequencyFilter::getFrequencyBufferData(vxFrequencyBuffer& buffer) {
-  return buffer.data();
+  return vx_detail::FrequencyBufferAccess::data(buffer);
 }
 
 const float* vxFrequencyFilter::getFrequencyBufferData(const vxFrequencyBuffer& buffer) {
-  return buffer.data();
+  return vx_detail::FrequencyBufferAccess::data(buffer);
 }
 
 void vxFrequencyFilter::maskFrequencyBuffer(vxFrequencyBuffer& buffer, bool masked, long miny,
                                             long maxy) {
-  buffer.masked(masked ? 1 : 0);
-  buffer.maskedMiny(miny);
-  buffer.maskedMaxy(maxy);
+  vx_detail::FrequencyBufferAccess::setMask(buffer, masked ? 1 : 0, miny, maxy);
 }
 
 void vxFrequencyFilter::setAndAllocateFrequencyBuffer(vxFrequencyBuffer& buffer, long width,
                                                       long height) {
-  buffer.setAndAllocate(width, height);
+  vx_detail::FrequencyBufferAccess::setAndAllocate(buffer, width, height);
 }
 
 void vxFrequencyFilter::serialize_(vxArchive& ar, unsigned char version) {

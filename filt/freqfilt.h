@@ -9,13 +9,17 @@
 // Filters are persistent objects: they can be saved to and loaded from a vxArchive,
 // alone or through a vxFrequencyFilter pointer (the archive re-creates the concrete
 // class). Loading restores what was saved and recomputes nothing. Archives are
-// treated as untrusted: when a loaded band or Gabor filter carries a table whose
-// size fields cannot belong to a built filter (support sizes that are not odd and
-// positive, sizes that are not powers of two up to 2^30, a table larger than a
-// build can make, or one that leaves more than 2^22 entries to fill with zeros),
-// loading throws vxArchive::BadData and leaves the filter unbuilt; a filter whose
-// loading throws after its class-level version byte has been accepted is likewise
-// left unbuilt, so that apply never reads outside its table.
+// treated as untrusted, and loading refuses exactly what would let apply read
+// outside a band or Gabor filter's table: size fields that cannot belong to a built
+// filter (support sizes that are not odd and positive, sizes that are not powers of
+// two up to 2^30, samples per bin other than 32, a table larger than a build can
+// make, or one that leaves more than 2^22 entries to fill with zeros) and a band
+// filter's negative frequency (a ring radius below zero). Those throw
+// vxArchive::BadData and leave the filter unbuilt; a filter whose loading throws
+// after its class-level version byte has been accepted is likewise left unbuilt.
+// Every other value (a frequency above 0.5, a sigma or plateau no build accepts, any
+// DC radius) loads as archived: apply stays within the table whatever they are, and
+// a setter's rebuild checks them like a new build.
 #ifndef VXFREQ_FILT_FREQFILT_H
 #define VXFREQ_FILT_FREQFILT_H
 
@@ -47,6 +51,7 @@ public:
 
   // A new heap copy of this filter; the caller owns it.
   virtual vxFrequencyFilter* clone() const = 0;
+  // Whether the filter has been built (see above).
   virtual bool isInitialized();
   // Out-of-place filtering: `out` receives the filtered `in` (they may be the same
   // buffer).
@@ -113,18 +118,22 @@ private:
 class VX_API vxFrequencyFilterBandPass : public vxFrequencyFilter {
 public:
   vxFrequencyFilterBandPass();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterBandPass(double sigma, double plateau, double frequency,
                             const vxPair<long>& size, long dcRemovalRadius);
   vxFrequencyFilterBandPass(const vxFrequencyFilterBandPass& other);
   ~vxFrequencyFilterBandPass() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterBandPass& operator=(const vxFrequencyFilterBandPass& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterBandPass& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(double sigma, double plateau, double frequency, const vxPair<long>& size,
            long dcRemovalRadius);
   double frequency() const;
@@ -140,6 +149,7 @@ public:
   long supportWidth() const;
 
 protected:
+  // The gain table (null while the filter is unbuilt).
   const float* data() const { return table_; }
   void serialize_(vxArchive& ar, unsigned char version) override;
   void dispatchSerialize(vxArchive& ar) override;
@@ -164,21 +174,26 @@ private:
   float* table_ = nullptr;
 };
 
+// The band-reject filter: one minus the band-pass profile (see vxFrequencyFilterBandPass).
 class VX_API vxFrequencyFilterBandReject : public vxFrequencyFilter {
 public:
   vxFrequencyFilterBandReject();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterBandReject(double sigma, double plateau, double frequency,
                               const vxPair<long>& size, long dcProtectionRadius);
   vxFrequencyFilterBandReject(const vxFrequencyFilterBandReject& other);
   ~vxFrequencyFilterBandReject() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterBandReject& operator=(const vxFrequencyFilterBandReject& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterBandReject& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(double sigma, double plateau, double frequency, const vxPair<long>& size,
            long dcProtectionRadius);
   double frequency() const;
@@ -194,6 +209,7 @@ public:
   long supportWidth() const;
 
 protected:
+  // The gain table (null while the filter is unbuilt).
   const float* data() const { return table_; }
   void serialize_(vxArchive& ar, unsigned char version) override;
   void dispatchSerialize(vxArchive& ar) override;
@@ -250,18 +266,22 @@ private:
 class VX_API vxFrequencyFilterGabor : public vxFrequencyFilter {
 public:
   vxFrequencyFilterGabor();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterGabor(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
                          double frequency, const vxPair<long>& size, long dcRemovalRadius);
   vxFrequencyFilterGabor(const vxFrequencyFilterGabor& other);
   ~vxFrequencyFilterGabor() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterGabor& operator=(const vxFrequencyFilterGabor& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterGabor& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
            double frequency, const vxPair<long>& size, long dcRemovalRadius);
   vxRadian angle() const;
@@ -309,9 +329,11 @@ private:
   float* table_ = nullptr;
 };
 
+// The Gabor-reject filter: one minus the Gabor profile (see vxFrequencyFilterGabor).
 class VX_API vxFrequencyFilterGaborReject : public vxFrequencyFilter {
 public:
   vxFrequencyFilterGaborReject();
+  // A filter built for buffers of `size` (see set).
   vxFrequencyFilterGaborReject(const vxPair<double>& sigma, const vxPair<double>& plateau,
                                vxRadian angle, double frequency, const vxPair<long>& size,
                                long dcProtectionRadius);
@@ -319,12 +341,15 @@ public:
   ~vxFrequencyFilterGaborReject() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterGaborReject& operator=(const vxFrequencyFilterGaborReject& other);
+  // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterGaborReject& other) const;
 
   vxFrequencyFilter* clone() const override;
   void apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const override;
   void apply(vxFrequencyBuffer& buffer) const override;
 
+  // Builds the filter anew with these parameters, or reads or changes one of them
+  // (which rebuilds it); supportWidth() is the width of its gain table (see the class).
   void set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
            double frequency, const vxPair<long>& size, long dcProtectionRadius);
   vxRadian angle() const;
@@ -343,6 +368,7 @@ public:
   long supportHeight() const;
 
 protected:
+  // The gain table (null while the filter is unbuilt).
   const float* data() const { return table_; }
   void serialize_(vxArchive& ar, unsigned char version) override;
   void dispatchSerialize(vxArchive& ar) override;
@@ -378,10 +404,12 @@ private:
 class VX_API vxFrequencyFilterImage : public vxFrequencyFilter {
 public:
   vxFrequencyFilterImage();
+  // A filter built from a copy of `image` (see setImage).
   explicit vxFrequencyFilterImage(const vxFrequencyBuffer& image);
   vxFrequencyFilterImage(const vxFrequencyFilterImage& other);
   ~vxFrequencyFilterImage() override;
   vxFrequencyFilterImage& operator=(const vxFrequencyFilterImage& other);
+  // Whether both are unbuilt, or both built with equal filter images.
   bool operator==(const vxFrequencyFilterImage& other) const;
 
   vxFrequencyFilter* clone() const override;
@@ -390,6 +418,7 @@ public:
 
   // Builds from a copy of `image`, which must hold data.
   void setImage(const vxFrequencyBuffer& image);
+  // The filter image's transform size (see the class).
   long supportWidth() const;
   long supportHeight() const;
 

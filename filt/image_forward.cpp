@@ -7,6 +7,7 @@
 #include "filt/fft.h"
 #include "filt/image_kernels.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cstdint>
 #include <cstring>
@@ -101,13 +102,13 @@ void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& i
   const SampleSource<T> im = sampleSource(imag, W, H);
   float* data = Access::data(result);
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
-  const T* reRow = re.image.pointToOffset();
-  const T* imRow = im.image.pointToOffset();
-  for (long y = 0; y < re.rows; ++y) {
-    samplesToComplex(k, reRow, imRow, re.columns, data + 2 * static_cast<std::size_t>(y) * W);
-    reRow += re.image.stride();
-    imRow += im.image.stride();
-  }
+  const T* reRows = re.image.pointToOffset();
+  const T* imRows = im.image.pointToOffset();
+  vx_detail::splitRows(re.rows, re.columns, [&](long first, long end) {
+    for (long y = first; y < end; ++y)
+      samplesToComplex(k, reRows + y * re.image.stride(), imRows + y * im.image.stride(), re.columns,
+                       data + 2 * static_cast<std::size_t>(y) * W);
+  });
   vf_ZeroPadding(re.columns, re.rows, W, H, data);
   vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
 }
@@ -126,18 +127,19 @@ void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
   float* data = Access::data(result);
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
-  const T* in = source.image.pointToOffset();
-  for (long y = 0; y < H; ++y) {
-    float* out = data + static_cast<std::size_t>(y) * rowFloats;
-    long x = 0;
-    if (y < source.rows) {
-      samplesToFloats(k, in, source.columns, out);
-      x = source.columns;
-      in += source.image.stride();
+  const T* samples = source.image.pointToOffset();
+  vx_detail::splitRows(H, W, [&](long first, long end) {
+    for (long y = first; y < end; ++y) {
+      float* out = data + static_cast<std::size_t>(y) * rowFloats;
+      long x = 0;
+      if (y < source.rows) {
+        samplesToFloats(k, samples + y * source.image.stride(), source.columns, out);
+        x = source.columns;
+      }
+      std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
+      if (W == 1) out[1] = 0.0f;
     }
-    std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
-    if (W == 1) out[1] = 0.0f;
-  }
+  });
   vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
 }
 

@@ -6,15 +6,17 @@
 #include "filt/buffer_access.h"
 #include "filt/engines.h"
 #include "filt/fft.h"
-#include "filt/image_io.h"
+#include "filt/image_support.h"
 #include "filt/image_kernels.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 using Access = vx_detail::FrequencyBufferAccess;
 
@@ -161,11 +163,38 @@ private:
 
 // Visits the rows of the top-left w x h values that `buf` describes, whose rows
 // `values` gives: f(y, row, w) with row pointing at the first value of row y.
+// Under a parallel scope bands of rows run as tasks: f must only write row y's pixels.
 template <class Rows, class F>
 void forEachResultRow(const vxFrequencyBuffer& buf, const Rows& values, F f) {
   const long w = vx_detail::outputWidth(buf);
   const long h = vx_detail::outputHeight(buf);
-  for (long y = 0; y < h; ++y) f(y, values.row(y), w);
+  vx_detail::splitRows(h, w, [&](long first, long end) {
+    for (long y = first; y < end; ++y) f(y, values.row(y), w);
+  });
+}
+
+// The smallest and largest squared magnitude of the result rows, from `minimum` and
+// `maximum` on. Bands of rows find their own, which are then joined: the result is
+// the serial one, since a NaN never replaces a bound and no square is -0.
+template <class Rows>
+void squaredMagnitudeRange(const vx_detail::ImageKernels& k, const vxFrequencyBuffer& buf,
+                           const Rows& values, float& minimum, float& maximum) {
+  const long w = vx_detail::outputWidth(buf);
+  const long h = vx_detail::outputHeight(buf);
+  std::vector<float> bounds(2 * static_cast<std::size_t>(vx_detail::rowBands(h, w)));
+  for (std::size_t b = 0; b < bounds.size(); b += 2) {
+    bounds[b] = minimum;
+    bounds[b + 1] = maximum;
+  }
+  vx_detail::splitRowBands(h, static_cast<long>(bounds.size() / 2), [&](long band, long first, long end) {
+    float* bound = bounds.data() + 2 * band;
+    for (long y = first; y < end; ++y)
+      k.squaredMagnitudeRange(values.row(y), static_cast<std::int32_t>(w), bound, bound + 1);
+  });
+  for (std::size_t b = 0; b < bounds.size(); b += 2) {
+    if (bounds[b] < minimum) minimum = bounds[b];
+    if (bounds[b + 1] > maximum) maximum = bounds[b + 1];
+  }
 }
 
 // One row of the magnitude pixels of an integer image (8 or 16 bits), plain or
@@ -213,9 +242,7 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
     }
     float minimum = 1.0e20f;
     float maximum = -1.0e20f;
-    forEachResultRow(buf, work, [&](long, const float* row, long w) {
-      k.squaredMagnitudeRange(row, static_cast<std::int32_t>(w), &minimum, &maximum);
-    });
+    squaredMagnitudeRange(k, buf, work, minimum, maximum);
     // An empty output leaves the range at its starting values: nothing to stretch.
     if (maximum < minimum) return;
     const float lo = std::sqrt(minimum) * s;

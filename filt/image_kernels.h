@@ -10,6 +10,7 @@
 #define VXFREQ_FILT_IMAGE_KERNELS_H
 
 #include "filt/engine_dispatch.h"
+#include "filt/image_arith.h"
 
 #include <cstdint>
 
@@ -50,6 +51,20 @@ struct ImageKernels {
   void (*complexFromU16)(const unsigned short* re, const unsigned short* im, std::int32_t count,
                          float* out);
   void (*complexFromDouble)(const double* re, const double* im, std::int32_t count, float* out);
+
+  // The buffer images: the real (`part` 0) or imaginary (1) parts widened to double.
+  void (*partDouble)(const float* values, std::int32_t count, int part, double* out);
+
+  // The display mapping (vfFrequencyMapImage): displayPixel of `count` doubles. The
+  // logarithm of the vector paths is a short series whose error cannot move a pixel
+  // across a boundary; values whose pixel lies near one (and values outside
+  // [1, 2^1023)) take std::log.
+  void (*mapDisplay)(const double* in, std::int32_t count, const DisplayMapping& m,
+                     unsigned char* out);
+  // The smallest and largest of `count` doubles, when no NaN is among them and
+  // neither is zero (then the order of the values cannot matter: no NaN resets the
+  // scan and no -0 and +0 tie); false otherwise, leaving *lo and *hi alone.
+  bool (*plainRange)(const double* in, std::int32_t count, double* lo, double* hi);
 };
 
 // The kernels of the calling thread's active path (never null).

@@ -26,6 +26,8 @@
 #endif
 
 #include <cstdint>
+#include <limits>
+#include <type_traits>
 
 namespace vx_detail {
 namespace {
@@ -235,6 +237,90 @@ VX_FLATTEN void loadSample(const double* in, Vec& v) {
   const HalfVec upper = __builtin_convertvector(loadAs<DVec>(in + kLanes / 2), HalfVec);
   v = __builtin_shufflevector(lower, upper, VX_LOWER, VX_UPPER);
 }
+
+// ---------------------------------------------------------------------------
+// Doubles, for the display mapping: kLanes / 2 of them per vector.
+
+typedef std::int64_t LVec __attribute__((vector_size(4 * VX_LANES)));
+typedef std::int32_t HalfIVec __attribute__((vector_size(2 * VX_LANES)));
+
+// Whether a comparison of doubles holds in every lane.
+VX_FLATTEN bool allLanes(const LVec& mask) {
+#if defined(VX_X86) && VX_LANES == 4
+  return _mm_movemask_pd((__m128d)mask) == 0x3;
+#elif defined(VX_X86) && VX_LANES == 8
+  return _mm256_movemask_pd((__m256d)mask) == 0xf;
+#elif defined(VX_X86)
+  return _mm512_test_epi64_mask((__m512i)mask, (__m512i)mask) == 0xff;
+#else
+  for (std::int32_t k = 0; k < kLanes / 2; ++k)
+    if (mask[k] == 0) return false;
+  return true;
+#endif
+}
+
+// t truncated to 32 bits, when every lane lies in [0, 2^31), where that keeps the
+// low bits of lowBitsTruncated; false otherwise.
+VX_FLATTEN bool truncates(const DVec& t, HalfIVec& out) {
+  if (!allLanes((t >= 0.0) & (t < 2147483648.0))) return false;
+  out = __builtin_convertvector(t, HalfIVec);
+  return true;
+}
+
+// log x for x in [1, 2^1023): x = 2^e m with m in [sqrt(1/2), sqrt(2)), and
+// log m = 2 atanh s = 2 (s + s^3/3 + s^5/5 + s^7/7 + ...) with s = (m - 1) / (m + 1),
+// |s| < 0.1716, z = s^2 < 0.0295. The terms left out add up to less than
+// 2 |s| z^4 / (9 (1 - z)) < 3e-8; the rounding of the sum and of e log 2 adds less
+// than 1e-12.
+VX_FLATTEN DVec fastLog(const DVec& x) {
+  const LVec bits = (LVec)x;
+  DVec e = (DVec)((bits >> 52) | 0x4330000000000000LL) - (4503599627370496.0 + 1023.0);
+  DVec m = (DVec)((bits & 0x000FFFFFFFFFFFFFLL) | 0x3FF0000000000000LL);
+  const LVec high = m > 1.4142135623730951;
+  m = high ? m * 0.5 : m;
+  e = high ? e + 1.0 : e;
+  const DVec s = (m - 1.0) / (m + 1.0);
+  const DVec z = s * s;
+  DVec p = z * (1.0 / 7.0) + (1.0 / 5.0);
+  p = p * z + (1.0 / 3.0);
+  p = p * z + 1.0;
+  return e * 0.6931471805599453 + (s + s) * p;
+}
+
+// Far above fastLog's error times the largest gain (255 / log 2, about 368), 1.2e-5:
+// a pixel comes from the fast logarithm only when t - margin and t + margin truncate
+// alike, so that std::log's t, which lies between them, truncates alike too (about
+// one value in 5000 goes to std::log).
+constexpr double kLogMargin = 1.0e-4;
+
+VX_FLATTEN bool logTruncates(const DisplayMapping& m, const DVec& v, HalfIVec& out) {
+  const DVec x = m.shifted ? v - m.lo + 1.0 : v + 1.0;
+  if (!allLanes((x >= 1.0) & (x < 8.0e307))) return false;
+  const DVec t = fastLog(x) * m.gain;
+  const DVec below = t - kLogMargin;
+  const DVec above = t + kLogMargin;
+  if (!allLanes((below >= 0.0) & (above < 2147483648.0))) return false;
+  out = __builtin_convertvector(above, HalfIVec);
+  return allLanes(__builtin_convertvector(out, DVec) <= below);
+}
+
+// The value the linear rules, the clamp and the angle truncate, clamped where the
+// rule saturates; the same operations as displayPixel.
+VX_FLATTEN DVec mappedValue(const DisplayMapping& m, const DVec& v) {
+  const DVec zero = {};
+  switch (m.rule) {
+    case DisplayMapping::Clamp:
+      return v >= 0.0 ? (v < 255.0 ? v : zero + 255.0) : zero;
+    case DisplayMapping::Linear:
+      return m.shifted ? (v - m.lo) * m.gain : v * m.gain;
+    case DisplayMapping::LinearRange: {
+      const DVec t = (v - m.lo) * m.gain;
+      return t > 255.0 ? zero + 255.0 : (t >= 0.0 ? t : zero);
+    }
+    default:
+      return v * 40.58451;
+  }
+}
 #endif  // VX_LANES > 1
 
 // ---------------------------------------------------------------------------
@@ -289,6 +375,37 @@ VX_FLATTEN void scaledPartsStep(const float* values, float s, double* re, double
   loadComplex(values, vr, vi);
   storeDouble(re, s * vr);
   storeDouble(im, s * vi);
+}
+
+template <class V>
+VX_FLATTEN void partStep(const float* values, int part, double* out) {
+  V re, im;
+  loadComplex(values, re, im);
+  storeDouble(out, part == 0 ? re : im);
+}
+
+// A whole vector's kLanes pixels where every lane passes the checks of truncates or
+// logTruncates, else displayPixel one value at a time.
+template <class V>
+VX_FLATTEN void mapStep(const double* in, const DisplayMapping& m, unsigned char* out) {
+#if VX_LANES > 1
+  if constexpr (std::is_same<V, Vec>::value) {
+    const DVec a = loadAs<DVec>(in);
+    const DVec b = loadAs<DVec>(in + kLanes / 2);
+    HalfIVec lower, upper;
+    const bool whole = m.rule == DisplayMapping::Logarithmic
+                           ? logTruncates(m, a, lower) && logTruncates(m, b, upper)
+                           : truncates(mappedValue(m, a), lower) && truncates(mappedValue(m, b), upper);
+    if (whole) {
+      const IVec pixels = __builtin_shufflevector(lower, upper, VX_LOWER, VX_UPPER);
+      storeAs(out, __builtin_convertvector(pixels, U8Vec));
+    } else {
+      for (std::int32_t k = 0; k < kLanes; ++k) out[k] = displayPixel(m, in[k]);
+    }
+    return;
+  }
+#endif
+  *out = displayPixel(m, *in);
 }
 
 template <class V, class T>
@@ -385,6 +502,55 @@ VX_LANES_TARGET void scaledParts(const float* values, std::int32_t count, float 
 #undef VX_STEP
 }
 
+VX_LANES_TARGET void partDouble(const float* values, std::int32_t count, int part, double* out) {
+#define VX_STEP(V) partStep<V>(values + 2 * i, part, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
+}
+
+VX_LANES_TARGET void mapDisplay(const double* in, std::int32_t count, const DisplayMapping& m,
+                                unsigned char* out) {
+#define VX_STEP(V) mapStep<V>(in + i, m, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
+}
+
+VX_LANES_TARGET bool plainRange(const double* in, std::int32_t count, double* lo, double* hi) {
+  double low = std::numeric_limits<double>::infinity();
+  double high = -low;
+  bool nan = false;
+  std::int32_t i = 0;
+#if VX_LANES > 1
+  if (count >= kLanes / 2) {
+    const DVec zero = {};
+    DVec vlow = zero + low;
+    DVec vhigh = zero + high;
+    LVec vnan = {};
+    for (; i + kLanes / 2 <= count; i += kLanes / 2) {
+      const DVec v = loadAs<DVec>(in + i);
+      vlow = v < vlow ? v : vlow;
+      vhigh = v > vhigh ? v : vhigh;
+      vnan |= v != v;
+    }
+    for (std::int32_t k = 0; k < kLanes / 2; ++k) {
+      if (vlow[k] < low) low = vlow[k];
+      if (vhigh[k] > high) high = vhigh[k];
+      nan = nan || vnan[k] != 0;
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    const double v = in[i];
+    if (v < low) low = v;
+    if (v > high) high = v;
+    nan = nan || v != v;
+  }
+  if (nan || count == 0 || low == 0.0 || high == 0.0) return false;
+  *lo = low;
+  *hi = high;
+  return true;
+}
+
 template <class T>
 VX_LANES_TARGET void floatsFrom(const T* in, std::int32_t count, float* out) {
 #define VX_STEP(V) floatsStep<V>(in + i, out + i)
@@ -422,6 +588,7 @@ const ImageKernels VX_IMAGE_KERNELS = {
     magnitudeU8,         magnitudeU16,  stretchedU8,     stretchedU16,
     squaredMagnitudeRange, magnitudeDouble, quadrantCodes, scaledParts,
     floatsFrom<unsigned char>, floatsFrom<unsigned short>, floatsFrom<double>,
-    complexFrom<unsigned char>, complexFrom<unsigned short>, complexFrom<double>};
+    complexFrom<unsigned char>, complexFrom<unsigned short>, complexFrom<double>,
+    partDouble, mapDisplay, plainRange};
 
 }  // namespace vx_detail

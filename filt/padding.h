@@ -71,15 +71,17 @@
 
 #include "filt/fft.h"
 
-// What fills the transform outside the picture.
+// What fills the transform outside the picture (see the file's description).
 enum class vxPadding { Zero = 0, Reflect = 1, Edge = 2, Mean = 3 };
 
 // The weighting of the picture before padding.
 struct VX_API vxWindow {
+  // The shape (None, Hann or Tukey: see the file's description) and Tukey's fraction.
   enum Shape : int { None = 0, Hann = 1, Tukey = 2 };
   Shape shape = None;
   double fraction = 0.0;  // Tukey: the tapered part of each side, 0 to 1
 
+  // No window, Hann's, or Tukey's with the tapered `fraction` of each side.
   static vxWindow none() { return vxWindow(); }
   static vxWindow hann() { return vxWindow{Hann, 1.0}; }
   static vxWindow tukey(double fraction) { return vxWindow{Tukey, fraction}; }
@@ -88,7 +90,9 @@ struct VX_API vxWindow {
   double weight(long n, long length) const;
 };
 
+// How vfForwardFFTPadded pads and weights a picture.
 struct vxPaddingOptions {
+  // The padding (Reflect unless set) and the window (none unless set).
   vxPadding padding = vxPadding::Reflect;
   vxWindow window;
   long margin = -1;  // pixels on each side; below 0: the default, an eighth of the side

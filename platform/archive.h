@@ -56,11 +56,14 @@ class vxArchive;
 // handed it out before (see below).
 VX_API void vxArchive_releaseMismatched(vxArchive& ar, vxPersistent* object);
 
+// Saves objects to a std::ostream or loads them from a std::istream, in the format
+// described above.
 class VX_API vxArchive {
 public:
   // Errors of the archive itself.
   class VX_API Errors : public vxExceptionWithString {
   public:
+    // An archive error with `message` (none when null).
     explicit Errors(const wchar_t* message = nullptr) : vxExceptionWithString(message) {}
     ~Errors() override;
   };
@@ -68,6 +71,8 @@ public:
   // name or a source file name, or null; `line` the line of the check, or 0.
   class VX_API UnknownVersion : public Errors {
   public:
+    // The error for `name` (null: none) and `line`, which name(), hasName() and line()
+    // read back.
     UnknownVersion(const char* name, int line);
     ~UnknownVersion() override;
     const std::string& name() const { return name_; }
@@ -88,6 +93,7 @@ public:
   // A stored object names a class that no vx_Instantiator registered.
   class VX_API UnknownClass : public Errors {
   public:
+    // The error for the unregistered `className`, which className() reads back.
     explicit UnknownClass(const std::string& className);
     ~UnknownClass() override;
     const std::string& className() const { return className_; }
@@ -98,6 +104,7 @@ public:
   // A value that cannot be stored or cannot have been written by a storing archive.
   class VX_API BadData : public Errors {
   public:
+    // The error with the message `what`.
     explicit BadData(const wchar_t* what);
     ~BadData() override;
   };
@@ -110,6 +117,7 @@ public:
   vxArchive(const vxArchive&) = delete;
   vxArchive& operator=(const vxArchive&) = delete;
 
+  // Whether this archive stores (true) or loads (false).
   bool isStoring() const { return storing; }
   // Whether this archive stores; read directly by archiving code.
   const bool storing;
@@ -131,6 +139,7 @@ public:
   void io(double& v);
   // Nullable wide string: `present` false stands for a null string.
   void ioWide(std::wstring& s, bool& present);
+  // Raw primitives of the geometry types.
   void io(vxXform<2>& x);
   void io(vx2XformCache& c);
   // A persistent object pointer (see the format above). When loading, `p` receives
@@ -151,6 +160,8 @@ private:
   friend void vxArchive_releaseMismatched(vxArchive& ar, vxPersistent* object);
 };
 
+// Stores `v` in a storing archive, or loads it from a loading one, in the format
+// described above; returns `ar`.
 VX_API vxArchive& operator||(vxArchive& ar, unsigned char& v);
 VX_API vxArchive& operator||(vxArchive& ar, bool& v);
 VX_API vxArchive& operator||(vxArchive& ar, long& v);           // 32-bit signed in the archive

@@ -36,4 +36,10 @@ AttentionProbe* setAttentionProbe(AttentionProbe* probe) {
   tProbe = probe;
   return old;
 }
+const std::atomic<bool>* attentionFlag() { return tCurrentFlag; }
+const std::atomic<bool>* setAttentionFlag(const std::atomic<bool>* flag) {
+  const std::atomic<bool>* old = tCurrentFlag;
+  tCurrentFlag = flag;
+  return old;
+}
 }  // namespace vx_detail

@@ -39,6 +39,7 @@ VX_API void vfThrowExceptionOnFailure(long status);
 // previous flag (or none) is restored afterwards. Scopes nest.
 class VX_API vxAttentionScope {
 public:
+  // Points the calling thread's checks at `flag`, which must outlive the scope.
   explicit vxAttentionScope(const std::atomic<bool>& flag);
   ~vxAttentionScope();
   vxAttentionScope(const vxAttentionScope&) = delete;
@@ -60,6 +61,11 @@ struct AttentionProbe {
 AttentionProbe* attentionProbe();
 // Installs `probe` for the calling thread (null removes it); returns the previous one.
 AttentionProbe* setAttentionProbe(AttentionProbe* probe);
+// The flag the calling thread's checks read (null outside every scope), and a way to
+// point them at another one (null for none), returning the previous one: the
+// parallel loops hand their caller's flag to the threads that run their tasks.
+const std::atomic<bool>* attentionFlag();
+const std::atomic<bool>* setAttentionFlag(const std::atomic<bool>* flag);
 }  // namespace vx_detail
 
 #endif

@@ -10,9 +10,11 @@
 #include <ostream>
 #include <string>
 
+// The base of the core layer's exceptions: a persistent object with an optional message.
 class VX_API vxException : public vxPersistent {
 public:
   vxException() = default;
+  // An exception with a copy of `message` (none when null).
   explicit vxException(const wchar_t* message);
   vxException(const vxException& other);
   vxException& operator=(const vxException& other);
@@ -28,6 +30,7 @@ public:
 protected:
   void dispatchSerialize(vxArchive& ar) override;
   virtual void message_(std::basic_ostream<wchar_t>& os) const;
+  // Replaces the message (null: none).
   void setMessage(const wchar_t* message);
 
 private:
@@ -39,8 +42,10 @@ private:
   std::string narrow_;
 };
 
+// The base of the exceptions that carry a message.
 class VX_API vxExceptionWithString : public vxException {
 public:
+  // An exception with a copy of `message` (none when null).
   explicit vxExceptionWithString(const wchar_t* message = nullptr) : vxException(message) {}
   vxExceptionWithString(const vxExceptionWithString&) = default;
   vxExceptionWithString& operator=(const vxExceptionWithString&) = default;
@@ -58,6 +63,7 @@ public:
 // Thrown by vfThrowExceptionOnFailure for any other failure status.
 class VX_API vxStatusFailure : public vxExceptionWithString {
 public:
+  // The exception for the failure `status`, which status() reads back.
   explicit vxStatusFailure(long status);
   ~vxStatusFailure() override;
   long status() const { return status_; }

@@ -21,6 +21,7 @@ struct PelStorage;
 // What every pixel buffer has, whatever its pixel type.
 class VX_API vx_PelBuffer {
 public:
+  // Whether the window is bound to pixels, and its size in pixels.
   bool isBound() const { return bound_; }
   long width() const { return width_; }
   long height() const { return height_; }
@@ -32,6 +33,7 @@ public:
   void offset(const vxPair<long>& xy) { offset(xy.x, xy.y); }
   // The client transform, read directly.
   const vx2XformCache& clientXform() const { return xform_; }
+  // Takes the client transform of `other`, or `xform`.
   void copyXforms(const vx_PelBuffer& other) { xform_ = other.xform_; }
   void copyXforms(const vx2XformCache& xform) { xform_ = xform; }
 
@@ -80,11 +82,13 @@ template <class T>
 class vxPelBuffer : public vxPelBuffer_const<T> {
 public:
   vxPelBuffer() = default;
+  // As the constructors of vxPelBuffer_const, for a writable window.
   vxPelBuffer(long width, long height, long alignment)
       : vxPelBuffer_const<T>(width, height, alignment) {}
   vxPelBuffer(const vxPelBuffer& parent, long x, long y, long width, long height)
       : vxPelBuffer_const<T>(parent, x, y, width, height) {}
 
+  // Writable access to the pixels, as in vxPelBuffer_const.
   T* pointToOffset() const { return this->origin_; }
   T& at(long x, long y) const { return this->origin_[y * this->stride_ + x]; }
 };

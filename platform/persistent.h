@@ -13,6 +13,7 @@
 
 class vxArchive;
 
+// The base of every object a vxArchive saves and loads.
 class VX_API vxPersistent {
 public:
   vxPersistent() = default;
@@ -65,9 +66,11 @@ public:
   vxRepBase& operator=(const vxRepBase&) { return *this; }
   virtual ~vxRepBase();
 
+  // Adds one reference.
   void addRef() const { ++refs_; }
   // Drops one reference; returns true when it was the last one (the caller deletes).
   bool release() const { return --refs_ == 0; }
+  // The number of references.
   long refCount() const { return refs_; }
 
 private:
@@ -80,7 +83,9 @@ private:
 // removes the registration.
 class VX_API vx_Instantiator {
 public:
+  // A function that makes a new object of the class, owned by the caller.
   using Factory = vxPersistent* (*)();
+  // Registers `make` under the portable name of `type`.
   vx_Instantiator(const std::type_info& type, Factory make);
   ~vx_Instantiator();
   vx_Instantiator(const vx_Instantiator&) = delete;

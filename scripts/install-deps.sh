@@ -9,6 +9,7 @@
 #            the aarch64 build of the tests
 #   --bench  also the comparison libraries of the benchmarks (FFTW, OpenCV, KissFFT)
 #            and matplotlib for the plot in docs/performance.md
+#   --docs   also Doxygen and Graphviz, for the API reference and the guide (make docs)
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config)
@@ -25,7 +26,8 @@ for arg in "$@"; do
     --clang) packages+=(clang) ;;
     --arm64) packages+=(g++-aarch64-linux-gnu qemu-user googletest) ;;
     --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib) ;;
-    *) echo "usage: $0 [--all] [--lint] [--fuzz] [--clang] [--arm64] [--bench]" >&2; exit 2 ;;
+    --docs) packages+=(doxygen graphviz python3) ;;
+    *) echo "usage: $0 [--all] [--lint] [--fuzz] [--clang] [--arm64] [--bench] [--docs]" >&2; exit 2 ;;
   esac
 done
 

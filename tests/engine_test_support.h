@@ -1,10 +1,13 @@
-// What the transform engine tests share: the input generator, a bit hash, a
-// direct double-precision DFT, the error tolerance and an attention-probe guard.
+// What the transform engine tests share: the engine paths to run a test on, the
+// input generator, a bit hash and comparison, a direct double-precision DFT, the
+// error tolerance and an attention-probe guard.
 #ifndef VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 #define VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 
 #include "filt/engine_dispatch.h"
 #include "platform/attention.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <algorithm>
@@ -23,22 +26,27 @@ extern const LaneKernels kAvx2Lanes16Kernels;
 
 namespace engine_test {
 
+using Cd = std::complex<double>;
+using vx_detail::EnginePath;
+
 // One path the tests run a body on: a path of the library, or test-only lane
 // kernels with the path the rest of the library follows under them.
 struct TestPath {
-  TestPath(vx_detail::EnginePath p) : name(vx_detail::enginePathName(p)), path(p) {}  // NOLINT
+  TestPath(EnginePath p) : name(vx_detail::enginePathName(p)), path(p) {}  // NOLINT
   TestPath(const char* n, const vx_detail::LaneKernels& k) : name(n), path(k.path), kernels(&k) {}
+  bool isScalar() const { return path == EnginePath::Scalar; }
   const char* name;
-  vx_detail::EnginePath path;
+  EnginePath path;
   const vx_detail::LaneKernels* kernels = nullptr;
 };
 
-// Every path this build and this processor run, scalar first when asked for.
-inline std::vector<TestPath> testPaths(bool withScalar) {
-  using vx_detail::EnginePath;
+// The engine paths every per-path test runs on: the scalar path first, then each
+// vector path this build and this processor run, and on x86-64 the test-only
+// 16-lane kernels. This is the one place that lists them.
+inline std::vector<TestPath> testedPaths() {
   std::vector<TestPath> paths;
-  if (withScalar) paths.emplace_back(EnginePath::Scalar);
-  for (EnginePath p : {EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512, EnginePath::Neon})
+  for (EnginePath p : {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512,
+                       EnginePath::Neon})
     if (vx_detail::enginePathSupported(p)) paths.emplace_back(p);
 #if VXFREQ_LANES_X86
   if (vx_detail::enginePathSupported(EnginePath::Avx2))
@@ -53,7 +61,31 @@ inline vx_detail::EnginePathOverride forcePath(const TestPath& path) {
   return vx_detail::EnginePathOverride(path.path);
 }
 
-using Cd = std::complex<double>;
+// Runs body(path) once for every tested path, with that path forced on this thread.
+template <class Body>
+void onEveryPath(Body body) {
+  for (const TestPath& p : testedPaths()) {
+    SCOPED_TRACE(p.name);
+    vx_detail::EnginePathOverride force = forcePath(p);
+    const vx_detail::LaneKernels* lanes = vx_detail::activeLaneKernels();
+    ASSERT_EQ(lanes == nullptr ? EnginePath::Scalar : lanes->path, p.path);  // the override took
+    body(p);
+  }
+}
+
+// Computes make() on the scalar path, then on every other tested path, and expects
+// same(scalarResult, pathResult) each time.
+template <class Make, class Same>
+void expectEveryPathAgrees(Make make, Same same) {
+  decltype(make()) expected;
+  {
+    vx_detail::EnginePathOverride force(EnginePath::Scalar);
+    expected = make();
+  }
+  onEveryPath([&](const TestPath& p) {
+    if (!p.isScalar()) { EXPECT_TRUE(same(expected, make())); }
+  });
+}
 
 // Pseudo-random floats in [-1, 1), exact multiples of 2^-23.
 struct Lcg {
@@ -87,24 +119,8 @@ inline std::vector<float> realInput(int w, int h, std::uint64_t seed = 20240601,
 // The samples of a real-input array as complex values with zero imaginary parts.
 inline std::vector<float> realAsComplex(const std::vector<float>& real, int w, int h) {
   std::vector<float> c(real.size(), 0.0f);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      c[2 * (static_cast<std::size_t>(w) * y + x)] = real[2 * static_cast<std::size_t>(w) * y + x];
+  for (std::size_t p = 0; p < static_cast<std::size_t>(w) * h; ++p) c[2 * p] = real[2 * (p / w) * w + p % w];
   return c;
-}
-
-// FNV-1a 64 over the floats' bytes, least significant byte first.
-inline std::uint64_t fnv1a64(const std::vector<float>& v) {
-  std::uint64_t hash = 0xcbf29ce484222325ull;
-  for (float f : v) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, 4);
-    for (int k = 0; k < 4; ++k) {
-      hash ^= (bits >> (8 * k)) & 0xffu;
-      hash *= 0x100000001b3ull;
-    }
-  }
-  return hash;
 }
 
 inline std::uint32_t bitsOf(float f) {
@@ -113,49 +129,66 @@ inline std::uint32_t bitsOf(float f) {
   return b;
 }
 
+// FNV-1a 64 over the floats' bytes, least significant byte first.
+inline std::uint64_t fnv1a64(const std::vector<float>& v) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (float f : v)
+    for (int k = 0; k < 4; ++k) hash = (hash ^ ((bitsOf(f) >> (8 * k)) & 0xffu)) * 0x100000001b3ull;
+  return hash;
+}
+
+// Equal bit patterns, float by float. A NaN only has to meet a NaN: which of two
+// NaN operands an instruction passes on depends on the order the compiler gives the
+// operands, which is not fixed even between two builds of the scalar code.
+inline ::testing::AssertionResult sameBits(const std::vector<float>& expected, const std::vector<float>& got) {
+  if (expected.size() != got.size()) return ::testing::AssertionFailure() << "sizes differ";
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (std::isnan(expected[i]) && std::isnan(got[i])) continue;
+    if (bitsOf(expected[i]) != bitsOf(got[i]))
+      return ::testing::AssertionFailure() << "float " << i << ": expected " << expected[i] << " (0x"
+                                           << std::hex << bitsOf(expected[i]) << "), got " << std::dec
+                                           << got[i] << " (0x" << std::hex << bitsOf(got[i]) << ")";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Zeroes (with `zero`) the rows whose centred index lies outside [miny, maxy], as a
+// band-limited spectrum has them.
+inline void zeroOutsideBand(std::vector<float>& a, int w, int h, long miny, long maxy, float zero = 0.0f) {
+  for (int r = 0; r < h; ++r) {
+    const long centred = (r + h / 2) % h;
+    if (centred < miny || centred > maxy)
+      std::fill_n(a.begin() + 2 * static_cast<std::ptrdiff_t>(w) * r, 2 * w, zero);
+  }
+}
+
 inline std::vector<int> allIndices(int n) {
   std::vector<int> v(n);
   for (int i = 0; i < n; ++i) v[i] = i;
   return v;
 }
 
-// The direct 2-D DFT of the W x H complex array `x` (W, H powers of two), in double, at columns `us` and
-// rows `vs` (result[iv * us.size() + iu]); sign -1 is the forward transform, +1 the
-// inverse. Roots are taken from exact angles, never from a recurrence.
-inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign,
-                             const std::vector<int>& us, const std::vector<int>& vs) {
-  const double twoPi = 6.283185307179586476925;
-  std::vector<Cd> rootW(w), rootH(h);
-  for (int k = 0; k < w; ++k) rootW[k] = std::polar(1.0, sign * twoPi * k / w);
-  for (int k = 0; k < h; ++k) rootH[k] = std::polar(1.0, sign * twoPi * k / h);
+// The direct 2-D DFT of the W x H complex array `x` (W, H powers of two), in double, at
+// columns `us` and rows `vs` (result[iv * us.size() + iu]); sign -1 is the forward
+// transform, +1 the inverse. Roots come from exact angles, never from a recurrence.
+inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign, const std::vector<int>& us,
+                             const std::vector<int>& vs) {
+  auto roots = [sign](int n) {
+    std::vector<Cd> r(n);
+    for (int k = 0; k < n; ++k) r[k] = std::polar(1.0, sign * 6.283185307179586476925 * k / n);
+    return r;
+  };
+  const std::vector<Cd> rootW = roots(w), rootH = roots(h);
   const std::size_t nu = us.size();
-  // Powers of two: (k * n) mod N is (k * n) & (N - 1).
-  std::vector<Cd> rows(static_cast<std::size_t>(h) * nu);
-  std::vector<double> re(nu), im(nu);
-  for (int y = 0; y < h; ++y) {
-    const float* row = &x[2 * static_cast<std::size_t>(w) * y];
-    std::fill(re.begin(), re.end(), 0.0);
-    std::fill(im.begin(), im.end(), 0.0);
+  std::vector<Cd> rows(static_cast<std::size_t>(h) * nu), out(vs.size() * nu);
+  for (int y = 0; y < h; ++y)  // each row at the columns asked for; (k n) mod N is (k n) & (N - 1)
     for (int c = 0; c < w; ++c) {
-      const double xr = row[2 * c], xi = row[2 * c + 1];
-      for (std::size_t iu = 0; iu < nu; ++iu) {
-        const Cd r = rootW[(us[iu] * c) & (w - 1)];
-        re[iu] += xr * r.real() - xi * r.imag();
-        im[iu] += xr * r.imag() + xi * r.real();
-      }
+      const Cd v(x[2 * (static_cast<std::size_t>(w) * y + c)], x[2 * (static_cast<std::size_t>(w) * y + c) + 1]);
+      for (std::size_t iu = 0; iu < nu; ++iu) rows[y * nu + iu] += v * rootW[(us[iu] * c) & (w - 1)];
     }
-    for (std::size_t iu = 0; iu < nu; ++iu) rows[y * nu + iu] = Cd(re[iu], im[iu]);
-  }
-  std::vector<Cd> out(vs.size() * nu, Cd(0.0, 0.0));
   for (int y = 0; y < h; ++y)
-    for (std::size_t iv = 0; iv < vs.size(); ++iv) {
-      const Cd r = rootH[(vs[iv] * y) & (h - 1)];
-      for (std::size_t iu = 0; iu < nu; ++iu) {
-        const Cd a = rows[y * nu + iu];
-        out[iv * nu + iu] += Cd(a.real() * r.real() - a.imag() * r.imag(),
-                                a.real() * r.imag() + a.imag() * r.real());
-      }
-    }
+    for (std::size_t iv = 0; iv < vs.size(); ++iv)
+      for (std::size_t iu = 0; iu < nu; ++iu) out[iv * nu + iu] += rows[y * nu + iu] * rootH[(vs[iv] * y) & (h - 1)];
   return out;
 }
 
@@ -174,12 +207,9 @@ inline double relativeRms(const std::vector<float>& got, int w, const std::vecto
   return norm == 0.0 ? std::sqrt(err) : std::sqrt(err / norm);
 }
 
-// Allowed relative RMS error of a W x H transform. While rows are at most 256
-// long the error grows like log2(W H) (about 0.4 eps log2(W H) is observed). From
-// 512 on, the twiddle factors advanced by float rotation dominate: the float pair
-// (cos a, sin a) is not exactly of modulus one and a stage rotates it up to 512
-// times, which adds an error roughly proportional to the row length (about 2e-6
-// for rows of 1024 and 4e-6 for rows of 2048).
+// Allowed relative RMS error of a W x H transform: about 0.4 eps log2(W H) is
+// observed; from rows of 512 on, the twiddle factors advanced by float rotation add
+// an error roughly proportional to the row length (about 4e-6 at 2048).
 inline double tolerance(int w, int h) {
   const double eps = 1.1920929e-7;
   auto drift = [](int n) { return n >= 512 ? 3e-6 * n / 1024.0 : 0.0; };

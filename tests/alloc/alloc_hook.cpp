@@ -77,6 +77,5 @@ void resetPeak() {
 }
 
 std::size_t peakAboveStart() { return gPeak.load() - gStart.load(); }
-std::size_t liveBytes() { return gLive.load(); }
 
 }  // namespace alloc_hook

@@ -16,8 +16,6 @@ std::int64_t disarm();
 void resetPeak();
 // Peak of live bytes since resetPeak(), minus the bytes live at that time.
 std::size_t peakAboveStart();
-// Bytes currently live (allocated through operator new and not yet freed).
-std::size_t liveBytes();
 
 }  // namespace alloc_hook
 

@@ -54,13 +54,15 @@ if(NOT EXISTS "${libdir}/cmake/vxfreq/vxfreqConfig.cmake"
 endif()
 
 set(include_root "${prefix}/include/vxfreq")
-foreach(header filt/fft.h filt/freqfilt.h filt/padding.h platform/pelbuffer.h platform/attention.h)
+foreach(header filt/fft.h filt/freqfilt.h filt/padding.h filt/parallel.h platform/pelbuffer.h
+               platform/attention.h)
   if(NOT EXISTS "${include_root}/${header}")
     message(FATAL_ERROR "public header not installed: ${include_root}/${header}")
   endif()
 endforeach()
 foreach(header filt/buffer_access.h filt/engines.h filt/engine_kernels.h
-               filt/engine_transpose.h filt/messages.h filt/image_io.h filt/freqfilt_detail.h)
+               filt/engine_transpose.h filt/messages.h filt/image_support.h filt/filter_detail.h
+               filt/parallel_rows.h)
   if(EXISTS "${include_root}/${header}")
     message(FATAL_ERROR "internal header installed: ${include_root}/${header}")
   endif()

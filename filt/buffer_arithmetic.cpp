@@ -17,6 +17,7 @@
 
 #include "filt/buffer_access.h"
 #include "filt/messages.h"
+#include "filt/parallel_rows.h"
 
 #include <cstddef>
 
@@ -40,8 +41,16 @@ void requireSameSize(const vxFrequencyBuffer& a, const vxFrequencyBuffer& b,
   if (a.width() != b.width() || a.height() != b.height()) throw Defs::InvalidSize(message);
 }
 
-std::size_t floatCount(const vxFrequencyBuffer& buffer) {
-  return 2 * static_cast<std::size_t>(buffer.width()) * static_cast<std::size_t>(buffer.height());
+// Calls body(first, end) over ranges of float indices that together cover the
+// buffer's values, a band of whole rows each; under a parallel scope the bands may
+// run at the same time.
+template <class Body>
+void forEachRowBand(const vxFrequencyBuffer& buffer, Body body) {
+  const long w = buffer.width();
+  const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
+  vx_detail::splitRows(buffer.height(), w, [&](long begin, long end) {
+    body(rowFloats * static_cast<std::size_t>(begin), rowFloats * static_cast<std::size_t>(end));
+  });
 }
 
 // written[k] = op(other[k], written[k]) for every complex element k.
@@ -49,14 +58,15 @@ template <class Op>
 void combine(const vxFrequencyBuffer& other, vxFrequencyBuffer& written, Op op) {
   const float* o = Access::data(other);
   float* w = Access::data(written);
-  const std::size_t n = floatCount(written);
-  for (std::size_t i = 0; i < n; i += 2) {
-    const float ore = o[i];
-    const float oim = o[i + 1];
-    const float wre = w[i];
-    const float wim = w[i + 1];
-    op(ore, oim, wre, wim, w[i], w[i + 1]);
-  }
+  forEachRowBand(written, [&](std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end; i += 2) {
+      const float ore = o[i];
+      const float oim = o[i + 1];
+      const float wre = w[i];
+      const float wim = w[i + 1];
+      op(ore, oim, wre, wim, w[i], w[i + 1]);
+    }
+  });
 }
 
 struct Add {
@@ -167,10 +177,11 @@ void vfFrequencyConjugate(vxFrequencyBuffer& a) {
   requireData(a);
   requireSpectrum(a);
   float* v = Access::data(a);
-  const std::size_t n = floatCount(a);
   // Negation flips the sign bit alone, so +0 becomes -0 and a second conjugation
   // restores every bit.
-  for (std::size_t i = 1; i < n; i += 2) v[i] = -v[i];
+  forEachRowBand(a, [v](std::size_t first, std::size_t end) {
+    for (std::size_t i = first + 1; i < end; i += 2) v[i] = -v[i];
+  });
 }
 
 void vfFrequencyConjugate(const vxFrequencyBuffer& a, vxFrequencyBuffer& result) {

@@ -1,6 +1,7 @@
-// Internal helpers shared by the forward and inverse image transforms.
-#ifndef VXFREQ_FILT_IMAGE_IO_H
-#define VXFREQ_FILT_IMAGE_IO_H
+// Internal helpers shared by the inverse image transforms and the display mapping of
+// double images: pixel conversions and output sizes. (No input or output happens here.)
+#ifndef VXFREQ_FILT_IMAGE_SUPPORT_H
+#define VXFREQ_FILT_IMAGE_SUPPORT_H
 
 #include "filt/fft.h"
 #include "filt/image_arith.h"

@@ -1,8 +1,8 @@
 // Internal helpers shared by the filter classes: argument checks, gain-table storage,
 // the steps around the DC square and the pieces of the archive form. Not part of the
 // public API.
-#ifndef VXFREQ_FILT_FREQFILT_DETAIL_H
-#define VXFREQ_FILT_FREQFILT_DETAIL_H
+#ifndef VXFREQ_FILT_FILTER_DETAIL_H
+#define VXFREQ_FILT_FILTER_DETAIL_H
 
 #include "filt/buffer_access.h"
 #include "filt/freqfilt.h"
@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <stdexcept>
+#include <type_traits>
 #include <vector>
 
 namespace vx_detail {
@@ -87,12 +88,69 @@ struct FilterCore {
     return &vxFrequencyFilterGaborReject::dcProtectionRadius_;
   }
   template <class F>
-  static std::int32_t& radius(F& f) {
+  static auto& radius(F& f) {
     return f.*radiusField(&f);
   }
+
+  // ---- the fields of the band and Gabor classes. Each family describes them once,
+  // in archive order, by a static `fields(visit, f...)` that calls `visit` with the
+  // matching field of every filter given; assignment, equality and the archive form
+  // are then written once for both families. The size is one field of two values.
+  template <class T>
+  struct SizeField {
+    T& x;
+    T& y;
+    bool operator==(const SizeField& o) const { return x == o.x && y == o.y; }
+  };
   template <class F>
-  static long radius(const F& f) {
-    return f.*radiusField(&f);
+  static auto size(F& f) {
+    return SizeField<std::remove_reference_t<decltype((f.sizeX_))>>{f.sizeX_, f.sizeY_};
+  }
+  template <class T>
+  static void assignField(T& to, const T& from) {
+    to = from;
+  }
+  template <class T>
+  static void assignField(SizeField<T> to, SizeField<const T> from) {
+    to.x = from.x;
+    to.y = from.y;
+  }
+  template <class T>
+  static bool sameField(const T& a, const T& b) {
+    return a == b;
+  }
+  static void archiveField(vxArchive& ar, std::int32_t& value) { archiveLong(ar, value); }
+  static void archiveField(vxArchive& ar, double& value) { ar || value; }
+  static void archiveField(vxArchive& ar, vxPair<double>& pair) { archiveDoublePair(ar, pair); }
+  static void archiveField(vxArchive& ar, SizeField<std::int32_t> size) { archiveSize(ar, size.x, size.y); }
+  static void archiveField(vxArchive& ar, vxRadian& angle) {
+    double value = angle.value();
+    ar || value;
+    if (!ar.storing) angle = vxRadian(value);
+  }
+  // Assigning an unbuilt filter only drops this filter's table.
+  template <class Core, class F>
+  static void assign(F& to, const F& from) {
+    if (&to == &from) return;
+    if (from.table_ == nullptr) {
+      to.table_ = nullptr;
+      return;
+    }
+    to.vxFrequencyFilter::operator=(from);
+    Core::fields([](auto&& a, auto&& b) { assignField(a, b); }, to, from);
+    copyTable(to.tableStorage_, to.table_, from.table_, Core::entries(from));
+  }
+  template <class Core, class F>
+  static bool equal(const F& a, const F& b) {
+    if (initialized(a) != initialized(b)) return false;
+    if (a.table_ == nullptr || b.table_ == nullptr) return a.table_ == b.table_;
+    bool same = true;
+    Core::fields([&same](auto&& x, auto&& y) { same = same && sameField(x, y); }, a, b);
+    return same && sameEntries(a.table_, b.table_, Core::entries(a));
+  }
+  template <class Core, class F>
+  static void archiveFields(vxArchive& ar, F& f) {
+    Core::fields([&ar](auto&& field) { archiveField(ar, field); }, f);
   }
 
   // ---- parameters of the band and Gabor filters
@@ -100,6 +158,17 @@ struct FilterCore {
   template <class F>
   static void requireTable(const F& f) {
     if (f.table_ == nullptr) throw vxFrequencyDefs::Uninitialized(msg::kFilterUninitialized);
+  }
+  template <class F>
+  static vxPair<long> sizeOf(const F& f) {
+    requireTable(f);
+    return vxPair<long>(f.sizeX_, f.sizeY_);
+  }
+  // A getter: the field's value, once the table is there.
+  template <class F, class T>
+  static T get(const F& f, T F::*member) {
+    requireTable(f);
+    return f.*member;
   }
   // A setter: nothing when the value is the stored one, else a rebuild with it and
   // the other stored parameters. `Core` knows the class's parameters and build.
@@ -202,32 +271,58 @@ struct FilterCore {
 
 }  // namespace vx_detail
 
-// Members that the band and Gabor filter classes define alike; `Core` and `Shared`
-// name the class family's core and the shared helpers where the macros are used.
-#define VXFREQ_TABLE_FILTER_ACCESSORS(Class, Radius)                                           \
-  vxPair<long> Class::size() const {                                                          \
-    Shared::requireTable(*this);                                                              \
-    return vxPair<long>(sizeX_, sizeY_);                                                      \
-  }                                                                                           \
-  void Class::size(const vxPair<long>& value) {                                               \
-    Shared::change<Core>(*this, &Core::Params::size, value);                                  \
-  }                                                                                           \
-  long Class::Radius() const {                                                                \
-    Shared::requireTable(*this);                                                              \
-    return Shared::radius(*this);                                                             \
-  }                                                                                           \
-  void Class::Radius(long value) { Shared::change<Core>(*this, &Core::Params::radius, value); } \
-  long Class::supportWidth() const {                                                          \
-    Shared::requireTable(*this);                                                              \
-    return supportWidth_;                                                                     \
-  }
-
-#define VXFREQ_TABLE_FILTER_PERSISTENCE(Class)                                                 \
-  void Class::serialize_(vxArchive& ar, unsigned char version) {                              \
-    Core::serialize(*this, ar, version);                                                      \
-  }                                                                                           \
-  void Class::dispatchSerialize(vxArchive& ar) { Shared::dispatch(*this, ar); }               \
-  vxPersistent* Class::make() { return new Class(); }                                         \
+// The members the band and Gabor classes define alike; they differ in the name of the
+// DC radius and the type of sigma and plateau (and of the setters' argument). Each
+// filter source defines its family's other members next to its use of this macro and
+// #undefs it after; every name the macro needs is passed in or fully qualified.
+#define VXFREQ_DEFINE_TABLE_FILTER_COMMON(Class, Radius, Core, Sigma, SigmaArg)                   \
+  Class::Class() = default;                                                                      \
+  Class::Class(const Class& other) : vxPersistent(), vxRepBase(), vxFrequencyFilter() {          \
+    *this = other;                                                                               \
+  }                                                                                              \
+  Class::~Class() = default;                                                                     \
+  Class& Class::operator=(const Class& other) {                                                  \
+    vx_detail::FilterCore::assign<Core>(*this, other);                                           \
+    return *this;                                                                                \
+  }                                                                                              \
+  bool Class::operator==(const Class& other) const {                                             \
+    return vx_detail::FilterCore::equal<Core>(*this, other);                                     \
+  }                                                                                              \
+  vxFrequencyFilter* Class::clone() const { return new Class(*this); }                           \
+  void Class::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {                 \
+    Core::apply(*this, in, out, true);                                                           \
+  }                                                                                              \
+  void Class::apply(vxFrequencyBuffer& buffer) const {                                           \
+    Core::apply(*this, buffer, buffer, false);                                                   \
+  }                                                                                              \
+  double Class::frequency() const { return vx_detail::FilterCore::get(*this, &Class::frequency_); } \
+  Sigma Class::sigma() const { return vx_detail::FilterCore::get(*this, &Class::sigma_); }       \
+  Sigma Class::plateau() const { return vx_detail::FilterCore::get(*this, &Class::plateau_); }   \
+  long Class::Radius() const { return vx_detail::FilterCore::get(*this, &Class::Radius##_); }    \
+  long Class::supportWidth() const {                                                             \
+    return vx_detail::FilterCore::get(*this, &Class::supportWidth_);                             \
+  }                                                                                              \
+  vxPair<long> Class::size() const { return vx_detail::FilterCore::sizeOf(*this); }             \
+  void Class::frequency(double value) {                                                          \
+    vx_detail::FilterCore::change<Core>(*this, &Core::Params::frequency, value);                 \
+  }                                                                                              \
+  void Class::sigma(SigmaArg value) {                                                            \
+    vx_detail::FilterCore::change<Core>(*this, &Core::Params::sigma, value);                     \
+  }                                                                                              \
+  void Class::plateau(SigmaArg value) {                                                          \
+    vx_detail::FilterCore::change<Core>(*this, &Core::Params::plateau, value);                   \
+  }                                                                                              \
+  void Class::Radius(long value) {                                                               \
+    vx_detail::FilterCore::change<Core>(*this, &Core::Params::radius, value);                    \
+  }                                                                                              \
+  void Class::size(const vxPair<long>& value) {                                                  \
+    vx_detail::FilterCore::change<Core>(*this, &Core::Params::size, value);                      \
+  }                                                                                              \
+  void Class::serialize_(vxArchive& ar, unsigned char version) {                                 \
+    Core::serialize(*this, ar, version);                                                         \
+  }                                                                                              \
+  void Class::dispatchSerialize(vxArchive& ar) { vx_detail::FilterCore::dispatch(*this, ar); }  \
+  vxPersistent* Class::make() { return new Class(); }                                            \
   vx_Instantiator Class::sExemplar(typeid(Class), &Class::make)
 
 #endif

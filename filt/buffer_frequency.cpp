@@ -128,19 +128,7 @@ vxFrequencyBuffer& vxFrequencyBuffer::operator=(const vxFrequencyBuffer& other) 
     data_ = nullptr;
     return *this;
   }
-  // The copy takes the source's transform size itself rather than the one its image
-  // size would round up to: the two differ for a buffer made by the sized copy
-  // constructor, whose values must all come along.
-  imageWidth_ = other.imageWidth_;
-  imageHeight_ = other.imageHeight_;
-  resizeTransform(other.width_, other.height_);
-  clientXform_ = other.clientXform_;
-  imageOffsetX_ = other.imageOffsetX_;
-  imageOffsetY_ = other.imageOffsetY_;
-  inverseComputed_ = other.inverseComputed_;
-  masked_ = other.masked_;
-  maskedMiny_ = other.maskedMiny_;
-  maskedMaxy_ = other.maskedMaxy_;
+  vx_detail::FrequencyBufferAccess::assignLayout(*this, other);
   std::memcpy(data_, other.data_, 2 * static_cast<std::size_t>(width_) * height_ * sizeof(float));
   return *this;
 }

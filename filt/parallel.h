@@ -1,0 +1,67 @@
+// Spreading the library's work over threads the caller owns.
+//
+// Outside a vxParallelScope every call runs on its caller's thread alone, as it
+// always has. Inside one, the transforms, filters, images and arithmetic called on
+// the thread that made the scope split their rows into tasks for the scope's
+// executor; the results are the same bits whatever the number of threads.
+//
+//   vxThreadPool pool(4);             // the calling thread and 3 more
+//   vxParallelScope scope(pool);      // calls on this thread may use the pool
+//   vfForwardFFT<unsigned char>(image, spectrum);
+//
+// Attention checks made by a task read the flag of the thread that made the call;
+// once a task has thrown (an attention request, an allocation failure, a library
+// error) no further task starts and the call throws that exception on its caller.
+#ifndef VXFREQ_FILT_PARALLEL_H
+#define VXFREQ_FILT_PARALLEL_H
+
+#include "platform/vx_export.h"
+
+#include <functional>
+#include <memory>
+
+// Runs numbered tasks, possibly at the same time.
+class VX_API vxExecutor {
+public:
+  virtual ~vxExecutor();
+  // Runs task(0) .. task(count - 1) and returns when all have returned. The first
+  // exception a task throws is rethrown here once the tasks already running have
+  // returned; tasks not yet started are skipped. May be called from several threads
+  // at once; a call made from inside a task runs its tasks inline.
+  virtual void run(long count, const std::function<void(long)>& task) = 0;
+};
+
+// An executor with a fixed number of threads: `threads` in all, the thread that
+// calls run being one of them, so the pool starts threads - 1 of its own and stops
+// and joins them when it is destroyed. A pool of 1 runs every task on the calling
+// thread. Fewer than 1 thread throws std::invalid_argument.
+class VX_API vxThreadPool : public vxExecutor {
+public:
+  explicit vxThreadPool(long threads);
+  ~vxThreadPool() override;
+  vxThreadPool(const vxThreadPool&) = delete;
+  vxThreadPool& operator=(const vxThreadPool&) = delete;
+
+  long threads() const;
+  void run(long count, const std::function<void(long)>& task) override;
+
+private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// While it lives, calls made on the thread that created it may spread their work
+// over `executor`, which must outlive the scope. Scopes nest: the innermost one
+// decides until it ends, and the previous one (or none) is restored afterwards.
+class VX_API vxParallelScope {
+public:
+  explicit vxParallelScope(vxExecutor& executor);
+  ~vxParallelScope();
+  vxParallelScope(const vxParallelScope&) = delete;
+  vxParallelScope& operator=(const vxParallelScope&) = delete;
+
+private:
+  vxExecutor* previous_;
+};
+
+#endif
