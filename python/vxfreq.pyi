@@ -11,7 +11,8 @@ Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offs
 the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
-from typing import Any, ClassVar, Literal, Optional, Tuple, Union, overload
+from types import TracebackType
+from typing import Any, ClassVar, Literal, Optional, Tuple, Type, Union, overload
 
 import numpy
 import numpy.typing
@@ -166,6 +167,32 @@ def map_image(
     hi: Optional[float] = None,
 ) -> numpy.typing.NDArray[numpy.uint8]:
     """A float64 image mapped to a new uint8 image."""
+
+class parallel:
+    """with vxfreq.parallel(threads): the library calls this thread makes inside the block
+    run on a pool of that many threads (the calling thread included), with the same bits
+    as on one thread. Blocks nest; other threads are not affected."""
+
+    def __init__(self, threads: int) -> None:
+        """A block whose pool has threads threads in all (1 to 256)."""
+    @property
+    def threads(self) -> int:
+        """Threads of the pool, the calling thread included."""
+    @property
+    def entered(self) -> bool:
+        """True between entering and leaving the block."""
+    def __enter__(self) -> parallel:
+        """Starts the pool; a block is entered once at a time."""
+    def __exit__(
+        self,
+        exc_type: Optional[Type[BaseException]],
+        exc_value: Optional[BaseException],
+        traceback: Optional[TracebackType],
+    ) -> bool:
+        """Stops the pool, on the thread that entered the block."""
+
+def current_threads() -> int:
+    """Threads of the innermost vxfreq.parallel block this thread has entered; 1 outside."""
 
 class Filter:
     """Base of the filters: built for one transform size (width, height)."""

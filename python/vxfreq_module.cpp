@@ -103,12 +103,15 @@ py::array arrayArgument(const py::object& object, const char* name) {
 // ---------------------------------------------------------------------------
 // Padding and windows: forward's padding=, window= and margin=.
 
+constexpr long kMaxThreads = 256;
+
 const char* const kPaddings = "None, 'zero', 'reflect', 'edge' or 'mean'";
 const char* const kWindows = "None, 'hann', ('tukey', F) or 'tukey:F' with F from 0 to 1";
 
 vxPadding paddingOf(const py::object& padding) {
   if (!py::isinstance<py::str>(padding))
-    throw py::type_error(std::string("padding must be ") + kPaddings + ", not " + typeName(padding));
+    throw py::type_error(std::string("padding must be ") + kPaddings + ", not " +
+                         typeName(padding));
   const std::string name = padding.cast<std::string>();
   if (name == "zero") return vxPadding::Zero;
   if (name == "reflect") return vxPadding::Reflect;
@@ -152,20 +155,27 @@ vxWindow windowOf(const py::object& window) {
   throw py::value_error(accepted + "'" + name + "'");
 }
 
+// An integer argument (a Python or numpy integer) from `lo` to `hi`: TypeError or
+// ValueError saying `accepted` otherwise. Above `hi` it is `hi` when `clampHigh`.
+long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
+               const std::string& accepted) {
+  PyObject* index = PyNumber_Index(value.ptr());
+  if (index == nullptr) {
+    PyErr_Clear();
+    throw py::type_error(accepted + ", not " + typeName(value));
+  }
+  const py::int_ number = py::reinterpret_steal<py::int_>(index);
+  const bool high = number > py::int_(hi);
+  if (number < py::int_(lo) || (high && !clampHigh))
+    throw py::value_error(accepted + ", not " + py::repr(number).cast<std::string>());
+  return high ? hi : number.cast<long>();
+}
+
 // A margin of pixels: None (`none`), or an integer of at least 0; margins beyond any
 // picture's room (2048) are all the same.
 long marginOf(const py::object& margin, long none) {
   if (margin.is_none()) return none;
-  PyObject* index = PyNumber_Index(margin.ptr());
-  if (index == nullptr) {
-    PyErr_Clear();
-    throw py::type_error("margin must be None or an integer of at least 0, not " + typeName(margin));
-  }
-  const py::int_ value = py::reinterpret_steal<py::int_>(index);
-  if (value < py::int_(0))
-    throw py::value_error("margin must be None or an integer of at least 0, not " +
-                          py::repr(value).cast<std::string>());
-  return value > py::int_(4096) ? 4096 : value.cast<long>();
+  return integerOf(margin, 0, 4096, true, "margin must be None or an integer of at least 0");
 }
 
 // What forward's padding, window and margin ask for; false (and `options` untouched)
@@ -206,18 +216,19 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
   Buffer& target = outBuffer(result);
-  const vxPair<long> size = padded && real.width > 0 && real.height > 0
-                                ? vfPaddedTransformSize(real.width, real.height, options.margin)
-                                : vxPair<long>(nextPowerOfTwo(real.width), nextPowerOfTwo(real.height));
+  const vxPair<long> size =
+      padded && real.width > 0 && real.height > 0
+          ? vfPaddedTransformSize(real.width, real.height, options.margin)
+          : vxPair<long>(nextPowerOfTwo(real.width), nextPowerOfTwo(real.height));
   vxpy::requireStorageKept(target, size.x, size.y);
   Use use(target.use, Use::Write, "FrequencyBuffer");
-  const vxpy::ImageView* imagPtr = imag.is_none() ? nullptr : &imaginary;
-  const vxPaddingOptions* paddedPtr = padded ? &options : nullptr;
+  const vxpy::ImageView* im = imag.is_none() ? nullptr : &imaginary;
+  const vxPaddingOptions* pad = padded ? &options : nullptr;
   runLibrary([&] {
     switch (kind) {
-      case PixelKind::U8: forwardAs<std::uint8_t>(real, imagPtr, offset, paddedPtr, target.buf); break;
-      case PixelKind::U16: forwardAs<std::uint16_t>(real, imagPtr, offset, paddedPtr, target.buf); break;
-      case PixelKind::F64: forwardAs<double>(real, imagPtr, offset, paddedPtr, target.buf); break;
+      case PixelKind::U8: forwardAs<std::uint8_t>(real, im, offset, pad, target.buf); break;
+      case PixelKind::U16: forwardAs<std::uint16_t>(real, im, offset, pad, target.buf); break;
+      case PixelKind::F64: forwardAs<double>(real, im, offset, pad, target.buf); break;
     }
   });
   return result;
@@ -853,6 +864,52 @@ PYBIND11_MODULE(vxfreq, m) {
       py::arg("buf"), py::arg("in_place") = false,
       "Inverse transform to (real, imag) float64 images of the recorded size, scaled by "
       "1/(W*H).");
+  py::class_<vxpy::Parallel> parallel(
+      m, "parallel",
+      "with vxfreq.parallel(threads): runs the library calls made inside the block, on the "
+      "thread that entered it, on a pool of that many threads (the calling thread and "
+      "threads - 1 more, started on entering and stopped on leaving). Transforms, filters, "
+      "images and arithmetic split their rows over the pool; the results are the same bits "
+      "whatever the number of threads. Blocks nest, the innermost deciding; other threads "
+      "are not affected (each enters its own block). The GIL is released during the calls "
+      "as outside a block, and Ctrl-C stops them the same way.");
+  parallel.def(py::init([](const py::object& threads) {
+                 const std::string accepted =
+                     "threads must be an integer from 1 to " + std::to_string(kMaxThreads);
+                 return std::make_unique<vxpy::Parallel>(
+                     integerOf(threads, 1, kMaxThreads, false, accepted));
+               }),
+               py::arg("threads"),
+               "A block whose pool has threads threads in all (1 to 256), the calling thread "
+               "included.");
+  parallel.def_property_readonly("threads", &vxpy::Parallel::threads,
+                                 "Threads of the pool, the calling thread included.");
+  parallel.def_property_readonly("entered", &vxpy::Parallel::entered,
+                                 "True between entering and leaving the block.");
+  parallel.def(
+      "__enter__",
+      [](const py::object& self) {
+        self.cast<vxpy::Parallel&>().enter();
+        return self;
+      },
+      "Starts the pool; the calls of this thread use it until the block is left. A block "
+      "is entered once at a time (RuntimeError otherwise).");
+  parallel.def(
+      "__exit__",
+      [](vxpy::Parallel& p, const py::object&, const py::object&, const py::object&) {
+        p.exit();
+        return false;
+      },
+      py::arg("exc_type"), py::arg("exc_value"), py::arg("traceback"),
+      "Stops the pool, on the thread that entered the block (RuntimeError otherwise); "
+      "exceptions pass on.");
+  parallel.def("__repr__", [](const vxpy::Parallel& p) {
+    return py::str("vxfreq.parallel({})").format(p.threads());
+  });
+  m.def("current_threads", &vxpy::threadsHere,
+        "Threads the library calls of this thread use: those of the innermost "
+        "vxfreq.parallel block it has entered, 1 outside any.");
+
   m.def("map_image", &mapImage, py::arg("image"), py::arg("mapping") = "log",
         py::arg("lo") = py::none(), py::arg("hi") = py::none(),
         "A float64 image mapped to a new uint8 image: 'clamp' (to 0..255), 'linear' (range "
