@@ -1,13 +1,19 @@
 #include "python_support.h"
 
+#include "filt/parallel.h"
+
 #include <pythread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace vxpy {
 
@@ -105,13 +111,58 @@ private:
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// Parallel blocks.
+
+namespace {
+
+// The pools of the Parallel blocks this thread has entered, innermost last; only
+// touched with the GIL held.
+std::vector<std::shared_ptr<vxThreadPool>>& poolsHere() {
+  thread_local std::vector<std::shared_ptr<vxThreadPool>> pools;
+  return pools;
+}
+
+}  // namespace
+
+void Parallel::enter() {
+  if (pool_ != nullptr)
+    throw std::runtime_error("this vxfreq.parallel block is entered already; make one for each "
+                             "with statement");
+  auto pool = std::make_shared<vxThreadPool>(threads_);
+  poolsHere().push_back(pool);
+  pool_ = std::move(pool);
+  thread_ = PyThread_get_thread_ident();
+}
+
+void Parallel::exit() {
+  if (pool_ == nullptr) throw std::runtime_error("this vxfreq.parallel block is not entered");
+  if (thread_ != PyThread_get_thread_ident())
+    throw std::runtime_error("a vxfreq.parallel block must be left on the thread that entered it");
+  auto& pools = poolsHere();
+  const auto found = std::find(pools.rbegin(), pools.rend(), pool_);
+  if (found != pools.rend()) pools.erase(std::next(found).base());
+  std::shared_ptr<vxThreadPool> pool = std::move(pool_);
+  py::gil_scoped_release release;  // joining the pool's threads
+  pool.reset();
+}
+
+long threadsHere() {
+  const auto& pools = poolsHere();
+  return pools.empty() ? 1 : pools.back()->threads();
+}
+
 void runLibraryImpl(void (*call)(void*), void* work) {
   std::atomic<bool> stop{false};
   bool interrupted = false;
+  const auto& pools = poolsHere();
+  const std::shared_ptr<vxThreadPool> pool = pools.empty() ? nullptr : pools.back();
   {
     InterruptHook hook(stop);
     py::gil_scoped_release release;
     vxAttentionScope scope(stop);
+    std::optional<vxParallelScope> parallel;
+    if (pool != nullptr) parallel.emplace(*pool);
     try {
       call(work);
     } catch (const vxAttentionInterrupted&) {

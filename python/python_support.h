@@ -13,6 +13,8 @@
 #include <memory>
 #include <utility>
 
+class vxThreadPool;
+
 namespace vxpy {
 
 namespace py = pybind11;
@@ -60,10 +62,31 @@ struct Filter {
   UseState use;
 };
 
+// `with vxfreq.parallel(threads):` owns a thread pool of the library while the block
+// runs. Entering puts the pool on a stack of the entering thread; every library call
+// that thread makes meanwhile runs inside a vxParallelScope of the innermost pool, made
+// on the calling thread by runLibrary (the library's scopes belong to their thread).
+class Parallel {
+public:
+  explicit Parallel(long threads) : threads_(threads) {}  // 1 or more
+  long threads() const { return threads_; }
+  bool entered() const { return pool_ != nullptr; }
+  void enter();
+  void exit();
+
+private:
+  long threads_;
+  std::shared_ptr<vxThreadPool> pool_;
+  unsigned long thread_ = 0;  // the thread that entered
+};
+// Threads the calls of this thread may use: the innermost pool's, 1 outside any block.
+long threadsHere();
+
 // Runs `work` (library calls only, no Python) with the GIL released, inside an
 // attention scope whose flag a SIGINT sets while the call runs on the main thread
-// under Python's default SIGINT handler; an interrupted call raises KeyboardInterrupt
-// (or whatever the Python handler raises) once the GIL is back.
+// under Python's default SIGINT handler, and inside a parallel scope of this thread's
+// innermost Parallel block; an interrupted call raises KeyboardInterrupt (or whatever
+// the Python handler raises) once the GIL is back.
 void runLibraryImpl(void (*call)(void*), void* work);
 template <class F>
 void runLibrary(F&& work) {

@@ -2,7 +2,8 @@
 
 Images are 2-D numpy arrays (height, width) of uint8, uint16 or float64; spectra are
 FrequencyBuffer objects of single-precision complex values, zero-padded to powers of two
-up to 2048 along each axis, frequency 0 at [0, 0]. The forward transform follows numpy's
+up to 2048 along each axis (or, with forward's padding=, padded by reflection, edge or
+mean), frequency 0 at [0, 0]. The forward transform follows numpy's
 convention (exp(-2 pi i ...), unscaled). Calls release the GIL while the library works;
 Ctrl-C stops a long transform with KeyboardInterrupt.
 
@@ -10,7 +11,8 @@ Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offs
 the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
-from typing import Any, ClassVar, Literal, Optional, Tuple, Union, overload
+from types import TracebackType
+from typing import Any, ClassVar, Literal, Optional, Tuple, Type, Union, overload
 
 import numpy
 import numpy.typing
@@ -18,6 +20,9 @@ import numpy.typing
 _Image = numpy.typing.NDArray[Any]
 _DType = Union[type, numpy.dtype[Any], str]
 _Mapping = Literal["clamp", "linear", "range", "log", "angle"]
+_Padding = Literal["zero", "reflect", "edge", "mean"]
+# None, "hann", ("tukey", F) or "tukey:F" with F from 0 to 1.
+_Window = Union[str, Tuple[Literal["tukey"], float]]
 
 class Error(Exception):
     """Base of the library's errors; error_number is the library's number (None for archive errors)."""
@@ -70,6 +75,9 @@ class FrequencyBuffer:
     def offset(self) -> Tuple[int, int]:
         """Offset (x, y) of that image."""
     @property
+    def padding_margin(self) -> Tuple[int, int]:
+        """Margin (x, y) on every side of the image: (W - w) // 2, (H - h) // 2."""
+    @property
     def inverse_computed(self) -> bool:
         """True after an in-place inverse: the buffer holds spatial samples."""
     def get(self, x: int, y: int, centered: bool = False) -> complex:
@@ -108,8 +116,21 @@ def forward(
     imag: Optional[_Image] = None,
     offset: Tuple[int, int] = (0, 0),
     out: Optional[FrequencyBuffer] = None,
+    *,
+    padding: Optional[_Padding] = None,
+    window: Optional[_Window] = None,
+    margin: Optional[int] = None,
 ) -> FrequencyBuffer:
-    """Forward transform of a 2-D uint8, uint16 or float64 image (any strides)."""
+    """Forward transform of a 2-D uint8, uint16 or float64 image (any strides).
+
+    padding ('zero', 'reflect', 'edge', 'mean'), window (None, 'hann', ('tukey', F),
+    'tukey:F') and margin (pixels on every side; None: an eighth of each side with a
+    padding named, none otherwise) pad and weight a real image; all None: zero padding
+    to the next powers of two. The inverses give the picture back without the padding.
+    """
+
+def padded_transform_size(width: int, height: int, margin: Optional[int] = None) -> Tuple[int, int]:
+    """Transform size (W, H) of forward with a padding named, for a width x height picture."""
 
 def forward_fft(buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None) -> FrequencyBuffer:
     """Forward transform of a buffer's values."""
@@ -146,6 +167,32 @@ def map_image(
     hi: Optional[float] = None,
 ) -> numpy.typing.NDArray[numpy.uint8]:
     """A float64 image mapped to a new uint8 image."""
+
+class parallel:
+    """with vxfreq.parallel(threads): the library calls this thread makes inside the block
+    run on a pool of that many threads (the calling thread included), with the same bits
+    as on one thread. Blocks nest; other threads are not affected."""
+
+    def __init__(self, threads: int) -> None:
+        """A block whose pool has threads threads in all (1 to 256)."""
+    @property
+    def threads(self) -> int:
+        """Threads of the pool, the calling thread included."""
+    @property
+    def entered(self) -> bool:
+        """True between entering and leaving the block."""
+    def __enter__(self) -> parallel:
+        """Starts the pool; a block is entered once at a time."""
+    def __exit__(
+        self,
+        exc_type: Optional[Type[BaseException]],
+        exc_value: Optional[BaseException],
+        traceback: Optional[TracebackType],
+    ) -> bool:
+        """Stops the pool, on the thread that entered the block."""
+
+def current_threads() -> int:
+    """Threads of the innermost vxfreq.parallel block this thread has entered; 1 outside."""
 
 class Filter:
     """Base of the filters: built for one transform size (width, height)."""

@@ -2,6 +2,8 @@
 // image transforms, spectrum images, arithmetic and the filters of the library.
 #include "python_support.h"
 
+#include "filt/padding.h"
+
 #include <pybind11/complex.h>
 #include <pybind11/stl.h>
 
@@ -27,11 +29,14 @@ using PairD = std::pair<double, double>;
 
 std::unique_ptr<Buffer> newBuffer() { return std::make_unique<Buffer>(); }
 
+std::string typeName(const py::handle& object) {
+  return py::str(py::type::of(object).attr("__name__")).cast<std::string>();
+}
+
 // The buffer an `out` argument names; TypeError for anything else.
 Buffer& outBuffer(const py::object& out) {
   if (!py::isinstance<Buffer>(out))
-    throw py::type_error("out must be a FrequencyBuffer or None, not " +
-                         py::str(py::type::of(out).attr("__name__")).cast<std::string>());
+    throw py::type_error("out must be a FrequencyBuffer or None, not " + typeName(out));
   return out.cast<Buffer&>();
 }
 
@@ -58,16 +63,21 @@ void loadArchived(const py::bytes& state, const std::function<void(vxArchive&)>&
 
 // The forward transform copies images into pixel buffers. Each thread keeps small ones
 // (up to 1 MiB) for its next call, so that a stream of pictures of one size does not
-// allocate and clear them every time.
+// allocate and clear them every time. `padded` (real images only) asks for the padded
+// transform of filt/padding.h instead of the plain one.
 template <class T>
 void forwardAs(const vxpy::ImageView& real, const vxpy::ImageView* imag, Size offset,
-               vxFrequencyBuffer& out) {
+               const vxPaddingOptions* padded, vxFrequencyBuffer& out) {
   thread_local vxPelBuffer<T> kept[2];
   vxPelBuffer<T> fresh[2];
   const bool keep = real.width * real.height * static_cast<long>(sizeof(T)) <= (1L << 20);
   vxPelBuffer<T>* images = keep ? kept : fresh;
   vxpy::copyPixels(real, images[0]);
   images[0].offset(offset.first, offset.second);
+  if (padded != nullptr) {
+    vfForwardFFTPadded<T>(images[0], *padded, out);
+    return;
+  }
   if (imag == nullptr) {
     vfForwardFFT<T>(images[0], out);
     return;
@@ -90,8 +100,100 @@ py::array arrayArgument(const py::object& object, const char* name) {
   return array;
 }
 
+// ---------------------------------------------------------------------------
+// Padding and windows: forward's padding=, window= and margin=.
+
+constexpr long kMaxThreads = 256;
+
+const char* const kPaddings = "None, 'zero', 'reflect', 'edge' or 'mean'";
+const char* const kWindows = "None, 'hann', ('tukey', F) or 'tukey:F' with F from 0 to 1";
+
+vxPadding paddingOf(const py::object& padding) {
+  if (!py::isinstance<py::str>(padding))
+    throw py::type_error(std::string("padding must be ") + kPaddings + ", not " +
+                         typeName(padding));
+  const std::string name = padding.cast<std::string>();
+  if (name == "zero") return vxPadding::Zero;
+  if (name == "reflect") return vxPadding::Reflect;
+  if (name == "edge") return vxPadding::Edge;
+  if (name == "mean") return vxPadding::Mean;
+  throw py::value_error(std::string("padding must be ") + kPaddings + ", not '" + name + "'");
+}
+
+vxWindow tukeyOf(const py::handle& fraction) {
+  if (!PyNumber_Check(fraction.ptr()) || py::isinstance<py::str>(fraction))
+    throw py::type_error(std::string("window must be ") + kWindows + "; F is a number, not " +
+                         typeName(fraction));
+  const double f = py::float_(py::reinterpret_borrow<py::object>(fraction)).cast<double>();
+  if (!(f >= 0.0 && f <= 1.0))
+    throw py::value_error(std::string("window must be ") + kWindows + ", not F = " +
+                          py::repr(fraction).cast<std::string>());
+  return vxWindow::tukey(f);
+}
+
+vxWindow windowOf(const py::object& window) {
+  if (window.is_none()) return vxWindow::none();
+  const std::string accepted = std::string("window must be ") + kWindows + ", not ";
+  if (py::isinstance<py::tuple>(window)) {
+    const py::tuple t = window.cast<py::tuple>();
+    if (t.size() == 2 && py::isinstance<py::str>(t[0]) && t[0].cast<std::string>() == "tukey")
+      return tukeyOf(t[1]);
+    throw py::value_error(accepted + py::repr(window).cast<std::string>());
+  }
+  if (!py::isinstance<py::str>(window)) throw py::type_error(accepted + typeName(window));
+  const std::string name = window.cast<std::string>();
+  if (name == "hann") return vxWindow::hann();
+  if (name.rfind("tukey:", 0) == 0) {
+    py::object fraction;
+    try {
+      fraction = py::float_(py::str(name.substr(6)));
+    } catch (const py::error_already_set&) {
+      throw py::value_error(accepted + "'" + name + "'");
+    }
+    return tukeyOf(fraction);
+  }
+  throw py::value_error(accepted + "'" + name + "'");
+}
+
+// An integer argument (a Python or numpy integer) from `lo` to `hi`: TypeError or
+// ValueError saying `accepted` otherwise. Above `hi` it is `hi` when `clampHigh`.
+long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
+               const std::string& accepted) {
+  PyObject* index = PyNumber_Index(value.ptr());
+  if (index == nullptr) {
+    PyErr_Clear();
+    throw py::type_error(accepted + ", not " + typeName(value));
+  }
+  const py::int_ number = py::reinterpret_steal<py::int_>(index);
+  const bool high = number > py::int_(hi);
+  if (number < py::int_(lo) || (high && !clampHigh))
+    throw py::value_error(accepted + ", not " + py::repr(number).cast<std::string>());
+  return high ? hi : number.cast<long>();
+}
+
+// A margin of pixels: None (`none`), or an integer of at least 0; margins beyond any
+// picture's room (2048) are all the same.
+long marginOf(const py::object& margin, long none) {
+  if (margin.is_none()) return none;
+  return integerOf(margin, 0, 4096, true, "margin must be None or an integer of at least 0");
+}
+
+// What forward's padding, window and margin ask for; false (and `options` untouched)
+// for the plain transform: all three None.
+bool paddingOptionsOf(const py::object& padding, const py::object& window,
+                      const py::object& margin, vxPaddingOptions& options) {
+  if (padding.is_none() && window.is_none() && margin.is_none()) return false;
+  options.padding = padding.is_none() ? vxPadding::Zero : paddingOf(padding);
+  options.window = windowOf(window);
+  options.margin = marginOf(margin, padding.is_none() ? 0 : -1);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+
 py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
-                   const py::object& out) {
+                   const py::object& out, const py::object& padding, const py::object& window,
+                   const py::object& margin) {
   const py::array image = arrayArgument(imageArg, "image");
   const PixelKind kind = vxpy::pixelKindOf(image, "image");
   const vxpy::ImageView real = vxpy::viewOf(image);
@@ -105,19 +207,28 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
     if (imaginary.width != real.width || imaginary.height != real.height)
       throw py::value_error("imag must have the shape of image");
   }
+  vxPaddingOptions options;
+  const bool padded = paddingOptionsOf(padding, window, margin, options);
+  if (padded && !imag.is_none())
+    throw py::value_error("padding, window and margin are for real images: imag must be None");
   // Sizes the library refuses are refused before any pixel is copied.
   if (real.width > 2048 || real.height > 2048) vxFrequencyBuffer refuse(real.width, real.height);
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
   Buffer& target = outBuffer(result);
-  vxpy::requireStorageKept(target, nextPowerOfTwo(real.width), nextPowerOfTwo(real.height));
+  const vxPair<long> size =
+      padded && real.width > 0 && real.height > 0
+          ? vfPaddedTransformSize(real.width, real.height, options.margin)
+          : vxPair<long>(nextPowerOfTwo(real.width), nextPowerOfTwo(real.height));
+  vxpy::requireStorageKept(target, size.x, size.y);
   Use use(target.use, Use::Write, "FrequencyBuffer");
-  const vxpy::ImageView* imagPtr = imag.is_none() ? nullptr : &imaginary;
+  const vxpy::ImageView* im = imag.is_none() ? nullptr : &imaginary;
+  const vxPaddingOptions* pad = padded ? &options : nullptr;
   runLibrary([&] {
     switch (kind) {
-      case PixelKind::U8: forwardAs<std::uint8_t>(real, imagPtr, offset, target.buf); break;
-      case PixelKind::U16: forwardAs<std::uint16_t>(real, imagPtr, offset, target.buf); break;
-      case PixelKind::F64: forwardAs<double>(real, imagPtr, offset, target.buf); break;
+      case PixelKind::U8: forwardAs<std::uint8_t>(real, im, offset, pad, target.buf); break;
+      case PixelKind::U16: forwardAs<std::uint16_t>(real, im, offset, pad, target.buf); break;
+      case PixelKind::F64: forwardAs<double>(real, im, offset, pad, target.buf); break;
     }
   });
   return result;
@@ -569,7 +680,8 @@ PYBIND11_MODULE(vxfreq, m) {
       "Two-dimensional Fourier transforms of images and frequency-domain filtering.\n\n"
       "Images are 2-D numpy arrays (height, width) of uint8, uint16 or float64; spectra are\n"
       "FrequencyBuffer objects of single-precision complex values, zero-padded to powers of\n"
-      "two up to 2048 along each axis, frequency 0 at [0, 0]. The forward transform is\n"
+      "two up to 2048 along each axis (or, with forward's padding=, padded by reflection,\n"
+      "edge or mean), frequency 0 at [0, 0]. The forward transform is\n"
       "numpy's convention (exp(-2 pi i ...), unscaled). Calls release the GIL while the\n"
       "library works; Ctrl-C stops a long transform with KeyboardInterrupt.";
   py::module_::import("numpy");
@@ -596,6 +708,10 @@ PYBIND11_MODULE(vxfreq, m) {
   buffer.def_property_readonly(
       "offset", [](const Buffer& b) { return pairOf(b.buf.imageOffset()); },
       "Offset (x, y) of that image.");
+  buffer.def_property_readonly(
+      "padding_margin", [](const Buffer& b) { return pairOf(vfPaddingMargin(b.buf)); },
+      "Margin (x, y) left on every side of the image: (W - w) // 2 and (H - h) // 2, the "
+      "margin a padded forward transform used.");
   buffer.def_property_readonly(
       "inverse_computed", [](const Buffer& b) { return b.buf.inverseComputed(); },
       "True after an in-place inverse: the buffer holds spatial samples and refuses element "
@@ -673,11 +789,40 @@ PYBIND11_MODULE(vxfreq, m) {
       "A new buffer of the complex conjugates.");
 
   m.def("forward", &forward, py::arg("image"), py::arg("imag") = py::none(),
-        py::arg("offset") = std::make_pair(0L, 0L), py::arg("out") = py::none(),
+        py::arg("offset") = std::make_pair(0L, 0L), py::arg("out") = py::none(), py::kw_only(),
+        py::arg("padding") = py::none(), py::arg("window") = py::none(),
+        py::arg("margin") = py::none(),
         "Forward transform of a 2-D uint8, uint16 or float64 image (any strides), real or "
         "with imag (same dtype and shape) as imaginary part. The image is zero-padded to the "
         "next powers of two; its size and offset (x, y) are recorded for the inverse. Returns "
-        "a new FrequencyBuffer, or fills and returns out.");
+        "a new FrequencyBuffer, or fills and returns out.\n\n"
+        "padding, window and margin (keywords, real images only; all None: the plain "
+        "transform above) pad the picture with something other than zeros and weight it "
+        "first. The picture stays at [0, 0]; the padding continues it to the right and "
+        "below and, through the wrap-around, back into its left and top edges.\n"
+        "padding: 'zero' (zeros), 'reflect' (mirrored about its edges, the edge pixel "
+        "repeated, as numpy.pad's 'symmetric'; no step at the border, the general choice "
+        "for photographs), 'edge' (border pixels repeated) or 'mean' (the picture's mean, "
+        "rounded for uint8 and uint16 pictures without a window); None: zeros.\n"
+        "window: None, 'hann' (numpy.hanning along each axis) or a Tukey window, "
+        "('tukey', F) or 'tukey:F', tapering F / 2 of each side at either end (F from 0, no "
+        "window, to 1, Hann). The window is for measuring spectra; the inverse gives the "
+        "windowed picture back.\n"
+        "margin: pixels of padding at least on every side: each side of the transform is the "
+        "next power of two of at least the picture's side plus twice the margin, up to 2048 "
+        "(see padded_transform_size). None: an eighth of each side, rounded up, with a "
+        "padding named; none with padding=None.\n"
+        "The inverses need nothing more: they give the picture back at its recorded size "
+        "and offset, the padding dropped. Filters are built for the buffer's larger size.");
+  m.def(
+      "padded_transform_size",
+      [](long width, long height, const py::object& margin) {
+        return pairOf(vfPaddedTransformSize(width, height, marginOf(margin, -1)));
+      },
+      py::arg("width"), py::arg("height"), py::arg("margin") = py::none(),
+      "The transform size (W, H), width first, that forward gives a picture of width x "
+      "height pixels (1 to 2048 each) with a padding named and this margin (None: an "
+      "eighth of each side, rounded up).");
   m.def(
       "forward_fft",
       [](Buffer& buf, const py::object& out) { return bufferTransform(buf, out, false, false); },
@@ -696,7 +841,10 @@ PYBIND11_MODULE(vxfreq, m) {
       "Inverse transform to an image of the recorded size (h, w) and of dtype uint8, uint16 "
       "or float64: the magnitude of each value scaled by 1/(W*H), rounded for integer "
       "images (low bits, no saturation) or with normalize stretched to the full range. With "
-      "in_place the work is done in buf's storage, which then holds the spatial values.";
+      "in_place the work is done in buf's storage, which then holds the spatial values. "
+      "A buffer of forward with padding, window or margin needs nothing more: the image "
+      "comes back at its recorded size and offset, the padding dropped (windowed, with a "
+      "window).";
   defInverse<InverseOp>(m, "inverse", inverseDoc);
   defInverse<InverseAngleOp>(
       m, "inverse_angle",
@@ -716,6 +864,52 @@ PYBIND11_MODULE(vxfreq, m) {
       py::arg("buf"), py::arg("in_place") = false,
       "Inverse transform to (real, imag) float64 images of the recorded size, scaled by "
       "1/(W*H).");
+  py::class_<vxpy::Parallel> parallel(
+      m, "parallel",
+      "with vxfreq.parallel(threads): runs the library calls made inside the block, on the "
+      "thread that entered it, on a pool of that many threads (the calling thread and "
+      "threads - 1 more, started on entering and stopped on leaving). Transforms, filters, "
+      "images and arithmetic split their rows over the pool; the results are the same bits "
+      "whatever the number of threads. Blocks nest, the innermost deciding; other threads "
+      "are not affected (each enters its own block). The GIL is released during the calls "
+      "as outside a block, and Ctrl-C stops them the same way.");
+  parallel.def(py::init([](const py::object& threads) {
+                 const std::string accepted =
+                     "threads must be an integer from 1 to " + std::to_string(kMaxThreads);
+                 return std::make_unique<vxpy::Parallel>(
+                     integerOf(threads, 1, kMaxThreads, false, accepted));
+               }),
+               py::arg("threads"),
+               "A block whose pool has threads threads in all (1 to 256), the calling thread "
+               "included.");
+  parallel.def_property_readonly("threads", &vxpy::Parallel::threads,
+                                 "Threads of the pool, the calling thread included.");
+  parallel.def_property_readonly("entered", &vxpy::Parallel::entered,
+                                 "True between entering and leaving the block.");
+  parallel.def(
+      "__enter__",
+      [](const py::object& self) {
+        self.cast<vxpy::Parallel&>().enter();
+        return self;
+      },
+      "Starts the pool; the calls of this thread use it until the block is left. A block "
+      "is entered once at a time (RuntimeError otherwise).");
+  parallel.def(
+      "__exit__",
+      [](vxpy::Parallel& p, const py::object&, const py::object&, const py::object&) {
+        p.exit();
+        return false;
+      },
+      py::arg("exc_type"), py::arg("exc_value"), py::arg("traceback"),
+      "Stops the pool, on the thread that entered the block (RuntimeError otherwise); "
+      "exceptions pass on.");
+  parallel.def("__repr__", [](const vxpy::Parallel& p) {
+    return py::str("vxfreq.parallel({})").format(p.threads());
+  });
+  m.def("current_threads", &vxpy::threadsHere,
+        "Threads the library calls of this thread use: those of the innermost "
+        "vxfreq.parallel block it has entered, 1 outside any.");
+
   m.def("map_image", &mapImage, py::arg("image"), py::arg("mapping") = "log",
         py::arg("lo") = py::none(), py::arg("hi") = py::none(),
         "A float64 image mapped to a new uint8 image: 'clamp' (to 0..255), 'linear' (range "

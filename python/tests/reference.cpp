@@ -8,6 +8,7 @@
 // "name byte-count\n" followed by the bytes: buffers as their interleaved floats,
 // images row after row without padding.
 #include "filt/freqfilt.h"
+#include "filt/padding.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -125,6 +126,25 @@ void run(const vxPelBuffer<T>& image) {
   record("map_log", vfFrequencyMapImage(spectrumMagnitude, vxFrequencyDefs::Logarithmic, 0, 0));
   record("map_range",
          vfFrequencyMapImage(spectrumMagnitude, vxFrequencyDefs::LinearRange, 10.0, 5000.0));
+
+  // Padded and windowed forward transforms, and the inverse of one.
+  struct Padded {
+    const char* name;
+    vxPaddingOptions options;
+  };
+  const Padded padded[] = {
+      {"padded_reflect", {vxPadding::Reflect, vxWindow::none(), -1}},
+      {"padded_edge_hann", {vxPadding::Edge, vxWindow::hann(), 5}},
+      {"padded_mean_tukey", {vxPadding::Mean, vxWindow::tukey(0.3), 0}},
+      {"padded_zero", {vxPadding::Zero, vxWindow::none(), 9}},
+      {"padded_hann", {vxPadding::Zero, vxWindow::hann(), 0}},
+  };
+  for (const Padded& p : padded) {
+    vxFrequencyBuffer buf;
+    vfForwardFFTPadded<T>(image, p.options, buf);
+    record(p.name, buf);
+    if (p.options.padding == vxPadding::Reflect) inverses<T>(std::string(p.name) + "_inverse", buf);
+  }
 }
 
 }  // namespace

@@ -3,11 +3,18 @@ strided input and refused input."""
 
 import numpy as np
 import pytest
+from scipy.signal import windows
 
 import vxfreq
 from conftest import picture, run_reference
 
 DTYPES = [np.uint8, np.uint16, np.float64]
+# The padded transforms of the C++ reference program, by the same options.
+PADDED = {"padded_reflect": dict(padding="reflect"),
+          "padded_edge_hann": dict(padding="edge", window="hann", margin=5),
+          "padded_mean_tukey": dict(padding="mean", window="tukey:0.3", margin=0),
+          "padded_zero": dict(padding="zero", margin=9),
+          "padded_hann": dict(window="hann")}
 
 
 def padded_fft(values, shape):
@@ -59,6 +66,10 @@ def test_results_are_the_bits_of_the_cpp_calls(tmp_path, dtype, gabor_args):
     got.update(magnitude=magnitude, phase=spectrum.phase_image(), real=spectrum.real_image(True),
                imag=spectrum.imag_image(), map_log=vxfreq.map_image(magnitude),
                map_range=vxfreq.map_image(magnitude, "range", 10.0, 5000.0))
+    got.update({name: vxfreq.forward(image, offset=offset, **kw) for name, kw in PADDED.items()})
+    assert got["padded_reflect"].offset == offset
+    got["padded_reflect_inverse"] = vxfreq.inverse(got["padded_reflect"], dtype=dtype)
+    got["padded_reflect_inverse_normalized"] = vxfreq.inverse(got["padded_reflect"], dtype, True)
     assert sorted(got) == sorted(ref)
     for name, value in got.items():
         assert np.asarray(value).tobytes() == ref[name], name
@@ -72,6 +83,85 @@ def test_integer_round_trips_are_exact(dtype):
         buf = vxfreq.forward(image)
         assert np.array_equal(vxfreq.inverse(buf, dtype=dtype), image)
         assert np.array_equal(vxfreq.inverse(buf.copy(), dtype, in_place=True), image)
+
+
+def numpy_padded(image, padding, window, margin):
+    """The padded picture as numpy builds it: the window's weights, numpy.pad split with
+    the larger half right and below, rolled so that the picture sits at [0, 0]."""
+    h, w = image.shape
+    W, H = vxfreq.padded_transform_size(w, h, margin)
+    values = image.astype(np.float64)
+    if window is not None:
+        weights = {"hann": np.hanning, "tukey": lambda n: windows.tukey(n, 0.4)}[window]
+        values = values * np.outer(weights(h), weights(w))
+    top, left = (H - h) // 2, (W - w) // 2
+    pads = ((top, H - h - top), (left, W - w - left))
+    if padding == "mean":
+        rounded = window is None and image.dtype != np.float64  # to the pixel type
+        mean = np.floor(values.mean() + 0.5) if rounded else values.mean()
+        padded = np.pad(values, pads, "constant", constant_values=mean)
+    else:
+        padded = np.pad(values, pads, {"zero": "constant", "reflect": "symmetric", "edge": "edge"}[padding])
+    return np.roll(padded, (-top, -left), axis=(0, 1)), (W - w) // 2, (H - h) // 2
+
+
+@pytest.mark.parametrize("dtype", DTYPES)
+def test_padded_forward_agrees_with_numpy_pad_and_fft2(dtype):
+    image = picture(21, 40, dtype, seed=7)
+    for padding, window, margin in [("reflect", None, None), ("edge", None, 3), ("mean", None, 30),
+                                    ("zero", None, 12), ("reflect", "hann", None),
+                                    ("mean", "tukey", 2), ("reflect", None, 0)]:
+        spelled = ("tukey", 0.4) if window == "tukey" else window
+        buf = vxfreq.forward(image, padding=padding, window=spelled, margin=margin)
+        padded, mx, my = numpy_padded(image, padding, window, margin)
+        expected = np.fft.fft2(padded)
+        assert buf.shape == padded.shape and buf.image_size == (40, 21)
+        assert buf.padding_margin == (mx, my) and (margin is None or min(mx, my) >= margin)
+        assert np.abs(np.asarray(buf) - expected).max() <= 2e-6 * np.abs(expected).max()
+    assert vxfreq.forward(image, padding="zero", margin=0) == vxfreq.forward(image)
+    assert vxfreq.forward(image, window="hann") == vxfreq.forward(image, padding="zero", window="hann",
+                                                                 margin=0)
+    assert vxfreq.padded_transform_size(40, 21) == (64, 32) == vxfreq.forward(image).shape[::-1]
+    assert vxfreq.padded_transform_size(64, 1, margin=10 ** 30) == (2048, 2048)
+
+
+@pytest.mark.parametrize("dtype", [np.uint8, np.uint16])
+def test_padded_integer_round_trips_are_exact(dtype):
+    for h, w in [(1, 1), (30, 48), (64, 64), (17, 255), (2, 2048), (300, 200)]:
+        image = picture(h, w, dtype, seed=h * w)
+        image[-1, -1] = np.iinfo(dtype).max
+        for padding in ["reflect", "edge", "mean", "zero"]:
+            buf = vxfreq.forward(image, padding=padding)
+            assert buf.image_size == (w, h)
+            assert np.array_equal(vxfreq.inverse(buf, dtype=dtype), image), (h, w, padding)
+
+
+def test_refused_padding_names_what_is_accepted():
+    image = picture(8, 8)
+    out = vxfreq.forward(image)
+    before = out.copy()
+    for kwargs, error, what in [
+            (dict(padding="wrap"), ValueError, "'zero', 'reflect', 'edge' or 'mean'"),
+            (dict(padding=1), TypeError, "'zero', 'reflect', 'edge' or 'mean', not int"),
+            (dict(window="hamming"), ValueError, r"'hann', \('tukey', F\) or 'tukey:F'"),
+            (dict(window=("tukey", 1.5)), ValueError, "F from 0 to 1, not F = 1.5"),
+            (dict(window="tukey:nan"), ValueError, "F from 0 to 1"),
+            (dict(window=("tukey",)), ValueError, "'tukey:F'"),
+            (dict(window=["tukey", 0.5]), TypeError, "'tukey:F'.* not list"),
+            (dict(window=("tukey", "0.5")), TypeError, "F is a number"),
+            (dict(margin=-1), ValueError, "integer of at least 0, not -1"),
+            (dict(margin=2.0), TypeError, "integer of at least 0, not float"),
+            (dict(imag=image, padding="edge"), ValueError, "imag must be None")]:
+        with pytest.raises(error, match=what):
+            vxfreq.forward(image, out=out, **kwargs)
+    assert out == before
+    with pytest.raises(TypeError):
+        vxfreq.forward(image, None, (0, 0), None, "reflect")  # keywords only
+    with pytest.raises(ValueError, match="at least 0"):
+        vxfreq.padded_transform_size(8, 8, -2)
+    with pytest.raises(vxfreq.InvalidSize):
+        vxfreq.padded_transform_size(0, 8)
+    assert vxfreq.FrequencyBuffer(5, 3).padding_margin == (1, 0)
 
 
 @pytest.mark.parametrize("dtype", DTYPES)
