@@ -1,5 +1,5 @@
 // Removing a periodic interference pattern: a band-reject filter on the ring of the
-// pattern's frequency, read from the spectrum (see spectrum.cpp).
+// pattern's frequency, read from the spectrum (see frequencies.cpp).
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 #include "guide_picture.h"

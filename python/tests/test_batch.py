@@ -15,9 +15,9 @@ SCRIPT = os.path.join(SOURCE_DIR, "examples", "python", "batch.py")
 
 
 def load_batch():
-    spec = importlib.util.spec_from_file_location("batch", SCRIPT)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("batch", SCRIPT)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -35,6 +35,6 @@ int main() {
               bestX, bestY, f, 1.0 / f, std::atan2(fy, fx) * 180.0 / guide::kPi,
               2.0 * best / (static_cast<double>(W) * H));
 
-  guide::writePgm("spectrum.pgm", guide::sideBySide(picture, shown));
+  guide::writePgm("frequencies.pgm", guide::sideBySide(picture, shown));
   return 0;
 }
