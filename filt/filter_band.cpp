@@ -203,8 +203,12 @@ struct BandFilterCore {
 
 VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandPass, vx_detail::BandFilterCore)
 VXFREQ_DEFINE_BAND_FILTER(vxFrequencyFilterBandReject, vx_detail::BandFilterCore)
+// The fields are assigned through FilterCore::assign, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
 VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterBandPass, dcRemovalRadius, vx_detail::BandFilterCore,
                                   double, double);
+// The fields are assigned through FilterCore::assign, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
 VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterBandReject, dcProtectionRadius, vx_detail::BandFilterCore,
                                   double, double);
 

@@ -131,7 +131,6 @@ struct FilterCore {
   // Assigning an unbuilt filter only drops this filter's table.
   template <class Core, class F>
   static void assign(F& to, const F& from) {
-    if (&to == &from) return;
     if (from.table_ == nullptr) {
       to.table_ = nullptr;
       return;
@@ -282,7 +281,7 @@ struct FilterCore {
   }                                                                                              \
   Class::~Class() = default;                                                                     \
   Class& Class::operator=(const Class& other) {                                                  \
-    vx_detail::FilterCore::assign<Core>(*this, other);                                           \
+    if (this != &other) vx_detail::FilterCore::assign<Core>(*this, other);                       \
     return *this;                                                                                \
   }                                                                                              \
   bool Class::operator==(const Class& other) const {                                             \

@@ -265,8 +265,12 @@ struct GaborFilterCore {
 
 VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGabor, vx_detail::GaborFilterCore)
 VXFREQ_DEFINE_GABOR_FILTER(vxFrequencyFilterGaborReject, vx_detail::GaborFilterCore)
+// The fields are assigned through FilterCore::assign, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
 VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterGabor, dcRemovalRadius, vx_detail::GaborFilterCore,
                                   vxPair<double>, const vxPair<double>&);
+// The fields are assigned through FilterCore::assign, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
 VXFREQ_DEFINE_TABLE_FILTER_COMMON(vxFrequencyFilterGaborReject, dcProtectionRadius,
                                   vx_detail::GaborFilterCore, vxPair<double>, const vxPair<double>&);
 
