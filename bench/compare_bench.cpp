@@ -21,6 +21,8 @@
 //                             8-bit image, centred magnitude image, logarithmic map to
 //                             8 bits; peers: the same steps written with their own calls
 //   magnitude_image, log_map  the two display steps alone (vxfreq only)
+//   log_map_sparse            the logarithmic map of a printed-target-like picture
+//                             (a grid of squares), whose spectrum is mostly exact zeros
 //   stream/memcpy             one read and one write of the W x H complex array, the
 //                             floor no transform can beat
 //
@@ -185,8 +187,15 @@ void vxMagnitudeImage(benchmark::State& state, Size s) {
   vxbench::setPixelCounters(state, s);
 }
 
-void vxLogMap(benchmark::State& state, Size s) {
-  const vxPelBuffer<double> magnitude = imageSpectrum(s).getMagnitudeImage(true);
+void vxLogMap(benchmark::State& state, Size s, bool sparse = false) {
+  vxFrequencyBuffer spectrum = imageSpectrum(s);
+  if (sparse) {
+    vxPelBuffer<unsigned char> grid(s.w, s.h, 32);
+    for (int y = 0; y < s.h; ++y)
+      for (int x = 0; x < s.w; ++x) grid.at(x, y) = ((x / 16 + y / 16) % 2) != 0 ? 200 : 30;
+    vfForwardFFT<unsigned char>(grid, spectrum);
+  }
+  const vxPelBuffer<double> magnitude = spectrum.getMagnitudeImage(true);
   for (auto _ : state) {
     const vxPelBuffer<unsigned char> shown =
         vfFrequencyMapImage(magnitude, vxFrequencyDefs::Logarithmic, 0.0, 0.0);
@@ -546,6 +555,7 @@ int registerComparisons() {
     add(name("display_job", "vxfreq", s), [=](benchmark::State& st) { vxDisplayJob(st, s); });
     add(name("magnitude_image", "vxfreq", s), [=](benchmark::State& st) { vxMagnitudeImage(st, s); });
     add(name("log_map", "vxfreq", s), [=](benchmark::State& st) { vxLogMap(st, s); });
+    add(name("log_map_sparse", "vxfreq", s), [=](benchmark::State& st) { vxLogMap(st, s, true); });
     add(name("complex_fwd", "vxfreq_2t", s), [=](benchmark::State& st) { vxComplex(st, s, true, 2); });
     add(name("real_fwd_u8", "vxfreq_2t", s), [=](benchmark::State& st) { vxRealU8(st, s, 2); });
     add(name("inverse_u8", "vxfreq_2t", s), [=](benchmark::State& st) { vxInverseU8(st, s, 2); });

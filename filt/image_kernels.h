@@ -61,9 +61,10 @@ struct ImageKernels {
   // [1, 2^1023)) take std::log.
   void (*mapDisplay)(const double* in, std::int32_t count, const DisplayMapping& m,
                      unsigned char* out);
-  // The smallest and largest of `count` doubles, when no NaN is among them and
-  // neither is zero (then the order of the values cannot matter: no NaN resets the
-  // scan and no -0 and +0 tie); false otherwise, leaving *lo and *hi alone.
+  // The smallest and largest of `count` doubles as a scan in order finds them, when
+  // no NaN is among them and the zeros, if any, have one sign (then the order of the
+  // values cannot matter: no NaN resets the scan and no -0 and +0 tie); false
+  // otherwise, leaving *lo and *hi alone.
   bool (*plainRange)(const double* in, std::int32_t count, double* lo, double* hi);
 };
 

@@ -25,6 +25,7 @@
 #define VX_NEON 1
 #endif
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -297,9 +298,14 @@ VX_FLATTEN bool logTruncates(const DisplayMapping& m, const DVec& v, HalfIVec& o
   const DVec x = m.shifted ? v - m.lo + 1.0 : v + 1.0;
   if (!allLanes((x >= 1.0) & (x < 8.0e307))) return false;
   const DVec t = fastLog(x) * m.gain;
-  const DVec below = t - kLogMargin;
   const DVec above = t + kLogMargin;
-  if (!allLanes((below >= 0.0) & (above < 2147483648.0))) return false;
+  if (!allLanes((t >= 0.0) & (above < 2147483648.0))) return false;
+  // std::log of x >= 1 is never negative and the gain is positive, so std::log's t is
+  // at least 0: the values at the bottom of the range (often whole rows of a sparse
+  // spectrum) truncate to 0 here rather than going one by one to std::log.
+  const DVec zero = {};
+  const DVec low = t - kLogMargin;
+  const DVec below = low > zero ? low : zero;
   out = __builtin_convertvector(above, HalfIVec);
   return allLanes(__builtin_convertvector(out, DVec) <= below);
 }
@@ -519,6 +525,10 @@ VX_LANES_TARGET bool plainRange(const double* in, std::int32_t count, double* lo
   double low = std::numeric_limits<double>::infinity();
   double high = -low;
   bool nan = false;
+  // Which zeros the row holds: a scan in order keeps the first of two zeros that tie,
+  // which only matters when both signs are there.
+  bool positiveZero = false;
+  bool negativeZero = false;
   std::int32_t i = 0;
 #if VX_LANES > 1
   if (count >= kLanes / 2) {
@@ -526,16 +536,24 @@ VX_LANES_TARGET bool plainRange(const double* in, std::int32_t count, double* lo
     DVec vlow = zero + low;
     DVec vhigh = zero + high;
     LVec vnan = {};
+    LVec vpositive = {};
+    LVec vnegative = {};
     for (; i + kLanes / 2 <= count; i += kLanes / 2) {
       const DVec v = loadAs<DVec>(in + i);
       vlow = v < vlow ? v : vlow;
       vhigh = v > vhigh ? v : vhigh;
       vnan |= v != v;
+      const LVec isZero = v == zero;
+      const LVec negative = (LVec)v < 0;
+      vpositive |= isZero & ~negative;
+      vnegative |= isZero & negative;
     }
     for (std::int32_t k = 0; k < kLanes / 2; ++k) {
       if (vlow[k] < low) low = vlow[k];
       if (vhigh[k] > high) high = vhigh[k];
       nan = nan || vnan[k] != 0;
+      positiveZero = positiveZero || vpositive[k] != 0;
+      negativeZero = negativeZero || vnegative[k] != 0;
     }
   }
 #endif
@@ -544,8 +562,16 @@ VX_LANES_TARGET bool plainRange(const double* in, std::int32_t count, double* lo
     if (v < low) low = v;
     if (v > high) high = v;
     nan = nan || v != v;
+    positiveZero = positiveZero || (v == 0.0 && !std::signbit(v));
+    negativeZero = negativeZero || (v == 0.0 && std::signbit(v));
   }
-  if (nan || count == 0 || low == 0.0 || high == 0.0) return false;
+  if (nan || count == 0) return false;
+  if (low == 0.0 || high == 0.0) {
+    if (positiveZero && negativeZero) return false;
+    const double z = negativeZero ? -0.0 : 0.0;
+    if (low == 0.0) low = z;
+    if (high == 0.0) high = z;
+  }
   *lo = low;
   *hi = high;
   return true;

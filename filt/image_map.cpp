@@ -22,7 +22,7 @@ struct RangeScan {
   double hi = -std::numeric_limits<double>::infinity();
   bool sawNaN = false;
 
-  // A row without NaN and without a zero at either end joins as its plain range
+  // A row without NaN, and without zeros of both signs, joins as its plain range
   // (the kernels find it); the others are scanned value by value.
   void scan(const vx_detail::ImageKernels& k, const double* pixels, long stride, long w, long first,
             long end) {

@@ -287,7 +287,10 @@ TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
     }
   }
   const double g = 255.0 / std::log(1000.0);
-  vxPelBuffer<double> edges(255 * 3 + 1, 1, 32), shifted(255 * 3 + 2, 1, 32);
+  // The second row: zeros (the bottom of the range, as in a sparse spectrum) and values
+  // whose logarithm is within the fast logarithm's error of 0.
+  vxPelBuffer<double> edges(255 * 3 + 1, 2, 32), shifted(255 * 3 + 2, 2, 32);
+  for (long x = 0; x < 64; ++x) edges.at(x * 5, 1) = std::ldexp(1.0, static_cast<int>(-x * 16));
   for (long k = 0; k < 255; ++k) {
     const double v = std::expm1(k / g);
     edges.at(3 * k, 0) = v;
@@ -295,7 +298,8 @@ TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
     edges.at(3 * k + 2, 0) = std::nextafter(v, 2000.0);
   }
   edges.at(255 * 3, 0) = 1000.0;  // with the 0 at the start: the range of g
-  for (long x = 0; x < edges.width(); ++x) shifted.at(x, 0) = edges.at(x, 0);
+  for (long y = 0; y < 2; ++y)
+    for (long x = 0; x < edges.width(); ++x) shifted.at(x, y) = edges.at(x, y);
   shifted.at(255 * 3 + 1, 0) = -0.5;
   inputs.push_back(edges);
   inputs.push_back(shifted);
