@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -48,6 +49,9 @@ private:
 // at most this many bands, enough to even out the threads of a pool.
 constexpr long kMinBandWork = 1L << 14;
 constexpr long kMaxBands = 64;
+
+// How long an idle worker of a pool watches for the next job before it sleeps.
+constexpr std::chrono::microseconds kWatch(200);
 
 }  // namespace
 
@@ -97,6 +101,9 @@ struct vxThreadPool::State {
   std::condition_variable settled;  // callers: a worker left a job
   std::deque<Job*> jobs;
   bool stopping = false;
+  // Counts the jobs ever queued, so that an idle worker can watch for the next one
+  // without the mutex.
+  std::atomic<unsigned long> queued{0};
   std::vector<std::thread> workers;
 
   void drop(Job* job) {
@@ -104,10 +111,25 @@ struct vxThreadPool::State {
     if (it != jobs.end()) jobs.erase(it);
   }
 
+  // A call runs several parallel loops with short serial steps between them. A worker
+  // that went to sleep at the end of one loop would wake for the next only after the
+  // caller had done much of it alone, so an idle worker first watches for a job for a
+  // while, yielding its core to any other thread that wants it.
+  void awaitJob(std::unique_lock<std::mutex>& lock) {
+    if (stopping || !jobs.empty()) return;
+    const unsigned long seen = queued.load(std::memory_order_relaxed);
+    lock.unlock();
+    const auto until = std::chrono::steady_clock::now() + kWatch;
+    while (queued.load(std::memory_order_relaxed) == seen && std::chrono::steady_clock::now() < until)
+      std::this_thread::yield();
+    lock.lock();
+    wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+  }
+
   void workerLoop() {
     std::unique_lock<std::mutex> lock(mutex);
     for (;;) {
-      wake.wait(lock, [this] { return stopping || !jobs.empty(); });
+      awaitJob(lock);
       if (stopping) return;
       Job* job = jobs.front();
       ++job->workers;
@@ -157,6 +179,7 @@ void vxThreadPool::run(long count, const std::function<void(long)>& task) {
   {
     const std::lock_guard<std::mutex> lock(state_->mutex);
     state_->jobs.push_back(&job);
+    state_->queued.fetch_add(1, std::memory_order_relaxed);
   }
   state_->wake.notify_all();
   job.work();

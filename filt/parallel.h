@@ -37,7 +37,10 @@ public:
 // thread. Fewer than 1 thread throws std::invalid_argument.
 class VX_API vxThreadPool : public vxExecutor {
 public:
-  // Starts threads - 1 threads, which sleep while no task is queued. Throws
+  // Starts threads - 1 threads. A thread that runs out of tasks watches for new ones
+  // for 0.2 ms, yielding its core to any other thread that wants it, then sleeps
+  // until a task is queued: a call's parallel loops follow each other closely, and a
+  // sleeping thread would wake too late to share the next one. Throws
   // std::invalid_argument for fewer than 1 thread.
   explicit vxThreadPool(long threads);
   ~vxThreadPool() override;

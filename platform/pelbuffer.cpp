@@ -25,9 +25,10 @@ template <class T>
 struct PelStorage {
   static_assert(std::is_trivially_copyable<T>::value, "pixels are copied as bytes");
 
-  // Zeroed storage of `height` rows of `width` pixels, each row starting at a multiple
-  // of `alignment` bytes (a power of two, at least sizeof(T)).
-  PelStorage(std::int32_t width, std::int32_t height, std::size_t alignment)
+  // Storage of `height` rows of `width` pixels, each row starting at a multiple of
+  // `alignment` bytes (a power of two, at least sizeof(T)); zeroed when `zero` is set,
+  // else only the bytes past the last row are.
+  PelStorage(std::int32_t width, std::int32_t height, std::size_t alignment, bool zero)
       : align_(std::max<std::size_t>(alignment, __STDCPP_DEFAULT_NEW_ALIGNMENT__)) {
     const std::size_t maxBytes = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
     const std::size_t rowBytes = static_cast<std::size_t>(width) * sizeof(T);
@@ -44,7 +45,9 @@ struct PelStorage {
     bytes_ = std::max<std::size_t>(strideBytes * static_cast<std::size_t>(height), align_);
     bytes_ = (bytes_ + align_ - 1) / align_ * align_;
     data = static_cast<T*>(::operator new(bytes_, std::align_val_t(align_)));
-    std::memset(data, 0, bytes_);
+    const std::size_t rowsBytes = strideBytes * static_cast<std::size_t>(height);
+    const std::size_t from = zero ? 0 : rowsBytes;
+    std::memset(reinterpret_cast<unsigned char*>(data) + from, 0, bytes_ - from);
   }
   ~PelStorage() { ::operator delete(data, std::align_val_t(align_)); }
   PelStorage(const PelStorage&) = delete;
@@ -73,7 +76,16 @@ void vx_PelBuffer::offset(long x, long y) {
 // vxPelBuffer_const
 
 template <class T>
-vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment) {
+vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment)
+    : vxPelBuffer_const(width, height, alignment, true) {}
+
+template <class T>
+vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment,
+                                        vx_detail::UnzeroedPixels)
+    : vxPelBuffer_const(width, height, alignment, false) {}
+
+template <class T>
+vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment, bool zero) {
   if (width < 0 || height < 0) throw std::invalid_argument("negative pixel buffer size");
   if (static_cast<std::int64_t>(width) > kMaxSize || static_cast<std::int64_t>(height) > kMaxSize) {
     throw std::invalid_argument("pixel buffer size outside 32 bits");
@@ -88,7 +100,7 @@ vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment)
     align = static_cast<std::size_t>(a);
   }
   storage_ = std::make_shared<vx_detail::PelStorage<T>>(static_cast<std::int32_t>(width),
-                                                        static_cast<std::int32_t>(height), align);
+                                                        static_cast<std::int32_t>(height), align, zero);
   origin_ = storage_->data;
   stride_ = storage_->stride;
   width_ = static_cast<std::int32_t>(width);

@@ -16,6 +16,11 @@ namespace vx_detail {
 // starting at an address aligned as requested, rows `stride` pixels apart.
 template <class T>
 struct PelStorage;
+// Asks a new buffer for storage that is not set to 0, for the library's loops that
+// write every pixel of every row, row padding included, themselves: spread over
+// threads, those writes are the first touch of fresh memory, which a serial zeroing
+// pass would otherwise take on one thread. Pixel values are unspecified until written.
+struct UnzeroedPixels {};
 }  // namespace vx_detail
 
 // What every pixel buffer has, whatever its pixel type.
@@ -59,6 +64,8 @@ public:
   // whose storage would not fit in memory addresses, or an alignment above the pixel
   // size that is not a power of two; std::bad_alloc when memory runs out.
   vxPelBuffer_const(long width, long height, long alignment);
+  // As above, with the pixels left unset (see vx_detail::UnzeroedPixels).
+  vxPelBuffer_const(long width, long height, long alignment, vx_detail::UnzeroedPixels);
   // A window onto the rectangle of `parent` whose top-left pixel is (x, y) of the
   // parent's window, placed in the frame at parent offset + (x, y), with the parent's
   // client transform. The rectangle must lie inside the bound parent window, and the
@@ -73,6 +80,11 @@ public:
 
 protected:
   std::shared_ptr<vx_detail::PelStorage<T>> storage_;
+
+private:
+  vxPelBuffer_const(long width, long height, long alignment, bool zero);
+
+protected:
   T* origin_ = nullptr;
   std::int32_t stride_ = 0;
 };
@@ -85,6 +97,8 @@ public:
   // As the constructors of vxPelBuffer_const, for a writable window.
   vxPelBuffer(long width, long height, long alignment)
       : vxPelBuffer_const<T>(width, height, alignment) {}
+  vxPelBuffer(long width, long height, long alignment, vx_detail::UnzeroedPixels unzeroed)
+      : vxPelBuffer_const<T>(width, height, alignment, unzeroed) {}
   vxPelBuffer(const vxPelBuffer& parent, long x, long y, long width, long height)
       : vxPelBuffer_const<T>(parent, x, y, width, height) {}
 

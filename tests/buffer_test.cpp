@@ -3,6 +3,7 @@
 // the images read off a buffer.
 #include "filter_test_support.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace filter_test;
@@ -225,4 +226,22 @@ TEST(BufferImages, CentredOrderMagnitudeInFloatAndPhaseReducedToOneTurn) {
   EXPECT_DOUBLE_EQ(b.getPhaseImage(false).at(0, 0), 1.5 * 3.141592653589793);
   EXPECT_DOUBLE_EQ(b.getPhaseImage(true).at(0, 0), std::atan2(4.0, 3.0));
   EXPECT_EQ(vxFrequencyBuffer(3, 3).getPhaseImage(true).width(), 4);
+
+  // An image's row padding is 0, as in any new pixel buffer, even where the memory
+  // was used before (a dirty block of the image's size has just been freed).
+  vxFrequencyBuffer narrow(1, 2);
+  narrow.put(0, 1, vxPair<double>(7.0, -7.0), false);
+  for (int kind = 0; kind < 4; ++kind) {
+    {
+      const vxPelBuffer<double> dirty(1, 2, 32);
+      std::fill(dirty.pointToOffset(), dirty.pointToOffset() + 2 * dirty.stride(), -1.0);
+    }
+    const vxPelBuffer<double> image = kind == 0   ? narrow.getRealImage(true)
+                                      : kind == 1 ? narrow.getImaginaryImage(false)
+                                      : kind == 2 ? narrow.getMagnitudeImage(true)
+                                                  : narrow.getPhaseImage(false);
+    ASSERT_EQ(image.stride(), 4);
+    for (long y = 0; y < 2; ++y)
+      for (long x = 1; x < 4; ++x) EXPECT_EQ(image.at(x, y), 0.0) << kind;
+  }
 }
