@@ -164,38 +164,31 @@ VX_FLATTEN void fusedStages(Vec* __restrict x, std::int32_t q, const float* __re
 // The length-2 butterfly on values 0 and 1 of x.
 VX_FLATTEN void lengthTwo(Vec* x) { lengthTwoButterfly(x[0], x[1], x[2], x[3]); }
 
-// The 2N vectors of a block of N values, into registers and back.
-template <int N>
-VX_FLATTEN void loadBlock(Vec (&v)[2 * N], const Vec* __restrict x) {
-  for (int k = 0; k < 2 * N; ++k) v[k] = x[k];
-}
-template <int N>
-VX_FLATTEN void storeBlock(Vec* __restrict x, const Vec (&v)[2 * N]) {
-  for (int k = 0; k < 2 * N; ++k) x[k] = v[k];
-}
-
 // A block of 4 values: its butterfly and the length-2 butterfly of its first two.
+// The values are named locals, not an array, so that they stay in registers.
 VX_FLATTEN void block4(Vec* __restrict x, const LaneTables& t) {
-  Vec v[8];
-  loadBlock<4>(v, x);
-  butterflyValues(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], t.twiddles + t.levelOffset[2]);
-  lengthTwoButterfly(v[0], v[1], v[2], v[3]);
-  storeBlock<4>(x, v);
+  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3];
+  Vec re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
+  butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
+  lengthTwoButterfly(re0, im0, re1, im1);
+  x[0] = re0, x[1] = im0, x[2] = re1, x[3] = im1;
+  x[4] = re2, x[5] = im2, x[6] = re3, x[7] = im3;
 }
 
 // A block of 8 values, all of its stages with the values in registers: the two
 // butterflies of the block, then those of its children (a block of 4, two of 2).
 VX_FLATTEN void block8(Vec* __restrict x, const LaneTables& t) {
   const float* w = t.twiddles + t.levelOffset[3];
-  Vec v[16];
-  loadBlock<8>(v, x);
-  butterflyValues(v[0], v[1], v[4], v[5], v[8], v[9], v[12], v[13], w);
-  butterflyValues(v[2], v[3], v[6], v[7], v[10], v[11], v[14], v[15], w + 4);
-  butterflyValues(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], t.twiddles + t.levelOffset[2]);
-  lengthTwoButterfly(v[0], v[1], v[2], v[3]);
-  lengthTwoButterfly(v[8], v[9], v[10], v[11]);
-  lengthTwoButterfly(v[12], v[13], v[14], v[15]);
-  storeBlock<8>(x, v);
+  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3], re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
+  Vec re4 = x[8], im4 = x[9], re5 = x[10], im5 = x[11], re6 = x[12], im6 = x[13], re7 = x[14], im7 = x[15];
+  butterflyValues(re0, im0, re2, im2, re4, im4, re6, im6, w);
+  butterflyValues(re1, im1, re3, im3, re5, im5, re7, im7, w + 4);
+  butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
+  lengthTwoButterfly(re0, im0, re1, im1);
+  lengthTwoButterfly(re4, im4, re5, im5);
+  lengthTwoButterfly(re6, im6, re7, im7);
+  x[0] = re0, x[1] = im0, x[2] = re1, x[3] = im1, x[4] = re2, x[5] = im2, x[6] = re3, x[7] = im3;
+  x[8] = re4, x[9] = im4, x[10] = re5, x[11] = im5, x[12] = re6, x[13] = im6, x[14] = re7, x[15] = im7;
 }
 
 // All stages of a block of `length` values (a power of two) at x, whose top stage
