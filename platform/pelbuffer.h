@@ -80,13 +80,12 @@ public:
 
 protected:
   std::shared_ptr<vx_detail::PelStorage<T>> storage_;
-
-private:
-  vxPelBuffer_const(long width, long height, long alignment, bool zero);
-
-protected:
   T* origin_ = nullptr;
   std::int32_t stride_ = 0;
+
+private:
+  // The new bound buffer of both public constructors, its pixels zeroed or not.
+  vxPelBuffer_const(long width, long height, long alignment, bool zero);
 };
 
 // A writable window.
