@@ -28,7 +28,7 @@
 //
 // bench/ratios.py turns the JSON output into the table of ratios.
 #include "bench_common.h"
-#include "filt/buffer_access.h"
+#include "filt/buffer/access.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 #include "filt/parallel.h"

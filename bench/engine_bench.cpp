@@ -2,8 +2,8 @@
 // that the vector paths can be compared with the scalar reference in one run. Each
 // iteration restores the input first (not timed): the engines work in place.
 #include "bench_common.h"
-#include "filt/engine_dispatch.h"
-#include "filt/engines.h"
+#include "filt/simd/paths.h"
+#include "filt/engine/engines.h"
 
 #include <cstring>
 #include <vector>
@@ -33,8 +33,6 @@ void runEngine(benchmark::State& state, Size s, EnginePath path, bool real, long
 int registerEngines() {
   benchmark::AddCustomContext("vxfreq_engine_path",
                               vx_detail::enginePathName(vx_detail::activeEnginePath()));
-  const EnginePath paths[] = {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2,
-                              EnginePath::Avx512, EnginePath::Neon};
   struct Kind {
     const char* operation;
     bool real;
@@ -44,8 +42,9 @@ int registerEngines() {
                         {"engine_complex_inv", false, -1},
                         {"engine_real_fwd", true, +1}};
   for (const Kind& kind : kinds)
-    for (EnginePath path : paths) {
-      if (!vx_detail::enginePathSupported(path)) continue;
+    for (const vx_detail::PathInfo& info : vx_detail::allPaths()) {
+      if (!info.supported()) continue;
+      const EnginePath path = info.path;
       for (Size s : vxbench::sizes())
         benchmark::RegisterBenchmark(
             vxbench::name(kind.operation, vx_detail::enginePathName(path), s).c_str(),

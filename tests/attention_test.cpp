@@ -7,12 +7,12 @@
 // or both sides >= 4). Real engine: ceil(H / 16) row checks when W >= 2, floor(W / 32)
 // + 1 column checks, 2 for blocked half transposes (W = H >= 8, or both sides >= 4),
 // and 1 in the completion step.
-#include "filt/buffer_access.h"
-#include "filt/engines.h"
+#include "filt/buffer/access.h"
+#include "filt/engine/engines.h"
 #include "filt/fft.h"
 #include "platform/exception.h"
-#include "engine_test_support.h"
-#include "filter_test_support.h"
+#include "engine/test_support.h"
+#include "filters/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 // hashes were taken on x86-64; the same tests run on aarch64 (under emulation in
 // `make test-arm64`) and with both compilers, so a C library or compiler that
 // rounds one of these differently shows up here.
-#include "engine_test_support.h"
+#include "engine/test_support.h"
 #include "filt/atan2.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"

@@ -3,6 +3,7 @@
 #ifndef VXFREQ_FILT_BUFFER_ACCESS_H
 #define VXFREQ_FILT_BUFFER_ACCESS_H
 
+#include "filt/common/limits.h"
 #include "filt/fft.h"
 
 #include <cstdint>
@@ -12,10 +13,7 @@ namespace vx_detail {
 
 // The first 16-byte-aligned float of `storage`, which holds 7 spare floats (3 spare
 // for the filters' tables) so that the aligned part still has room.
-inline float* alignedStart(std::vector<float>& storage) {
-  const auto address = reinterpret_cast<std::uintptr_t>(storage.data());
-  return storage.data() + ((16 - (address & 15)) & 15) / sizeof(float);
-}
+inline float* alignedStart(std::vector<float>& storage) { return alignUp(storage.data(), 16); }
 
 struct FrequencyBufferAccess {
   static float* data(const vxFrequencyBuffer& b) { return b.data_; }

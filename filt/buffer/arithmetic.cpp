@@ -15,9 +15,9 @@
 // subtraction it stays valid only when the other operand is zero outside the band.
 #include "filt/fft.h"
 
-#include "filt/buffer_access.h"
-#include "filt/messages.h"
-#include "filt/parallel_rows.h"
+#include "filt/buffer/access.h"
+#include "filt/common/messages.h"
+#include "filt/threads/rows.h"
 
 #include <cstddef>
 

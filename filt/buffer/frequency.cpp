@@ -1,7 +1,9 @@
 // vxFrequencyBuffer: sizing, copying, comparison and element access.
-#include "filt/buffer_access.h"
 #include "filt/fft.h"
-#include "filt/messages.h"
+
+#include "filt/buffer/access.h"
+#include "filt/common/limits.h"
+#include "filt/common/messages.h"
 
 #include <cstdint>
 #include <cstring>
@@ -9,17 +11,10 @@
 namespace msg = vx_detail::msg;
 using Defs = vxFrequencyDefs;
 
+using vx_detail::isPowerOfTwo;
+using vx_detail::nextPowerOfTwo;
+
 namespace {
-constexpr long kMaxSize = 2048;
-
-long nextPowerOfTwo(long n) {
-  long p = 1;
-  while (p < n) p *= 2;
-  return p;
-}
-
-bool isPowerOfTwo(long n) { return n > 0 && (n & (n - 1)) == 0; }
-
 std::size_t storageFloats(long W, long H) { return 2 * static_cast<std::size_t>(W) * H + 7; }
 }  // namespace
 
@@ -103,7 +98,7 @@ vxFrequencyBuffer::vxFrequencyBuffer(const vxPelBuffer_const<double>& real,
 vxFrequencyBuffer::~vxFrequencyBuffer() = default;
 
 void vxFrequencyBuffer::setAndAllocate(long width, long height) {
-  if (width > kMaxSize || height > kMaxSize) throw Defs::InvalidSize(msg::kTooLarge);
+  if (width > vx_detail::kMaxTransformSide || height > vx_detail::kMaxTransformSide) throw Defs::InvalidSize(msg::kTooLarge);
   imageWidth_ = static_cast<std::int32_t>(width);
   imageHeight_ = static_cast<std::int32_t>(height);
   resizeTransform(nextPowerOfTwo(width), nextPowerOfTwo(height));

@@ -3,20 +3,20 @@
 // back. Rows outside the caller's band of kept rows are zero and are skipped by
 // the first pass and by the in-place transpose.
 //
-// The scalar path below is the reference. The vector paths (engine_dispatch.h)
-// compute the same bits another way: the first pass runs `lanes` rows at a time,
-// and the second pass transforms panels of adjacent columns straight from the
-// row-major array, `lanes` columns per vector, so the data never goes through the
-// two transposes; the attention checks that stood for them are still made.
-#include "filt/engines.h"
+// The passes and the attention checks are those of the schedule (schedule.h); the
+// classes below bring the work of each step on each path. The scalar path is the
+// reference. The vector paths (filt/engine/lane_kernels.h) compute the same bits
+// another way: the first pass runs `lanes` rows at a time, and the second pass
+// transforms panels of adjacent columns straight from the row-major array, `lanes`
+// columns per vector, so the data never goes through the two transposes.
+#include "filt/engine/engines.h"
 
-#include "filt/engine_dispatch.h"
-#include "filt/engine_kernels.h"
-#include "filt/engine_plan.h"
-#include "filt/engine_transpose.h"
-#include "platform/attention.h"
+#include "filt/engine/kernels.h"
+#include "filt/engine/lane_kernels.h"
+#include "filt/engine/plan.h"
+#include "filt/engine/schedule.h"
+#include "filt/engine/transpose.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -27,117 +27,198 @@ namespace {
 
 using namespace vx_detail;
 
-inline void attentionCheck() { vfThrowExceptionOnFailure(vsys_attention_check()); }
-
 inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
   return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
 }
 
-void complexScalar(float* data, std::int32_t width, std::int32_t height, bool inverse, long miny,
-                   long maxy) {
-  const bool square = width == height;
-  const bool degenerate = width == 1 || height == 1;
-
+// The reference, in place: the rows of each pass transformed one at a time, with the
+// transposes between the passes.
+class ScalarSteps {
+public:
   // All working memory first, before the data is touched.
-  const TwiddleTable twiddles = makeTwiddleTable();
-  std::vector<std::int32_t> swapTable(2 * static_cast<std::size_t>(std::max(width, height)), 0);
-  std::unique_ptr<TransposeScratch> scratch;
-  if (!square && !degenerate) scratch = std::make_unique<TransposeScratch>(width, height);
+  ScalarSteps(float* data, std::int32_t width, std::int32_t height, bool inverse, long miny,
+              long maxy)
+      : data_(data), array_(data), width_(width), height_(height), inverse_(inverse), miny_(miny),
+        maxy_(maxy), twiddles_(makeTwiddleTable()), rowSwap_(static_cast<std::size_t>(width), 0),
+        columnSwap_(static_cast<std::size_t>(height), 0) {
+    if (width != height && width != 1 && height != 1)
+      scratch_ = std::make_unique<TransposeScratch>(width, height);
+    buildSwapTable(rowSwap_.data(), width);
+    buildSwapTable(columnSwap_.data(), height);
+  }
 
-  // Pass 0: rows of length W, skipping those outside the band. Under a parallel
-  // scope both passes run bands of rows as tasks; the tables are only read.
-  const long bands = engineBands(width, height);
-  buildSwapTable(swapTable.data(), width);
-  splitRowBands(height, bands, [&](long, long first, long end) {
-    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-      if (!rowInBand(r, height, miny, maxy)) continue;
-      if (r % 16 == 0) attentionCheck();
-      transformRow(rowAt(data, width, r), width, inverse, twiddles, swapTable.data());
-    }
-  });
+  void row(long, std::int32_t r) {
+    transformRow(rowAt(data_, width_, r), width_, inverse_, twiddles_, rowSwap_.data());
+  }
+  void skipRow(long, std::int32_t) {}
+  void endRows(long) {}
 
-  float* array = data;
-  if (!degenerate) {
-    if (square) {
-      if (squareTransposeIsBlocked(width)) attentionCheck();
-      transposeSquareInPlace(data, width, miny, maxy);
+  // Without a transpose (W = 1 or H = 1) the array read by the second pass is the
+  // same memory, H values in a row or W rows of one value.
+  void transpose() {
+    if (width_ == 1 || height_ == 1) return;
+    if (width_ == height_) {
+      transposeSquareInPlace(data_, width_, miny_, maxy_);
     } else {
-      if (outOfPlaceTransposeIsBlocked(height, width)) attentionCheck();
-      transposeOutOfPlace(data, scratch->data(), height, width);
-      array = scratch->data();
+      transposeOutOfPlace(data_, scratch_->data(), height_, width_);
+      array_ = scratch_->data();
     }
   }
 
-  // Pass 1: the W transposed columns, each of length H. Without a transpose
-  // (W = 1 or H = 1) the array read this way is the same memory.
-  if (!square) buildSwapTable(swapTable.data(), height);
-  splitRowBands(width, bands, [&](long, long first, long end) {
-    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-      if (r % 16 == 0) attentionCheck();
-      transformRow(rowAt(array, height, r), height, inverse, twiddles, swapTable.data());
-    }
-  });
-
-  if (!degenerate) {
-    if (square) {
-      if (squareTransposeIsBlocked(width)) attentionCheck();
-      transposeSquareInPlace(data, width, 0, width);
-    } else {
-      if (outOfPlaceTransposeIsBlocked(width, height)) attentionCheck();
-      transposeOutOfPlace(scratch->data(), data, width, height);
-    }
+  long columnUnits() const { return width_; }
+  ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
+  // Column c is row c of the transposed array.
+  void columns(long, ColumnUnit unit) {
+    transformRow(rowAt(array_, height_, unit.c0), height_, inverse_, twiddles_, columnSwap_.data());
   }
-}
 
-// The scalar transform out of place, straight into the destination rows: the rows
-// of the first pass as complexScalar transforms them, then each column gathered
-// into a row of its own, transformed and put back, which are the rows of the
-// transposed array that complexScalar transforms. The transposes only move values,
-// so the bits are complexScalar's; the attention checks are its checks too.
-void complexScalarInto(const float* source, float* const* destination, std::int32_t width,
-                       std::int32_t height, bool inverse, long miny, long maxy) {
-  const bool square = width == height;
-  const bool degenerate = width == 1 || height == 1;
-  const TwiddleTable twiddles = makeTwiddleTable();
-  std::vector<std::int32_t> rowSwap(static_cast<std::size_t>(width), 0);
-  std::vector<std::int32_t> columnSwap(static_cast<std::size_t>(height), 0);
+  void transposeBack() {
+    if (width_ == 1 || height_ == 1) return;
+    if (width_ == height_)
+      transposeSquareInPlace(data_, width_, 0, width_);
+    else
+      transposeOutOfPlace(scratch_->data(), data_, width_, height_);
+  }
+  void complete() {}
+
+private:
+  float* data_;
+  float* array_;
+  std::int32_t width_;
+  std::int32_t height_;
+  bool inverse_;
+  long miny_;
+  long maxy_;
+  TwiddleTable twiddles_;
+  std::vector<std::int32_t> rowSwap_;
+  std::vector<std::int32_t> columnSwap_;
+  std::unique_ptr<TransposeScratch> scratch_;
+};
+
+// The scalar transform out of place, straight into the destination rows: the rows of
+// the first pass as ScalarSteps transforms them, then each column gathered into a row
+// of its own, transformed and put back, which are the rows of the transposed array
+// that ScalarSteps transforms. The transposes only move values, so the bits are the
+// reference's.
+class ScalarIntoSteps {
+public:
+  ScalarIntoSteps(const float* source, float* const* destination, std::int32_t width,
+                  std::int32_t height, bool inverse, long bands)
+      : source_(source), destination_(destination), width_(width), height_(height),
+        inverse_(inverse), twiddles_(makeTwiddleTable()), rowSwap_(static_cast<std::size_t>(width), 0),
+        columnSwap_(static_cast<std::size_t>(height), 0),
+        columns_(2 * static_cast<std::size_t>(height) * static_cast<std::size_t>(bands)) {
+    buildSwapTable(rowSwap_.data(), width);
+    buildSwapTable(columnSwap_.data(), height);
+  }
+
+  void row(long band, std::int32_t r) {
+    skipRow(band, r);
+    transformRow(destination_[r], width_, inverse_, twiddles_, rowSwap_.data());
+  }
+  void skipRow(long, std::int32_t r) {
+    const float* from = source_ + 2 * static_cast<std::ptrdiff_t>(width_) * r;
+    if (from != destination_[r])
+      std::memcpy(destination_[r], from, 2 * static_cast<std::size_t>(width_) * sizeof(float));
+  }
+  void endRows(long) {}
+  void transpose() {}
+
+  long columnUnits() const { return width_; }
+  ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
   // One gathered column for each task of a parallel scope.
-  const long bands = engineBands(width, height);
-  const std::size_t columnFloats = 2 * static_cast<std::size_t>(height);
-  std::vector<float> columns(columnFloats * static_cast<std::size_t>(bands));
-  buildSwapTable(rowSwap.data(), width);
-  buildSwapTable(columnSwap.data(), height);
+  void columns(long band, ColumnUnit unit) {
+    float* column = columns_.data() + 2 * static_cast<std::size_t>(height_) * static_cast<std::size_t>(band);
+    const std::int32_t c = unit.c0;
+    for (std::int32_t r = 0; r < height_; ++r) {
+      column[2 * r] = destination_[r][2 * c];
+      column[2 * r + 1] = destination_[r][2 * c + 1];
+    }
+    transformRow(column, height_, inverse_, twiddles_, columnSwap_.data());
+    for (std::int32_t r = 0; r < height_; ++r) {
+      destination_[r][2 * c] = column[2 * r];
+      destination_[r][2 * c + 1] = column[2 * r + 1];
+    }
+  }
+  void transposeBack() {}
+  void complete() {}
 
-  const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) * sizeof(float);
-  splitRowBands(height, bands, [&](long, long first, long end) {
-    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-      const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
-      if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
-      if (!rowInBand(r, height, miny, maxy)) continue;
-      if (r % 16 == 0) attentionCheck();
-      transformRow(destination[r], width, inverse, twiddles, rowSwap.data());
-    }
-  });
-  if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width)))
-    attentionCheck();
-  splitRowBands(width, bands, [&](long band, long first, long end) {
-    float* column = columns.data() + columnFloats * static_cast<std::size_t>(band);
-    for (auto c = static_cast<std::int32_t>(first); c < end; ++c) {
-      if (c % 16 == 0) attentionCheck();
-      for (std::int32_t r = 0; r < height; ++r) {
-        column[2 * r] = destination[r][2 * c];
-        column[2 * r + 1] = destination[r][2 * c + 1];
-      }
-      transformRow(column, height, inverse, twiddles, columnSwap.data());
-      for (std::int32_t r = 0; r < height; ++r) {
-        destination[r][2 * c] = column[2 * r];
-        destination[r][2 * c + 1] = column[2 * r + 1];
-      }
-    }
-  });
-  if (!degenerate && (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height)))
-    attentionCheck();
-}
+private:
+  const float* source_;
+  float* const* destination_;
+  std::int32_t width_;
+  std::int32_t height_;
+  bool inverse_;
+  TwiddleTable twiddles_;
+  std::vector<std::int32_t> rowSwap_;
+  std::vector<std::int32_t> columnSwap_;
+  std::vector<float> columns_;
+};
+
+// The lane kernels: rows `lanes` at a time, then panels of columns. Row r of the
+// input is read at source + 2 W r; row r of the result is written to destination[r]
+// (which is that same address for an in-place transform, and which `destination` may
+// be the plan's own row table for).
+class LaneSteps {
+public:
+  LaneSteps(const LaneKernels& kernels, LanePlan& plan, const float* source,
+            float* const* destination, std::int32_t width, std::int32_t height, bool inverse)
+      : kernels_(kernels), plan_(plan), source_(source), destination_(destination), width_(width),
+        height_(height), inverse_(inverse), groups_(static_cast<std::size_t>(plan.bands())),
+        panels_(destination[0], width, kernels.panelColumns(height)) {}
+
+  // The rows kept by the band, `lanes` at a time; the dummy row fills the lanes of
+  // the last group of a band that no row claims. Rows outside the band are left as
+  // they are (copied when the result goes elsewhere).
+  void row(long band, std::int32_t r) {
+    Group& g = groups_[static_cast<std::size_t>(band)];
+    g.sources[g.filled] = source_ + 2 * static_cast<std::ptrdiff_t>(width_) * r;
+    g.rows[g.filled++] = destination_[r];
+    if (g.filled == kernels_.lanes) run(band, g);
+  }
+  void skipRow(long, std::int32_t r) {
+    const float* from = source_ + 2 * static_cast<std::ptrdiff_t>(width_) * r;
+    if (from != destination_[r])
+      std::memcpy(destination_[r], from, 2 * static_cast<std::size_t>(width_) * sizeof(float));
+  }
+  void endRows(long band) {
+    Group& g = groups_[static_cast<std::size_t>(band)];
+    if (g.filled == 0) return;
+    for (std::int32_t k = g.filled; k < kernels_.lanes; ++k) g.sources[k] = g.rows[k] = plan_.dummyRow(band);
+    run(band, g);
+  }
+  void transpose() {}
+
+  long columnUnits() const { return panels_.count(); }
+  ColumnUnit columnUnit(long u) const { return panels_.unit(u); }
+  void columns(long band, ColumnUnit unit) {
+    kernels_.complexColumns(destination_, unit.c0, height_, unit.count, inverse_, plan_.tables(),
+                            plan_.work(band));
+  }
+  void transposeBack() {}
+  void complete() {}
+
+private:
+  struct Group {
+    const float* sources[kMaxLanes];
+    float* rows[kMaxLanes];
+    std::int32_t filled = 0;
+  };
+  void run(long band, Group& g) {
+    kernels_.complexRows(g.sources, g.rows, width_, inverse_, plan_.tables(), plan_.work(band));
+    g.filled = 0;
+  }
+
+  const LaneKernels& kernels_;
+  LanePlan& plan_;
+  const float* source_;
+  float* const* destination_;
+  std::int32_t width_;
+  std::int32_t height_;
+  bool inverse_;
+  std::vector<Group> groups_;
+  ColumnPanels panels_;
+};
 
 // Whether the square transpose after the first pass leaves a block pair alone
 // whose values are not all +0. The skipped pairs hold rows outside the band, which
@@ -166,62 +247,6 @@ bool skippedBlocksHoldOtherThanPlusZero(const float* data, std::int32_t n, long 
   return false;
 }
 
-// Row r of the input is read at source + 2 W r; row r of the result is written to
-// `destination[r]` (which is that same address for an in-place transform, and which
-// `destination` may be the plan's own row table for).
-void complexLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
-                  float* const* destination, std::int32_t width, std::int32_t height, bool inverse,
-                  long miny, long maxy) {
-  const bool square = width == height;
-  const std::int32_t lanes = kernels.lanes;
-  const LaneTables& tables = plan.tables();
-  const std::size_t rowBytes = 2 * static_cast<std::size_t>(width) * sizeof(float);
-
-  // Pass 0: the rows kept by the band, `lanes` at a time; the dummy row fills the
-  // lanes of the last group that no row claims. Rows outside the band are left as
-  // they are (copied when the result goes elsewhere). Under a parallel scope each
-  // task takes a band of consecutive rows, with work memory of its own.
-  splitRowBands(height, plan.bands(), [&](long band, long first, long end) {
-    const float* sources[16];
-    float* rows[16];
-    std::int32_t filled = 0;
-    float* work = plan.work(band);
-    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-      const float* from = source + 2 * static_cast<std::ptrdiff_t>(width) * r;
-      if (!rowInBand(r, height, miny, maxy)) {
-        if (from != destination[r]) std::memcpy(destination[r], from, rowBytes);
-        continue;
-      }
-      if (r % 16 == 0) attentionCheck();
-      sources[filled] = from;
-      rows[filled++] = destination[r];
-      if (filled == lanes) {
-        kernels.complexRows(sources, rows, width, inverse, tables, work);
-        filled = 0;
-      }
-    }
-    if (filled > 0) {
-      for (std::int32_t k = filled; k < lanes; ++k) sources[k] = rows[k] = plan.dummyRow(band);
-      kernels.complexRows(sources, rows, width, inverse, tables, work);
-    }
-  });
-
-  // Where the transpose stood.
-  if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
-    attentionCheck();
-
-  // Pass 1: the columns, a panel of adjacent ones at a time.
-  forEachColumnPanel(destination[0], width, kernels.panelColumns(height), plan.bands(),
-                     [&](long band, std::int32_t c0, std::int32_t count) {
-                       kernels.complexColumns(destination, c0, height, count, inverse, tables,
-                                              plan.work(band));
-                     });
-
-  // Where the transpose back stood.
-  if (square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))
-    attentionCheck();
-}
-
 // The vector kernels, when the calling thread's path has them and they give the
 // reference bits for this call; otherwise null. A single row or column has no
 // second dimension to spread over the lanes.
@@ -231,6 +256,19 @@ const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_
   if (kernels == nullptr || width < 2 || height < 2) return nullptr;
   if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) return nullptr;
   return kernels;
+}
+
+void runLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
+              float* const* destination, std::int32_t width, std::int32_t height, bool inverse,
+              long miny, long maxy) {
+  LaneSteps steps(kernels, plan, source, destination, width, height, inverse);
+  runPasses(PassSchedule::complex(width, height, miny, maxy), plan.bands(), steps);
+}
+
+void runScalar(float* data, std::int32_t width, std::int32_t height, bool inverse, long miny,
+               long maxy) {
+  ScalarSteps steps(data, width, height, inverse, miny, maxy);
+  runPasses(PassSchedule::complex(width, height, miny, maxy), engineBands(width, height), steps);
 }
 
 }  // namespace
@@ -243,10 +281,10 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
     LanePlan plan(*kernels, width, height, false, engineBands(width, height));
     float** rows = plan.rowTable();
     for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
-    complexLanes(*kernels, plan, data, rows, width, height, inverse, miny, maxy);
+    runLanes(*kernels, plan, data, rows, width, height, inverse, miny, maxy);
     return;
   }
-  complexScalar(data, width, height, inverse, miny, maxy);
+  runScalar(data, width, height, inverse, miny, maxy);
 }
 
 void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<long> size,
@@ -256,7 +294,7 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   const bool inverse = direction < 0;
   if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy)) {
     LanePlan plan(*kernels, width, height, false, engineBands(width, height));
-    complexLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
+    runLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
     return;
   }
   if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) {
@@ -265,12 +303,14 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
     // hold +0 alone.
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(width);
     std::vector<float> copy(source, source + rowFloats * static_cast<std::size_t>(height));
-    complexScalar(copy.data(), width, height, inverse, miny, maxy);
+    runScalar(copy.data(), width, height, inverse, miny, maxy);
     for (std::int32_t r = 0; r < height; ++r)
       std::memcpy(destination[r], copy.data() + rowFloats * r, rowFloats * sizeof(float));
     return;
   }
-  complexScalarInto(source, destination, width, height, inverse, miny, maxy);
+  const long bands = engineBands(width, height);
+  ScalarIntoSteps steps(source, destination, width, height, inverse, bands);
+  runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
 }
 
 void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size,

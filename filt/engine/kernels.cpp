@@ -1,6 +1,6 @@
-#include "filt/engine_kernels.h"
+#include "filt/engine/kernels.h"
 
-#include "filt/engine_arith.h"
+#include "filt/engine/arith.h"
 
 #include <cmath>
 #include <cstddef>

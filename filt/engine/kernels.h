@@ -10,7 +10,7 @@
 #ifndef VXFREQ_FILT_ENGINE_KERNELS_H
 #define VXFREQ_FILT_ENGINE_KERNELS_H
 
-#include "filt/engine_arith.h"
+#include "filt/engine/arith.h"
 
 #include <cstdint>
 

@@ -1,6 +1,7 @@
-#include "filt/engine_plan.h"
+#include "filt/engine/plan.h"
 
-#include "filt/engine_kernels.h"
+#include "filt/common/limits.h"
+#include "filt/engine/kernels.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -109,9 +110,7 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
   ints_.reset(new std::int32_t[static_cast<std::size_t>(rowLength) + columnLength]);
   rowTable_.reset(new float*[static_cast<std::size_t>(columnLength)]);
 
-  float* base = floats_.get();
-  const auto address = reinterpret_cast<std::uintptr_t>(base);
-  base += ((64 - (address & 63)) & 63) / sizeof(float);
+  float* base = alignUp(floats_.get(), 64);
 
   float* twiddles = base;
   float* unpack = twiddles + twiddleCount;

@@ -2,9 +2,8 @@
 #ifndef VXFREQ_FILT_ENGINE_PLAN_H
 #define VXFREQ_FILT_ENGINE_PLAN_H
 
-#include "filt/engine_dispatch.h"
-#include "filt/parallel_rows.h"
-#include "platform/attention.h"
+#include "filt/engine/lane_kernels.h"
+#include "filt/engine/schedule.h"
 
 #include <cstdint>
 #include <memory>
@@ -58,26 +57,25 @@ long engineBands(std::int32_t width, std::int32_t height);
 // boundary and each of its rows covers whole cache lines.
 std::int32_t firstPanelColumns(const float* row0, std::int32_t panel);
 
-// Runs f(band, c0, count) over the panels that cover columns 0 .. columns - 1: the
-// first one as firstPanelColumns gives it, the others `panel` wide, split into
-// `bands` tasks of consecutive panels (splitRowBands). Before each panel come the
-// attention checks of its columns that are multiples of 16, the checks the scalar
-// pass makes at those columns' rows of the transposed array.
-template <class F>
-void forEachColumnPanel(const float* row0, std::int32_t columns, std::int32_t panel, long bands, F f) {
-  const std::int32_t first = firstPanelColumns(row0, panel);
-  const long panels = columns <= first ? 1 : 1 + (columns - first + panel - 1) / panel;
-  splitRowBands(panels, bands < panels ? bands : panels, [&](long band, long p0, long p1) {
-    for (long p = p0; p < p1; ++p) {
-      const std::int32_t c0 = p == 0 ? 0 : first + static_cast<std::int32_t>(p - 1) * panel;
-      const std::int32_t wide = p == 0 ? first : panel;
-      const std::int32_t count = wide < columns - c0 ? wide : columns - c0;
-      for (std::int32_t c = c0; c < c0 + count; ++c)
-        if (c % 16 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
-      f(band, c0, count);
-    }
-  });
-}
+// The panels of a column pass over columns 0 .. columns - 1 of rows that start at
+// `row0`: the first one as wide as firstPanelColumns gives, the others `panel` wide
+// (the last one what is left).
+class ColumnPanels {
+public:
+  ColumnPanels(const float* row0, std::int32_t columns, std::int32_t panel)
+      : columns_(columns), panel_(panel), first_(firstPanelColumns(row0, panel)) {}
+  long count() const { return columns_ <= first_ ? 1 : 1 + (columns_ - first_ + panel_ - 1) / panel_; }
+  ColumnUnit unit(long p) const {
+    const std::int32_t c0 = p == 0 ? 0 : first_ + static_cast<std::int32_t>(p - 1) * panel_;
+    const std::int32_t wide = p == 0 ? first_ : panel_;
+    return ColumnUnit{c0, wide < columns_ - c0 ? wide : columns_ - c0};
+  }
+
+private:
+  std::int32_t columns_;
+  std::int32_t panel_;
+  std::int32_t first_;
+};
 
 // The bit reversal of log2(n) bits for i = 0 .. n-1 (n a power of two), the
 // permutation the scalar swap table performs.

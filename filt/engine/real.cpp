@@ -4,19 +4,18 @@
 // the spectrum is filled in from the conjugate symmetry of the transform of real
 // data.
 //
-// The scalar path below is the reference; the vector paths (engine_dispatch.h)
-// give the same bits, running `lanes` rows at a time and then panels of adjacent
-// columns of the row-major array, without the transposes (whose attention checks
-// they still make).
-#include "filt/engines.h"
+// The passes and the attention checks are those of the schedule (schedule.h). The
+// scalar path is the reference; the vector paths give the same bits, running `lanes`
+// rows at a time and then panels of adjacent columns of the row-major array, without
+// the transposes, and writing the conjugate half with the columns' results.
+#include "filt/engine/engines.h"
 
-#include "filt/engine_dispatch.h"
-#include "filt/engine_kernels.h"
-#include "filt/engine_plan.h"
-#include "filt/engine_transpose.h"
-#include "platform/attention.h"
+#include "filt/engine/kernels.h"
+#include "filt/engine/lane_kernels.h"
+#include "filt/engine/plan.h"
+#include "filt/engine/schedule.h"
+#include "filt/engine/transpose.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -27,127 +26,130 @@ namespace {
 
 using namespace vx_detail;
 
-inline void attentionCheck() { vfThrowExceptionOnFailure(vsys_attention_check()); }
-
 inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
   return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
 }
 
-void realScalar(float* data, std::int32_t width, std::int32_t height) {
-  const bool square = width == height;
-  const bool degenerate = width == 1 || height == 1;
-
+class ScalarSteps {
+public:
   // All working memory first, before the data is touched.
-  const TwiddleTable twiddles = makeTwiddleTable();
-  std::vector<std::int32_t> swapTable(2 * static_cast<std::size_t>(std::max(width, height)), 0);
-  std::unique_ptr<TransposeScratch> scratch;
-  if (!square && !degenerate) scratch = std::make_unique<TransposeScratch>(width, height);
-
-  // Under a parallel scope both passes run bands of rows as tasks; the tables are
-  // only read.
-  const long bands = engineBands(width, height);
-
-  // Pass 0: each row's W samples as W/2 complex values, transformed and unpacked
-  // into values 0 .. W/2 of the row. A single column has nothing to do here: its
-  // rows already hold their one complex value.
-  if (width >= 2) {
-    const std::int32_t half = width / 2;
-    const RealUnpackFactors factors = makeRealUnpackFactors(half);
-    buildSwapTable(swapTable.data(), half);
-    splitRowBands(height, bands, [&](long, long first, long end) {
-      for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-        if (r % 16 == 0) attentionCheck();
-        float* row = rowAt(data, width, r);
-        transformRow(row, half, false, twiddles, swapTable.data());
-        unpackRealRow(row, half, factors);
-      }
-    });
+  ScalarSteps(float* data, std::int32_t width, std::int32_t height)
+      : data_(data), array_(data), width_(width), height_(height), twiddles_(makeTwiddleTable()),
+        factors_(makeRealUnpackFactors(width / 2 > 0 ? width / 2 : 1)),
+        rowSwap_(static_cast<std::size_t>(width / 2 > 0 ? width / 2 : 1), 0),
+        columnSwap_(static_cast<std::size_t>(height), 0) {
+    if (width != height && width != 1 && height != 1)
+      scratch_ = std::make_unique<TransposeScratch>(width, height);
+    buildSwapTable(rowSwap_.data(), width / 2);
+    buildSwapTable(columnSwap_.data(), height);
   }
 
-  float* array = data;
-  if (!degenerate) {
-    if (square) {
-      if (halfTransposeIsBlocked(width)) attentionCheck();
-      halfTransposeAfterRows(data, width);
+  // Each row's W samples as W/2 complex values, transformed and unpacked into values
+  // 0 .. W/2 of the row. (A single column has no row pass: its rows already hold their
+  // one complex value.)
+  void row(long, std::int32_t r) {
+    float* row = rowAt(data_, width_, r);
+    transformRow(row, width_ / 2, false, twiddles_, rowSwap_.data());
+    unpackRealRow(row, width_ / 2, factors_);
+  }
+  void skipRow(long, std::int32_t) {}
+  void endRows(long) {}
+
+  void transpose() {
+    if (width_ == 1 || height_ == 1) return;
+    if (width_ == height_) {
+      halfTransposeAfterRows(data_, width_);
     } else {
-      if (outOfPlaceTransposeIsBlocked(height, width)) attentionCheck();
-      transposeOutOfPlace(data, scratch->data(), height, width);
-      array = scratch->data();
+      transposeOutOfPlace(data_, scratch_->data(), height_, width_);
+      array_ = scratch_->data();
     }
   }
 
-  // Pass 1: the transposed columns 0 .. W/2, each of length H.
-  buildSwapTable(swapTable.data(), height);
-  const std::int32_t columns = width / 2 + 1;
-  splitRowBands(columns, bands, [&](long, long first, long end) {
-    for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-      if (r % 16 == 0) attentionCheck();
-      transformRow(rowAt(array, height, r), height, false, twiddles, swapTable.data());
-    }
-  });
-
-  if (!degenerate) {
-    if (square) {
-      if (halfTransposeIsBlocked(width)) attentionCheck();
-      halfTransposeAfterColumns(data, width);
-    } else {
-      if (outOfPlaceTransposeIsBlocked(width, height)) attentionCheck();
-      transposeOutOfPlace(scratch->data(), data, width, height);
-    }
+  // The transposed columns 0 .. W/2, each of length H.
+  long columnUnits() const { return width_ / 2 + 1; }
+  ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
+  void columns(long, ColumnUnit unit) {
+    transformRow(rowAt(array_, height_, unit.c0), height_, false, twiddles_, columnSwap_.data());
   }
 
+  void transposeBack() {
+    if (width_ == 1 || height_ == 1) return;
+    if (width_ == height_)
+      halfTransposeAfterColumns(data_, width_);
+    else
+      transposeOutOfPlace(scratch_->data(), data_, width_, height_);
+  }
   // Columns W/2 + 1 .. W - 1 from the symmetry X(W - u, H - v) = conj X(u, v).
-  attentionCheck();
-  completeConjugateHalf(data, width, height);
-}
+  void complete() { completeConjugateHalf(data_, width_, height_); }
 
-void realLanes(const LaneKernels& kernels, float* data, std::int32_t width, std::int32_t height) {
-  const bool square = width == height;
-  const std::int32_t lanes = kernels.lanes;
-  const std::int32_t half = width / 2;
-  LanePlan plan(kernels, half, height, true, engineBands(width, height));
-  const LaneTables& tables = plan.tables();
+private:
+  float* data_;
+  float* array_;
+  std::int32_t width_;
+  std::int32_t height_;
+  TwiddleTable twiddles_;
+  RealUnpackFactors factors_;
+  std::vector<std::int32_t> rowSwap_;
+  std::vector<std::int32_t> columnSwap_;
+  std::unique_ptr<TransposeScratch> scratch_;
+};
 
-  // Pass 0: `lanes` rows at a time, the dummy row filling the lanes of a last group
-  // with fewer rows; under a parallel scope each task takes a band of consecutive
-  // rows, with work memory of its own.
-  splitRowBands(height, plan.bands(), [&](long band, long first, long end) {
-    float* rows[16];
-    for (auto r0 = static_cast<std::int32_t>(first); r0 < end; r0 += lanes) {
-      const std::int32_t count = std::min(lanes, static_cast<std::int32_t>(end) - r0);
-      for (std::int32_t k = 0; k < lanes; ++k) {
-        if (k < count) {
-          if ((r0 + k) % 16 == 0) attentionCheck();
-          rows[k] = rowAt(data, width, r0 + k);
-        } else {
-          rows[k] = plan.dummyRow(band);
-        }
-      }
-      kernels.realRows(rows, half, tables, plan.work(band));
-    }
-  });
+class LaneSteps {
+public:
+  LaneSteps(const LaneKernels& kernels, LanePlan& plan, float* data, std::int32_t width,
+            std::int32_t height)
+      : kernels_(kernels), plan_(plan), data_(data), width_(width), height_(height),
+        groups_(static_cast<std::size_t>(plan.bands())),
+        panels_(data, width / 2 + 1, kernels.panelColumns(height)) {
+    float** columnRows = plan.rowTable();
+    for (std::int32_t r = 0; r < height; ++r) columnRows[r] = rowAt(data, width, r);
+  }
 
-  // Where the transpose stood.
-  if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width))
-    attentionCheck();
+  // `lanes` rows at a time, the dummy row filling the lanes of a band's last group.
+  void row(long band, std::int32_t r) {
+    Group& g = groups_[static_cast<std::size_t>(band)];
+    g.rows[g.filled++] = rowAt(data_, width_, r);
+    if (g.filled == kernels_.lanes) run(band, g);
+  }
+  void skipRow(long, std::int32_t) {}
+  void endRows(long band) {
+    Group& g = groups_[static_cast<std::size_t>(band)];
+    if (g.filled == 0) return;
+    for (std::int32_t k = g.filled; k < kernels_.lanes; ++k) g.rows[k] = plan_.dummyRow(band);
+    run(band, g);
+  }
+  void transpose() {}
 
-  // Pass 1: columns 0 .. W/2, a panel of adjacent ones at a time, each result also
-  // written to its conjugate-symmetric place in columns W/2 + 1 .. W - 1.
-  const std::int32_t columns = half + 1;
-  float** columnRows = plan.rowTable();
-  for (std::int32_t r = 0; r < height; ++r) columnRows[r] = rowAt(data, width, r);
-  forEachColumnPanel(data, columns, kernels.panelColumns(height), plan.bands(),
-                     [&](long band, std::int32_t c0, std::int32_t count) {
-                       kernels.realColumns(columnRows, c0, height, count, width, tables, plan.work(band));
-                     });
+  // Columns 0 .. W/2, a panel of adjacent ones at a time, each result also written to
+  // its conjugate-symmetric place in columns W/2 + 1 .. W - 1.
+  long columnUnits() const { return panels_.count(); }
+  ColumnUnit columnUnit(long u) const { return panels_.unit(u); }
+  void columns(long band, ColumnUnit unit) {
+    kernels_.realColumns(plan_.rowTable(), unit.c0, height_, unit.count, width_, plan_.tables(),
+                         plan_.work(band));
+  }
+  void transposeBack() {}
+  // Its values were written with the columns' results.
+  void complete() {}
 
-  // Where the transpose back stood.
-  if (square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height))
-    attentionCheck();
+private:
+  struct Group {
+    float* rows[kMaxLanes];
+    std::int32_t filled = 0;
+  };
+  void run(long band, Group& g) {
+    kernels_.realRows(g.rows, width_ / 2, plan_.tables(), plan_.work(band));
+    g.filled = 0;
+  }
 
-  // The completion step: its values were written with the columns' results.
-  attentionCheck();
-}
+  const LaneKernels& kernels_;
+  LanePlan& plan_;
+  float* data_;
+  std::int32_t width_;
+  std::int32_t height_;
+  std::vector<Group> groups_;
+  ColumnPanels panels_;
+};
 
 }  // namespace
 
@@ -157,11 +159,15 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
 
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);
+  const PassSchedule schedule = PassSchedule::real(width, height);
   // A single row or column has no second dimension to spread over the lanes.
   const LaneKernels* kernels = activeLaneKernels();
   if (kernels != nullptr && width >= 2 && height >= 2) {
-    realLanes(*kernels, data, width, height);
+    LanePlan plan(*kernels, width / 2, height, true, engineBands(width, height));
+    LaneSteps steps(*kernels, plan, data, width, height);
+    runPasses(schedule, plan.bands(), steps);
     return;
   }
-  realScalar(data, width, height);
+  ScalarSteps steps(data, width, height);
+  runPasses(schedule, engineBands(width, height), steps);
 }

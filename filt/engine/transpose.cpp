@@ -1,6 +1,7 @@
-#include "filt/engine_transpose.h"
+#include "filt/engine/transpose.h"
 
-#include "filt/engine_arith.h"
+#include "filt/common/limits.h"
+#include "filt/engine/arith.h"
 
 #include <cstddef>
 
@@ -46,11 +47,8 @@ void copyBlockTransposed(float* data, std::int32_t n, std::int32_t bi, std::int3
 }  // namespace
 
 TransposeScratch::TransposeScratch(std::int32_t width, std::int32_t height)
-    : storage_(2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height) + 7, 0.0f) {
-  const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(storage_.data());
-  const std::uintptr_t aligned = (address + 15) & ~std::uintptr_t{15};
-  data_ = storage_.data() + (aligned - address) / sizeof(float);
-}
+    : storage_(2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height) + 7, 0.0f),
+      data_(alignUp(storage_.data(), 16)) {}
 
 bool rowInBand(std::int32_t r, std::int32_t rows, long miny, long maxy) {
   const long h = rows >> 1;

@@ -6,9 +6,9 @@
 // written back after). The code below is written once for both.
 #include "filt/freqfilt.h"
 
-#include "filt/filter_detail.h"
-#include "filt/messages.h"
-#include "filt/parallel_rows.h"
+#include "filt/filters/detail.h"
+#include "filt/common/messages.h"
+#include "filt/threads/rows.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The filter base and the helpers its concrete classes share.
 #include "filt/freqfilt.h"
 
-#include "filt/buffer_access.h"
-#include "filt/filter_detail.h"
-#include "filt/messages.h"
+#include "filt/buffer/access.h"
+#include "filt/filters/detail.h"
+#include "filt/common/messages.h"
 
 #include <algorithm>
 #include <cstdint>

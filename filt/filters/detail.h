@@ -4,9 +4,9 @@
 #ifndef VXFREQ_FILT_FILTER_DETAIL_H
 #define VXFREQ_FILT_FILTER_DETAIL_H
 
-#include "filt/buffer_access.h"
+#include "filt/buffer/access.h"
 #include "filt/freqfilt.h"
-#include "filt/messages.h"
+#include "filt/common/messages.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,8 +1,8 @@
 // The image filter: a frequency buffer used as the transfer function.
 #include "filt/freqfilt.h"
 
-#include "filt/filter_detail.h"
-#include "filt/messages.h"
+#include "filt/filters/detail.h"
+#include "filt/common/messages.h"
 
 namespace msg = vx_detail::msg;
 using Core = vx_detail::FilterCore;

@@ -2,12 +2,12 @@
 //
 // The samples are converted row by row by the kernels of image_kernels.h; the
 // floats are the same on every path.
-#include "filt/buffer_access.h"
-#include "filt/engines.h"
+#include "filt/buffer/access.h"
+#include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "filt/image_kernels.h"
-#include "filt/messages.h"
-#include "filt/parallel_rows.h"
+#include "filt/image/kernels.h"
+#include "filt/common/messages.h"
+#include "filt/threads/rows.h"
 
 #include <cstdint>
 #include <cstring>

@@ -3,13 +3,13 @@
 // The pixel loops run row by row through the kernels of image_kernels.h, which
 // give the same pixels on every path.
 #include "filt/atan2.h"
-#include "filt/buffer_access.h"
-#include "filt/engines.h"
+#include "filt/buffer/access.h"
+#include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "filt/image_support.h"
-#include "filt/image_kernels.h"
-#include "filt/messages.h"
-#include "filt/parallel_rows.h"
+#include "filt/image/support.h"
+#include "filt/image/kernels.h"
+#include "filt/common/messages.h"
+#include "filt/threads/rows.h"
 
 #include <cmath>
 #include <cstddef>
@@ -110,9 +110,9 @@ public:
     rowsAbove_.reset(new float[rowFloats * static_cast<std::size_t>(H - 1) + 16]);
     lastRow_.reset(new float[rowFloats + 16]);
     rows_.reset(new float*[static_cast<std::size_t>(H)]);
-    float* block = aligned(rowsAbove_.get());
+    float* block = vx_detail::alignUp(rowsAbove_.get(), 64);
     for (long r = 0; r + 1 < H; ++r) rows_[r] = block + rowFloats * static_cast<std::size_t>(r);
-    rows_[H - 1] = aligned(lastRow_.get());
+    rows_[H - 1] = vx_detail::alignUp(lastRow_.get(), 64);
     vf_ComplexFFT2DInto(Access::data(buf), rows_.get(), size, -1, miny, maxy);
     values_ = nullptr;
   }
@@ -136,11 +136,6 @@ public:
   }
 
 private:
-  static float* aligned(float* p) {
-    const auto address = reinterpret_cast<std::uintptr_t>(p);
-    return p + ((64 - (address & 63)) & 63) / sizeof(float);
-  }
-
   vxFrequencyBuffer& buf_;
   bool inPlace_;
   long width_;

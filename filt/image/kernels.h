@@ -2,15 +2,16 @@
 //
 // The forward and inverse image transforms convert samples into the buffer's floats
 // and results back into pixels, a row at a time, through these kernels. Every path
-// has a table, the scalar one included; all are compiled from image_lanes_impl.h,
+// has a table, the scalar one included; all are compiled from filt/image/lanes/impl.h,
 // so each value goes through the same float operations in the same order on every
 // path (sqrt and the basic operations are correctly rounded in vector registers
-// too), with the same conversions. The path follows the engines' (engine_dispatch.h).
+// too), with the same conversions. The table of paths (filt/simd/paths.h) holds the
+// kernels of each path; activeImageKernels() gives those of the calling thread's.
 #ifndef VXFREQ_FILT_IMAGE_KERNELS_H
 #define VXFREQ_FILT_IMAGE_KERNELS_H
 
-#include "filt/engine_dispatch.h"
-#include "filt/image_arith.h"
+#include "filt/simd/paths.h"
+#include "filt/image/arith.h"
 
 #include <cstdint>
 
@@ -67,19 +68,6 @@ struct ImageKernels {
   // otherwise, leaving *lo and *hi alone.
   bool (*plainRange)(const double* in, std::int32_t count, double* lo, double* hi);
 };
-
-// The kernels of the calling thread's active path (never null).
-const ImageKernels& activeImageKernels();
-
-extern const ImageKernels kScalarImageKernels;
-#if VXFREQ_LANES_X86
-extern const ImageKernels kSse2ImageKernels;
-extern const ImageKernels kAvx2ImageKernels;
-extern const ImageKernels kAvx512ImageKernels;
-#endif
-#if VXFREQ_LANES_NEON
-extern const ImageKernels kNeonImageKernels;
-#endif
 
 }  // namespace vx_detail
 

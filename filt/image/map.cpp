@@ -1,8 +1,8 @@
 // vfFrequencyMapImage: double images to 8-bit display images.
 #include "filt/fft.h"
-#include "filt/image_kernels.h"
-#include "filt/image_support.h"
-#include "filt/parallel_rows.h"
+#include "filt/image/kernels.h"
+#include "filt/image/support.h"
+#include "filt/threads/rows.h"
 
 #include <cmath>
 #include <limits>

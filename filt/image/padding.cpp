@@ -4,8 +4,9 @@
 // original picture's size and placement, so the plain inverses crop the padding off.
 #include "filt/padding.h"
 
-#include "filt/buffer_access.h"
-#include "filt/messages.h"
+#include "filt/buffer/access.h"
+#include "filt/common/limits.h"
+#include "filt/common/messages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,24 +19,20 @@ namespace msg = vx_detail::msg;
 
 namespace {
 
-constexpr long kMaxSide = 2048;
-constexpr double kPi = 3.14159265358979323846;
+using vx_detail::kMaxTransformSide;
+using vx_detail::nextPowerOfTwo;
 
-long nextPowerOfTwo(long n) {
-  long p = 1;
-  while (p < n) p <<= 1;
-  return p;
-}
+constexpr double kPi = 3.14159265358979323846;
 
 // One side of the transform for a picture side of 1 .. 2048 pixels.
 long transformSide(long side, long margin) {
   if (margin < 0) margin = (side + 7) / 8;
-  margin = std::min(margin, (kMaxSide - side) / 2);
+  margin = std::min(margin, (kMaxTransformSide - side) / 2);
   return nextPowerOfTwo(side + 2 * margin);
 }
 
 void checkSide(long side) {
-  if (side < 1 || side > kMaxSide) throw Defs::InvalidSize(msg::kPictureSide);
+  if (side < 1 || side > kMaxTransformSide) throw Defs::InvalidSize(msg::kPictureSide);
 }
 
 void checkOptions(const vxPaddingOptions& options) {
@@ -174,7 +171,7 @@ template <class T>
 void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOptions& options,
                         vxFrequencyBuffer& result) {
   if (!image.isBound()) throw Defs::UnboundWindow();
-  if (image.width() > kMaxSide || image.height() > kMaxSide) throw Defs::InvalidSize(msg::kTooLarge);
+  if (image.width() > kMaxTransformSide || image.height() > kMaxTransformSide) throw Defs::InvalidSize(msg::kTooLarge);
   checkOptions(options);
   if (image.width() == 0 || image.height() == 0) return vfForwardFFT(image, result);
 

@@ -1,10 +1,10 @@
 // The images read off a frequency buffer: real and imaginary parts, magnitudes and
 // phases, in storage order or with the DC term at the centre.
-#include "filt/buffer_access.h"
+#include "filt/buffer/access.h"
 #include "filt/fft.h"
-#include "filt/image_kernels.h"
-#include "filt/messages.h"
-#include "filt/parallel_rows.h"
+#include "filt/image/kernels.h"
+#include "filt/common/messages.h"
+#include "filt/threads/rows.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #define VXFREQ_FILT_IMAGE_SUPPORT_H
 
 #include "filt/fft.h"
-#include "filt/image_arith.h"
+#include "filt/image/arith.h"
 
 namespace vx_detail {
 

@@ -1,59 +1,58 @@
-#include "filt/engine_dispatch.h"
+// The table of paths, built from VXFREQ_VECTOR_PATHS, and the dispatch.
+#include "filt/simd/paths.h"
 
 #include <stdexcept>
 
 namespace vx_detail {
+
+// The kernel tables, each defined by its path's stub file (the types stay opaque here).
+extern const ImageKernels kScalarImageKernels;
+#define VXFREQ_PATH_KERNELS(Name, name, lanes, supported, chosen) \
+  extern const LaneKernels k##Name##Kernels;                      \
+  extern const ImageKernels k##Name##ImageKernels;
+VXFREQ_VECTOR_PATHS(VXFREQ_PATH_KERNELS)
+#undef VXFREQ_PATH_KERNELS
+
 namespace {
 
-// -1 while no override is set on the thread, else the forced EnginePath; and the
-// lane kernels forced with it, if any.
+#define VXFREQ_PATH_ROW(Name, name, lanes, supported, chosen) \
+  {EnginePath::Name, name, lanes, [] { return supported; }, chosen, &k##Name##Kernels, &k##Name##ImageKernels},
+const PathInfo kPaths[] = {
+    {EnginePath::Scalar, "scalar", 1, [] { return true; }, true, nullptr, &kScalarImageKernels},
+    VXFREQ_VECTOR_PATHS(VXFREQ_PATH_ROW)};
+#undef VXFREQ_PATH_ROW
+
+constexpr int kPathCount = static_cast<int>(sizeof kPaths / sizeof kPaths[0]);
+
+// -1 while no override is set on the thread, else the forced EnginePath; and the lane
+// kernels forced with it, if any.
 thread_local int tOverride = -1;
 thread_local const LaneKernels* tKernels = nullptr;
 
-// The path the dispatch picks for this processor. On x86-64 that is AVX2 wherever
-// the processor has it, AVX-512 hosts included: on the AMD EPYC processors we
-// measured, which split 512-bit operations into two, the 16-lane kernels took
-// 10-15 % longer than the 8-lane ones (0.746 against 0.668 ms for a 512 x 512
-// complex forward transform). The AVX-512 path stays available to the tests.
+// The last path in the table that this processor runs and the dispatch may choose.
 EnginePath chosenPath() {
-#if VXFREQ_LANES_X86
-  if (enginePathSupported(EnginePath::Avx2)) return EnginePath::Avx2;
-  return EnginePath::Sse2;
-#elif VXFREQ_LANES_NEON
-  return EnginePath::Neon;
-#else
-  return EnginePath::Scalar;
-#endif
+  EnginePath chosen = EnginePath::Scalar;
+  for (const PathInfo& p : kPaths)
+    if (p.chosen && p.supported()) chosen = p.path;
+  return chosen;
+}
+
+void requireSupported(EnginePath path) {
+  if (!enginePathSupported(path)) throw std::invalid_argument("engine path not supported here");
 }
 
 }  // namespace
 
-const char* enginePathName(EnginePath path) {
-  switch (path) {
-    case EnginePath::Scalar: return "scalar";
-    case EnginePath::Sse2: return "sse2";
-    case EnginePath::Avx2: return "avx2";
-    case EnginePath::Avx512: return "avx512";
-    case EnginePath::Neon: return "neon";
-  }
-  return "unknown";
-}
+PathTable allPaths() { return PathTable{kPaths, kPaths + kPathCount}; }
+
+// The enum follows the table's order, both coming from the same list.
+const PathInfo& pathInfo(EnginePath path) { return kPaths[static_cast<int>(path)]; }
+
+const char* enginePathName(EnginePath path) { return pathInfo(path).name; }
 
 bool enginePathSupported(EnginePath path) {
-  switch (path) {
-#if VXFREQ_LANES_X86
-    case EnginePath::Sse2:  // part of every x86-64 processor
-#endif
-#if VXFREQ_LANES_NEON
-    case EnginePath::Neon:  // part of every aarch64 processor
-#endif
-    case EnginePath::Scalar: return true;
-#if VXFREQ_LANES_X86
-    case EnginePath::Avx2: return __builtin_cpu_supports("avx2") != 0;
-    case EnginePath::Avx512: return __builtin_cpu_supports("avx512f") != 0;
-#endif
-    default: return false;
-  }
+  const int i = static_cast<int>(path);
+  return i >= 0 && i < kPathCount && kPaths[i].supported();
 }
 
 EnginePath activeEnginePath() {
@@ -63,38 +62,30 @@ EnginePath activeEnginePath() {
   return chosen;
 }
 
+const LaneKernels* activeLaneKernels() {
+  if (tKernels != nullptr) return tKernels;
+  return pathInfo(activeEnginePath()).engine;
+}
+
+const ImageKernels& activeImageKernels() { return *pathInfo(activeEnginePath()).image; }
+
 EnginePathOverride::EnginePathOverride(EnginePath path)
     : previousPath_(tOverride), previousKernels_(tKernels) {
-  if (!enginePathSupported(path)) throw std::invalid_argument("engine path not supported here");
+  requireSupported(path);
   tOverride = static_cast<int>(path);
   tKernels = nullptr;
 }
 
-EnginePathOverride::EnginePathOverride(const LaneKernels& kernels)
+EnginePathOverride::EnginePathOverride(const LaneKernels& kernels, EnginePath path)
     : previousPath_(tOverride), previousKernels_(tKernels) {
-  if (!enginePathSupported(kernels.path)) throw std::invalid_argument("engine path not supported here");
-  tOverride = static_cast<int>(kernels.path);
+  requireSupported(path);
+  tOverride = static_cast<int>(path);
   tKernels = &kernels;
 }
 
 EnginePathOverride::~EnginePathOverride() {
   tOverride = previousPath_;
   tKernels = previousKernels_;
-}
-
-const LaneKernels* activeLaneKernels() {
-  if (tKernels != nullptr) return tKernels;
-  switch (activeEnginePath()) {
-#if VXFREQ_LANES_X86
-    case EnginePath::Sse2: return &kSse2Kernels;
-    case EnginePath::Avx2: return &kAvx2Kernels;
-    case EnginePath::Avx512: return &kAvx512Kernels;
-#endif
-#if VXFREQ_LANES_NEON
-    case EnginePath::Neon: return &kNeonKernels;
-#endif
-    default: return nullptr;
-  }
 }
 
 }  // namespace vx_detail

@@ -1,22 +1,24 @@
-// Choice of the instruction set that runs the transform engines (internal).
+// The vector paths of the library and the choice among them (internal).
 //
-// The scalar kernels of engine_kernels.h define the engines' output bit for bit.
-// The lane kernels run the very same float operations (engine_arith.h), in the same
-// order, on several rows or columns at once: each lane of a vector operation
-// carries one row (or column), and the twiddle factors, which do not depend on the
-// data, are the same in every lane. Bits therefore do not depend on the path taken.
+// A path is an instruction set that the engines' lane kernels (filt/engine/lanes/) and
+// the image loops' kernels (filt/image/lanes/) are compiled for. Every path runs the
+// same float operations in the same order as the scalar path, so the bits of every
+// result do not depend on the path taken; the choice only changes speed.
 //
-// Which paths exist depends on the target: x86-64 has SSE2, AVX2 and AVX-512,
-// aarch64 has NEON, every other target (and a build with VXFREQ_SCALAR_ONLY) has the
-// scalar path alone. The path is chosen once per process from what the processor
-// supports. Tests can force another path on their own thread (EnginePathOverride);
-// nothing else changes it, and the library reads no configuration.
-#ifndef VXFREQ_FILT_ENGINE_DISPATCH_H
-#define VXFREQ_FILT_ENGINE_DISPATCH_H
+// The paths of a target are listed once, in VXFREQ_VECTOR_PATHS below. The path enum,
+// the table of paths (name, lane count, whether this processor runs it, the kernel
+// tables of both layers), the dispatch, the tests' every-path runs and the benchmarks'
+// path lists are all derived from that list: a new path is one line there and its two
+// stub files, filt/engine/lanes/<name>.cpp and filt/image/lanes/<name>.cpp, which
+// compile the shared kernel code for its instruction set.
+#ifndef VXFREQ_FILT_SIMD_PATHS_H
+#define VXFREQ_FILT_SIMD_PATHS_H
 
-#include <cstddef>
 #include <cstdint>
 
+// The instruction-set families of the targets with vector paths. A build with
+// VXFREQ_SCALAR_ONLY (CMake's VXFREQ_SIMD=OFF), and every other target, has the scalar
+// path alone; the stub files of the other targets then compile to nothing.
 #if defined(VXFREQ_SCALAR_ONLY)
 #define VXFREQ_LANES_X86 0
 #define VXFREQ_LANES_NEON 0
@@ -31,32 +33,86 @@
 #define VXFREQ_LANES_NEON 0
 #endif
 
+// The vector paths of this target, in order of preference (the dispatch takes the last
+// one that is supported and may be chosen), one line each:
+//   X(Name, "name", lanes, supported, chosen)
+//   Name       the EnginePath value; the kernel tables are k<Name>Kernels (engines) and
+//              k<Name>ImageKernels (image loops)
+//   lanes      floats per vector (at most kMaxLanes)
+//   supported  an expression: whether the running processor and its operating system
+//              run the path
+//   chosen     whether the dispatch may choose it; a path that may not stays available
+//              to the tests and benchmarks. AVX-512 may not: on the AMD EPYC processors
+//              we measured, which split 512-bit operations into two, the 16-lane kernels
+//              took 10-15 % longer than the 8-lane ones (0.746 against 0.668 ms for a
+//              512 x 512 complex forward transform).
+#if VXFREQ_LANES_X86
+#define VXFREQ_VECTOR_PATHS(X)                                     \
+  X(Sse2, "sse2", 4, true, true) /* part of every x86-64 processor */ \
+  X(Avx2, "avx2", 8, __builtin_cpu_supports("avx2") != 0, true)    \
+  X(Avx512, "avx512", 16, __builtin_cpu_supports("avx512f") != 0, false)
+#elif VXFREQ_LANES_NEON
+#define VXFREQ_VECTOR_PATHS(X) X(Neon, "neon", 4, true, true) /* part of every aarch64 processor */
+#else
+#define VXFREQ_VECTOR_PATHS(X)
+#endif
+
 namespace vx_detail {
 
-enum class EnginePath { Scalar, Sse2, Avx2, Avx512, Neon };
+// The widest vector of any path, in floats: the size of the per-lane arrays (row
+// pointers) the engines fill for one kernel call.
+inline constexpr std::int32_t kMaxLanes = 16;
 
-// Readable name of a path ("scalar", "sse2", "avx2", "avx512", "neon").
+#define VXFREQ_PATH_ENUM(Name, name, lanes, supported, chosen) Name,
+enum class EnginePath { Scalar, VXFREQ_VECTOR_PATHS(VXFREQ_PATH_ENUM) };
+#undef VXFREQ_PATH_ENUM
+
+struct LaneKernels;   // the engines' kernels of a path (filt/engine/lane_kernels.h)
+struct ImageKernels;  // the image loops' kernels of a path (filt/image/kernels.h)
+
+// One row of the table of paths.
+struct PathInfo {
+  EnginePath path;
+  const char* name;  // "scalar", "sse2", "avx2", "avx512", "neon"
+  std::int32_t lanes;
+  bool (*supported)();
+  bool chosen;                 // whether the dispatch may choose it
+  const LaneKernels* engine;   // null for the scalar path, whose engines need none
+  const ImageKernels* image;
+};
+
+// Every path of this build, the scalar one first, as a range for `for`.
+struct PathTable {
+  const PathInfo* first;
+  const PathInfo* last;
+  const PathInfo* begin() const { return first; }
+  const PathInfo* end() const { return last; }
+};
+PathTable allPaths();
+const PathInfo& pathInfo(EnginePath path);
+
+// The path's name; whether this build has it and this processor can run it.
 const char* enginePathName(EnginePath path);
-
-// Whether this build has the path and this processor (and its operating system)
-// can run it.
 bool enginePathSupported(EnginePath path);
 
-// The path the engines take on the calling thread: the override when one is set,
-// otherwise the path chosen for this processor on first use.
+// The path the engines and the image loops take on the calling thread: the override
+// when one is set, otherwise the path chosen for this processor on first use.
 EnginePath activeEnginePath();
 
-struct LaneKernels;
+// The lane kernels of the calling thread's path (null for the scalar path), and its
+// image kernels (never null).
+const LaneKernels* activeLaneKernels();
+const ImageKernels& activeImageKernels();
 
-// Forces `path` on the calling thread for the guard's lifetime (tests and
-// benchmarks); the path must be supported. The second form also replaces the lane
-// kernels of the engines by `kernels` (a lane width the dispatch never chooses,
-// built by the tests), whose own `path` must be supported and names the path
+// Forces `path` on the calling thread for the guard's lifetime (tests and benchmarks);
+// the path must be supported (std::invalid_argument otherwise). The second form also
+// replaces the engines' lane kernels by `kernels` (a lane width the dispatch never
+// chooses, built by the tests), whose own `path` must be supported and names the path
 // everything else follows.
 class EnginePathOverride {
 public:
   explicit EnginePathOverride(EnginePath path);
-  explicit EnginePathOverride(const LaneKernels& kernels);
+  explicit EnginePathOverride(const LaneKernels& kernels, EnginePath path);
   ~EnginePathOverride();
   EnginePathOverride(const EnginePathOverride&) = delete;
   EnginePathOverride& operator=(const EnginePathOverride&) = delete;
@@ -65,76 +121,6 @@ private:
   int previousPath_;
   const LaneKernels* previousKernels_;
 };
-
-// Per-call tables that the lane kernels read. All of them are built by the scalar
-// code of engine_plan.cpp with the same float operations the scalar kernels use.
-struct LaneTables {
-  // For each level k (rows of length L = 2^k use levels k, k-1, ..., 2): the
-  // L/4 twiddle quadruples (wr1, wi1, wr3, wi3) of that level's stage, j = 1 .. L/4,
-  // as the scalar stage reaches them by float rotation from (1, 0, 1, 0).
-  const float* twiddles;
-  std::int32_t levelOffset[16];  // index of level k's first float in `twiddles`
-  // Bit reversal of the row length of each pass: output value i of a transformed
-  // row is the value the stages left at position reverse[i].
-  const std::int32_t* reverseRows;  // for the first pass
-  const std::int32_t* reverseColumns;  // for the second pass
-  // Real-input unpacking of rows of n = W/2 complex values: (wr, wi) for
-  // i = 2 .. n/2 at unpack[2 (i - 2)], and the constants c1, c2.
-  const float* unpack;
-  float c1;
-  float c2;
-};
-
-// The kernels of one vector path. `lanes` rows or columns go through one call.
-// `work` is scratch of workFloats(n) floats, 64-byte aligned, owned by the caller.
-struct LaneKernels {
-  EnginePath path;
-  std::int32_t lanes;
-
-  // Floats of work memory that the kernels below need for rows of up to n values.
-  std::size_t (*workFloats)(std::int32_t n);
-
-  // How many adjacent columns of length n one complexColumns call takes at most
-  // (a multiple of `lanes`).
-  std::int32_t (*panelColumns)(std::int32_t n);
-
-  // Transforms `lanes` complex rows of n values (n >= 2), forward or inverse: row k
-  // is read at sources[k] and its transform written to rows[k] (the same pointer
-  // for an in-place transform). Rows that stand in for missing lanes may point at
-  // the same dummy row of 2n floats.
-  void (*complexRows)(const float* const* sources, float* const* rows, std::int32_t n,
-                      bool inverse, const LaneTables& tables, float* work);
-
-  // Transforms `count` (1 .. panelColumns(n)) adjacent columns of n values (n >= 2)
-  // in place, starting at column `column0`; the values of row r lie at rows[r].
-  void (*complexColumns)(float* const* rows, std::int32_t column0, std::int32_t n,
-                         std::int32_t count, bool inverse, const LaneTables& tables, float* work);
-
-  // The first pass of the real-input engine on `lanes` rows: each row's 2n real
-  // samples (n >= 1) as n complex values, transformed and unpacked into values
-  // 0 .. n of the row (2n + 2 floats).
-  void (*realRows)(float* const* rows, std::int32_t n, const LaneTables& tables, float* work);
-
-  // The second pass of the real-input engine on columns column0 .. column0 + count - 1
-  // (forward), which also completes the spectrum of a W x n array (`width` = W):
-  // each result value (c, r) with 1 <= c <= W/2 - 1 is written, conjugated, to
-  // (W - c, (n - r) mod n), as completeConjugateHalf does afterwards.
-  void (*realColumns)(float* const* rows, std::int32_t column0, std::int32_t n, std::int32_t count,
-                      std::int32_t width, const LaneTables& tables, float* work);
-};
-
-// The kernels of the calling thread's active path; null for the scalar path.
-const LaneKernels* activeLaneKernels();
-
-// Kernel tables of the vector paths of this target, each in its own translation unit.
-#if VXFREQ_LANES_X86
-extern const LaneKernels kSse2Kernels;
-extern const LaneKernels kAvx2Kernels;
-extern const LaneKernels kAvx512Kernels;
-#endif
-#if VXFREQ_LANES_NEON
-extern const LaneKernels kNeonKernels;
-#endif
 
 }  // namespace vx_detail
 

@@ -1,7 +1,7 @@
 // The thread pool, the parallel scope and the row splitting of the library's loops.
 #include "filt/parallel.h"
 
-#include "filt/parallel_rows.h"
+#include "filt/threads/rows.h"
 #include "platform/attention.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "filt/freqfilt.h"
 #include "filt/parallel.h"
 
-#include "../filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <gtest/gtest.h>
 

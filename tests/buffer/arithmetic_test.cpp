@@ -1,7 +1,7 @@
 // Frequency-domain arithmetic: element results against values worked out in double
 // (one float operation is one double operation rounded to float), aliasing of result
 // and operands, what the result takes from the first operand, and the check order.
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <cmath>
 #include <functional>

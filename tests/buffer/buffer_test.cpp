@@ -1,7 +1,7 @@
 // vxFrequencyBuffer: sizing, element access, sized copies, two-image construction,
 // assignment and equality, transforms between buffers and the flags they leave, and
 // the images read off a buffer.
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
 // Every vector path of the engines and of the image loops against the scalar path,
 // bit for bit: for any size, direction, band, alignment and value the scalar
 // kernels define the output, and a path that differs in one bit is wrong.
-#include "filt/buffer_access.h"
-#include "filt/engines.h"
+#include "filt/buffer/access.h"
+#include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "engine_test_support.h"
-#include "filter_test_support.h"
+#include "engine/test_support.h"
+#include "filters/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -327,7 +327,10 @@ TEST(EnginePaths, DefaultPathAndScopedOverride) {
   const EnginePath chosen = vx_detail::activeEnginePath();
 #if VXFREQ_LANES_X86 || VXFREQ_LANES_NEON
   EXPECT_NE(chosen, EnginePath::Scalar);
+  EXPECT_TRUE(vx_detail::pathInfo(chosen).chosen);
+#if VXFREQ_LANES_X86
   EXPECT_NE(chosen, EnginePath::Avx512);
+#endif
 #else
   EXPECT_EQ(chosen, EnginePath::Scalar);
 #endif

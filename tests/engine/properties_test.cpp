@@ -1,7 +1,7 @@
 // The engines against a direct double-precision DFT, and the masked inverse, which
 // holds exactly.
-#include "filt/engines.h"
-#include "engine_test_support.h"
+#include "filt/engine/engines.h"
+#include "engine/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #ifndef VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 #define VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 
-#include "filt/engine_dispatch.h"
+#include "filt/engine/lane_kernels.h"
 #include "platform/attention.h"
 
 #include <gtest/gtest.h>
@@ -41,13 +41,12 @@ struct TestPath {
 };
 
 // The engine paths every per-path test runs on: the scalar path first, then each
-// vector path this build and this processor run, and on x86-64 the test-only
-// 16-lane kernels. This is the one place that lists them.
+// vector path of the library's table that this build and this processor run, and on
+// x86-64 the test-only 16-lane kernels.
 inline std::vector<TestPath> testedPaths() {
   std::vector<TestPath> paths;
-  for (EnginePath p : {EnginePath::Scalar, EnginePath::Sse2, EnginePath::Avx2, EnginePath::Avx512,
-                       EnginePath::Neon})
-    if (vx_detail::enginePathSupported(p)) paths.emplace_back(p);
+  for (const vx_detail::PathInfo& p : vx_detail::allPaths())
+    if (p.supported()) paths.emplace_back(p.path);
 #if VXFREQ_LANES_X86
   if (vx_detail::enginePathSupported(EnginePath::Avx2))
     paths.emplace_back("avx2x16", vx_detail::kAvx2Lanes16Kernels);
@@ -57,7 +56,7 @@ inline std::vector<TestPath> testedPaths() {
 
 // Forces `path` on the calling thread while the result lives.
 inline vx_detail::EnginePathOverride forcePath(const TestPath& path) {
-  if (path.kernels != nullptr) return vx_detail::EnginePathOverride(*path.kernels);
+  if (path.kernels != nullptr) return vx_detail::EnginePathOverride(*path.kernels, path.path);
   return vx_detail::EnginePathOverride(path.path);
 }
 

@@ -2,8 +2,8 @@
 // 2048 along each axis: inputs from the generator of engine_test_support.h at seed
 // 20240601, FNV-1a 64 over all 2 W H output floats in storage order. Every path the
 // processor supports must reproduce them.
-#include "filt/engines.h"
-#include "engine_test_support.h"
+#include "filt/engine/engines.h"
+#include "engine/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // what a filter held, version bytes, objects reached twice, re-creation through the
 // factory, and fields no build can make.
 #include "filt/freqfilt.h"
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <cstring>
 #include <memory>

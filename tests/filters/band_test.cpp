@@ -1,7 +1,7 @@
 // Band-pass and band-reject filters: tables against hand-computed profile values,
 // tones on and off the ring, symmetry, pass plus reject against the input.
 #include "filt/freqfilt.h"
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <cmath>
 #include <limits>

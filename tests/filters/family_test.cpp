@@ -2,7 +2,7 @@
 // classes: validation and apply checks in order (a failure changes nothing), the DC
 // squares, copies, assignment, equality, clones and setters that rebuild on change.
 #include "filt/freqfilt.h"
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <functional>
 #include <limits>

@@ -2,7 +2,7 @@
 // from the centre point (the mirrored tone among them), symmetry about the centre,
 // Gabor plus reject against the input and the mask band.
 #include "filt/freqfilt.h"
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The image filter.
 #include "filt/freqfilt.h"
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <memory>
 #include <vector>

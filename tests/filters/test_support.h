@@ -2,7 +2,7 @@
 #ifndef VXFREQ_TESTS_FILTER_TEST_SUPPORT_H
 #define VXFREQ_TESTS_FILTER_TEST_SUPPORT_H
 
-#include "filt/buffer_access.h"
+#include "filt/buffer/access.h"
 #include "filt/fft.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Forward transforms of images and inverse transforms back to images, up to the
 // largest size.
-#include "filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <cmath>
 #include <cstdint>

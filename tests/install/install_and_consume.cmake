@@ -60,9 +60,9 @@ foreach(header filt/fft.h filt/freqfilt.h filt/padding.h filt/parallel.h platfor
     message(FATAL_ERROR "public header not installed: ${include_root}/${header}")
   endif()
 endforeach()
-foreach(header filt/buffer_access.h filt/engines.h filt/engine_kernels.h
-               filt/engine_transpose.h filt/messages.h filt/image_support.h filt/filter_detail.h
-               filt/parallel_rows.h)
+foreach(header filt/buffer/access.h filt/engine/engines.h filt/engine/kernels.h
+               filt/engine/transpose.h filt/common/messages.h filt/image/support.h filt/filters/detail.h
+               filt/threads/rows.h)
   if(EXISTS "${include_root}/${header}")
     message(FATAL_ERROR "internal header installed: ${include_root}/${header}")
   endif()

@@ -3,7 +3,7 @@
 // bit. Under ThreadSanitizer (tsan preset) this shows no mutable state is shared.
 #include "filt/freqfilt.h"
 #include "filt/parallel.h"
-#include "../filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <thread>
 #include <vector>

@@ -2,13 +2,13 @@
 // the same bits with 1, 2, 3 and 8 threads as without a scope, odd shapes and NaN
 // pixels included; exceptions, attention requests and allocation failures raised in
 // tasks reach the caller; scopes nest and a run inside a task runs inline.
-#include "filt/engine_dispatch.h"
+#include "filt/simd/paths.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 #include "filt/parallel.h"
-#include "filt/parallel_rows.h"
+#include "filt/threads/rows.h"
 
-#include "../filter_test_support.h"
+#include "filters/test_support.h"
 
 #include <gtest/gtest.h>
 

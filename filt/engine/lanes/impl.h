@@ -1,16 +1,18 @@
 // The lane kernels of the transform engines, written once for every vector width.
 //
-// Each engine_lanes_*.cpp defines VX_LANES (floats per vector: 4, 8 or 16),
-// VX_LANES_TARGET (the function attribute that selects the instruction set, empty
-// where the baseline has it), VX_ENGINE_PATH and VX_ENGINE_KERNELS (the path and the
-// name of the kernel table it defines) and then includes this file, which puts everything in an unnamed namespace: each
-// translation unit gets its own copy, compiled for its own instruction set, and no
-// code compiled for a wider set can be shared with a narrower path by the linker.
+// Each stub file of this folder (one per path of filt/simd/paths.h) defines VX_PATH
+// (the path's name in VXFREQ_VECTOR_PATHS), VX_LANES (floats per vector: 4, 8 or 16)
+// and VX_LANES_TARGET (the function attribute that selects the instruction set, empty
+// where the baseline has it), and then includes this file. It defines the path's
+// kernel table k<VX_PATH>Kernels (or VX_KERNELS_TABLE when that is defined, for the
+// tests' own widths) and puts everything else in an unnamed namespace: each
+// translation unit gets its own copy, compiled for its own instruction set, and no code
+// compiled for a wider set can be shared with a narrower path by the linker.
 //
 // Layout of the work memory: each lane of a vector belongs to one row (or column);
 // complex value i of the transformed rows is the vector pair x[2i] (real parts) and
 // x[2i + 1] (imaginary parts). Every lane then runs the float operations of
-// engine_arith.h that the scalar kernels run, in their order, with the same twiddle
+// filt/engine/arith.h that the scalar kernels run, in their order, with the same twiddle
 // factors (broadcast from the per-call tables), so each lane's bits equal those of
 // the scalar transform of its row.
 //
@@ -23,11 +25,11 @@
 // values run entirely in registers. The bit reversal is folded into the loop that
 // writes the results back.
 #ifndef VX_LANES
-#error "define VX_LANES and VX_LANES_TARGET before including engine_lanes_impl.h"
+#error "define VX_PATH, VX_LANES and VX_LANES_TARGET before including filt/engine/lanes/impl.h"
 #endif
 
-#include "filt/engine_arith.h"
-#include "filt/engine_dispatch.h"
+#include "filt/engine/arith.h"
+#include "filt/engine/lane_kernels.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,22 +45,59 @@ constexpr std::int32_t kChunk = kLanes / 2;  // complex values in one vector of 
 
 #define VX_FLATTEN VX_LANES_TARGET inline __attribute__((always_inline))
 
+// ---------------------------------------------------------------------------
+// What depends on the width, in one section per width: the lists of blocks and
+// lanes, and the last step of the square transpose, which puts the 4 x 4 transposes
+// of the 128-bit blocks in their places (u[c][m] block b holds column 4b + c of rows
+// 4m .. 4m + 3; r[k] receives column k).
+
+#if VX_LANES == 4
+#define VX_BLOCKS(f) f(0)
+#define VX_EVERY_LANE(s) s, s, s, s
+VX_FLATTEN void joinBlocks(Vec (&u)[4][kLanes / 4], Vec* r) {
+  for (std::int32_t c = 0; c < 4; ++c) r[c] = u[c][0];
+}
+#elif VX_LANES == 8
+#define VX_BLOCKS(f) f(0), f(1)
+#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s
+VX_FLATTEN void joinBlocks(Vec (&u)[4][kLanes / 4], Vec* r) {
+  for (std::int32_t c = 0; c < 4; ++c) {
+    r[c] = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11);
+    r[4 + c] = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15);
+  }
+}
+#elif VX_LANES == 16
+#define VX_BLOCKS(f) f(0), f(1), f(2), f(3)
+#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s, s, s, s, s, s, s, s, s
+VX_FLATTEN void joinBlocks(Vec (&u)[4][kLanes / 4], Vec* r) {
+  for (std::int32_t c = 0; c < 4; ++c) {
+    const Vec s0 = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
+                                           19, 24, 25, 26, 27);
+    const Vec s1 = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
+                                           22, 23, 28, 29, 30, 31);
+    const Vec s2 = __builtin_shufflevector(u[c][2], u[c][3], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
+                                           19, 24, 25, 26, 27);
+    const Vec s3 = __builtin_shufflevector(u[c][2], u[c][3], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
+                                           22, 23, 28, 29, 30, 31);
+    r[c] = __builtin_shufflevector(s0, s2, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
+    r[4 + c] =
+        __builtin_shufflevector(s1, s3, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
+    r[8 + c] =
+        __builtin_shufflevector(s0, s2, 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31);
+    r[12 + c] =
+        __builtin_shufflevector(s1, s3, 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31);
+  }
+}
+#else
+#error "VX_LANES must be 4, 8 or 16"
+#endif
+
+static_assert(kLanes <= kMaxLanes, "the engines' per-lane arrays hold kMaxLanes rows");
+
 // Shuffle patterns that work inside each 128-bit block of a vector, so that every
 // one of them is a single instruction on every path (all but the last, which
 // reverses the order of the complex values of a whole vector). VX_BLOCKS(f) lists
 // f(b) for each block b.
-#if VX_LANES == 4
-#define VX_BLOCKS(f) f(0)
-#define VX_EVERY_LANE(s) s, s, s, s
-#elif VX_LANES == 8
-#define VX_BLOCKS(f) f(0), f(1)
-#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s
-#elif VX_LANES == 16
-#define VX_BLOCKS(f) f(0), f(1), f(2), f(3)
-#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s, s, s, s, s, s, s, s, s
-#else
-#error "VX_LANES must be 4, 8 or 16"
-#endif
 #define VX_EVEN(b) 4 * b, 4 * b + 2, VX_LANES + 4 * b, VX_LANES + 4 * b + 2
 #define VX_ODD(b) 4 * b + 1, 4 * b + 3, VX_LANES + 4 * b + 1, VX_LANES + 4 * b + 3
 #define VX_UNPACKLO(b) 4 * b, VX_LANES + 4 * b, 4 * b + 1, VX_LANES + 4 * b + 1
@@ -228,30 +267,7 @@ VX_FLATTEN void transposeSquare(Vec* r) {
     u[3][m] = __builtin_shufflevector(t1, t3, VX_BLOCKS(VX_HI64));
   }
   // u[c][m] block b holds column 4b + c of rows 4m .. 4m + 3.
-  for (std::int32_t c = 0; c < 4; ++c) {
-#if VX_LANES == 4
-    r[c] = u[c][0];
-#elif VX_LANES == 8
-    r[c] = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11);
-    r[4 + c] = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15);
-#else
-    const Vec s0 = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
-                                           19, 24, 25, 26, 27);
-    const Vec s1 = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
-                                           22, 23, 28, 29, 30, 31);
-    const Vec s2 = __builtin_shufflevector(u[c][2], u[c][3], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
-                                           19, 24, 25, 26, 27);
-    const Vec s3 = __builtin_shufflevector(u[c][2], u[c][3], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
-                                           22, 23, 28, 29, 30, 31);
-    r[c] = __builtin_shufflevector(s0, s2, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
-    r[4 + c] =
-        __builtin_shufflevector(s1, s3, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
-    r[8 + c] =
-        __builtin_shufflevector(s0, s2, 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31);
-    r[12 + c] =
-        __builtin_shufflevector(s1, s3, 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22, 23, 28, 29, 30, 31);
-#endif
-  }
+  joinBlocks(u, r);
 }
 
 // Loads values 0 .. n-1 of the rows into the lanes: x[2i] and x[2i + 1] get the real
@@ -541,10 +557,18 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
 
 }  // namespace
 
-// The kernel table of this width (declared extern first: a const object would
-// otherwise have internal linkage).
-extern const LaneKernels VX_ENGINE_KERNELS;
-const LaneKernels VX_ENGINE_KERNELS = {VX_ENGINE_PATH, kLanes,       workFloats, panelColumns,
-                                       complexRows,    complexColumns, realRows,   realColumns};
+// The kernel table of this path (declared extern first: a const object would otherwise
+// have internal linkage).
+#ifndef VX_KERNELS_TABLE
+#define VX_KERNELS_NAME(path) VX_KERNELS_PASTE(path)
+#define VX_KERNELS_PASTE(path) k##path##Kernels
+#define VX_KERNELS_TABLE VX_KERNELS_NAME(VX_PATH)
+#endif
+extern const LaneKernels VX_KERNELS_TABLE;
+const LaneKernels VX_KERNELS_TABLE = {EnginePath::VX_PATH, kLanes,         workFloats, panelColumns,
+                                      complexRows,         complexColumns, realRows,   realColumns};
+#undef VX_KERNELS_TABLE
+#undef VX_KERNELS_NAME
+#undef VX_KERNELS_PASTE
 
 }  // namespace vx_detail

@@ -1,9 +1,9 @@
 // The image-loop kernels compiled for AVX-512: 16 values per vector.
-#include "filt/image_kernels.h"
+#include "filt/simd/paths.h"
 
 #if VXFREQ_LANES_X86
+#define VX_PATH Avx512
 #define VX_LANES 16
 #define VX_LANES_TARGET __attribute__((target("avx512f")))
-#define VX_IMAGE_KERNELS kAvx512ImageKernels
-#include "filt/image_lanes_impl.h"
+#include "filt/image/lanes/impl.h"
 #endif

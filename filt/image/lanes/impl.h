@@ -1,9 +1,11 @@
-// The image-loop kernels of image_kernels.h, written once for every width.
+// The image-loop kernels of filt/image/kernels.h, written once for every width.
 //
-// Each image_lanes_*.cpp defines VX_LANES (floats per vector: 1, 4, 8 or 16) and
-// VX_LANES_TARGET (the function attribute that selects the instruction set, empty
-// where the baseline has it) and then includes this file, which puts everything in
-// an unnamed namespace (see engine_lanes_impl.h for why).
+// Each stub file of this folder (one per path of filt/simd/paths.h, and the scalar
+// one) defines VX_PATH (the path's name), VX_LANES (floats per vector: 1, 4, 8 or 16)
+// and VX_LANES_TARGET (the function attribute that selects the instruction set,
+// empty where the baseline has it) and then includes this file, which defines the
+// path's kernel table k<VX_PATH>ImageKernels and puts everything else in an unnamed
+// namespace (see filt/engine/lanes/impl.h for why).
 //
 // Every kernel is a loop over one templated step: the step runs on a whole vector
 // of values (V = Vec) while enough remain, then on single values (V = float). The
@@ -11,11 +13,11 @@
 // only in how values are loaded and stored. With VX_LANES 1, Vec is float itself:
 // that instantiation is the scalar path.
 #ifndef VX_LANES
-#error "define VX_LANES and VX_LANES_TARGET before including image_lanes_impl.h"
+#error "define VX_PATH, VX_LANES and VX_LANES_TARGET before including filt/image/lanes/impl.h"
 #endif
 
-#include "filt/image_arith.h"
-#include "filt/image_kernels.h"
+#include "filt/image/arith.h"
+#include "filt/image/kernels.h"
 
 #if VX_LANES > 1 && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
@@ -77,34 +79,10 @@ typedef float HalfVec __attribute__((vector_size(2 * VX_LANES)));
 typedef double DVec __attribute__((vector_size(4 * VX_LANES)));
 typedef unsigned char U8Vec __attribute__((vector_size(VX_LANES)));
 typedef unsigned short U16Vec __attribute__((vector_size(2 * VX_LANES)));
-
-#if VX_LANES == 4
-#define VX_LOWER 0, 1
-#define VX_UPPER 2, 3
-#define VX_EVERY_LANE(s) s, s, s, s
-#define VX_EVENS 0, 2, 4, 6
-#define VX_ODDS 1, 3, 5, 7
-#define VX_ZIP_LO 0, 4, 1, 5
-#define VX_ZIP_HI 2, 6, 3, 7
-#elif VX_LANES == 8
-#define VX_LOWER 0, 1, 2, 3
-#define VX_UPPER 4, 5, 6, 7
-#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s
-#define VX_EVENS 0, 2, 4, 6, 8, 10, 12, 14
-#define VX_ODDS 1, 3, 5, 7, 9, 11, 13, 15
-#define VX_ZIP_LO 0, 8, 1, 9, 2, 10, 3, 11
-#define VX_ZIP_HI 4, 12, 5, 13, 6, 14, 7, 15
-#elif VX_LANES == 16
-#define VX_LOWER 0, 1, 2, 3, 4, 5, 6, 7
-#define VX_UPPER 8, 9, 10, 11, 12, 13, 14, 15
-#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s, s, s, s, s, s, s, s, s
-#define VX_EVENS 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30
-#define VX_ODDS 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31
-#define VX_ZIP_LO 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23
-#define VX_ZIP_HI 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31
-#else
-#error "VX_LANES must be 1, 4, 8 or 16"
-#endif
+// Half as many 64-bit integers as floats, for the masks of doubles, and as many 32-bit
+// integers (half a vector of them).
+typedef std::int64_t LVec __attribute__((vector_size(4 * VX_LANES)));
+typedef std::int32_t HalfIVec __attribute__((vector_size(2 * VX_LANES)));
 
 template <class V>
 VX_FLATTEN V loadAs(const void* p) {
@@ -117,6 +95,122 @@ template <class V>
 VX_FLATTEN void storeAs(void* p, V v) {
   __builtin_memcpy(p, &v, sizeof v);
 }
+
+// ---------------------------------------------------------------------------
+// What depends on the width, in one section per width (and, within one, on the
+// instruction set):
+//   VX_LOWER, VX_UPPER   the lanes of the lower and the upper half
+//   VX_EVERY_LANE(s)     s once for every lane
+//   VX_EVENS, VX_ODDS    the even and the odd lanes of two vectors
+//   VX_ZIP_LO, VX_ZIP_HI the lanes of two vectors interleaved, lower and upper half
+//   squareRoot(v)        the square root of every lane, correctly rounded as the
+//                        scalar one is
+//   fitsInt32(t)         whether every lane lies strictly between -2^31 and 2^31, where
+//                        truncation to 32 bits keeps the low bits that truncation to
+//                        64 bits gives
+//   loadSample(in, v)    kLanes 8- or 16-bit samples converted to float, exactly (on x86
+//                        widened with the instruction set's own zero extension, which
+//                        the compilers do not all find)
+//   allLanes(mask)       whether a comparison of doubles holds in every lane
+// The 16-lane forms use the zero-masked AVX-512 instructions with every lane kept: the
+// plain ones trip a false uninitialized-use warning of GCC 12.
+
+#if VX_LANES == 4
+#define VX_LOWER 0, 1
+#define VX_UPPER 2, 3
+#define VX_EVERY_LANE(s) s, s, s, s
+#define VX_EVENS 0, 2, 4, 6
+#define VX_ODDS 1, 3, 5, 7
+#define VX_ZIP_LO 0, 4, 1, 5
+#define VX_ZIP_HI 2, 6, 3, 7
+#if defined(VX_NEON)
+VX_FLATTEN Vec squareRoot(const Vec& v) { return (Vec)vsqrtq_f32((float32x4_t)v); }
+VX_FLATTEN bool fitsInt32(const Vec& t) {
+  const IVec inside = (t < 2147483648.0f) & (t > -2147483648.0f);
+  return vminvq_u32((uint32x4_t)inside) != 0;
+}
+VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
+  v = __builtin_convertvector(__builtin_convertvector(loadAs<U8Vec>(in), IVec), Vec);
+}
+VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
+  v = __builtin_convertvector(__builtin_convertvector(loadAs<U16Vec>(in), IVec), Vec);
+}
+VX_FLATTEN bool allLanes(const LVec& mask) { return mask[0] != 0 && mask[1] != 0; }
+#else
+VX_FLATTEN Vec squareRoot(const Vec& v) { return (Vec)_mm_sqrt_ps((__m128)v); }
+VX_FLATTEN bool fitsInt32(const Vec& t) {
+  const IVec inside = (t < 2147483648.0f) & (t > -2147483648.0f);
+  return _mm_movemask_ps((__m128)inside) == 0xf;
+}
+VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
+  std::int32_t bytes;
+  __builtin_memcpy(&bytes, in, sizeof bytes);
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i words = _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero);
+  v = (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
+}
+VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
+  const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+  v = (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128()));
+}
+VX_FLATTEN bool allLanes(const LVec& mask) { return _mm_movemask_pd((__m128d)mask) == 0x3; }
+#endif
+
+#elif VX_LANES == 8
+#define VX_LOWER 0, 1, 2, 3
+#define VX_UPPER 4, 5, 6, 7
+#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s
+#define VX_EVENS 0, 2, 4, 6, 8, 10, 12, 14
+#define VX_ODDS 1, 3, 5, 7, 9, 11, 13, 15
+#define VX_ZIP_LO 0, 8, 1, 9, 2, 10, 3, 11
+#define VX_ZIP_HI 4, 12, 5, 13, 6, 14, 7, 15
+VX_FLATTEN Vec squareRoot(const Vec& v) { return (Vec)_mm256_sqrt_ps((__m256)v); }
+VX_FLATTEN bool fitsInt32(const Vec& t) {
+  const IVec inside = (t < 2147483648.0f) & (t > -2147483648.0f);
+  return _mm256_movemask_ps((__m256)inside) == 0xff;
+}
+VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
+  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))));
+}
+VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
+  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+}
+VX_FLATTEN bool allLanes(const LVec& mask) { return _mm256_movemask_pd((__m256d)mask) == 0xf; }
+
+#elif VX_LANES == 16
+#define VX_LOWER 0, 1, 2, 3, 4, 5, 6, 7
+#define VX_UPPER 8, 9, 10, 11, 12, 13, 14, 15
+#define VX_EVERY_LANE(s) s, s, s, s, s, s, s, s, s, s, s, s, s, s, s, s
+#define VX_EVENS 0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30
+#define VX_ODDS 1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31
+#define VX_ZIP_LO 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23
+#define VX_ZIP_HI 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31
+VX_FLATTEN Vec squareRoot(const Vec& v) {
+  return (Vec)_mm512_maskz_sqrt_ps(static_cast<__mmask16>(0xffff), (__m512)v);
+}
+VX_FLATTEN bool fitsInt32(const Vec& t) {
+  const __m512 v = (__m512)t;
+  const __mmask16 below = _mm512_cmp_ps_mask(v, _mm512_set1_ps(2147483648.0f), _CMP_LT_OQ);
+  const __mmask16 above = _mm512_cmp_ps_mask(v, _mm512_set1_ps(-2147483648.0f), _CMP_GT_OQ);
+  return static_cast<unsigned>(below & above) == 0xffffu;
+}
+VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
+  const __mmask16 all = 0xffff;
+  v = (Vec)_mm512_maskz_cvtepi32_ps(
+      all, _mm512_maskz_cvtepu8_epi32(all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+}
+VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
+  const __mmask16 all = 0xffff;
+  v = (Vec)_mm512_maskz_cvtepi32_ps(
+      all, _mm512_maskz_cvtepu16_epi32(all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in))));
+}
+VX_FLATTEN bool allLanes(const LVec& mask) {
+  return _mm512_test_epi64_mask((__m512i)mask, (__m512i)mask) == 0xff;
+}
+
+#else
+#error "VX_LANES must be 1, 4, 8 or 16"
+#endif
 
 VX_FLATTEN float laneOf(const Vec& v, std::int32_t k) { return v[k]; }
 
@@ -141,40 +235,7 @@ VX_FLATTEN void storeDouble(double* out, const Vec& v) {
   storeAs(out + kLanes / 2, __builtin_convertvector(upper, DVec));
 }
 
-// The square root of every lane, correctly rounded as the scalar one is.
-VX_FLATTEN Vec squareRoot(const Vec& v) {
-#if defined(VX_NEON)
-  return (Vec)vsqrtq_f32((float32x4_t)v);
-#elif VX_LANES == 4
-  return (Vec)_mm_sqrt_ps((__m128)v);
-#elif VX_LANES == 8
-  return (Vec)_mm256_sqrt_ps((__m256)v);
-#else
-  // All lanes kept; the unmasked form trips a false uninitialized-use warning of GCC 12.
-  return (Vec)_mm512_maskz_sqrt_ps(static_cast<__mmask16>(0xffff), (__m512)v);
-#endif
-}
 
-// Whether every lane lies strictly between -2^31 and 2^31, where truncation to a
-// 32-bit integer keeps the low bits that truncation to 64 bits gives.
-VX_FLATTEN bool fitsInt32(const Vec& t) {
-  const float bound = 2147483648.0f;
-#if VX_LANES == 16
-  const __m512 v = (__m512)t;
-  const __mmask16 below = _mm512_cmp_ps_mask(v, _mm512_set1_ps(bound), _CMP_LT_OQ);
-  const __mmask16 above = _mm512_cmp_ps_mask(v, _mm512_set1_ps(-bound), _CMP_GT_OQ);
-  return static_cast<unsigned>(below & above) == 0xffffu;
-#else
-  const IVec inside = (t < bound) & (t > -bound);
-#if defined(VX_NEON)
-  return vminvq_u32((uint32x4_t)inside) != 0;
-#elif VX_LANES == 4
-  return _mm_movemask_ps((__m128)inside) == 0xf;
-#else
-  return _mm256_movemask_ps((__m256)inside) == 0xff;
-#endif
-#endif
-}
 
 // Pixels of type P (8 or 16 bits) from kLanes values of t: the conversion of whole
 // vectors where every lane fits, else lowBitsTruncated lane by lane.
@@ -197,42 +258,7 @@ VX_FLATTEN void storeQuadrant(unsigned char* out, const Vec& re, const Vec& im) 
   storeAs(out, __builtin_convertvector(codes, U8Vec));
 }
 
-// kLanes samples converted to float: exactly for the integers, rounded to nearest
-// for doubles. On x86 the integers are widened to 32 bits with the instruction
-// set's own zero extension (the compilers do not all find it).
-VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
-#if VX_LANES == 4 && defined(VX_X86)
-  std::int32_t bytes;
-  __builtin_memcpy(&bytes, in, sizeof bytes);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i words = _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero);
-  v = (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, zero));
-#elif VX_LANES == 8 && defined(VX_X86)
-  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))));
-#elif VX_LANES == 16 && defined(VX_X86)
-  // The zero-masked forms with every lane kept: the plain ones trip a false
-  // uninitialized-use warning of GCC 12.
-  const __mmask16 all = 0xffff;
-  v = (Vec)_mm512_maskz_cvtepi32_ps(
-      all, _mm512_maskz_cvtepu8_epi32(all, _mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
-#else
-  v = __builtin_convertvector(__builtin_convertvector(loadAs<U8Vec>(in), IVec), Vec);
-#endif
-}
-VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
-#if VX_LANES == 4 && defined(VX_X86)
-  const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
-  v = (Vec)_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128()));
-#elif VX_LANES == 8 && defined(VX_X86)
-  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
-#elif VX_LANES == 16 && defined(VX_X86)
-  const __mmask16 all = 0xffff;
-  v = (Vec)_mm512_maskz_cvtepi32_ps(
-      all, _mm512_maskz_cvtepu16_epi32(all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in))));
-#else
-  v = __builtin_convertvector(__builtin_convertvector(loadAs<U16Vec>(in), IVec), Vec);
-#endif
-}
+
 VX_FLATTEN void loadSample(const double* in, Vec& v) {
   const HalfVec lower = __builtin_convertvector(loadAs<DVec>(in), HalfVec);
   const HalfVec upper = __builtin_convertvector(loadAs<DVec>(in + kLanes / 2), HalfVec);
@@ -241,24 +267,6 @@ VX_FLATTEN void loadSample(const double* in, Vec& v) {
 
 // ---------------------------------------------------------------------------
 // Doubles, for the display mapping: kLanes / 2 of them per vector.
-
-typedef std::int64_t LVec __attribute__((vector_size(4 * VX_LANES)));
-typedef std::int32_t HalfIVec __attribute__((vector_size(2 * VX_LANES)));
-
-// Whether a comparison of doubles holds in every lane.
-VX_FLATTEN bool allLanes(const LVec& mask) {
-#if defined(VX_X86) && VX_LANES == 4
-  return _mm_movemask_pd((__m128d)mask) == 0x3;
-#elif defined(VX_X86) && VX_LANES == 8
-  return _mm256_movemask_pd((__m256d)mask) == 0xf;
-#elif defined(VX_X86)
-  return _mm512_test_epi64_mask((__m512i)mask, (__m512i)mask) == 0xff;
-#else
-  for (std::int32_t k = 0; k < kLanes / 2; ++k)
-    if (mask[k] == 0) return false;
-  return true;
-#endif
-}
 
 // t truncated to 32 bits, when every lane lies in [0, 2^31), where that keeps the
 // low bits of lowBitsTruncated; false otherwise.
@@ -607,14 +615,18 @@ VX_LANES_TARGET void complexFrom(const T* re, const T* im, std::int32_t count, f
 
 }  // namespace
 
-// The kernel table of this width (declared extern first: a const object would
-// otherwise have internal linkage).
-extern const ImageKernels VX_IMAGE_KERNELS;
-const ImageKernels VX_IMAGE_KERNELS = {
+// The kernel table of this path (declared extern first: a const object would otherwise
+// have internal linkage).
+#define VX_IMAGE_KERNELS_NAME(path) VX_IMAGE_KERNELS_PASTE(path)
+#define VX_IMAGE_KERNELS_PASTE(path) k##path##ImageKernels
+extern const ImageKernels VX_IMAGE_KERNELS_NAME(VX_PATH);
+const ImageKernels VX_IMAGE_KERNELS_NAME(VX_PATH) = {
     magnitudeU8,         magnitudeU16,  stretchedU8,     stretchedU16,
     squaredMagnitudeRange, magnitudeDouble, quadrantCodes, scaledParts,
     floatsFrom<unsigned char>, floatsFrom<unsigned short>, floatsFrom<double>,
     complexFrom<unsigned char>, complexFrom<unsigned short>, complexFrom<double>,
     partDouble, mapDisplay, plainRange};
+#undef VX_IMAGE_KERNELS_NAME
+#undef VX_IMAGE_KERNELS_PASTE
 
 }  // namespace vx_detail

@@ -1,9 +1,9 @@
-// The image-loop kernels for NEON: 4 values per vector.
-#include "filt/image_kernels.h"
+// The image-loop kernels compiled for NEON: 4 values per vector.
+#include "filt/simd/paths.h"
 
 #if VXFREQ_LANES_NEON
+#define VX_PATH Neon
 #define VX_LANES 4
 #define VX_LANES_TARGET
-#define VX_IMAGE_KERNELS kNeonImageKernels
-#include "filt/image_lanes_impl.h"
+#include "filt/image/lanes/impl.h"
 #endif

@@ -1,0 +1,48 @@
+// The library's limits and the small checks that every layer makes, each written
+// once (internal).
+#ifndef VXFREQ_FILT_COMMON_LIMITS_H
+#define VXFREQ_FILT_COMMON_LIMITS_H
+
+#include <cstddef>
+#include <cstdint>
+
+class vxArchive;
+
+namespace vx_detail {
+
+// The largest side of a transform: W and H are powers of two from 1 to this.
+inline constexpr long kMaxTransformSide = 2048;
+
+// Whether n is 1, 2, 4, 8, ...
+constexpr bool isPowerOfTwo(long n) { return n > 0 && (n & (n - 1)) == 0; }
+
+// The smallest power of two not below n (1 for n <= 1).
+constexpr long nextPowerOfTwo(long n) {
+  long p = 1;
+  while (p < n) p *= 2;
+  return p;
+}
+
+// Whether n is a transform side: a power of two from 1 to kMaxTransformSide.
+constexpr bool isTransformSide(long n) { return isPowerOfTwo(n) && n <= kMaxTransformSide; }
+
+// The first address at or after `p` that is a multiple of `alignment` bytes (a power
+// of two); the storage behind `p` must hold that many bytes more than it is used for.
+template <class T>
+T* alignUp(T* p, std::size_t alignment) {
+  const auto address = reinterpret_cast<std::uintptr_t>(p);
+  const std::size_t skip = (alignment - (address & (alignment - 1))) & (alignment - 1);
+  return reinterpret_cast<T*>(reinterpret_cast<unsigned char*>(p) + skip);
+}
+
+// Passes a version byte through the archive (written as `current` when storing) and
+// returns it; when loading a version above `newest`, throws
+// vxArchive::UnknownVersion(name, line) before anything else is read.
+unsigned char archiveVersion(vxArchive& ar, unsigned char current, unsigned char newest,
+                             const char* name, int line);
+// The same check for a version byte read elsewhere.
+void requireVersion(unsigned char version, unsigned char newest, const char* name, int line);
+
+}  // namespace vx_detail
+
+#endif

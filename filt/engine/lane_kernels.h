@@ -1,0 +1,80 @@
+// The kernels of one vector path of the engines, and the per-call tables they read
+// (internal).
+//
+// The scalar kernels of filt/engine/kernels.h define the engines' output bit for bit.
+// The lane kernels run the very same float operations (filt/engine/arith.h), in the
+// same order, on several rows or columns at once: each lane of a vector operation
+// carries one row (or column), and the twiddle factors, which do not depend on the
+// data, are the same in every lane. Bits therefore do not depend on the path taken.
+// filt/engine/lanes/impl.h holds the kernels, written once for every lane count; each
+// path's stub file there compiles them for its instruction set.
+#ifndef VXFREQ_FILT_ENGINE_LANE_KERNELS_H
+#define VXFREQ_FILT_ENGINE_LANE_KERNELS_H
+
+#include "filt/simd/paths.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vx_detail {
+
+// Per-call tables that the lane kernels read. All of them are built by the scalar
+// code of filt/engine/plan.cpp with the same float operations the scalar kernels use.
+struct LaneTables {
+  // For each level k (rows of length L = 2^k use levels k, k-1, ..., 2): the
+  // L/4 twiddle quadruples (wr1, wi1, wr3, wi3) of that level's stage, j = 1 .. L/4,
+  // as the scalar stage reaches them by float rotation from (1, 0, 1, 0).
+  const float* twiddles;
+  std::int32_t levelOffset[16];  // index of level k's first float in `twiddles`
+  // Bit reversal of the row length of each pass: output value i of a transformed
+  // row is the value the stages left at position reverse[i].
+  const std::int32_t* reverseRows;  // for the first pass
+  const std::int32_t* reverseColumns;  // for the second pass
+  // Real-input unpacking of rows of n = W/2 complex values: (wr, wi) for
+  // i = 2 .. n/2 at unpack[2 (i - 2)], and the constants c1, c2.
+  const float* unpack;
+  float c1;
+  float c2;
+};
+
+// The kernels of one vector path. `lanes` rows or columns go through one call.
+// `work` is scratch of workFloats(n) floats, 64-byte aligned, owned by the caller.
+struct LaneKernels {
+  EnginePath path;
+  std::int32_t lanes;
+
+  // Floats of work memory that the kernels below need for rows of up to n values.
+  std::size_t (*workFloats)(std::int32_t n);
+
+  // How many adjacent columns of length n one complexColumns call takes at most
+  // (a multiple of `lanes`).
+  std::int32_t (*panelColumns)(std::int32_t n);
+
+  // Transforms `lanes` complex rows of n values (n >= 2), forward or inverse: row k
+  // is read at sources[k] and its transform written to rows[k] (the same pointer
+  // for an in-place transform). Rows that stand in for missing lanes may point at
+  // the same dummy row of 2n floats.
+  void (*complexRows)(const float* const* sources, float* const* rows, std::int32_t n,
+                      bool inverse, const LaneTables& tables, float* work);
+
+  // Transforms `count` (1 .. panelColumns(n)) adjacent columns of n values (n >= 2)
+  // in place, starting at column `column0`; the values of row r lie at rows[r].
+  void (*complexColumns)(float* const* rows, std::int32_t column0, std::int32_t n,
+                         std::int32_t count, bool inverse, const LaneTables& tables, float* work);
+
+  // The first pass of the real-input engine on `lanes` rows: each row's 2n real
+  // samples (n >= 1) as n complex values, transformed and unpacked into values
+  // 0 .. n of the row (2n + 2 floats).
+  void (*realRows)(float* const* rows, std::int32_t n, const LaneTables& tables, float* work);
+
+  // The second pass of the real-input engine on columns column0 .. column0 + count - 1
+  // (forward), which also completes the spectrum of a W x n array (`width` = W):
+  // each result value (c, r) with 1 <= c <= W/2 - 1 is written, conjugated, to
+  // (W - c, (n - r) mod n), as completeConjugateHalf does afterwards.
+  void (*realColumns)(float* const* rows, std::int32_t column0, std::int32_t n, std::int32_t count,
+                      std::int32_t width, const LaneTables& tables, float* work);
+};
+
+}  // namespace vx_detail
+
+#endif

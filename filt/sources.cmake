@@ -1,0 +1,44 @@
+# The library's sources, folder by folder; each folder's README.md says what it holds
+# and which folders it may include. A new source file is listed here.
+set(VXFREQ_FILT_SOURCES
+  # common: limits, the message texts, the error classes
+  filt/common/errors.cpp
+  filt/common/limits.cpp
+  # simd: the table of vector paths and the dispatch
+  filt/simd/paths.cpp
+  # threads: the thread pool, the parallel scope and the splitting of rows
+  filt/threads/parallel.cpp
+  # engine: the two transform engines, their scalar kernels and their lane kernels
+  filt/engine/complex.cpp
+  filt/engine/kernels.cpp
+  filt/engine/plan.cpp
+  filt/engine/real.cpp
+  filt/engine/transpose.cpp
+  filt/engine/lanes/avx2.cpp
+  filt/engine/lanes/avx512.cpp
+  filt/engine/lanes/neon.cpp
+  filt/engine/lanes/sse2.cpp
+  # buffer: the frequency buffer, its arithmetic, its transforms and its archive form
+  filt/buffer/archive.cpp
+  filt/buffer/arithmetic.cpp
+  filt/buffer/frequency.cpp
+  filt/buffer/transforms.cpp
+  # image: images into and out of buffers, padding, spectrum images, display maps
+  filt/image/atan2.cpp
+  filt/image/forward.cpp
+  filt/image/inverse.cpp
+  filt/image/map.cpp
+  filt/image/padding.cpp
+  filt/image/spectrum_images.cpp
+  filt/image/wrap_copy.cpp
+  filt/image/lanes/avx2.cpp
+  filt/image/lanes/avx512.cpp
+  filt/image/lanes/neon.cpp
+  filt/image/lanes/scalar.cpp
+  filt/image/lanes/sse2.cpp
+  # filters: the filter classes and what they share
+  filt/filters/band.cpp
+  filt/filters/base.cpp
+  filt/filters/gabor.cpp
+  filt/filters/image.cpp
+)
