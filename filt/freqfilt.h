@@ -29,9 +29,8 @@
 #include <vector>
 
 namespace vx_detail {
-struct FilterCore;
-struct BandFilterCore;
-struct GaborFilterCore;
+struct BandFilterFamily;
+struct GaborFilterFamily;
 }  // namespace vx_detail
 
 // The abstract base of every frequency-domain filter.
@@ -83,9 +82,6 @@ protected:
   static void setAndAllocateFrequencyBuffer(vxFrequencyBuffer& buffer, long width, long height);
 
   bool initialized_ = false;
-
-private:
-  friend struct vx_detail::FilterCore;
 };
 
 // Rotationally symmetric band filters. The gain profile, as a function of the
@@ -155,8 +151,7 @@ protected:
   void dispatchSerialize(vxArchive& ar) override;
 
 private:
-  friend struct vx_detail::FilterCore;
-  friend struct vx_detail::BandFilterCore;
+  friend struct vx_detail::BandFilterFamily;
   void create(double sigma, double plateau, double frequency, const vxPair<long>& size,
               long dcRemovalRadius);
   static vxPersistent* make();
@@ -215,8 +210,7 @@ protected:
   void dispatchSerialize(vxArchive& ar) override;
 
 private:
-  friend struct vx_detail::FilterCore;
-  friend struct vx_detail::BandFilterCore;
+  friend struct vx_detail::BandFilterFamily;
   void create(double sigma, double plateau, double frequency, const vxPair<long>& size,
               long dcProtectionRadius);
   static vxPersistent* make();
@@ -309,8 +303,7 @@ protected:
   void dispatchSerialize(vxArchive& ar) override;
 
 private:
-  friend struct vx_detail::FilterCore;
-  friend struct vx_detail::GaborFilterCore;
+  friend struct vx_detail::GaborFilterFamily;
   void create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
               double frequency, const vxPair<long>& size, long dcRemovalRadius);
   static vxPersistent* make();
@@ -374,8 +367,7 @@ protected:
   void dispatchSerialize(vxArchive& ar) override;
 
 private:
-  friend struct vx_detail::FilterCore;
-  friend struct vx_detail::GaborFilterCore;
+  friend struct vx_detail::GaborFilterFamily;
   void create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
               double frequency, const vxPair<long>& size, long dcProtectionRadius);
   static vxPersistent* make();
@@ -427,7 +419,6 @@ protected:
   void dispatchSerialize(vxArchive& ar) override;
 
 private:
-  friend struct vx_detail::FilterCore;
   void create(const vxFrequencyBuffer& image);
   static vxPersistent* make();
   static vx_Instantiator sExemplar;

@@ -37,8 +37,12 @@ set(VXFREQ_FILT_SOURCES
   filt/image/lanes/scalar.cpp
   filt/image/lanes/sse2.cpp
   # filters: the filter classes and what they share
+  filt/filters/archive.cpp
   filt/filters/band.cpp
   filt/filters/base.cpp
+  filt/filters/checks.cpp
+  filt/filters/dc_square.cpp
   filt/filters/gabor.cpp
+  filt/filters/gain_table.cpp
   filt/filters/image.cpp
 )

@@ -1,11 +1,12 @@
 // The image filter: a frequency buffer used as the transfer function.
 #include "filt/freqfilt.h"
 
-#include "filt/filters/detail.h"
+#include "filt/buffer/access.h"
 #include "filt/common/messages.h"
+#include "filt/filters/archive.h"
+#include "filt/filters/checks.h"
 
 namespace msg = vx_detail::msg;
-using Core = vx_detail::FilterCore;
 
 vxFrequencyFilterImage::vxFrequencyFilterImage() = default;
 
@@ -39,7 +40,7 @@ void vxFrequencyFilterImage::setImage(const vxFrequencyBuffer& image) { create(i
 
 void vxFrequencyFilterImage::create(const vxFrequencyBuffer& image) {
   if (!image.isInitialized()) throw vxFrequencyDefs::Uninitialized(msg::kBufferUninitialized);
-  Core::noticeMutation(*this);
+  if (mutationFlag()) mutating_();
   image_ = image;
   initialized_ = true;
 }
@@ -50,40 +51,42 @@ long vxFrequencyFilterImage::supportHeight() const { return image_.height(); }
 
 void vxFrequencyFilterImage::apply(vxFrequencyBuffer& buffer) const {
   const bool built = image_.isInitialized();
-  Core::checkApply(buffer, built, msg::kBufferUninitialized, built ? image_.width() : 0,
+  vx_detail::checkApply(buffer, built, msg::kBufferUninitialized, built ? image_.width() : 0,
                    built ? image_.height() : 0);
   vfFrequencyMultiply(image_, buffer);
-  Core::setMask(buffer, 0, 0, 0);
+  vx_detail::FrequencyBufferAccess::setMask(buffer, 0, 0, 0);
 }
 
 void vxFrequencyFilterImage::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {
   const bool built = image_.isInitialized();
-  Core::checkApply(in, built, msg::kBufferUninitialized, built ? image_.width() : 0,
+  vx_detail::checkApply(in, built, msg::kBufferUninitialized, built ? image_.width() : 0,
                    built ? image_.height() : 0);
   out = in;
   vfFrequencyMultiply(image_, out);
-  Core::setMask(out, 0, 0, 0);
+  vx_detail::FrequencyBufferAccess::setMask(out, 0, 0, 0);
 }
 
 void vxFrequencyFilterImage::serialize_(vxArchive& ar, unsigned char version) {
-  Core::checkVersion(version);
-  if (ar.storing) {
-    Core::serializeBaseLevel(*this, ar);
-    ar || image_;
-    return;
-  }
-  try {
-    Core::serializeBaseLevel(*this, ar);
-    ar || image_;
-  } catch (...) {
-    // Whatever was read, the filter holds no image it could apply.
-    image_ = vxFrequencyBuffer();
-    initialized_ = false;
-    throw;
-  }
+  vx_detail::checkFilterVersion(version);
+  vx_detail::loadGuarded(
+      ar,
+      [&] {
+        vx_detail::serializeBaseLevel(
+            ar, *this, [&](unsigned char v) { vxFrequencyFilter::serialize_(ar, v); });
+        ar || image_;
+      },
+      [&] {
+        // Whatever was read, the filter holds no image it could apply.
+        image_ = vxFrequencyBuffer();
+        initialized_ = false;
+      });
 }
 
-void vxFrequencyFilterImage::dispatchSerialize(vxArchive& ar) { Core::dispatch(*this, ar); }
+void vxFrequencyFilterImage::dispatchSerialize(vxArchive& ar) {
+  vx_detail::dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterImage), [&](unsigned char version) {
+    vxFrequencyFilterImage::serialize_(ar, version);
+  });
+}
 
 vxPersistent* vxFrequencyFilterImage::make() { return new vxFrequencyFilterImage(); }
 

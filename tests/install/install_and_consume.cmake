@@ -61,7 +61,7 @@ foreach(header filt/fft.h filt/freqfilt.h filt/padding.h filt/parallel.h platfor
   endif()
 endforeach()
 foreach(header filt/buffer/access.h filt/engine/engines.h filt/engine/kernels.h
-               filt/engine/transpose.h filt/common/messages.h filt/image/support.h filt/filters/detail.h
+               filt/engine/transpose.h filt/common/messages.h filt/image/support.h filt/filters/fields.h
                filt/threads/rows.h)
   if(EXISTS "${include_root}/${header}")
     message(FATAL_ERROR "internal header installed: ${include_root}/${header}")

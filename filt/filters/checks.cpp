@@ -1,0 +1,43 @@
+#include "filt/filters/checks.h"
+
+#include "filt/common/limits.h"
+#include "filt/common/messages.h"
+
+#include <limits>
+#include <stdexcept>
+
+namespace vx_detail {
+
+using Defs = vxFrequencyDefs;
+
+std::int32_t truncToInt32(double value) {
+  if (value > -2147483649.0 && value < 2147483648.0) return static_cast<std::int32_t>(value);
+  return std::numeric_limits<std::int32_t>::min();
+}
+
+void checkFrequency(double frequency) {
+  if (!(frequency >= 0.0 && frequency <= 0.5)) throw Defs::InvalidArgument(msg::kFrequencyRange);
+}
+
+bool isFilterSize(long n) { return isPowerOfTwo(n) && n <= (1L << 30); }
+
+void checkRadiusAndSize(long radius, const vxPair<long>& size, const wchar_t* negativeRadius) {
+  if (radius < 0) throw Defs::InvalidArgument(negativeRadius);
+  if (!isFilterSize(size.x)) throw Defs::InvalidSize(msg::kPowerOfTwo);
+  if (!isFilterSize(size.y)) throw Defs::InvalidSize(msg::kPowerOfTwo);
+  if (radius > 0x7FFFFFFFL) throw std::out_of_range("DC radius does not fit 32 bits");
+}
+
+void checkApply(const vxFrequencyBuffer& source, bool built, const wchar_t* unbuiltMessage,
+                long width, long height) {
+  if (!source.isInitialized()) throw Defs::Uninitialized(msg::kBufferUninitialized);
+  if (!built) throw Defs::Uninitialized(unbuiltMessage);
+  if (source.width() != width || source.height() != height)
+    throw Defs::InvalidSize(msg::kFilterSize);
+}
+
+void requireTable(const float* table) {
+  if (table == nullptr) throw Defs::Uninitialized(msg::kFilterUninitialized);
+}
+
+}  // namespace vx_detail

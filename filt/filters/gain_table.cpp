@@ -1,0 +1,73 @@
+#include "filt/filters/gain_table.h"
+
+#include "filt/buffer/access.h"
+#include "platform/archive.h"
+
+#include <algorithm>
+
+namespace vx_detail {
+
+namespace {
+// A loaded table may leave at most this many entries for the zeros that fill a short
+// float list; a longer stretch cannot come from a filter that was saved.
+constexpr std::size_t kMaxZeroFill = std::size_t(1) << 22;
+
+// Tables start at the first 16-byte boundary of storage with 3 spare floats; with
+// storage aligned to 8 bytes at least one spare float follows the table, so the
+// entry just past the last one (which a distance rounded up to the ring's outer
+// edge can select) is still inside the storage.
+static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 8, "gain tables need 8-byte aligned storage");
+}  // namespace
+
+float* GainTable::allocate(std::size_t entries) {
+  storage_.resize(entries + 3);
+  return alignedStart(storage_);
+}
+
+void GainTable::reuseOrAllocate(std::size_t oldEntries, std::size_t entries) {
+  if (table_ != nullptr && oldEntries != entries) table_ = nullptr;
+  if (table_ == nullptr) table_ = allocate(entries);
+}
+
+void GainTable::copyFrom(const float* source, std::size_t entries) {
+  table_ = nullptr;
+  float* start = allocate(entries);
+  std::copy(source, source + entries, start);
+  table_ = start;
+}
+
+bool GainTable::sameEntries(const float* a, const float* b, std::size_t entries) {
+  for (std::size_t i = 0; i < entries; ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+void GainTable::archive(vxArchive& ar, std::size_t entries, bool sizesValid) {
+  bool present = table_ != nullptr;
+  std::vector<float> list;
+  if (ar.storing && present) list.assign(table_, table_ + entries);
+  ar || present;
+  vf_ArchiveFloats(ar, list);
+  if (ar.storing) return;
+
+  table_ = nullptr;
+  if (!present) {
+    std::vector<float>().swap(storage_);
+    return;
+  }
+  if (!sizesValid || entries > kMaxEntries ||
+      (entries > list.size() && entries - list.size() > kMaxZeroFill))
+    throw vxArchive::BadData(L"Archived filter table does not match the filter's sizes");
+  const std::size_t count = std::max(list.size(), entries);
+  storage_.assign(count + 3, 0.0f);
+  float* start = alignedStart(storage_);
+  std::copy(list.begin(), list.end(), start);
+  table_ = start;
+}
+
+void GainTable::drop() {
+  table_ = nullptr;
+  std::vector<float>().swap(storage_);
+}
+
+}  // namespace vx_detail
