@@ -59,32 +59,119 @@ public:
     void serialize_(vxArchive& ar, unsigned char version);
   };
 
-#define VXFREQ_DECLARE_FREQUENCY_ERROR(Name)                  \
-  class VX_API Name : public Errors {                         \
-  public:                                                     \
-    explicit Name(const wchar_t* message = nullptr);          \
-    Name(const Name& other);                                  \
-    Name& operator=(const Name& other);                       \
-    ~Name() override;                                         \
-    long errorNumber() const override;                        \
-    [[noreturn]] void suicideAndRethrow() override;           \
-                                                              \
-  protected:                                                  \
-    void dispatchSerialize(vxArchive& ar) override;           \
-    void serialize_(vxArchive& ar, unsigned char version);    \
-                                                              \
-  private:                                                    \
-    static vxPersistent* make();                              \
-    static vx_Instantiator sExemplar;                         \
-  }
+  // Error number 0x10006300.
+  class VX_API InvalidArgument : public Errors {
+  public:
+    explicit InvalidArgument(const wchar_t* message = nullptr);
+    InvalidArgument(const InvalidArgument& other);
+    InvalidArgument& operator=(const InvalidArgument& other);
+    ~InvalidArgument() override;
+    long errorNumber() const override;
+    [[noreturn]] void suicideAndRethrow() override;
 
-  VXFREQ_DECLARE_FREQUENCY_ERROR(InvalidArgument);  // 0x10006300
-  VXFREQ_DECLARE_FREQUENCY_ERROR(Uninitialized);    // 0x10006301
-  VXFREQ_DECLARE_FREQUENCY_ERROR(InvalidSize);      // 0x10006302
-  VXFREQ_DECLARE_FREQUENCY_ERROR(UnboundWindow);    // 0x10006303
-  VXFREQ_DECLARE_FREQUENCY_ERROR(InvalidBuffer);    // 0x10006304
-  VXFREQ_DECLARE_FREQUENCY_ERROR(BadCoord);         // 0x10006305
-#undef VXFREQ_DECLARE_FREQUENCY_ERROR
+  protected:
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+
+  private:
+    static vxPersistent* make();
+    static vx_Instantiator sExemplar;
+  };
+
+  // Error number 0x10006301.
+  class VX_API Uninitialized : public Errors {
+  public:
+    explicit Uninitialized(const wchar_t* message = nullptr);
+    Uninitialized(const Uninitialized& other);
+    Uninitialized& operator=(const Uninitialized& other);
+    ~Uninitialized() override;
+    long errorNumber() const override;
+    [[noreturn]] void suicideAndRethrow() override;
+
+  protected:
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+
+  private:
+    static vxPersistent* make();
+    static vx_Instantiator sExemplar;
+  };
+
+  // Error number 0x10006302.
+  class VX_API InvalidSize : public Errors {
+  public:
+    explicit InvalidSize(const wchar_t* message = nullptr);
+    InvalidSize(const InvalidSize& other);
+    InvalidSize& operator=(const InvalidSize& other);
+    ~InvalidSize() override;
+    long errorNumber() const override;
+    [[noreturn]] void suicideAndRethrow() override;
+
+  protected:
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+
+  private:
+    static vxPersistent* make();
+    static vx_Instantiator sExemplar;
+  };
+
+  // Error number 0x10006303.
+  class VX_API UnboundWindow : public Errors {
+  public:
+    explicit UnboundWindow(const wchar_t* message = nullptr);
+    UnboundWindow(const UnboundWindow& other);
+    UnboundWindow& operator=(const UnboundWindow& other);
+    ~UnboundWindow() override;
+    long errorNumber() const override;
+    [[noreturn]] void suicideAndRethrow() override;
+
+  protected:
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+
+  private:
+    static vxPersistent* make();
+    static vx_Instantiator sExemplar;
+  };
+
+  // Error number 0x10006304.
+  class VX_API InvalidBuffer : public Errors {
+  public:
+    explicit InvalidBuffer(const wchar_t* message = nullptr);
+    InvalidBuffer(const InvalidBuffer& other);
+    InvalidBuffer& operator=(const InvalidBuffer& other);
+    ~InvalidBuffer() override;
+    long errorNumber() const override;
+    [[noreturn]] void suicideAndRethrow() override;
+
+  protected:
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+
+  private:
+    static vxPersistent* make();
+    static vx_Instantiator sExemplar;
+  };
+
+  // Error number 0x10006305.
+  class VX_API BadCoord : public Errors {
+  public:
+    explicit BadCoord(const wchar_t* message = nullptr);
+    BadCoord(const BadCoord& other);
+    BadCoord& operator=(const BadCoord& other);
+    ~BadCoord() override;
+    long errorNumber() const override;
+    [[noreturn]] void suicideAndRethrow() override;
+
+  protected:
+    void dispatchSerialize(vxArchive& ar) override;
+    void serialize_(vxArchive& ar, unsigned char version);
+
+  private:
+    static vxPersistent* make();
+    static vx_Instantiator sExemplar;
+  };
 };
 
 // W x H single-precision complex values (W, H powers of two up to 2048) with what is
