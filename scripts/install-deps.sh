@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing vxfreq needs, when any is missing.
 # Safe to run again: it does nothing when everything is present.
-#   --all    also the extra tools: clang, its sanitizer runtime, clang-tidy, cppcheck
+#   --all    also the extra tools: clang, its sanitizer runtime, clang-tidy, cppcheck,
+#            clang-format
 #   --fuzz   also what the archive fuzzer needs: clang and its sanitizer and libFuzzer
 #            runtimes
 #   --clang  also clang, for the Clang build of the tests
@@ -20,8 +21,8 @@ packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytes
            python3-pil python3-dask python3-distributed)
 for arg in "$@"; do
   case "$arg" in
-    --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck) ;;
-    --lint) packages+=(clang-tidy cppcheck) ;;
+    --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck clang-format) ;;
+    --lint) packages+=(clang-tidy cppcheck clang-format) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --clang) packages+=(clang) ;;
     --arm64) packages+=(g++-aarch64-linux-gnu qemu-user googletest) ;;
