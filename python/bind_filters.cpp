@@ -24,7 +24,7 @@ struct FilterOf : Filter {
 // Reads a parameter under a read use of the filter.
 template <class F, class R>
 R readFilter(const FilterOf<F>& f, R (*read)(const F&)) {
-  Use use(const_cast<UseState&>(f.use), Use::Read, "Filter");
+  Use use(f.use, Use::Read, "Filter");
   return read(f.get());
 }
 
@@ -57,7 +57,7 @@ void applyFilter(Filter& f, Buffer& buf, const py::object& out) {
 
 template <class F>
 py::bytes filterState(const FilterOf<F>& f) {
-  Use use(const_cast<UseState&>(f.use), Use::Read, "Filter");
+  Use use(f.use, Use::Read, "Filter");
   return archived([&](vxArchive& ar) {
     vxFrequencyFilter* p = f.filter.get();
     ar || p;
@@ -156,7 +156,7 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
       [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.plateau(x); }, v); },
       "Half width of the flat top, in cycles per pixel.");
   cls.def("__repr__", [name](const W& f) {
-    Use use(const_cast<UseState&>(f.use), Use::Read, "Filter");
+    Use use(f.use, Use::Read, "Filter");
     const F& g = f.get();
     return py::str("{}(sigma={!r}, plateau={!r}, frequency={!r}, size={!r}, dc_removal_radius={!r})")
         .format(name, g.sigma(), g.plateau(), g.frequency(), pairOf(g.size()), dcRadius(g));
@@ -205,7 +205,7 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
       [](const W& f) { return readFilter<F, long>(f, [](const F& g) { return g.supportHeight(); }); },
       "Height of the filter's gain table.");
   cls.def("__repr__", [name](const W& f) {
-    Use use(const_cast<UseState&>(f.use), Use::Read, "Filter");
+    Use use(f.use, Use::Read, "Filter");
     const F& g = f.get();
     return py::str(
                "{}(sigma={!r}, plateau={!r}, angle={!r}, frequency={!r}, size={!r}, "
@@ -267,7 +267,7 @@ void bindFilters(py::module_& m) {
   image.def_property_readonly(
       "size",
       [](const ImageFilter& f) {
-        Use use(const_cast<UseState&>(f.use), Use::Read, "Filter");
+        Use use(f.use, Use::Read, "Filter");
         return py::make_tuple(f.get().supportWidth(), f.get().supportHeight());
       },
       "Transform size (width, height) of the filter image.");

@@ -50,7 +50,7 @@ struct Buffer {
   Buffer() = default;
   Buffer(long width, long height) : buf(width, height) {}
   vxFrequencyBuffer buf;
-  UseState use;
+  mutable UseState use;  // reading a const buffer still marks it in use
   long views = 0;
 };
 
@@ -66,7 +66,7 @@ Buffer& outBuffer(const py::object& out);
 struct Filter {
   virtual ~Filter() = default;
   std::unique_ptr<vxFrequencyFilter> filter;
-  UseState use;
+  mutable UseState use;  // reading a const filter still marks it in use
 };
 
 // `with vxfreq.parallel(threads):` owns a thread pool of the library while the block
