@@ -7,6 +7,7 @@
 
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -44,10 +45,21 @@ void forwardAs(const ImageView& real, const ImageView* imag, Size offset,
   vfForwardFFT<T>(images[0], images[1], out);
 }
 
-long nextPowerOfTwo(long n) {
-  long p = 1;
-  while (p < n) p <<= 1;
-  return p;
+// The transform size (W, H) forward gives a picture of width x height pixels: with
+// `padded`, the padded size of its margin, otherwise the next powers of two (an empty
+// side counts as 1). Sizes and limits are asked of the library, not repeated here: the
+// plain size is the padded size of margin 0, and a picture the library refuses raises
+// the plain transform's InvalidSize, thrown by a buffer sized for it before that buffer
+// allocates anything. forward calls it before any pixel is copied.
+vxPair<long> transformSizeOf(long width, long height, const vxPaddingOptions* padded) {
+  const bool empty = width < 1 || height < 1;
+  try {
+    return vfPaddedTransformSize(std::max(width, 1L), std::max(height, 1L),
+                                 padded != nullptr && !empty ? padded->margin : 0);
+  } catch (const vxFrequencyDefs::InvalidSize&) {
+    const vxFrequencyBuffer refuse(width, height);
+    throw;
+  }
 }
 
 // A numpy array of `object` (lists and other array-likes converted as numpy would).
@@ -151,19 +163,15 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   const bool padded = paddingOptionsOf(padding, window, margin, options);
   if (padded && !imag.is_none())
     throw py::value_error("padding, window and margin are for real images: imag must be None");
+  const vxPaddingOptions* pad = padded ? &options : nullptr;
   // Sizes the library refuses are refused before any pixel is copied.
-  if (real.width > 2048 || real.height > 2048) vxFrequencyBuffer refuse(real.width, real.height);
+  const vxPair<long> size = transformSizeOf(real.width, real.height, pad);
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
   Buffer& target = outBuffer(result);
-  const vxPair<long> size =
-      padded && real.width > 0 && real.height > 0
-          ? vfPaddedTransformSize(real.width, real.height, options.margin)
-          : vxPair<long>(nextPowerOfTwo(real.width), nextPowerOfTwo(real.height));
   requireStorageKept(target, size.x, size.y);
   Use use(target.use, Use::Write, "FrequencyBuffer");
   const ImageView* im = imag.is_none() ? nullptr : &imaginary;
-  const vxPaddingOptions* pad = padded ? &options : nullptr;
   runLibrary([&] {
     switch (kind) {
       case PixelKind::U8: forwardAs<std::uint8_t>(real, im, offset, pad, target.buf); break;
