@@ -118,7 +118,8 @@ void bindBuffer(py::module_& m) {
              "of two), offset (0, 0).");
   buffer.def_property_readonly("shape", &shapeOf, "Transform size as numpy's (H, W).");
   buffer.def_property_readonly(
-      "image_size", [](const Buffer& b) { return py::make_tuple(b.buf.imageWidth(), b.buf.imageHeight()); },
+      "image_size",
+      [](const Buffer& b) { return py::make_tuple(b.buf.imageWidth(), b.buf.imageHeight()); },
       "Size (w, h) of the image the inverse transforms give back.");
   buffer.def_property_readonly(
       "offset", [](const Buffer& b) { return pairOf(b.buf.imageOffset()); },
@@ -151,7 +152,8 @@ void bindBuffer(py::module_& m) {
       "Sets element (x, y) (indices as for get) to value, rounded to single precision.");
   buffer.def("copy", &copyOf, "A deep copy.");
   buffer.def("__copy__", &copyOf);
-  buffer.def("__deepcopy__", [](Buffer& b, const py::object&) { return copyOf(b); }, py::arg("memo"));
+  buffer.def(
+      "__deepcopy__", [](Buffer& b, const py::object&) { return copyOf(b); }, py::arg("memo"));
   buffer.def(
       "__eq__",
       [](Buffer& a, Buffer& b) {

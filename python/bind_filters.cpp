@@ -105,14 +105,19 @@ py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* nam
   cls.def_property(
       "frequency",
       [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
-      [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v); },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v);
+      },
       frequencyDoc);
   cls.def(
       "__eq__", [](const W& a, const W& b) { return a.get() == b.get(); }, py::is_operator());
   cls.def(py::pickle([](const W& f) { return filterState(f); },
                      [](const py::bytes& s) { return filterFromState<F>(s); }));
   cls.def_property(
-      "size", [](const W& f) { return pairOf(readFilter<F, vxPair<long>>(f, [](const F& g) { return g.size(); })); },
+      "size",
+      [](const W& f) {
+        return pairOf(readFilter<F, vxPair<long>>(f, [](const F& g) { return g.size(); }));
+      },
       [](W& f, Size s) {
         writeFilter<F, vxPair<long>>(f, [](F& g, const vxPair<long>& v) { g.size(v); }, sizeOf(s));
       },
@@ -130,7 +135,9 @@ py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* nam
     cls.def_property(radiusName, getRadius, setRadius, "The same as dc_removal_radius.");
   cls.def_property_readonly(
       "support_width",
-      [](const W& f) { return readFilter<F, long>(f, [](const F& g) { return g.supportWidth(); }); },
+      [](const W& f) {
+        return readFilter<F, long>(f, [](const F& g) { return g.supportWidth(); });
+      },
       "Width of the filter's gain table.");
   return cls;
 }
@@ -139,7 +146,8 @@ template <class F>
 py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, const char* doc,
                                            const char* radiusName) {
   using W = FilterOf<F>;
-  auto cls = parametricFilter<F>(m, name, doc, radiusName, "Radius of the ring, in cycles per pixel.");
+  auto cls =
+      parametricFilter<F>(m, name, doc, radiusName, "Radius of the ring, in cycles per pixel.");
   cls.def(py::init([](double sigma, double plateau, double frequency, Size size, long radius) {
             return buildFilter<F>(sigma, plateau, frequency, sizeOf(size), radius);
           }),
@@ -148,17 +156,24 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
           "Builds the filter. sigma, plateau and frequency in cycles per pixel (0 to 0.5); "
           "size (width, height), a power of two along each axis.");
   cls.def_property(
-      "sigma", [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.sigma(); }); },
-      [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.sigma(x); }, v); },
+      "sigma",
+      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.sigma(); }); },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.sigma(x); }, v);
+      },
       "Width of the Gaussian flanks, in cycles per pixel.");
   cls.def_property(
-      "plateau", [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.plateau(); }); },
-      [](W& f, double v) { writeFilter<F, double>(f, [](F& g, const double& x) { g.plateau(x); }, v); },
+      "plateau",
+      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.plateau(); }); },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.plateau(x); }, v);
+      },
       "Half width of the flat top, in cycles per pixel.");
   cls.def("__repr__", [name](const W& f) {
     Use use(f.use, Use::Read, "Filter");
     const F& g = f.get();
-    return py::str("{}(sigma={!r}, plateau={!r}, frequency={!r}, size={!r}, dc_removal_radius={!r})")
+    return py::str(
+               "{}(sigma={!r}, plateau={!r}, frequency={!r}, size={!r}, dc_removal_radius={!r})")
         .format(name, g.sigma(), g.plateau(), g.frequency(), pairOf(g.size()), dcRadius(g));
   });
   return cls;
@@ -181,28 +196,39 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
           "cycles per pixel; angle in radians from +x towards +y (down); size (width, "
           "height), a power of two along each axis.");
   cls.def_property(
-      "sigma", [](const W& f) { return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.sigma(); })); },
+      "sigma",
+      [](const W& f) {
+        return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.sigma(); }));
+      },
       [](W& f, PairD v) {
-        writeFilter<F, vxPair<double>>(f, [](F& g, const vxPair<double>& x) { g.sigma(x); }, vxPairOf(v));
+        writeFilter<F, vxPair<double>>(
+            f, [](F& g, const vxPair<double>& x) { g.sigma(x); }, vxPairOf(v));
       },
       "Gaussian widths (along, across) the direction, in cycles per pixel.");
   cls.def_property(
       "plateau",
-      [](const W& f) { return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.plateau(); })); },
+      [](const W& f) {
+        return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.plateau(); }));
+      },
       [](W& f, PairD v) {
-        writeFilter<F, vxPair<double>>(f, [](F& g, const vxPair<double>& x) { g.plateau(x); }, vxPairOf(v));
+        writeFilter<F, vxPair<double>>(
+            f, [](F& g, const vxPair<double>& x) { g.plateau(x); }, vxPairOf(v));
       },
       "Flat-top half widths (along, across) the direction, in cycles per pixel.");
   cls.def_property(
       "angle",
-      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.angle().value(); }); },
+      [](const W& f) {
+        return readFilter<F, double>(f, [](const F& g) { return g.angle().value(); });
+      },
       [](W& f, double v) {
         writeFilter<F, double>(f, [](F& g, const double& x) { g.angle(vxRadian(x)); }, v);
       },
       "Direction of the centre frequency, radians from +x towards +y.");
   cls.def_property_readonly(
       "support_height",
-      [](const W& f) { return readFilter<F, long>(f, [](const F& g) { return g.supportHeight(); }); },
+      [](const W& f) {
+        return readFilter<F, long>(f, [](const F& g) { return g.supportHeight(); });
+      },
       "Height of the filter's gain table.");
   cls.def("__repr__", [name](const W& f) {
     Use use(f.use, Use::Read, "Filter");
@@ -274,10 +300,12 @@ void bindFilters(py::module_& m) {
   image.def(
       "__eq__", [](const ImageFilter& a, const ImageFilter& b) { return a.get() == b.get(); },
       py::is_operator());
-  image.def(py::pickle([](const ImageFilter& f) { return filterState(f); },
-                       [](const py::bytes& s) { return filterFromState<vxFrequencyFilterImage>(s); }));
+  image.def(
+      py::pickle([](const ImageFilter& f) { return filterState(f); },
+                 [](const py::bytes& s) { return filterFromState<vxFrequencyFilterImage>(s); }));
   image.def("__repr__", [](const ImageFilter& f) {
-    return py::str("ImageFilter(size=({}, {}))").format(f.get().supportWidth(), f.get().supportHeight());
+    return py::str("ImageFilter(size=({}, {}))")
+        .format(f.get().supportWidth(), f.get().supportHeight());
   });
 }
 

@@ -394,7 +394,8 @@ void bindTransforms(py::module_& m) {
       [](Buffer& b, bool inPlace) {
         vxPelBuffer<double> real;
         vxPelBuffer<double> imag;
-        inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) { vfInverseFFT(buf, real, imag, inPlace); });
+        inverseOn(b, inPlace,
+                  [&](vxFrequencyBuffer& buf) { vfInverseFFT(buf, real, imag, inPlace); });
         return py::make_tuple(arrayOf(real), arrayOf(imag));
       },
       py::arg("buf"), py::arg("in_place") = false,

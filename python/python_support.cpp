@@ -238,7 +238,8 @@ void copyPixels(const ImageView& view, vxPelBuffer<T>& image) {
     if (view.pixelStride == static_cast<py::ssize_t>(sizeof(T))) {
       std::memcpy(out, row, sizeof(T) * static_cast<std::size_t>(view.width));
     } else {
-      for (long x = 0; x < view.width; ++x) std::memcpy(out + x, row + x * view.pixelStride, sizeof(T));
+      for (long x = 0; x < view.width; ++x)
+        std::memcpy(out + x, row + x * view.pixelStride, sizeof(T));
     }
   }
 }
@@ -248,9 +249,9 @@ py::array arrayOf(const vxPelBuffer<T>& image) {
   auto* keep = new vxPelBuffer<T>(image);  // shares the pixels; the capsule owns it
   py::capsule owner(keep, [](void* p) { delete static_cast<vxPelBuffer<T>*>(p); });
   const auto size = static_cast<py::ssize_t>(sizeof(T));
-  return py::array_t<T>({static_cast<py::ssize_t>(image.height()), static_cast<py::ssize_t>(image.width())},
-                        {static_cast<py::ssize_t>(image.stride()) * size, size}, image.pointToOffset(),
-                        owner);
+  return py::array_t<T>(
+      {static_cast<py::ssize_t>(image.height()), static_cast<py::ssize_t>(image.width())},
+      {static_cast<py::ssize_t>(image.stride()) * size, size}, image.pointToOffset(), owner);
 }
 
 template void copyPixels<std::uint8_t>(const ImageView&, vxPelBuffer<std::uint8_t>&);
