@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,14 @@ void requireStorageKept(const Buffer& out, long W, long H) {
   throw py::buffer_error("the result would give the FrequencyBuffer new storage (transform size " +
                          std::to_string(W) + " x " + std::to_string(H) +
                          ") while numpy views of its storage exist; delete the views first");
+}
+
+std::unique_ptr<Buffer> newBuffer() { return std::make_unique<Buffer>(); }
+
+Buffer& outBuffer(const py::object& out) {
+  if (!py::isinstance<Buffer>(out))
+    throw py::type_error("out must be a FrequencyBuffer or None, not " + typeName(out));
+  return out.cast<Buffer&>();
 }
 
 // ---------------------------------------------------------------------------
@@ -111,6 +120,16 @@ private:
 
 }  // namespace
 
+void initInterrupts() {
+  py::module_ signalModule = py::module_::import("signal");
+  gGetSignal = py::object(signalModule.attr("getsignal")).release().ptr();
+  gDefaultIntHandler = py::object(signalModule.attr("default_int_handler")).release().ptr();
+  gMainThread = py::module_::import("threading")
+                    .attr("main_thread")()
+                    .attr("ident")
+                    .cast<unsigned long>();
+}
+
 // ---------------------------------------------------------------------------
 // Parallel blocks.
 
@@ -177,103 +196,6 @@ void runLibraryImpl(void (*call)(void*), void* work) {
 }
 
 // ---------------------------------------------------------------------------
-// Exceptions.
-
-namespace {
-
-PyObject* gError = nullptr;
-PyObject* gNumbered[6] = {};
-PyObject* gArchiveError = nullptr;
-PyObject* gUnknownVersion = nullptr;
-PyObject* gEndOfData = nullptr;
-PyObject* gUnknownClass = nullptr;
-PyObject* gBadData = nullptr;
-
-constexpr long kFirstErrorNumber = 0x10006300;
-
-PyObject* newError(py::module_& m, const char* name, PyObject* base, const char* doc,
-                   py::object number) {
-  const std::string qualified = std::string("vxfreq.") + name;
-  PyObject* cls = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, base, nullptr);
-  if (cls == nullptr) throw py::error_already_set();
-  if (PyObject_SetAttrString(cls, "error_number", number.ptr()) != 0) throw py::error_already_set();
-  m.add_object(name, py::handle(cls));
-  return cls;  // the reference of the creation keeps the class for the module's life
-}
-
-void raise(PyObject* cls, const char* message, const char* fallback) {
-  PyErr_SetString(cls, message != nullptr && *message != '\0' ? message : fallback);
-}
-
-}  // namespace
-
-void registerErrors(py::module_& m) {
-  gError = newError(m, "Error", PyExc_Exception,
-                    "Base of the library's errors. error_number is the library's error "
-                    "number (None for archive errors); str() gives its message.",
-                    py::none());
-  struct Numbered {
-    const char* name;
-    const char* doc;
-  };
-  static const Numbered numbered[6] = {
-      {"InvalidArgument", "An argument outside its documented range (0x10006300)."},
-      {"Uninitialized", "A buffer without data or an unbuilt filter (0x10006301)."},
-      {"InvalidSize", "A size that is not allowed or does not match (0x10006302)."},
-      {"UnboundWindow", "An image without pixels (0x10006303)."},
-      {"InvalidBuffer",
-       "A buffer that holds spatial samples after an in-place inverse (0x10006304)."},
-      {"BadCoord", "A coordinate outside the buffer (0x10006305)."},
-  };
-  for (int i = 0; i < 6; ++i)
-    gNumbered[i] = newError(m, numbered[i].name, gError, numbered[i].doc,
-                            py::int_(kFirstErrorNumber + i));
-  gArchiveError = newError(m, "ArchiveError", gError,
-                           "Archived data (a pickle's state) that cannot be loaded.", py::none());
-  gUnknownVersion = newError(m, "UnknownVersion", gArchiveError,
-                             "A version byte this library does not read.", py::none());
-  gEndOfData =
-      newError(m, "EndOfData", gArchiveError, "The archived data ends too early.", py::none());
-  gUnknownClass = newError(m, "UnknownClass", gArchiveError,
-                           "The archive names a class this library does not have.", py::none());
-  gBadData = newError(m, "BadData", gArchiveError,
-                      "A value that no archive of this library can hold.", py::none());
-
-  py::module_ signalModule = py::module_::import("signal");
-  gGetSignal = py::object(signalModule.attr("getsignal")).release().ptr();
-  gDefaultIntHandler = py::object(signalModule.attr("default_int_handler")).release().ptr();
-  gMainThread = py::module_::import("threading")
-                    .attr("main_thread")()
-                    .attr("ident")
-                    .cast<unsigned long>();
-
-  py::register_exception_translator([](std::exception_ptr p) {
-    try {
-      if (p) std::rethrow_exception(p);
-    } catch (const vxFrequencyDefs::Errors& e) {
-      const long index = e.errorNumber() - kFirstErrorNumber;
-      raise(index >= 0 && index < 6 ? gNumbered[index] : gError, e.what(), "library error");
-    } catch (const vxArchive::UnknownVersion& e) {
-      raise(gUnknownVersion, e.what(), "unknown version in the archived data");
-    } catch (const vxArchive::EndOfData& e) {
-      raise(gEndOfData, e.what(), "the archived data ends too early");
-    } catch (const vxArchive::UnknownClass& e) {
-      raise(gUnknownClass, e.what(), ("unknown class " + e.className()).c_str());
-    } catch (const vxArchive::BadData& e) {
-      raise(gBadData, e.what(), "bad archived data");
-    } catch (const vxArchive::Errors& e) {
-      raise(gArchiveError, e.what(), "archive error");
-    } catch (const vxAttentionInterrupted&) {
-      PyErr_SetNone(PyExc_KeyboardInterrupt);
-    } catch (const vxException& e) {
-      raise(PyExc_RuntimeError, e.what(), "library failure");
-    } catch (const std::out_of_range& e) {
-      raise(PyExc_OverflowError, e.what(), "value out of range");
-    }
-  });
-}
-
-// ---------------------------------------------------------------------------
 // Images.
 
 PixelKind pixelKindOf(const py::array& image, const char* name) {
@@ -316,7 +238,8 @@ void copyPixels(const ImageView& view, vxPelBuffer<T>& image) {
     if (view.pixelStride == static_cast<py::ssize_t>(sizeof(T))) {
       std::memcpy(out, row, sizeof(T) * static_cast<std::size_t>(view.width));
     } else {
-      for (long x = 0; x < view.width; ++x) std::memcpy(out + x, row + x * view.pixelStride, sizeof(T));
+      for (long x = 0; x < view.width; ++x)
+        std::memcpy(out + x, row + x * view.pixelStride, sizeof(T));
     }
   }
 }
@@ -326,9 +249,9 @@ py::array arrayOf(const vxPelBuffer<T>& image) {
   auto* keep = new vxPelBuffer<T>(image);  // shares the pixels; the capsule owns it
   py::capsule owner(keep, [](void* p) { delete static_cast<vxPelBuffer<T>*>(p); });
   const auto size = static_cast<py::ssize_t>(sizeof(T));
-  return py::array_t<T>({static_cast<py::ssize_t>(image.height()), static_cast<py::ssize_t>(image.width())},
-                        {static_cast<py::ssize_t>(image.stride()) * size, size}, image.pointToOffset(),
-                        owner);
+  return py::array_t<T>(
+      {static_cast<py::ssize_t>(image.height()), static_cast<py::ssize_t>(image.width())},
+      {static_cast<py::ssize_t>(image.stride()) * size, size}, image.pointToOffset(), owner);
 }
 
 template void copyPixels<std::uint8_t>(const ImageView&, vxPelBuffer<std::uint8_t>&);
@@ -337,5 +260,44 @@ template void copyPixels<double>(const ImageView&, vxPelBuffer<double>&);
 template py::array arrayOf<std::uint8_t>(const vxPelBuffer<std::uint8_t>&);
 template py::array arrayOf<std::uint16_t>(const vxPelBuffer<std::uint16_t>&);
 template py::array arrayOf<double>(const vxPelBuffer<double>&);
+
+// ---------------------------------------------------------------------------
+// Arguments, results and pickles.
+
+std::string typeName(const py::handle& object) {
+  return py::str(py::type::of(object).attr("__name__")).cast<std::string>();
+}
+
+py::tuple pairOf(const vxPair<long>& p) { return py::make_tuple(p.x, p.y); }
+py::tuple pairOf(const vxPair<double>& p) { return py::make_tuple(p.x, p.y); }
+
+long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
+               const std::string& accepted) {
+  PyObject* index = PyNumber_Index(value.ptr());
+  if (index == nullptr) {
+    PyErr_Clear();
+    throw py::type_error(accepted + ", not " + typeName(value));
+  }
+  const py::int_ number = py::reinterpret_steal<py::int_>(index);
+  const bool high = number > py::int_(hi);
+  if (number < py::int_(lo) || (high && !clampHigh))
+    throw py::value_error(accepted + ", not " + py::repr(number).cast<std::string>());
+  return high ? hi : number.cast<long>();
+}
+
+py::bytes archived(const std::function<void(vxArchive&)>& store) {
+  std::ostringstream out;
+  {
+    vxArchive ar(out);
+    store(ar);
+  }
+  return py::bytes(out.str());
+}
+
+void loadArchived(const py::bytes& state, const std::function<void(vxArchive&)>& load) {
+  std::istringstream in(static_cast<std::string>(state));
+  vxArchive ar(in);
+  load(ar);
+}
 
 }  // namespace vxpy

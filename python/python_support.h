@@ -1,7 +1,8 @@
 // What the bindings of the Python module share: the objects Python holds, the rule
 // that one object is changed by one thread at a time, running library calls without
-// the GIL and stoppable by Ctrl-C, the exception classes, and images moving between
-// numpy arrays and pixel buffers.
+// the GIL and stoppable by Ctrl-C, images moving between numpy arrays and pixel
+// buffers, and the small helpers of arguments, results and pickles that several
+// topics use.
 #ifndef VXFREQ_PYTHON_SUPPORT_H
 #define VXFREQ_PYTHON_SUPPORT_H
 
@@ -10,7 +11,9 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 class vxThreadPool;
@@ -47,19 +50,23 @@ struct Buffer {
   Buffer() = default;
   Buffer(long width, long height) : buf(width, height) {}
   vxFrequencyBuffer buf;
-  UseState use;
+  mutable UseState use;  // reading a const buffer still marks it in use
   long views = 0;
 };
 
 // BufferError when writing a result of transform size W x H into `out` would give it
 // new storage while numpy views of the old one exist.
 void requireStorageKept(const Buffer& out, long W, long H);
+// A new buffer without data.
+std::unique_ptr<Buffer> newBuffer();
+// The buffer an `out` argument names; TypeError for anything else.
+Buffer& outBuffer(const py::object& out);
 
 // A filter as Python holds it.
 struct Filter {
   virtual ~Filter() = default;
   std::unique_ptr<vxFrequencyFilter> filter;
-  UseState use;
+  mutable UseState use;  // reading a const filter still marks it in use
 };
 
 // `with vxfreq.parallel(threads):` owns a thread pool of the library while the block
@@ -93,8 +100,23 @@ void runLibrary(F&& work) {
   runLibraryImpl([](void* f) { (*static_cast<F*>(f))(); }, &work);
 }
 
-// Creates the module's exception classes and the translator of the library's errors.
-void registerErrors(py::module_& m);
+// Notes what runLibrary needs to let Ctrl-C stop a call: the main thread and Python's
+// default SIGINT handler. Called once, when the module is imported.
+void initInterrupts();
+
+// Runs `call(in, out)` with `in` read and `out` written (one write use when they are
+// the same buffer).
+template <class F>
+void readInto(Buffer& in, Buffer& out, F&& call) {
+  if (&in == &out) {
+    Use write(out.use, Use::Write, "FrequencyBuffer");
+    runLibrary([&] { call(in.buf, out.buf); });
+    return;
+  }
+  Use read(in.use, Use::Read, "FrequencyBuffer");
+  Use write(out.use, Use::Write, "FrequencyBuffer");
+  runLibrary([&] { call(in.buf, out.buf); });
+}
 
 // The pixel types of images.
 enum class PixelKind { U8, U16, F64 };
@@ -126,6 +148,24 @@ vxPelBuffer<T> pelBufferOf(const ImageView& view) {
 // A numpy (height, width) array sharing the pixels of `image` (no copy).
 template <class T>
 py::array arrayOf(const vxPelBuffer<T>& image);
+
+// A (width, height) size or (x, y) offset as Python passes it.
+using Size = std::pair<long, long>;
+
+// The name of an object's type, for the messages of TypeError.
+std::string typeName(const py::handle& object);
+// A pair of the library as a Python tuple, x first.
+py::tuple pairOf(const vxPair<long>& p);
+py::tuple pairOf(const vxPair<double>& p);
+// An integer argument (a Python or numpy integer) from `lo` to `hi`: TypeError or
+// ValueError saying `accepted` otherwise. Above `hi` it is `hi` when `clampHigh`.
+long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
+               const std::string& accepted);
+
+// Archive forms, through which buffers and filters pickle: the bytes `store` writes,
+// and `load` reading `state`.
+py::bytes archived(const std::function<void(vxArchive&)>& store);
+void loadArchived(const py::bytes& state, const std::function<void(vxArchive&)>& load);
 
 }  // namespace vxpy
 

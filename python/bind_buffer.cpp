@@ -1,0 +1,209 @@
+// FrequencyBuffer: a buffer's sizes, elements and numpy views of its storage, the
+// spectrum images, arithmetic, copies, comparison and pickling.
+#include "bindings.h"
+#include "python_support.h"
+
+#include "filt/padding.h"
+
+#include <pybind11/complex.h>
+
+#include <complex>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace vxpy {
+
+namespace {
+
+// The transform size as numpy's (H, W).
+py::tuple shapeOf(const Buffer& b) { return py::make_tuple(b.buf.height(), b.buf.width()); }
+
+// A numpy view of the storage; the capsule that owns the view counts it on the buffer.
+py::array storageView(const py::object& self) {
+  Buffer& b = self.cast<Buffer&>();
+  const long W = b.buf.width();  // Uninitialized for a buffer without data
+  const long H = b.buf.height();
+  struct Keep {
+    py::object owner;
+  };
+  auto* keep = new Keep{self};
+  ++b.views;
+  py::capsule owner(keep, [](void* p) {
+    auto* k = static_cast<Keep*>(p);
+    --k->owner.cast<Buffer&>().views;
+    delete k;
+  });
+  const auto item = static_cast<py::ssize_t>(sizeof(std::complex<float>));
+  return py::array_t<std::complex<float>>(
+      {static_cast<py::ssize_t>(H), static_cast<py::ssize_t>(W)}, {W * item, item},
+      reinterpret_cast<std::complex<float>*>(b.buf.elements()), owner);
+}
+
+using ImageGetter = vxPelBuffer<double> (vxFrequencyBuffer::*)(bool) const;
+
+void addImage(py::class_<Buffer>& cls, const char* name, ImageGetter getter, const char* what) {
+  cls.def(
+      name,
+      [getter](Buffer& b, bool centered) {
+        vxPelBuffer<double> image;
+        Use use(b.use, Use::Read, "FrequencyBuffer");
+        runLibrary([&] { image = (b.buf.*getter)(centered); });
+        return arrayOf(image);
+      },
+      py::arg("centered") = false,
+      (std::string("The ") + what +
+       " of every element as a float64 (H, W) array, padding included; centered puts "
+       "frequency 0 at (H/2, W/2).")
+          .c_str());
+}
+
+std::unique_ptr<Buffer> copyOf(Buffer& b) {
+  auto c = newBuffer();
+  Use use(b.use, Use::Read, "FrequencyBuffer");
+  runLibrary([&] { c->buf = b.buf; });
+  return c;
+}
+
+// ---------------------------------------------------------------------------
+// Arithmetic: new buffers and in-place forms.
+
+using BinaryOp = void (*)(const vxFrequencyBuffer&, const vxFrequencyBuffer&, vxFrequencyBuffer&);
+using AccumulateOp = void (*)(const vxFrequencyBuffer&, vxFrequencyBuffer&);
+
+std::unique_ptr<Buffer> binary(Buffer& a, Buffer& b, BinaryOp op) {
+  auto result = newBuffer();
+  Use ra(a.use, Use::Read, "FrequencyBuffer");
+  std::unique_ptr<Use> rb;
+  if (&a != &b) rb = std::make_unique<Use>(b.use, Use::Read, "FrequencyBuffer");
+  runLibrary([&] { op(a.buf, b.buf, result->buf); });
+  return result;
+}
+
+// self = self (op) other, through the library's accumulating form `op(other, self)`.
+py::object accumulate(const py::object& self, Buffer& other, AccumulateOp op) {
+  Buffer& s = self.cast<Buffer&>();
+  readInto(other, s, [&](vxFrequencyBuffer& o, vxFrequencyBuffer& t) { op(o, t); });
+  return self;
+}
+
+void addBinary(py::class_<Buffer>& cls, const char* name, const char* iname, BinaryOp op,
+               AccumulateOp acc, const char* sign) {
+  cls.def(
+      name, [op](Buffer& a, Buffer& b) { return binary(a, b, op); }, py::is_operator(),
+      (std::string("A new buffer: self ") + sign + " other, element by element in single "
+                                                    "precision (buffers of one transform size).")
+          .c_str());
+  cls.def(
+      iname, [acc](const py::object& self, Buffer& b) { return accumulate(self, b, acc); },
+      py::is_operator(), (std::string("In place: self = self ") + sign + " other.").c_str());
+}
+
+}  // namespace
+
+void bindBuffer(py::module_& m) {
+  py::class_<Buffer> buffer(m, "FrequencyBuffer",
+                            "Single-precision complex values of a transform size W x H (powers "
+                            "of two), with the size and offset of the image they came from.\n\n"
+                            "numpy.asarray(buffer) is a writable complex64 (H, W) view of the "
+                            "buffer's own storage; while a view exists, operations that would "
+                            "give the buffer storage of another size raise BufferError.");
+  buffer.def(py::init([](long width, long height) {
+               if (width < 0 || height < 0)
+                 throw py::value_error("width and height must not be negative");
+               return std::make_unique<Buffer>(width, height);
+             }),
+             py::arg("width"), py::arg("height"),
+             "Zeros sized for an image of width x height (transform size: the next powers "
+             "of two), offset (0, 0).");
+  buffer.def_property_readonly("shape", &shapeOf, "Transform size as numpy's (H, W).");
+  buffer.def_property_readonly(
+      "image_size",
+      [](const Buffer& b) { return py::make_tuple(b.buf.imageWidth(), b.buf.imageHeight()); },
+      "Size (w, h) of the image the inverse transforms give back.");
+  buffer.def_property_readonly(
+      "offset", [](const Buffer& b) { return pairOf(b.buf.imageOffset()); },
+      "Offset (x, y) of that image.");
+  buffer.def_property_readonly(
+      "padding_margin", [](const Buffer& b) { return pairOf(vfPaddingMargin(b.buf)); },
+      "Margin (x, y) left on every side of the image: (W - w) // 2 and (H - h) // 2, the "
+      "margin a padded forward transform used.");
+  buffer.def_property_readonly(
+      "inverse_computed", [](const Buffer& b) { return b.buf.inverseComputed(); },
+      "True after an in-place inverse: the buffer holds spatial samples and refuses element "
+      "access (InvalidBuffer).");
+  buffer.def(
+      "get",
+      [](Buffer& b, long x, long y, bool centered) {
+        Use use(b.use, Use::Read, "FrequencyBuffer");
+        const vxPair<double> v = b.buf.get(x, y, centered);
+        return std::complex<double>(v.x, v.y);
+      },
+      py::arg("x"), py::arg("y"), py::arg("centered") = false,
+      "Element (x, y) as a complex: storage indices 0 <= x < W, 0 <= y < H, or with centered "
+      "signed frequencies -W/2 <= x < W/2 (likewise y).");
+  buffer.def(
+      "put",
+      [](Buffer& b, long x, long y, std::complex<double> value, bool centered) {
+        Use use(b.use, Use::Write, "FrequencyBuffer");
+        b.buf.put(x, y, vxPair<double>(value.real(), value.imag()), centered);
+      },
+      py::arg("x"), py::arg("y"), py::arg("value"), py::arg("centered") = false,
+      "Sets element (x, y) (indices as for get) to value, rounded to single precision.");
+  buffer.def("copy", &copyOf, "A deep copy.");
+  buffer.def("__copy__", &copyOf);
+  buffer.def(
+      "__deepcopy__", [](Buffer& b, const py::object&) { return copyOf(b); }, py::arg("memo"));
+  buffer.def(
+      "__eq__",
+      [](Buffer& a, Buffer& b) {
+        Use ra(a.use, Use::Read, "FrequencyBuffer");
+        std::unique_ptr<Use> rb;
+        if (&a != &b) rb = std::make_unique<Use>(b.use, Use::Read, "FrequencyBuffer");
+        return a.buf == b.buf;
+      },
+      py::is_operator(), "Same sizes, offset, flags and values (compared as floats).");
+  buffer.def(
+      "__array__",
+      [](const py::object& self, const py::object& dtype) -> py::object {
+        py::array view = storageView(self);
+        if (dtype.is_none()) return std::move(view);
+        return view.attr("astype")(dtype);
+      },
+      py::arg("dtype") = py::none(), "The complex64 (H, W) view of the storage (numpy.asarray).");
+  buffer.def("__repr__", [](const Buffer& b) {
+    if (!b.buf.isInitialized()) return py::str("FrequencyBuffer(uninitialized)");
+    return py::str("FrequencyBuffer(shape={!r}, image_size={!r}, offset={!r})")
+        .format(shapeOf(b), py::make_tuple(b.buf.imageWidth(), b.buf.imageHeight()),
+                pairOf(b.buf.imageOffset()));
+  });
+  buffer.def(py::pickle(
+      [](Buffer& b) {
+        Use use(b.use, Use::Read, "FrequencyBuffer");
+        return archived([&](vxArchive& ar) { ar || b.buf; });
+      },
+      [](const py::bytes& state) {
+        auto b = newBuffer();
+        loadArchived(state, [&](vxArchive& ar) { ar || b->buf; });
+        return b;
+      }));
+  addImage(buffer, "real_image", &vxFrequencyBuffer::getRealImage, "real part");
+  addImage(buffer, "imag_image", &vxFrequencyBuffer::getImaginaryImage, "imaginary part");
+  addImage(buffer, "magnitude_image", &vxFrequencyBuffer::getMagnitudeImage,
+           "magnitude (single-precision square root)");
+  addImage(buffer, "phase_image", &vxFrequencyBuffer::getPhaseImage, "phase, in [0, 2 pi),");
+  addBinary(buffer, "__add__", "__iadd__", &vfFrequencyAdd, &vfFrequencyAdd, "+");
+  addBinary(buffer, "__sub__", "__isub__", &vfFrequencySubtract, &vfFrequencySubtract, "-");
+  addBinary(buffer, "__mul__", "__imul__", &vfFrequencyMultiply, &vfFrequencyMultiply, "*");
+  buffer.def(
+      "conj",
+      [](Buffer& b) {
+        auto result = newBuffer();
+        Use use(b.use, Use::Read, "FrequencyBuffer");
+        runLibrary([&] { vfFrequencyConjugate(b.buf, result->buf); });
+        return result;
+      },
+      "A new buffer of the complex conjugates.");
+}
+
+}  // namespace vxpy

@@ -1,0 +1,312 @@
+// The filters: Filter and its apply, the band and Gabor filters (pass and reject) with
+// their parameters as properties, and ImageFilter; all compare, print and pickle.
+#include "bindings.h"
+#include "python_support.h"
+
+#include <pybind11/stl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace vxpy {
+
+namespace {
+
+using PairD = std::pair<double, double>;
+
+template <class F>
+struct FilterOf : Filter {
+  F& get() const { return static_cast<F&>(*filter); }
+};
+
+// Reads a parameter under a read use of the filter.
+template <class F, class R>
+R readFilter(const FilterOf<F>& f, R (*read)(const F&)) {
+  Use use(f.use, Use::Read, "Filter");
+  return read(f.get());
+}
+
+// Changes a parameter (a rebuild) under a write use, without the GIL.
+template <class F, class V>
+void writeFilter(FilterOf<F>& f, void (*write)(F&, const V&), const V& value) {
+  Use use(f.use, Use::Write, "Filter");
+  runLibrary([&] { write(f.get(), value); });
+}
+
+template <class F, class... Args>
+std::unique_ptr<FilterOf<F>> buildFilter(Args... args) {
+  auto f = std::make_unique<FilterOf<F>>();
+  runLibrary([&] { f->filter = std::make_unique<F>(args...); });
+  return f;
+}
+
+void applyFilter(Filter& f, Buffer& buf, const py::object& out) {
+  Use filterUse(f.use, Use::Read, "Filter");
+  if (out.is_none() || &outBuffer(out) == &buf) {
+    Use write(buf.use, Use::Write, "FrequencyBuffer");
+    runLibrary([&] { f.filter->apply(buf.buf); });
+    return;
+  }
+  Buffer& target = outBuffer(out);
+  requireStorageKept(target, buf.buf.width(), buf.buf.height());
+  readInto(buf, target,
+           [&](vxFrequencyBuffer& in, vxFrequencyBuffer& o) { f.filter->apply(in, o); });
+}
+
+template <class F>
+py::bytes filterState(const FilterOf<F>& f) {
+  Use use(f.use, Use::Read, "Filter");
+  return archived([&](vxArchive& ar) {
+    vxFrequencyFilter* p = f.filter.get();
+    ar || p;
+  });
+}
+
+template <class F>
+std::unique_ptr<FilterOf<F>> filterFromState(const py::bytes& state) {
+  auto f = std::make_unique<FilterOf<F>>();
+  loadArchived(state, [&](vxArchive& ar) {
+    vxFrequencyFilter* p = nullptr;
+    ar || p;
+    f->filter.reset(p);
+  });
+  if (dynamic_cast<F*>(f->filter.get()) == nullptr)
+    throw py::type_error("the pickled state is not one of this filter class");
+  return f;
+}
+
+// Python's pairs as the library's: a size (width, height), an (along, across) pair.
+vxPair<long> sizeOf(Size s) { return vxPair<long>(s.first, s.second); }
+vxPair<double> vxPairOf(PairD p) { return vxPair<double>(p.first, p.second); }
+
+// The DC radius of each filter: removal for the pass filters, protection for the
+// reject filters.
+long dcRadius(const vxFrequencyFilterBandPass& f) { return f.dcRemovalRadius(); }
+long dcRadius(const vxFrequencyFilterBandReject& f) { return f.dcProtectionRadius(); }
+long dcRadius(const vxFrequencyFilterGabor& f) { return f.dcRemovalRadius(); }
+long dcRadius(const vxFrequencyFilterGaborReject& f) { return f.dcProtectionRadius(); }
+void dcRadius(vxFrequencyFilterBandPass& f, long r) { f.dcRemovalRadius(r); }
+void dcRadius(vxFrequencyFilterBandReject& f, long r) { f.dcProtectionRadius(r); }
+void dcRadius(vxFrequencyFilterGabor& f, long r) { f.dcRemovalRadius(r); }
+void dcRadius(vxFrequencyFilterGaborReject& f, long r) { f.dcProtectionRadius(r); }
+
+const char* const kSizeDoc =
+    "size: the transform size (width, height) the filter is built for, as in the C++ API "
+    "and FrequencyBuffer.image_size; it is FrequencyBuffer.shape reversed.";
+
+// What the four parametric filters share: equality, pickling, size and DC radius.
+template <class F>
+py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* name, const char* doc,
+                                                 const char* radiusName, const char* frequencyDoc) {
+  using W = FilterOf<F>;
+  py::class_<W, Filter> cls(m, name, doc);
+  cls.def_property(
+      "frequency",
+      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v);
+      },
+      frequencyDoc);
+  cls.def(
+      "__eq__", [](const W& a, const W& b) { return a.get() == b.get(); }, py::is_operator());
+  cls.def(py::pickle([](const W& f) { return filterState(f); },
+                     [](const py::bytes& s) { return filterFromState<F>(s); }));
+  cls.def_property(
+      "size",
+      [](const W& f) {
+        return pairOf(readFilter<F, vxPair<long>>(f, [](const F& g) { return g.size(); }));
+      },
+      [](W& f, Size s) {
+        writeFilter<F, vxPair<long>>(f, [](F& g, const vxPair<long>& v) { g.size(v); }, sizeOf(s));
+      },
+      "Transform size (width, height) the filter applies to; setting it rebuilds the filter.");
+  const auto getRadius = [](const W& f) {
+    return readFilter<F, long>(f, [](const F& g) { return dcRadius(g); });
+  };
+  const auto setRadius = [](W& f, long r) {
+    writeFilter<F, long>(f, [](F& g, const long& v) { dcRadius(g, v); }, r);
+  };
+  cls.def_property("dc_removal_radius", getRadius, setRadius,
+                   "Radius R of the (2R - 1) x (2R - 1) square around frequency 0 that the "
+                   "pass filters zero and the reject filters leave unchanged (0: none).");
+  if (std::string(radiusName) != "dc_removal_radius")
+    cls.def_property(radiusName, getRadius, setRadius, "The same as dc_removal_radius.");
+  cls.def_property_readonly(
+      "support_width",
+      [](const W& f) {
+        return readFilter<F, long>(f, [](const F& g) { return g.supportWidth(); });
+      },
+      "Width of the filter's gain table.");
+  return cls;
+}
+
+template <class F>
+py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, const char* doc,
+                                           const char* radiusName) {
+  using W = FilterOf<F>;
+  auto cls =
+      parametricFilter<F>(m, name, doc, radiusName, "Radius of the ring, in cycles per pixel.");
+  cls.def(py::init([](double sigma, double plateau, double frequency, Size size, long radius) {
+            return buildFilter<F>(sigma, plateau, frequency, sizeOf(size), radius);
+          }),
+          py::arg("sigma"), py::arg("plateau"), py::arg("frequency"), py::arg("size"),
+          py::arg("dc_removal_radius") = 0,
+          "Builds the filter. sigma, plateau and frequency in cycles per pixel (0 to 0.5); "
+          "size (width, height), a power of two along each axis.");
+  cls.def_property(
+      "sigma",
+      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.sigma(); }); },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.sigma(x); }, v);
+      },
+      "Width of the Gaussian flanks, in cycles per pixel.");
+  cls.def_property(
+      "plateau",
+      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.plateau(); }); },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.plateau(x); }, v);
+      },
+      "Half width of the flat top, in cycles per pixel.");
+  cls.def("__repr__", [name](const W& f) {
+    Use use(f.use, Use::Read, "Filter");
+    const F& g = f.get();
+    return py::str(
+               "{}(sigma={!r}, plateau={!r}, frequency={!r}, size={!r}, dc_removal_radius={!r})")
+        .format(name, g.sigma(), g.plateau(), g.frequency(), pairOf(g.size()), dcRadius(g));
+  });
+  return cls;
+}
+
+template <class F>
+py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, const char* doc,
+                                            const char* radiusName) {
+  using W = FilterOf<F>;
+  auto cls = parametricFilter<F>(m, name, doc, radiusName,
+                                 "Distance of the centre frequency from 0, in cycles per pixel.");
+  cls.def(py::init([](PairD sigma, PairD plateau, double angle, double frequency, Size size,
+                      long radius) {
+            return buildFilter<F>(vxPairOf(sigma), vxPairOf(plateau), vxRadian(angle), frequency,
+                                  sizeOf(size), radius);
+          }),
+          py::arg("sigma"), py::arg("plateau"), py::arg("angle"), py::arg("frequency"),
+          py::arg("size"), py::arg("dc_removal_radius") = 0,
+          "Builds the filter. sigma and plateau are (along, across) pairs and frequency in "
+          "cycles per pixel; angle in radians from +x towards +y (down); size (width, "
+          "height), a power of two along each axis.");
+  cls.def_property(
+      "sigma",
+      [](const W& f) {
+        return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.sigma(); }));
+      },
+      [](W& f, PairD v) {
+        writeFilter<F, vxPair<double>>(
+            f, [](F& g, const vxPair<double>& x) { g.sigma(x); }, vxPairOf(v));
+      },
+      "Gaussian widths (along, across) the direction, in cycles per pixel.");
+  cls.def_property(
+      "plateau",
+      [](const W& f) {
+        return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.plateau(); }));
+      },
+      [](W& f, PairD v) {
+        writeFilter<F, vxPair<double>>(
+            f, [](F& g, const vxPair<double>& x) { g.plateau(x); }, vxPairOf(v));
+      },
+      "Flat-top half widths (along, across) the direction, in cycles per pixel.");
+  cls.def_property(
+      "angle",
+      [](const W& f) {
+        return readFilter<F, double>(f, [](const F& g) { return g.angle().value(); });
+      },
+      [](W& f, double v) {
+        writeFilter<F, double>(f, [](F& g, const double& x) { g.angle(vxRadian(x)); }, v);
+      },
+      "Direction of the centre frequency, radians from +x towards +y.");
+  cls.def_property_readonly(
+      "support_height",
+      [](const W& f) {
+        return readFilter<F, long>(f, [](const F& g) { return g.supportHeight(); });
+      },
+      "Height of the filter's gain table.");
+  cls.def("__repr__", [name](const W& f) {
+    Use use(f.use, Use::Read, "Filter");
+    const F& g = f.get();
+    return py::str(
+               "{}(sigma={!r}, plateau={!r}, angle={!r}, frequency={!r}, size={!r}, "
+               "dc_removal_radius={!r})")
+        .format(name, pairOf(g.sigma()), pairOf(g.plateau()), g.angle().value(), g.frequency(),
+                pairOf(g.size()), dcRadius(g));
+  });
+  return cls;
+}
+
+}  // namespace
+
+void bindFilters(py::module_& m) {
+  py::class_<Filter> filter(m, "Filter",
+                            "Base of the filters. A filter is built for one transform size and "
+                            "applied to buffers of exactly that size.");
+  filter.def("apply", &applyFilter, py::arg("buf"), py::arg("out") = py::none(),
+             "Filters buf in place, or with out writes the filtered buf into out (sized to "
+             "buf's transform size).");
+
+  std::string bandDoc = std::string(
+                            "Rotationally symmetric band filter around the ring of radius "
+                            "frequency: gain 1 within plateau of the ring, Gaussian flanks of "
+                            "width sigma beyond. ") +
+                        kSizeDoc;
+  bandFilter<vxFrequencyFilterBandPass>(
+      m, "BandPass", (bandDoc + " The band-pass keeps the ring and zeroes the rest.").c_str(),
+      "dc_removal_radius");
+  bandFilter<vxFrequencyFilterBandReject>(
+      m, "BandReject",
+      (bandDoc + " The band-reject removes the ring and keeps the rest; its DC radius "
+                 "protects the square around 0 (also dc_protection_radius).")
+          .c_str(),
+      "dc_protection_radius");
+  std::string gaborDoc = std::string(
+                             "Oriented filter around one centre frequency (one lobe): flat "
+                             "top and Gaussian flanks along and across the direction angle. ") +
+                         kSizeDoc;
+  gaborFilter<vxFrequencyFilterGabor>(
+      m, "Gabor", (gaborDoc + " The Gabor filter keeps that lobe and zeroes the rest.").c_str(),
+      "dc_removal_radius");
+  gaborFilter<vxFrequencyFilterGaborReject>(
+      m, "GaborReject",
+      (gaborDoc + " The Gabor-reject filter removes the lobe and keeps the rest; its DC "
+                  "radius protects the square around 0 (also dc_protection_radius).")
+          .c_str(),
+      "dc_protection_radius");
+
+  using ImageFilter = FilterOf<vxFrequencyFilterImage>;
+  py::class_<ImageFilter, Filter> image(
+      m, "ImageFilter",
+      "A filter whose transfer function is a FrequencyBuffer: apply multiplies element by "
+      "element as complex numbers (for example by the transform of a kernel: convolution).");
+  image.def(py::init([](Buffer& b) {
+              Use use(b.use, Use::Read, "FrequencyBuffer");
+              return buildFilter<vxFrequencyFilterImage>(std::cref(b.buf));
+            }),
+            py::arg("buf"), "Builds from a copy of buf.");
+  image.def_property_readonly(
+      "size",
+      [](const ImageFilter& f) {
+        Use use(f.use, Use::Read, "Filter");
+        return py::make_tuple(f.get().supportWidth(), f.get().supportHeight());
+      },
+      "Transform size (width, height) of the filter image.");
+  image.def(
+      "__eq__", [](const ImageFilter& a, const ImageFilter& b) { return a.get() == b.get(); },
+      py::is_operator());
+  image.def(
+      py::pickle([](const ImageFilter& f) { return filterState(f); },
+                 [](const py::bytes& s) { return filterFromState<vxFrequencyFilterImage>(s); }));
+  image.def("__repr__", [](const ImageFilter& f) {
+    return py::str("ImageFilter(size=({}, {}))")
+        .format(f.get().supportWidth(), f.get().supportHeight());
+  });
+}
+
+}  // namespace vxpy

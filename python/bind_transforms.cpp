@@ -1,0 +1,411 @@
+// The transforms: forward (images to buffers, plain or padded and windowed), the
+// buffer-to-buffer transforms, the inverses back to images, and map_image.
+#include "bindings.h"
+#include "python_support.h"
+
+#include "filt/padding.h"
+
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace vxpy {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Forward transforms of images.
+
+// The forward transform copies images into pixel buffers. Each thread keeps small ones
+// (up to 1 MiB) for its next call, so that a stream of pictures of one size does not
+// allocate and clear them every time. `padded` (real images only) asks for the padded
+// transform of filt/padding.h instead of the plain one.
+template <class T>
+void forwardAs(const ImageView& real, const ImageView* imag, Size offset,
+               const vxPaddingOptions* padded, vxFrequencyBuffer& out) {
+  thread_local vxPelBuffer<T> kept[2];
+  vxPelBuffer<T> fresh[2];
+  const bool keep = real.width * real.height * static_cast<long>(sizeof(T)) <= (1L << 20);
+  vxPelBuffer<T>* images = keep ? kept : fresh;
+  copyPixels(real, images[0]);
+  images[0].offset(offset.first, offset.second);
+  if (padded != nullptr) {
+    vfForwardFFTPadded<T>(images[0], *padded, out);
+    return;
+  }
+  if (imag == nullptr) {
+    vfForwardFFT<T>(images[0], out);
+    return;
+  }
+  copyPixels(*imag, images[1]);
+  images[1].offset(offset.first, offset.second);
+  vfForwardFFT<T>(images[0], images[1], out);
+}
+
+// The transform size (W, H) forward gives a picture of width x height pixels: with
+// `padded`, the padded size of its margin, otherwise the next powers of two (an empty
+// side counts as 1). Sizes and limits are asked of the library, not repeated here: the
+// plain size is the padded size of margin 0, and a picture the library refuses raises
+// the plain transform's InvalidSize, thrown by a buffer sized for it before that buffer
+// allocates anything. forward calls it before any pixel is copied.
+vxPair<long> transformSizeOf(long width, long height, const vxPaddingOptions* padded) {
+  const bool empty = width < 1 || height < 1;
+  try {
+    return vfPaddedTransformSize(std::max(width, 1L), std::max(height, 1L),
+                                 padded != nullptr && !empty ? padded->margin : 0);
+  } catch (const vxFrequencyDefs::InvalidSize&) {
+    const vxFrequencyBuffer refuse(width, height);
+    throw;
+  }
+}
+
+// A numpy array of `object` (lists and other array-likes converted as numpy would).
+py::array arrayArgument(const py::object& object, const char* name) {
+  py::array array = py::array::ensure(object);
+  if (!array) throw py::type_error(std::string(name) + " must be a numpy array");
+  return array;
+}
+
+// ---------------------------------------------------------------------------
+// Padding and windows: forward's padding=, window= and margin=.
+
+const char* const kPaddings = "None, 'zero', 'reflect', 'edge' or 'mean'";
+const char* const kWindows = "None, 'hann', ('tukey', F) or 'tukey:F' with F from 0 to 1";
+
+vxPadding paddingOf(const py::object& padding) {
+  if (!py::isinstance<py::str>(padding))
+    throw py::type_error(std::string("padding must be ") + kPaddings + ", not " +
+                         typeName(padding));
+  const std::string name = padding.cast<std::string>();
+  if (name == "zero") return vxPadding::Zero;
+  if (name == "reflect") return vxPadding::Reflect;
+  if (name == "edge") return vxPadding::Edge;
+  if (name == "mean") return vxPadding::Mean;
+  throw py::value_error(std::string("padding must be ") + kPaddings + ", not '" + name + "'");
+}
+
+vxWindow tukeyOf(const py::handle& fraction) {
+  if (!PyNumber_Check(fraction.ptr()) || py::isinstance<py::str>(fraction))
+    throw py::type_error(std::string("window must be ") + kWindows + "; F is a number, not " +
+                         typeName(fraction));
+  const double f = py::float_(py::reinterpret_borrow<py::object>(fraction)).cast<double>();
+  if (!(f >= 0.0 && f <= 1.0))
+    throw py::value_error(std::string("window must be ") + kWindows + ", not F = " +
+                          py::repr(fraction).cast<std::string>());
+  return vxWindow::tukey(f);
+}
+
+vxWindow windowOf(const py::object& window) {
+  if (window.is_none()) return vxWindow::none();
+  const std::string accepted = std::string("window must be ") + kWindows + ", not ";
+  if (py::isinstance<py::tuple>(window)) {
+    const py::tuple t = window.cast<py::tuple>();
+    if (t.size() == 2 && py::isinstance<py::str>(t[0]) && t[0].cast<std::string>() == "tukey")
+      return tukeyOf(t[1]);
+    throw py::value_error(accepted + py::repr(window).cast<std::string>());
+  }
+  if (!py::isinstance<py::str>(window)) throw py::type_error(accepted + typeName(window));
+  const std::string name = window.cast<std::string>();
+  if (name == "hann") return vxWindow::hann();
+  if (name.rfind("tukey:", 0) == 0) {
+    py::object fraction;
+    try {
+      fraction = py::float_(py::str(name.substr(6)));
+    } catch (const py::error_already_set&) {
+      throw py::value_error(accepted + "'" + name + "'");
+    }
+    return tukeyOf(fraction);
+  }
+  throw py::value_error(accepted + "'" + name + "'");
+}
+
+// A margin of pixels: None (`none`), or an integer of at least 0; margins beyond any
+// picture's room (2048) are all the same.
+long marginOf(const py::object& margin, long none) {
+  if (margin.is_none()) return none;
+  return integerOf(margin, 0, 4096, true, "margin must be None or an integer of at least 0");
+}
+
+// What forward's padding, window and margin ask for; false (and `options` untouched)
+// for the plain transform: all three None.
+bool paddingOptionsOf(const py::object& padding, const py::object& window,
+                      const py::object& margin, vxPaddingOptions& options) {
+  if (padding.is_none() && window.is_none() && margin.is_none()) return false;
+  options.padding = padding.is_none() ? vxPadding::Zero : paddingOf(padding);
+  options.window = windowOf(window);
+  options.margin = marginOf(margin, padding.is_none() ? 0 : -1);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// forward: its arguments checked in turn, then one library call.
+
+py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
+                   const py::object& out, const py::object& padding, const py::object& window,
+                   const py::object& margin) {
+  const py::array image = arrayArgument(imageArg, "image");
+  const PixelKind kind = pixelKindOf(image, "image");
+  const ImageView real = viewOf(image);
+  ImageView imaginary;
+  py::array imagArray;
+  if (!imag.is_none()) {
+    imagArray = arrayArgument(imag, "imag");
+    if (pixelKindOf(imagArray, "imag") != kind)
+      throw py::type_error("imag must have the dtype of image");
+    imaginary = viewOf(imagArray);
+    if (imaginary.width != real.width || imaginary.height != real.height)
+      throw py::value_error("imag must have the shape of image");
+  }
+  vxPaddingOptions options;
+  const bool padded = paddingOptionsOf(padding, window, margin, options);
+  if (padded && !imag.is_none())
+    throw py::value_error("padding, window and margin are for real images: imag must be None");
+  const vxPaddingOptions* pad = padded ? &options : nullptr;
+  // Sizes the library refuses are refused before any pixel is copied.
+  const vxPair<long> size = transformSizeOf(real.width, real.height, pad);
+
+  py::object result = out.is_none() ? py::cast(newBuffer()) : out;
+  Buffer& target = outBuffer(result);
+  requireStorageKept(target, size.x, size.y);
+  Use use(target.use, Use::Write, "FrequencyBuffer");
+  const ImageView* im = imag.is_none() ? nullptr : &imaginary;
+  runLibrary([&] {
+    switch (kind) {
+      case PixelKind::U8: forwardAs<std::uint8_t>(real, im, offset, pad, target.buf); break;
+      case PixelKind::U16: forwardAs<std::uint16_t>(real, im, offset, pad, target.buf); break;
+      case PixelKind::F64: forwardAs<double>(real, im, offset, pad, target.buf); break;
+    }
+  });
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Inverse transforms to images.
+
+// Runs `call(buf, inPlace)` on the buffer under the right use: writing when in place.
+template <class F>
+void inverseOn(Buffer& b, bool inPlace, F&& call) {
+  Use use(b.use, inPlace ? Use::Write : Use::Read, "FrequencyBuffer");
+  runLibrary([&] { call(b.buf); });
+}
+
+template <class T>
+py::object inverseAs(Buffer& b, bool normalize, bool inPlace) {
+  vxPelBuffer<T> image;
+  inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
+    vfInverseFFT<T>(buf, image, normalize, inPlace);
+  });
+  return arrayOf(image);
+}
+
+template <class T>
+py::object inverseAngleAs(Buffer& b, bool normalize, bool inPlace) {
+  vxPelBuffer<T> image;
+  vxPelBuffer<double> angle;
+  inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
+    vfInverseFFTAngle<T>(buf, image, angle, normalize, inPlace);
+  });
+  return py::make_tuple(arrayOf(image), arrayOf(angle));
+}
+
+template <class T>
+py::object inverseQuadrantAs(Buffer& b, bool normalize, bool inPlace) {
+  vxPelBuffer<T> image;
+  vxPelBuffer<unsigned char> quadrant;
+  inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
+    vfInverseFFTQuadrant<T>(buf, image, quadrant, normalize, inPlace);
+  });
+  return py::make_tuple(arrayOf(image), arrayOf(quadrant));
+}
+
+// Calls Op<T>::run for the pixel type the dtype argument names.
+template <template <class> class Op>
+py::object byDtype(const py::object& dtype, Buffer& b, bool normalize, bool inPlace) {
+  switch (pixelKindOfDtype(dtype)) {
+    case PixelKind::U8: return Op<std::uint8_t>::run(b, normalize, inPlace);
+    case PixelKind::U16: return Op<std::uint16_t>::run(b, normalize, inPlace);
+    case PixelKind::F64: break;
+  }
+  return Op<double>::run(b, normalize, inPlace);
+}
+template <class T>
+struct InverseOp {
+  static py::object run(Buffer& b, bool n, bool p) { return inverseAs<T>(b, n, p); }
+};
+template <class T>
+struct InverseAngleOp {
+  static py::object run(Buffer& b, bool n, bool p) { return inverseAngleAs<T>(b, n, p); }
+};
+template <class T>
+struct InverseQuadrantOp {
+  static py::object run(Buffer& b, bool n, bool p) { return inverseQuadrantAs<T>(b, n, p); }
+};
+
+// The Python function `name` over Op: (buf, dtype=numpy.uint8, normalize, in_place).
+template <template <class> class Op>
+void defInverse(py::module_& m, const char* name, const char* doc) {
+  m.def(
+      name,
+      [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
+        return byDtype<Op>(dtype, buf, normalize, inPlace);
+      },
+      py::arg("buf"), py::arg("dtype") = py::module_::import("numpy").attr("uint8"),
+      py::arg("normalize") = false, py::arg("in_place") = false, doc);
+}
+
+// ---------------------------------------------------------------------------
+// Buffer to buffer.
+
+// `out` (None: a new buffer) for a result of `in`'s transform size, checked for views.
+py::object resultFor(const Buffer& in, const py::object& out) {
+  if (out.is_none()) return py::cast(newBuffer());
+  const Buffer& target = outBuffer(out);
+  if (&target != &in) requireStorageKept(target, in.buf.width(), in.buf.height());
+  return out;
+}
+
+py::object bufferTransform(Buffer& in, const py::object& out, bool inverse, bool inPlace) {
+  py::object result = resultFor(in, out);
+  Buffer& target = result.cast<Buffer&>();
+  if (inverse && inPlace && &target != &in) {
+    Use write(in.use, Use::Write, "FrequencyBuffer");
+    Use writeOut(target.use, Use::Write, "FrequencyBuffer");
+    runLibrary([&] { vfInverseFFT(in.buf, target.buf, true); });
+    return result;
+  }
+  readInto(in, target, [&](vxFrequencyBuffer& a, vxFrequencyBuffer& r) {
+    if (inverse)
+      vfInverseFFT(a, r, inPlace);
+    else
+      vfForwardFFT(a, r);
+  });
+  return result;
+}
+
+// ---------------------------------------------------------------------------
+// Spectrum images to 8 bits.
+
+vxFrequencyDefs::FrequencyMapping mappingOf(const std::string& name) {
+  if (name == "clamp") return vxFrequencyDefs::Clamp;
+  if (name == "linear") return vxFrequencyDefs::Linear;
+  if (name == "range") return vxFrequencyDefs::LinearRange;
+  if (name == "log") return vxFrequencyDefs::Logarithmic;
+  if (name == "angle") return vxFrequencyDefs::Angle;
+  throw py::value_error("mapping must be 'clamp', 'linear', 'range', 'log' or 'angle', not '" +
+                        name + "'");
+}
+
+py::object mapImage(const py::object& imageArg, const std::string& mapping, const py::object& lo,
+                    const py::object& hi) {
+  const py::array image = arrayArgument(imageArg, "image");
+  const vxFrequencyDefs::FrequencyMapping rule = mappingOf(mapping);
+  if (pixelKindOf(image, "image") != PixelKind::F64)
+    throw py::type_error("image must hold float64 values (as the spectrum images do)");
+  double low = 0.0;
+  double high = 0.0;
+  if (rule == vxFrequencyDefs::LinearRange) {
+    if (lo.is_none() || hi.is_none()) throw py::value_error("the 'range' mapping needs lo and hi");
+    low = lo.cast<double>();
+    high = hi.cast<double>();
+  } else if (!lo.is_none() || !hi.is_none()) {
+    throw py::value_error("lo and hi are read by the 'range' mapping only");
+  }
+  const ImageView view = viewOf(image);
+  vxPelBuffer<unsigned char> result;
+  runLibrary([&] {
+    result = vfFrequencyMapImage(pelBufferOf<double>(view), rule, low, high);
+  });
+  return arrayOf(result);
+}
+
+}  // namespace
+
+void bindTransforms(py::module_& m) {
+  m.def("forward", &forward, py::arg("image"), py::arg("imag") = py::none(),
+        py::arg("offset") = std::make_pair(0L, 0L), py::arg("out") = py::none(), py::kw_only(),
+        py::arg("padding") = py::none(), py::arg("window") = py::none(),
+        py::arg("margin") = py::none(),
+        "Forward transform of a 2-D uint8, uint16 or float64 image (any strides), real or "
+        "with imag (same dtype and shape) as imaginary part. The image is zero-padded to the "
+        "next powers of two; its size and offset (x, y) are recorded for the inverse. Returns "
+        "a new FrequencyBuffer, or fills and returns out.\n\n"
+        "padding, window and margin (keywords, real images only; all None: the plain "
+        "transform above) pad the picture with something other than zeros and weight it "
+        "first. The picture stays at [0, 0]; the padding continues it to the right and "
+        "below and, through the wrap-around, back into its left and top edges.\n"
+        "padding: 'zero' (zeros), 'reflect' (mirrored about its edges, the edge pixel "
+        "repeated, as numpy.pad's 'symmetric'; no step at the border, the general choice "
+        "for photographs), 'edge' (border pixels repeated) or 'mean' (the picture's mean, "
+        "rounded for uint8 and uint16 pictures without a window); None: zeros.\n"
+        "window: None, 'hann' (numpy.hanning along each axis) or a Tukey window, "
+        "('tukey', F) or 'tukey:F', tapering F / 2 of each side at either end (F from 0, no "
+        "window, to 1, Hann). The window is for measuring spectra; the inverse gives the "
+        "windowed picture back.\n"
+        "margin: pixels of padding at least on every side: each side of the transform is the "
+        "next power of two of at least the picture's side plus twice the margin, up to 2048 "
+        "(see padded_transform_size). None: an eighth of each side, rounded up, with a "
+        "padding named; none with padding=None.\n"
+        "The inverses need nothing more: they give the picture back at its recorded size "
+        "and offset, the padding dropped. Filters are built for the buffer's larger size.");
+  m.def(
+      "padded_transform_size",
+      [](long width, long height, const py::object& margin) {
+        return pairOf(vfPaddedTransformSize(width, height, marginOf(margin, -1)));
+      },
+      py::arg("width"), py::arg("height"), py::arg("margin") = py::none(),
+      "The transform size (W, H), width first, that forward gives a picture of width x "
+      "height pixels (1 to 2048 each) with a padding named and this margin (None: an "
+      "eighth of each side, rounded up).");
+  m.def(
+      "forward_fft",
+      [](Buffer& buf, const py::object& out) { return bufferTransform(buf, out, false, false); },
+      py::arg("buf"), py::arg("out") = py::none(),
+      "Forward transform of a buffer's values into a new buffer (or out).");
+  m.def(
+      "inverse_fft",
+      [](Buffer& buf, const py::object& out, bool inPlace) {
+        return bufferTransform(buf, out, true, inPlace);
+      },
+      py::arg("buf"), py::arg("out") = py::none(), py::arg("in_place") = false,
+      "Unscaled inverse transform of a buffer's values into a new buffer (or out); with "
+      "in_place the work is done in buf, which then holds the spatial values.");
+
+  const char* const inverseDoc =
+      "Inverse transform to an image of the recorded size (h, w) and of dtype uint8, uint16 "
+      "or float64: the magnitude of each value scaled by 1/(W*H), rounded for integer "
+      "images (low bits, no saturation) or with normalize stretched to the full range. With "
+      "in_place the work is done in buf's storage, which then holds the spatial values. "
+      "A buffer of forward with padding, window or margin needs nothing more: the image "
+      "comes back at its recorded size and offset, the padding dropped (windowed, with a "
+      "window).";
+  defInverse<InverseOp>(m, "inverse", inverseDoc);
+  defInverse<InverseAngleOp>(
+      m, "inverse_angle",
+      "As inverse, returning (image, angle): angle the float64 atan2 of each result value.");
+  defInverse<InverseQuadrantOp>(
+      m, "inverse_quadrant",
+      "As inverse, returning (image, quadrant): quadrant uint8, bit 0 set where the real "
+      "part is below 0, bit 1 where the imaginary part is.");
+  m.def(
+      "inverse_complex",
+      [](Buffer& b, bool inPlace) {
+        vxPelBuffer<double> real;
+        vxPelBuffer<double> imag;
+        inverseOn(b, inPlace,
+                  [&](vxFrequencyBuffer& buf) { vfInverseFFT(buf, real, imag, inPlace); });
+        return py::make_tuple(arrayOf(real), arrayOf(imag));
+      },
+      py::arg("buf"), py::arg("in_place") = false,
+      "Inverse transform to (real, imag) float64 images of the recorded size, scaled by "
+      "1/(W*H).");
+  m.def("map_image", &mapImage, py::arg("image"), py::arg("mapping") = "log",
+        py::arg("lo") = py::none(), py::arg("hi") = py::none(),
+        "A float64 image mapped to a new uint8 image: 'clamp' (to 0..255), 'linear' (range "
+        "of the image), 'range' (lo..hi, saturated), 'log' (natural logarithm, range of the "
+        "image) or 'angle' (radians in [0, 2 pi) to 0..254).");
+}
+
+}  // namespace vxpy
