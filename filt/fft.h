@@ -279,6 +279,12 @@ private:
   bool inverseComputed_ = false;
 };
 
+// The transform size (W, H) the forward transforms give a picture of width x height
+// pixels: the next powers of two (1 for a side of 1 or less). Throws InvalidSize "Width
+// and Height must be no larger than 2048." for a side above the limit, as the forward
+// transforms and the buffer's constructors do.
+VX_API vxPair<long> vfTransformSize(long width, long height);
+
 // Sets every value of the W x H array at `data` outside the top-left w x h
 // rectangle to 0. Checks attention first.
 VX_API void vf_ZeroPadding(long w, long h, long W, long H, float* data);

@@ -47,19 +47,13 @@ void forwardAs(const ImageView& real, const ImageView* imag, Size offset,
 
 // The transform size (W, H) forward gives a picture of width x height pixels: with
 // `padded`, the padded size of its margin, otherwise the next powers of two (an empty
-// side counts as 1). Sizes and limits are asked of the library, not repeated here: the
-// plain size is the padded size of margin 0, and a picture the library refuses raises
-// the plain transform's InvalidSize, thrown by a buffer sized for it before that buffer
-// allocates anything. forward calls it before any pixel is copied.
+// side counts as 1). Sizes and limits are asked of the library, not repeated here; a
+// picture it refuses raises the plain transform's InvalidSize. forward calls it before
+// any pixel is copied.
 vxPair<long> transformSizeOf(long width, long height, const vxPaddingOptions* padded) {
-  const bool empty = width < 1 || height < 1;
-  try {
-    return vfPaddedTransformSize(std::max(width, 1L), std::max(height, 1L),
-                                 padded != nullptr && !empty ? padded->margin : 0);
-  } catch (const vxFrequencyDefs::InvalidSize&) {
-    const vxFrequencyBuffer refuse(width, height);
-    throw;
-  }
+  const vxPair<long> plain = vfTransformSize(width, height);
+  if (padded == nullptr || width < 1 || height < 1) return plain;
+  return vfPaddedTransformSize(width, height, padded->margin);
 }
 
 // A numpy array of `object` (lists and other array-likes converted as numpy would).
@@ -123,10 +117,10 @@ vxWindow windowOf(const py::object& window) {
 }
 
 // A margin of pixels: None (`none`), or an integer of at least 0; margins beyond any
-// picture's room (2048) are all the same.
+// picture's room (every transform side is far below 2^24) are all the same.
 long marginOf(const py::object& margin, long none) {
   if (margin.is_none()) return none;
-  return integerOf(margin, 0, 4096, true, "margin must be None or an integer of at least 0");
+  return integerOf(margin, 0, 1L << 24, true, "margin must be None or an integer of at least 0");
 }
 
 // What forward's padding, window and margin ask for; false (and `options` untouched)

@@ -97,11 +97,17 @@ vxFrequencyBuffer::vxFrequencyBuffer(const vxPelBuffer_const<double>& real,
 
 vxFrequencyBuffer::~vxFrequencyBuffer() = default;
 
+vxPair<long> vfTransformSize(long width, long height) {
+  if (width > vx_detail::kMaxTransformSide || height > vx_detail::kMaxTransformSide)
+    throw Defs::InvalidSize(msg::kTooLarge);
+  return vxPair<long>(nextPowerOfTwo(width), nextPowerOfTwo(height));
+}
+
 void vxFrequencyBuffer::setAndAllocate(long width, long height) {
-  if (width > vx_detail::kMaxTransformSide || height > vx_detail::kMaxTransformSide) throw Defs::InvalidSize(msg::kTooLarge);
+  const vxPair<long> size = vfTransformSize(width, height);
   imageWidth_ = static_cast<std::int32_t>(width);
   imageHeight_ = static_cast<std::int32_t>(height);
-  resizeTransform(nextPowerOfTwo(width), nextPowerOfTwo(height));
+  resizeTransform(size.x, size.y);
 }
 
 void vxFrequencyBuffer::resizeTransform(long W, long H) {
