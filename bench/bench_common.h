@@ -17,7 +17,8 @@ struct Size {
 
 // Square sizes from 256 to 2048 and one wide array.
 inline const std::vector<Size>& sizes() {
-  static const std::vector<Size> list = {{256, 256}, {512, 512}, {1024, 1024}, {2048, 2048}, {1024, 256}};
+  static const std::vector<Size> list = {
+      {256, 256}, {512, 512}, {1024, 1024}, {2048, 2048}, {1024, 256}};
   return list;
 }
 
@@ -42,7 +43,8 @@ inline std::vector<unsigned char> randomImage(int w, int h, std::uint64_t seed =
     for (int x = 0; x < w; ++x) {
       seed = seed * 6364136223846793005ull + 1442695040888963407ull;
       const int noise = static_cast<int>((seed >> 59) & 15);
-      img[static_cast<std::size_t>(y) * w + x] = static_cast<unsigned char>(((x ^ y) & 0x7f) + 64 + noise);
+      img[static_cast<std::size_t>(y) * w + x] =
+          static_cast<unsigned char>(((x ^ y) & 0x7f) + 64 + noise);
     }
   return img;
 }

@@ -74,7 +74,8 @@ vxPelBuffer<unsigned char> imageOf(Size s) {
   const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
   vxPelBuffer<unsigned char> image(s.w, s.h, 32);
   for (int y = 0; y < s.h; ++y)
-    std::memcpy(image.pointToOffset() + y * image.stride(), &samples[static_cast<std::size_t>(y) * s.w], s.w);
+    std::memcpy(image.pointToOffset() + y * image.stride(),
+                &samples[static_cast<std::size_t>(y) * s.w], s.w);
   return image;
 }
 
@@ -90,7 +91,8 @@ void magnitudeToU8(const float* values, std::size_t count, float scale, unsigned
   for (std::size_t i = 0; i < count; ++i) {
     const float re = values[2 * i];
     const float im = values[2 * i + 1];
-    out[i] = static_cast<unsigned char>(static_cast<int>(std::sqrt(re * re + im * im) * scale + 0.5f));
+    out[i] =
+        static_cast<unsigned char>(static_cast<int>(std::sqrt(re * re + im * im) * scale + 0.5f));
   }
 }
 
@@ -105,7 +107,9 @@ struct Threads {
   vxParallelScope scope;
 };
 
-std::unique_ptr<Threads> threadsFor(long n) { return n > 1 ? std::make_unique<Threads>(n) : nullptr; }
+std::unique_ptr<Threads> threadsFor(long n) {
+  return n > 1 ? std::make_unique<Threads>(n) : nullptr;
+}
 
 void vxComplex(benchmark::State& state, Size s, bool forward, long threads = 1) {
   const auto pool = threadsFor(threads);
@@ -171,8 +175,8 @@ void vxDisplayJob(benchmark::State& state, Size s, long threads = 1) {
   vxFrequencyBuffer spectrum;
   for (auto _ : state) {
     vfForwardFFT<unsigned char>(image, spectrum);
-    const vxPelBuffer<unsigned char> shown =
-        vfFrequencyMapImage(spectrum.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0.0, 0.0);
+    const vxPelBuffer<unsigned char> shown = vfFrequencyMapImage(
+        spectrum.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0.0, 0.0);
     benchmark::DoNotOptimize(shown.pointToOffset());
   }
   vxbench::setPixelCounters(state, s);
@@ -217,7 +221,8 @@ void logDisplay(const float* values, Size s, std::vector<double>& magnitude, uns
       top = std::max(top, m);
     }
   const double g = 255.0 / std::log(std::max(top, 2.0));
-  for (std::size_t i = 0; i < pixels(s); ++i) out[i] = static_cast<unsigned char>(std::log(magnitude[i] + 1.0) * g);
+  for (std::size_t i = 0; i < pixels(s); ++i)
+    out[i] = static_cast<unsigned char>(std::log(magnitude[i] + 1.0) * g);
 }
 
 // In place: the buffer's own storage is transformed, so it is restored before each
@@ -483,7 +488,8 @@ struct KissFree {
 
 void kissComplex(benchmark::State& state, Size s, bool forward) {
   const int dims[2] = {s.h, s.w};
-  std::unique_ptr<kiss_fftnd_state, KissFree> cfg(kiss_fftnd_alloc(dims, 2, forward ? 0 : 1, nullptr, nullptr));
+  std::unique_ptr<kiss_fftnd_state, KissFree> cfg(
+      kiss_fftnd_alloc(dims, 2, forward ? 0 : 1, nullptr, nullptr));
   const std::vector<float> values = vxbench::randomFloats(2 * pixels(s));
   std::vector<kiss_fft_cpx> in(pixels(s)), out(pixels(s));
   std::memcpy(in.data(), values.data(), values.size() * sizeof(float));
@@ -507,7 +513,8 @@ void kissRealU8(benchmark::State& state, Size s) {
   for (auto _ : state) {
     for (std::size_t i = 0; i < pixels(s); ++i) in[i] = image[i];
     for (int y = 0; y < s.h; ++y)
-      kiss_fftr(rows.get(), &in[static_cast<std::size_t>(y) * s.w], &out[static_cast<std::size_t>(y) * half]);
+      kiss_fftr(rows.get(), &in[static_cast<std::size_t>(y) * s.w],
+                &out[static_cast<std::size_t>(y) * half]);
     for (int x = 0; x < half; ++x) {
       kiss_fft_stride(columns.get(), &out[x], column.data(), half);
       for (int y = 0; y < s.h; ++y) out[static_cast<std::size_t>(y) * half + x] = column[y];
@@ -549,14 +556,17 @@ int registerComparisons() {
     add(name("complex_inv", "vxfreq", s), [=](benchmark::State& st) { vxComplex(st, s, false); });
     add(name("real_fwd_u8", "vxfreq", s), [=](benchmark::State& st) { vxRealU8(st, s); });
     add(name("inverse_u8", "vxfreq", s), [=](benchmark::State& st) { vxInverseU8(st, s); });
-    add(name("inverse_u8", "vxfreq_inplace", s), [=](benchmark::State& st) { vxInverseU8InPlace(st, s); });
+    add(name("inverse_u8", "vxfreq_inplace", s),
+        [=](benchmark::State& st) { vxInverseU8InPlace(st, s); });
     add(name("gabor_job", "vxfreq", s), [=](benchmark::State& st) { vxGaborJob(st, s); });
     add(name("stream", "memcpy", s), [=](benchmark::State& st) { streamCopy(st, s); });
     add(name("display_job", "vxfreq", s), [=](benchmark::State& st) { vxDisplayJob(st, s); });
-    add(name("magnitude_image", "vxfreq", s), [=](benchmark::State& st) { vxMagnitudeImage(st, s); });
+    add(name("magnitude_image", "vxfreq", s),
+        [=](benchmark::State& st) { vxMagnitudeImage(st, s); });
     add(name("log_map", "vxfreq", s), [=](benchmark::State& st) { vxLogMap(st, s); });
     add(name("log_map_sparse", "vxfreq", s), [=](benchmark::State& st) { vxLogMap(st, s, true); });
-    add(name("complex_fwd", "vxfreq_2t", s), [=](benchmark::State& st) { vxComplex(st, s, true, 2); });
+    add(name("complex_fwd", "vxfreq_2t", s),
+        [=](benchmark::State& st) { vxComplex(st, s, true, 2); });
     add(name("real_fwd_u8", "vxfreq_2t", s), [=](benchmark::State& st) { vxRealU8(st, s, 2); });
     add(name("inverse_u8", "vxfreq_2t", s), [=](benchmark::State& st) { vxInverseU8(st, s, 2); });
     add(name("gabor_job", "vxfreq_2t", s), [=](benchmark::State& st) { vxGaborJob(st, s, 2); });
@@ -565,14 +575,17 @@ int registerComparisons() {
     add(name("complex_fwd", "fftw", s), [=](benchmark::State& st) { fftwComplex(st, s, true); });
     add(name("complex_inv", "fftw", s), [=](benchmark::State& st) { fftwComplex(st, s, false); });
     add(name("real_fwd_u8", "fftw", s), [=](benchmark::State& st) { fftwRealU8(st, s, true); });
-    add(name("real_fwd_u8", "fftw_r2c", s), [=](benchmark::State& st) { fftwRealU8(st, s, false); });
+    add(name("real_fwd_u8", "fftw_r2c", s),
+        [=](benchmark::State& st) { fftwRealU8(st, s, false); });
     add(name("inverse_u8", "fftw", s), [=](benchmark::State& st) { fftwInverseU8(st, s); });
     add(name("gabor_job", "fftw", s), [=](benchmark::State& st) { fftwGaborJob(st, s); });
     add(name("display_job", "fftw", s), [=](benchmark::State& st) { fftwDisplayJob(st, s); });
 #endif
 #ifdef VXFREQ_BENCH_FFTW_THREADS
-    add(name("complex_fwd", "fftw_2t", s), [=](benchmark::State& st) { fftwComplex(st, s, true, 2); });
-    add(name("real_fwd_u8", "fftw_2t", s), [=](benchmark::State& st) { fftwRealU8(st, s, true, 2); });
+    add(name("complex_fwd", "fftw_2t", s),
+        [=](benchmark::State& st) { fftwComplex(st, s, true, 2); });
+    add(name("real_fwd_u8", "fftw_2t", s),
+        [=](benchmark::State& st) { fftwRealU8(st, s, true, 2); });
     add(name("inverse_u8", "fftw_2t", s), [=](benchmark::State& st) { fftwInverseU8(st, s, 2); });
     add(name("gabor_job", "fftw_2t", s), [=](benchmark::State& st) { fftwGaborJob(st, s, 2); });
     add(name("display_job", "fftw_2t", s), [=](benchmark::State& st) { fftwDisplayJob(st, s, 2); });
@@ -583,14 +596,16 @@ int registerComparisons() {
     add(name("real_fwd_u8", "opencv", s), [=](benchmark::State& st) { cvRealU8(st, s); });
     add(name("inverse_u8", "opencv", s), [=](benchmark::State& st) { cvInverseU8(st, s); });
     add(name("display_job", "opencv", s), [=](benchmark::State& st) { cvDisplayJob(st, s); });
-    add(name("complex_fwd", "opencv_2t", s), [=](benchmark::State& st) { cvComplex(st, s, true, 2); });
+    add(name("complex_fwd", "opencv_2t", s),
+        [=](benchmark::State& st) { cvComplex(st, s, true, 2); });
     add(name("real_fwd_u8", "opencv_2t", s), [=](benchmark::State& st) { cvRealU8(st, s, 2); });
     add(name("inverse_u8", "opencv_2t", s), [=](benchmark::State& st) { cvInverseU8(st, s, 2); });
     add(name("display_job", "opencv_2t", s), [=](benchmark::State& st) { cvDisplayJob(st, s, 2); });
 #endif
 #ifdef VXFREQ_BENCH_KISSFFT
     add(name("complex_fwd", "kissfft", s), [=](benchmark::State& st) { kissComplex(st, s, true); });
-    add(name("complex_inv", "kissfft", s), [=](benchmark::State& st) { kissComplex(st, s, false); });
+    add(name("complex_inv", "kissfft", s),
+        [=](benchmark::State& st) { kissComplex(st, s, false); });
     add(name("real_fwd_u8", "kissfft", s), [=](benchmark::State& st) { kissRealU8(st, s); });
     add(name("inverse_u8", "kissfft", s), [=](benchmark::State& st) { kissInverseU8(st, s); });
 #endif

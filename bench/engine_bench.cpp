@@ -2,8 +2,8 @@
 // that the vector paths can be compared with the scalar reference in one run. Each
 // iteration restores the input first (not timed): the engines work in place.
 #include "bench_common.h"
-#include "filt/simd/paths.h"
 #include "filt/engine/engines.h"
+#include "filt/simd/paths.h"
 
 #include <cstring>
 #include <vector>

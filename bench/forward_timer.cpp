@@ -6,14 +6,16 @@
 
 #include <chrono>
 
-extern "C" __attribute__((visibility("default"))) double vxfreq_time_forward_u8(long calls, int fresh) {
+extern "C" __attribute__((visibility("default"))) double vxfreq_time_forward_u8(long calls,
+                                                                                int fresh) {
   const long n = 256;
   static vxPelBuffer<unsigned char> image;
   static vxFrequencyBuffer spectrum;
   if (!image.isBound()) {
     image = vxPelBuffer<unsigned char>(n, n, 32);
     for (long y = 0; y < n; ++y)
-      for (long x = 0; x < n; ++x) image.at(x, y) = static_cast<unsigned char>((x * 7 + y * 13) & 255);
+      for (long x = 0; x < n; ++x)
+        image.at(x, y) = static_cast<unsigned char>((x * 7 + y * 13) & 255);
     vfForwardFFT<unsigned char>(image, spectrum);
   }
   const auto start = std::chrono::steady_clock::now();

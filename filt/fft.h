@@ -320,7 +320,8 @@ VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& real,
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<double>& real,
                           const vxPelBuffer_const<double>& imag, vxFrequencyBuffer& result);
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& image, vxFrequencyBuffer& result);
-VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& image, vxFrequencyBuffer& result);
+VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& image,
+                          vxFrequencyBuffer& result);
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<double>& image, vxFrequencyBuffer& result);
 
 // Copies `src` and its three copies shifted by one period (the larger of the two
@@ -355,7 +356,8 @@ VX_API void vfInverseFFTAngle(const vxFrequencyBuffer& buf, vxPelBuffer<T>& imag
 // imaginary part is.
 template <class T>
 VX_API void vfInverseFFTQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
-                                 vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace);
+                                 vxPelBuffer<unsigned char>& quadrant, bool normalize,
+                                 bool inPlace);
 template <class T>
 VX_API void vfInverseFFTQuadrant(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
                                  vxPelBuffer<unsigned char>& quadrant, bool normalize);

@@ -40,22 +40,22 @@ namespace vxfreq_fuzz {
 
 // What loads, chosen by the selector byte.
 enum Mode : unsigned {
-  kBuffer,             // a vxFrequencyBuffer by value
-  kBandPass,           // the five filter classes by value (vxPersistent::dispatch)
+  kBuffer,    // a vxFrequencyBuffer by value
+  kBandPass,  // the five filter classes by value (vxPersistent::dispatch)
   kBandReject,
   kGabor,
   kGaborReject,
   kImage,
-  kBandPassPointer,    // the five filter classes through `ar || p` with p of that class
+  kBandPassPointer,  // the five filter classes through `ar || p` with p of that class
   kBandRejectPointer,
   kGaborPointer,
   kGaborRejectPointer,
   kImagePointer,
-  kFilterGraph,        // up to kGraphLength objects through vxFrequencyFilter* pointers
-  kObjectGraph,        // the same through vxPersistent* pointers
-  kMixedGraph,         // vxFrequencyFilter*, vxPersistent* and Errors* pointers in turn
-  kErrorPointer,       // one object through a vxFrequencyDefs::Errors* pointer
-  kInvalidArgument,    // the six error classes by value
+  kFilterGraph,      // up to kGraphLength objects through vxFrequencyFilter* pointers
+  kObjectGraph,      // the same through vxPersistent* pointers
+  kMixedGraph,       // vxFrequencyFilter*, vxPersistent* and Errors* pointers in turn
+  kErrorPointer,     // one object through a vxFrequencyDefs::Errors* pointer
+  kInvalidArgument,  // the six error classes by value
   kUninitialized,
   kInvalidSize,
   kUnboundWindow,
@@ -108,8 +108,7 @@ public:
 class Input {
 public:
   Input(const std::uint8_t* bytes, std::size_t size, bool forwardOnly)
-      : text_(reinterpret_cast<const char*>(bytes), size),
-        forward_(text_.data(), text_.size()),
+      : text_(reinterpret_cast<const char*>(bytes), size), forward_(text_.data(), text_.size()),
         seekable_(text_),
         stream_(forwardOnly ? static_cast<std::istream*>(&forwardStream_) : &seekable_),
         forwardStream_(&forward_) {}
@@ -375,10 +374,9 @@ inline void images(const vxFrequencyBuffer& b) {
   const long H = b.height();
   for (bool centered : {false, true}) {
     using Getter = vxPelBuffer<double> (vxFrequencyBuffer::*)(bool) const;
-    const Getter getters[] = {&vxFrequencyBuffer::getRealImage,
-                              &vxFrequencyBuffer::getImaginaryImage,
-                              &vxFrequencyBuffer::getMagnitudeImage,
-                              &vxFrequencyBuffer::getPhaseImage};
+    const Getter getters[] = {
+        &vxFrequencyBuffer::getRealImage, &vxFrequencyBuffer::getImaginaryImage,
+        &vxFrequencyBuffer::getMagnitudeImage, &vxFrequencyBuffer::getPhaseImage};
     for (Getter get : getters) {
       attempt([&] {
         vxPelBuffer<double> image = (b.*get)(centered);
@@ -574,8 +572,7 @@ void setSame(F& f, Set set, bool compare) {
   } catch (const Defs::Errors&) {
   } catch (const std::length_error&) {
   } catch (const std::out_of_range&) {
-  } catch (const std::invalid_argument&) {
-  }
+  } catch (const std::invalid_argument&) {}
   if (compare) check(archiveOf(f) == before, "a setter given the stored value changed the filter");
 }
 
@@ -595,11 +592,16 @@ void bandParameters(F& f, long (F::*radius)() const, void (F::*setRadius)(long),
         (void)f.supportWidth();
       }))
     return;
-  setSame(f, [&] { f.frequency(frequency); }, compare);
-  setSame(f, [&] { f.sigma(sigma); }, compare);
-  setSame(f, [&] { f.plateau(plateau); }, compare);
-  setSame(f, [&] { f.size(size); }, compare);
-  setSame(f, [&] { (f.*setRadius)(r); }, compare);
+  setSame(
+      f, [&] { f.frequency(frequency); }, compare);
+  setSame(
+      f, [&] { f.sigma(sigma); }, compare);
+  setSame(
+      f, [&] { f.plateau(plateau); }, compare);
+  setSame(
+      f, [&] { f.size(size); }, compare);
+  setSame(
+      f, [&] { (f.*setRadius)(r); }, compare);
 }
 
 template <class F>
@@ -621,12 +623,18 @@ void gaborParameters(F& f, long (F::*radius)() const, void (F::*setRadius)(long)
         (void)f.supportHeight();
       }))
     return;
-  setSame(f, [&] { f.angle(angle); }, compare);
-  setSame(f, [&] { f.frequency(frequency); }, compare);
-  setSame(f, [&] { f.sigma(sigma); }, compare);
-  setSame(f, [&] { f.plateau(plateau); }, compare);
-  setSame(f, [&] { f.size(size); }, compare);
-  setSame(f, [&] { (f.*setRadius)(r); }, compare);
+  setSame(
+      f, [&] { f.angle(angle); }, compare);
+  setSame(
+      f, [&] { f.frequency(frequency); }, compare);
+  setSame(
+      f, [&] { f.sigma(sigma); }, compare);
+  setSame(
+      f, [&] { f.plateau(plateau); }, compare);
+  setSame(
+      f, [&] { f.size(size); }, compare);
+  setSame(
+      f, [&] { (f.*setRadius)(r); }, compare);
 }
 
 inline void parameters(vxFrequencyFilterBandPass& f, bool compare) {
@@ -835,8 +843,8 @@ inline void useException(vxException& e) {
     // message() ends at the first null character; print() writes the whole text, but a
     // wide stream cannot take the code unit that equals WEOF.
     const std::wstring text = e.message();
-    const bool printable = std::find(text.begin(), text.end(), static_cast<wchar_t>(WEOF)) ==
-                           text.end();
+    const bool printable =
+        std::find(text.begin(), text.end(), static_cast<wchar_t>(WEOF)) == text.end();
     check(!printable || state.message.compare(0, text.size(), text) == 0,
           "print() and message() disagree");
   }
@@ -933,8 +941,7 @@ void loadErrorByValue(std::istream& in) {
   try {
     vxArchive ar(in);
     vxPersistent::dispatch(*e, ar);
-  } catch (const vxArchive::Errors&) {
-  }
+  } catch (const vxArchive::Errors&) {}
   useAndRethrow(e);
 }
 
@@ -1051,28 +1058,48 @@ inline void exercise(const std::uint8_t* data, std::size_t size) {
   std::istream& in = input.stream();
   const bool overBuilt = (variant & kOverBuilt) != 0;
   switch (mode) {
-    case kBuffer: return loadBuffer(in, overBuilt);
-    case kBandPass: return loadFilterByValue<vxFrequencyFilterBandPass>(in, overBuilt);
-    case kBandReject: return loadFilterByValue<vxFrequencyFilterBandReject>(in, overBuilt);
-    case kGabor: return loadFilterByValue<vxFrequencyFilterGabor>(in, overBuilt);
-    case kGaborReject: return loadFilterByValue<vxFrequencyFilterGaborReject>(in, overBuilt);
-    case kImage: return loadFilterByValue<vxFrequencyFilterImage>(in, overBuilt);
-    case kBandPassPointer: return loadFilterPointer<vxFrequencyFilterBandPass>(in);
-    case kBandRejectPointer: return loadFilterPointer<vxFrequencyFilterBandReject>(in);
-    case kGaborPointer: return loadFilterPointer<vxFrequencyFilterGabor>(in);
-    case kGaborRejectPointer: return loadFilterPointer<vxFrequencyFilterGaborReject>(in);
-    case kImagePointer: return loadFilterPointer<vxFrequencyFilterImage>(in);
+    case kBuffer:
+      return loadBuffer(in, overBuilt);
+    case kBandPass:
+      return loadFilterByValue<vxFrequencyFilterBandPass>(in, overBuilt);
+    case kBandReject:
+      return loadFilterByValue<vxFrequencyFilterBandReject>(in, overBuilt);
+    case kGabor:
+      return loadFilterByValue<vxFrequencyFilterGabor>(in, overBuilt);
+    case kGaborReject:
+      return loadFilterByValue<vxFrequencyFilterGaborReject>(in, overBuilt);
+    case kImage:
+      return loadFilterByValue<vxFrequencyFilterImage>(in, overBuilt);
+    case kBandPassPointer:
+      return loadFilterPointer<vxFrequencyFilterBandPass>(in);
+    case kBandRejectPointer:
+      return loadFilterPointer<vxFrequencyFilterBandReject>(in);
+    case kGaborPointer:
+      return loadFilterPointer<vxFrequencyFilterGabor>(in);
+    case kGaborRejectPointer:
+      return loadFilterPointer<vxFrequencyFilterGaborReject>(in);
+    case kImagePointer:
+      return loadFilterPointer<vxFrequencyFilterImage>(in);
     case kFilterGraph:
     case kObjectGraph:
-    case kMixedGraph: return loadGraph(in, mode);
-    case kErrorPointer: return loadErrorPointer(in);
-    case kInvalidArgument: return loadErrorByValue<Defs::InvalidArgument>(in);
-    case kUninitialized: return loadErrorByValue<Defs::Uninitialized>(in);
-    case kInvalidSize: return loadErrorByValue<Defs::InvalidSize>(in);
-    case kUnboundWindow: return loadErrorByValue<Defs::UnboundWindow>(in);
-    case kInvalidBuffer: return loadErrorByValue<Defs::InvalidBuffer>(in);
-    case kBadCoord: return loadErrorByValue<Defs::BadCoord>(in);
-    case kModeCount: break;
+    case kMixedGraph:
+      return loadGraph(in, mode);
+    case kErrorPointer:
+      return loadErrorPointer(in);
+    case kInvalidArgument:
+      return loadErrorByValue<Defs::InvalidArgument>(in);
+    case kUninitialized:
+      return loadErrorByValue<Defs::Uninitialized>(in);
+    case kInvalidSize:
+      return loadErrorByValue<Defs::InvalidSize>(in);
+    case kUnboundWindow:
+      return loadErrorByValue<Defs::UnboundWindow>(in);
+    case kInvalidBuffer:
+      return loadErrorByValue<Defs::InvalidBuffer>(in);
+    case kBadCoord:
+      return loadErrorByValue<Defs::BadCoord>(in);
+    case kModeCount:
+      break;
   }
 }
 

@@ -18,12 +18,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fprintf(stderr, "==vxfreq== broken promise: %s\n", finding.what.c_str());
     std::abort();
   } catch (const vxException& e) {
-    std::fprintf(stderr, "==vxfreq== undocumented exception %s: %s\n", typeid(e).name(),
-                 e.what());
+    std::fprintf(stderr, "==vxfreq== undocumented exception %s: %s\n", typeid(e).name(), e.what());
     std::abort();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "==vxfreq== undocumented exception %s: %s\n", typeid(e).name(),
-                 e.what());
+    std::fprintf(stderr, "==vxfreq== undocumented exception %s: %s\n", typeid(e).name(), e.what());
     std::abort();
   } catch (...) {
     std::fprintf(stderr, "==vxfreq== exception of an unknown type\n");

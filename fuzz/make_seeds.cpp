@@ -118,8 +118,8 @@ void filters() {
   write("band-reject-forward-only", kBandReject, kForwardOnly, archiveOf(reject));
   vxFrequencyFilterGabor gabor({0.02, 0.03}, {0.01, 0.0}, vxRadian(0.75), 0.2, {32, 16}, 1);
   filterSeeds("gabor", kGabor, kGaborPointer, gabor);
-  vxFrequencyFilterGaborReject gaborReject({0.03, 0.02}, {0.0, 0.01}, vxRadian(-2.0), 0.1,
-                                           {16, 16}, 2);
+  vxFrequencyFilterGaborReject gaborReject({0.03, 0.02}, {0.0, 0.01}, vxRadian(-2.0), 0.1, {16, 16},
+                                           2);
   filterSeeds("gabor-reject", kGaborReject, kGaborRejectPointer, gaborReject);
   vxFrequencyFilterImage image(placedSpectrum(6, 3, vxPair<long>(1, 2)));
   filterSeeds("image", kImage, kImagePointer, image);

@@ -115,10 +115,8 @@ struct vxArchive::Impl {
 vxArchive::Errors::~Errors() = default;
 
 vxArchive::UnknownVersion::UnknownVersion(const char* name, int line)
-    : Errors(unknownVersionMessage(name, line).c_str()),
-      name_(name != nullptr ? name : ""),
-      hasName_(name != nullptr),
-      line_(line) {}
+    : Errors(unknownVersionMessage(name, line).c_str()), name_(name != nullptr ? name : ""),
+      hasName_(name != nullptr), line_(line) {}
 
 vxArchive::UnknownVersion::~UnknownVersion() = default;
 
@@ -344,7 +342,8 @@ void vxArchive::ioWide(std::wstring& s, bool& present) {
     writeU32(*impl_->out, static_cast<std::uint32_t>(units.size()));
     std::vector<unsigned char> bytes(units.size() * 4);
     for (std::size_t i = 0; i < units.size(); ++i) {
-      for (int k = 0; k < 4; ++k) bytes[i * 4 + k] = static_cast<unsigned char>(units[i] >> (8 * k));
+      for (int k = 0; k < 4; ++k)
+        bytes[i * 4 + k] = static_cast<unsigned char>(units[i] >> (8 * k));
     }
     if (!bytes.empty()) writeBytes(*impl_->out, bytes.data(), bytes.size());
     return;
@@ -512,7 +511,8 @@ vxArchive& operator||(vxArchive& ar, bool& v) {
 
 vxArchive& operator||(vxArchive& ar, long& v) {
   if (ar.storing) {
-    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max()) {
+    if (v < std::numeric_limits<std::int32_t>::min() ||
+        v > std::numeric_limits<std::int32_t>::max()) {
       throw vxArchive::BadData(L"Value does not fit the 32 bits of an archived long");
     }
     std::int32_t w = static_cast<std::int32_t>(v);

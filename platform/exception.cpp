@@ -70,7 +70,7 @@ vxException::vxException(const wchar_t* message) { setMessage(message); }
 vxException::vxException(const vxException& other)
     : vxPersistent(other),
       message_text_(other.message_text_ ? std::make_unique<std::wstring>(*other.message_text_)
-                                         : nullptr),
+                                        : nullptr),
       narrow_(other.narrow_) {}
 
 vxException& vxException::operator=(const vxException& other) {
@@ -148,9 +148,14 @@ namespace {
 std::wstring statusMessage(long status) {
   std::wstring text = L"Operation failed with status " + std::to_wstring(status);
   switch (status) {
-    case vxStatusOK: text += L" (OK)"; break;
-    case vxStatusAttention: text += L" (attention requested)"; break;
-    default: break;
+    case vxStatusOK:
+      text += L" (OK)";
+      break;
+    case vxStatusAttention:
+      text += L" (attention requested)";
+      break;
+    default:
+      break;
   }
   return text;
 }

@@ -45,9 +45,12 @@ private:
   double value_ = 0.0;
 };
 
-template <int N> class vxVector;
-template <int N> class vxMatrix;
-template <int N> class vxXform;
+template <int N>
+class vxVector;
+template <int N>
+class vxMatrix;
+template <int N>
+class vxXform;
 
 // A 2-vector (x, y).
 template <>
@@ -166,7 +169,9 @@ public:
   // The affine transform held.
   const vxXform<2>& xform() const { return xform_; }
   // Composition: (a * b) maps p to a(b(p)).
-  vx2XformLinear operator*(const vx2XformLinear& b) const { return vx2XformLinear(xform_ * b.xform_); }
+  vx2XformLinear operator*(const vx2XformLinear& b) const {
+    return vx2XformLinear(xform_ * b.xform_);
+  }
   // Exact comparison of the transforms.
   bool operator==(const vx2XformLinear& o) const { return xform_ == o.xform_; }
 

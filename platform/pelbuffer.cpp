@@ -30,9 +30,11 @@ struct PelStorage {
   // else only the bytes past the last row are.
   PelStorage(std::int32_t width, std::int32_t height, std::size_t alignment, bool zero)
       : align_(std::max<std::size_t>(alignment, __STDCPP_DEFAULT_NEW_ALIGNMENT__)) {
-    const std::size_t maxBytes = static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
+    const std::size_t maxBytes =
+        static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max());
     const std::size_t rowBytes = static_cast<std::size_t>(width) * sizeof(T);
-    if (rowBytes > maxBytes - (alignment - 1)) throw std::invalid_argument("pixel buffer row too large");
+    if (rowBytes > maxBytes - (alignment - 1))
+      throw std::invalid_argument("pixel buffer row too large");
     const std::size_t strideBytes = (rowBytes + alignment - 1) / alignment * alignment;
     if (strideBytes / sizeof(T) > static_cast<std::size_t>(kMaxSize)) {
       throw std::invalid_argument("pixel buffer row too large");
@@ -93,14 +95,15 @@ vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment,
   std::size_t align = sizeof(T);
   if (alignment > static_cast<long>(sizeof(T))) {
     const unsigned long a = static_cast<unsigned long>(alignment);
-    if ((a & (a - 1)) != 0) throw std::invalid_argument("pixel buffer alignment is not a power of two");
+    if ((a & (a - 1)) != 0)
+      throw std::invalid_argument("pixel buffer alignment is not a power of two");
     if (a > (std::numeric_limits<std::size_t>::max() >> 2)) {
       throw std::invalid_argument("pixel buffer alignment too large");
     }
     align = static_cast<std::size_t>(a);
   }
-  storage_ = std::make_shared<vx_detail::PelStorage<T>>(static_cast<std::int32_t>(width),
-                                                        static_cast<std::int32_t>(height), align, zero);
+  storage_ = std::make_shared<vx_detail::PelStorage<T>>(
+      static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), align, zero);
   origin_ = storage_->data;
   stride_ = storage_->stride;
   width_ = static_cast<std::int32_t>(width);
@@ -109,8 +112,8 @@ vxPelBuffer_const<T>::vxPelBuffer_const(long width, long height, long alignment,
 }
 
 template <class T>
-vxPelBuffer_const<T>::vxPelBuffer_const(const vxPelBuffer_const& parent, long x, long y,
-                                        long width, long height) {
+vxPelBuffer_const<T>::vxPelBuffer_const(const vxPelBuffer_const& parent, long x, long y, long width,
+                                        long height) {
   if (!parent.bound_) throw std::out_of_range("window of an unbound pixel buffer");
   const std::int64_t x0 = x, y0 = y, w = width, h = height;
   if (x0 < 0 || y0 < 0 || w < 0 || h < 0 || x0 + w > parent.width_ || y0 + h > parent.height_) {

@@ -125,8 +125,10 @@ extern template VX_API void vfPelCopy<unsigned char>(const vxPelBuffer_const<uns
                                                      vxPelBuffer<unsigned char>&);
 extern template VX_API void vfPelCopy<unsigned short>(const vxPelBuffer_const<unsigned short>&,
                                                       vxPelBuffer<unsigned short>&);
-extern template VX_API void vfPelCopy<double>(const vxPelBuffer_const<double>&, vxPelBuffer<double>&);
-extern template VX_API void vfPelSet<unsigned char>(const vxPelBuffer<unsigned char>&, unsigned char);
+extern template VX_API void vfPelCopy<double>(const vxPelBuffer_const<double>&,
+                                              vxPelBuffer<double>&);
+extern template VX_API void vfPelSet<unsigned char>(const vxPelBuffer<unsigned char>&,
+                                                    unsigned char);
 extern template VX_API void vfPelSet<unsigned short>(const vxPelBuffer<unsigned short>&,
                                                      unsigned short);
 extern template VX_API void vfPelSet<double>(const vxPelBuffer<double>&, double);

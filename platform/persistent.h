@@ -17,7 +17,7 @@ class vxArchive;
 class VX_API vxPersistent {
 public:
   vxPersistent() = default;
-  vxPersistent(const vxPersistent&) {}             // identity and mutation state are not copied
+  vxPersistent(const vxPersistent&) {}  // identity and mutation state are not copied
   // An object's mutation state is its own: assignment leaves it alone.
   // cppcheck-suppress operatorEqVarError
   vxPersistent& operator=(const vxPersistent&) { return *this; }
@@ -60,7 +60,7 @@ private:
 class VX_API vxRepBase {
 public:
   vxRepBase() = default;
-  vxRepBase(const vxRepBase&) {}                   // a copy starts with no references
+  vxRepBase(const vxRepBase&) {}  // a copy starts with no references
   // References belong to the object, not to its value.
   // cppcheck-suppress operatorEqVarError
   vxRepBase& operator=(const vxRepBase&) { return *this; }

@@ -4,13 +4,13 @@
 #define VXFREQ_PLATFORM_VX_EXPORT_H
 
 #if defined(_WIN32)
-#  if defined(VXFREQ_BUILDING)
-#    define VX_API __declspec(dllexport)
-#  else
-#    define VX_API __declspec(dllimport)
-#  endif
+#if defined(VXFREQ_BUILDING)
+#define VX_API __declspec(dllexport)
 #else
-#  define VX_API __attribute__((visibility("default")))
+#define VX_API __declspec(dllimport)
+#endif
+#else
+#define VX_API __attribute__((visibility("default")))
 #endif
 
 #endif

@@ -91,8 +91,9 @@ void addBinary(py::class_<Buffer>& cls, const char* name, const char* iname, Bin
                AccumulateOp acc, const char* sign) {
   cls.def(
       name, [op](Buffer& a, Buffer& b) { return binary(a, b, op); }, py::is_operator(),
-      (std::string("A new buffer: self ") + sign + " other, element by element in single "
-                                                    "precision (buffers of one transform size).")
+      (std::string("A new buffer: self ") + sign +
+       " other, element by element in single "
+       "precision (buffers of one transform size).")
           .c_str());
   cls.def(
       iname, [acc](const py::object& self, Buffer& b) { return accumulate(self, b, acc); },

@@ -57,8 +57,8 @@ void bindErrors(py::module_& m) {
       {"BadCoord", "A coordinate outside the buffer (0x10006305)."},
   };
   for (int i = 0; i < 6; ++i)
-    gNumbered[i] = newError(m, numbered[i].name, gError, numbered[i].doc,
-                            py::int_(kFirstErrorNumber + i));
+    gNumbered[i] =
+        newError(m, numbered[i].name, gError, numbered[i].doc, py::int_(kFirstErrorNumber + i));
   gArchiveError = newError(m, "ArchiveError", gError,
                            "Archived data (a pickle's state) that cannot be loaded.", py::none());
   gUnknownVersion = newError(m, "UnknownVersion", gArchiveError,

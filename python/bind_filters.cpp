@@ -106,7 +106,8 @@ py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* nam
       "frequency",
       [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
       [](W& f, double v) {
-        writeFilter<F, double>(f, [](F& g, const double& x) { g.frequency(x); }, v);
+        writeFilter<F, double>(
+            f, [](F& g, const double& x) { g.frequency(x); }, v);
       },
       frequencyDoc);
   cls.def(
@@ -119,14 +120,16 @@ py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* nam
         return pairOf(readFilter<F, vxPair<long>>(f, [](const F& g) { return g.size(); }));
       },
       [](W& f, Size s) {
-        writeFilter<F, vxPair<long>>(f, [](F& g, const vxPair<long>& v) { g.size(v); }, sizeOf(s));
+        writeFilter<F, vxPair<long>>(
+            f, [](F& g, const vxPair<long>& v) { g.size(v); }, sizeOf(s));
       },
       "Transform size (width, height) the filter applies to; setting it rebuilds the filter.");
   const auto getRadius = [](const W& f) {
     return readFilter<F, long>(f, [](const F& g) { return dcRadius(g); });
   };
   const auto setRadius = [](W& f, long r) {
-    writeFilter<F, long>(f, [](F& g, const long& v) { dcRadius(g, v); }, r);
+    writeFilter<F, long>(
+        f, [](F& g, const long& v) { dcRadius(g, v); }, r);
   };
   cls.def_property("dc_removal_radius", getRadius, setRadius,
                    "Radius R of the (2R - 1) x (2R - 1) square around frequency 0 that the "
@@ -159,14 +162,16 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
       "sigma",
       [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.sigma(); }); },
       [](W& f, double v) {
-        writeFilter<F, double>(f, [](F& g, const double& x) { g.sigma(x); }, v);
+        writeFilter<F, double>(
+            f, [](F& g, const double& x) { g.sigma(x); }, v);
       },
       "Width of the Gaussian flanks, in cycles per pixel.");
   cls.def_property(
       "plateau",
       [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.plateau(); }); },
       [](W& f, double v) {
-        writeFilter<F, double>(f, [](F& g, const double& x) { g.plateau(x); }, v);
+        writeFilter<F, double>(
+            f, [](F& g, const double& x) { g.plateau(x); }, v);
       },
       "Half width of the flat top, in cycles per pixel.");
   cls.def("__repr__", [name](const W& f) {
@@ -221,7 +226,8 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
         return readFilter<F, double>(f, [](const F& g) { return g.angle().value(); });
       },
       [](W& f, double v) {
-        writeFilter<F, double>(f, [](F& g, const double& x) { g.angle(vxRadian(x)); }, v);
+        writeFilter<F, double>(
+            f, [](F& g, const double& x) { g.angle(vxRadian(x)); }, v);
       },
       "Direction of the centre frequency, radians from +x towards +y.");
   cls.def_property_readonly(

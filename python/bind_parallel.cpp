@@ -25,15 +25,15 @@ void bindParallel(py::module_& m) {
       "whatever the number of threads. Blocks nest, the innermost deciding; other threads "
       "are not affected (each enters its own block). The GIL is released during the calls "
       "as outside a block, and Ctrl-C stops them the same way.");
-  parallel.def(py::init([](const py::object& threads) {
-                 const std::string accepted =
-                     "threads must be an integer from 1 to " + std::to_string(kMaxThreads);
-                 return std::make_unique<Parallel>(
-                     integerOf(threads, 1, kMaxThreads, false, accepted));
-               }),
-               py::arg("threads"),
-               "A block whose pool has threads threads in all (1 to 256), the calling thread "
-               "included.");
+  parallel.def(
+      py::init([](const py::object& threads) {
+        const std::string accepted =
+            "threads must be an integer from 1 to " + std::to_string(kMaxThreads);
+        return std::make_unique<Parallel>(integerOf(threads, 1, kMaxThreads, false, accepted));
+      }),
+      py::arg("threads"),
+      "A block whose pool has threads threads in all (1 to 256), the calling thread "
+      "included.");
   parallel.def_property_readonly("threads", &Parallel::threads,
                                  "Threads of the pool, the calling thread included.");
   parallel.def_property_readonly("entered", &Parallel::entered,

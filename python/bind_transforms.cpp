@@ -87,8 +87,8 @@ vxWindow tukeyOf(const py::handle& fraction) {
                          typeName(fraction));
   const double f = py::float_(py::reinterpret_borrow<py::object>(fraction)).cast<double>();
   if (!(f >= 0.0 && f <= 1.0))
-    throw py::value_error(std::string("window must be ") + kWindows + ", not F = " +
-                          py::repr(fraction).cast<std::string>());
+    throw py::value_error(std::string("window must be ") + kWindows +
+                          ", not F = " + py::repr(fraction).cast<std::string>());
   return vxWindow::tukey(f);
 }
 
@@ -125,8 +125,8 @@ long marginOf(const py::object& margin, long none) {
 
 // What forward's padding, window and margin ask for; false (and `options` untouched)
 // for the plain transform: all three None.
-bool paddingOptionsOf(const py::object& padding, const py::object& window,
-                      const py::object& margin, vxPaddingOptions& options) {
+bool paddingOptionsOf(const py::object& padding, const py::object& window, const py::object& margin,
+                      vxPaddingOptions& options) {
   if (padding.is_none() && window.is_none() && margin.is_none()) return false;
   options.padding = padding.is_none() ? vxPadding::Zero : paddingOf(padding);
   options.window = windowOf(window);
@@ -168,9 +168,15 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   const ImageView* im = imag.is_none() ? nullptr : &imaginary;
   runLibrary([&] {
     switch (kind) {
-      case PixelKind::U8: forwardAs<std::uint8_t>(real, im, offset, pad, target.buf); break;
-      case PixelKind::U16: forwardAs<std::uint16_t>(real, im, offset, pad, target.buf); break;
-      case PixelKind::F64: forwardAs<double>(real, im, offset, pad, target.buf); break;
+      case PixelKind::U8:
+        forwardAs<std::uint8_t>(real, im, offset, pad, target.buf);
+        break;
+      case PixelKind::U16:
+        forwardAs<std::uint16_t>(real, im, offset, pad, target.buf);
+        break;
+      case PixelKind::F64:
+        forwardAs<double>(real, im, offset, pad, target.buf);
+        break;
     }
   });
   return result;
@@ -189,9 +195,8 @@ void inverseOn(Buffer& b, bool inPlace, F&& call) {
 template <class T>
 py::object inverseAs(Buffer& b, bool normalize, bool inPlace) {
   vxPelBuffer<T> image;
-  inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
-    vfInverseFFT<T>(buf, image, normalize, inPlace);
-  });
+  inverseOn(b, inPlace,
+            [&](vxFrequencyBuffer& buf) { vfInverseFFT<T>(buf, image, normalize, inPlace); });
   return arrayOf(image);
 }
 
@@ -219,9 +224,12 @@ py::object inverseQuadrantAs(Buffer& b, bool normalize, bool inPlace) {
 template <template <class> class Op>
 py::object byDtype(const py::object& dtype, Buffer& b, bool normalize, bool inPlace) {
   switch (pixelKindOfDtype(dtype)) {
-    case PixelKind::U8: return Op<std::uint8_t>::run(b, normalize, inPlace);
-    case PixelKind::U16: return Op<std::uint16_t>::run(b, normalize, inPlace);
-    case PixelKind::F64: break;
+    case PixelKind::U8:
+      return Op<std::uint8_t>::run(b, normalize, inPlace);
+    case PixelKind::U16:
+      return Op<std::uint16_t>::run(b, normalize, inPlace);
+    case PixelKind::F64:
+      break;
   }
   return Op<double>::run(b, normalize, inPlace);
 }
@@ -309,9 +317,7 @@ py::object mapImage(const py::object& imageArg, const std::string& mapping, cons
   }
   const ImageView view = viewOf(image);
   vxPelBuffer<unsigned char> result;
-  runLibrary([&] {
-    result = vfFrequencyMapImage(pelBufferOf<double>(view), rule, low, high);
-  });
+  runLibrary([&] { result = vfFrequencyMapImage(pelBufferOf<double>(view), rule, low, high); });
   return arrayOf(result);
 }
 

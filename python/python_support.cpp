@@ -124,10 +124,8 @@ void initInterrupts() {
   py::module_ signalModule = py::module_::import("signal");
   gGetSignal = py::object(signalModule.attr("getsignal")).release().ptr();
   gDefaultIntHandler = py::object(signalModule.attr("default_int_handler")).release().ptr();
-  gMainThread = py::module_::import("threading")
-                    .attr("main_thread")()
-                    .attr("ident")
-                    .cast<unsigned long>();
+  gMainThread =
+      py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
 }
 
 // ---------------------------------------------------------------------------
@@ -146,8 +144,9 @@ std::vector<std::shared_ptr<vxThreadPool>>& poolsHere() {
 
 void Parallel::enter() {
   if (pool_ != nullptr)
-    throw std::runtime_error("this vxfreq.parallel block is entered already; make one for each "
-                             "with statement");
+    throw std::runtime_error(
+        "this vxfreq.parallel block is entered already; make one for each "
+        "with statement");
   auto pool = std::make_shared<vxThreadPool>(threads_);
   poolsHere().push_back(pool);
   pool_ = std::move(pool);

@@ -7,12 +7,12 @@
 // or both sides >= 4). Real engine: ceil(H / 16) row checks when W >= 2, floor(W / 32)
 // + 1 column checks, 2 for blocked half transposes (W = H >= 8, or both sides >= 4),
 // and 1 in the completion step.
+#include "engine/test_support.h"
 #include "filt/buffer/access.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "platform/exception.h"
-#include "engine/test_support.h"
 #include "filters/test_support.h"
+#include "platform/exception.h"
 
 #include <gtest/gtest.h>
 
@@ -70,21 +70,37 @@ std::vector<float> inputFor(const EngineRun& run) {
 
 TEST(EngineAttention, ChecksFallAtTheDocumentedPointsOnEveryPathAndEachCanInterrupt) {
   const EngineRun runs[] = {
-      {false, 64, 64, 0, 64, 10, true},    // rows 0, 16, 32, 48 twice + 2 transposes
-      {false, 64, 64, 28, 35, 7, true},    // rows 16, 32, 48 of the first pass skipped
-      {false, 64, 64, 40, 50, 7, false},   // kept rows 8..18: only row 16 checks
-      {false, 1, 1, 0, 1, 2, false},   {false, 2, 2, 0, 2, 2, false},     {false, 4, 4, 0, 4, 4, false},
-      {false, 16, 4, 0, 4, 4, false},  {false, 2, 8, 0, 8, 2, false},     {false, 32, 8, 0, 8, 5, true},
-      {false, 8, 32, 0, 32, 5, true},  {false, 1, 64, 0, 64, 5, true},    {false, 2048, 1, 0, 1, 129, false},
-      {false, 1, 2048, 1000, 1100, 7, false},                            {false, 2048, 2048, 0, 2048, 258, false},
+      {false, 64, 64, 0, 64, 10, true},   // rows 0, 16, 32, 48 twice + 2 transposes
+      {false, 64, 64, 28, 35, 7, true},   // rows 16, 32, 48 of the first pass skipped
+      {false, 64, 64, 40, 50, 7, false},  // kept rows 8..18: only row 16 checks
+      {false, 1, 1, 0, 1, 2, false},
+      {false, 2, 2, 0, 2, 2, false},
+      {false, 4, 4, 0, 4, 4, false},
+      {false, 16, 4, 0, 4, 4, false},
+      {false, 2, 8, 0, 8, 2, false},
+      {false, 32, 8, 0, 8, 5, true},
+      {false, 8, 32, 0, 32, 5, true},
+      {false, 1, 64, 0, 64, 5, true},
+      {false, 2048, 1, 0, 1, 129, false},
+      {false, 1, 2048, 1000, 1100, 7, false},
+      {false, 2048, 2048, 0, 2048, 258, false},
       {true, 64, 64, 0, 64, 10, true},  // 4 rows + 3 columns + 2 half transposes + 1
-      {true, 1, 1, 0, 1, 2, false},    {true, 1, 2048, 0, 2048, 2, false}, {true, 4, 4, 0, 4, 3, false},
-      {true, 8, 8, 0, 8, 5, false},    {true, 16, 4, 0, 4, 5, false},     {true, 2, 8, 0, 8, 3, false},
-      {true, 32, 8, 0, 8, 6, true},    {true, 8, 32, 0, 32, 6, true},     {true, 64, 2, 0, 2, 5, true},
-      {true, 128, 4, 0, 4, 9, true},   {true, 2048, 1, 0, 1, 67, false},  {true, 2048, 2048, 0, 2048, 196, false}};
+      {true, 1, 1, 0, 1, 2, false},
+      {true, 1, 2048, 0, 2048, 2, false},
+      {true, 4, 4, 0, 4, 3, false},
+      {true, 8, 8, 0, 8, 5, false},
+      {true, 16, 4, 0, 4, 5, false},
+      {true, 2, 8, 0, 8, 3, false},
+      {true, 32, 8, 0, 8, 6, true},
+      {true, 8, 32, 0, 32, 6, true},
+      {true, 64, 2, 0, 2, 5, true},
+      {true, 128, 4, 0, 4, 9, true},
+      {true, 2048, 1, 0, 1, 67, false},
+      {true, 2048, 2048, 0, 2048, 196, false}};
   onEveryPath([&](const TestPath&) {
     for (const EngineRun& run : runs) {
-      SCOPED_TRACE(::testing::Message() << (run.real ? "real " : "complex ") << run.w << "x" << run.h);
+      SCOPED_TRACE(::testing::Message()
+                   << (run.real ? "real " : "complex ") << run.w << "x" << run.h);
       std::vector<float> expected = inputFor(run);
       {
         ProbeGuard counting;
@@ -124,7 +140,8 @@ TEST(PublicAttention, EveryCheckOfEveryOperationInterruptsAndLeavesObjectsUsable
   };
   vxFrequencyBuffer masked(spectrum);  // rows outside centred rows 14..17 zeroed
   for (long v = 0; v < 32; ++v)
-    if ((v + 16) % 32 < 14 || (v + 16) % 32 > 17) std::memset(Access::data(masked) + 2 * v * 64, 0, 512);
+    if ((v + 16) % 32 < 14 || (v + 16) % 32 > 17)
+      std::memset(Access::data(masked) + 2 * v * 64, 0, 512);
   Access::setMask(masked, 1, 14, 17);
   struct Operation {
     const char* name;
@@ -136,16 +153,19 @@ TEST(PublicAttention, EveryCheckOfEveryOperationInterruptsAndLeavesObjectsUsable
        [&] { vf_WrapCopy<unsigned char>(moved, out8, true); }},
       {"zero padding", 1, fresh, [&] { vf_ZeroPadding(40, 20, 64, 32, Access::data(work)); }},
       {"forward, real, offset", 9, fresh, [&] { vfForwardFFT<unsigned char>(moved, work); }},
-      {"forward, pair, offset", 11, fresh, [&] { vfForwardFFT<unsigned char>(moved, moved, work); }},
+      {"forward, pair, offset", 11, fresh,
+       [&] { vfForwardFFT<unsigned char>(moved, moved, work); }},
       {"buffer forward", 8, fresh, [&] { vfForwardFFT(spectrum, work); }},
       {"inverse, masked band", 9, [&] { fresh(), work = masked; },
        [&] { vfInverseFFT<unsigned char>(work, out8, true, true); }},
       {"inverse with quadrant", 12, fresh,
        [&] { vfInverseFFTQuadrant<unsigned char>(work, out8, quadrant, true, true); }},
-      {"inverse with angle", 12, fresh, [&] { vfInverseFFTAngle<unsigned short>(work, out16, angle, false, true); }},
+      {"inverse with angle", 12, fresh,
+       [&] { vfInverseFFTAngle<unsigned short>(work, out16, angle, false, true); }},
       {"inverse to real and imaginary", 11, fresh, [&] { vfInverseFFT(work, re, im, true); }},
       {"angle image", 2, fresh, [&] { vf_ComputeAngleImage(work, angle); }},
-      {"quadrant image", 2, fresh, [&] { vf_ComputeQuadrantImage(work, quadrant); }}, };
+      {"quadrant image", 2, fresh, [&] { vf_ComputeQuadrantImage(work, quadrant); }},
+  };
   for (const Operation& op : operations) {
     SCOPED_TRACE(op.name);
     op.prepare();

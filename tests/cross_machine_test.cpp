@@ -96,7 +96,9 @@ TEST(CrossMachineBits, DisplayMaps) {
   const vxFrequencyBuffer buf = spectrum();
   const vxPelBuffer<double> magnitude = buf.getMagnitudeImage(true);
   EXPECT_EQ(fnv1a64(asFloats(magnitude)), 0x0765ce6a30762773ull);
-  const std::uint64_t expected[] = {0xa2d7d618d6289c65ull, 0xb3af42322031f637ull, 0x730678e50f6cad1dull, 0xdea8c7247e77dc34ull, 0x95c0df3b25298c05ull};
+  const std::uint64_t expected[] = {0xa2d7d618d6289c65ull, 0xb3af42322031f637ull,
+                                    0x730678e50f6cad1dull, 0xdea8c7247e77dc34ull,
+                                    0x95c0df3b25298c05ull};
   const vxFrequencyDefs::FrequencyMapping maps[] = {
       vxFrequencyDefs::Clamp, vxFrequencyDefs::Linear, vxFrequencyDefs::LinearRange,
       vxFrequencyDefs::Logarithmic, vxFrequencyDefs::Angle};
@@ -112,10 +114,11 @@ TEST(CrossMachineBits, FilterTables) {
   const vxFrequencyFilterBandReject reject(0.05, 0.0, 0.31, size, 0);
   const vxFrequencyFilterGabor gabor(vxPair<double>(0.04, 0.02), vxPair<double>(0.01, 0.0),
                                      vxRadian(0.7), 0.25, size, 1);
-  const vxFrequencyFilterGaborReject gaborReject(vxPair<double>(0.02, 0.05), vxPair<double>(0.0, 0.02),
-                                                 vxRadian(-2.1), 0.15, size, 0);
+  const vxFrequencyFilterGaborReject gaborReject(
+      vxPair<double>(0.02, 0.05), vxPair<double>(0.0, 0.02), vxRadian(-2.1), 0.15, size, 0);
   const vxFrequencyFilter* filters[] = {&pass, &reject, &gabor, &gaborReject};
-  const std::uint64_t expected[] = {0x2bf77aeea7be4c04ull, 0xcd852eb5a3aae7d0ull, 0x44b480f8432e3e72ull, 0xb1b23faaddadd067ull};
+  const std::uint64_t expected[] = {0x2bf77aeea7be4c04ull, 0xcd852eb5a3aae7d0ull,
+                                    0x44b480f8432e3e72ull, 0xb1b23faaddadd067ull};
   for (int f = 0; f < 4; ++f) {
     vxFrequencyBuffer out;
     filters[f]->apply(input, out);

@@ -44,7 +44,9 @@ TEST(FuzzRegressions, FoundFaultsStayFixedAndTheSeedCorpusRunsCleanly) {
   for (const char* folder : {VXFREQ_FUZZ_REGRESSIONS_DIR, VXFREQ_FUZZ_CORPUS_DIR}) {
     int inputs = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-      if (entry.is_regular_file() && ++inputs) { EXPECT_EQ(outcome(entry.path()), "") << entry.path().filename(); }
+      if (entry.is_regular_file() && ++inputs) {
+        EXPECT_EQ(outcome(entry.path()), "") << entry.path().filename();
+      }
     EXPECT_GT(inputs, 0) << folder;
   }
 }

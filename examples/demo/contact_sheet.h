@@ -27,10 +27,10 @@ struct SheetRow {
 };
 
 struct SheetLayout {
-  long tile = 256;     // side of the square each picture is fitted into
-  long margin = 16;    // around the sheet
-  long gap = 8;        // between tiles
-  int textScale = 2;   // size of the captions, in font pixels per sheet pixel
+  long tile = 256;    // side of the square each picture is fitted into
+  long margin = 16;   // around the sheet
+  long gap = 8;       // between tiles
+  int textScale = 2;  // size of the captions, in font pixels per sheet pixel
 };
 
 // An 8-bit sheet: `heading` on top, then `columnCaptions` over the columns, then each

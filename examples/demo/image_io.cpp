@@ -28,7 +28,9 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File openFile(const std::string& path, const char* mode, const char* verb) {
   std::FILE* f = std::fopen(path.c_str(), mode);
-  if (!f) throw ImageFileError("cannot " + std::string(verb) + " '" + path + "': " + std::strerror(errno));
+  if (!f)
+    throw ImageFileError("cannot " + std::string(verb) + " '" + path +
+                         "': " + std::strerror(errno));
   return File(f);
 }
 
@@ -82,12 +84,10 @@ public:
       while (c != EOF && c != '\n' && c != '\r') c = std::fgetc(f_);
     }
     if (c == EOF) throw ImageFileError("'" + path_ + "' ends in its header");
-    if (!std::isdigit(c))
-      throw ImageFileError("'" + path_ + "' has no " + what + " in its header");
+    if (!std::isdigit(c)) throw ImageFileError("'" + path_ + "' has no " + what + " in its header");
     long value = 0;
     while (c != EOF && std::isdigit(c)) {
-      if (value > 100000000L)
-        throw ImageFileError("'" + path_ + "' has an impossible " + what);
+      if (value > 100000000L) throw ImageFileError("'" + path_ + "' has an impossible " + what);
       value = value * 10 + (c - '0');
       c = std::fgetc(f_);
     }
@@ -192,8 +192,7 @@ void writePnm(const std::string& path, const GreyImage& image, bool colour) {
                image.maxValue());
   const int channels = colour ? 3 : 1;
   const std::size_t bytesPerSample = image.bits == 16 ? 2 : 1;
-  std::vector<unsigned char> row(static_cast<std::size_t>(image.width) * channels *
-                                 bytesPerSample);
+  std::vector<unsigned char> row(static_cast<std::size_t>(image.width) * channels * bytesPerSample);
   for (long y = 0; y < image.height; ++y) {
     unsigned char* out = row.data();
     for (long x = 0; x < image.width; ++x) {
@@ -233,8 +232,8 @@ void pngWarning(png_structp, png_const_charp) {}
 struct PngLayout {
   png_uint_32 width = 0;
   png_uint_32 height = 0;
-  int bitDepth = 0;    // 8 or 16 after the transformations
-  int channels = 0;    // 1 grey, 2 grey + alpha, 3 RGB, 4 RGB + alpha
+  int bitDepth = 0;  // 8 or 16 after the transformations
+  int channels = 0;  // 1 grey, 2 grey + alpha, 3 RGB, 4 RGB + alpha
   int passes = 1;
   std::size_t rowBytes = 0;
 };
@@ -302,8 +301,7 @@ LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide, bool pi
   if (!pixels) return sizeOnly(result, width, height, layout.bitDepth);
 
   std::vector<unsigned char> data(layout.rowBytes * layout.height);
-  if (!pngReadPixels(s, layout, data.data()))
-    throw pngFailure(f, path, s, "before all its pixels");
+  if (!pngReadPixels(s, layout, data.data())) throw pngFailure(f, path, s, "before all its pixels");
   result.image = GreyImage(width, height, layout.bitDepth);
   const int bytes = layout.bitDepth / 8;
   for (long y = 0; y < height; ++y) {
@@ -399,7 +397,9 @@ LoadedImage readFile(const std::string& path, long maxSide, bool pixels) {
 
 }  // namespace
 
-LoadedImage readImage(const std::string& path, long maxSide) { return readFile(path, maxSide, true); }
+LoadedImage readImage(const std::string& path, long maxSide) {
+  return readFile(path, maxSide, true);
+}
 
 LoadedImage readImageHeader(const std::string& path, long maxSide) {
   return readFile(path, maxSide, false);
@@ -432,9 +432,11 @@ void checkOutputName(const std::string& path) {
   const std::string folder = parent.empty() ? "." : parent.string();
   std::error_code error;
   if (!fs::is_directory(folder, error))
-    throw ImageFileError("cannot create '" + path + "': the folder '" + folder + "' does not exist");
+    throw ImageFileError("cannot create '" + path + "': the folder '" + folder +
+                         "' does not exist");
   if (::access(folder.c_str(), W_OK) != 0)
-    throw ImageFileError("cannot create '" + path + "': the folder '" + folder + "' is not writable");
+    throw ImageFileError("cannot create '" + path + "': the folder '" + folder +
+                         "' is not writable");
   if (fs::is_directory(path, error))
     throw ImageFileError("cannot create '" + path + "': it is a folder");
   if (fs::exists(path, error) && ::access(path.c_str(), W_OK) != 0)
@@ -443,8 +445,10 @@ void checkOutputName(const std::string& path) {
 
 void writeImage(const std::string& path, const GreyImage& image) {
   switch (outputFormat(path)) {
-    case Format::Pgm: return writePnm(path, image, false);
-    case Format::Ppm: return writePnm(path, image, true);
+    case Format::Pgm:
+      return writePnm(path, image, false);
+    case Format::Ppm:
+      return writePnm(path, image, true);
     case Format::Png:
 #if VXFREQ_DEMO_HAVE_PNG
       return writePng(path, image);

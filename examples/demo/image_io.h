@@ -22,16 +22,14 @@ struct GreyImage {
       : width(w), height(h), bits(depth), pixels(static_cast<std::size_t>(w * h), 0) {}
 
   std::uint16_t& at(long x, long y) { return pixels[static_cast<std::size_t>(y * width + x)]; }
-  std::uint16_t at(long x, long y) const {
-    return pixels[static_cast<std::size_t>(y * width + x)];
-  }
+  std::uint16_t at(long x, long y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
   int maxValue() const { return bits == 16 ? 65535 : 255; }
 };
 
 // What was read, and what had to be changed to make it a grey image.
 struct LoadedImage {
   GreyImage image;
-  std::string format;               // "PNG", "PGM" or "PPM"
+  std::string format;                // "PNG", "PGM" or "PPM"
   bool convertedFromColour = false;  // RGB made grey: (299 R + 587 G + 114 B) / 1000
   bool alphaIgnored = false;         // an alpha channel was dropped
   bool rescaled = false;             // a PNM maximum other than 255 or 65535 was rescaled

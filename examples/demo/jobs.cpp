@@ -88,8 +88,8 @@ std::string bandSettingsText(const BandSettings& s, const char* radiusName) {
 }
 
 std::string gaborSettingsText(const GaborSettings& s, const char* radiusName) {
-  std::string text = "angle " + number(s.angleDegrees) + ", f " + number(s.frequency) +
-                     ", sigma " + number(s.sigmaAlong) + "/" + number(s.sigmaAcross);
+  std::string text = "angle " + number(s.angleDegrees) + ", f " + number(s.frequency) + ", sigma " +
+                     number(s.sigmaAlong) + "/" + number(s.sigmaAcross);
   if (s.plateauAlong != 0.0 || s.plateauAcross != 0.0)
     text += ", plateau " + number(s.plateauAlong) + "/" + number(s.plateauAcross);
   if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
@@ -115,8 +115,8 @@ FilterJob bandPassJob(const BandSettings& s) {
   job.display = Display::Signed;
   job.build = [s](vxPair<long> size) {
     FilterList filters;
-    filters.push_back(std::make_unique<vxFrequencyFilterBandPass>(s.sigma, s.plateau,
-                                                                  s.frequency, size, s.dcRadius));
+    filters.push_back(std::make_unique<vxFrequencyFilterBandPass>(s.sigma, s.plateau, s.frequency,
+                                                                  size, s.dcRadius));
     return filters;
   };
   return job;
@@ -130,8 +130,8 @@ FilterJob bandRejectJob(const BandSettings& s) {
   job.display = Display::Keep;
   job.build = [s](vxPair<long> size) {
     FilterList filters;
-    filters.push_back(std::make_unique<vxFrequencyFilterBandReject>(
-        s.sigma, s.plateau, s.frequency, size, s.dcRadius));
+    filters.push_back(std::make_unique<vxFrequencyFilterBandReject>(s.sigma, s.plateau, s.frequency,
+                                                                    size, s.dcRadius));
     return filters;
   };
   return job;
@@ -146,8 +146,9 @@ FilterJob gaborJob(const GaborSettings& s) {
   job.build = [s](vxPair<long> size) {
     FilterList filters;
     filters.push_back(std::make_unique<vxFrequencyFilterGabor>(
-        vxPair<double>(s.sigmaAlong, s.sigmaAcross), vxPair<double>(s.plateauAlong, s.plateauAcross),
-        radians(s.angleDegrees), s.frequency, size, s.dcRadius));
+        vxPair<double>(s.sigmaAlong, s.sigmaAcross),
+        vxPair<double>(s.plateauAlong, s.plateauAcross), radians(s.angleDegrees), s.frequency, size,
+        s.dcRadius));
     return filters;
   };
   return job;
@@ -222,8 +223,8 @@ Kernel pictureKernel(const GreyImage& picture, const std::string& name) {
   k.width = picture.width;
   k.height = picture.height;
   k.values.assign(picture.pixels.begin(), picture.pixels.end());
-  k.settings = "kernel " + name + " (" + std::to_string(k.width) + " x " +
-               std::to_string(k.height) + ")";
+  k.settings =
+      "kernel " + name + " (" + std::to_string(k.width) + " x " + std::to_string(k.height) + ")";
   return k;
 }
 
@@ -231,8 +232,9 @@ void normalizeKernel(Kernel& kernel) {
   double sum = 0.0;
   for (double v : kernel.values) sum += v;
   if (sum == 0.0)
-    throw std::runtime_error("the kernel's values sum to 0, so it cannot be scaled to sum 1; "
-                             "use --raw to apply it as it is");
+    throw std::runtime_error(
+        "the kernel's values sum to 0, so it cannot be scaled to sum 1; "
+        "use --raw to apply it as it is");
   for (double& v : kernel.values) v /= sum;
 }
 
@@ -283,8 +285,8 @@ GreyImage logScaleView(const vxPelBuffer_const<double>& magnitude, double top) {
   vxPelBuffer<double> logs(magnitude.width(), magnitude.height(), 32);
   for (long y = 0; y < logs.height(); ++y)
     for (long x = 0; x < logs.width(); ++x) logs.at(x, y) = std::log(magnitude.at(x, y) + 1.0);
-  return fromPelBuffer(vfFrequencyMapImage(logs, vxFrequencyDefs::LinearRange, 0.0,
-                                           std::log(std::max(top, 2.0))));
+  return fromPelBuffer(
+      vfFrequencyMapImage(logs, vxFrequencyDefs::LinearRange, 0.0, std::log(std::max(top, 2.0))));
 }
 
 GreyImage gainView(const vxPelBuffer_const<double>& gain) {

@@ -95,7 +95,8 @@ struct FilterResult {
 };
 
 // Forward transform (padded and windowed as `transform` says), filter build and
-// application, inverse transform; the time covers these. With `views` the gain and the filtered spectrum are also kept (not timed).
+// application, inverse transform; the time covers these. With `views` the gain and the filtered
+// spectrum are also kept (not timed).
 FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views,
                           const vxPaddingOptions& transform = plainTransform());
 

@@ -42,8 +42,8 @@ int runDemo(const demo::Options& options) {
   const demo::GreyImage input = demo::makeTestImage(kTestImageSize);
   const demo::TestImageFeatures features = demo::testImageFeatures(kTestImageSize);
   demo::writeImage(pathOf("input"), input);
-  std::printf("%-13s %4ld x %-4ld %12s   %s\n", "input", input.width, input.height,
-              "(built in)", pathOf("input").c_str());
+  std::printf("%-13s %4ld x %-4ld %12s   %s\n", "input", input.width, input.height, "(built in)",
+              pathOf("input").c_str());
 
   const demo::SpectrumResult spectrum = demo::runSpectrum(input);
   demo::writeImage(pathOf("spectrum"), spectrum.output);
@@ -125,8 +125,7 @@ void printNotes(const demo::LoadedImage& loaded, const std::string& path) {
                  "vxfreq-demo: note: '%s' is a colour picture; working on its grey levels\n",
                  path.c_str());
   if (loaded.alphaIgnored)
-    std::fprintf(stderr, "vxfreq-demo: note: the alpha channel of '%s' is ignored\n",
-                 path.c_str());
+    std::fprintf(stderr, "vxfreq-demo: note: the alpha channel of '%s' is ignored\n", path.c_str());
   if (loaded.rescaled)
     std::fprintf(stderr, "vxfreq-demo: note: the grey levels of '%s' were rescaled to %d bits\n",
                  path.c_str(), loaded.image.bits);
@@ -197,10 +196,18 @@ int runCommand(const demo::Options& options) {
 
   demo::FilterJob job;
   switch (options.command) {
-    case demo::Command::BandPass: job = demo::bandPassJob(band); break;
-    case demo::Command::BandReject: job = demo::bandRejectJob(band); break;
-    case demo::Command::Gabor: job = demo::gaborJob(gabor); break;
-    case demo::Command::GaborReject: job = demo::gaborRejectJob(gabor); break;
+    case demo::Command::BandPass:
+      job = demo::bandPassJob(band);
+      break;
+    case demo::Command::BandReject:
+      job = demo::bandRejectJob(band);
+      break;
+    case demo::Command::Gabor:
+      job = demo::gaborJob(gabor);
+      break;
+    case demo::Command::GaborReject:
+      job = demo::gaborRejectJob(gabor);
+      break;
     case demo::Command::Kernel: {
       const demo::Kernel kernel = kernelOf(options);
       job = demo::kernelJob("kernel", "kernel", kernel.settings, kernel.values, kernel.width,
@@ -208,7 +215,8 @@ int runCommand(const demo::Options& options) {
       break;
     }
     case demo::Command::Demo:
-    case demo::Command::Spectrum: return 1;
+    case demo::Command::Spectrum:
+      return 1;
   }
   const demo::FilterResult result = demo::runFilterJob(input, job, false, transform);
   demo::writeImage(options.output, result.output);
@@ -229,8 +237,8 @@ int main(int argc, char** argv) {
   try {
     options = demo::parseOptions(argc, argv);
   } catch (const demo::UsageError& e) {
-    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", commandPrefix(e.command()).c_str(),
-                 e.what(), commandPrefix(e.command()).c_str());
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", commandPrefix(e.command()).c_str(), e.what(),
+                 commandPrefix(e.command()).c_str());
     return 2;
   }
   if (options.help) {

@@ -25,33 +25,32 @@ const std::vector<OptionRule>& rulesOf(Command command) {
   static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false}};
   static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
                                                    {"--window", Kind::Text, false}};
-  static const std::vector<OptionRule> band = {{"--frequency", Kind::Number, true},
-                                               {"--sigma", Kind::Number, true},
-                                               {"--plateau", Kind::Number, false},
-                                               {"--dc-radius", Kind::Integer, false},
-                                               {"--padding", Kind::Text, false},
-                                               {"--window", Kind::Text, false}};
-  static const std::vector<OptionRule> gabor = {{"--angle", Kind::Number, true},
-                                                {"--frequency", Kind::Number, true},
-                                                {"--sigma", Kind::NumberPair, true},
-                                                {"--plateau", Kind::NumberPair, false},
-                                                {"--dc-radius", Kind::Integer, false},
-                                                {"--padding", Kind::Text, false},
-                                                {"--window", Kind::Text, false}};
-  static const std::vector<OptionRule> kernel = {{"--kernel", Kind::Text, false},
-                                                 {"--mean", Kind::Integer, false},
-                                                 {"--gaussian", Kind::Number, false},
-                                                 {"--raw", Kind::Flag, false},
-                                                 {"--padding", Kind::Text, false},
-                                                 {"--window", Kind::Text, false}};
+  static const std::vector<OptionRule> band = {
+      {"--frequency", Kind::Number, true}, {"--sigma", Kind::Number, true},
+      {"--plateau", Kind::Number, false},  {"--dc-radius", Kind::Integer, false},
+      {"--padding", Kind::Text, false},    {"--window", Kind::Text, false}};
+  static const std::vector<OptionRule> gabor = {
+      {"--angle", Kind::Number, true},       {"--frequency", Kind::Number, true},
+      {"--sigma", Kind::NumberPair, true},   {"--plateau", Kind::NumberPair, false},
+      {"--dc-radius", Kind::Integer, false}, {"--padding", Kind::Text, false},
+      {"--window", Kind::Text, false}};
+  static const std::vector<OptionRule> kernel = {
+      {"--kernel", Kind::Text, false},     {"--mean", Kind::Integer, false},
+      {"--gaussian", Kind::Number, false}, {"--raw", Kind::Flag, false},
+      {"--padding", Kind::Text, false},    {"--window", Kind::Text, false}};
   switch (command) {
-    case Command::Demo: return demo;
-    case Command::Spectrum: return spectrum;
+    case Command::Demo:
+      return demo;
+    case Command::Spectrum:
+      return spectrum;
     case Command::BandPass:
-    case Command::BandReject: return band;
+    case Command::BandReject:
+      return band;
     case Command::Gabor:
-    case Command::GaborReject: return gabor;
-    case Command::Kernel: return kernel;
+    case Command::GaborReject:
+      return gabor;
+    case Command::Kernel:
+      return kernel;
   }
   return demo;
 }
@@ -66,8 +65,8 @@ double parseNumber(Command command, const std::string& option, const std::string
   return value;
 }
 
-void parsePair(Command command, const std::string& option, const std::string& text,
-               double& first, double& second) {
+void parsePair(Command command, const std::string& option, const std::string& text, double& first,
+               double& second) {
   const std::size_t comma = text.find(',');
   if (comma == std::string::npos) {
     first = second = parseNumber(command, option, text);
@@ -102,10 +101,11 @@ std::string shown(double value) {
 void checkRange(Command command, const char* option, double value, double low, bool lowOpen,
                 double high, const char* unit) {
   if ((lowOpen ? value > low : value >= low) && value <= high) return;
-  throw UsageError(command, std::string(option) + " " + shown(value) + " is out of range: it must be " +
-                                (lowOpen ? "above " + shown(low) + " and at most "
-                                         : "from " + shown(low) + " to ") +
-                                shown(high) + unit);
+  throw UsageError(
+      command,
+      std::string(option) + " " + shown(value) + " is out of range: it must be " +
+          (lowOpen ? "above " + shown(low) + " and at most " : "from " + shown(low) + " to ") +
+          shown(high) + unit);
 }
 
 void checkRanges(const Options& o) {
@@ -124,8 +124,9 @@ void checkRanges(const Options& o) {
   if (c == Command::Kernel) {
     const int given = !o.kernelFile.empty() + (o.meanSize != 0) + (o.gaussianSigma != 0.0);
     if (given != 1) throw UsageError(c, "needs exactly one of --kernel, --mean and --gaussian");
-    if (o.meanSize != 0) checkRange(c, "--mean", static_cast<double>(o.meanSize), 1.0, false,
-                                    static_cast<double>(kMaxSide), " (pixels)");
+    if (o.meanSize != 0)
+      checkRange(c, "--mean", static_cast<double>(o.meanSize), 1.0, false,
+                 static_cast<double>(kMaxSide), " (pixels)");
     if (o.gaussianSigma != 0.0)
       checkRange(c, "--gaussian", o.gaussianSigma, 0.0, true, kMaxGaussianSigma, " (pixels)");
   }
@@ -201,13 +202,20 @@ bool parseCommand(const std::string& word, Command& command) {
 
 std::string commandName(Command command) {
   switch (command) {
-    case Command::Demo: return "";
-    case Command::Spectrum: return "spectrum";
-    case Command::BandPass: return "bandpass";
-    case Command::BandReject: return "bandreject";
-    case Command::Gabor: return "gabor";
-    case Command::GaborReject: return "gaborreject";
-    case Command::Kernel: return "kernel";
+    case Command::Demo:
+      return "";
+    case Command::Spectrum:
+      return "spectrum";
+    case Command::BandPass:
+      return "bandpass";
+    case Command::BandReject:
+      return "bandreject";
+    case Command::Gabor:
+      return "gabor";
+    case Command::GaborReject:
+      return "gaborreject";
+    case Command::Kernel:
+      return "kernel";
   }
   return "";
 }
@@ -243,8 +251,7 @@ Options parseOptions(int argc, const char* const* argv) {
     const std::string name = arg.substr(0, equals);
     std::size_t index = 0;
     while (index < rules.size() && name != rules[index].name) ++index;
-    if (index == rules.size())
-      throw UsageError(command, "unknown option '" + name + "'");
+    if (index == rules.size()) throw UsageError(command, "unknown option '" + name + "'");
     std::string value;
     if (rules[index].kind == Kind::Flag) {
       if (equals != std::string::npos) throw UsageError(command, name + " takes no value");
@@ -434,7 +441,8 @@ std::string helpText(Command command) {
              "around the picture's edges; reflect avoids the dark or bright seams.\n"
              "\n"
              "  --kernel FILE   the grey levels of a picture file (at most the transform's size)\n"
-             "  --mean N        an N x N square of equal values (N from 1 to the transform's side)\n"
+             "  --mean N        an N x N square of equal values (N from 1 to the transform's "
+             "side)\n"
              "  --gaussian S    a Gaussian of S pixels (above 0, at most 341), 2 ceil(3 S) + 1\n"
              "                  pixels a side\n"
              "  --raw           use the kernel's values as they are\n" +

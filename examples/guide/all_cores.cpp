@@ -40,7 +40,8 @@ Result removePattern(vxThreadPool& pool, const vxPelBuffer<unsigned char>& pictu
 
 // Whether two results hold the same bits: every float of the spectra, every pixel.
 bool sameBits(const Result& a, const Result& b) {
-  const std::size_t floats = 2u * static_cast<std::size_t>(a.spectrum.width() * a.spectrum.height());
+  const std::size_t floats =
+      2u * static_cast<std::size_t>(a.spectrum.width() * a.spectrum.height());
   if (std::memcmp(a.spectrum.elements(), b.spectrum.elements(), floats * sizeof(float)) != 0)
     return false;
   for (long y = 0; y < a.cleaned.height(); ++y)
@@ -51,7 +52,8 @@ bool sameBits(const Result& a, const Result& b) {
 }
 
 // The size x size pixels from (x0, y0): a part of the picture, to show.
-vxPelBuffer<unsigned char> crop(const vxPelBuffer<unsigned char>& picture, long x0, long y0, long size) {
+vxPelBuffer<unsigned char> crop(const vxPelBuffer<unsigned char>& picture, long x0, long y0,
+                                long size) {
   vxPelBuffer<unsigned char> part(size, size, 1);
   for (long y = 0; y < size; ++y)
     for (long x = 0; x < size; ++x) part.at(x, y) = picture.at(x0 + x, y0 + y);
@@ -74,9 +76,11 @@ int main() {
   const Result alone = removePattern(one, picture, reject, 5);
   const Result shared = removePattern(all, picture, reject, 5);
 
-  std::printf("%ld x %ld band-reject job: %.1f ms on 1 thread, %.1f ms on %ld threads "
-              "(%.2f times as fast)\n", size, size, alone.milliseconds, shared.milliseconds,
-              all.threads(), alone.milliseconds / shared.milliseconds);
+  std::printf(
+      "%ld x %ld band-reject job: %.1f ms on 1 thread, %.1f ms on %ld threads "
+      "(%.2f times as fast)\n",
+      size, size, alone.milliseconds, shared.milliseconds, all.threads(),
+      alone.milliseconds / shared.milliseconds);
   const bool same = sameBits(alone, shared);
   std::printf("spectra and pictures of 1 and %ld threads: %s\n", all.threads(),
               same ? "the same bits" : "DIFFERENT");

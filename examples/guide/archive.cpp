@@ -29,7 +29,8 @@ int main() {
     vxArchive ar(file);
     long count = 2;
     ar || count;
-    for (vxFrequencyFilter* filter : {static_cast<vxFrequencyFilter*>(&one), static_cast<vxFrequencyFilter*>(&other)})
+    for (vxFrequencyFilter* filter :
+         {static_cast<vxFrequencyFilter*>(&one), static_cast<vxFrequencyFilter*>(&other)})
       ar || filter;
   }
 

@@ -21,12 +21,14 @@ int main() {
   std::printf("band-reject at %.4f cycles per pixel, gain table of %ld entries\n", frequency,
               reject.supportWidth() * 32);
 
-  const double before = std::hypot(spectrum.getReal(30, 11, true), spectrum.getImaginary(30, 11, true));
+  const double before =
+      std::hypot(spectrum.getReal(30, 11, true), spectrum.getImaginary(30, 11, true));
   reject.apply(spectrum);  // in place
-  const double after = std::hypot(spectrum.getReal(30, 11, true), spectrum.getImaginary(30, 11, true));
+  const double after =
+      std::hypot(spectrum.getReal(30, 11, true), spectrum.getImaginary(30, 11, true));
   std::printf("magnitude at the pattern's element: %.1f before, %.3g after\n", before, after);
 
-  vxPelBuffer<unsigned char> cleaned;  // unbound: the inverse makes it, 256 x 256
+  vxPelBuffer<unsigned char> cleaned;      // unbound: the inverse makes it, 256 x 256
   vfInverseFFT(spectrum, cleaned, false);  // rounded magnitudes, not stretched
   guide::writePgm("band_reject.pgm", guide::sideBySide(picture, cleaned));
   return 0;

@@ -21,7 +21,8 @@ int main() {
   vxPelBuffer<double> kernel(size, size, 32);  // all 0
   double sum = 0.0;
   for (long dy = -half; dy <= half; ++dy)
-    for (long dx = -half; dx <= half; ++dx) sum += std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
+    for (long dx = -half; dx <= half; ++dx)
+      sum += std::exp(-(dx * dx + dy * dy) / (2 * sigma * sigma));
   for (long dy = -half; dy <= half; ++dy)
     for (long dx = -half; dx <= half; ++dx)
       kernel.at((dx + size) % size, (dy + size) % size) =
@@ -55,7 +56,8 @@ int main() {
   vxPelBuffer<unsigned char> blurred(size, size, 32);
   for (long y = 0; y < size; ++y)
     for (long x = 0; x < size; ++x)
-      blurred.at(x, y) = static_cast<unsigned char>(std::lround(std::clamp(exact.at(x, y), 0.0, 255.0)));
+      blurred.at(x, y) =
+          static_cast<unsigned char>(std::lround(std::clamp(exact.at(x, y), 0.0, 255.0)));
   guide::writePgm("convolution.pgm", guide::sideBySide(picture, blurred));
   return 0;
 }

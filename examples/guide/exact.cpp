@@ -43,12 +43,13 @@ int main() {
   for (long y = 0; y < spectrum.height(); ++y)
     for (long x = 0; x < spectrum.width(); ++x) {
       spectrumHash = hashFloats(spectrumHash, static_cast<float>(spectrum.getReal(x, y, false)));
-      spectrumHash = hashFloats(spectrumHash, static_cast<float>(spectrum.getImaginary(x, y, false)));
+      spectrumHash =
+          hashFloats(spectrumHash, static_cast<float>(spectrum.getImaginary(x, y, false)));
     }
 
   // Keep the positive horizontal frequencies only (zero the others and the mean): the
-  // inverse is complex, and its angle is the local phase of the stripes. vfInverseFFTAngle uses vfAtan2f, the
-  // library's own arctangent, instead of the C library's atan2f.
+  // inverse is complex, and its angle is the local phase of the stripes. vfInverseFFTAngle uses
+  // vfAtan2f, the library's own arctangent, instead of the C library's atan2f.
   const long W = spectrum.width(), H = spectrum.height();
   for (long y = -H / 2; y < H / 2; ++y)
     for (long x = -W / 2; x <= 0; ++x) spectrum.put(x, y, vxPair<double>(0, 0), true);
@@ -60,8 +61,10 @@ int main() {
     for (long x = 0; x < angle.width(); ++x)
       angleHash = hashFloats(angleHash, static_cast<float>(angle.at(x, y)));
 
-  const std::uint64_t expectedSpectrum = 0xfcb1196e2ab458a2ULL, expectedAngle = 0x3e5d89d074676162ULL;
-  std::printf("spectrum %016" PRIx64 " (expected %016" PRIx64 ")\n", spectrumHash, expectedSpectrum);
+  const std::uint64_t expectedSpectrum = 0xfcb1196e2ab458a2ULL,
+                      expectedAngle = 0x3e5d89d074676162ULL;
+  std::printf("spectrum %016" PRIx64 " (expected %016" PRIx64 ")\n", spectrumHash,
+              expectedSpectrum);
   std::printf("angles   %016" PRIx64 " (expected %016" PRIx64 ")\n", angleHash, expectedAngle);
   std::printf("vfAtan2f(1, -1) = %.9g\n", static_cast<double>(vfAtan2f(1.0f, -1.0f)));
 
@@ -70,7 +73,8 @@ int main() {
   for (long y = 0; y < size; ++y)
     for (long x = 0; x < size; ++x)
       wrapped.at(x, y) = angle.at(x, y) < 0 ? angle.at(x, y) + 2 * guide::kPi : angle.at(x, y);
-  guide::writePgm("exact.pgm",
-                  guide::sideBySide(picture, vfFrequencyMapImage(wrapped, vxFrequencyDefs::Angle, 0, 0)));
+  guide::writePgm(
+      "exact.pgm",
+      guide::sideBySide(picture, vfFrequencyMapImage(wrapped, vxFrequencyDefs::Angle, 0, 0)));
   return spectrumHash == expectedSpectrum && angleHash == expectedAngle ? 0 : 1;
 }

@@ -30,10 +30,11 @@ int main() {
     }
   const double fx = static_cast<double>(bestX) / W, fy = static_cast<double>(bestY) / H;
   const double f = std::hypot(fx, fy);
-  std::printf("strongest pattern: element (%ld, %ld), %.4f cycles per pixel (a period of "
-              "%.2f pixels), waves along %.1f degrees, amplitude %.1f grey levels\n",
-              bestX, bestY, f, 1.0 / f, std::atan2(fy, fx) * 180.0 / guide::kPi,
-              2.0 * best / (static_cast<double>(W) * H));
+  std::printf(
+      "strongest pattern: element (%ld, %ld), %.4f cycles per pixel (a period of "
+      "%.2f pixels), waves along %.1f degrees, amplitude %.1f grey levels\n",
+      bestX, bestY, f, 1.0 / f, std::atan2(fy, fx) * 180.0 / guide::kPi,
+      2.0 * best / (static_cast<double>(W) * H));
 
   guide::writePgm("frequencies.pgm", guide::sideBySide(picture, shown));
   return 0;

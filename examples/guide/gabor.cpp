@@ -18,8 +18,8 @@ int main() {
   // streak at 0.2 cycles per pixel, long along it (sigma 0.04, plateau 0.1) and narrow
   // across it (sigma 0.006), which keeps other directions out.
   const vxRadian angle((guide::kScratchDegrees + 90.0) * guide::kPi / 180.0);
-  const vxFrequencyFilterGabor gabor(vxPair<double>(0.04, 0.006), vxPair<double>(0.1, 0.0),
-                                     angle, 0.2, size, 0);
+  const vxFrequencyFilterGabor gabor(vxPair<double>(0.04, 0.006), vxPair<double>(0.1, 0.0), angle,
+                                     0.2, size, 0);
   std::printf("Gabor filter at 60 degrees: gain table %ld x %ld\n", gabor.supportWidth(),
               gabor.supportHeight());
   gabor.apply(spectrum);

@@ -34,8 +34,7 @@ inline vxPelBuffer<unsigned char> surfacePicture(long size, bool pattern, bool s
       state = state * 1664525u + 1013904223u;
       double v = 110.0 + 18.0 * std::cos(2 * kPi * x / s - 0.8) + 12.0 * std::sin(2 * kPi * y / s);
       v += 14.0 * std::sin(2 * kPi * (3 * x + 5 * y) / s) + static_cast<double>(state >> 30);
-      if (pattern)
-        v += 22.0 * std::cos(2 * kPi * (kPatternCyclesX * x + kPatternCyclesY * y) / s);
+      if (pattern) v += 22.0 * std::cos(2 * kPi * (kPatternCyclesX * x + kPatternCyclesY * y) / s);
       if (scratch) {
         const double dx = x - 0.5 * s, dy = y - 0.55 * s;
         const double along = dx * std::cos(a) + dy * std::sin(a);

@@ -88,7 +88,8 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
       if (!vx_detail::isTransformSide(buf.width_) || !vx_detail::isTransformSide(buf.height_))
         throw vxArchive::BadData(L"Archived frequency buffer has an unsupported transform size");
       if (buf.imageWidth_ > buf.width_ || buf.imageHeight_ > buf.height_)
-        throw vxArchive::BadData(L"Archived frequency buffer has an image larger than its transform");
+        throw vxArchive::BadData(
+            L"Archived frequency buffer has an image larger than its transform");
     }
     vf_ArchiveFloats(ar, values);
     if (!hasData) {

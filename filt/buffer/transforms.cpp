@@ -2,8 +2,8 @@
 #include "filt/fft.h"
 
 #include "filt/buffer/access.h"
-#include "filt/engine/engines.h"
 #include "filt/common/messages.h"
+#include "filt/engine/engines.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -10,7 +10,8 @@ constexpr std::int32_t kErrorBase = 0x10006300;
 // a version byte 0 (refused with the class's qualified name), the level below and the
 // visited mark.
 template <class Below>
-void archiveLevel(vxArchive& ar, const void* object, std::size_t size, const char* name, Below below) {
+void archiveLevel(vxArchive& ar, const void* object, std::size_t size, const char* name,
+                  Below below) {
   if (vxPersistent::haveVisited(object, size)) return;
   vx_detail::archiveVersion(ar, 0, 0, name, 0);
   below();
@@ -46,7 +47,8 @@ void vxFrequencyDefs::Errors::serialize_(vxArchive& ar, unsigned char version) {
 // InvalidArgument: 0x10006300.
 vxFrequencyDefs::InvalidArgument::InvalidArgument(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::InvalidArgument::InvalidArgument(const InvalidArgument& other) = default;
-vxFrequencyDefs::InvalidArgument& vxFrequencyDefs::InvalidArgument::operator=(const InvalidArgument& other) {
+vxFrequencyDefs::InvalidArgument& vxFrequencyDefs::InvalidArgument::operator=(
+    const InvalidArgument& other) {
   Errors::operator=(other);
   return *this;
 }
@@ -54,19 +56,22 @@ vxFrequencyDefs::InvalidArgument::~InvalidArgument() = default;
 long vxFrequencyDefs::InvalidArgument::errorNumber() const { return kErrorBase + 0; }
 void vxFrequencyDefs::InvalidArgument::suicideAndRethrow() { rethrowAs(this); }
 void vxFrequencyDefs::InvalidArgument::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(InvalidArgument), "vxFrequencyDefs::InvalidArgument", [&] { Errors::dispatchSerialize(ar); });
+  archiveLevel(ar, this, sizeof(InvalidArgument), "vxFrequencyDefs::InvalidArgument",
+               [&] { Errors::dispatchSerialize(ar); });
 }
 void vxFrequencyDefs::InvalidArgument::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::InvalidArgument", 0);
   Errors::dispatchSerialize(ar);
 }
 vxPersistent* vxFrequencyDefs::InvalidArgument::make() { return new InvalidArgument(); }
-vx_Instantiator vxFrequencyDefs::InvalidArgument::sExemplar(typeid(vxFrequencyDefs::InvalidArgument), &vxFrequencyDefs::InvalidArgument::make);
+vx_Instantiator vxFrequencyDefs::InvalidArgument::sExemplar(
+    typeid(vxFrequencyDefs::InvalidArgument), &vxFrequencyDefs::InvalidArgument::make);
 
 // Uninitialized: 0x10006301.
 vxFrequencyDefs::Uninitialized::Uninitialized(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::Uninitialized::Uninitialized(const Uninitialized& other) = default;
-vxFrequencyDefs::Uninitialized& vxFrequencyDefs::Uninitialized::operator=(const Uninitialized& other) {
+vxFrequencyDefs::Uninitialized& vxFrequencyDefs::Uninitialized::operator=(
+    const Uninitialized& other) {
   Errors::operator=(other);
   return *this;
 }
@@ -74,14 +79,16 @@ vxFrequencyDefs::Uninitialized::~Uninitialized() = default;
 long vxFrequencyDefs::Uninitialized::errorNumber() const { return kErrorBase + 1; }
 void vxFrequencyDefs::Uninitialized::suicideAndRethrow() { rethrowAs(this); }
 void vxFrequencyDefs::Uninitialized::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(Uninitialized), "vxFrequencyDefs::Uninitialized", [&] { Errors::dispatchSerialize(ar); });
+  archiveLevel(ar, this, sizeof(Uninitialized), "vxFrequencyDefs::Uninitialized",
+               [&] { Errors::dispatchSerialize(ar); });
 }
 void vxFrequencyDefs::Uninitialized::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::Uninitialized", 0);
   Errors::dispatchSerialize(ar);
 }
 vxPersistent* vxFrequencyDefs::Uninitialized::make() { return new Uninitialized(); }
-vx_Instantiator vxFrequencyDefs::Uninitialized::sExemplar(typeid(vxFrequencyDefs::Uninitialized), &vxFrequencyDefs::Uninitialized::make);
+vx_Instantiator vxFrequencyDefs::Uninitialized::sExemplar(typeid(vxFrequencyDefs::Uninitialized),
+                                                          &vxFrequencyDefs::Uninitialized::make);
 
 // InvalidSize: 0x10006302.
 vxFrequencyDefs::InvalidSize::InvalidSize(const wchar_t* message) : Errors(message) {}
@@ -94,19 +101,22 @@ vxFrequencyDefs::InvalidSize::~InvalidSize() = default;
 long vxFrequencyDefs::InvalidSize::errorNumber() const { return kErrorBase + 2; }
 void vxFrequencyDefs::InvalidSize::suicideAndRethrow() { rethrowAs(this); }
 void vxFrequencyDefs::InvalidSize::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(InvalidSize), "vxFrequencyDefs::InvalidSize", [&] { Errors::dispatchSerialize(ar); });
+  archiveLevel(ar, this, sizeof(InvalidSize), "vxFrequencyDefs::InvalidSize",
+               [&] { Errors::dispatchSerialize(ar); });
 }
 void vxFrequencyDefs::InvalidSize::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::InvalidSize", 0);
   Errors::dispatchSerialize(ar);
 }
 vxPersistent* vxFrequencyDefs::InvalidSize::make() { return new InvalidSize(); }
-vx_Instantiator vxFrequencyDefs::InvalidSize::sExemplar(typeid(vxFrequencyDefs::InvalidSize), &vxFrequencyDefs::InvalidSize::make);
+vx_Instantiator vxFrequencyDefs::InvalidSize::sExemplar(typeid(vxFrequencyDefs::InvalidSize),
+                                                        &vxFrequencyDefs::InvalidSize::make);
 
 // UnboundWindow: 0x10006303.
 vxFrequencyDefs::UnboundWindow::UnboundWindow(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::UnboundWindow::UnboundWindow(const UnboundWindow& other) = default;
-vxFrequencyDefs::UnboundWindow& vxFrequencyDefs::UnboundWindow::operator=(const UnboundWindow& other) {
+vxFrequencyDefs::UnboundWindow& vxFrequencyDefs::UnboundWindow::operator=(
+    const UnboundWindow& other) {
   Errors::operator=(other);
   return *this;
 }
@@ -114,19 +124,22 @@ vxFrequencyDefs::UnboundWindow::~UnboundWindow() = default;
 long vxFrequencyDefs::UnboundWindow::errorNumber() const { return kErrorBase + 3; }
 void vxFrequencyDefs::UnboundWindow::suicideAndRethrow() { rethrowAs(this); }
 void vxFrequencyDefs::UnboundWindow::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(UnboundWindow), "vxFrequencyDefs::UnboundWindow", [&] { Errors::dispatchSerialize(ar); });
+  archiveLevel(ar, this, sizeof(UnboundWindow), "vxFrequencyDefs::UnboundWindow",
+               [&] { Errors::dispatchSerialize(ar); });
 }
 void vxFrequencyDefs::UnboundWindow::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::UnboundWindow", 0);
   Errors::dispatchSerialize(ar);
 }
 vxPersistent* vxFrequencyDefs::UnboundWindow::make() { return new UnboundWindow(); }
-vx_Instantiator vxFrequencyDefs::UnboundWindow::sExemplar(typeid(vxFrequencyDefs::UnboundWindow), &vxFrequencyDefs::UnboundWindow::make);
+vx_Instantiator vxFrequencyDefs::UnboundWindow::sExemplar(typeid(vxFrequencyDefs::UnboundWindow),
+                                                          &vxFrequencyDefs::UnboundWindow::make);
 
 // InvalidBuffer: 0x10006304.
 vxFrequencyDefs::InvalidBuffer::InvalidBuffer(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::InvalidBuffer::InvalidBuffer(const InvalidBuffer& other) = default;
-vxFrequencyDefs::InvalidBuffer& vxFrequencyDefs::InvalidBuffer::operator=(const InvalidBuffer& other) {
+vxFrequencyDefs::InvalidBuffer& vxFrequencyDefs::InvalidBuffer::operator=(
+    const InvalidBuffer& other) {
   Errors::operator=(other);
   return *this;
 }
@@ -134,14 +147,16 @@ vxFrequencyDefs::InvalidBuffer::~InvalidBuffer() = default;
 long vxFrequencyDefs::InvalidBuffer::errorNumber() const { return kErrorBase + 4; }
 void vxFrequencyDefs::InvalidBuffer::suicideAndRethrow() { rethrowAs(this); }
 void vxFrequencyDefs::InvalidBuffer::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(InvalidBuffer), "vxFrequencyDefs::InvalidBuffer", [&] { Errors::dispatchSerialize(ar); });
+  archiveLevel(ar, this, sizeof(InvalidBuffer), "vxFrequencyDefs::InvalidBuffer",
+               [&] { Errors::dispatchSerialize(ar); });
 }
 void vxFrequencyDefs::InvalidBuffer::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::InvalidBuffer", 0);
   Errors::dispatchSerialize(ar);
 }
 vxPersistent* vxFrequencyDefs::InvalidBuffer::make() { return new InvalidBuffer(); }
-vx_Instantiator vxFrequencyDefs::InvalidBuffer::sExemplar(typeid(vxFrequencyDefs::InvalidBuffer), &vxFrequencyDefs::InvalidBuffer::make);
+vx_Instantiator vxFrequencyDefs::InvalidBuffer::sExemplar(typeid(vxFrequencyDefs::InvalidBuffer),
+                                                          &vxFrequencyDefs::InvalidBuffer::make);
 
 // BadCoord: 0x10006305.
 vxFrequencyDefs::BadCoord::BadCoord(const wchar_t* message) : Errors(message) {}
@@ -154,11 +169,13 @@ vxFrequencyDefs::BadCoord::~BadCoord() = default;
 long vxFrequencyDefs::BadCoord::errorNumber() const { return kErrorBase + 5; }
 void vxFrequencyDefs::BadCoord::suicideAndRethrow() { rethrowAs(this); }
 void vxFrequencyDefs::BadCoord::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(BadCoord), "vxFrequencyDefs::BadCoord", [&] { Errors::dispatchSerialize(ar); });
+  archiveLevel(ar, this, sizeof(BadCoord), "vxFrequencyDefs::BadCoord",
+               [&] { Errors::dispatchSerialize(ar); });
 }
 void vxFrequencyDefs::BadCoord::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::BadCoord", 0);
   Errors::dispatchSerialize(ar);
 }
 vxPersistent* vxFrequencyDefs::BadCoord::make() { return new BadCoord(); }
-vx_Instantiator vxFrequencyDefs::BadCoord::sExemplar(typeid(vxFrequencyDefs::BadCoord), &vxFrequencyDefs::BadCoord::make);
+vx_Instantiator vxFrequencyDefs::BadCoord::sExemplar(typeid(vxFrequencyDefs::BadCoord),
+                                                     &vxFrequencyDefs::BadCoord::make);

@@ -10,7 +10,8 @@ inline constexpr const wchar_t* kInverseComputed =
 inline constexpr const wchar_t* kBadCoord = L"Coordinates are out of bounds";
 inline constexpr const wchar_t* kCopiedWidthTooSmall = L"Copied width must be > 1";
 inline constexpr const wchar_t* kCopiedHeightTooSmall = L"Copied height must be > 1";
-inline constexpr const wchar_t* kCopiedWidthTooLarge = L"Copied width cannot be greater than source width";
+inline constexpr const wchar_t* kCopiedWidthTooLarge =
+    L"Copied width cannot be greater than source width";
 inline constexpr const wchar_t* kCopiedHeightTooLarge =
     L"Copied height cannot be greater than source height";
 inline constexpr const wchar_t* kUnsupportedWidth = L"Unsupported width";
@@ -21,9 +22,12 @@ inline constexpr const wchar_t* kPelBuffersDiffer =
 inline constexpr const wchar_t* kImagePairDiffers =
     L"Real and Imaginary buffers must have the same size and offset.";
 inline constexpr const wchar_t* kAddSizes = L"Can only add equal-sized frequency buffers.";
-inline constexpr const wchar_t* kSubtractSizes = L"Can only subtract equal-sized frequency buffers.";
-inline constexpr const wchar_t* kMultiplySizes = L"Can only multiply equal-sized frequency buffers.";
-inline constexpr const wchar_t* kFilterSize = L"Size of frequency buffer does not match size of filter.";
+inline constexpr const wchar_t* kSubtractSizes =
+    L"Can only subtract equal-sized frequency buffers.";
+inline constexpr const wchar_t* kMultiplySizes =
+    L"Can only multiply equal-sized frequency buffers.";
+inline constexpr const wchar_t* kFilterSize =
+    L"Size of frequency buffer does not match size of filter.";
 inline constexpr const wchar_t* kPowerOfTwo = L"Size must be a power of 2.";
 inline constexpr const wchar_t* kFrequencyRange = L"Frequency must be between 0.0 and 0.5.";
 inline constexpr const wchar_t* kSigmaPositive = L"Sigma must be positive.";

@@ -79,8 +79,8 @@ VX_ARITH void rotateTwiddle(float& wr, float& wi, float c, float s) {
 // with the factors (wr, wi) of step i. The results may be written over the inputs:
 // every input is read before the first result is written.
 template <class V, class S>
-VX_ARITH void unpackPair(const V& aRe, const V& aIm, const V& bRe, const V& bIm, S wr, S wi,
-                         S c1, S c2, V& outARe, V& outAIm, V& outBRe, V& outBIm) {
+VX_ARITH void unpackPair(const V& aRe, const V& aIm, const V& bRe, const V& bIm, S wr, S wi, S c1,
+                         S c2, V& outARe, V& outAIm, V& outBRe, V& outBIm) {
   const V h1r = c1 * (aRe + bRe);
   const V h1i = c1 * (aIm - bIm);
   const V h2r = -c2 * (aIm + bIm);

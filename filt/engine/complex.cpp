@@ -105,7 +105,8 @@ public:
   ScalarIntoSteps(const float* source, float* const* destination, std::int32_t width,
                   std::int32_t height, bool inverse, long bands)
       : source_(source), destination_(destination), width_(width), height_(height),
-        inverse_(inverse), twiddles_(makeTwiddleTable()), rowSwap_(static_cast<std::size_t>(width), 0),
+        inverse_(inverse), twiddles_(makeTwiddleTable()),
+        rowSwap_(static_cast<std::size_t>(width), 0),
         columnSwap_(static_cast<std::size_t>(height), 0),
         columns_(2 * static_cast<std::size_t>(height) * static_cast<std::size_t>(bands)) {
     buildSwapTable(rowSwap_.data(), width);
@@ -128,7 +129,8 @@ public:
   ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
   // One gathered column for each task of a parallel scope.
   void columns(long band, ColumnUnit unit) {
-    float* column = columns_.data() + 2 * static_cast<std::size_t>(height_) * static_cast<std::size_t>(band);
+    float* column =
+        columns_.data() + 2 * static_cast<std::size_t>(height_) * static_cast<std::size_t>(band);
     const std::int32_t c = unit.c0;
     for (std::int32_t r = 0; r < height_; ++r) {
       column[2 * r] = destination_[r][2 * c];
@@ -184,7 +186,8 @@ public:
   void endRows(long band) {
     Group& g = groups_[static_cast<std::size_t>(band)];
     if (g.filled == 0) return;
-    for (std::int32_t k = g.filled; k < kernels_.lanes; ++k) g.sources[k] = g.rows[k] = plan_.dummyRow(band);
+    for (std::int32_t k = g.filled; k < kernels_.lanes; ++k)
+      g.sources[k] = g.rows[k] = plan_.dummyRow(band);
     run(band, g);
   }
   void transpose() {}
@@ -229,13 +232,15 @@ bool skippedBlocksHoldOtherThanPlusZero(const float* data, std::int32_t n, long 
   // Four whole rows at a time, as 64-bit words ORed together: any set bit (-0
   // included) counts. (A loop that stops at the first nonzero byte would not be
   // vectorized, and a band keeps most rows outside.)
-  const std::size_t words = 4 * 2 * static_cast<std::size_t>(n) * sizeof(float) / sizeof(std::uint64_t);
+  const std::size_t words =
+      4 * 2 * static_cast<std::size_t>(n) * sizeof(float) / sizeof(std::uint64_t);
   for (std::int32_t b = 0; b < n; b += 4) {
     bool outside = true;
     for (std::int32_t r = b; r < b + 4; ++r)
       if (rowInBand(r, n, miny, maxy)) outside = false;
     if (!outside) continue;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data + 2 * static_cast<std::ptrdiff_t>(n) * b);
+    const auto* bytes =
+        reinterpret_cast<const unsigned char*>(data + 2 * static_cast<std::ptrdiff_t>(n) * b);
     std::uint64_t bits = 0;
     for (std::size_t i = 0; i < words; ++i) {
       std::uint64_t word;
@@ -254,7 +259,8 @@ const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_
                             long maxy) {
   const LaneKernels* kernels = activeLaneKernels();
   if (kernels == nullptr || width < 2 || height < 2) return nullptr;
-  if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) return nullptr;
+  if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy))
+    return nullptr;
   return kernels;
 }
 
@@ -313,8 +319,8 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
 }
 
-void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size,
-                         long direction, long miny, long maxy) {
+void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size, long direction,
+                         long miny, long maxy) {
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);
   std::vector<float*> rows(static_cast<std::size_t>(height));

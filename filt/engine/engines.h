@@ -34,8 +34,8 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
 void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<long> size,
                          long direction, long miny, long maxy);
 // The same into one W x H array at `destination`.
-void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size,
-                         long direction, long miny, long maxy);
+void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size, long direction,
+                         long miny, long maxy);
 
 // Forward transform of a real W x H image. On entry `data` holds H rows of 2W
 // floats, the W samples of each row in its first W floats (floats W .. 2W-1 of a

@@ -70,8 +70,8 @@ void splitRadixStages(float* row, std::int32_t n, const TwiddleTable& twiddles) 
           float* v2 = v1 + 2 * q;
           float* v3 = v2 + 2 * q;
 
-          splitRadixButterfly(v0[0], v0[1], v1[0], v1[1], v2[0], v2[1], v3[0], v3[1], wr1, wi1,
-                              wr3, wi3);
+          splitRadixButterfly(v0[0], v0[1], v1[0], v1[1], v2[0], v2[1], v3[0], v3[1], wr1, wi1, wr3,
+                              wi3);
         }
         is = 2 * id - l + j;
         id = 4 * id;

@@ -28,7 +28,7 @@ struct LaneTables {
   std::int32_t levelOffset[16];  // index of level k's first float in `twiddles`
   // Bit reversal of the row length of each pass: output value i of a transformed
   // row is the value the stages left at position reverse[i].
-  const std::int32_t* reverseRows;  // for the first pass
+  const std::int32_t* reverseRows;     // for the first pass
   const std::int32_t* reverseColumns;  // for the second pass
   // Real-input unpacking of rows of n = W/2 complex values: (wr, wi) for
   // i = 2 .. n/2 at unpack[2 (i - 2)], and the constants c1, c2.
@@ -54,8 +54,8 @@ struct LaneKernels {
   // is read at sources[k] and its transform written to rows[k] (the same pointer
   // for an in-place transform). Rows that stand in for missing lanes may point at
   // the same dummy row of 2n floats.
-  void (*complexRows)(const float* const* sources, float* const* rows, std::int32_t n,
-                      bool inverse, const LaneTables& tables, float* work);
+  void (*complexRows)(const float* const* sources, float* const* rows, std::int32_t n, bool inverse,
+                      const LaneTables& tables, float* work);
 
   // Transforms `count` (1 .. panelColumns(n)) adjacent columns of n values (n >= 2)
   // in place, starting at column `column0`; the values of row r lie at rows[r].

@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::size_t kAlignFloats = 16;  // 64 bytes
 
-std::size_t roundUp(std::size_t count) { return (count + kAlignFloats - 1) / kAlignFloats * kAlignFloats; }
+std::size_t roundUp(std::size_t count) {
+  return (count + kAlignFloats - 1) / kAlignFloats * kAlignFloats;
+}
 
 // Floats of the per-level twiddle tables for rows of up to 2^maxLevel values.
 std::size_t twiddleFloats(int maxLevel) {
@@ -79,7 +81,8 @@ std::int32_t firstPanelColumns(const float* row0, std::int32_t panel) {
   const auto address = reinterpret_cast<std::uintptr_t>(row0);
   // Columns that never start on a boundary, or panels narrower than a line: nothing to gain.
   if (address % (2 * sizeof(float)) != 0 || panel % kLineColumns != 0) return panel;
-  const auto toBoundary = static_cast<std::int32_t>(((64 - (address & 63)) & 63) / (2 * sizeof(float)));
+  const auto toBoundary =
+      static_cast<std::int32_t>(((64 - (address & 63)) & 63) / (2 * sizeof(float)));
   // The columns up to the first boundary and as many whole lines as still fit.
   return toBoundary == 0 ? panel : toBoundary + panel - kLineColumns;
 }
@@ -105,8 +108,8 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
   // (unpacked real rows, W = 2 rowLength).
   const std::size_t dummyCount = roundUp(2 * static_cast<std::size_t>(rowLength) + 2);
   bandStride_ = workCount + dummyCount;
-  floats_.reset(new float[twiddleCount + unpackCount + bandStride_ * static_cast<std::size_t>(bands_) +
-                          kAlignFloats]);
+  floats_.reset(new float[twiddleCount + unpackCount +
+                          bandStride_ * static_cast<std::size_t>(bands_) + kAlignFloats]);
   ints_.reset(new std::int32_t[static_cast<std::size_t>(rowLength) + columnLength]);
   rowTable_.reset(new float*[static_cast<std::size_t>(columnLength)]);
 
@@ -116,7 +119,8 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
   float* unpack = twiddles + twiddleCount;
   work_ = unpack + unpackCount;
   dummy_ = work_ + workCount;
-  for (long band = 0; band < bands_; ++band) std::memset(dummyRow(band), 0, dummyCount * sizeof(float));
+  for (long band = 0; band < bands_; ++band)
+    std::memset(dummyRow(band), 0, dummyCount * sizeof(float));
 
   buildLevelTwiddles(twiddles, tables_.levelOffset, maxLevel);
   tables_.twiddles = twiddles;

@@ -64,7 +64,9 @@ class ColumnPanels {
 public:
   ColumnPanels(const float* row0, std::int32_t columns, std::int32_t panel)
       : columns_(columns), panel_(panel), first_(firstPanelColumns(row0, panel)) {}
-  long count() const { return columns_ <= first_ ? 1 : 1 + (columns_ - first_ + panel_ - 1) / panel_; }
+  long count() const {
+    return columns_ <= first_ ? 1 : 1 + (columns_ - first_ + panel_ - 1) / panel_;
+  }
   ColumnUnit unit(long p) const {
     const std::int32_t c0 = p == 0 ? 0 : first_ + static_cast<std::int32_t>(p - 1) * panel_;
     const std::int32_t wide = p == 0 ? first_ : panel_;

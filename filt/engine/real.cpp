@@ -155,7 +155,8 @@ private:
 
 void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/, long /*maxy*/) {
   if (direction < 0)
-    throw std::invalid_argument("vf_RealFFT2D: the real-input engine computes forward transforms only");
+    throw std::invalid_argument(
+        "vf_RealFFT2D: the real-input engine computes forward transforms only");
 
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);

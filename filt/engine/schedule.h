@@ -51,10 +51,10 @@ struct PassSchedule {
     const bool degenerate = width == 1 || height == 1;
     PassSchedule s{height, width, true, miny, maxy, false, false, false};
     if (!degenerate) {
-      s.checkBeforeTranspose = square ? squareTransposeIsBlocked(width)
-                                      : outOfPlaceTransposeIsBlocked(height, width);
-      s.checkBeforeTransposeBack = square ? squareTransposeIsBlocked(width)
-                                          : outOfPlaceTransposeIsBlocked(width, height);
+      s.checkBeforeTranspose =
+          square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width);
+      s.checkBeforeTransposeBack =
+          square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height);
     }
     return s;
   }

@@ -14,8 +14,7 @@ constexpr std::int32_t kBlock = 4;
 inline float* at(float* data, std::int32_t stride, std::int32_t row, std::int32_t col) {
   return data + 2 * (static_cast<std::ptrdiff_t>(row) * stride + col);
 }
-inline const float* at(const float* data, std::int32_t stride, std::int32_t row,
-                       std::int32_t col) {
+inline const float* at(const float* data, std::int32_t stride, std::int32_t row, std::int32_t col) {
   return data + 2 * (static_cast<std::ptrdiff_t>(row) * stride + col);
 }
 
@@ -27,7 +26,8 @@ inline void copyValue(const float* src, float* dst) {
 // Transposes the 4 x 4 block whose top-left value is (b, b) in place.
 void transposeDiagonalBlock(float* data, std::int32_t n, std::int32_t b) {
   for (std::int32_t i = 1; i < kBlock; ++i)
-    for (std::int32_t j = 0; j < i; ++j) swapComplex(at(data, n, b + i, b + j), at(data, n, b + j, b + i));
+    for (std::int32_t j = 0; j < i; ++j)
+      swapComplex(at(data, n, b + i, b + j), at(data, n, b + j, b + i));
 }
 
 // Exchanges block (bi, bj) with block (bj, bi), each transposed.

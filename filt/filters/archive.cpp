@@ -10,7 +10,9 @@ namespace {
 constexpr const char* kSourceName = "filt/freqfilt";
 }  // namespace
 
-void checkFilterVersion(unsigned char version) { requireVersion(version, 0, kSourceName, __LINE__); }
+void checkFilterVersion(unsigned char version) {
+  requireVersion(version, 0, kSourceName, __LINE__);
+}
 
 void archiveLong(vxArchive& ar, std::int32_t& value) {
   long v = value;

@@ -29,7 +29,8 @@ void dispatchClassLevel(vxArchive& ar, const void* object, std::size_t size, Ser
 // it was archived already in this pass; `serializeBase(version)` calls the base's
 // serialize_, which only the filter's own classes may reach.
 template <class SerializeBase>
-void serializeBaseLevel(vxArchive& ar, const vxFrequencyFilter& filter, SerializeBase serializeBase) {
+void serializeBaseLevel(vxArchive& ar, const vxFrequencyFilter& filter,
+                        SerializeBase serializeBase) {
   dispatchClassLevel(ar, &filter, sizeof(vxFrequencyFilter), serializeBase);
 }
 

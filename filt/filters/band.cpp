@@ -41,7 +41,6 @@ void scale(const float* source, float* target, float gain) {
 }
 }  // namespace
 
-
 struct BandFilterFamily {
   // What tells the pass and the reject filter apart, and the name of their DC radius.
   static constexpr bool rejects(const vxFrequencyFilterBandPass&) { return false; }
@@ -238,13 +237,15 @@ struct BandFilterFamily {
     loadGuarded(
         ar,
         [&] {
-          serializeBaseLevel(ar, f, [&](unsigned char v) { f.vxFrequencyFilter::serialize_(ar, v); });
+          serializeBaseLevel(ar, f,
+                             [&](unsigned char v) { f.vxFrequencyFilter::serialize_(ar, v); });
           archiveFields<BandFilterFamily>(ar, f);
           // Refused: what would make apply read outside the table. A ring radius below
           // zero would index past it; any other frequency, sigma, plateau or radius is safe.
           const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                              f.supportWidth_ <= kMaxSupport && f.samplesPerBin_ == kSamplesPerBin &&
-                             isFilterSize(f.sizeX_) && isFilterSize(f.sizeY_) && !(f.frequency_ < 0.0);
+                             isFilterSize(f.sizeX_) && isFilterSize(f.sizeY_) &&
+                             !(f.frequency_ < 0.0);
           table(f).archive(ar, valid ? entries(f) : 0, valid);
         },
         [&] {
@@ -266,8 +267,8 @@ using Family = vx_detail::BandFilterFamily;
 
 vxFrequencyFilterBandPass::vxFrequencyFilterBandPass() = default;
 
-vxFrequencyFilterBandPass::vxFrequencyFilterBandPass(double sigma, double plateau, double frequency, const vxPair<long>& size,
-                                                      long radius) {
+vxFrequencyFilterBandPass::vxFrequencyFilterBandPass(double sigma, double plateau, double frequency,
+                                                     const vxPair<long>& size, long radius) {
   set(sigma, plateau, frequency, size, radius);
 }
 
@@ -280,7 +281,8 @@ vxFrequencyFilterBandPass::~vxFrequencyFilterBandPass() = default;
 
 // The fields are assigned through assignFilter, which cppcheck does not follow.
 // cppcheck-suppress operatorEqVarError
-vxFrequencyFilterBandPass& vxFrequencyFilterBandPass::operator=(const vxFrequencyFilterBandPass& other) {
+vxFrequencyFilterBandPass& vxFrequencyFilterBandPass::operator=(
+    const vxFrequencyFilterBandPass& other) {
   if (this != &other) assignFilter<Family>(*this, other);
   return *this;
 }
@@ -289,34 +291,52 @@ bool vxFrequencyFilterBandPass::operator==(const vxFrequencyFilterBandPass& othe
   return equalFilters<Family>(*this, other);
 }
 
-vxFrequencyFilter* vxFrequencyFilterBandPass::clone() const { return new vxFrequencyFilterBandPass(*this); }
+vxFrequencyFilter* vxFrequencyFilterBandPass::clone() const {
+  return new vxFrequencyFilterBandPass(*this);
+}
 
 void vxFrequencyFilterBandPass::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {
   Family::apply(*this, in, out, true);
 }
 
-void vxFrequencyFilterBandPass::apply(vxFrequencyBuffer& buffer) const { Family::apply(*this, buffer, buffer, false); }
+void vxFrequencyFilterBandPass::apply(vxFrequencyBuffer& buffer) const {
+  Family::apply(*this, buffer, buffer, false);
+}
 
-void vxFrequencyFilterBandPass::set(double sigma, double plateau, double frequency, const vxPair<long>& size,
-                                  long radius) {
+void vxFrequencyFilterBandPass::set(double sigma, double plateau, double frequency,
+                                    const vxPair<long>& size, long radius) {
   create(sigma, plateau, frequency, size, radius);
 }
 
-void vxFrequencyFilterBandPass::create(double sigma, double plateau, double frequency, const vxPair<long>& size,
-                                     long radius) {
+void vxFrequencyFilterBandPass::create(double sigma, double plateau, double frequency,
+                                       const vxPair<long>& size, long radius) {
   Family::create(*this, Family::Params{sigma, plateau, frequency, size, radius});
 }
 
 double vxFrequencyFilterBandPass::frequency() const { return Family::get(*this, frequency_); }
-void vxFrequencyFilterBandPass::frequency(double value) { Family::change(*this, &Family::Params::frequency, value); }
+void vxFrequencyFilterBandPass::frequency(double value) {
+  Family::change(*this, &Family::Params::frequency, value);
+}
 double vxFrequencyFilterBandPass::sigma() const { return Family::get(*this, sigma_); }
-void vxFrequencyFilterBandPass::sigma(double value) { Family::change(*this, &Family::Params::sigma, value); }
+void vxFrequencyFilterBandPass::sigma(double value) {
+  Family::change(*this, &Family::Params::sigma, value);
+}
 double vxFrequencyFilterBandPass::plateau() const { return Family::get(*this, plateau_); }
-void vxFrequencyFilterBandPass::plateau(double value) { Family::change(*this, &Family::Params::plateau, value); }
-vxPair<long> vxFrequencyFilterBandPass::size() const { return Family::get(*this, vxPair<long>(sizeX_, sizeY_)); }
-void vxFrequencyFilterBandPass::size(const vxPair<long>& value) { Family::change(*this, &Family::Params::size, value); }
-long vxFrequencyFilterBandPass::dcRemovalRadius() const { return Family::get(*this, dcRemovalRadius_); }
-void vxFrequencyFilterBandPass::dcRemovalRadius(long value) { Family::change(*this, &Family::Params::radius, value); }
+void vxFrequencyFilterBandPass::plateau(double value) {
+  Family::change(*this, &Family::Params::plateau, value);
+}
+vxPair<long> vxFrequencyFilterBandPass::size() const {
+  return Family::get(*this, vxPair<long>(sizeX_, sizeY_));
+}
+void vxFrequencyFilterBandPass::size(const vxPair<long>& value) {
+  Family::change(*this, &Family::Params::size, value);
+}
+long vxFrequencyFilterBandPass::dcRemovalRadius() const {
+  return Family::get(*this, dcRemovalRadius_);
+}
+void vxFrequencyFilterBandPass::dcRemovalRadius(long value) {
+  Family::change(*this, &Family::Params::radius, value);
+}
 long vxFrequencyFilterBandPass::supportWidth() const { return Family::get(*this, supportWidth_); }
 
 void vxFrequencyFilterBandPass::serialize_(vxArchive& ar, unsigned char version) {
@@ -324,21 +344,24 @@ void vxFrequencyFilterBandPass::serialize_(vxArchive& ar, unsigned char version)
 }
 
 void vxFrequencyFilterBandPass::dispatchSerialize(vxArchive& ar) {
-  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterBandPass),
-                     [&](unsigned char version) { vxFrequencyFilterBandPass::serialize_(ar, version); });
+  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterBandPass), [&](unsigned char version) {
+    vxFrequencyFilterBandPass::serialize_(ar, version);
+  });
 }
 
 vxPersistent* vxFrequencyFilterBandPass::make() { return new vxFrequencyFilterBandPass(); }
 
-vx_Instantiator vxFrequencyFilterBandPass::sExemplar(typeid(vxFrequencyFilterBandPass), &vxFrequencyFilterBandPass::make);
+vx_Instantiator vxFrequencyFilterBandPass::sExemplar(typeid(vxFrequencyFilterBandPass),
+                                                     &vxFrequencyFilterBandPass::make);
 
 // ---------------------------------------------------------------------------------
 // vxFrequencyFilterBandReject
 
 vxFrequencyFilterBandReject::vxFrequencyFilterBandReject() = default;
 
-vxFrequencyFilterBandReject::vxFrequencyFilterBandReject(double sigma, double plateau, double frequency, const vxPair<long>& size,
-                                                          long radius) {
+vxFrequencyFilterBandReject::vxFrequencyFilterBandReject(double sigma, double plateau,
+                                                         double frequency, const vxPair<long>& size,
+                                                         long radius) {
   set(sigma, plateau, frequency, size, radius);
 }
 
@@ -351,7 +374,8 @@ vxFrequencyFilterBandReject::~vxFrequencyFilterBandReject() = default;
 
 // The fields are assigned through assignFilter, which cppcheck does not follow.
 // cppcheck-suppress operatorEqVarError
-vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(const vxFrequencyFilterBandReject& other) {
+vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(
+    const vxFrequencyFilterBandReject& other) {
   if (this != &other) assignFilter<Family>(*this, other);
   return *this;
 }
@@ -360,34 +384,52 @@ bool vxFrequencyFilterBandReject::operator==(const vxFrequencyFilterBandReject& 
   return equalFilters<Family>(*this, other);
 }
 
-vxFrequencyFilter* vxFrequencyFilterBandReject::clone() const { return new vxFrequencyFilterBandReject(*this); }
+vxFrequencyFilter* vxFrequencyFilterBandReject::clone() const {
+  return new vxFrequencyFilterBandReject(*this);
+}
 
 void vxFrequencyFilterBandReject::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {
   Family::apply(*this, in, out, true);
 }
 
-void vxFrequencyFilterBandReject::apply(vxFrequencyBuffer& buffer) const { Family::apply(*this, buffer, buffer, false); }
+void vxFrequencyFilterBandReject::apply(vxFrequencyBuffer& buffer) const {
+  Family::apply(*this, buffer, buffer, false);
+}
 
-void vxFrequencyFilterBandReject::set(double sigma, double plateau, double frequency, const vxPair<long>& size,
-                                    long radius) {
+void vxFrequencyFilterBandReject::set(double sigma, double plateau, double frequency,
+                                      const vxPair<long>& size, long radius) {
   create(sigma, plateau, frequency, size, radius);
 }
 
-void vxFrequencyFilterBandReject::create(double sigma, double plateau, double frequency, const vxPair<long>& size,
-                                       long radius) {
+void vxFrequencyFilterBandReject::create(double sigma, double plateau, double frequency,
+                                         const vxPair<long>& size, long radius) {
   Family::create(*this, Family::Params{sigma, plateau, frequency, size, radius});
 }
 
 double vxFrequencyFilterBandReject::frequency() const { return Family::get(*this, frequency_); }
-void vxFrequencyFilterBandReject::frequency(double value) { Family::change(*this, &Family::Params::frequency, value); }
+void vxFrequencyFilterBandReject::frequency(double value) {
+  Family::change(*this, &Family::Params::frequency, value);
+}
 double vxFrequencyFilterBandReject::sigma() const { return Family::get(*this, sigma_); }
-void vxFrequencyFilterBandReject::sigma(double value) { Family::change(*this, &Family::Params::sigma, value); }
+void vxFrequencyFilterBandReject::sigma(double value) {
+  Family::change(*this, &Family::Params::sigma, value);
+}
 double vxFrequencyFilterBandReject::plateau() const { return Family::get(*this, plateau_); }
-void vxFrequencyFilterBandReject::plateau(double value) { Family::change(*this, &Family::Params::plateau, value); }
-vxPair<long> vxFrequencyFilterBandReject::size() const { return Family::get(*this, vxPair<long>(sizeX_, sizeY_)); }
-void vxFrequencyFilterBandReject::size(const vxPair<long>& value) { Family::change(*this, &Family::Params::size, value); }
-long vxFrequencyFilterBandReject::dcProtectionRadius() const { return Family::get(*this, dcProtectionRadius_); }
-void vxFrequencyFilterBandReject::dcProtectionRadius(long value) { Family::change(*this, &Family::Params::radius, value); }
+void vxFrequencyFilterBandReject::plateau(double value) {
+  Family::change(*this, &Family::Params::plateau, value);
+}
+vxPair<long> vxFrequencyFilterBandReject::size() const {
+  return Family::get(*this, vxPair<long>(sizeX_, sizeY_));
+}
+void vxFrequencyFilterBandReject::size(const vxPair<long>& value) {
+  Family::change(*this, &Family::Params::size, value);
+}
+long vxFrequencyFilterBandReject::dcProtectionRadius() const {
+  return Family::get(*this, dcProtectionRadius_);
+}
+void vxFrequencyFilterBandReject::dcProtectionRadius(long value) {
+  Family::change(*this, &Family::Params::radius, value);
+}
 long vxFrequencyFilterBandReject::supportWidth() const { return Family::get(*this, supportWidth_); }
 
 void vxFrequencyFilterBandReject::serialize_(vxArchive& ar, unsigned char version) {
@@ -395,10 +437,12 @@ void vxFrequencyFilterBandReject::serialize_(vxArchive& ar, unsigned char versio
 }
 
 void vxFrequencyFilterBandReject::dispatchSerialize(vxArchive& ar) {
-  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterBandReject),
-                     [&](unsigned char version) { vxFrequencyFilterBandReject::serialize_(ar, version); });
+  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterBandReject), [&](unsigned char version) {
+    vxFrequencyFilterBandReject::serialize_(ar, version);
+  });
 }
 
 vxPersistent* vxFrequencyFilterBandReject::make() { return new vxFrequencyFilterBandReject(); }
 
-vx_Instantiator vxFrequencyFilterBandReject::sExemplar(typeid(vxFrequencyFilterBandReject), &vxFrequencyFilterBandReject::make);
+vx_Instantiator vxFrequencyFilterBandReject::sExemplar(typeid(vxFrequencyFilterBandReject),
+                                                       &vxFrequencyFilterBandReject::make);

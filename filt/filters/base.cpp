@@ -43,6 +43,7 @@ void vxFrequencyFilter::serialize_(vxArchive& ar, unsigned char version) {
 }
 
 void vxFrequencyFilter::dispatchSerialize(vxArchive& ar) {
-  vx_detail::dispatchClassLevel(ar, this, sizeof(vxFrequencyFilter),
-                                [&](unsigned char version) { vxFrequencyFilter::serialize_(ar, version); });
+  vx_detail::dispatchClassLevel(ar, this, sizeof(vxFrequencyFilter), [&](unsigned char version) {
+    vxFrequencyFilter::serialize_(ar, version);
+  });
 }

@@ -49,7 +49,9 @@ inline void archiveField(vxArchive& ar, std::int32_t& value) { archiveLong(ar, v
 inline void archiveField(vxArchive& ar, double& value) { ar || value; }
 inline void archiveField(vxArchive& ar, vxPair<double>& pair) { archiveDoublePair(ar, pair); }
 inline void archiveField(vxArchive& ar, vxRadian& angle) { archiveAngle(ar, angle); }
-inline void archiveField(vxArchive& ar, SizeField<std::int32_t> size) { archiveSize(ar, size.x, size.y); }
+inline void archiveField(vxArchive& ar, SizeField<std::int32_t> size) {
+  archiveSize(ar, size.x, size.y);
+}
 
 // Assignment: the fields and a copy of the table; assigning an unbuilt filter only
 // drops this filter's table (the flag and the parameters stay).

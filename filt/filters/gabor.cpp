@@ -42,7 +42,6 @@ void scale(const float* source, float* target, float gain) {
 }
 }  // namespace
 
-
 struct GaborFilterFamily {
   // What tells the Gabor and the Gabor-reject filter apart, and the name of their DC
   // radius.
@@ -51,7 +50,9 @@ struct GaborFilterFamily {
   static std::int32_t& radius(vxFrequencyFilterGabor& f) { return f.dcRemovalRadius_; }
   static std::int32_t radius(const vxFrequencyFilterGabor& f) { return f.dcRemovalRadius_; }
   static std::int32_t& radius(vxFrequencyFilterGaborReject& f) { return f.dcProtectionRadius_; }
-  static std::int32_t radius(const vxFrequencyFilterGaborReject& f) { return f.dcProtectionRadius_; }
+  static std::int32_t radius(const vxFrequencyFilterGaborReject& f) {
+    return f.dcProtectionRadius_;
+  }
   template <class F>
   static const wchar_t* negativeRadiusMessage(const F& f) {
     return rejects(f) ? msg::kDcProtectionNegative : msg::kDcRemovalNegative;
@@ -113,11 +114,7 @@ struct GaborFilterFamily {
 
   template <class F>
   static Params params(const F& f) {
-    return Params{f.sigma_,
-                  f.plateau_,
-                  f.angle_,
-                  f.frequency_,
-                  vxPair<long>(f.sizeX_, f.sizeY_),
+    return Params{f.sigma_, f.plateau_, f.angle_, f.frequency_, vxPair<long>(f.sizeX_, f.sizeY_),
                   radius(f)};
   }
 
@@ -170,7 +167,8 @@ struct GaborFilterFamily {
       throw vxFrequencyDefs::InvalidArgument(msg::kPlateausNegative);
     checkRadiusAndSize(p.radius, p.size, negativeRadiusMessage(f));
     // The comparisons above let a NaN through; a build cannot use one.
-    if (std::isnan(p.sigma.x) || std::isnan(p.sigma.y) || std::isnan(p.plateau.x) || std::isnan(p.plateau.y))
+    if (std::isnan(p.sigma.x) || std::isnan(p.sigma.y) || std::isnan(p.plateau.x) ||
+        std::isnan(p.plateau.y))
       throw std::invalid_argument("Gabor sigma and plateau must be numbers");
 
     // Lengths in horizontal bins.
@@ -188,8 +186,7 @@ struct GaborFilterFamily {
     const std::int32_t height =
         oddExtent((maxOf(c * Sy, s * Sx) * r) * 8.0 + (maxOf(c * Py, s * Px) * r) * 2.0 + H * 0.05);
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (count > GainTable::kMaxEntries)
-      throw std::length_error("Gabor filter table too large");
+    if (count > GainTable::kMaxEntries) throw std::length_error("Gabor filter table too large");
 
     if (f.mutationFlag()) f.mutating_();
     const std::size_t oldEntries = entries(f);
@@ -282,7 +279,8 @@ struct GaborFilterFamily {
     } else {
       // Centred row indices, not clipped to the buffer.
       const std::int64_t hh = f.supportHeight_ >> 1;
-      FrequencyBufferAccess::setMask(target, 1, static_cast<long>(at.by - hh), static_cast<long>(at.by + hh));
+      FrequencyBufferAccess::setMask(target, 1, static_cast<long>(at.by - hh),
+                                     static_cast<long>(at.by + hh));
     }
     filterWindow(f.table_, f.supportWidth_, f.supportHeight_, at, reject,
                  FrequencyBufferAccess::data(source), FrequencyBufferAccess::data(target),
@@ -297,7 +295,8 @@ struct GaborFilterFamily {
     loadGuarded(
         ar,
         [&] {
-          serializeBaseLevel(ar, f, [&](unsigned char v) { f.vxFrequencyFilter::serialize_(ar, v); });
+          serializeBaseLevel(ar, f,
+                             [&](unsigned char v) { f.vxFrequencyFilter::serialize_(ar, v); });
           archiveFields<GaborFilterFamily>(ar, f);
           const bool valid = f.supportWidth_ >= 1 && f.supportWidth_ % 2 == 1 &&
                              f.supportHeight_ >= 1 && f.supportHeight_ % 2 == 1 &&
@@ -324,8 +323,10 @@ using Family = vx_detail::GaborFilterFamily;
 
 vxFrequencyFilterGabor::vxFrequencyFilterGabor() = default;
 
-vxFrequencyFilterGabor::vxFrequencyFilterGabor(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
-    double frequency, const vxPair<long>& size, long radius) {
+vxFrequencyFilterGabor::vxFrequencyFilterGabor(const vxPair<double>& sigma,
+                                               const vxPair<double>& plateau, vxRadian angle,
+                                               double frequency, const vxPair<long>& size,
+                                               long radius) {
   set(sigma, plateau, angle, frequency, size, radius);
 }
 
@@ -347,36 +348,58 @@ bool vxFrequencyFilterGabor::operator==(const vxFrequencyFilterGabor& other) con
   return equalFilters<Family>(*this, other);
 }
 
-vxFrequencyFilter* vxFrequencyFilterGabor::clone() const { return new vxFrequencyFilterGabor(*this); }
+vxFrequencyFilter* vxFrequencyFilterGabor::clone() const {
+  return new vxFrequencyFilterGabor(*this);
+}
 
 void vxFrequencyFilterGabor::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {
   Family::apply(*this, in, out, true);
 }
 
-void vxFrequencyFilterGabor::apply(vxFrequencyBuffer& buffer) const { Family::apply(*this, buffer, buffer, false); }
+void vxFrequencyFilterGabor::apply(vxFrequencyBuffer& buffer) const {
+  Family::apply(*this, buffer, buffer, false);
+}
 
-void vxFrequencyFilterGabor::set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
-    double frequency, const vxPair<long>& size, long radius) {
+void vxFrequencyFilterGabor::set(const vxPair<double>& sigma, const vxPair<double>& plateau,
+                                 vxRadian angle, double frequency, const vxPair<long>& size,
+                                 long radius) {
   create(sigma, plateau, angle, frequency, size, radius);
 }
 
-void vxFrequencyFilterGabor::create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
-    double frequency, const vxPair<long>& size, long radius) {
+void vxFrequencyFilterGabor::create(const vxPair<double>& sigma, const vxPair<double>& plateau,
+                                    vxRadian angle, double frequency, const vxPair<long>& size,
+                                    long radius) {
   Family::create(*this, Family::Params{sigma, plateau, angle, frequency, size, radius});
 }
 
 vxRadian vxFrequencyFilterGabor::angle() const { return Family::get(*this, angle_); }
-void vxFrequencyFilterGabor::angle(vxRadian value) { Family::change(*this, &Family::Params::angle, value); }
+void vxFrequencyFilterGabor::angle(vxRadian value) {
+  Family::change(*this, &Family::Params::angle, value);
+}
 double vxFrequencyFilterGabor::frequency() const { return Family::get(*this, frequency_); }
-void vxFrequencyFilterGabor::frequency(double value) { Family::change(*this, &Family::Params::frequency, value); }
+void vxFrequencyFilterGabor::frequency(double value) {
+  Family::change(*this, &Family::Params::frequency, value);
+}
 vxPair<double> vxFrequencyFilterGabor::sigma() const { return Family::get(*this, sigma_); }
-void vxFrequencyFilterGabor::sigma(const vxPair<double>& value) { Family::change(*this, &Family::Params::sigma, value); }
+void vxFrequencyFilterGabor::sigma(const vxPair<double>& value) {
+  Family::change(*this, &Family::Params::sigma, value);
+}
 vxPair<double> vxFrequencyFilterGabor::plateau() const { return Family::get(*this, plateau_); }
-void vxFrequencyFilterGabor::plateau(const vxPair<double>& value) { Family::change(*this, &Family::Params::plateau, value); }
-vxPair<long> vxFrequencyFilterGabor::size() const { return Family::get(*this, vxPair<long>(sizeX_, sizeY_)); }
-void vxFrequencyFilterGabor::size(const vxPair<long>& value) { Family::change(*this, &Family::Params::size, value); }
-long vxFrequencyFilterGabor::dcRemovalRadius() const { return Family::get(*this, dcRemovalRadius_); }
-void vxFrequencyFilterGabor::dcRemovalRadius(long value) { Family::change(*this, &Family::Params::radius, value); }
+void vxFrequencyFilterGabor::plateau(const vxPair<double>& value) {
+  Family::change(*this, &Family::Params::plateau, value);
+}
+vxPair<long> vxFrequencyFilterGabor::size() const {
+  return Family::get(*this, vxPair<long>(sizeX_, sizeY_));
+}
+void vxFrequencyFilterGabor::size(const vxPair<long>& value) {
+  Family::change(*this, &Family::Params::size, value);
+}
+long vxFrequencyFilterGabor::dcRemovalRadius() const {
+  return Family::get(*this, dcRemovalRadius_);
+}
+void vxFrequencyFilterGabor::dcRemovalRadius(long value) {
+  Family::change(*this, &Family::Params::radius, value);
+}
 long vxFrequencyFilterGabor::supportWidth() const { return Family::get(*this, supportWidth_); }
 long vxFrequencyFilterGabor::supportHeight() const { return Family::get(*this, supportHeight_); }
 
@@ -385,25 +408,30 @@ void vxFrequencyFilterGabor::serialize_(vxArchive& ar, unsigned char version) {
 }
 
 void vxFrequencyFilterGabor::dispatchSerialize(vxArchive& ar) {
-  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterGabor),
-                     [&](unsigned char version) { vxFrequencyFilterGabor::serialize_(ar, version); });
+  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterGabor), [&](unsigned char version) {
+    vxFrequencyFilterGabor::serialize_(ar, version);
+  });
 }
 
 vxPersistent* vxFrequencyFilterGabor::make() { return new vxFrequencyFilterGabor(); }
 
-vx_Instantiator vxFrequencyFilterGabor::sExemplar(typeid(vxFrequencyFilterGabor), &vxFrequencyFilterGabor::make);
+vx_Instantiator vxFrequencyFilterGabor::sExemplar(typeid(vxFrequencyFilterGabor),
+                                                  &vxFrequencyFilterGabor::make);
 
 // ---------------------------------------------------------------------------------
 // vxFrequencyFilterGaborReject
 
 vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject() = default;
 
-vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
-    double frequency, const vxPair<long>& size, long radius) {
+vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(const vxPair<double>& sigma,
+                                                           const vxPair<double>& plateau,
+                                                           vxRadian angle, double frequency,
+                                                           const vxPair<long>& size, long radius) {
   set(sigma, plateau, angle, frequency, size, radius);
 }
 
-vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(const vxFrequencyFilterGaborReject& other)
+vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(
+    const vxFrequencyFilterGaborReject& other)
     : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
   *this = other;
 }
@@ -412,7 +440,8 @@ vxFrequencyFilterGaborReject::~vxFrequencyFilterGaborReject() = default;
 
 // The fields are assigned through assignFilter, which cppcheck does not follow.
 // cppcheck-suppress operatorEqVarError
-vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(const vxFrequencyFilterGaborReject& other) {
+vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(
+    const vxFrequencyFilterGaborReject& other) {
   if (this != &other) assignFilter<Family>(*this, other);
   return *this;
 }
@@ -421,48 +450,79 @@ bool vxFrequencyFilterGaborReject::operator==(const vxFrequencyFilterGaborReject
   return equalFilters<Family>(*this, other);
 }
 
-vxFrequencyFilter* vxFrequencyFilterGaborReject::clone() const { return new vxFrequencyFilterGaborReject(*this); }
+vxFrequencyFilter* vxFrequencyFilterGaborReject::clone() const {
+  return new vxFrequencyFilterGaborReject(*this);
+}
 
-void vxFrequencyFilterGaborReject::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {
+void vxFrequencyFilterGaborReject::apply(const vxFrequencyBuffer& in,
+                                         vxFrequencyBuffer& out) const {
   Family::apply(*this, in, out, true);
 }
 
-void vxFrequencyFilterGaborReject::apply(vxFrequencyBuffer& buffer) const { Family::apply(*this, buffer, buffer, false); }
+void vxFrequencyFilterGaborReject::apply(vxFrequencyBuffer& buffer) const {
+  Family::apply(*this, buffer, buffer, false);
+}
 
-void vxFrequencyFilterGaborReject::set(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
-    double frequency, const vxPair<long>& size, long radius) {
+void vxFrequencyFilterGaborReject::set(const vxPair<double>& sigma, const vxPair<double>& plateau,
+                                       vxRadian angle, double frequency, const vxPair<long>& size,
+                                       long radius) {
   create(sigma, plateau, angle, frequency, size, radius);
 }
 
-void vxFrequencyFilterGaborReject::create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
-    double frequency, const vxPair<long>& size, long radius) {
+void vxFrequencyFilterGaborReject::create(const vxPair<double>& sigma,
+                                          const vxPair<double>& plateau, vxRadian angle,
+                                          double frequency, const vxPair<long>& size, long radius) {
   Family::create(*this, Family::Params{sigma, plateau, angle, frequency, size, radius});
 }
 
 vxRadian vxFrequencyFilterGaborReject::angle() const { return Family::get(*this, angle_); }
-void vxFrequencyFilterGaborReject::angle(vxRadian value) { Family::change(*this, &Family::Params::angle, value); }
+void vxFrequencyFilterGaborReject::angle(vxRadian value) {
+  Family::change(*this, &Family::Params::angle, value);
+}
 double vxFrequencyFilterGaborReject::frequency() const { return Family::get(*this, frequency_); }
-void vxFrequencyFilterGaborReject::frequency(double value) { Family::change(*this, &Family::Params::frequency, value); }
+void vxFrequencyFilterGaborReject::frequency(double value) {
+  Family::change(*this, &Family::Params::frequency, value);
+}
 vxPair<double> vxFrequencyFilterGaborReject::sigma() const { return Family::get(*this, sigma_); }
-void vxFrequencyFilterGaborReject::sigma(const vxPair<double>& value) { Family::change(*this, &Family::Params::sigma, value); }
-vxPair<double> vxFrequencyFilterGaborReject::plateau() const { return Family::get(*this, plateau_); }
-void vxFrequencyFilterGaborReject::plateau(const vxPair<double>& value) { Family::change(*this, &Family::Params::plateau, value); }
-vxPair<long> vxFrequencyFilterGaborReject::size() const { return Family::get(*this, vxPair<long>(sizeX_, sizeY_)); }
-void vxFrequencyFilterGaborReject::size(const vxPair<long>& value) { Family::change(*this, &Family::Params::size, value); }
-long vxFrequencyFilterGaborReject::dcProtectionRadius() const { return Family::get(*this, dcProtectionRadius_); }
-void vxFrequencyFilterGaborReject::dcProtectionRadius(long value) { Family::change(*this, &Family::Params::radius, value); }
-long vxFrequencyFilterGaborReject::supportWidth() const { return Family::get(*this, supportWidth_); }
-long vxFrequencyFilterGaborReject::supportHeight() const { return Family::get(*this, supportHeight_); }
+void vxFrequencyFilterGaborReject::sigma(const vxPair<double>& value) {
+  Family::change(*this, &Family::Params::sigma, value);
+}
+vxPair<double> vxFrequencyFilterGaborReject::plateau() const {
+  return Family::get(*this, plateau_);
+}
+void vxFrequencyFilterGaborReject::plateau(const vxPair<double>& value) {
+  Family::change(*this, &Family::Params::plateau, value);
+}
+vxPair<long> vxFrequencyFilterGaborReject::size() const {
+  return Family::get(*this, vxPair<long>(sizeX_, sizeY_));
+}
+void vxFrequencyFilterGaborReject::size(const vxPair<long>& value) {
+  Family::change(*this, &Family::Params::size, value);
+}
+long vxFrequencyFilterGaborReject::dcProtectionRadius() const {
+  return Family::get(*this, dcProtectionRadius_);
+}
+void vxFrequencyFilterGaborReject::dcProtectionRadius(long value) {
+  Family::change(*this, &Family::Params::radius, value);
+}
+long vxFrequencyFilterGaborReject::supportWidth() const {
+  return Family::get(*this, supportWidth_);
+}
+long vxFrequencyFilterGaborReject::supportHeight() const {
+  return Family::get(*this, supportHeight_);
+}
 
 void vxFrequencyFilterGaborReject::serialize_(vxArchive& ar, unsigned char version) {
   Family::serialize(*this, ar, version);
 }
 
 void vxFrequencyFilterGaborReject::dispatchSerialize(vxArchive& ar) {
-  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterGaborReject),
-                     [&](unsigned char version) { vxFrequencyFilterGaborReject::serialize_(ar, version); });
+  dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterGaborReject), [&](unsigned char version) {
+    vxFrequencyFilterGaborReject::serialize_(ar, version);
+  });
 }
 
 vxPersistent* vxFrequencyFilterGaborReject::make() { return new vxFrequencyFilterGaborReject(); }
 
-vx_Instantiator vxFrequencyFilterGaborReject::sExemplar(typeid(vxFrequencyFilterGaborReject), &vxFrequencyFilterGaborReject::make);
+vx_Instantiator vxFrequencyFilterGaborReject::sExemplar(typeid(vxFrequencyFilterGaborReject),
+                                                        &vxFrequencyFilterGaborReject::make);

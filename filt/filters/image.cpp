@@ -52,7 +52,7 @@ long vxFrequencyFilterImage::supportHeight() const { return image_.height(); }
 void vxFrequencyFilterImage::apply(vxFrequencyBuffer& buffer) const {
   const bool built = image_.isInitialized();
   vx_detail::checkApply(buffer, built, msg::kBufferUninitialized, built ? image_.width() : 0,
-                   built ? image_.height() : 0);
+                        built ? image_.height() : 0);
   vfFrequencyMultiply(image_, buffer);
   vx_detail::FrequencyBufferAccess::setMask(buffer, 0, 0, 0);
 }
@@ -60,7 +60,7 @@ void vxFrequencyFilterImage::apply(vxFrequencyBuffer& buffer) const {
 void vxFrequencyFilterImage::apply(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) const {
   const bool built = image_.isInitialized();
   vx_detail::checkApply(in, built, msg::kBufferUninitialized, built ? image_.width() : 0,
-                   built ? image_.height() : 0);
+                        built ? image_.height() : 0);
   out = in;
   vfFrequencyMultiply(image_, out);
   vx_detail::FrequencyBufferAccess::setMask(out, 0, 0, 0);
@@ -83,9 +83,9 @@ void vxFrequencyFilterImage::serialize_(vxArchive& ar, unsigned char version) {
 }
 
 void vxFrequencyFilterImage::dispatchSerialize(vxArchive& ar) {
-  vx_detail::dispatchClassLevel(ar, this, sizeof(vxFrequencyFilterImage), [&](unsigned char version) {
-    vxFrequencyFilterImage::serialize_(ar, version);
-  });
+  vx_detail::dispatchClassLevel(
+      ar, this, sizeof(vxFrequencyFilterImage),
+      [&](unsigned char version) { vxFrequencyFilterImage::serialize_(ar, version); });
 }
 
 vxPersistent* vxFrequencyFilterImage::make() { return new vxFrequencyFilterImage(); }

@@ -41,7 +41,8 @@ inline unsigned char displayPixel(const DisplayMapping& m, double v) {
       return t > 255.0 ? 255 : (t >= 0.0 ? lowBitsTruncated<unsigned char>(t) : 0);
     }
     case DisplayMapping::Logarithmic:
-      return lowBitsTruncated<unsigned char>(std::log(m.shifted ? v - m.lo + 1.0 : v + 1.0) * m.gain);
+      return lowBitsTruncated<unsigned char>(std::log(m.shifted ? v - m.lo + 1.0 : v + 1.0) *
+                                             m.gain);
     default:
       return lowBitsTruncated<unsigned char>(v * 40.58451);
   }

@@ -42,7 +42,8 @@ double atanUnit(double t) {
   const double z = u * u;
   const double series =
       -1.0 / 3 +
-      z * (1.0 / 5 + z * (-1.0 / 7 + z * (1.0 / 9 + z * (-1.0 / 11 + z * (1.0 / 13 + z * (-1.0 / 15))))));
+      z * (1.0 / 5 +
+           z * (-1.0 / 7 + z * (1.0 / 9 + z * (-1.0 / 11 + z * (1.0 / 13 + z * (-1.0 / 15))))));
   return kAtanSixteenths[k] + (u + u * (z * series));
 }
 

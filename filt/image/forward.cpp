@@ -3,10 +3,10 @@
 // The samples are converted row by row by the kernels of image_kernels.h; the
 // floats are the same on every path.
 #include "filt/buffer/access.h"
+#include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
 #include "filt/image/kernels.h"
-#include "filt/common/messages.h"
 #include "filt/threads/rows.h"
 
 #include <cstdint>
@@ -64,10 +64,12 @@ void sizeFor(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
 
 // One row of samples converted to float, or of real and imaginary samples to
 // complex floats, by the active path's kernels.
-void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned char* in, long count, float* out) {
+void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned char* in, long count,
+                     float* out) {
   k.floatsFromU8(in, static_cast<std::int32_t>(count), out);
 }
-void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned short* in, long count, float* out) {
+void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned short* in, long count,
+                     float* out) {
   k.floatsFromU16(in, static_cast<std::int32_t>(count), out);
 }
 void samplesToFloats(const vx_detail::ImageKernels& k, const double* in, long count, float* out) {
@@ -106,8 +108,8 @@ void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& i
   const T* imRows = im.image.pointToOffset();
   vx_detail::splitRows(re.rows, re.columns, [&](long first, long end) {
     for (long y = first; y < end; ++y)
-      samplesToComplex(k, reRows + y * re.image.stride(), imRows + y * im.image.stride(), re.columns,
-                       data + 2 * static_cast<std::size_t>(y) * W);
+      samplesToComplex(k, reRows + y * re.image.stride(), imRows + y * im.image.stride(),
+                       re.columns, data + 2 * static_cast<std::size_t>(y) * W);
   });
   vf_ZeroPadding(re.columns, re.rows, W, H, data);
   vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
@@ -178,9 +180,9 @@ void vfForwardFFT(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) 
   vf_ForwardFFT(image, result);
 }
 
-#define VXFREQ_INSTANTIATE_FORWARD(T)                                                     \
-  template VX_API void vfForwardFFT<T>(const vxPelBuffer_const<T>&,                      \
-                                       const vxPelBuffer_const<T>&, vxFrequencyBuffer&); \
+#define VXFREQ_INSTANTIATE_FORWARD(T)                                                            \
+  template VX_API void vfForwardFFT<T>(const vxPelBuffer_const<T>&, const vxPelBuffer_const<T>&, \
+                                       vxFrequencyBuffer&);                                      \
   template VX_API void vfForwardFFT<T>(const vxPelBuffer_const<T>&, vxFrequencyBuffer&)
 
 VXFREQ_INSTANTIATE_FORWARD(unsigned char);

@@ -4,11 +4,11 @@
 // give the same pixels on every path.
 #include "filt/atan2.h"
 #include "filt/buffer/access.h"
+#include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "filt/image/support.h"
 #include "filt/image/kernels.h"
-#include "filt/common/messages.h"
+#include "filt/image/support.h"
 #include "filt/threads/rows.h"
 
 #include <cmath>
@@ -148,7 +148,8 @@ private:
 // The rows of a buffer's own storage.
 class StoredRows {
 public:
-  explicit StoredRows(const vxFrequencyBuffer& buf) : data_(Access::data(buf)), width_(buf.width()) {}
+  explicit StoredRows(const vxFrequencyBuffer& buf)
+      : data_(Access::data(buf)), width_(buf.width()) {}
   const float* row(long y) const { return data_ + 2 * static_cast<std::size_t>(width_) * y; }
 
 private:
@@ -181,11 +182,12 @@ void squaredMagnitudeRange(const vx_detail::ImageKernels& k, const vxFrequencyBu
     bounds[b] = minimum;
     bounds[b + 1] = maximum;
   }
-  vx_detail::splitRowBands(h, static_cast<long>(bounds.size() / 2), [&](long band, long first, long end) {
-    float* bound = bounds.data() + 2 * band;
-    for (long y = first; y < end; ++y)
-      k.squaredMagnitudeRange(values.row(y), static_cast<std::int32_t>(w), bound, bound + 1);
-  });
+  vx_detail::splitRowBands(
+      h, static_cast<long>(bounds.size() / 2), [&](long band, long first, long end) {
+        float* bound = bounds.data() + 2 * band;
+        for (long y = first; y < end; ++y)
+          k.squaredMagnitudeRange(values.row(y), static_cast<std::int32_t>(w), bound, bound + 1);
+      });
   for (std::size_t b = 0; b < bounds.size(); b += 2) {
     if (bounds[b] < minimum) minimum = bounds[b];
     if (bounds[b + 1] > maximum) maximum = bounds[b + 1];
@@ -263,7 +265,8 @@ void computeValueImage(const vxFrequencyBuffer& buf, const Rows& values, vxPelBu
   vxPelBuffer<P>& target = out.target();
   P* pixels = target.pointToOffset();
   const long stride = target.stride();
-  forEachResultRow(buf, values, [&](long y, const float* row, long w) { fillRow(row, w, pixels + y * stride); });
+  forEachResultRow(buf, values,
+                   [&](long y, const float* row, long w) { fillRow(row, w, pixels + y * stride); });
   out.deliver(buf);
 }
 
@@ -282,7 +285,8 @@ template <class Rows>
 void computeAngleImage(const vxFrequencyBuffer& buf, const Rows& values,
                        vxPelBuffer<double>& angle) {
   computeValueImage(buf, values, angle, [](const float* row, long w, double* line) {
-    for (long x = 0; x < w; ++x) line[x] = static_cast<double>(vfAtan2f(row[2 * x + 1], row[2 * x]));
+    for (long x = 0; x < w; ++x)
+      line[x] = static_cast<double>(vfAtan2f(row[2 * x + 1], row[2 * x]));
   });
 }
 
@@ -426,16 +430,16 @@ void vfInverseFFTQuadrant(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
   vf_InverseFFT(const_cast<vxFrequencyBuffer&>(buf), image, quadrant, normalize, false);
 }
 
-#define VXFREQ_INSTANTIATE_INVERSE(T)                                                          \
-  template VX_API void vfInverseFFT<T>(vxFrequencyBuffer&, vxPelBuffer<T>&, bool, bool);       \
-  template VX_API void vfInverseFFT<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&, bool);       \
-  template VX_API void vfInverseFFTAngle<T>(vxFrequencyBuffer&, vxPelBuffer<T>&,               \
-                                            vxPelBuffer<double>&, bool, bool);                 \
-  template VX_API void vfInverseFFTAngle<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&,         \
-                                            vxPelBuffer<double>&, bool);                       \
-  template VX_API void vfInverseFFTQuadrant<T>(vxFrequencyBuffer&, vxPelBuffer<T>&,            \
-                                               vxPelBuffer<unsigned char>&, bool, bool);       \
-  template VX_API void vfInverseFFTQuadrant<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&,      \
+#define VXFREQ_INSTANTIATE_INVERSE(T)                                                     \
+  template VX_API void vfInverseFFT<T>(vxFrequencyBuffer&, vxPelBuffer<T>&, bool, bool);  \
+  template VX_API void vfInverseFFT<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&, bool);  \
+  template VX_API void vfInverseFFTAngle<T>(vxFrequencyBuffer&, vxPelBuffer<T>&,          \
+                                            vxPelBuffer<double>&, bool, bool);            \
+  template VX_API void vfInverseFFTAngle<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&,    \
+                                            vxPelBuffer<double>&, bool);                  \
+  template VX_API void vfInverseFFTQuadrant<T>(vxFrequencyBuffer&, vxPelBuffer<T>&,       \
+                                               vxPelBuffer<unsigned char>&, bool, bool);  \
+  template VX_API void vfInverseFFTQuadrant<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&, \
                                                vxPelBuffer<unsigned char>&, bool)
 
 VXFREQ_INSTANTIATE_INVERSE(unsigned char);

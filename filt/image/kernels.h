@@ -10,8 +10,8 @@
 #ifndef VXFREQ_FILT_IMAGE_KERNELS_H
 #define VXFREQ_FILT_IMAGE_KERNELS_H
 
-#include "filt/simd/paths.h"
 #include "filt/image/arith.h"
+#include "filt/simd/paths.h"
 
 #include <cstdint>
 

@@ -52,9 +52,10 @@ void scanRange(const double* pixels, long stride, long w, long h, double& lo, do
   if (w <= 0 || h <= 0) return;
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   std::vector<RangeScan> bands(static_cast<std::size_t>(vx_detail::rowBands(h, w)));
-  vx_detail::splitRowBands(h, static_cast<long>(bands.size()), [&](long band, long first, long end) {
-    bands[static_cast<std::size_t>(band)].scan(k, pixels, stride, w, first, end);
-  });
+  vx_detail::splitRowBands(
+      h, static_cast<long>(bands.size()), [&](long band, long first, long end) {
+        bands[static_cast<std::size_t>(band)].scan(k, pixels, stride, w, first, end);
+      });
   RangeScan range;
   range.lo = lo;
   range.hi = hi;
@@ -102,8 +103,8 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
   vxPelBuffer<unsigned char> result(w, h, 32);
   result.copyXforms(image);
   const bool logarithmic = mapping == vxFrequencyDefs::Logarithmic;
-  const vx_detail::DisplayMapping map{mapping, lo,
-                                      255.0 / (logarithmic ? std::log(r < 2.0 ? 2.0 : r) : r), lo < 0.0};
+  const vx_detail::DisplayMapping map{
+      mapping, lo, 255.0 / (logarithmic ? std::log(r < 2.0 ? 2.0 : r) : r), lo < 0.0};
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   unsigned char* out = result.pointToOffset();
   const long outStride = result.stride();

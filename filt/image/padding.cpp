@@ -40,8 +40,10 @@ void checkOptions(const vxPaddingOptions& options) {
     case vxPadding::Zero:
     case vxPadding::Reflect:
     case vxPadding::Edge:
-    case vxPadding::Mean: break;
-    default: throw Defs::InvalidArgument(msg::kUnknownPadding);
+    case vxPadding::Mean:
+      break;
+    default:
+      throw Defs::InvalidArgument(msg::kUnknownPadding);
   }
   options.window.weight(0, 1);
 }
@@ -171,7 +173,8 @@ template <class T>
 void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOptions& options,
                         vxFrequencyBuffer& result) {
   if (!image.isBound()) throw Defs::UnboundWindow();
-  if (image.width() > kMaxTransformSide || image.height() > kMaxTransformSide) throw Defs::InvalidSize(msg::kTooLarge);
+  if (image.width() > kMaxTransformSide || image.height() > kMaxTransformSide)
+    throw Defs::InvalidSize(msg::kTooLarge);
   checkOptions(options);
   if (image.width() == 0 || image.height() == 0) return vfForwardFFT(image, result);
 

@@ -1,9 +1,9 @@
 // The images read off a frequency buffer: real and imaginary parts, magnitudes and
 // phases, in storage order or with the DC term at the centre.
 #include "filt/buffer/access.h"
+#include "filt/common/messages.h"
 #include "filt/fft.h"
 #include "filt/image/kernels.h"
-#include "filt/common/messages.h"
 #include "filt/threads/rows.h"
 
 #include <algorithm>
@@ -18,8 +18,7 @@ template <class Run>
 vxPelBuffer<double> bufferImage(const vxFrequencyBuffer& buf, bool centered, Run run) {
   if (!buf.isInitialized())
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
-  if (buf.inverseComputed())
-    throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
+  if (buf.inverseComputed()) throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
   const long W = buf.width();
   const long H = buf.height();
   // Every pixel and each row's padding is written below, in bands spread over the
@@ -75,7 +74,8 @@ vxPelBuffer<double> vxFrequencyBuffer::getMagnitudeImage(bool centered) const {
 vxPelBuffer<double> vxFrequencyBuffer::getPhaseImage(bool centered) const {
   return bufferImage(*this, centered, [](const float* values, std::int32_t count, double* out) {
     for (std::int32_t x = 0; x < count; ++x)
-      out[x] = vxRadian(std::atan2(static_cast<double>(values[2 * x + 1]), static_cast<double>(values[2 * x])))
+      out[x] = vxRadian(std::atan2(static_cast<double>(values[2 * x + 1]),
+                                   static_cast<double>(values[2 * x])))
                    .norm()
                    .value();
   });

@@ -15,8 +15,9 @@ VXFREQ_VECTOR_PATHS(VXFREQ_PATH_KERNELS)
 
 namespace {
 
-#define VXFREQ_PATH_ROW(Name, name, lanes, supported, chosen) \
-  {EnginePath::Name, name, lanes, [] { return supported; }, chosen, &k##Name##Kernels, &k##Name##ImageKernels},
+#define VXFREQ_PATH_ROW(Name, name, lanes, supported, chosen)             \
+  {EnginePath::Name,      name, lanes, [] { return supported; }, chosen, &k##Name##Kernels, \
+   &k##Name##ImageKernels},
 const PathInfo kPaths[] = {
     {EnginePath::Scalar, "scalar", 1, [] { return true; }, true, nullptr, &kScalarImageKernels},
     VXFREQ_VECTOR_PATHS(VXFREQ_PATH_ROW)};

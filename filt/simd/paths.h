@@ -47,12 +47,13 @@
 //              took 10-15 % longer than the 8-lane ones (0.746 against 0.668 ms for a
 //              512 x 512 complex forward transform).
 #if VXFREQ_LANES_X86
-#define VXFREQ_VECTOR_PATHS(X)                                     \
+#define VXFREQ_VECTOR_PATHS(X)                                        \
   X(Sse2, "sse2", 4, true, true) /* part of every x86-64 processor */ \
-  X(Avx2, "avx2", 8, __builtin_cpu_supports("avx2") != 0, true)    \
+  X(Avx2, "avx2", 8, __builtin_cpu_supports("avx2") != 0, true)       \
   X(Avx512, "avx512", 16, __builtin_cpu_supports("avx512f") != 0, false)
 #elif VXFREQ_LANES_NEON
-#define VXFREQ_VECTOR_PATHS(X) X(Neon, "neon", 4, true, true) /* part of every aarch64 processor */
+#define VXFREQ_VECTOR_PATHS(X) X(Neon, "neon", 4, true, true) /* part of every aarch64 processor \
+                                                               */
 #else
 #define VXFREQ_VECTOR_PATHS(X)
 #endif
@@ -76,8 +77,8 @@ struct PathInfo {
   const char* name;  // "scalar", "sse2", "avx2", "avx512", "neon"
   std::int32_t lanes;
   bool (*supported)();
-  bool chosen;                 // whether the dispatch may choose it
-  const LaneKernels* engine;   // null for the scalar path, whose engines need none
+  bool chosen;                // whether the dispatch may choose it
+  const LaneKernels* engine;  // null for the scalar path, whose engines need none
   const ImageKernels* image;
 };
 

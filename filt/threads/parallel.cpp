@@ -120,7 +120,8 @@ struct vxThreadPool::State {
     const unsigned long seen = queued.load(std::memory_order_relaxed);
     lock.unlock();
     const auto until = std::chrono::steady_clock::now() + kWatch;
-    while (queued.load(std::memory_order_relaxed) == seen && std::chrono::steady_clock::now() < until)
+    while (queued.load(std::memory_order_relaxed) == seen &&
+           std::chrono::steady_clock::now() < until)
       std::this_thread::yield();
     lock.lock();
     wake.wait(lock, [this] { return stopping || !jobs.empty(); });
@@ -157,7 +158,8 @@ vxThreadPool::vxThreadPool(long threads) : state_(new State) {
   if (threads < 1) throw std::invalid_argument("vxThreadPool needs at least 1 thread");
   state_->threads = threads;
   try {
-    for (long i = 1; i < threads; ++i) state_->workers.emplace_back([s = state_.get()] { s->workerLoop(); });
+    for (long i = 1; i < threads; ++i)
+      state_->workers.emplace_back([s = state_.get()] { s->workerLoop(); });
   } catch (...) {
     state_->stop();
     throw;
@@ -242,7 +244,7 @@ void splitRowBands(long rows, long bands, const std::function<void(long, long, l
 
 void splitRows(long rows, long rowWork, const std::function<void(long, long)>& body) {
   splitRowBands(rows, rowBands(rows, rowWork),
-            [&body](long, long begin, long end) { body(begin, end); });
+                [&body](long, long begin, long end) { body(begin, end); });
 }
 
 }  // namespace vx_detail

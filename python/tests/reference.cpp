@@ -75,8 +75,8 @@ void run(const vxPelBuffer<T>& image) {
   vxFrequencyFilterGabor(vxPair<double>(0.04, 0.02), vxPair<double>(0.02, 0.0), vxRadian(0.5), 0.2,
                          size, 1)
       .apply(spectrum, gabor);
-  vxFrequencyFilterGaborReject(vxPair<double>(0.04, 0.02), vxPair<double>(0.02, 0.0),
-                               vxRadian(0.5), 0.2, size, 1)
+  vxFrequencyFilterGaborReject(vxPair<double>(0.04, 0.02), vxPair<double>(0.02, 0.0), vxRadian(0.5),
+                               0.2, size, 1)
       .apply(spectrum, gaborReject);
   vxFrequencyFilterImage(gabor).apply(spectrum, imageFiltered);
   record("bandpass", bandPass);

@@ -62,8 +62,8 @@ TEST(Memory, A2048SquareRoundTripStaysWithinTwoSpectraAndTheImages) {
   const long n = 2048;
   const vxPelBuffer<unsigned char> image = patternImage(n, n, {0, 0});
   const std::size_t spectrumBytes = 2 * sizeof(float) * n * n;  // 32 MiB
-  const std::size_t imageBytes = n * n;                          // 4 MiB
-  const std::size_t slack = 1 << 20;                             // tables and small objects
+  const std::size_t imageBytes = n * n;                         // 4 MiB
+  const std::size_t slack = 1 << 20;                            // tables and small objects
   for (bool inPlace : {false, true}) {
     alloc_hook::resetPeak();
     vxFrequencyBuffer spectrum;
@@ -72,7 +72,8 @@ TEST(Memory, A2048SquareRoundTripStaysWithinTwoSpectraAndTheImages) {
     vfInverseFFT<unsigned char>(spectrum, out, false, inPlace);
     const std::size_t peak = alloc_hook::peakAboveStart();
     ASSERT_TRUE(samePixels(out, image));
-    EXPECT_LE(peak, (inPlace ? 1 : 2) * spectrumBytes + imageBytes + slack) << "in place: " << inPlace;
+    EXPECT_LE(peak, (inPlace ? 1 : 2) * spectrumBytes + imageBytes + slack)
+        << "in place: " << inPlace;
   }
 }
 
@@ -95,19 +96,36 @@ TEST(AllocationFailure, TransformsPropagateBadAllocAndLeaveObjectsUsable) {
     ASSERT_TRUE(samePixels(again, expected));
   };
   long points = 0;
-  points += sweep("forward into an empty buffer", [&] { work = vxFrequencyBuffer(); },
-                  [&] { vfForwardFFT<unsigned char>(image, work); }, usable);
-  points += sweep("forward, pair", [&] { work = vxFrequencyBuffer(3, 3); },
-                  [&] { vfForwardFFT<unsigned char>(image, image, work); }, usable);
-  points += sweep("buffer forward", [&] { work = vxFrequencyBuffer(); },
-                  [&] { vfForwardFFT(reference, work); }, usable);
-  points += sweep("inverse, copy", [&] { work = reference; out = vxPelBuffer<unsigned char>(); },
-                  [&] { vfInverseFFT<unsigned char>(work, out, true, false); }, usable);
-  points += sweep("inverse, in place, quadrant",
-                  [&] { work = reference; out = quadrant = vxPelBuffer<unsigned char>(); },
-                  [&] { vfInverseFFTQuadrant<unsigned char>(work, out, quadrant, false, true); }, usable);
-  points += sweep("inverse to real and imaginary", [&] { work = reference; re = im = vxPelBuffer<double>(); },
-                  [&] { vfInverseFFT(work, re, im, false); }, usable);
+  points += sweep(
+      "forward into an empty buffer", [&] { work = vxFrequencyBuffer(); },
+      [&] { vfForwardFFT<unsigned char>(image, work); }, usable);
+  points += sweep(
+      "forward, pair", [&] { work = vxFrequencyBuffer(3, 3); },
+      [&] { vfForwardFFT<unsigned char>(image, image, work); }, usable);
+  points += sweep(
+      "buffer forward", [&] { work = vxFrequencyBuffer(); }, [&] { vfForwardFFT(reference, work); },
+      usable);
+  points += sweep(
+      "inverse, copy",
+      [&] {
+        work = reference;
+        out = vxPelBuffer<unsigned char>();
+      },
+      [&] { vfInverseFFT<unsigned char>(work, out, true, false); }, usable);
+  points += sweep(
+      "inverse, in place, quadrant",
+      [&] {
+        work = reference;
+        out = quadrant = vxPelBuffer<unsigned char>();
+      },
+      [&] { vfInverseFFTQuadrant<unsigned char>(work, out, quadrant, false, true); }, usable);
+  points += sweep(
+      "inverse to real and imaginary",
+      [&] {
+        work = reference;
+        re = im = vxPelBuffer<double>();
+      },
+      [&] { vfInverseFFT(work, re, im, false); }, usable);
   EXPECT_GT(points, 0);
 }
 
@@ -117,8 +135,10 @@ TEST(AllocationFailure, FilterBuildsAndOutOfPlaceApply) {
   vfForwardFFT<unsigned char>(patternImage(64, 32, {0, 0}), spectrum);
   const vxFrequencyFilterBandPass bandPass(0.02, 0.01, 0.2, size, 1);
   const vxFrequencyFilterBandReject bandReject(0.02, 0.0, 0.2, size, 1);
-  const vxFrequencyFilterGabor gabor(vxPair<double>(0.02, 0.03), vxPair<double>(0.0, 0.0), vxRadian(0.5), 0.2, size, 1);
-  const vxFrequencyFilterGaborReject gaborReject(gabor.sigma(), gabor.plateau(), vxRadian(0.5), 0.2, size, 1);
+  const vxFrequencyFilterGabor gabor(vxPair<double>(0.02, 0.03), vxPair<double>(0.0, 0.0),
+                                     vxRadian(0.5), 0.2, size, 1);
+  const vxFrequencyFilterGaborReject gaborReject(gabor.sigma(), gabor.plateau(), vxRadian(0.5), 0.2,
+                                                 size, 1);
   const vxFrequencyFilterImage imageFilter(spectrum);
   const vxFrequencyFilter* filters[] = {&bandPass, &bandReject, &gabor, &gaborReject, &imageFilter};
   // Builds: a failed rebuild leaves a filter that a later build repairs.
@@ -128,18 +148,38 @@ TEST(AllocationFailure, FilterBuildsAndOutOfPlaceApply) {
   auto buildPass = [&] { bp.set(0.02, 0.01, 0.2, size, 1); };
   auto buildGabor = [&] { gb.set(gabor.sigma(), gabor.plateau(), vxRadian(0.5), 0.2, size, 1); };
   auto buildImage = [&] { imf.setImage(spectrum); };
-  long points = sweep("band-pass build", [&] { bp = vxFrequencyFilterBandPass(0.01, 0.0, 0.1, {8, 8}, 0); },
-                      buildPass, [&] { buildPass(); ASSERT_TRUE(bp == bandPass); });
-  points += sweep("Gabor build", [&] { gb = vxFrequencyFilterGabor(); }, buildGabor,
-                  [&] { buildGabor(); ASSERT_TRUE(gb == gabor); });
-  points += sweep("image filter build", [&] { imf = vxFrequencyFilterImage(); }, buildImage,
-                  [&] { buildImage(); ASSERT_TRUE(imf == imageFilter); });
+  long points = sweep(
+      "band-pass build",
+      [&] {
+        bp = vxFrequencyFilterBandPass(0.01, 0.0, 0.1, {8, 8}, 0);
+      },
+      buildPass,
+      [&] {
+        buildPass();
+        ASSERT_TRUE(bp == bandPass);
+      });
+  points += sweep(
+      "Gabor build", [&] { gb = vxFrequencyFilterGabor(); }, buildGabor,
+      [&] {
+        buildGabor();
+        ASSERT_TRUE(gb == gabor);
+      });
+  points += sweep(
+      "image filter build", [&] { imf = vxFrequencyFilterImage(); }, buildImage,
+      [&] {
+        buildImage();
+        ASSERT_TRUE(imf == imageFilter);
+      });
   for (const vxFrequencyFilter* filter : filters) {
     vxFrequencyBuffer expected, out;
     filter->apply(spectrum, expected);
     auto apply = [&] { filter->apply(spectrum, out); };
-    points += sweep("apply out of place", [&] { out = vxFrequencyBuffer(); }, apply,
-                    [&] { apply(); ASSERT_EQ(out, expected); });
+    points += sweep(
+        "apply out of place", [&] { out = vxFrequencyBuffer(); }, apply,
+        [&] {
+          apply();
+          ASSERT_EQ(out, expected);
+        });
   }
   EXPECT_GT(points, 0);
 }
@@ -147,7 +187,8 @@ TEST(AllocationFailure, FilterBuildsAndOutOfPlaceApply) {
 TEST(AllocationFailure, ArchiveLoading) {
   vxFrequencyBuffer spectrum, loaded;
   vfForwardFFT<unsigned char>(patternImage(16, 8, {2, 3}), spectrum);
-  vxFrequencyFilterGabor gabor(vxPair<double>(0.05, 0.05), vxPair<double>(0.01, 0.0), vxRadian(1.0), 0.25, {16, 8}, 0);
+  vxFrequencyFilterGabor gabor(vxPair<double>(0.05, 0.05), vxPair<double>(0.01, 0.0), vxRadian(1.0),
+                               0.25, {16, 8}, 0);
   vxFrequencyFilter* asBase = &gabor;
   const std::string bufferBytes = archived([&](vxArchive& ar) { ar || spectrum; });
   const std::string filterBytes = archived([&](vxArchive& ar) { ar || asBase; });
@@ -164,12 +205,20 @@ TEST(AllocationFailure, ArchiveLoading) {
     ar || p;
     filter.reset(p);
   };
-  EXPECT_GT(sweep("buffer", [&] { loaded = vxFrequencyBuffer(4, 4); }, loadBuffer,
-                  [&] { loadBuffer(); ASSERT_EQ(loaded, spectrum); }), 0);
-  EXPECT_GT(sweep("filter through its base class", [&] { filter.reset(); }, loadFilter, [&] {
-              auto* g = dynamic_cast<vxFrequencyFilterGabor*>(filter.get());
-              ASSERT_TRUE(filter == nullptr || (g != nullptr && *g == gabor));
-            }), 0);
+  EXPECT_GT(sweep(
+                "buffer", [&] { loaded = vxFrequencyBuffer(4, 4); }, loadBuffer,
+                [&] {
+                  loadBuffer();
+                  ASSERT_EQ(loaded, spectrum);
+                }),
+            0);
+  EXPECT_GT(sweep(
+                "filter through its base class", [&] { filter.reset(); }, loadFilter,
+                [&] {
+                  auto* g = dynamic_cast<vxFrequencyFilterGabor*>(filter.get());
+                  ASSERT_TRUE(filter == nullptr || (g != nullptr && *g == gabor));
+                }),
+            0);
 }
 
 // Under a pool, allocations fail on whichever thread makes them: the failure reaches
@@ -188,14 +237,16 @@ TEST(AllocationFailure, InsideTheTasksOfAPool) {
   auto usable = [&] {
     filter.apply(spectrum, work);
     ASSERT_EQ(work, expected);
-    ASSERT_TRUE(samePixels(vfFrequencyMapImage(work.getMagnitudeImage(true),
-                                               vxFrequencyDefs::Logarithmic, 0, 0),
-                           map));
+    ASSERT_TRUE(samePixels(
+        vfFrequencyMapImage(work.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0),
+        map));
   };
-  sweep("apply and display", [&] { work = vxFrequencyBuffer(); },
-        [&] {
-          filter.apply(spectrum, work);
-          mapped = vfFrequencyMapImage(work.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
-        },
-        usable);
+  sweep(
+      "apply and display", [&] { work = vxFrequencyBuffer(); },
+      [&] {
+        filter.apply(spectrum, work);
+        mapped =
+            vfFrequencyMapImage(work.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
+      },
+      usable);
 }

@@ -25,8 +25,7 @@ void* allocate(std::size_t size, std::size_t alignment) {
   *static_cast<std::size_t*>(raw) = size;
   const std::size_t live = gLive += size;
   std::size_t peak = gPeak.load();
-  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {
-  }
+  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {}
   return static_cast<char*>(raw) + kHeader;
 }
 
@@ -41,8 +40,12 @@ void release(void* p) noexcept {
 
 void* operator new(std::size_t size) { return allocate(size, alignof(std::max_align_t)); }
 void* operator new[](std::size_t size) { return allocate(size, alignof(std::max_align_t)); }
-void* operator new(std::size_t size, std::align_val_t a) { return allocate(size, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return allocate(size, static_cast<std::size_t>(a)); }
+void* operator new(std::size_t size, std::align_val_t a) {
+  return allocate(size, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+  return allocate(size, static_cast<std::size_t>(a));
+}
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return allocate(size, alignof(std::max_align_t));

@@ -56,9 +56,11 @@ TEST(FrequencyArithmetic, ResultsForEveryAliasing) {
       {[](Buf& a, Buf&, Buf& r) { vfFrequencyConjugate(a, r); }, '~', false, 2},
       {[](Buf& a, Buf&, Buf&) { vfFrequencyConjugate(a); }, '~', false, 0},
       {[](Buf& a, Buf&, Buf&) { vfFrequencyConjugate(a, a); }, '~', false, 0},
-      {[](Buf& a, Buf&, Buf&) { vfFrequencyAdd(a, a, a); }, '+', false, 0},  // one buffer everywhere
+      {[](Buf& a, Buf&, Buf&) { vfFrequencyAdd(a, a, a); }, '+', false,
+       0},  // one buffer everywhere
       {[](Buf& a, Buf&, Buf&) { vfFrequencyMultiply(a, a); }, '*', false, 0},
-      {[](Buf& a, Buf&, Buf&) { vfFrequencySubtract(a, a, a); }, '-', false, 0}, };
+      {[](Buf& a, Buf&, Buf&) { vfFrequencySubtract(a, a, a); }, '-', false, 0},
+  };
   for (std::size_t k = 0; k < sizeof cases / sizeof cases[0]; ++k) {
     const Case& c = cases[k];
     SCOPED_TRACE(k);
@@ -80,10 +82,10 @@ TEST(FrequencyArithmetic, ResultTakesTheFirstOperandsStateInPlaceFormsKeepTheirO
   Access::setPlacement(a, vxPair<long>(10, 20), xform);
   Access::setMask(a, 1, 5, 40);
   Access::setPlacement(b, vxPair<long>(-3, 4), vx2XformCache());
-  for (Op run : {Op([](Buf& x, Buf& y, Buf& r) { vfFrequencyAdd(x, y, r); }),
-                  Op([](Buf& x, Buf& y, Buf& r) { vfFrequencySubtract(x, y, r); }),
-                  Op([](Buf& x, Buf& y, Buf& r) { vfFrequencyMultiply(x, y, r); }),
-                  Op([](Buf& x, Buf&, Buf& r) { vfFrequencyConjugate(x, r); })}) {
+  for (Op run : {Op([](Buf&x, Buf&y, Buf&r) { vfFrequencyAdd(x, y, r); }),
+                 Op([](Buf&x, Buf&y, Buf&r) { vfFrequencySubtract(x, y, r); }),
+                 Op([](Buf&x, Buf&y, Buf&r) { vfFrequencyMultiply(x, y, r); }),
+                 Op([](Buf&x, Buf&, Buf&r) { vfFrequencyConjugate(x, r); })}) {
     Buf r;
     run(a, b, r);
     EXPECT_EQ(Snapshot(r).state, Snapshot(a).state);
@@ -112,7 +114,8 @@ TEST(FrequencyArithmetic, CheckOrderPerFunction) {
       {[](Buf& a, Buf& b, Buf& r) { vfFrequencyMultiply(a, b, r); }, mul, false},
       {[](Buf& a, Buf& b, Buf&) { vfFrequencyMultiply(a, b); }, mul, true},
       {[](Buf& a, Buf&, Buf& r) { vfFrequencyConjugate(a, r); }, nullptr, false},
-      {[](Buf& a, Buf&, Buf&) { vfFrequencyConjugate(a); }, nullptr, false}, };
+      {[](Buf& a, Buf&, Buf&) { vfFrequencyConjugate(a); }, nullptr, false},
+  };
   auto inverse = [](long w, long h) {
     Buf b = patterned(w, h, 6);
     Access::setInverseComputed(b, true);

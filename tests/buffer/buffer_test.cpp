@@ -15,7 +15,8 @@ const wchar_t* const kTooLarge = L"Width and Height must be no larger than 2048.
 // Element (x, y) holds (x + 10 y, -(x + 10 y)).
 void fillPattern(vxFrequencyBuffer& b) {
   for (long y = 0; y < b.height(); ++y)
-    for (long x = 0; x < b.width(); ++x) b.put(x, y, vxPair<double>(x + 10.0 * y, -(x + 10.0 * y)), false);
+    for (long x = 0; x < b.width(); ++x)
+      b.put(x, y, vxPair<double>(x + 10.0 * y, -(x + 10.0 * y)), false);
 }
 
 vx2XformCache someXform(double a = 2.0, double d = 3.0) {
@@ -41,7 +42,8 @@ TEST(FrequencyBuffer, SizingAndTheUninitializedState) {
   vxFrequencyBuffer none;
   expectError<Defs::Uninitialized>([&] { none.width(); }, kBufferUninit);
   expectError<Defs::Uninitialized>([&] { none.height(); }, kBufferUninit);
-  expectError<Defs::Uninitialized>([&] { none.get(-100, 0, false); }, kBufferUninit);  // before coordinates
+  expectError<Defs::Uninitialized>([&] { none.get(-100, 0, false); },
+                                   kBufferUninit);  // before coordinates
   expectError<Defs::Uninitialized>([&] { none.putReal(0, 0, 1.0, true); }, kBufferUninit);
   expectError<Defs::Uninitialized>([&] { none.getRealImage(false); }, kBufferUninit);
 }
@@ -52,8 +54,10 @@ TEST(FrequencyBuffer, CentredAndStorageCoordinates) {
   EXPECT_EQ(b.getReal(-4, 0, true) + b.getReal(3, 0, true) * 10, 34.0);
   EXPECT_EQ(b.getReal(-1, -1, true), 77.0);
   EXPECT_EQ(b.getImaginary(2, 3, false), -32.0);
-  const long bad[][3] = {{4, 0, 1}, {-5, 0, 1}, {0, 4, 1}, {-1, 0, 0}, {8, 0, 0}, {0x100000003L, 0, 0}};
-  for (const auto& c : bad) expectError<Defs::BadCoord>([&] { b.get(c[0], c[1], c[2] != 0); }, kBadCoord);
+  const long bad[][3] = {{4, 0, 1},  {-5, 0, 1}, {0, 4, 1},
+                         {-1, 0, 0}, {8, 0, 0},  {0x100000003L, 0, 0}};
+  for (const auto& c : bad)
+    expectError<Defs::BadCoord>([&] { b.get(c[0], c[1], c[2] != 0); }, kBadCoord);
   expectError<Defs::BadCoord>([&] { b.put(0, 8, vxPair<double>(1, 1), false); }, kBadCoord);
   vxFrequencyBuffer line(1, 4);  // a 1-wide axis has only frequency 0
   EXPECT_NO_THROW(line.get(0, -2, true));
@@ -85,10 +89,13 @@ TEST(FrequencyBuffer, SizedCopyKeepsTheLowestFrequenciesAndChecksInOrder) {
   vxPelBuffer<double> re(8, 4, 32), im(8, 4, 32);
   re.copyXforms(someXform());
   const vxFrequencyBuffer half(vxFrequencyBuffer(re, im), 4, 2);
-  EXPECT_EQ(half.clientXform().linearXform().mapPoint(vxVector<2>(4.0, 2.0)), vxVector<2>(9.0, 10.0));
+  EXPECT_EQ(half.clientXform().linearXform().mapPoint(vxVector<2>(4.0, 2.0)),
+            vxVector<2>(9.0, 10.0));
   vxFrequencyBuffer none;
-  expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(none, 1, 0); }, L"Copied width must be > 1");
-  expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(none, 2, 1); }, L"Copied height must be > 1");
+  expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(none, 1, 0); },
+                                 L"Copied width must be > 1");
+  expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(none, 2, 1); },
+                                 L"Copied height must be > 1");
   expectError<Defs::Uninitialized>([&] { vxFrequencyBuffer(none, 16, 16); }, kBufferUninit);
   expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(src, 16, 3); },
                                  L"Copied width cannot be greater than source width");
@@ -121,13 +128,16 @@ TEST(FrequencyBuffer, TwoImagesBecomeZeroPaddedValues) {
   for (long y = 0; y < 4; ++y)
     for (long x = 0; x < 8; ++x) {
       const bool inside = x < 5 && y < 3;
-      EXPECT_EQ(b.getReal(x, y, false), inside ? static_cast<float>(x + 0.1 * y) : 0.0f) << x << "," << y;
-      EXPECT_EQ(b.getImaginary(x, y, false), inside ? static_cast<float>(-1.0 - x * y) : 0.0f) << x << "," << y;
+      EXPECT_EQ(b.getReal(x, y, false), inside ? static_cast<float>(x + 0.1 * y) : 0.0f)
+          << x << "," << y;
+      EXPECT_EQ(b.getImaginary(x, y, false), inside ? static_cast<float>(-1.0 - x * y) : 0.0f)
+          << x << "," << y;
     }
   vxPelBuffer<double> a(4, 4, 32), c(4, 4, 32), unbound, wide(5, 4, 32), big(2049, 1, 32);
   expectError<Defs::UnboundWindow>([&] { vxFrequencyBuffer(unbound, c); }, nullptr);
   expectError<Defs::UnboundWindow>([&] { vxFrequencyBuffer(a, unbound); }, nullptr);
-  const wchar_t* differ = L"Real and Imaginary PelBuffers must have the same dimensions and offset.";
+  const wchar_t* differ =
+      L"Real and Imaginary PelBuffers must have the same dimensions and offset.";
   expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(a, wide); }, differ);
   c.offset(0, 1);
   expectError<Defs::InvalidSize>([&] { vxFrequencyBuffer(a, c); }, differ);

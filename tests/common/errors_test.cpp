@@ -14,8 +14,10 @@ TEST(FrequencyErrors, NumbersMessagesRethrowAndArchiveForm) {
   std::unique_ptr<Defs::Errors> errors[] = {
       std::make_unique<Defs::InvalidArgument>(L"Sigma must be positive."),
       std::make_unique<Defs::Uninitialized>(L"x\u00e9\u4e2d"),
-      std::make_unique<Defs::InvalidSize>(L""),  std::make_unique<Defs::UnboundWindow>(),
-      std::make_unique<Defs::InvalidBuffer>(L"m"), std::make_unique<Defs::BadCoord>(L"Coordinates are out of bounds")};
+      std::make_unique<Defs::InvalidSize>(L""),
+      std::make_unique<Defs::UnboundWindow>(),
+      std::make_unique<Defs::InvalidBuffer>(L"m"),
+      std::make_unique<Defs::BadCoord>(L"Coordinates are out of bounds")};
   for (long k = 0; k < 6; ++k) {
     const Defs::Errors& e = *errors[k];
     EXPECT_EQ(e.errorNumber(), 0x10006300 + k) << k;
@@ -35,7 +37,9 @@ TEST(FrequencyErrors, NumbersMessagesRethrowAndArchiveForm) {
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(typeid(*loaded), typeid(e));
     EXPECT_EQ(loaded->message() == nullptr, e.message() == nullptr);
-    if (e.message() != nullptr) { EXPECT_STREQ(loaded->message(), e.message()); }
+    if (e.message() != nullptr) {
+      EXPECT_STREQ(loaded->message(), e.message());
+    }
   }
   Defs::InvalidSize assigned;
   assigned = Defs::InvalidSize(L"Size must be a power of 2.");

@@ -1,10 +1,10 @@
 // Every vector path of the engines and of the image loops against the scalar path,
 // bit for bit: for any size, direction, band, alignment and value the scalar
 // kernels define the output, and a path that differs in one bit is wrong.
+#include "engine/test_support.h"
 #include "filt/buffer/access.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "engine/test_support.h"
 #include "filters/test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +13,8 @@
 #include <limits>
 #include <memory>
 #include <random>
-#include <type_traits>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -39,11 +39,13 @@ void runOn(const EngineCall& c, float* data) {
 }
 
 void expectAllPathsMatch(const EngineCall& call, const std::vector<float>& input) {
-  expectEveryPathAgrees([&] {
+  expectEveryPathAgrees(
+      [&] {
         std::vector<float> data = input;
         runOn(call, data.data());
         return data;
-      }, sameBits);
+      },
+      sameBits);
 }
 
 // Signed zeros, subnormals, huge and tiny values, infinities and NaN among ordinary ones.
@@ -51,13 +53,17 @@ std::vector<float> awkwardInput(int w, int h, std::uint64_t seed) {
   std::vector<float> a = complexInput(w, h, seed);
   Lcg g(seed ^ 0x9e3779b97f4a7c15ull);
   const float inf = std::numeric_limits<float>::infinity();
-  const float specials[] = {0.0f,   -0.0f, 1e-40f, -1e-40f, 3e38f, -3e38f, 1e-30f,
-                            inf, -inf, std::numeric_limits<float>::quiet_NaN()};
+  const float specials[] = {
+      0.0f,   -0.0f,  1e-40f, -1e-40f, 3e38f,
+      -3e38f, 1e-30f, inf,    -inf,    std::numeric_limits<float>::quiet_NaN()};
   for (float& v : a) {
     const float u = g.next();
-    if (u < -0.6f) v = 0.0f;
-    else if (u < -0.4f) v = -0.0f;
-    else if (u > 0.995f) v = specials[static_cast<int>((u - 0.995f) * 2000.0f) % 10];
+    if (u < -0.6f)
+      v = 0.0f;
+    else if (u < -0.4f)
+      v = -0.0f;
+    else if (u > 0.995f)
+      v = specials[static_cast<int>((u - 0.995f) * 2000.0f) % 10];
   }
   return a;
 }
@@ -103,8 +109,9 @@ TEST(EnginePaths, BandsAndTheRowsTheySkipMatchScalar) {
       const int h = n;
       SCOPED_TRACE(::testing::Message() << w << "x" << h);
       const std::vector<float> input = complexInput(w, h, 31u * n + w);
-      const long bands[][2] = {{h / 4, 3 * h / 4}, {h / 2, h / 2}, {-1, h + 1},    {h / 2 + 1, h / 2},
-                               {1, h - 1},         {0, h / 2 - 1}, {h / 2 + 2, h}};
+      const long bands[][2] = {{h / 4, 3 * h / 4}, {h / 2, h / 2}, {-1, h + 1},
+                               {h / 2 + 1, h / 2}, {1, h - 1},     {0, h / 2 - 1},
+                               {h / 2 + 2, h}};
       for (const auto& band : bands) {
         SCOPED_TRACE(::testing::Message() << "band " << band[0] << ".." << band[1]);
         for (float zero : {0.0f, -0.0f}) {
@@ -127,18 +134,21 @@ TEST(EnginePaths, EveryAlignmentMatchesScalar) {
     for (int offset = 0; offset < 16; ++offset)
       for (Op op : {Op::ComplexForward, Op::ComplexInverse, Op::RealForward}) {
         const int w = s[0], h = s[1];
-        SCOPED_TRACE(::testing::Message() << w << "x" << h << " offset " << offset << " op " << int(op));
+        SCOPED_TRACE(::testing::Message()
+                     << w << "x" << h << " offset " << offset << " op " << int(op));
         const EngineCall call{op, w, h, 0, op == Op::ComplexInverse ? h / 2 : h};
         std::vector<float> input = op == Op::RealForward ? realInput(w, h, 3u * offset + 1)
                                                          : complexInput(w, h, 3u * offset + 1);
         if (op == Op::ComplexInverse) zeroOutsideBand(input, w, h, call.miny, call.maxy);
-        expectEveryPathAgrees([&] {
+        expectEveryPathAgrees(
+            [&] {
               std::unique_ptr<float[]> storage(new float[input.size() + offset]);
               float* data = storage.get() + offset;
               std::copy(input.begin(), input.end(), data);
               runOn(call, data);
               return std::vector<float>(data, data + input.size());
-            }, sameBits);
+            },
+            sameBits);
       }
 }
 
@@ -172,9 +182,23 @@ void forwardTransformsAgree() {
     SCOPED_TRACE(::testing::Message() << s[0] << "x" << s[1]);
     const vxPelBuffer<T> re = randomPixels<T>(s[0], s[1], 11, {5, -3});
     const vxPelBuffer<T> im = randomPixels<T>(s[0], s[1], 12, {5, -3});
-    auto same = [](const std::vector<float>& a, const std::vector<float>& b) { return sameBits(a, b); };
-    expectEveryPathAgrees([&] { vxFrequencyBuffer b; vfForwardFFT<T>(re, b); return valuesOf(b); }, same);
-    expectEveryPathAgrees([&] { vxFrequencyBuffer b; vfForwardFFT<T>(re, im, b); return valuesOf(b); }, same);
+    auto same = [](const std::vector<float>& a, const std::vector<float>& b) {
+      return sameBits(a, b);
+    };
+    expectEveryPathAgrees(
+        [&] {
+          vxFrequencyBuffer b;
+          vfForwardFFT<T>(re, b);
+          return valuesOf(b);
+        },
+        same);
+    expectEveryPathAgrees(
+        [&] {
+          vxFrequencyBuffer b;
+          vfForwardFFT<T>(re, im, b);
+          return valuesOf(b);
+        },
+        same);
   }
 }
 
@@ -200,8 +224,18 @@ std::vector<vxFrequencyBuffer> inverseInputs(long w, long h) {
     inputs.push_back(banded);
   }
   vxFrequencyBuffer spatial = inputs[0];
-  const float specials[] = {3.0e9f,   -5.0e9f, 1.0e19f,  2.0e19f,  1.0e20f, -0.0f, 0.0f,
-                            70000.0f, 255.5f,  65535.5f, 1.0e-30f, std::numeric_limits<float>::infinity(),
+  const float specials[] = {3.0e9f,
+                            -5.0e9f,
+                            1.0e19f,
+                            2.0e19f,
+                            1.0e20f,
+                            -0.0f,
+                            0.0f,
+                            70000.0f,
+                            255.5f,
+                            65535.5f,
+                            1.0e-30f,
+                            std::numeric_limits<float>::infinity(),
                             std::numeric_limits<float>::quiet_NaN()};
   std::mt19937 rng(5);
   for (long i = 0; i < 2 * W * H; ++i) {
@@ -244,9 +278,10 @@ void inverseTransformsAgree() {
           return o;
         };
         expectEveryPathAgrees(run, [](const Out& a, const Out& b) {
-          return samePixels(a.image, b.image) && samePixels(a.image2, b.image2) && samePixels(a.image3, b.image3) &&
-                 samePixels(a.bound, b.bound) && samePixels(a.quadrant, b.quadrant) &&
-                 samePixels(a.angle, b.angle) && samePixels(a.re, b.re) && samePixels(a.im, b.im);
+          return samePixels(a.image, b.image) && samePixels(a.image2, b.image2) &&
+                 samePixels(a.image3, b.image3) && samePixels(a.bound, b.bound) &&
+                 samePixels(a.quadrant, b.quadrant) && samePixels(a.angle, b.angle) &&
+                 samePixels(a.re, b.re) && samePixels(a.im, b.im);
         });
       }
 }
@@ -303,8 +338,9 @@ TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
   shifted.at(255 * 3 + 1, 0) = -0.5;
   inputs.push_back(edges);
   inputs.push_back(shifted);
-  const double specials[] = {std::numeric_limits<double>::quiet_NaN(), -0.0, 0.0, -1.0e300, 3.0e9,
-                             std::numeric_limits<double>::infinity(), 254.999999999, 255.0, 1.0e-310};
+  const double specials[] = {
+      std::numeric_limits<double>::quiet_NaN(), -0.0,          0.0,   -1.0e300, 3.0e9,
+      std::numeric_limits<double>::infinity(),  254.999999999, 255.0, 1.0e-310};
   vxPelBuffer<double> awkward = inputs[4];
   for (long y = 0; y < awkward.height(); ++y)
     for (long x = 0; x < awkward.width(); ++x)
@@ -315,7 +351,8 @@ TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
         [&] {
           std::vector<vxPelBuffer<unsigned char>> maps;
           for (int m = vxFrequencyDefs::Clamp; m <= vxFrequencyDefs::Angle; ++m)
-            maps.push_back(vfFrequencyMapImage(input, static_cast<vxFrequencyDefs::FrequencyMapping>(m), -2.0, 300.0));
+            maps.push_back(vfFrequencyMapImage(
+                input, static_cast<vxFrequencyDefs::FrequencyMapping>(m), -2.0, 300.0));
           return maps;
         },
         sameImages);

@@ -1,7 +1,7 @@
 // The engines against a direct double-precision DFT, and the masked inverse, which
 // holds exactly.
-#include "filt/engine/engines.h"
 #include "engine/test_support.h"
+#include "filt/engine/engines.h"
 
 #include <gtest/gtest.h>
 
@@ -34,9 +34,10 @@ void compareWithDft(int w, int h, const std::vector<int>& us, const std::vector<
 }
 
 TEST(EngineAccuracy, MatchesDoubleDft) {
-  const Size full[] = {{1, 1},   {2, 1},    {1, 2},    {2, 2},    {4, 4},     {8, 8},     {16, 16},
-                       {32, 32}, {64, 64},  {256, 256}, {8, 2},   {2, 8},     {16, 4},    {4, 16},
-                       {128, 16}, {256, 1}, {1, 256},  {64, 256}, {2048, 4}, {4, 2048}, {1024, 16}};
+  const Size full[] = {{1, 1},    {2, 1},    {1, 2},    {2, 2},     {4, 4},   {8, 8},
+                       {16, 16},  {32, 32},  {64, 64},  {256, 256}, {8, 2},   {2, 8},
+                       {16, 4},   {4, 16},   {128, 16}, {256, 1},   {1, 256}, {64, 256},
+                       {2048, 4}, {4, 2048}, {1024, 16}};
   for (const Size& s : full) compareWithDft(s.w, s.h, allIndices(s.w), allIndices(s.h));
   // Large arrays at 16 x 16 frequencies, DC and Nyquist among them.
   for (const Size& s : {Size{512, 512}, Size{2048, 2048}, Size{2048, 512}}) {
@@ -52,9 +53,10 @@ TEST(EngineAccuracy, MatchesDoubleDft) {
 // The inverse with a band of kept rows, on data whose other rows are zero, gives the
 // same bits as the inverse of all rows.
 TEST(ComplexEngine, MaskedInverseIsBitIdenticalToUnmasked) {
-  const long cases[][4] = {{4, 4, 0, 1},     {4, 4, 2, 3},     {2, 2, 1, 1},       {8, 8, 3, 5},
-                           {64, 64, 28, 35}, {64, 64, 60, 64}, {256, 256, 100, 140}, {32, 8, 2, 5},
-                           {8, 32, 10, 20},  {128, 16, 8, 8},  {16, 1, 0, 0},      {1, 16, 4, 12}};
+  const long cases[][4] = {{4, 4, 0, 1},         {4, 4, 2, 3},     {2, 2, 1, 1},
+                           {8, 8, 3, 5},         {64, 64, 28, 35}, {64, 64, 60, 64},
+                           {256, 256, 100, 140}, {32, 8, 2, 5},    {8, 32, 10, 20},
+                           {128, 16, 8, 8},      {16, 1, 0, 0},    {1, 16, 4, 12}};
   for (const auto& c : cases) {
     const int w = static_cast<int>(c[0]), h = static_cast<int>(c[1]);
     SCOPED_TRACE(::testing::Message() << w << "x" << h << " band " << c[2] << ".." << c[3]);

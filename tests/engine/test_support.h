@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <cstdint>
 #include <cstring>
@@ -82,7 +82,9 @@ void expectEveryPathAgrees(Make make, Same same) {
     expected = make();
   }
   onEveryPath([&](const TestPath& p) {
-    if (!p.isScalar()) { EXPECT_TRUE(same(expected, make())); }
+    if (!p.isScalar()) {
+      EXPECT_TRUE(same(expected, make()));
+    }
   });
 }
 
@@ -105,7 +107,8 @@ inline std::vector<float> complexInput(int w, int h, std::uint64_t seed = 202406
 }
 
 // The real-input layout: H rows of 2W floats, the W samples first, the rest `fill`.
-inline std::vector<float> realInput(int w, int h, std::uint64_t seed = 20240601, float fill = 0.0f) {
+inline std::vector<float> realInput(int w, int h, std::uint64_t seed = 20240601,
+                                    float fill = 0.0f) {
   std::vector<float> a(2 * static_cast<std::size_t>(w) * h, fill);
   if (w == 1)
     for (int y = 0; y < h; ++y) a[2 * y + 1] = 0.0f;  // the imaginary part of a 1-wide row
@@ -118,7 +121,8 @@ inline std::vector<float> realInput(int w, int h, std::uint64_t seed = 20240601,
 // The samples of a real-input array as complex values with zero imaginary parts.
 inline std::vector<float> realAsComplex(const std::vector<float>& real, int w, int h) {
   std::vector<float> c(real.size(), 0.0f);
-  for (std::size_t p = 0; p < static_cast<std::size_t>(w) * h; ++p) c[2 * p] = real[2 * (p / w) * w + p % w];
+  for (std::size_t p = 0; p < static_cast<std::size_t>(w) * h; ++p)
+    c[2 * p] = real[2 * (p / w) * w + p % w];
   return c;
 }
 
@@ -139,21 +143,24 @@ inline std::uint64_t fnv1a64(const std::vector<float>& v) {
 // Equal bit patterns, float by float. A NaN only has to meet a NaN: which of two
 // NaN operands an instruction passes on depends on the order the compiler gives the
 // operands, which is not fixed even between two builds of the scalar code.
-inline ::testing::AssertionResult sameBits(const std::vector<float>& expected, const std::vector<float>& got) {
+inline ::testing::AssertionResult sameBits(const std::vector<float>& expected,
+                                           const std::vector<float>& got) {
   if (expected.size() != got.size()) return ::testing::AssertionFailure() << "sizes differ";
   for (std::size_t i = 0; i < got.size(); ++i) {
     if (std::isnan(expected[i]) && std::isnan(got[i])) continue;
     if (bitsOf(expected[i]) != bitsOf(got[i]))
-      return ::testing::AssertionFailure() << "float " << i << ": expected " << expected[i] << " (0x"
-                                           << std::hex << bitsOf(expected[i]) << "), got " << std::dec
-                                           << got[i] << " (0x" << std::hex << bitsOf(got[i]) << ")";
+      return ::testing::AssertionFailure()
+             << "float " << i << ": expected " << expected[i] << " (0x" << std::hex
+             << bitsOf(expected[i]) << "), got " << std::dec << got[i] << " (0x" << std::hex
+             << bitsOf(got[i]) << ")";
   }
   return ::testing::AssertionSuccess();
 }
 
 // Zeroes (with `zero`) the rows whose centred index lies outside [miny, maxy], as a
 // band-limited spectrum has them.
-inline void zeroOutsideBand(std::vector<float>& a, int w, int h, long miny, long maxy, float zero = 0.0f) {
+inline void zeroOutsideBand(std::vector<float>& a, int w, int h, long miny, long maxy,
+                            float zero = 0.0f) {
   for (int r = 0; r < h; ++r) {
     const long centred = (r + h / 2) % h;
     if (centred < miny || centred > maxy)
@@ -170,8 +177,8 @@ inline std::vector<int> allIndices(int n) {
 // The direct 2-D DFT of the W x H complex array `x` (W, H powers of two), in double, at
 // columns `us` and rows `vs` (result[iv * us.size() + iu]); sign -1 is the forward
 // transform, +1 the inverse. Roots come from exact angles, never from a recurrence.
-inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign, const std::vector<int>& us,
-                             const std::vector<int>& vs) {
+inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign,
+                             const std::vector<int>& us, const std::vector<int>& vs) {
   auto roots = [sign](int n) {
     std::vector<Cd> r(n);
     for (int k = 0; k < n; ++k) r[k] = std::polar(1.0, sign * 6.283185307179586476925 * k / n);
@@ -182,12 +189,15 @@ inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign
   std::vector<Cd> rows(static_cast<std::size_t>(h) * nu), out(vs.size() * nu);
   for (int y = 0; y < h; ++y)  // each row at the columns asked for; (k n) mod N is (k n) & (N - 1)
     for (int c = 0; c < w; ++c) {
-      const Cd v(x[2 * (static_cast<std::size_t>(w) * y + c)], x[2 * (static_cast<std::size_t>(w) * y + c) + 1]);
-      for (std::size_t iu = 0; iu < nu; ++iu) rows[y * nu + iu] += v * rootW[(us[iu] * c) & (w - 1)];
+      const Cd v(x[2 * (static_cast<std::size_t>(w) * y + c)],
+                 x[2 * (static_cast<std::size_t>(w) * y + c) + 1]);
+      for (std::size_t iu = 0; iu < nu; ++iu)
+        rows[y * nu + iu] += v * rootW[(us[iu] * c) & (w - 1)];
     }
   for (int y = 0; y < h; ++y)
     for (std::size_t iv = 0; iv < vs.size(); ++iv)
-      for (std::size_t iu = 0; iu < nu; ++iu) out[iv * nu + iu] += rows[y * nu + iu] * rootH[(vs[iv] * y) & (h - 1)];
+      for (std::size_t iu = 0; iu < nu; ++iu)
+        out[iv * nu + iu] += rows[y * nu + iu] * rootH[(vs[iv] * y) & (h - 1)];
   return out;
 }
 

@@ -18,7 +18,9 @@ namespace {
 struct Bytes {
   std::string s;
   Bytes& u8(unsigned v) { return s += static_cast<char>(v), *this; }
-  Bytes& u32(std::uint32_t v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF).u8((v >> 16) & 0xFF).u8(v >> 24); }
+  Bytes& u32(std::uint32_t v) {
+    return u8(v & 0xFF).u8((v >> 8) & 0xFF).u8((v >> 16) & 0xFF).u8(v >> 24);
+  }
   Bytes& f32(float v) { return u32(bits(v)); }
   Bytes& f64(double v) {
     std::uint64_t b;
@@ -66,10 +68,11 @@ const vxPair<long> k8(8, 8);
 
 // An 8 x 8 band-pass filter's archive (support 3) carrying `count` ones, laid out
 // byte by byte: what loads from it pins the layout, and round trips pin saving.
-std::string bandArchive(std::int32_t support, std::int32_t perBin, std::int32_t w, std::uint32_t count,
-                        double frequency = 0.25, double sigma = 0.05) {
+std::string bandArchive(std::int32_t support, std::int32_t perBin, std::int32_t w,
+                        std::uint32_t count, double frequency = 0.25, double sigma = 0.05) {
   Bytes b;
-  b.levels(true).u32(support).u32(perBin).f64(frequency).f64(sigma).f64(0.0).pair(w, 8).u32(0).u8(1);
+  b.levels(true).u32(support).u32(perBin).f64(frequency).f64(sigma).f64(0.0).pair(w, 8).u32(0).u8(
+      1);
   const std::vector<float> ones(count, 1.0f);
   return b.floats(ones.data(), count).s;
 }
@@ -93,10 +96,12 @@ TEST(FilterArchive, UnknownVersions) {
   PassProbe f(0.05, 0.0, 0.25, k8, 0), target(f);
   expectRefused(save(f), 0, target, true);
   EXPECT_TRUE(target == f);
-  for (std::size_t at : {1, 36, 50}) expectRefused(save(f), at, target, at == 1);  // base, size pair, list
+  for (std::size_t at : {1, 36, 50})
+    expectRefused(save(f), at, target, at == 1);  // base, size pair, list
   expectUnbuilt(target);
   vxFrequencyFilterGabor g(kSigma, kPlateau, vxRadian(0.5), 0.25, vxPair<long>(32, 32), 0), gt;
-  for (std::size_t at : {0, 1, 28, 45, 62}) expectRefused(save(g), at, gt, at < 2);  // sigma, plateau, size
+  for (std::size_t at : {0, 1, 28, 45, 62})
+    expectRefused(save(g), at, gt, at < 2);  // sigma, plateau, size
   vxFrequencyFilterImage image(vxFrequencyBuffer(4, 4)), it;
   for (std::size_t at : {0, 1}) expectRefused(save(image), at, it, true);
 }
@@ -151,7 +156,8 @@ TEST(FilterArchive, TableSizesNoBuildMakesAreRefused) {
   load(bandArchive((1 << 17) + 1, 32, 8, 32), edge);
   EXPECT_EQ(edge.supportWidth(), (1 << 17) + 1);
   load(bandArchive(3, 32, 8, 10), shortList);  // zero-filled, used as loaded: nothing is recomputed
-  for (int i = 0; i < 96; ++i) ASSERT_EQ(bits(shortList.data()[i]), bits(i < 10 ? 1.0f : 0.0f)) << i;
+  for (int i = 0; i < 96; ++i)
+    ASSERT_EQ(bits(shortList.data()[i]), bits(i < 10 ? 1.0f : 0.0f)) << i;
   load(bandArchive(3, 32, 8, 96, 5.0, -1.0), shortList);  // safe to apply, though no build makes it
   vxFrequencyBuffer b = patterned(8, 8, 1);
   shortList.apply(b);  // a ring beyond the buffer: every element outside it
@@ -198,7 +204,8 @@ void load(const std::string& bytes, vxFrequencyBuffer& b) {
 vxFrequencyBuffer sample(long w, long h) {
   vxFrequencyBuffer b(w, h);
   for (long y = 0; y < b.height(); ++y)
-    for (long x = 0; x < b.width(); ++x) b.put(x, y, vxPair<double>(x + 0.5 * y, -0.25 * x * y), false);
+    for (long x = 0; x < b.width(); ++x)
+      b.put(x, y, vxPair<double>(x + 0.5 * y, -0.25 * x * y), false);
   return b;
 }
 
@@ -223,19 +230,22 @@ TEST(BufferArchive, UnknownVersionsAndInconsistentFieldsAreRefused) {
     EXPECT_GT(e.line(), 0);
   }
   EXPECT_EQ(target, before);  // nothing read after the version byte
-  for (std::size_t at : {kXform + 1, kXform + 11}) {  // the pair's and the float list's version bytes
+  for (std::size_t at :
+       {kXform + 1, kXform + 11}) {  // the pair's and the float list's version bytes
     bad = bytes;
     bad[at] = 1;
     EXPECT_THROW(load(bad, target), vxArchive::UnknownVersion);
     EXPECT_FALSE(target.isInitialized());
   }
   const std::string four = save(sample(4, 4));
-  for (const std::string& s : {withField(four, 0, 3), withField(four, 1, 4096), withField(four, 2, 5),
-                               withField(four, 0, 2)}) {  // 32 floats for 2 x 4
+  for (const std::string& s :
+       {withField(four, 0, 3), withField(four, 1, 4096), withField(four, 2, 5),
+        withField(four, 0, 2)}) {  // 32 floats for 2 x 4
     EXPECT_THROW(load(s, target), vxArchive::BadData);
     EXPECT_FALSE(target.isInitialized());
   }
-  for (std::size_t n = 0; n < four.size(); n += 7) EXPECT_THROW(load(four.substr(0, n), target), vxArchive::Errors);
+  for (std::size_t n = 0; n < four.size(); n += 7)
+    EXPECT_THROW(load(four.substr(0, n), target), vxArchive::Errors);
   // Fewer floats than the size holds load zero-filled.
   const vxFrequencyBuffer big = sample(8, 4);
   load(withField(save(big), 1, 8), target);

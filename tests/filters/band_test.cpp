@@ -49,7 +49,8 @@ TEST(BandFilter, TablesOfHandComputedProfiles) {
   for (long i = 0; i <= 163; ++i) ASSERT_EQ(flat.data()[i], 1.0f) << i;
   expectClose(flat.data()[164], std::exp(-(0.005 * 0.005) / (2 * 2.56 * 2.56)));  // 0.005 bins out
   // W = 64, sigma 4 bins: support 19, entry 128 one sigma out; the height plays no part.
-  const PassProbe one(0.0625, 0.0, 0.2, vxPair<long>(64, 64), 0), tall(0.0625, 0.0, 0.2, vxPair<long>(64, 1024), 0);
+  const PassProbe one(0.0625, 0.0, 0.2, vxPair<long>(64, 64), 0),
+      tall(0.0625, 0.0, 0.2, vxPair<long>(64, 1024), 0);
   EXPECT_EQ(one.supportWidth(), 19);
   EXPECT_EQ(one.data()[128], static_cast<float>(std::exp(-0.5)));
   for (long i = 0; i < 19 * 32; ++i) ASSERT_EQ(bits(one.data()[i]), bits(tall.data()[i]));
@@ -62,20 +63,25 @@ TEST(BandFilter, TonesOnAndOffTheRingSymmetryAndPassPlusReject) {
   const vxPair<long> size(64, 64);
   const vxFrequencyBuffer p = gains(Pass(0.02, 0.0, 0.25, size, 0), 64, 64);
   const vxFrequencyBuffer r = gains(Reject(0.02, 0.0, 0.25, size, 0), 64, 64);
-  for (auto on : {vxPair<long>(16, 0), vxPair<long>(-16, 0), vxPair<long>(0, 16), vxPair<long>(0, -16)}) {
+  for (auto on :
+       {vxPair<long>(16, 0), vxPair<long>(-16, 0), vxPair<long>(0, 16), vxPair<long>(0, -16)}) {
     EXPECT_EQ(p.get(on.x, on.y, true), vxPair<double>(1, 1));
     EXPECT_EQ(r.get(on.x, on.y, true), vxPair<double>(0, 0));
   }
-  for (auto off : {vxPair<long>(0, 0), vxPair<long>(3, 0), vxPair<long>(-31, -31), vxPair<long>(0, 26)}) {
+  for (auto off :
+       {vxPair<long>(0, 0), vxPair<long>(3, 0), vxPair<long>(-31, -31), vxPair<long>(0, 26)}) {
     EXPECT_EQ(p.get(off.x, off.y, true), vxPair<double>(0, 0));
     EXPECT_EQ(r.get(off.x, off.y, true), vxPair<double>(1, 1));
   }
   expectClose(static_cast<float>(p.getReal(17, 0, true)), std::exp(-1 / (2 * 1.28 * 1.28)));
-  for (long k = 0; k < 8; ++k) EXPECT_GE(p.getReal(16 + k, 0, true), p.getReal(17 + k, 0, true)) << k;
+  for (long k = 0; k < 8; ++k)
+    EXPECT_GE(p.getReal(16 + k, 0, true), p.getReal(17 + k, 0, true)) << k;
   for (long y = -31; y <= 31; ++y)
     for (long x = -31; x <= 31; ++x) {
-      ASSERT_EQ(bits(float(p.getReal(x, y, true))), bits(float(p.getReal(-x, y, true)))) << x << "," << y;
-      ASSERT_EQ(bits(float(p.getReal(x, y, true))), bits(float(p.getReal(x, -y, true)))) << x << "," << y;
+      ASSERT_EQ(bits(float(p.getReal(x, y, true))), bits(float(p.getReal(-x, y, true))))
+          << x << "," << y;
+      ASSERT_EQ(bits(float(p.getReal(x, y, true))), bits(float(p.getReal(x, -y, true))))
+          << x << "," << y;
       ASSERT_NEAR(p.getReal(x, y, true) + r.getReal(x, y, true), 1.0, 1e-6) << x << "," << y;
     }
   // Out of place the pass filter gives the same bits; so does the reject filter
@@ -99,7 +105,8 @@ TEST(BandFilter, RowsInHorizontalBinsAndTheEdgesOfTheRing) {
   EXPECT_EQ(w.get(0, 2, false), vxPair<double>(1, 1));  // 16 bins: on the ring
   // 16 x 64: row frequency 20 counts as 5 bins, inside the ring (1 < 25 < 49), but
   // beyond the reach of 4 x 4 + 3 = 19 rows: zeroed.
-  EXPECT_EQ(gains(Pass(0.03, 0.02, 0.25, vxPair<long>(16, 64), 0), 16, 64).getReal(0, 20, false), 0.0);
+  EXPECT_EQ(gains(Pass(0.03, 0.02, 0.25, vxPair<long>(16, 64), 0), 16, 64).getReal(0, 20, false),
+            0.0);
   // 8 x 8, ring 0.4, support 1: kx = 1 lies on the outer bound trunc(1.4^2), so the
   // in-place reject form leaves it; the out-of-place form tests the table index
   // trunc((1 - 0.4) x 32) = 19 < 32 instead and gains it.

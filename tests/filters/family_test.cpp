@@ -31,12 +31,16 @@ template <class F>
 struct Family;
 template <>
 struct Family<Pass> : BandTexts {
-  static Pass make(double s, double p, double f, vxPair<long> n, long r) { return Pass(s, p, f, n, r); }
+  static Pass make(double s, double p, double f, vxPair<long> n, long r) {
+    return Pass(s, p, f, n, r);
+  }
   static constexpr bool kReject = false, kSizesOutFirst = true;
 };
 template <>
 struct Family<Reject> : BandTexts {
-  static Reject make(double s, double p, double f, vxPair<long> n, long r) { return Reject(s, p, f, n, r); }
+  static Reject make(double s, double p, double f, vxPair<long> n, long r) {
+    return Reject(s, p, f, n, r);
+  }
   static constexpr bool kReject = true, kSizesOutFirst = true;
 };
 template <>
@@ -65,8 +69,8 @@ TYPED_TEST_SUITE(FilterFamily, Families);
 
 TYPED_TEST(FilterFamily, ValidationAndApplyChecksInOrderChangeNothing) {
   using Fam = Family<TypeParam>;
-  const wchar_t* radius =
-      Fam::kReject ? L"DC Protection Radius cannot be negative." : L"DC Removal Radius cannot be negative.";
+  const wchar_t* radius = Fam::kReject ? L"DC Protection Radius cannot be negative."
+                                       : L"DC Removal Radius cannot be negative.";
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (double f : {0.5000001, -0.0001, nan})
     expectError<Defs::InvalidArgument>([&] { Fam::make(0.05, 0, f, k8, 0); }, kFrequency);
@@ -74,11 +78,13 @@ TYPED_TEST(FilterFamily, ValidationAndApplyChecksInOrderChangeNothing) {
     expectError<Defs::InvalidArgument>([&] { Fam::make(s, 0, 0.25, k8, 0); }, Fam::kSigma);
   expectError<Defs::InvalidArgument>([&] { Fam::make(0.05, -0.01, 0.25, k8, 0); }, Fam::kPlateau);
   expectError<Defs::InvalidArgument>([&] { Fam::make(0.05, 0, 0.25, k8, -1); }, radius);
-  for (vxPair<long> size : {vxPair<long>(0, 8), vxPair<long>(12, 8), vxPair<long>((1L << 30) + 1, 8),
-                            vxPair<long>(-8, 8), vxPair<long>(8, 12)})
+  for (vxPair<long> size :
+       {vxPair<long>(0, 8), vxPair<long>(12, 8), vxPair<long>((1L << 30) + 1, 8),
+        vxPair<long>(-8, 8), vxPair<long>(8, 12)})
     expectError<Defs::InvalidSize>([&] { Fam::make(0.05, 0, 0.25, size, 0); }, kPowerOfTwo);
-  EXPECT_EQ(Fam::make(0.05, 0, 0.5, vxPair<long>(2048, 1), 0).size(), vxPair<long>(2048, 1));  // edges accepted
-  const vxPair<long> bad(3, 3);  // the first failing check wins
+  EXPECT_EQ(Fam::make(0.05, 0, 0.5, vxPair<long>(2048, 1), 0).size(),
+            vxPair<long>(2048, 1));  // edges accepted
+  const vxPair<long> bad(3, 3);      // the first failing check wins
   expectError<Defs::InvalidArgument>([&] { Fam::make(0.0, -1, 0.7, bad, -1); }, kFrequency);
   expectError<Defs::InvalidArgument>([&] { Fam::make(0.0, -1, 0.2, bad, -1); }, Fam::kSigma);
   expectError<Defs::InvalidArgument>([&] { Fam::make(0.1, -1, 0.2, bad, -1); }, Fam::kPlateau);
@@ -93,7 +99,8 @@ TYPED_TEST(FilterFamily, ValidationAndApplyChecksInOrderChangeNothing) {
   EXPECT_TRUE(f == copy);
   // Apply: the buffer holds data, then the filter is built, then the sizes agree.
   const TypeParam unbuilt;
-  vxFrequencyBuffer empty, wrong = patterned(8, 4, 5), narrow = patterned(4, 8, 5), out = patterned(2, 2, 6);
+  vxFrequencyBuffer empty, wrong = patterned(8, 4, 5), narrow = patterned(4, 8, 5),
+                           out = patterned(2, 2, 6);
   const Snapshot wrongBefore(wrong), outBefore(out);
   expectError<Defs::Uninitialized>([&] { unbuilt.apply(empty); }, kBufferUninit);
   expectError<Defs::Uninitialized>([&] { unbuilt.apply(empty, out); }, kBufferUninit);
@@ -146,7 +153,8 @@ TYPED_TEST(FilterFamily, DcSquares) {
   vxFrequencyBuffer other = patterned(4, 4, 9);
   const Snapshot otherBefore(other);
   if (Fam::kReject) {
-    expectError<Defs::InvalidBuffer>([&] { Fam::make(0.05, 0.0, 0.25, k8, 1).apply(spatial, other); }, kInverse);
+    expectError<Defs::InvalidBuffer>(
+        [&] { Fam::make(0.05, 0.0, 0.25, k8, 1).apply(spatial, other); }, kInverse);
   } else {
     Fam::make(0.05, 0.0, 0.25, k8, 1).apply(spatial, other);
   }
@@ -174,10 +182,15 @@ TYPED_TEST(FilterFamily, CopiesAssignmentEqualityClonesAndSetters) {
   for (auto use : std::initializer_list<std::function<void()>>{
            [&] { r.frequency(); }, [&] { r.sigma(); }, [&] { r.plateau(); }, [&] { r.size(); },
            [&] { r.supportWidth(); }, [&] { r.frequency(0.1); },
-           [&] { vxFrequencyBuffer x = patterned(16, 8, 9); r.apply(x); }})
+           [&] {
+             vxFrequencyBuffer x = patterned(16, 8, 9);
+             r.apply(x);
+           }})
     expectError<Defs::Uninitialized>(use, kFilterUninit);
-  EXPECT_TRUE(!(r == TypeParam()) && !(r == a) && !(a == r) && r == r2);  // the flags differ from unbuilt
-  vxPersistent* clone = static_cast<const vxFrequencyFilter&>(a).clone();  // deleted through a virtual base
+  EXPECT_TRUE(!(r == TypeParam()) && !(r == a) && !(a == r) &&
+              r == r2);  // the flags differ from unbuilt
+  vxPersistent* clone =
+      static_cast<const vxFrequencyFilter&>(a).clone();  // deleted through a virtual base
   EXPECT_TRUE(dynamic_cast<TypeParam&>(*clone) == a);
   delete clone;
   // Setters rebuild only on change, one notice each.

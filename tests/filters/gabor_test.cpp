@@ -46,8 +46,12 @@ TEST(GaborFilter, WindowGainsSymmetryAndTheMirroredTone) {
   for (long y = -32; y < 32; ++y)
     for (long x = -32; x < 32; ++x) {
       const bool window = std::abs(x - 16) <= 6 && std::abs(y) <= 6;
-      if (!window) { ASSERT_EQ(a.get(x, y, true), vxPair<double>(0, 0)) << x << "," << y; }  // -16 among them
-      if (!window) { ASSERT_EQ(r.get(x, y, true), vxPair<double>(1, 1)) << x << "," << y; }
+      if (!window) {
+        ASSERT_EQ(a.get(x, y, true), vxPair<double>(0, 0)) << x << "," << y;
+      }  // -16 among them
+      if (!window) {
+        ASSERT_EQ(r.get(x, y, true), vxPair<double>(1, 1)) << x << "," << y;
+      }
       ASSERT_NEAR(a.getReal(x, y, true) + r.getReal(x, y, true), 1.0, 1e-6) << x << "," << y;
     }
   EXPECT_EQ(maskOf(a), std::vector<long>({1, 26, 38}));  // centred rows -6 .. 6
@@ -55,12 +59,14 @@ TEST(GaborFilter, WindowGainsSymmetryAndTheMirroredTone) {
   // A quarter turn puts the centre at (0, 16) with the same profile turned.
   const vxFrequencyBuffer q = gains(Gabor(kSigma, kFlat, vxRadian(kPi / 2), 0.25, k64, 0), 64, 64);
   for (long k = -6; k <= 6; ++k)
-    for (long j = -6; j <= 6; ++j) ASSERT_NEAR(q.getReal(j, 16 + k, true), a.getReal(16 + k, j, true), 1e-6);
+    for (long j = -6; j <= 6; ++j)
+      ASSERT_NEAR(q.getReal(j, 16 + k, true), a.getReal(16 + k, j, true), 1e-6);
   // A plateau of 0.05 W = 3.2 bins along the direction: 19 x 13, seven gains of exactly 1.
   const Gabor p(kSigma, vxPair<double>(0.05, 0), vxRadian(0), 0.25, k64, 0);
   EXPECT_EQ(p.supportWidth() * 100 + p.supportHeight(), 1913);
   const vxFrequencyBuffer pg = gains(p, 64, 64);
-  for (long i = -4; i <= 4; ++i) EXPECT_EQ(pg.getReal(16 + i, 0, true) == 1.0, std::abs(i) <= 3) << i;
+  for (long i = -4; i <= 4; ++i)
+    EXPECT_EQ(pg.getReal(16 + i, 0, true) == 1.0, std::abs(i) <= 3) << i;
 }
 
 TEST(GaborFilter, OddShapesAndTheBuffersEdge) {
@@ -72,10 +78,12 @@ TEST(GaborFilter, OddShapesAndTheBuffersEdge) {
   EXPECT_EQ(maskOf(qg), std::vector<long>({1, 21, 27}));
   EXPECT_EQ(qg.get(0, 8, true), vxPair<double>(1, 1));
   EXPECT_EQ(qg.get(0, 4, true), vxPair<double>(0, 0));
-  EXPECT_NEAR(qg.getReal(1, 8, true), std::exp(-1 / (2 * 0.64 * 0.64)), 1e-6);  // across: sigma 0.64 bins
+  EXPECT_NEAR(qg.getReal(1, 8, true), std::exp(-1 / (2 * 0.64 * 0.64)),
+              1e-6);  // across: sigma 0.64 bins
   // Frequency 0.5: the centre lies just beyond the last column; nothing wraps round.
   const vxFrequencyBuffer e = gains(Gabor(kSigma, kFlat, vxRadian(0), 0.5, k64, 0), 64, 64);
-  EXPECT_TRUE(e.get(-32, 0, true) == vxPair<double>(0, 0) && e.get(-31, 0, true) == vxPair<double>(0, 0));
+  EXPECT_TRUE(e.get(-32, 0, true) == vxPair<double>(0, 0) &&
+              e.get(-31, 0, true) == vxPair<double>(0, 0));
   // Out of place: the same values and mask, the input left alone.
   vxFrequencyBuffer in = patterned(64, 64, 3), a, b;
   Access::setMask(in, 1, 0, 5);

@@ -37,7 +37,8 @@ TEST(ImageFilter, MultipliesByItsImageAndClearsTheMask) {
   a = two;
   vxFrequencyFilterImage(vxFrequencyBuffer(re, im)).apply(a);
   EXPECT_EQ(a.get(0, 0, false), two.get(0, 0, false));
-  EXPECT_EQ(a.get(1, 0, false), vxPair<double>(-two.getImaginary(1, 0, false), two.getReal(1, 0, false)));
+  EXPECT_EQ(a.get(1, 0, false),
+            vxPair<double>(-two.getImaginary(1, 0, false), two.getReal(1, 0, false)));
 }
 
 TEST(ImageFilter, BuildsChecksCopiesAndEquality) {

@@ -19,9 +19,11 @@ using Access = vx_detail::FrequencyBufferAccess;
 
 inline const wchar_t* const kBufferUninit = L"FrequencyBuffer has not been initialized";
 inline const wchar_t* const kFilterUninit = L"FrequencyFilter has not been initialized";
-inline const wchar_t* const kInverse = L"Cannot access frequency data once inverse has been computed.";
+inline const wchar_t* const kInverse =
+    L"Cannot access frequency data once inverse has been computed.";
 inline const wchar_t* const kBadCoord = L"Coordinates are out of bounds";
-inline const wchar_t* const kSizeMismatch = L"Size of frequency buffer does not match size of filter.";
+inline const wchar_t* const kSizeMismatch =
+    L"Size of frequency buffer does not match size of filter.";
 inline const wchar_t* const kPowerOfTwo = L"Size must be a power of 2.";
 inline const wchar_t* const kFrequency = L"Frequency must be between 0.0 and 0.5.";
 
@@ -57,7 +59,8 @@ inline vxFrequencyBuffer patterned(long w, long h, std::uint32_t seed) {
   std::uint32_t s = seed * 2654435761u + 12345u;
   for (std::size_t i = 0; i < 2 * static_cast<std::size_t>(b.width()) * b.height(); ++i) {
     s = s * 1664525u + 1013904223u;
-    v[i] = static_cast<float>((static_cast<double>(s >> 8) / 16777216.0 - 0.5) * (1 + (s & 7) * 37.5));
+    v[i] =
+        static_cast<float>((static_cast<double>(s >> 8) / 16777216.0 - 0.5) * (1 + (s & 7) * 37.5));
   }
   return b;
 }
@@ -106,7 +109,8 @@ inline vxPelBuffer<unsigned char> patternImage(long w, long h, vxPair<long> at =
                                                int fy = 13) {
   vxPelBuffer<unsigned char> image(w, h, 32);
   for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) image.at(x, y) = static_cast<unsigned char>((x * fx + y * fy) & 255);
+    for (long x = 0; x < w; ++x)
+      image.at(x, y) = static_cast<unsigned char>((x * fx + y * fy) & 255);
   image.offset(at);
   return image;
 }

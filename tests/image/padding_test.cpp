@@ -1,8 +1,8 @@
 // Padded and windowed forward transforms: transform sizes, the padding itself against
 // hand-written padded pictures, round trips, leakage of a windowed tone, and a
 // band-reject on real photographs whose border must be as clean as the interior.
-#include "filt/freqfilt.h"
 #include "filt/padding.h"
+#include "filt/freqfilt.h"
 
 #include <gtest/gtest.h>
 
@@ -59,15 +59,15 @@ TEST(Padding, FillsThePaddingAsHandPadded) {
     std::vector<double> padded;
   };
   const std::vector<Case> cases = {
-      {vxPadding::Reflect, {10, 20, 30, 40, 50, 50, 40, 10, 61, 72, 83, 94, 105, 105, 94, 61,
-                            61, 72, 83, 94, 105, 105, 94, 61, 10, 20, 30, 40, 50, 50, 40, 10}},
-      {vxPadding::Edge, {10, 20, 30, 40, 50, 50, 50, 10, 61, 72, 83, 94, 105, 105, 105, 61,
-                         61, 72, 83, 94, 105, 105, 105, 61, 10, 20, 30, 40, 50, 50, 50, 10}},
+      {vxPadding::Reflect, {10, 20, 30, 40, 50,  50,  40, 10, 61, 72, 83, 94, 105, 105, 94, 61,
+                            61, 72, 83, 94, 105, 105, 94, 61, 10, 20, 30, 40, 50,  50,  40, 10}},
+      {vxPadding::Edge, {10, 20, 30, 40, 50,  50,  50,  10, 61, 72, 83, 94, 105, 105, 105, 61,
+                         61, 72, 83, 94, 105, 105, 105, 61, 10, 20, 30, 40, 50,  50,  50,  10}},
       // The mean, 56.5, rounds to 57 in an 8-bit picture.
       {vxPadding::Mean, {10, 20, 30, 40, 50, 57, 57, 57, 61, 72, 83, 94, 105, 57, 57, 57,
-                         57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57}},
+                         57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57, 57,  57, 57, 57}},
       {vxPadding::Zero, {10, 20, 30, 40, 50, 0, 0, 0, 61, 72, 83, 94, 105, 0, 0, 0,
-                         0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+                         0,  0,  0,  0,  0,  0, 0, 0, 0,  0,  0,  0,  0,   0, 0, 0}},
   };
   for (const Case& c : cases) {
     vxFrequencyBuffer padded, expected;
@@ -106,7 +106,8 @@ TEST(Padding, WindowsAreNumpysAndScipys) {
         vxPaddingOptions{vxPadding::Reflect, vxWindow::tukey(std::nan("")), -1},
         vxPaddingOptions{vxPadding::Reflect, vxWindow{static_cast<vxWindow::Shape>(5), 0}, -1}})
     EXPECT_THROW(vfForwardFFTPadded(image, bad, result), vxFrequencyDefs::InvalidArgument);
-  EXPECT_THROW(vfForwardFFTPadded(vxPelBuffer<double>(), {}, result), vxFrequencyDefs::UnboundWindow);
+  EXPECT_THROW(vfForwardFFTPadded(vxPelBuffer<double>(), {}, result),
+               vxFrequencyDefs::UnboundWindow);
   EXPECT_THROW(vfForwardFFTPadded(vxPelBuffer<double>(2049, 1, 32), {}, result),
                vxFrequencyDefs::InvalidSize);
   EXPECT_TRUE(result == before);
@@ -146,7 +147,8 @@ TEST(Padding, RoundTripsGiveThePictureBack) {
   const vxPelBuffer<double> image = picture<double>(451, 300, values);
   vxPelBuffer<double> back;
   vxFrequencyBuffer spectrum;
-  vfForwardFFTPadded(image, vxPaddingOptions{vxPadding::Reflect, vxWindow::tukey(0.3), -1}, spectrum);
+  vfForwardFFTPadded(image, vxPaddingOptions{vxPadding::Reflect, vxWindow::tukey(0.3), -1},
+                     spectrum);
   vfInverseFFT(spectrum, back, false);
   const vxWindow tukey = vxWindow::tukey(0.3);
   double worst = 0.0;
@@ -231,9 +233,8 @@ void rejectPattern(const std::string& name, long border, vxPadding padding, doub
     }
   inside = std::sqrt(sums[0] / counts[0]);
   edge = std::sqrt(sums[1] / counts[1]);
-  std::printf("%s, %s padding: RMS error %.2f in the %ld-pixel border, %.2f inside\n",
-              name.c_str(), padding == vxPadding::Zero ? "zero" : "reflection", edge, border,
-              inside);
+  std::printf("%s, %s padding: RMS error %.2f in the %ld-pixel border, %.2f inside\n", name.c_str(),
+              padding == vxPadding::Zero ? "zero" : "reflection", edge, border, inside);
 }
 
 TEST(Padding, BandRejectOnPhotographsIsCleanUpToTheBorder) {

@@ -20,7 +20,8 @@ vxPelBuffer<T> randomImage(long w, long h, unsigned seed, double maxValue) {
   for (long y = 0; y < h; ++y)
     for (long x = 0; x < w; ++x) {
       const double v = dist(rng);
-      image.at(x, y) = std::is_integral<T>::value ? static_cast<T>(std::floor(v)) : static_cast<T>(v);
+      image.at(x, y) =
+          std::is_integral<T>::value ? static_cast<T>(std::floor(v)) : static_cast<T>(v);
     }
   return image;
 }
@@ -34,7 +35,8 @@ vx2XformCache someTransform() {
 // A buffer whose stored values are already the unscaled spatial result, so an
 // inverse transform reads them without running the engine: pixel (x, y) of the
 // output is then exactly value * s with s = 1 / (W H).
-vxFrequencyBuffer spatialBuffer(long w, long h, const std::vector<std::pair<float, float>>& values) {
+vxFrequencyBuffer spatialBuffer(long w, long h,
+                                const std::vector<std::pair<float, float>>& values) {
   vxFrequencyBuffer b(w, h);
   float* d = Access::data(b);
   for (long i = 0; i < static_cast<long>(values.size()); ++i) {
@@ -58,8 +60,8 @@ TYPED_TEST(ImageRoundTrip, OddSizesComeBackWithTheirPixelsSizeAndPlacement) {
   struct Case {
     long w, h;
     vxPair<long> at;
-  } cases[] = {{3, 5, {0, 0}},   {100, 60, {0, 0}},   {1, 7, {0, 0}},  {2048, 3, {0, 0}},
-               {3, 5, {-1, -4}}, {100, 60, {-37, 0}}, {1, 7, {0, -7}}, {2048, 3, {-2048, -1}},
+  } cases[] = {{3, 5, {0, 0}},      {100, 60, {0, 0}},   {1, 7, {0, 0}},  {2048, 3, {0, 0}},
+               {3, 5, {-1, -4}},    {100, 60, {-37, 0}}, {1, 7, {0, -7}}, {2048, 3, {-2048, -1}},
                {2048, 2048, {0, 0}}};  // the largest size
   unsigned seed = 1;
   for (const Case& c : cases) {
@@ -78,8 +80,9 @@ TYPED_TEST(ImageRoundTrip, OddSizesComeBackWithTheirPixelsSizeAndPlacement) {
     EXPECT_EQ(output.offset(), c.at);
     // Single-precision rounding grows with the number of butterfly stages; at 2048 the
     // twiddle rotation dominates.
-    const double tolerance = c.h < 2048 ? 4.0 * 1.2e-7 * std::log2(double(spectrum.width()) * spectrum.height()) * top
-                                        : 1e-4 * top;
+    const double tolerance =
+        c.h < 2048 ? 4.0 * 1.2e-7 * std::log2(double(spectrum.width()) * spectrum.height()) * top
+                   : 1e-4 * top;
     // An unbound output placed by the cyclic shift (by the offset, -w <= x <= 0 and
     // -h <= y <= 0) is a new image without the recorded transform; at offset (0, 0) it
     // carries the recorded transform.
@@ -99,7 +102,8 @@ TYPED_TEST(ImageRoundTrip, OddSizesComeBackWithTheirPixelsSizeAndPlacement) {
 TEST(ForwardImage, PaddingOffsetPairFormAndRefusals) {
   // A 3 x 5 image transforms like the 4 x 8 image holding it at the top-left; the
   // offset is only recorded.
-  vxPelBuffer<unsigned short> small = randomImage<unsigned short>(3, 5, 7, 65536.0), padded(4, 8, 32);
+  vxPelBuffer<unsigned short> small = randomImage<unsigned short>(3, 5, 7, 65536.0),
+                              padded(4, 8, 32);
   vfPelCopy(small, padded);
   small.offset(5, -3);
   vxFrequencyBuffer a, b;
@@ -109,24 +113,28 @@ TEST(ForwardImage, PaddingOffsetPairFormAndRefusals) {
   EXPECT_EQ(a.imageOffset(), vxPair<long>(5, -3));
   EXPECT_EQ(Snapshot(a).values, Snapshot(b).values);
   // The pair form transforms the buffer made from the two images.
-  const vxPelBuffer<double> re = randomImage<double>(13, 6, 3, 10.0), im = randomImage<double>(13, 6, 4, 10.0);
+  const vxPelBuffer<double> re = randomImage<double>(13, 6, 3, 10.0),
+                            im = randomImage<double>(13, 6, 4, 10.0);
   vfForwardFFT<double>(re, im, a);
   vfForwardFFT(vxFrequencyBuffer(re, im), b);
   EXPECT_EQ(a, b);
   // Refusals leave the result as it was.
   vxFrequencyBuffer result = patterned(4, 4, 1);
   const Snapshot before(result);
-  vxPelBuffer<unsigned char> unbound, c(4, 4, 32), moved(4, 4, 32), tall(4, 5, 32), wide(2049, 1, 32),
-      tooTall(1, 2049, 32);
+  vxPelBuffer<unsigned char> unbound, c(4, 4, 32), moved(4, 4, 32), tall(4, 5, 32),
+      wide(2049, 1, 32), tooTall(1, 2049, 32);
   moved.offset(0, 1);
   const wchar_t* differ = L"Real and Imaginary buffers must have the same size and offset.";
-  expectError<Defs::UnboundWindow>([&] { vfForwardFFT<unsigned char>(c, unbound, result); }, nullptr);
-  expectError<Defs::UnboundWindow>([&] { vfForwardFFT<unsigned char>(unbound, c, result); }, nullptr);
+  expectError<Defs::UnboundWindow>([&] { vfForwardFFT<unsigned char>(c, unbound, result); },
+                                   nullptr);
+  expectError<Defs::UnboundWindow>([&] { vfForwardFFT<unsigned char>(unbound, c, result); },
+                                   nullptr);
   expectError<Defs::UnboundWindow>([&] { vfForwardFFT<unsigned char>(unbound, result); }, nullptr);
   expectError<Defs::InvalidSize>([&] { vfForwardFFT<unsigned char>(c, tall, result); }, differ);
   expectError<Defs::InvalidSize>([&] { vfForwardFFT<unsigned char>(c, moved, result); }, differ);
   expectError<Defs::InvalidSize>([&] { vfForwardFFT<unsigned char>(wide, result); }, kTooLarge);
-  expectError<Defs::InvalidSize>([&] { vfForwardFFT<unsigned char>(tooTall, tooTall, result); }, kTooLarge);
+  expectError<Defs::InvalidSize>([&] { vfForwardFFT<unsigned char>(tooTall, tooTall, result); },
+                                 kTooLarge);
   EXPECT_EQ(Snapshot(result), before);
 }
 
@@ -151,14 +159,16 @@ TEST(InverseImage, LowBitsNormalizationQuadrantsAndAngles) {
   vfInverseFFT<unsigned short>(ramp, n16, true);
   EXPECT_EQ(std::vector<int>({n8.at(0, 0), n8.at(1, 0), n8.at(0, 1), n8.at(1, 1)}),
             std::vector<int>({0, 128, 255, 255}));
-  EXPECT_EQ(std::vector<int>({n16.at(0, 0), n16.at(1, 0), n16.at(1, 1)}), std::vector<int>({0, 32768, 65535}));
+  EXPECT_EQ(std::vector<int>({n16.at(0, 0), n16.at(1, 0), n16.at(1, 1)}),
+            std::vector<int>({0, 32768, 65535}));
   const vxFrequencyBuffer flat = spatialBuffer(2, 2, {{40, 0}, {0, 40}, {-40, 0}, {0, -40}});
   vfInverseFFT<unsigned char>(flat, n8, true);
   EXPECT_EQ(n8.at(0, 0) + n8.at(1, 0) + n8.at(0, 1) + n8.at(1, 1), 0);
   vfInverseFFT<unsigned char>(flat, n8, false);
   EXPECT_EQ(n8.at(1, 1), 10);
   // Quadrant codes, through every form, and angles in float.
-  const vxFrequencyBuffer values = spatialBuffer(3, 2, {{-1, 0}, {0, -0.5f}, {-1, -1}, {0, 0}, {-0.0f, 2}, {3, 4}});
+  const vxFrequencyBuffer values =
+      spatialBuffer(3, 2, {{-1, 0}, {0, -0.5f}, {-1, -1}, {0, 0}, {-0.0f, 2}, {3, 4}});
   vxPelBuffer<unsigned char> image8, quadrant, dquadrant, direct;
   vxPelBuffer<double> dimage, angle;
   vxPelBuffer<unsigned short> image16;
@@ -166,8 +176,10 @@ TEST(InverseImage, LowBitsNormalizationQuadrantsAndAngles) {
   vfInverseFFTQuadrant<double>(values, dimage, dquadrant, false);
   vf_ComputeQuadrantImage(values, direct);
   for (int i = 0; i < 6; ++i)
-    EXPECT_EQ(quadrant.at(i % 3, i / 3) * 100 + dquadrant.at(i % 3, i / 3) * 10 + direct.at(i % 3, i / 3),
-              std::vector<int>({111, 222, 333, 0, 0, 0})[i]) << i;
+    EXPECT_EQ(
+        quadrant.at(i % 3, i / 3) * 100 + dquadrant.at(i % 3, i / 3) * 10 + direct.at(i % 3, i / 3),
+        std::vector<int>({111, 222, 333, 0, 0, 0})[i])
+        << i;
   vfInverseFFTAngle<unsigned short>(values, image16, angle, false);
   EXPECT_EQ(angle.at(2, 1), static_cast<double>(std::atan2(4.0f, 3.0f)));
   EXPECT_EQ(angle.at(0, 0), static_cast<double>(std::atan2(0.0f, -1.0f)));
@@ -187,7 +199,8 @@ TEST(InverseImage, BoundOutputsKeepTheirWindow) {
   vfInverseFFT<unsigned char>(spectrum, big, false);
   EXPECT_FALSE(big.clientXform().hasXform);
   for (long y = 0; y < 8; ++y)
-    for (long x = 0; x < 8; ++x) EXPECT_EQ(big.at(x, y), (x < 4 && y < 4) ? 1 + x + 4 * y : 200) << x << "," << y;
+    for (long x = 0; x < 8; ++x)
+      EXPECT_EQ(big.at(x, y), (x < 4 && y < 4) ? 1 + x + 4 * y : 200) << x << "," << y;
   vxPelBuffer<double> re(4, 4, 32), im(4, 4, 32);
   vfInverseFFT(spectrum, re, im);
   EXPECT_TRUE(re.clientXform() == someTransform() && im.clientXform() == someTransform());

@@ -117,16 +117,20 @@ TEST(Archive, ObjectsAreStoredOnceAndLoadAsOne) {
   Leaf *pa = &a, *pb = &b;
   vxPersistent* none = nullptr;
   const std::string head = bytes({1, 18, 0, 0, 0}) + "archive_test::Leaf" + bytes({1, 0});
-  EXPECT_EQ(store([&](vxArchive& ar) { ar || pa || pb || pa || pb || none; }),
-            head + bytes({1, 0, 0, 0}) + head + bytes({2, 1, 0, 0, 2, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0}));
+  EXPECT_EQ(
+      store([&](vxArchive& ar) { ar || pa || pb || pa || pb || none; }),
+      head + bytes({1, 0, 0, 0}) + head + bytes({2, 1, 0, 0, 2, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0}));
   const std::string data = pairArchive();
-  EXPECT_EQ(data.substr(data.size() - 5), bytes({2, 1, 0, 0, 0}));  // the second pointer: a back-reference
+  EXPECT_EQ(data.substr(data.size() - 5),
+            bytes({2, 1, 0, 0, 0}));  // the second pointer: a back-reference
   {
     std::unique_ptr<Pair> p = loadOne<Pair>(data);
     ASSERT_NE(p, nullptr);
-    EXPECT_TRUE(gAlive == 4 && p->first == p->second && p->first->value == -42 && p->weight == 0.25);
+    EXPECT_TRUE(gAlive == 4 && p->first == p->second && p->first->value == -42 &&
+                p->weight == 0.25);
     EXPECT_EQ(p->label, L"\u00e9t\u00e9 \U0001F600");
-    EXPECT_EQ(p->xform.linearXform().xform(), vxXform<2>(vxMatrix<2>(1, 2, 3, 4), vxVector<2>(5, 6)));
+    EXPECT_EQ(p->xform.linearXform().xform(),
+              vxXform<2>(vxMatrix<2>(1, 2, 3, 4), vxVector<2>(5, 6)));
     p.reset();
     for (std::size_t n = 0; n < data.size(); ++n) {  // every truncation fails without leaks
       EXPECT_THROW(loadOne<Pair>(data.substr(0, n)), vxArchive::EndOfData) << n;

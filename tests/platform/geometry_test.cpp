@@ -71,7 +71,8 @@ TEST(XformCache, EmptyHeldCopiedAndAssigned) {
   EXPECT_FALSE(c.hasXform);
   vx2XformCache d(std::move(a));
   e = std::move(d);  // moves take the transform and leave none behind
-  EXPECT_TRUE(a.xform() == nullptr && d.xform() == nullptr && e.linearXform() == affine(4, 0, 0, 4, 0, 0));
+  EXPECT_TRUE(a.xform() == nullptr && d.xform() == nullptr &&
+              e.linearXform() == affine(4, 0, 0, 4, 0, 0));
 }
 
 TEST(Radian, NormReducesToOneTurn) {

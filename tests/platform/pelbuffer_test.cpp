@@ -21,7 +21,8 @@ void fillPattern(const vxPelBuffer<T>& b, int base) {
 }  // namespace
 
 TEST(PelBuffer, ZeroedAlignedRowsWindowsAndBadSizes) {
-  const vxPelBuffer<unsigned short> packed(5, 3, 0);  // alignments below the pixel size pack the rows
+  const vxPelBuffer<unsigned short> packed(5, 3,
+                                           0);  // alignments below the pixel size pack the rows
   const vxPelBuffer<unsigned char> u8(5, 7, 32);
   const vxPelBuffer<double> d(3, 6, 32);
   const vxPelBuffer<unsigned short> u16(17, 4, 64);
@@ -38,8 +39,11 @@ TEST(PelBuffer, ZeroedAlignedRowsWindowsAndBadSizes) {
   EXPECT_THROW(U8(-1, 4, 0), std::invalid_argument);
   EXPECT_THROW(U8(4, 4, 24), std::invalid_argument);  // not a power of two
   const long big = std::numeric_limits<std::int32_t>::max();
-  if (sizeof(long) > 4) { EXPECT_THROW(U8(1, big + 1, 0), std::invalid_argument); }
-  EXPECT_EQ(U8(big, 0, 0).width() + U8(0, big, 0).height(), 2 * big);  // the largest sizes, nothing to allocate
+  if (sizeof(long) > 4) {
+    EXPECT_THROW(U8(1, big + 1, 0), std::invalid_argument);
+  }
+  EXPECT_EQ(U8(big, 0, 0).width() + U8(0, big, 0).height(),
+            2 * big);  // the largest sizes, nothing to allocate
   EXPECT_THROW(vxPelBuffer<double>(big, big, 0), std::invalid_argument);  // before allocating
   EXPECT_THROW(vxPelBuffer<double>(big, 1, 1L << 30), std::invalid_argument);
 
@@ -54,10 +58,14 @@ TEST(PelBuffer, ZeroedAlignedRowsWindowsAndBadSizes) {
   alias.at(3, 2) = 77;
   EXPECT_EQ(w.at(1, 1), 77);
   EXPECT_EQ(vxPelBuffer<unsigned char>(b, 8, 6, 0, 0).width(), 0);
-  const long bad[][4] = {{-1, 0, 2, 2}, {0, -1, 2, 2}, {7, 0, 2, 2}, {0, 5, 2, 2}, {0, 0, -1, 1}, {0, 0, 9, 1}};
-  for (const auto& r : bad) EXPECT_THROW(U8(b, r[0], r[1], r[2], r[3]), std::out_of_range) << r[0] << r[1] << r[2];
+  const long bad[][4] = {{-1, 0, 2, 2}, {0, -1, 2, 2}, {7, 0, 2, 2},
+                         {0, 5, 2, 2},  {0, 0, -1, 1}, {0, 0, 9, 1}};
+  for (const auto& r : bad)
+    EXPECT_THROW(U8(b, r[0], r[1], r[2], r[3]), std::out_of_range) << r[0] << r[1] << r[2];
   EXPECT_THROW(U8(U8(), 0, 0, 0, 0), std::out_of_range);
-  if (sizeof(long) > 4) { EXPECT_THROW(b.offset(1L << 31, 0), std::out_of_range); }
+  if (sizeof(long) > 4) {
+    EXPECT_THROW(b.offset(1L << 31, 0), std::out_of_range);
+  }
   b.offset(std::numeric_limits<std::int32_t>::max(), 0);
   EXPECT_THROW(U8(b, 1, 0, 1, 1), std::out_of_range);  // offset beyond 32 bits
 }
@@ -70,7 +78,8 @@ TEST(PelCopy, CopiesTheOverlapInTheFrameAsIfThroughATemporary) {
   vfPelCopy(src, dst);
   for (long y = 0; y < 5; ++y)
     for (long x = 0; x < 5; ++x)
-      EXPECT_EQ(dst.at(x, y), x + 2 < 4 && y + 1 < 3 ? 100 + (y + 1) * 16 + x + 2 : 9) << x << "," << y;
+      EXPECT_EQ(dst.at(x, y), x + 2 < 4 && y + 1 < 3 ? 100 + (y + 1) * 16 + x + 2 : 9)
+          << x << "," << y;
   vxPelBuffer<double> s(3, 3, 0), t(2, 2, 0), unbound;
   fillPattern(s, 0);
   s.offset(-2, -1);  // overlap with t: the column x = 0
@@ -83,7 +92,8 @@ TEST(PelCopy, CopiesTheOverlapInTheFrameAsIfThroughATemporary) {
   vfPelCopy(s, unbound);
   EXPECT_EQ(t.at(0, 0) + t.at(1, 1), 7.0);
   // Windows of one buffer that read pixels they also write, in every direction.
-  const long cases[][4] = {{0, 0, 1, 1}, {1, 1, 0, 0}, {0, 0, 1, 0}, {1, 0, 0, 0}, {0, 1, 2, 0}, {2, 0, 0, 1}};
+  const long cases[][4] = {{0, 0, 1, 1}, {1, 1, 0, 0}, {0, 0, 1, 0},
+                           {1, 0, 0, 0}, {0, 1, 2, 0}, {2, 0, 0, 1}};
   for (const auto& c : cases) {
     vxPelBuffer<unsigned char> b(9, 9, 4);
     fillPattern(b, 0);
@@ -94,7 +104,8 @@ TEST(PelCopy, CopiesTheOverlapInTheFrameAsIfThroughATemporary) {
     for (long y = 0; y < 9; ++y)
       for (long x = 0; x < 9; ++x) {
         const bool written = x >= c[2] && x < c[2] + 6 && y >= c[3] && y < c[3] + 6;
-        ASSERT_EQ(b.at(x, y), written ? (y - c[3] + c[1]) * 16 + x - c[2] + c[0] : y * 16 + x) << x << "," << y;
+        ASSERT_EQ(b.at(x, y), written ? (y - c[3] + c[1]) * 16 + x - c[2] + c[0] : y * 16 + x)
+            << x << "," << y;
       }
   }
 }

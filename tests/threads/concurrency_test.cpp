@@ -27,7 +27,8 @@ vxPelBuffer<unsigned char> imageFor(int thread) {
 
 struct Shared {
   Shared() { vfForwardFFT<unsigned char>(imageFor(7), common); }
-  vxFrequencyFilterGabor gabor{{0.02, 0.03}, {0.01, 0.0}, vxRadian(0.7), 0.2, vxPair<long>(128, 64), 1};
+  vxFrequencyFilterGabor gabor{{0.02, 0.03}, {0.01, 0.0},           vxRadian(0.7),
+                               0.2,          vxPair<long>(128, 64), 1};
   vxFrequencyFilterBandReject bandReject{0.01, 0.005, 0.1, vxPair<long>(128, 64), 2};
   vxFrequencyBuffer common;  // read by every thread at once through the const API
 };
@@ -67,9 +68,11 @@ SplitResult splitJob(int thread) {
     for (long x = 0; x < 512; ++x)
       image.at(x, y) = static_cast<unsigned char>((x * (5 + thread) + y * y) & 255);
   vfForwardFFT<unsigned char>(image, r.spectrum);
-  vxFrequencyFilterBandPass(0.02, 0.01, 0.15, vxPair<long>(512, 256), 1).apply(r.spectrum, r.filtered);
+  vxFrequencyFilterBandPass(0.02, 0.01, 0.15, vxPair<long>(512, 256), 1)
+      .apply(r.spectrum, r.filtered);
   vfFrequencyMultiply(r.spectrum, r.filtered);
-  r.map = vfFrequencyMapImage(r.filtered.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
+  r.map =
+      vfFrequencyMapImage(r.filtered.getMagnitudeImage(true), vxFrequencyDefs::Logarithmic, 0, 0);
   return r;
 }
 

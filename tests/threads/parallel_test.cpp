@@ -2,10 +2,10 @@
 // the same bits with 1, 2, 3 and 8 threads as without a scope, odd shapes and NaN
 // pixels included; exceptions, attention requests and allocation failures raised in
 // tasks reach the caller; scopes nest and a run inside a task runs inline.
-#include "filt/simd/paths.h"
+#include "filt/parallel.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
-#include "filt/parallel.h"
+#include "filt/simd/paths.h"
 #include "filt/threads/rows.h"
 
 #include "filters/test_support.h"
@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cmath>
 #include <chrono>
+#include <cmath>
 #include <limits>
 #include <mutex>
 #include <new>
@@ -32,7 +32,10 @@ using Bytes = std::vector<unsigned char>;
 // A pool whose tasks are counted, to show that a call really was split.
 struct CountingPool : vxExecutor {
   explicit CountingPool(long threads) : pool(threads) {}
-  void run(long count, const std::function<void(long)>& task) override { tasks += count; pool.run(count, task); }
+  void run(long count, const std::function<void(long)>& task) override {
+    tasks += count;
+    pool.run(count, task);
+  }
   vxThreadPool pool;
   std::atomic<long> tasks{0};
 };
@@ -242,7 +245,8 @@ TEST(ParallelScope, ExceptionsAndAttentionRequestsInTasksReachTheCaller) {
   // A transform whose tasks see the request: the call throws on its caller.
   stop = false;
   vxFrequencyBuffer spectrum;
-  EXPECT_THROW(vfForwardFFT<unsigned char>(patternImage(1024, 1024), spectrum), vxAttentionInterrupted);
+  EXPECT_THROW(vfForwardFFT<unsigned char>(patternImage(1024, 1024), spectrum),
+               vxAttentionInterrupted);
 
   CountingPool plain(3);
   const vxParallelScope plainScope(plain);
@@ -255,8 +259,9 @@ TEST(ParallelScope, ExceptionsAndAttentionRequestsInTasksReachTheCaller) {
     };
   };
   EXPECT_THROW(vx_detail::splitRows(2048, 2048, throwing(0, std::bad_alloc())), std::bad_alloc);
-  EXPECT_THROW(vx_detail::splitRows(2048, 2048, throwing(500, vxFrequencyDefs::InvalidSize(L"band"))),
-               vxFrequencyDefs::InvalidSize);
+  EXPECT_THROW(
+      vx_detail::splitRows(2048, 2048, throwing(500, vxFrequencyDefs::InvalidSize(L"band"))),
+      vxFrequencyDefs::InvalidSize);
   // The pool is still fine afterwards.
   entered = 0;
   vx_detail::splitRows(2048, 2048, checkEveryRow);

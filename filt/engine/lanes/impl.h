@@ -73,13 +73,14 @@ VX_FLATTEN void joinBlocks(Vec (&u)[4][kLanes / 4], Vec* r) {
   for (std::int32_t c = 0; c < 4; ++c) {
     const Vec s0 = __builtin_shufflevector(u[c][0], u[c][1], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
                                            19, 24, 25, 26, 27);
-    const Vec s1 = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
-                                           22, 23, 28, 29, 30, 31);
+    const Vec s1 = __builtin_shufflevector(u[c][0], u[c][1], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22,
+                                           23, 28, 29, 30, 31);
     const Vec s2 = __builtin_shufflevector(u[c][2], u[c][3], 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18,
                                            19, 24, 25, 26, 27);
-    const Vec s3 = __builtin_shufflevector(u[c][2], u[c][3], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21,
-                                           22, 23, 28, 29, 30, 31);
-    r[c] = __builtin_shufflevector(s0, s2, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
+    const Vec s3 = __builtin_shufflevector(u[c][2], u[c][3], 4, 5, 6, 7, 12, 13, 14, 15, 20, 21, 22,
+                                           23, 28, 29, 30, 31);
+    r[c] =
+        __builtin_shufflevector(s0, s2, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
     r[4 + c] =
         __builtin_shufflevector(s1, s3, 0, 1, 2, 3, 8, 9, 10, 11, 16, 17, 18, 19, 24, 25, 26, 27);
     r[8 + c] =
@@ -161,8 +162,8 @@ VX_FLATTEN void fusedStages(Vec* __restrict x, std::int32_t q, const float* __re
                             const float* __restrict wChild) {
   const std::int32_t h = q / 2;
   for (std::int32_t j = 0; j < h; ++j) {
-    Vec* a0 = x + 2 * j;      // block values j, j + q, j + 2q, j + 3q
-    Vec* b0 = a0 + 2 * h;     // block values j + h, ...
+    Vec* a0 = x + 2 * j;   // block values j, j + q, j + 2q, j + 3q
+    Vec* b0 = a0 + 2 * h;  // block values j + h, ...
     Vec* a1 = a0 + 2 * q;
     Vec* b1 = b0 + 2 * q;
     Vec* a2 = a1 + 2 * q;
@@ -218,8 +219,10 @@ VX_FLATTEN void block4(Vec* __restrict x, const LaneTables& t) {
 // butterflies of the block, then those of its children (a block of 4, two of 2).
 VX_FLATTEN void block8(Vec* __restrict x, const LaneTables& t) {
   const float* w = t.twiddles + t.levelOffset[3];
-  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3], re2 = x[4], im2 = x[5], re3 = x[6], im3 = x[7];
-  Vec re4 = x[8], im4 = x[9], re5 = x[10], im5 = x[11], re6 = x[12], im6 = x[13], re7 = x[14], im7 = x[15];
+  Vec re0 = x[0], im0 = x[1], re1 = x[2], im1 = x[3], re2 = x[4], im2 = x[5], re3 = x[6],
+      im3 = x[7];
+  Vec re4 = x[8], im4 = x[9], re5 = x[10], im5 = x[11], re6 = x[12], im6 = x[13], re7 = x[14],
+      im7 = x[15];
   butterflyValues(re0, im0, re2, im2, re4, im4, re6, im6, w);
   butterflyValues(re1, im1, re3, im3, re5, im5, re7, im7, w + 4);
   butterflyValues(re0, im0, re1, im1, re2, im2, re3, im3, t.twiddles + t.levelOffset[2]);
@@ -227,7 +230,8 @@ VX_FLATTEN void block8(Vec* __restrict x, const LaneTables& t) {
   lengthTwoButterfly(re4, im4, re5, im5);
   lengthTwoButterfly(re6, im6, re7, im7);
   x[0] = re0, x[1] = im0, x[2] = re1, x[3] = im1, x[4] = re2, x[5] = im2, x[6] = re3, x[7] = im3;
-  x[8] = re4, x[9] = im4, x[10] = re5, x[11] = im5, x[12] = re6, x[13] = im6, x[14] = re7, x[15] = im7;
+  x[8] = re4, x[9] = im4, x[10] = re5, x[11] = im5, x[12] = re6, x[13] = im6, x[14] = re7,
+  x[15] = im7;
 }
 
 // All stages of a block of `length` values (a power of two) at x, whose top stage
@@ -338,7 +342,8 @@ std::size_t workFloats(std::int32_t n) {
   // same values in natural order plus value n (2n + 2 vectors). Columns: 2n
   // vectors for each block of a panel.
   const std::size_t rows = 4 * static_cast<std::size_t>(n) + 2;
-  const std::size_t columns = static_cast<std::size_t>(columnBlockVectors(n)) * (panelColumns(n) / kLanes);
+  const std::size_t columns =
+      static_cast<std::size_t>(columnBlockVectors(n)) * (panelColumns(n) / kLanes);
   return (rows > columns ? rows : columns) * kLanes;
 }
 
@@ -399,8 +404,8 @@ VX_FLATTEN void joinColumns(float* p, std::int32_t count, const Vec* x, Vec& a, 
 // The conjugates of the inBlock values of columns c .. c + inBlock - 1 of a row (a
 // and b as joinColumns leaves them, in column order) into columns W - c, W - c - 1, ...
 // of the row `mirror`: completeConjugateHalf for the columns c with 1 <= c <= W/2 - 1.
-VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t inBlock, std::int32_t width,
-                              Vec a, Vec b) {
+VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t inBlock,
+                              std::int32_t width, Vec a, Vec b) {
   IVec imagSign = {};
   for (std::int32_t k = 1; k < kLanes; k += 2) imagSign[k] = -0x7fffffff - 1;
   const std::int32_t half = width / 2;
@@ -438,7 +443,8 @@ std::ptrdiff_t columnBlockVectors(std::int32_t n) {
 // cache sets (the blocks themselves are worked on one at a time).
 std::int32_t panelColumns(std::int32_t n) {
   constexpr std::size_t kBudget = 512 * 1024;  // bytes of work memory
-  std::int32_t blocks = static_cast<std::int32_t>(kBudget / (2 * sizeof(Vec) * static_cast<std::size_t>(n)));
+  std::int32_t blocks =
+      static_cast<std::int32_t>(kBudget / (2 * sizeof(Vec) * static_cast<std::size_t>(n)));
   blocks = blocks < 1 ? 1 : (blocks > 8 ? 8 : blocks);
   return blocks * kLanes;
 }
@@ -463,7 +469,8 @@ VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, 
   for (std::int32_t r = 0; r < n; ++r) {
     const float* p = rows[r] + first;
     if (r + kAhead < n)
-      for (std::int32_t f = 0; f < panelFloats; f += 16) __builtin_prefetch(rows[r + kAhead] + first + f);
+      for (std::int32_t f = 0; f < panelFloats; f += 16)
+        __builtin_prefetch(rows[r + kAhead] + first + f);
     for (std::int32_t b = 0; b < blocks; ++b) {
       const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
       splitColumns<Inverse>(p + 2 * kLanes * b, inBlock, x + b * blockSize + 2 * r);
@@ -477,7 +484,8 @@ VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, 
   for (std::int32_t r = 0; r < n; ++r) {
     float* p = rows[r] + first;
     if (r + kAhead < n)
-      for (std::int32_t f = 0; f < panelFloats; f += 16) __builtin_prefetch(rows[r + kAhead] + first + f, 1);
+      for (std::int32_t f = 0; f < panelFloats; f += 16)
+        __builtin_prefetch(rows[r + kAhead] + first + f, 1);
     float* mirror = Mirror ? rows[r == 0 ? 0 : n - r] : nullptr;
     const std::int32_t s = reverse[r];
     for (std::int32_t b = 0; b < blocks; ++b) {
@@ -504,7 +512,8 @@ VX_LANES_TARGET void realColumns(float* const* rows, std::int32_t column0, std::
   complexColumnsIn<false, true>(rows, column0, n, count, width, t, work);
 }
 
-VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTables& t, float* work) {
+VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTables& t,
+                              float* work) {
   Vec* x = reinterpret_cast<Vec*>(work);
   Vec* v = x + 2 * n;  // values 0 .. n of the unpacked rows, in natural order
   gatherRows<false>(rows, n, x);

@@ -170,10 +170,12 @@ VX_FLATTEN bool fitsInt32(const Vec& t) {
   return _mm256_movemask_ps((__m256)inside) == 0xff;
 }
 VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
-  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))));
+  v = (Vec)_mm256_cvtepi32_ps(
+      _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in))));
 }
 VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
-  v = (Vec)_mm256_cvtepi32_ps(_mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
+  v = (Vec)_mm256_cvtepi32_ps(
+      _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in))));
 }
 VX_FLATTEN bool allLanes(const LVec& mask) { return _mm256_movemask_pd((__m256d)mask) == 0xf; }
 
@@ -202,7 +204,8 @@ VX_FLATTEN void loadSample(const unsigned char* in, Vec& v) {
 VX_FLATTEN void loadSample(const unsigned short* in, Vec& v) {
   const __mmask16 all = 0xffff;
   v = (Vec)_mm512_maskz_cvtepi32_ps(
-      all, _mm512_maskz_cvtepu16_epi32(all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in))));
+      all,
+      _mm512_maskz_cvtepu16_epi32(all, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in))));
 }
 VX_FLATTEN bool allLanes(const LVec& mask) {
   return _mm512_test_epi64_mask((__m512i)mask, (__m512i)mask) == 0xff;
@@ -235,8 +238,6 @@ VX_FLATTEN void storeDouble(double* out, const Vec& v) {
   storeAs(out + kLanes / 2, __builtin_convertvector(upper, DVec));
 }
 
-
-
 // Pixels of type P (8 or 16 bits) from kLanes values of t: the conversion of whole
 // vectors where every lane fits, else lowBitsTruncated lane by lane.
 template <class P, class PVec>
@@ -247,7 +248,9 @@ VX_FLATTEN void storeLowBitsOf(P* out, const Vec& t) {
   }
   for (std::int32_t k = 0; k < kLanes; ++k) out[k] = lowBitsTruncated<P>(t[k]);
 }
-VX_FLATTEN void storeLowBits(unsigned char* out, const Vec& t) { storeLowBitsOf<unsigned char, U8Vec>(out, t); }
+VX_FLATTEN void storeLowBits(unsigned char* out, const Vec& t) {
+  storeLowBitsOf<unsigned char, U8Vec>(out, t);
+}
 VX_FLATTEN void storeLowBits(unsigned short* out, const Vec& t) {
   storeLowBitsOf<unsigned short, U16Vec>(out, t);
 }
@@ -257,7 +260,6 @@ VX_FLATTEN void storeQuadrant(unsigned char* out, const Vec& re, const Vec& im) 
   const IVec codes = ((re < zero) & 1) | ((im < zero) & 2);
   storeAs(out, __builtin_convertvector(codes, U8Vec));
 }
-
 
 VX_FLATTEN void loadSample(const double* in, Vec& v) {
   const HalfVec lower = __builtin_convertvector(loadAs<DVec>(in), HalfVec);
@@ -369,7 +371,8 @@ VX_FLATTEN void rangeStep(const float* values, V& lo, V& hi) {
 }
 
 template <class V>
-VX_FLATTEN void magnitudeDoubleStep(const float* values, float s, double* out, unsigned char* quadrant) {
+VX_FLATTEN void magnitudeDoubleStep(const float* values, float s, double* out,
+                                    unsigned char* quadrant) {
   V re, im;
   loadComplex(values, re, im);
   storeDouble(out, squareRoot(re * re + im * im) * s);
@@ -407,9 +410,10 @@ VX_FLATTEN void mapStep(const double* in, const DisplayMapping& m, unsigned char
     const DVec a = loadAs<DVec>(in);
     const DVec b = loadAs<DVec>(in + kLanes / 2);
     HalfIVec lower, upper;
-    const bool whole = m.rule == DisplayMapping::Logarithmic
-                           ? logTruncates(m, a, lower) && logTruncates(m, b, upper)
-                           : truncates(mappedValue(m, a), lower) && truncates(mappedValue(m, b), upper);
+    const bool whole =
+        m.rule == DisplayMapping::Logarithmic
+            ? logTruncates(m, a, lower) && logTruncates(m, b, upper)
+            : truncates(mappedValue(m, a), lower) && truncates(mappedValue(m, b), upper);
     if (whole) {
       const IVec pixels = __builtin_shufflevector(lower, upper, VX_LOWER, VX_UPPER);
       storeAs(out, __builtin_convertvector(pixels, U8Vec));
@@ -440,9 +444,9 @@ VX_FLATTEN void complexStep(const T* re, const T* im, float* out) {
 // ---------------------------------------------------------------------------
 // The kernels: whole vectors, then the values that remain one at a time. A macro,
 // not a lambda: a lambda would not inherit the instruction set of the kernel.
-#define VX_ROW_LOOP(i, count, step)                         \
-  std::int32_t i = 0;                                      \
-  for (; i + kLanes <= (count); i += kLanes) step(Vec);    \
+#define VX_ROW_LOOP(i, count, step)                     \
+  std::int32_t i = 0;                                   \
+  for (; i + kLanes <= (count); i += kLanes) step(Vec); \
   for (; i < (count); ++i) step(float)
 
 template <class P>
@@ -460,7 +464,8 @@ VX_LANES_TARGET void stretchedBits(const float* values, std::int32_t count, floa
 #undef VX_STEP
 }
 
-VX_LANES_TARGET void magnitudeU8(const float* values, std::int32_t count, float s, unsigned char* out) {
+VX_LANES_TARGET void magnitudeU8(const float* values, std::int32_t count, float s,
+                                 unsigned char* out) {
   magnitudeBits(values, count, s, out);
 }
 VX_LANES_TARGET void magnitudeU16(const float* values, std::int32_t count, float s,
@@ -620,12 +625,23 @@ VX_LANES_TARGET void complexFrom(const T* re, const T* im, std::int32_t count, f
 #define VX_IMAGE_KERNELS_NAME(path) VX_IMAGE_KERNELS_PASTE(path)
 #define VX_IMAGE_KERNELS_PASTE(path) k##path##ImageKernels
 extern const ImageKernels VX_IMAGE_KERNELS_NAME(VX_PATH);
-const ImageKernels VX_IMAGE_KERNELS_NAME(VX_PATH) = {
-    magnitudeU8,         magnitudeU16,  stretchedU8,     stretchedU16,
-    squaredMagnitudeRange, magnitudeDouble, quadrantCodes, scaledParts,
-    floatsFrom<unsigned char>, floatsFrom<unsigned short>, floatsFrom<double>,
-    complexFrom<unsigned char>, complexFrom<unsigned short>, complexFrom<double>,
-    partDouble, mapDisplay, plainRange};
+const ImageKernels VX_IMAGE_KERNELS_NAME(VX_PATH) = {magnitudeU8,
+                                                     magnitudeU16,
+                                                     stretchedU8,
+                                                     stretchedU16,
+                                                     squaredMagnitudeRange,
+                                                     magnitudeDouble,
+                                                     quadrantCodes,
+                                                     scaledParts,
+                                                     floatsFrom<unsigned char>,
+                                                     floatsFrom<unsigned short>,
+                                                     floatsFrom<double>,
+                                                     complexFrom<unsigned char>,
+                                                     complexFrom<unsigned short>,
+                                                     complexFrom<double>,
+                                                     partDouble,
+                                                     mapDisplay,
+                                                     plainRange};
 #undef VX_IMAGE_KERNELS_NAME
 #undef VX_IMAGE_KERNELS_PASTE
 
