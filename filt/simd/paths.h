@@ -52,8 +52,8 @@
   X(Avx2, "avx2", 8, __builtin_cpu_supports("avx2") != 0, true)       \
   X(Avx512, "avx512", 16, __builtin_cpu_supports("avx512f") != 0, false)
 #elif VXFREQ_LANES_NEON
-#define VXFREQ_VECTOR_PATHS(X) X(Neon, "neon", 4, true, true) /* part of every aarch64 processor \
-                                                               */
+// NEON is part of every aarch64 processor.
+#define VXFREQ_VECTOR_PATHS(X) X(Neon, "neon", 4, true, true)
 #else
 #define VXFREQ_VECTOR_PATHS(X)
 #endif
