@@ -65,7 +65,7 @@ def main():
     for p in problems:
         print(p)
     if problems:
-        print(f"{len(problems)} include(s) against the layers (see filt/README.md)")
+        print(f"{len(problems)} include(s) against the layers (see docs/layout.md)")
         return 1
     return 0
 

@@ -1,5 +1,5 @@
-# The library's sources, folder by folder; each folder's README.md says what it holds
-# and which folders it may include. A new source file is listed here.
+# The library's sources, folder by folder (docs/layout.md); each folder's README.md says
+# what it holds and which folders it may include. A new source file is listed here.
 set(VXFREQ_FILT_SOURCES
   # common: limits, the message texts, the error classes
   filt/common/errors.cpp
