@@ -16,6 +16,7 @@ set(VXFREQ_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/vxfreq)
 # headers of filt/ are internal to the library.
 set(VXFREQ_PUBLIC_FILT_HEADERS
   ${PROJECT_SOURCE_DIR}/filt/atan2.h
+  ${PROJECT_SOURCE_DIR}/filt/extended.h
   ${PROJECT_SOURCE_DIR}/filt/fft.h
   ${PROJECT_SOURCE_DIR}/filt/freqfilt.h
   ${PROJECT_SOURCE_DIR}/filt/padding.h

@@ -4,6 +4,7 @@ set(VXFREQ_FILT_SOURCES
   # common: limits, the message texts, the error classes
   filt/common/errors.cpp
   filt/common/limits.cpp
+  filt/common/mode.cpp
   # simd: the table of vector paths and the dispatch
   filt/simd/paths.cpp
   # threads: the thread pool, the parallel scope and the splitting of rows
@@ -14,6 +15,7 @@ set(VXFREQ_FILT_SOURCES
   filt/engine/plan.cpp
   filt/engine/real.cpp
   filt/engine/transpose.cpp
+  filt/engine/twiddles.cpp
   filt/engine/lanes/avx2.cpp
   filt/engine/lanes/avx512.cpp
   filt/engine/lanes/neon.cpp

@@ -98,8 +98,8 @@ vxFrequencyBuffer::vxFrequencyBuffer(const vxPelBuffer_const<double>& real,
 vxFrequencyBuffer::~vxFrequencyBuffer() = default;
 
 vxPair<long> vfTransformSize(long width, long height) {
-  if (width > vx_detail::kMaxTransformSide || height > vx_detail::kMaxTransformSide)
-    throw Defs::InvalidSize(msg::kTooLarge);
+  const long limit = vx_detail::maxTransformSide();
+  if (width > limit || height > limit) throw Defs::InvalidSize(vx_detail::tooLargeMessage());
   return vxPair<long>(nextPowerOfTwo(width), nextPowerOfTwo(height));
 }
 

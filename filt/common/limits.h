@@ -3,6 +3,8 @@
 #ifndef VXFREQ_FILT_COMMON_LIMITS_H
 #define VXFREQ_FILT_COMMON_LIMITS_H
 
+#include "filt/extended.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -10,8 +12,18 @@ class vxArchive;
 
 namespace vx_detail {
 
-// The largest side of a transform: W and H are powers of two from 1 to this.
+// The largest side of a transform in the compatible mode and in the extended mode
+// (filt/extended.h): W and H are powers of two from 1 to this.
 inline constexpr long kMaxTransformSide = 2048;
+inline constexpr long kMaxExtendedSide = 16384;
+
+// The largest side of the calling thread's mode.
+long maxTransformSide();
+// Whether the calling thread runs in the extended mode (vfExtendedMode()); and a way to
+// set it for the tasks of a pool, which run in the mode of the call they belong to,
+// returning the previous mode.
+bool setExtendedMode(bool extended);
+inline bool extendedMode() { return vfExtendedMode(); }
 
 // Whether n is 1, 2, 4, 8, ...
 constexpr bool isPowerOfTwo(long n) { return n > 0 && (n & (n - 1)) == 0; }
@@ -23,8 +35,14 @@ constexpr long nextPowerOfTwo(long n) {
   return p;
 }
 
-// Whether n is a transform side: a power of two from 1 to kMaxTransformSide.
-constexpr bool isTransformSide(long n) { return isPowerOfTwo(n) && n <= kMaxTransformSide; }
+// The messages of a side above maxTransformSide(), and of a picture side outside 1 to
+// maxTransformSide(), in the calling thread's mode.
+const wchar_t* tooLargeMessage();
+const wchar_t* pictureSideMessage();
+
+// Whether n is a transform side of the calling thread's mode: a power of two from 1 to
+// maxTransformSide().
+bool isTransformSide(long n);
 
 // The first address at or after `p` that is a multiple of `alignment` bytes (a power
 // of two); the storage behind `p` must hold that many bytes more than it is used for.

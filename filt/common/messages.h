@@ -17,6 +17,8 @@ inline constexpr const wchar_t* kCopiedHeightTooLarge =
 inline constexpr const wchar_t* kUnsupportedWidth = L"Unsupported width";
 inline constexpr const wchar_t* kUnsupportedHeight = L"Unsupported height";
 inline constexpr const wchar_t* kTooLarge = L"Width and Height must be no larger than 2048.";
+inline constexpr const wchar_t* kTooLargeExtended =
+    L"Width and Height must be no larger than 16384.";
 inline constexpr const wchar_t* kPelBuffersDiffer =
     L"Real and Imaginary PelBuffers must have the same dimensions and offset.";
 inline constexpr const wchar_t* kImagePairDiffers =
@@ -40,6 +42,8 @@ inline constexpr const wchar_t* kUnknownPadding = L"Unknown padding.";
 inline constexpr const wchar_t* kUnknownWindow = L"Unknown window shape.";
 inline constexpr const wchar_t* kTukeyFraction = L"Tukey fraction must be between 0.0 and 1.0.";
 inline constexpr const wchar_t* kPictureSide = L"Width and Height must be between 1 and 2048.";
+inline constexpr const wchar_t* kPictureSideExtended =
+    L"Width and Height must be between 1 and 16384.";
 }  // namespace vx_detail::msg
 
 #endif

@@ -11,12 +11,14 @@
 // columns per vector, so the data never goes through the two transposes.
 #include "filt/engine/engines.h"
 
+#include "filt/common/limits.h"
 #include "filt/engine/kernels.h"
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -39,7 +41,8 @@ public:
   ScalarSteps(float* data, std::int32_t width, std::int32_t height, bool inverse, long miny,
               long maxy)
       : data_(data), array_(data), width_(width), height_(height), inverse_(inverse), miny_(miny),
-        maxy_(maxy), twiddles_(makeTwiddleTable()), rowSwap_(static_cast<std::size_t>(width), 0),
+        maxy_(maxy), tables_(log2Exact(std::max(width, height)), 0, false),
+        rowSwap_(static_cast<std::size_t>(width), 0),
         columnSwap_(static_cast<std::size_t>(height), 0) {
     if (width != height && width != 1 && height != 1)
       scratch_ = std::make_unique<TransposeScratch>(width, height);
@@ -48,7 +51,7 @@ public:
   }
 
   void row(long, std::int32_t r) {
-    transformRow(rowAt(data_, width_, r), width_, inverse_, twiddles_, rowSwap_.data());
+    transformRow(rowAt(data_, width_, r), width_, inverse_, tables_, rowSwap_.data());
   }
   void skipRow(long, std::int32_t) {}
   void endRows(long) {}
@@ -69,7 +72,7 @@ public:
   ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
   // Column c is row c of the transposed array.
   void columns(long, ColumnUnit unit) {
-    transformRow(rowAt(array_, height_, unit.c0), height_, inverse_, twiddles_, columnSwap_.data());
+    transformRow(rowAt(array_, height_, unit.c0), height_, inverse_, tables_, columnSwap_.data());
   }
 
   void transposeBack() {
@@ -89,33 +92,31 @@ private:
   bool inverse_;
   long miny_;
   long maxy_;
-  TwiddleTable twiddles_;
+  EngineTables tables_;
   std::vector<std::int32_t> rowSwap_;
   std::vector<std::int32_t> columnSwap_;
   std::unique_ptr<TransposeScratch> scratch_;
 };
 
-// The scalar transform out of place, straight into the destination rows: the rows of
-// the first pass as ScalarSteps transforms them, then each column gathered into a row
-// of its own, transformed and put back, which are the rows of the transposed array
-// that ScalarSteps transforms. The transposes only move values, so the bits are the
-// reference's.
+// The scalar transform straight into the destination rows (which may be the source's):
+// the rows of the first pass as ScalarSteps transforms them, then the columns gathered
+// into rows of their own, transformed and put back (ColumnGather), which are the rows
+// of the transposed array that ScalarSteps transforms.
 class ScalarIntoSteps {
 public:
   ScalarIntoSteps(const float* source, float* const* destination, std::int32_t width,
-                  std::int32_t height, bool inverse, long bands)
+                  std::int32_t height, bool inverse, bool accurate, long bands)
       : source_(source), destination_(destination), width_(width), height_(height),
-        inverse_(inverse), twiddles_(makeTwiddleTable()),
+        inverse_(inverse), tables_(log2Exact(std::max(width, height)), 0, accurate),
         rowSwap_(static_cast<std::size_t>(width), 0),
-        columnSwap_(static_cast<std::size_t>(height), 0),
-        columns_(2 * static_cast<std::size_t>(height) * static_cast<std::size_t>(bands)) {
+        columnSwap_(static_cast<std::size_t>(height), 0), gather_(height, bands) {
     buildSwapTable(rowSwap_.data(), width);
     buildSwapTable(columnSwap_.data(), height);
   }
 
   void row(long band, std::int32_t r) {
     skipRow(band, r);
-    transformRow(destination_[r], width_, inverse_, twiddles_, rowSwap_.data());
+    transformRow(destination_[r], width_, inverse_, tables_, rowSwap_.data());
   }
   void skipRow(long, std::int32_t r) {
     const float* from = source_ + 2 * static_cast<std::ptrdiff_t>(width_) * r;
@@ -125,22 +126,10 @@ public:
   void endRows(long) {}
   void transpose() {}
 
-  long columnUnits() const { return width_; }
-  ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
-  // One gathered column for each task of a parallel scope.
+  long columnUnits() const { return ColumnGather::units(width_); }
+  ColumnUnit columnUnit(long u) const { return ColumnGather::unit(u, width_); }
   void columns(long band, ColumnUnit unit) {
-    float* column =
-        columns_.data() + 2 * static_cast<std::size_t>(height_) * static_cast<std::size_t>(band);
-    const std::int32_t c = unit.c0;
-    for (std::int32_t r = 0; r < height_; ++r) {
-      column[2 * r] = destination_[r][2 * c];
-      column[2 * r + 1] = destination_[r][2 * c + 1];
-    }
-    transformRow(column, height_, inverse_, twiddles_, columnSwap_.data());
-    for (std::int32_t r = 0; r < height_; ++r) {
-      destination_[r][2 * c] = column[2 * r];
-      destination_[r][2 * c + 1] = column[2 * r + 1];
-    }
+    gather_.transform(destination_, band, unit, inverse_, tables_, columnSwap_.data());
   }
   void transposeBack() {}
   void complete() {}
@@ -151,10 +140,10 @@ private:
   std::int32_t width_;
   std::int32_t height_;
   bool inverse_;
-  TwiddleTable twiddles_;
+  EngineTables tables_;
   std::vector<std::int32_t> rowSwap_;
   std::vector<std::int32_t> columnSwap_;
-  std::vector<float> columns_;
+  ColumnGather gather_;
 };
 
 // The lane kernels: rows `lanes` at a time, then panels of columns. Row r of the
@@ -252,14 +241,17 @@ bool skippedBlocksHoldOtherThanPlusZero(const float* data, std::int32_t n, long 
   return false;
 }
 
-// The vector kernels, when the calling thread's path has them and they give the
-// reference bits for this call; otherwise null. A single row or column has no
-// second dimension to spread over the lanes.
+// The vector kernels, when the calling thread's path has them and they give this
+// call's bits; otherwise null. A single row or column has no second dimension to
+// spread over the lanes. In the compatible mode the reference leaves a square array's
+// skipped block pairs in place, which the vector kernels match only where those
+// pairs hold +0 alone; in the extended mode every path reads the columns where they
+// lie (as a transpose would put them), whatever the rows outside the band hold.
 const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_t height, long miny,
-                            long maxy) {
+                            long maxy, bool accurate) {
   const LaneKernels* kernels = activeLaneKernels();
   if (kernels == nullptr || width < 2 || height < 2) return nullptr;
-  if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy))
+  if (!accurate && width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy))
     return nullptr;
   return kernels;
 }
@@ -271,10 +263,20 @@ void runLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
   runPasses(PassSchedule::complex(width, height, miny, maxy), plan.bands(), steps);
 }
 
+// The compatible mode's reference, in place with its transposes.
 void runScalar(float* data, std::int32_t width, std::int32_t height, bool inverse, long miny,
                long maxy) {
   ScalarSteps steps(data, width, height, inverse, miny, maxy);
   runPasses(PassSchedule::complex(width, height, miny, maxy), engineBands(width, height), steps);
+}
+
+// The scalar path from `source` into `destination` (which may be the source's own rows):
+// columns gathered one at a time, so the working memory stays a column per task.
+void runScalarInto(const float* source, float* const* destination, std::int32_t width,
+                   std::int32_t height, bool inverse, long miny, long maxy, bool accurate) {
+  const long bands = engineBands(width, height);
+  ScalarIntoSteps steps(source, destination, width, height, inverse, accurate, bands);
+  runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
 }
 
 }  // namespace
@@ -283,14 +285,21 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
-  if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy)) {
-    LanePlan plan(*kernels, width, height, false, engineBands(width, height));
+  const bool accurate = extendedMode();
+  if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy, accurate)) {
+    LanePlan plan(*kernels, width, height, false, accurate, engineBands(width, height));
     float** rows = plan.rowTable();
     for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
     runLanes(*kernels, plan, data, rows, width, height, inverse, miny, maxy);
     return;
   }
-  runScalar(data, width, height, inverse, miny, maxy);
+  if (!accurate) {
+    runScalar(data, width, height, inverse, miny, maxy);
+    return;
+  }
+  std::vector<float*> rows(static_cast<std::size_t>(height));
+  for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
+  runScalarInto(data, rows.data(), width, height, inverse, miny, maxy, true);
 }
 
 void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<long> size,
@@ -298,12 +307,14 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
-  if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy)) {
-    LanePlan plan(*kernels, width, height, false, engineBands(width, height));
+  const bool accurate = extendedMode();
+  if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy, accurate)) {
+    LanePlan plan(*kernels, width, height, false, accurate, engineBands(width, height));
     runLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
     return;
   }
-  if (width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) {
+  if (!accurate && width == height &&
+      skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy)) {
     // The reference itself, on a contiguous copy: its transpose leaves the rows
     // outside the band where they are, which only equals transposing them when they
     // hold +0 alone.
@@ -314,9 +325,7 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
       std::memcpy(destination[r], copy.data() + rowFloats * r, rowFloats * sizeof(float));
     return;
   }
-  const long bands = engineBands(width, height);
-  ScalarIntoSteps steps(source, destination, width, height, inverse, bands);
-  runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
+  runScalarInto(source, destination, width, height, inverse, miny, maxy, accurate);
 }
 
 void vf_ComplexFFT2DInto(const float* source, float* destination, vxPair<long> size, long direction,

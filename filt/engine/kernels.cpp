@@ -44,23 +44,18 @@ void negateImaginary(float* row, std::int32_t n) {
   for (std::int32_t p = 0; p < n; ++p) row[2 * p + 1] = -row[2 * p + 1];
 }
 
-void splitRadixStages(float* row, std::int32_t n, const TwiddleTable& twiddles) {
+void splitRadixStages(float* row, std::int32_t n, const EngineTables& tables) {
   const int stages = log2Exact(n) - 1;
   std::int32_t l = 2 * n;
   for (int stage = 0; stage < stages; ++stage) {
     l /= 2;
     const std::int32_t q = l / 4;
-    const float* level = &twiddles.v[4 * log2Exact(l)];
-    const float c1 = level[0];
-    const float s1 = level[1];
-    const float c3 = level[2];
-    const float s3 = level[3];
-
-    float wr1 = 1.0f;
-    float wi1 = 0.0f;
-    float wr3 = 1.0f;
-    float wi3 = 0.0f;
+    const float* level = tables.twiddles() + tables.levelOffset()[log2Exact(l)];
     for (std::int32_t j = 1; j <= q; ++j) {
+      const float wr1 = level[4 * (j - 1)];
+      const float wi1 = level[4 * (j - 1) + 1];
+      const float wr3 = level[4 * (j - 1) + 2];
+      const float wi3 = level[4 * (j - 1) + 3];
       std::int32_t is = j;
       std::int32_t id = 2 * l;
       while (is < n) {
@@ -76,9 +71,6 @@ void splitRadixStages(float* row, std::int32_t n, const TwiddleTable& twiddles) 
         is = 2 * id - l + j;
         id = 4 * id;
       }
-
-      rotateTwiddle(wr1, wi1, c1, s1);
-      rotateTwiddle(wr3, wi3, c3, s3);
     }
   }
 }
@@ -106,11 +98,11 @@ void bitReverse(float* row, std::int32_t n, const std::int32_t* swapTable) {
   }
 }
 
-void transformRow(float* row, std::int32_t n, bool inverse, const TwiddleTable& twiddles,
+void transformRow(float* row, std::int32_t n, bool inverse, const EngineTables& tables,
                   const std::int32_t* swapTable) {
   if (n < 2) return;
   if (inverse) negateImaginary(row, n);
-  splitRadixStages(row, n, twiddles);
+  splitRadixStages(row, n, tables);
   lengthTwoButterflies(row, n);
   bitReverse(row, n, swapTable);
   if (inverse) negateImaginary(row, n);
@@ -128,17 +120,16 @@ RealUnpackFactors makeRealUnpackFactors(std::int32_t n) {
   return f;
 }
 
-void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors) {
-  const float c1 = factors.c1;
-  const float c2 = factors.c2;
-  const float wpr = factors.wpr;
-  const float wpi = factors.wpi;
+void unpackRealRow(float* row, std::int32_t n, const EngineTables& tables) {
+  const float c1 = 0.5f;
+  const float c2 = -0.5f;
+  const float* factors = tables.unpack();
   // d(p) is the float at 1-based position p of the row.
   auto d = [row](std::int32_t p) -> float& { return row[p - 1]; };
 
-  float wr = wpr + 1.0f;
-  float wi = wpi;
   for (std::int32_t i = 2; i <= n / 2; ++i) {
+    const float wr = factors[2 * (i - 2)];
+    const float wi = factors[2 * (i - 2) + 1];
     // i1, i2: value i - 1; i3, i4: its mirror, value n - i + 1.
     const std::int32_t i1 = 2 * i - 1;
     const std::int32_t i2 = i1 + 1;
@@ -146,7 +137,6 @@ void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors)
     const std::int32_t i4 = i3 + 1;
 
     unpackPair(d(i1), d(i2), d(i3), d(i4), wr, wi, c1, c2, d(i1), d(i2), d(i3), d(i4));
-    advanceUnpackFactors(wr, wi, wpr, wpi);
   }
 
   // The imaginary part of value n/2. For n = 1 this touches the real part of
@@ -158,6 +148,32 @@ void unpackRealRow(float* row, std::int32_t n, const RealUnpackFactors& factors)
   unpackEnds(d0, d1, row[0], row[2 * n]);
   row[1] = 0.0f;
   row[2 * n + 1] = 0.0f;
+}
+
+ColumnGather::ColumnGather(std::int32_t n, long bands)
+    : n_(n), panels_(2 * static_cast<std::size_t>(n) * kPanel * static_cast<std::size_t>(bands)) {}
+
+void ColumnGather::transform(float* const* rows, long band, ColumnUnit unit, bool inverse,
+                             const EngineTables& tables, const std::int32_t* swapTable) {
+  const std::size_t column = 2 * static_cast<std::size_t>(n_);
+  float* panel = panels_.data() + column * kPanel * static_cast<std::size_t>(band);
+  const std::int32_t c0 = unit.c0;
+  for (std::int32_t r = 0; r < n_; ++r) {
+    const float* from = rows[r] + 2 * c0;
+    for (std::int32_t k = 0; k < unit.count; ++k) {
+      panel[k * column + 2 * r] = from[2 * k];
+      panel[k * column + 2 * r + 1] = from[2 * k + 1];
+    }
+  }
+  for (std::int32_t k = 0; k < unit.count; ++k)
+    transformRow(panel + k * column, n_, inverse, tables, swapTable);
+  for (std::int32_t r = 0; r < n_; ++r) {
+    float* to = rows[r] + 2 * c0;
+    for (std::int32_t k = 0; k < unit.count; ++k) {
+      to[2 * k] = panel[k * column + 2 * r];
+      to[2 * k + 1] = panel[k * column + 2 * r + 1];
+    }
+  }
 }
 
 void completeConjugateHalf(float* data, std::int32_t width, std::int32_t height) {

@@ -4,6 +4,7 @@
 
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/schedule.h"
+#include "filt/engine/twiddles.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,11 +20,11 @@ class LanePlan {
 public:
   // `rowLength` and `columnLength` are the complex lengths of the first and the
   // second pass (the real-input engine's first pass has rowLength = W/2); with
-  // `realUnpack` the unpacking factors for rowLength are built as well.
-  // `bands` tasks may run at once (engineBands), each with its own work memory and
-  // zero row.
+  // `realUnpack` the unpacking factors for rowLength are built as well; `accurate`
+  // takes the extended mode's factors (twiddles.h). `bands` tasks may run at once
+  // (engineBands), each with its own work memory and zero row.
   LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int32_t columnLength,
-           bool realUnpack, long bands = 1);
+           bool realUnpack, bool accurate, long bands = 1);
   LanePlan(const LanePlan&) = delete;
   LanePlan& operator=(const LanePlan&) = delete;
 
@@ -37,6 +38,7 @@ public:
   float** rowTable() const { return rowTable_.get(); }
 
 private:
+  EngineTables engineTables_;
   std::unique_ptr<float[]> floats_;
   std::unique_ptr<std::int32_t[]> ints_;
   std::unique_ptr<float*[]> rowTable_;

@@ -10,12 +10,14 @@
 // the transposes, and writing the conjugate half with the columns' results.
 #include "filt/engine/engines.h"
 
+#include "filt/common/limits.h"
 #include "filt/engine/kernels.h"
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -30,16 +32,25 @@ inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
   return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
 }
 
+// The scalar path. The compatible mode's reference transposes the array between the
+// passes; the extended mode gathers the columns into rows of their own instead
+// (ColumnGather), so that its working memory stays a few columns per task.
 class ScalarSteps {
 public:
   // All working memory first, before the data is touched.
-  ScalarSteps(float* data, std::int32_t width, std::int32_t height)
-      : data_(data), array_(data), width_(width), height_(height), twiddles_(makeTwiddleTable()),
-        factors_(makeRealUnpackFactors(width / 2 > 0 ? width / 2 : 1)),
-        rowSwap_(static_cast<std::size_t>(width / 2 > 0 ? width / 2 : 1), 0),
-        columnSwap_(static_cast<std::size_t>(height), 0) {
-    if (width != height && width != 1 && height != 1)
+  ScalarSteps(float* data, std::int32_t width, std::int32_t height, bool accurate, long bands)
+      : data_(data), array_(data), width_(width), height_(height),
+        gather_(accurate && width != 1 && height != 1),
+        tables_(log2Exact(std::max(std::max(width / 2, 1), height)), width / 2, accurate),
+        rowSwap_(static_cast<std::size_t>(std::max(width / 2, 1)), 0),
+        columnSwap_(static_cast<std::size_t>(height), 0),
+        columns_(gather_ ? height : 0, gather_ ? bands : 0) {
+    if (gather_) {
+      rows_.resize(static_cast<std::size_t>(height));
+      for (std::int32_t r = 0; r < height; ++r) rows_[r] = rowAt(data, width, r);
+    } else if (width != height && width != 1 && height != 1) {
       scratch_ = std::make_unique<TransposeScratch>(width, height);
+    }
     buildSwapTable(rowSwap_.data(), width / 2);
     buildSwapTable(columnSwap_.data(), height);
   }
@@ -49,14 +60,14 @@ public:
   // one complex value.)
   void row(long, std::int32_t r) {
     float* row = rowAt(data_, width_, r);
-    transformRow(row, width_ / 2, false, twiddles_, rowSwap_.data());
-    unpackRealRow(row, width_ / 2, factors_);
+    transformRow(row, width_ / 2, false, tables_, rowSwap_.data());
+    unpackRealRow(row, width_ / 2, tables_);
   }
   void skipRow(long, std::int32_t) {}
   void endRows(long) {}
 
   void transpose() {
-    if (width_ == 1 || height_ == 1) return;
+    if (gather_ || width_ == 1 || height_ == 1) return;
     if (width_ == height_) {
       halfTransposeAfterRows(data_, width_);
     } else {
@@ -65,15 +76,23 @@ public:
     }
   }
 
-  // The transposed columns 0 .. W/2, each of length H.
-  long columnUnits() const { return width_ / 2 + 1; }
-  ColumnUnit columnUnit(long u) const { return ColumnUnit{static_cast<std::int32_t>(u), 1}; }
-  void columns(long, ColumnUnit unit) {
-    transformRow(rowAt(array_, height_, unit.c0), height_, false, twiddles_, columnSwap_.data());
+  // Columns 0 .. W/2, each of length H: the rows of the transposed array, or gathered.
+  long columnUnits() const {
+    return gather_ ? ColumnGather::units(width_ / 2 + 1) : width_ / 2 + 1;
+  }
+  ColumnUnit columnUnit(long u) const {
+    return gather_ ? ColumnGather::unit(u, width_ / 2 + 1)
+                   : ColumnUnit{static_cast<std::int32_t>(u), 1};
+  }
+  void columns(long band, ColumnUnit unit) {
+    if (gather_)
+      columns_.transform(rows_.data(), band, unit, false, tables_, columnSwap_.data());
+    else
+      transformRow(rowAt(array_, height_, unit.c0), height_, false, tables_, columnSwap_.data());
   }
 
   void transposeBack() {
-    if (width_ == 1 || height_ == 1) return;
+    if (gather_ || width_ == 1 || height_ == 1) return;
     if (width_ == height_)
       halfTransposeAfterColumns(data_, width_);
     else
@@ -87,10 +106,12 @@ private:
   float* array_;
   std::int32_t width_;
   std::int32_t height_;
-  TwiddleTable twiddles_;
-  RealUnpackFactors factors_;
+  bool gather_;
+  EngineTables tables_;
   std::vector<std::int32_t> rowSwap_;
   std::vector<std::int32_t> columnSwap_;
+  ColumnGather columns_;
+  std::vector<float*> rows_;
   std::unique_ptr<TransposeScratch> scratch_;
 };
 
@@ -161,14 +182,16 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);
   const PassSchedule schedule = PassSchedule::real(width, height);
+  const bool accurate = extendedMode();
+  const long bands = engineBands(width, height);
   // A single row or column has no second dimension to spread over the lanes.
   const LaneKernels* kernels = activeLaneKernels();
   if (kernels != nullptr && width >= 2 && height >= 2) {
-    LanePlan plan(*kernels, width / 2, height, true, engineBands(width, height));
+    LanePlan plan(*kernels, width / 2, height, true, accurate, bands);
     LaneSteps steps(*kernels, plan, data, width, height);
     runPasses(schedule, plan.bands(), steps);
     return;
   }
-  ScalarSteps steps(data, width, height);
-  runPasses(schedule, engineBands(width, height), steps);
+  ScalarSteps steps(data, width, height, accurate, bands);
+  runPasses(schedule, bands, steps);
 }

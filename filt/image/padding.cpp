@@ -19,7 +19,7 @@ namespace msg = vx_detail::msg;
 
 namespace {
 
-using vx_detail::kMaxTransformSide;
+using vx_detail::maxTransformSide;
 using vx_detail::nextPowerOfTwo;
 
 constexpr double kPi = 3.14159265358979323846;
@@ -27,12 +27,13 @@ constexpr double kPi = 3.14159265358979323846;
 // One side of the transform for a picture side of 1 .. 2048 pixels.
 long transformSide(long side, long margin) {
   if (margin < 0) margin = (side + 7) / 8;
-  margin = std::min(margin, (kMaxTransformSide - side) / 2);
+  margin = std::min(margin, (maxTransformSide() - side) / 2);
   return nextPowerOfTwo(side + 2 * margin);
 }
 
 void checkSide(long side) {
-  if (side < 1 || side > kMaxTransformSide) throw Defs::InvalidSize(msg::kPictureSide);
+  if (side < 1 || side > maxTransformSide())
+    throw Defs::InvalidSize(vx_detail::pictureSideMessage());
 }
 
 void checkOptions(const vxPaddingOptions& options) {
@@ -173,8 +174,8 @@ template <class T>
 void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOptions& options,
                         vxFrequencyBuffer& result) {
   if (!image.isBound()) throw Defs::UnboundWindow();
-  if (image.width() > kMaxTransformSide || image.height() > kMaxTransformSide)
-    throw Defs::InvalidSize(msg::kTooLarge);
+  if (image.width() > maxTransformSide() || image.height() > maxTransformSide())
+    throw Defs::InvalidSize(vx_detail::tooLargeMessage());
   checkOptions(options);
   if (image.width() == 0 || image.height() == 0) return vfForwardFFT(image, result);
 

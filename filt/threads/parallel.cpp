@@ -1,6 +1,7 @@
 // The thread pool, the parallel scope and the row splitting of the library's loops.
 #include "filt/parallel.h"
 
+#include "filt/extended.h"
 #include "filt/threads/rows.h"
 #include "platform/attention.h"
 
@@ -228,11 +229,13 @@ void splitRowBands(long rows, long bands, const std::function<void(long, long, l
     return;
   }
   const std::atomic<bool>* flag = attentionFlag();
+  const bool extended = vfExtendedMode();
   std::atomic<bool> stopped{false};
   tExecutor->run(bands, [&](long band) {
     if (stopped.load(std::memory_order_acquire)) return;
     const TaskMark mark;
     const FlagBinding binding(flag);
+    const vxExtendedScope mode(extended);
     try {
       body(band, rows * band / bands, rows * (band + 1) / bands);
     } catch (...) {

@@ -1,0 +1,60 @@
+// vxfreq: the extended mode, for pictures of every camera and the accuracy of the best
+// single-precision transforms.
+//
+// The library has two modes, chosen per thread:
+//
+//   compatible  (the default in C++) transform sides are powers of two up to 2048, and
+//               every result is the bit pattern earlier versions gave: the twiddle
+//               factors of the transforms are advanced by rotation in float, which is
+//               fast but loses accuracy with the size (a relative RMS error against a
+//               double-precision transform of 1.6e-7 at 512 x 512 up to 4.3e-6 at
+//               2048 x 2048 on photographs), and a picture at an offset comes back
+//               from the inverse transforms cyclically shifted by that offset.
+//   extended    transform sides are powers of two up to 16384 (pictures up to
+//               16384 x 16384, strips such as 16384 x 64), the twiddle factors come from
+//               tables computed once per process in double precision from the library's
+//               own sine and cosine and rounded to float (relative RMS error 5e-8 to
+//               1.3e-7 up to 4096 x 4096, as the best float transforms), and the inverse
+//               transforms give a picture at any offset back at its place, pixel for
+//               pixel.
+//
+// Both modes give the same bits on every vector path, on x86-64 and aarch64, with GCC
+// and Clang and with any number of threads; the extended mode's bits are its own. The
+// interfaces are the same in both: every function and class of filt/ works in either.
+// A buffer made in one mode may be used in the other as long as its size is one the
+// other accepts.
+//
+//   {
+//     vxExtendedScope extended;                   // this thread: the extended mode
+//     vfForwardFFT<unsigned short>(camera, spectrum);   // 4000 x 3000: 4096 x 4096
+//   }
+//
+// Memory grows with the size: a W x H buffer holds 8 W H bytes (128 MiB at 4096 x 4096,
+// 2 GiB at 16384 x 16384); the peak memory of each operation is given in README.md.
+#ifndef VXFREQ_FILT_EXTENDED_H
+#define VXFREQ_FILT_EXTENDED_H
+
+#include "platform/vx_export.h"
+
+// While it lives, the library's calls made on the thread that created it run in the
+// extended mode (`extended` true) or in the compatible mode (false). Scopes nest: the
+// innermost one decides until it ends, and the previous mode is restored afterwards.
+// Tasks that a call hands to a thread pool run in the mode of the call.
+class VX_API vxExtendedScope {
+public:
+  explicit vxExtendedScope(bool extended = true);
+  ~vxExtendedScope();
+  vxExtendedScope(const vxExtendedScope&) = delete;
+  vxExtendedScope& operator=(const vxExtendedScope&) = delete;
+
+private:
+  bool previous_;
+};
+
+// Whether the calling thread's calls run in the extended mode.
+VX_API bool vfExtendedMode();
+
+// The largest transform side of the calling thread's mode: 2048 or 16384.
+VX_API long vfMaxTransformSide();
+
+#endif
