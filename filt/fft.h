@@ -277,6 +277,10 @@ private:
   std::vector<float> storage_;
   float* data_ = nullptr;
   bool inverseComputed_ = false;
+  // The margin vfForwardFFTPadded (filt/padding.h) left on each side of the picture;
+  // 0 for every other buffer. Copied by assignment, not archived.
+  std::int32_t paddingMarginX_ = 0;
+  std::int32_t paddingMarginY_ = 0;
 };
 
 // The transform size (W, H) the forward transforms give a picture of width x height

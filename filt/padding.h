@@ -102,8 +102,11 @@ struct vxPaddingOptions {
 // width x height pixels with this margin. InvalidSize for a side below 1 or above 2048.
 VX_API vxPair<long> vfPaddedTransformSize(long width, long height, long margin);
 
-// The margin a buffer leaves on every side of its picture: floor((W - imageWidth) / 2)
-// and likewise for the height. Uninitialized for a buffer without data.
+// The margin vfForwardFFTPadded left on every side of the buffer's picture,
+// floor((W - imageWidth) / 2) and likewise for the height; (0, 0) for a buffer that
+// vfForwardFFTPadded did not make (the plain transforms pad at the right and bottom
+// only) or that was loaded from an archive. Assignment copies it. Uninitialized for a
+// buffer without data.
 VX_API vxPair<long> vfPaddingMargin(const vxFrequencyBuffer& buffer);
 
 // The forward transform of `image` (T = unsigned char, unsigned short, double),

@@ -127,8 +127,8 @@ void bindBuffer(py::module_& m) {
       "Offset (x, y) of that image.");
   buffer.def_property_readonly(
       "padding_margin", [](const Buffer& b) { return pairOf(vfPaddingMargin(b.buf)); },
-      "Margin (x, y) left on every side of the image: (W - w) // 2 and (H - h) // 2, the "
-      "margin a padded forward transform used.");
+      "Margin (x, y) a padded forward transform left on every side of the image, (W - w) // "
+      "2 and (H - h) // 2; (0, 0) for every other buffer.");
   buffer.def_property_readonly(
       "inverse_computed", [](const Buffer& b) { return b.buf.inverseComputed(); },
       "True after an in-place inverse: the buffer holds spatial samples and refuses element "

@@ -76,7 +76,7 @@ class FrequencyBuffer:
         """Offset (x, y) of that image."""
     @property
     def padding_margin(self) -> Tuple[int, int]:
-        """Margin (x, y) on every side of the image: (W - w) // 2, (H - h) // 2."""
+        """Margin (x, y) a padded forward left on every side of the image; (0, 0) otherwise."""
     @property
     def inverse_computed(self) -> bool:
         """True after an in-place inverse: the buffer holds spatial samples."""

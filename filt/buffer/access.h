@@ -36,6 +36,14 @@ struct FrequencyBufferAccess {
     b.clientXform_ = xform;
   }
   // The picture's size inside the transform (at most the transform size).
+  // The margin of a padded transform (0 for the others).
+  static void setPaddingMargin(vxFrequencyBuffer& b, long x, long y) {
+    b.paddingMarginX_ = static_cast<std::int32_t>(x);
+    b.paddingMarginY_ = static_cast<std::int32_t>(y);
+  }
+  static vxPair<long> paddingMargin(const vxFrequencyBuffer& b) {
+    return vxPair<long>(b.paddingMarginX_, b.paddingMarginY_);
+  }
   static void setImageSize(vxFrequencyBuffer& b, long width, long height) {
     b.imageWidth_ = static_cast<std::int32_t>(width);
     b.imageHeight_ = static_cast<std::int32_t>(height);
@@ -56,6 +64,8 @@ struct FrequencyBufferAccess {
     to.masked_ = from.masked_;
     to.maskedMiny_ = from.maskedMiny_;
     to.maskedMaxy_ = from.maskedMaxy_;
+    to.paddingMarginX_ = from.paddingMarginX_;
+    to.paddingMarginY_ = from.paddingMarginY_;
   }
   static std::vector<float>& storage(vxFrequencyBuffer& b) { return b.storage_; }
   static const std::vector<float>& storage(const vxFrequencyBuffer& b) { return b.storage_; }

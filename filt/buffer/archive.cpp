@@ -67,8 +67,11 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
   }
 
   // Loading: fields are replaced as they are read; whatever fails from here on
-  // leaves the buffer uninitialized, so no size can disagree with its storage.
+  // leaves the buffer uninitialized, so no size can disagree with its storage. The
+  // padding margin is not archived: a loaded buffer has none.
   buf.data_ = nullptr;
+  buf.paddingMarginX_ = 0;
+  buf.paddingMarginY_ = 0;
   try {
     ar || buf.width_ || buf.height_ || buf.imageWidth_ || buf.imageHeight_ || buf.masked_ ||
         buf.maskedMiny_ || buf.maskedMaxy_ || buf.inverseComputed_;

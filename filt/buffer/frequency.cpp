@@ -107,6 +107,8 @@ void vxFrequencyBuffer::setAndAllocate(long width, long height) {
   const vxPair<long> size = vfTransformSize(width, height);
   imageWidth_ = static_cast<std::int32_t>(width);
   imageHeight_ = static_cast<std::int32_t>(height);
+  paddingMarginX_ = 0;
+  paddingMarginY_ = 0;
   resizeTransform(size.x, size.y);
 }
 

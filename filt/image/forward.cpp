@@ -3,6 +3,7 @@
 // The samples are converted row by row by the kernels of image_kernels.h; the
 // floats are the same on every path.
 #include "filt/buffer/access.h"
+#include "filt/common/limits.h"
 #include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
@@ -39,7 +40,9 @@ template <class T>
 SampleSource<T> sampleSource(const vxPelBuffer_const<T>& image, long W, long H) {
   SampleSource<T> source;
   const vxPair<long> at = image.offset();
-  if (at.x == 0 && at.y == 0) {
+  // The temporary gives the same samples as the image itself: the extended mode, which
+  // keeps its working memory small, reads the image wherever it sits.
+  if ((at.x == 0 && at.y == 0) || vx_detail::extendedMode()) {
     source.image = image;
     source.columns = image.width();
     source.rows = image.height();

@@ -48,11 +48,13 @@ public:
 
   vxPelBuffer<P>& target() { return wasBound_ ? local_ : out_; }
 
-  // Places the values: shifted cyclically when the recorded offset is not (0, 0).
-  // With `deferCopy` the final copy into a bound output is left to copyIntoBound().
+  // Places the values. The target already holds the picture at its recorded offset;
+  // the compatible mode shifts it cyclically by that offset when it is not (0, 0) (see
+  // fft.h), the extended mode leaves it where it is. With `deferCopy` the final copy
+  // into a bound output is left to copyIntoBound().
   void deliver(const vxFrequencyBuffer& buf, bool deferCopy = false) {
     const vxPair<long> at = buf.imageOffset();
-    if (at.x != 0 || at.y != 0) {
+    if ((at.x != 0 || at.y != 0) && !vx_detail::extendedMode()) {
       vxPelBuffer<P> shifted(vx_detail::outputWidth(buf), vx_detail::outputHeight(buf), 32);
       vf_WrapCopy(target(), shifted, true);
       if (wasBound_) {

@@ -166,8 +166,7 @@ vxPair<long> vfPaddedTransformSize(long width, long height, long margin) {
 
 vxPair<long> vfPaddingMargin(const vxFrequencyBuffer& buffer) {
   if (!buffer.isInitialized()) throw Defs::Uninitialized(msg::kBufferUninitialized);
-  return vxPair<long>((buffer.width() - buffer.imageWidth()) / 2,
-                      (buffer.height() - buffer.imageHeight()) / 2);
+  return Access::paddingMargin(buffer);
 }
 
 template <class T>
@@ -190,6 +189,7 @@ void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOption
   }
   Access::setImageSize(result, image.width(), image.height());
   Access::setPlacement(result, image.offset(), image.clientXform());
+  Access::setPaddingMargin(result, (size.x - image.width()) / 2, (size.y - image.height()) / 2);
 }
 
 template VX_API void vfForwardFFTPadded<unsigned char>(const vxPelBuffer_const<unsigned char>&,
