@@ -15,6 +15,16 @@ namespace vx_detail {
 // for the filters' tables) so that the aligned part still has room.
 inline float* alignedStart(std::vector<float>& storage) { return alignUp(storage.data(), 16); }
 
+// The float list of the archive forms (a version byte 0, a 32-bit count, the floats),
+// written from `count` floats in place, and read into `values` (grown in steps as the
+// data arrive), returning the count read.
+void storeFloatList(vxArchive& ar, const float* values, std::size_t count);
+std::size_t loadFloatList(vxArchive& ar, std::vector<float>& values);
+// Places `count` floats read to the start of `storage` at its first 16-byte boundary,
+// with room for `floats` floats (zero past the list) and `spare` more; returns that start.
+float* placeFloatList(std::vector<float>& storage, std::size_t count, std::size_t floats,
+                      std::size_t spare);
+
 struct FrequencyBufferAccess {
   static float* data(const vxFrequencyBuffer& b) { return b.data_; }
   static long masked(const vxFrequencyBuffer& b) { return b.masked_; }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -22,15 +23,21 @@ vxArchive& vf_ArchivePair(vxArchive& ar, vxPair<long>& pair) {
   return ar;
 }
 
-vxArchive& vf_ArchiveFloats(vxArchive& ar, std::vector<float>& values) {
+namespace vx_detail {
+
+void storeFloatList(vxArchive& ar, const float* values, std::size_t count) {
   readVersion0(ar);
-  if (ar.storing) {
-    if (values.size() > 0xFFFFFFFFu) throw vxArchive::BadData(L"Too many floats to archive");
-    unsigned long count = static_cast<unsigned long>(values.size());
-    ar || count;
-    for (float& f : values) ar || f;
-    return ar;
+  if (count > 0xFFFFFFFFu) throw vxArchive::BadData(L"Too many floats to archive");
+  unsigned long stored = static_cast<unsigned long>(count);
+  ar || stored;
+  for (std::size_t i = 0; i < count; ++i) {
+    float f = values[i];
+    ar || f;
   }
+}
+
+std::size_t loadFloatList(vxArchive& ar, std::vector<float>& values) {
+  readVersion0(ar);
   unsigned long count = 0;
   ar || count;
   // Grow in steps as the data arrive, so that a damaged count cannot make us
@@ -43,6 +50,25 @@ vxArchive& vf_ArchiveFloats(vxArchive& ar, std::vector<float>& values) {
     values.resize(next);
     for (; done < next; ++done) ar || values[done];
   }
+  return done;
+}
+
+float* placeFloatList(std::vector<float>& storage, std::size_t count, std::size_t floats,
+                      std::size_t spare) {
+  storage.resize(std::max(count, floats) + spare, 0.0f);
+  float* start = alignedStart(storage);
+  if (start != storage.data()) std::memmove(start, storage.data(), count * sizeof(float));
+  std::fill(storage.data(), start, 0.0f);
+  return start;
+}
+
+}  // namespace vx_detail
+
+vxArchive& vf_ArchiveFloats(vxArchive& ar, std::vector<float>& values) {
+  if (ar.storing)
+    vx_detail::storeFloatList(ar, values.data(), values.size());
+  else
+    vx_detail::loadFloatList(ar, values);
   return ar;
 }
 
@@ -51,18 +77,17 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
   // read too.
   const unsigned char version = vx_detail::archiveVersion(ar, 1, 1, kSourceName, __LINE__);
 
-  std::vector<float> values;
   bool hasData = buf.data_ != nullptr;
   if (ar.storing) {
-    if (hasData)
-      values.assign(buf.data_, buf.data_ + 2 * static_cast<std::size_t>(buf.width_) * buf.height_);
     ar || buf.width_ || buf.height_ || buf.imageWidth_ || buf.imageHeight_ || buf.masked_ ||
         buf.maskedMiny_ || buf.maskedMaxy_ || buf.inverseComputed_;
     ar || buf.clientXform_;
     vxPair<long> offset(buf.imageOffsetX_, buf.imageOffsetY_);
     vf_ArchivePair(ar, offset);
     ar || hasData;
-    vf_ArchiveFloats(ar, values);
+    // The values straight from the storage, without a copy.
+    vx_detail::storeFloatList(ar, buf.data_,
+                              hasData ? 2 * static_cast<std::size_t>(buf.width_) * buf.height_ : 0);
     return ar;
   }
 
@@ -94,18 +119,17 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
         throw vxArchive::BadData(
             L"Archived frequency buffer has an image larger than its transform");
     }
-    vf_ArchiveFloats(ar, values);
+    // The values straight into the buffer's storage (fewer than W H values load
+    // zero-filled), without a second copy.
+    const std::size_t count = vx_detail::loadFloatList(ar, buf.storage_);
     if (!hasData) {
       std::vector<float>().swap(buf.storage_);
       return ar;
     }
     const std::size_t n = 2 * static_cast<std::size_t>(buf.width_) * buf.height_;
-    if (values.size() > n)
+    if (count > n)
       throw vxArchive::BadData(L"Archived frequency buffer holds more values than its size");
-    buf.storage_.assign(n + 7, 0.0f);
-    float* data = vx_detail::alignedStart(buf.storage_);
-    std::copy(values.begin(), values.end(), data);
-    buf.data_ = data;
+    buf.data_ = vx_detail::placeFloatList(buf.storage_, count, n, 7);
   } catch (...) {
     buf.data_ = nullptr;
     throw;

@@ -170,6 +170,8 @@ struct GaborFilterFamily {
     if (std::isnan(p.sigma.x) || std::isnan(p.sigma.y) || std::isnan(p.plateau.x) ||
         std::isnan(p.plateau.y))
       throw std::invalid_argument("Gabor sigma and plateau must be numbers");
+    // Nor an angle that is not a finite number, whose direction is undefined.
+    if (!std::isfinite(p.angle.value())) throw vxFrequencyDefs::InvalidArgument(msg::kAngleFinite);
 
     // Lengths in horizontal bins.
     const double W = static_cast<double>(p.size.x);

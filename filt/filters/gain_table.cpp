@@ -44,25 +44,21 @@ bool GainTable::sameEntries(const float* a, const float* b, std::size_t entries)
 
 void GainTable::archive(vxArchive& ar, std::size_t entries, bool sizesValid) {
   bool present = table_ != nullptr;
-  std::vector<float> list;
-  if (ar.storing && present) list.assign(table_, table_ + entries);
   ar || present;
-  vf_ArchiveFloats(ar, list);
-  if (ar.storing) return;
-
+  if (ar.storing) {
+    // The entries straight from the table, without a copy.
+    storeFloatList(ar, table_, present ? entries : 0);
+    return;
+  }
   table_ = nullptr;
+  const std::size_t count = loadFloatList(ar, storage_);
   if (!present) {
     std::vector<float>().swap(storage_);
     return;
   }
-  if (!sizesValid || entries > kMaxEntries ||
-      (entries > list.size() && entries - list.size() > kMaxZeroFill))
+  if (!sizesValid || entries > kMaxEntries || (entries > count && entries - count > kMaxZeroFill))
     throw vxArchive::BadData(L"Archived filter table does not match the filter's sizes");
-  const std::size_t count = std::max(list.size(), entries);
-  storage_.assign(count + 3, 0.0f);
-  float* start = alignedStart(storage_);
-  std::copy(list.begin(), list.end(), start);
-  table_ = start;
+  table_ = placeFloatList(storage_, count, entries, 3);
 }
 
 void GainTable::drop() {
