@@ -11,6 +11,7 @@
 #include "platform/attention.h"
 #include "platform/exception.h"
 #include "platform/geometry.h"
+#include "platform/memory.h"
 #include "platform/pelbuffer.h"
 #include "platform/persistent.h"
 #include "platform/vx_export.h"
@@ -255,11 +256,15 @@ private:
   void maskedMaxy(long v) { maskedMaxy_ = static_cast<std::int32_t>(v); }
   long maskedMaxy() const { return maskedMaxy_; }
   // Sizes the buffer for an image of width x height (see the constructor); keeps the
-  // values when the transform size does not change.
-  void setAndAllocate(long width, long height);
+  // values when the transform size does not change, else takes new storage holding
+  // `fill` (zeros unless the caller writes every value before anything reads them).
+  // Returns whether the storage is new.
+  bool setAndAllocate(long width, long height,
+                      vx_detail::BlockFill fill = vx_detail::BlockFill::Zeros);
   // Gives the buffer a W x H transform size (powers of two), clearing the mask and
-  // inverse-computed flags; storage and values are kept when the size is unchanged.
-  void resizeTransform(long W, long H);
+  // inverse-computed flags; storage and values are kept when the size is unchanged,
+  // otherwise the storage is new and holds `fill`. Returns whether the storage is new.
+  bool resizeTransform(long W, long H, vx_detail::BlockFill fill);
 
   // Index of the real part of element (x, y) after the checks of element access.
   std::size_t elementIndex(long x, long y, bool centered) const;
@@ -274,7 +279,7 @@ private:
   vx2XformCache clientXform_;
   std::int32_t imageOffsetX_ = 0;
   std::int32_t imageOffsetY_ = 0;
-  std::vector<float> storage_;
+  vx_detail::FloatBlock storage_;
   float* data_ = nullptr;
   bool inverseComputed_ = false;
   // The margin vfForwardFFTPadded (filt/padding.h) left on each side of the picture;

@@ -165,7 +165,7 @@ private:
   double plateau_ = 0.0;
   std::int32_t sizeX_ = 0;
   std::int32_t sizeY_ = 0;
-  std::vector<float> tableStorage_;
+  vx_detail::FloatBlock tableStorage_;
   float* table_ = nullptr;
 };
 
@@ -224,7 +224,7 @@ private:
   std::int32_t sizeX_ = 0;
   std::int32_t sizeY_ = 0;
   std::int32_t dcProtectionRadius_ = 0;
-  std::vector<float> tableStorage_;
+  vx_detail::FloatBlock tableStorage_;
   float* table_ = nullptr;
 };
 
@@ -323,7 +323,7 @@ private:
   std::int32_t dcRemovalRadius_ = 0;
   std::int32_t sizeX_ = 0;
   std::int32_t sizeY_ = 0;
-  std::vector<float> tableStorage_;
+  vx_detail::FloatBlock tableStorage_;
   float* table_ = nullptr;
 };
 
@@ -387,7 +387,7 @@ private:
   std::int32_t sizeX_ = 0;
   std::int32_t sizeY_ = 0;
   std::int32_t dcProtectionRadius_ = 0;
-  std::vector<float> tableStorage_;
+  vx_detail::FloatBlock tableStorage_;
   float* table_ = nullptr;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/pelbuffer.h"
 
+#include "platform/memory.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -46,12 +48,14 @@ struct PelStorage {
     // Never empty, so that a bound buffer always has an origin.
     bytes_ = std::max<std::size_t>(strideBytes * static_cast<std::size_t>(height), align_);
     bytes_ = (bytes_ + align_ - 1) / align_ * align_;
-    data = static_cast<T*>(::operator new(bytes_, std::align_val_t(align_)));
-    const std::size_t rowsBytes = strideBytes * static_cast<std::size_t>(height);
-    const std::size_t from = zero ? 0 : rowsBytes;
-    std::memset(reinterpret_cast<unsigned char*>(data) + from, 0, bytes_ - from);
+    data = static_cast<T*>(vx_detail::allocateBlock(
+        bytes_, align_, zero ? vx_detail::BlockFill::Zeros : vx_detail::BlockFill::Any));
+    if (!zero) {
+      const std::size_t rowsBytes = strideBytes * static_cast<std::size_t>(height);
+      std::memset(reinterpret_cast<unsigned char*>(data) + rowsBytes, 0, bytes_ - rowsBytes);
+    }
   }
-  ~PelStorage() { ::operator delete(data, std::align_val_t(align_)); }
+  ~PelStorage() { vx_detail::releaseBlock(data, bytes_, align_); }
   PelStorage(const PelStorage&) = delete;
   PelStorage& operator=(const PelStorage&) = delete;
 

@@ -13,17 +13,16 @@ namespace vx_detail {
 
 // The first 16-byte-aligned float of `storage`, which holds 7 spare floats (3 spare
 // for the filters' tables) so that the aligned part still has room.
-inline float* alignedStart(std::vector<float>& storage) { return alignUp(storage.data(), 16); }
 
 // The float list of the archive forms (a version byte 0, a 32-bit count, the floats),
-// written from `count` floats in place, and read into `values` (grown in steps as the
-// data arrive), returning the count read.
+// written from `count` floats in place, and read into `values` (grown as the data
+// arrive, so that a damaged count cannot make it allocate far more than the archive
+// holds), returning the count read.
 void storeFloatList(vxArchive& ar, const float* values, std::size_t count);
-std::size_t loadFloatList(vxArchive& ar, std::vector<float>& values);
-// Places `count` floats read to the start of `storage` at its first 16-byte boundary,
-// with room for `floats` floats (zero past the list) and `spare` more; returns that start.
-float* placeFloatList(std::vector<float>& storage, std::size_t count, std::size_t floats,
-                      std::size_t spare);
+std::size_t loadFloatList(vxArchive& ar, FloatBlock& values);
+// Makes `block`, which holds `count` floats read, hold at least `floats` floats (zero
+// past the list) and `spare` more; returns its start.
+float* placeFloatList(FloatBlock& block, std::size_t count, std::size_t floats, std::size_t spare);
 
 struct FrequencyBufferAccess {
   static float* data(const vxFrequencyBuffer& b) { return b.data_; }
@@ -36,8 +35,10 @@ struct FrequencyBufferAccess {
     b.maskedMaxy(maxy);
   }
   static void setInverseComputed(vxFrequencyBuffer& b, bool v) { b.inverseComputed_ = v; }
-  static void setAndAllocate(vxFrequencyBuffer& b, long width, long height) {
-    b.setAndAllocate(width, height);
+  // With BlockFill::Any for a caller that writes every value (see the member).
+  static bool setAndAllocate(vxFrequencyBuffer& b, long width, long height,
+                             BlockFill fill = BlockFill::Zeros) {
+    return b.setAndAllocate(width, height, fill);
   }
   static void setPlacement(vxFrequencyBuffer& b, const vxPair<long>& offset,
                            const vx2XformCache& xform) {
@@ -58,15 +59,16 @@ struct FrequencyBufferAccess {
     b.imageWidth_ = static_cast<std::int32_t>(width);
     b.imageHeight_ = static_cast<std::int32_t>(height);
   }
-  // Everything assignment copies but the values: sizes (storage resized when they
-  // differ), placement, flags and band. `from` holds data and is not `to`.
-  static void assignLayout(vxFrequencyBuffer& to, const vxFrequencyBuffer& from) {
+  // Everything assignment copies but the values: sizes (new storage holding `fill` when
+  // they differ), placement, flags and band. `from` holds data and is not `to`.
+  static void assignLayout(vxFrequencyBuffer& to, const vxFrequencyBuffer& from,
+                           BlockFill fill = BlockFill::Zeros) {
     // The copy takes the source's transform size itself rather than the one its image
     // size would round up to: the two differ for a buffer made by the sized copy
     // constructor, whose values must all come along.
     to.imageWidth_ = from.imageWidth_;
     to.imageHeight_ = from.imageHeight_;
-    to.resizeTransform(from.width_, from.height_);
+    to.resizeTransform(from.width_, from.height_, fill);
     to.clientXform_ = from.clientXform_;
     to.imageOffsetX_ = from.imageOffsetX_;
     to.imageOffsetY_ = from.imageOffsetY_;
@@ -77,8 +79,8 @@ struct FrequencyBufferAccess {
     to.paddingMarginX_ = from.paddingMarginX_;
     to.paddingMarginY_ = from.paddingMarginY_;
   }
-  static std::vector<float>& storage(vxFrequencyBuffer& b) { return b.storage_; }
-  static const std::vector<float>& storage(const vxFrequencyBuffer& b) { return b.storage_; }
+  // The floats of the buffer's storage (which may be held while the buffer has no data).
+  static std::size_t storageFloats(const vxFrequencyBuffer& b) { return b.storage_.size(); }
   // The band of kept rows to hand to the engines: the mask band when masked, else
   // every row. Bounds beyond -1 and H + 1 keep the same rows as those limits, so they
   // are clamped there and the engines' index arithmetic cannot overflow.

@@ -36,39 +36,49 @@ void storeFloatList(vxArchive& ar, const float* values, std::size_t count) {
   }
 }
 
-std::size_t loadFloatList(vxArchive& ar, std::vector<float>& values) {
+std::size_t loadFloatList(vxArchive& ar, FloatBlock& values) {
   readVersion0(ar);
   unsigned long count = 0;
   ar || count;
-  // Grow in steps as the data arrive, so that a damaged count cannot make us
-  // allocate far more than the archive holds.
   constexpr std::size_t kStep = std::size_t(1) << 16;
   values.clear();
   std::size_t done = 0;
   while (done < count) {
-    const std::size_t next = std::min<std::size_t>(count, done + kStep);
-    values.resize(next);
-    for (; done < next; ++done) ar || values[done];
+    if (done == values.size()) {
+      // Twice the room, or what the count still promises, whichever is less.
+      const std::size_t room = std::min<std::size_t>(count, std::max(kStep, 2 * done));
+      FloatBlock grown;
+      grown.reset(room, BlockFill::Any);
+      if (done > 0) std::memcpy(grown.data(), values.data(), done * sizeof(float));
+      values = std::move(grown);
+    }
+    ar || values.data()[done++];
   }
   return done;
 }
 
-float* placeFloatList(std::vector<float>& storage, std::size_t count, std::size_t floats,
-                      std::size_t spare) {
-  storage.resize(std::max(count, floats) + spare, 0.0f);
-  float* start = alignedStart(storage);
-  if (start != storage.data()) std::memmove(start, storage.data(), count * sizeof(float));
-  std::fill(storage.data(), start, 0.0f);
-  return start;
+float* placeFloatList(FloatBlock& block, std::size_t count, std::size_t floats, std::size_t spare) {
+  const std::size_t needed = std::max(count, floats) + spare;
+  if (block.size() < needed) {
+    FloatBlock room;
+    room.reset(needed, BlockFill::Any);
+    if (count > 0) std::memcpy(room.data(), block.data(), count * sizeof(float));
+    block = std::move(room);
+  }
+  std::fill(block.data() + count, block.data() + block.size(), 0.0f);
+  return block.data();
 }
 
 }  // namespace vx_detail
 
 vxArchive& vf_ArchiveFloats(vxArchive& ar, std::vector<float>& values) {
-  if (ar.storing)
+  if (ar.storing) {
     vx_detail::storeFloatList(ar, values.data(), values.size());
-  else
-    vx_detail::loadFloatList(ar, values);
+    return ar;
+  }
+  vx_detail::FloatBlock block;
+  const std::size_t count = vx_detail::loadFloatList(ar, block);
+  values.assign(block.data(), block.data() + count);
   return ar;
 }
 
@@ -123,13 +133,13 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
     // zero-filled), without a second copy.
     const std::size_t count = vx_detail::loadFloatList(ar, buf.storage_);
     if (!hasData) {
-      std::vector<float>().swap(buf.storage_);
+      buf.storage_.clear();
       return ar;
     }
     const std::size_t n = 2 * static_cast<std::size_t>(buf.width_) * buf.height_;
     if (count > n)
       throw vxArchive::BadData(L"Archived frequency buffer holds more values than its size");
-    buf.data_ = vx_detail::placeFloatList(buf.storage_, count, n, 7);
+    buf.data_ = vx_detail::placeFloatList(buf.storage_, count, n, 0);
   } catch (...) {
     buf.data_ = nullptr;
     throw;

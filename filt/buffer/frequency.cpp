@@ -15,7 +15,7 @@ using vx_detail::isPowerOfTwo;
 using vx_detail::nextPowerOfTwo;
 
 namespace {
-std::size_t storageFloats(long W, long H) { return 2 * static_cast<std::size_t>(W) * H + 7; }
+std::size_t storageFloats(long W, long H) { return 2 * static_cast<std::size_t>(W) * H; }
 }  // namespace
 
 vxFrequencyBuffer::vxFrequencyBuffer() = default;
@@ -103,25 +103,25 @@ vxPair<long> vfTransformSize(long width, long height) {
   return vxPair<long>(nextPowerOfTwo(width), nextPowerOfTwo(height));
 }
 
-void vxFrequencyBuffer::setAndAllocate(long width, long height) {
+bool vxFrequencyBuffer::setAndAllocate(long width, long height, vx_detail::BlockFill fill) {
   const vxPair<long> size = vfTransformSize(width, height);
   imageWidth_ = static_cast<std::int32_t>(width);
   imageHeight_ = static_cast<std::int32_t>(height);
   paddingMarginX_ = 0;
   paddingMarginY_ = 0;
-  resizeTransform(size.x, size.y);
+  return resizeTransform(size.x, size.y, fill);
 }
 
-void vxFrequencyBuffer::resizeTransform(long W, long H) {
+bool vxFrequencyBuffer::resizeTransform(long W, long H, vx_detail::BlockFill fill) {
   if (data_ != nullptr && (W != width_ || H != height_)) data_ = nullptr;
   width_ = static_cast<std::int32_t>(W);
   height_ = static_cast<std::int32_t>(H);
   masked_ = 0;
   inverseComputed_ = false;
-  if (data_ == nullptr) {
-    storage_.resize(storageFloats(W, H));
-    data_ = vx_detail::alignedStart(storage_);
-  }
+  if (data_ != nullptr) return false;
+  storage_.reset(storageFloats(W, H), fill);
+  data_ = storage_.data();
+  return true;
 }
 
 vxFrequencyBuffer& vxFrequencyBuffer::operator=(const vxFrequencyBuffer& other) {
@@ -131,7 +131,7 @@ vxFrequencyBuffer& vxFrequencyBuffer::operator=(const vxFrequencyBuffer& other) 
     data_ = nullptr;
     return *this;
   }
-  vx_detail::FrequencyBufferAccess::assignLayout(*this, other);
+  vx_detail::FrequencyBufferAccess::assignLayout(*this, other, vx_detail::BlockFill::Any);
   std::memcpy(data_, other.data_, 2 * static_cast<std::size_t>(width_) * height_ * sizeof(float));
   return *this;
 }

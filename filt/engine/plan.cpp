@@ -56,11 +56,11 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
   // (unpacked real rows, W = 2 rowLength).
   const std::size_t dummyCount = roundUp(2 * static_cast<std::size_t>(rowLength) + 2);
   bandStride_ = workCount + dummyCount;
-  floats_.reset(new float[bandStride_ * static_cast<std::size_t>(bands_) + kAlignFloats]);
+  floats_.reset(bandStride_ * static_cast<std::size_t>(bands_), BlockFill::Any);
   ints_.reset(new std::int32_t[static_cast<std::size_t>(rowLength) + columnLength]);
   rowTable_.reset(new float*[static_cast<std::size_t>(columnLength)]);
 
-  work_ = alignUp(floats_.get(), 64);
+  work_ = floats_.data();
   dummy_ = work_ + workCount;
   for (long band = 0; band < bands_; ++band)
     std::memset(dummyRow(band), 0, dummyCount * sizeof(float));

@@ -5,6 +5,7 @@
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/twiddles.h"
+#include "platform/memory.h"
 
 #include <cstdint>
 #include <memory>
@@ -39,7 +40,7 @@ public:
 
 private:
   EngineTables engineTables_;
-  std::unique_ptr<float[]> floats_;
+  FloatBlock floats_;
   std::unique_ptr<std::int32_t[]> ints_;
   std::unique_ptr<float*[]> rowTable_;
   LaneTables tables_;

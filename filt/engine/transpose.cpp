@@ -46,9 +46,10 @@ void copyBlockTransposed(float* data, std::int32_t n, std::int32_t bi, std::int3
 
 }  // namespace
 
-TransposeScratch::TransposeScratch(std::int32_t width, std::int32_t height)
-    : storage_(2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height) + 7, 0.0f),
-      data_(alignUp(storage_.data(), 16)) {}
+TransposeScratch::TransposeScratch(std::int32_t width, std::int32_t height) {
+  storage_.reset(2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                 BlockFill::Any);
+}
 
 bool rowInBand(std::int32_t r, std::int32_t rows, long miny, long maxy) {
   const long h = rows >> 1;

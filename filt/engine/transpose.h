@@ -7,21 +7,21 @@
 #ifndef VXFREQ_FILT_ENGINE_TRANSPOSE_H
 #define VXFREQ_FILT_ENGINE_TRANSPOSE_H
 
+#include "platform/memory.h"
+
 #include <cstdint>
-#include <vector>
 
 namespace vx_detail {
 
-// Working array that receives the out-of-place transpose of a W x H array:
-// 2 W H + 7 zero-initialised floats, used from the first 16-byte boundary.
+// Working array that receives the out-of-place transpose of a W x H array (2 W H floats,
+// every one written by the transpose before it is read).
 class TransposeScratch {
 public:
   TransposeScratch(std::int32_t width, std::int32_t height);
-  float* data() const { return data_; }
+  float* data() const { return storage_.data(); }
 
 private:
-  std::vector<float> storage_;
-  float* data_;
+  FloatBlock storage_;
 };
 
 // Whether row r of an array of `rows` rows lies in the band [miny, maxy] of

@@ -12,16 +12,13 @@ namespace {
 // float list; a longer stretch cannot come from a filter that was saved.
 constexpr std::size_t kMaxZeroFill = std::size_t(1) << 22;
 
-// Tables start at the first 16-byte boundary of storage with 3 spare floats; with
-// storage aligned to 8 bytes at least one spare float follows the table, so the
-// entry just past the last one (which a distance rounded up to the ring's outer
-// edge can select) is still inside the storage.
-static_assert(__STDCPP_DEFAULT_NEW_ALIGNMENT__ >= 8, "gain tables need 8-byte aligned storage");
+// Tables are followed by 3 spare floats of 0, so the entry just past the last one (which
+// a distance rounded up to the ring's outer edge can select) is still inside the storage.
 }  // namespace
 
 float* GainTable::allocate(std::size_t entries) {
-  storage_.resize(entries + 3);
-  return alignedStart(storage_);
+  storage_.reset(entries + 3, BlockFill::Zeros);
+  return storage_.data();
 }
 
 void GainTable::reuseOrAllocate(std::size_t oldEntries, std::size_t entries) {
@@ -53,7 +50,7 @@ void GainTable::archive(vxArchive& ar, std::size_t entries, bool sizesValid) {
   table_ = nullptr;
   const std::size_t count = loadFloatList(ar, storage_);
   if (!present) {
-    std::vector<float>().swap(storage_);
+    storage_.clear();
     return;
   }
   if (!sizesValid || entries > kMaxEntries || (entries > count && entries - count > kMaxZeroFill))
@@ -63,7 +60,7 @@ void GainTable::archive(vxArchive& ar, std::size_t entries, bool sizesValid) {
 
 void GainTable::drop() {
   table_ = nullptr;
-  std::vector<float>().swap(storage_);
+  storage_.clear();
 }
 
 }  // namespace vx_detail

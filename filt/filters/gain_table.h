@@ -4,8 +4,9 @@
 #ifndef VXFREQ_FILT_FILTERS_GAIN_TABLE_H
 #define VXFREQ_FILT_FILTERS_GAIN_TABLE_H
 
+#include "platform/memory.h"
+
 #include <cstddef>
-#include <vector>
 
 class vxArchive;
 
@@ -18,7 +19,7 @@ public:
   // Largest table a build makes (the entry count stays a 32-bit value).
   static constexpr std::size_t kMaxEntries = 0x7FFFFFFFu - 3u;
 
-  GainTable(std::vector<float>& storage, float*& table) : storage_(storage), table_(table) {}
+  GainTable(FloatBlock& storage, float*& table) : storage_(storage), table_(table) {}
 
   // A build's table: the one held when it has `entries` entries already (it was
   // `oldEntries` long), else new storage. Stays null while the storage cannot grow.
@@ -38,7 +39,7 @@ public:
 private:
   float* allocate(std::size_t entries);
 
-  std::vector<float>& storage_;
+  FloatBlock& storage_;
   float*& table_;
 };
 

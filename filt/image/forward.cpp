@@ -58,11 +58,23 @@ SampleSource<T> sampleSource(const vxPelBuffer_const<T>& image, long W, long H) 
   return source;
 }
 
-// Sizes `result` for `image` and records the image's placement.
-template <class T>
-void sizeFor(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
-  Access::setAndAllocate(result, image.width(), image.height());
+// Sizes `result` for `image`, records the image's placement and runs `fill`, which writes
+// every value. New storage is not cleared first; should `fill` throw (an attention
+// request, an allocation failure), it is cleared then, since storage from the library's
+// cache may hold the values of another result.
+template <class T, class Fill>
+void sizeAndFill(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result, Fill fill) {
+  const bool fresh =
+      Access::setAndAllocate(result, image.width(), image.height(), vx_detail::BlockFill::Any);
   Access::setPlacement(result, image.offset(), image.clientXform());
+  try {
+    fill(result.width(), result.height(), Access::data(result));
+  } catch (...) {
+    if (fresh)
+      std::memset(Access::data(result), 0,
+                  2 * static_cast<std::size_t>(result.width()) * result.height() * sizeof(float));
+    throw;
+  }
 }
 
 // One row of samples converted to float, or of real and imaginary samples to
@@ -100,52 +112,48 @@ void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& i
       real.offset().x != imag.offset().x || real.offset().y != imag.offset().y)
     throw vxFrequencyDefs::InvalidSize(vx_detail::msg::kImagePairDiffers);
 
-  sizeFor(real, result);
-  const long W = result.width();
-  const long H = result.height();
-  const SampleSource<T> re = sampleSource(real, W, H);
-  const SampleSource<T> im = sampleSource(imag, W, H);
-  float* data = Access::data(result);
-  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
-  const T* reRows = re.image.pointToOffset();
-  const T* imRows = im.image.pointToOffset();
-  vx_detail::splitRows(re.rows, re.columns, [&](long first, long end) {
-    for (long y = first; y < end; ++y)
-      samplesToComplex(k, reRows + y * re.image.stride(), imRows + y * im.image.stride(),
-                       re.columns, data + 2 * static_cast<std::size_t>(y) * W);
+  sizeAndFill(real, result, [&](long W, long H, float* data) {
+    const SampleSource<T> re = sampleSource(real, W, H);
+    const SampleSource<T> im = sampleSource(imag, W, H);
+    const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+    const T* reRows = re.image.pointToOffset();
+    const T* imRows = im.image.pointToOffset();
+    vx_detail::splitRows(re.rows, re.columns, [&](long first, long end) {
+      for (long y = first; y < end; ++y)
+        samplesToComplex(k, reRows + y * re.image.stride(), imRows + y * im.image.stride(),
+                         re.columns, data + 2 * static_cast<std::size_t>(y) * W);
+    });
+    vf_ZeroPadding(re.columns, re.rows, W, H, data);
+    vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
   });
-  vf_ZeroPadding(re.columns, re.rows, W, H, data);
-  vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
 }
 
 template <class T>
 void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
   if (!image.isBound()) throw vxFrequencyDefs::UnboundWindow();
 
-  sizeFor(image, result);
-  const long W = result.width();
-  const long H = result.height();
-  const SampleSource<T> source = sampleSource(image, W, H);
-  // The real-input layout: H rows of 2W floats, the samples in the first W floats.
-  // Floats W .. 2W-1 of a row are left as they are (the engine does not read them),
-  // except the imaginary slot of a one-sample row.
-  float* data = Access::data(result);
-  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
-  const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
-  const T* samples = source.image.pointToOffset();
-  vx_detail::splitRows(H, W, [&](long first, long end) {
-    for (long y = first; y < end; ++y) {
-      float* out = data + static_cast<std::size_t>(y) * rowFloats;
-      long x = 0;
-      if (y < source.rows) {
-        samplesToFloats(k, samples + y * source.image.stride(), source.columns, out);
-        x = source.columns;
+  sizeAndFill(image, result, [&](long W, long H, float* data) {
+    const SampleSource<T> source = sampleSource(image, W, H);
+    // The real-input layout: H rows of 2W floats, the samples in the first W floats.
+    // Floats W .. 2W-1 of a row are not written here (the engine does not read them,
+    // and writes them with the spectrum), but the imaginary slot of a one-sample row.
+    const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+    const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
+    const T* samples = source.image.pointToOffset();
+    vx_detail::splitRows(H, W, [&](long first, long end) {
+      for (long y = first; y < end; ++y) {
+        float* out = data + static_cast<std::size_t>(y) * rowFloats;
+        long x = 0;
+        if (y < source.rows) {
+          samplesToFloats(k, samples + y * source.image.stride(), source.columns, out);
+          x = source.columns;
+        }
+        std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
+        if (W == 1) out[1] = 0.0f;
       }
-      std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
-      if (W == 1) out[1] = 0.0f;
-    }
+    });
+    vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
   });
-  vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
 }
 
 }  // namespace

@@ -101,30 +101,18 @@ public:
       markInverseComputed();
       return;
     }
-    // The result goes to working memory of the call: all rows but the last in one
-    // block, the last row in another. At the largest size one block for all rows
-    // would be just over the size up to which the C library's allocator keeps freed
-    // memory for the next request (32 MiB for glibc's malloc), and every call would
-    // then pay for fresh pages from the system. Both blocks start on a 64-byte
-    // boundary, so that the engine's column panels start on cache lines.
-    const long H = buf.height();
-    const std::size_t rowFloats = 2 * static_cast<std::size_t>(width_);
-    rowsAbove_.reset(new float[rowFloats * static_cast<std::size_t>(H - 1) + 16]);
-    lastRow_.reset(new float[rowFloats + 16]);
-    rows_.reset(new float*[static_cast<std::size_t>(H)]);
-    float* block = vx_detail::alignUp(rowsAbove_.get(), 64);
-    for (long r = 0; r + 1 < H; ++r) rows_[r] = block + rowFloats * static_cast<std::size_t>(r);
-    rows_[H - 1] = vx_detail::alignUp(lastRow_.get(), 64);
-    vf_ComplexFFT2DInto(Access::data(buf), rows_.get(), size, -1, miny, maxy);
-    values_ = nullptr;
+    // The result goes to working memory of the call (from the library's allocator, which
+    // keeps freed blocks for the next call), whose rows start on cache lines.
+    result_.reset(2 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(buf.height()),
+                  vx_detail::BlockFill::Any);
+    vf_ComplexFFT2DInto(Access::data(buf), result_.data(), size, -1, miny, maxy);
+    values_ = result_.data();
   }
 
   // The buffer whose fields describe the values.
   const vxFrequencyBuffer& buffer() const { return buf_; }
   // Row y of the spatial values: W complex values.
-  const float* row(long y) const {
-    return values_ != nullptr ? values_ + 2 * static_cast<std::size_t>(width_) * y : rows_[y];
-  }
+  const float* row(long y) const { return values_ + 2 * static_cast<std::size_t>(width_) * y; }
 
   // Marks the caller's buffer when the call counts as in place. A buffer marked
   // already is not written, so a const buffer is never changed.
@@ -141,10 +129,8 @@ private:
   vxFrequencyBuffer& buf_;
   bool inPlace_;
   long width_;
-  const float* values_ = nullptr;  // contiguous values, or null for the rows below
-  std::unique_ptr<float[]> rowsAbove_;
-  std::unique_ptr<float[]> lastRow_;
-  std::unique_ptr<float*[]> rows_;
+  const float* values_ = nullptr;  // the values, row after row
+  vx_detail::FloatBlock result_;
 };
 
 // The rows of a buffer's own storage.

@@ -6,6 +6,11 @@
 #include <cstdlib>
 #include <new>
 
+namespace vx_detail {
+extern void (*gLargeBlockRequested)(std::size_t bytes);
+extern void (*gLargeBlockReleased)(std::size_t bytes);
+}  // namespace vx_detail
+
 namespace {
 
 std::atomic<std::int64_t> gFailAt{0};
@@ -35,6 +40,25 @@ void release(void* p) noexcept {
   gLive -= *reinterpret_cast<std::size_t*>(raw);
   std::free(raw);
 }
+
+// The library's large blocks (platform/memory.h) are counted and failed like the others:
+// the allocator calls these for every large block it hands out or takes back.
+void largeRequested(std::size_t size) {
+  const std::int64_t failAt = gFailAt.load();
+  if (failAt != 0 && ++gCount == failAt) throw std::bad_alloc();
+  const std::size_t live = gLive += size;
+  std::size_t peak = gPeak.load();
+  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {}
+}
+
+void largeReleased(std::size_t size) { gLive -= size; }
+
+struct InstallLargeBlockHooks {
+  InstallLargeBlockHooks() {
+    vx_detail::gLargeBlockRequested = &largeRequested;
+    vx_detail::gLargeBlockReleased = &largeReleased;
+  }
+} installLargeBlockHooks;
 
 }  // namespace
 

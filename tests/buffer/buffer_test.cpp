@@ -154,12 +154,12 @@ TEST(FrequencyBuffer, AssignmentEqualityAndResizing) {
   b.putReal(0, 0, 123.0, false);
   EXPECT_EQ(a.getReal(0, 0, false), 0.0);  // deep copy
   EXPECT_NE(b, a);
-  const std::size_t kept = Access::storage(b).size();
+  const std::size_t kept = Access::storageFloats(b);
   b = vxFrequencyBuffer();  // an empty source keeps the storage
   const vxFrequencyBuffer& self = b;
   b = self;
   EXPECT_FALSE(b.isInitialized());
-  EXPECT_EQ(Access::storage(b).size(), kept);
+  EXPECT_EQ(Access::storageFloats(b), kept);
   EXPECT_EQ(vxFrequencyBuffer(), vxFrequencyBuffer());
   vxFrequencyBuffer c(4, 4), d(c);
   EXPECT_TRUE(c != vxFrequencyBuffer() && vxFrequencyBuffer() != c);
