@@ -227,6 +227,14 @@ public:
   vxPelBuffer<double> getImaginaryImage(bool centered) const;
   vxPelBuffer<double> getMagnitudeImage(bool centered) const;
   vxPelBuffer<double> getPhaseImage(bool centered) const;
+  // The same images written into `image`: its pixels when it is bound and of the
+  // buffer's size W x H (its offset, stride and client transform stay), otherwise it
+  // becomes a new image, as the forms above return. The same pixels either way; a
+  // program that reads spectra of one size in a loop gives its images no new memory.
+  void getRealImage(bool centered, vxPelBuffer<double>& image) const;
+  void getImaginaryImage(bool centered, vxPelBuffer<double>& image) const;
+  void getMagnitudeImage(bool centered, vxPelBuffer<double>& image) const;
+  void getPhaseImage(bool centered, vxPelBuffer<double>& image) const;
 
   // Read-only state.
   bool isInitialized() const { return data_ != nullptr; }
@@ -422,6 +430,12 @@ VX_API void vfFrequencyConjugate(vxFrequencyBuffer& a);
 VX_API vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
                                                       vxFrequencyDefs::FrequencyMapping mapping,
                                                       double low, double high);
+// The same pixels written into `result`: into its pixels when it is bound and of the
+// input's size (its offset and stride stay; it takes the input's client transform),
+// otherwise it becomes a new image, as the form above returns.
+VX_API void vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
+                                vxFrequencyDefs::FrequencyMapping mapping, double low, double high,
+                                vxPelBuffer<unsigned char>& result);
 
 // ---------------------------------------------------------------------------
 // Archiving. A buffer is stored field by field (version 1; versions 0 and 1 are

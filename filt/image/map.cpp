@@ -81,6 +81,14 @@ bool knownRule(vxFrequencyDefs::FrequencyMapping rule) {
 vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
                                                vxFrequencyDefs::FrequencyMapping mapping,
                                                double low, double high) {
+  vxPelBuffer<unsigned char> result;
+  vfFrequencyMapImage(image, mapping, low, high, result);
+  return result;
+}
+
+void vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
+                         vxFrequencyDefs::FrequencyMapping mapping, double low, double high,
+                         vxPelBuffer<unsigned char>& result) {
   if (!image.isBound()) throw vxFrequencyDefs::UnboundWindow();
   const long w = image.width();
   const long h = image.height();
@@ -100,7 +108,8 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
   if (lo < 0.0) r = hi - lo;
   if (!(r > 0.0)) r = 1.0;
 
-  vxPelBuffer<unsigned char> result(w, h, 32);
+  if (!(result.isBound() && result.width() == w && result.height() == h))
+    result = vxPelBuffer<unsigned char>(w, h, 32);
   result.copyXforms(image);
   const bool logarithmic = mapping == vxFrequencyDefs::Logarithmic;
   const vx_detail::DisplayMapping map{
@@ -108,11 +117,10 @@ vxPelBuffer<unsigned char> vfFrequencyMapImage(const vxPelBuffer_const<double>& 
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   unsigned char* out = result.pointToOffset();
   const long outStride = result.stride();
-  // A rule the mapping does not know leaves the image as it was made.
-  if (!knownRule(mapping)) return result;
+  // A rule the mapping does not know leaves the image as it was made (or as it was).
+  if (!knownRule(mapping)) return;
   vx_detail::splitRows(h, w, [&](long first, long end) {
     for (long y = first; y < end; ++y)
       k.mapDisplay(pixels + y * stride, static_cast<std::int32_t>(w), map, out + y * outStride);
   });
-  return result;
 }

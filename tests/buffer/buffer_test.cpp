@@ -255,3 +255,44 @@ TEST(BufferImages, CentredOrderMagnitudeInFloatAndPhaseReducedToOneTurn) {
       for (long x = 1; x < 4; ++x) EXPECT_EQ(image.at(x, y), 0.0) << kind;
   }
 }
+
+// The forms that write into the caller's images give the by-value forms' pixels: into the
+// caller's own pixels when the size fits (a window of a larger image, whose other pixels
+// stay), into a new image otherwise; the display map likewise.
+TEST(BufferImages, IntoTheCallersImagesTheSamePixels) {
+  const vxFrequencyBuffer b = patterned(8, 4, 11);
+  vxPelBuffer<double> parent(12, 6, 32);
+  vfPelSet(parent, -5.0);
+  vxPelBuffer<double> window(parent, 2, 1, 8, 4);
+  const double* pixels = window.pointToOffset();
+  for (int kind = 0; kind < 4; ++kind) {
+    SCOPED_TRACE(kind);
+    const bool centered = kind % 2 == 1;
+    const vxPelBuffer<double> expected = kind == 0   ? b.getRealImage(centered)
+                                         : kind == 1 ? b.getImaginaryImage(centered)
+                                         : kind == 2 ? b.getMagnitudeImage(centered)
+                                                     : b.getPhaseImage(centered);
+    vxPelBuffer<double> unbound, wrongSize(3, 3, 32);
+    for (vxPelBuffer<double>* into : {&window, &unbound, &wrongSize}) {
+      if (kind == 0) b.getRealImage(centered, *into);
+      if (kind == 1) b.getImaginaryImage(centered, *into);
+      if (kind == 2) b.getMagnitudeImage(centered, *into);
+      if (kind == 3) b.getPhaseImage(centered, *into);
+      ASSERT_EQ(into->width() * 10 + into->height(), 84);
+      for (long y = 0; y < 4; ++y)
+        for (long x = 0; x < 8; ++x) ASSERT_EQ(into->at(x, y), expected.at(x, y));
+    }
+  }
+  EXPECT_EQ(window.pointToOffset(), pixels);  // written in place
+  EXPECT_EQ(window.offset(), vxPair<long>(2, 1));
+  for (long x = 0; x < 12; ++x) EXPECT_EQ(parent.at(x, 0) + parent.at(x, 5), -10.0);
+  vxPelBuffer<unsigned char> grey(8, 4, 32), fresh;
+  const unsigned char* greyPixels = grey.pointToOffset();
+  const vxPelBuffer<unsigned char> shown =
+      vfFrequencyMapImage(window, vxFrequencyDefs::Logarithmic, 0, 0);
+  vfFrequencyMapImage(window, vxFrequencyDefs::Logarithmic, 0, 0, grey);
+  vfFrequencyMapImage(window, vxFrequencyDefs::Logarithmic, 0, 0, fresh);
+  EXPECT_EQ(grey.pointToOffset(), greyPixels);
+  EXPECT_TRUE(samePixels(grey, shown));
+  EXPECT_TRUE(samePixels(fresh, shown));
+}
