@@ -20,21 +20,38 @@
 #include <functional>
 #include <memory>
 
+namespace vx_detail {
+struct ExecutorState;
+}
+
 // Runs numbered tasks, possibly at the same time.
 class VX_API vxExecutor {
 public:
+  vxExecutor();
+  // A copy is an executor of its own (its scopes are its own).
+  vxExecutor(const vxExecutor& other);
+  vxExecutor& operator=(const vxExecutor& other);
   virtual ~vxExecutor();
   // Runs task(i) for each i from 0 to count - 1 and returns when all have returned.
   // The first exception a task throws is rethrown here once the tasks already running
   // have returned; tasks not yet started are skipped. May be called from several
   // threads at once; a call made from inside a task runs its tasks inline.
   virtual void run(long count, const std::function<void(long)>& task) = 0;
+
+private:
+  friend class vxParallelScope;
+  friend struct vx_detail::ExecutorState;
+  // Whether the executor lives, and what the library measured of it.
+  std::shared_ptr<vx_detail::ExecutorState> state_;
 };
 
 // An executor with a fixed number of threads: `threads` in all, the thread that
 // calls run being one of them, so the pool starts threads - 1 of its own and stops
 // and joins them when it is destroyed. A pool of 1 runs every task on the calling
-// thread. Fewer than 1 thread throws std::invalid_argument.
+// thread. Fewer than 1 thread throws std::invalid_argument. However many threads it
+// has, no more tasks of one call of run execute at once than the processor has
+// hardware threads: the others wait, so a pool larger than the machine costs nothing
+// but its idle threads.
 class VX_API vxThreadPool : public vxExecutor {
 public:
   // Starts threads - 1 threads. A thread that runs out of tasks watches for new ones
@@ -53,12 +70,20 @@ public:
 
 private:
   struct State;
-  std::unique_ptr<State> state_;
+  std::unique_ptr<State> pool_;
 };
 
 // While it lives, calls made on the thread that created it may spread their work
 // over `executor`, which must outlive the scope. Scopes nest: the innermost one
 // decides until it ends, and the previous one (or none) is restored afterwards.
+//
+// A library call splits its work only where the work takes far longer than handing it
+// to the executor (measured for each executor on its first use, against the speed of
+// this processor), so small calls stay on the calling thread; its loops are handed out
+// in small parts that the threads claim as they come, so a thread that starts late or
+// is held up by another process keeps back one part at most. An executor destroyed
+// while a scope still names it is not touched again: the next call that would use it
+// throws std::logic_error, and so do the scope's nested scopes.
 class VX_API vxParallelScope {
 public:
   // Makes `executor` the one that this thread's calls use, until the scope is destroyed.
@@ -69,6 +94,7 @@ public:
 
 private:
   vxExecutor* previous_;
+  std::shared_ptr<vx_detail::ExecutorState> previousState_;
 };
 
 #endif

@@ -38,11 +38,9 @@ std::int32_t firstPanelColumns(const float* row0, std::int32_t panel) {
   return toBoundary == 0 ? panel : toBoundary + panel - kLineColumns;
 }
 
-// Two bands per thread: a thread that starts late or is slowed by the others still
-// finds work left to share.
+// The row pass has H rows of W elements, each visited about log2 W times.
 long engineBands(std::int32_t width, std::int32_t height) {
-  const long threads = executorThreads();
-  return rowBands(height, width) > 1 ? 2 * threads : 1;
+  return workSlots(height, static_cast<long>(width) * std::max(1, log2Exact(width)));
 }
 
 LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int32_t columnLength,

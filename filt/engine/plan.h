@@ -50,9 +50,8 @@ private:
   float* dummy_;
 };
 
-// How many tasks an engine call of `width` x `height` values splits its passes into:
-// two per thread of the calling thread's parallel scope when the array is large
-// enough, else 1.
+// How many slots (threads at once, each with its own working memory) an engine call of
+// `width` x `height` values runs its passes on (workSlots).
 long engineBands(std::int32_t width, std::int32_t height);
 
 // The number of columns of the first panel of a column pass over rows that start

@@ -80,12 +80,16 @@ struct ColumnUnit {
   std::int32_t count;
 };
 
-// Runs one engine call: the schedule's passes over `bands` tasks, with `steps`
-// supplying the work of each step:
+// The rows of pass 0 that a task takes at once: a multiple of every lane count, so that
+// only a part's last rows can leave lanes of a kernel call empty.
+inline constexpr long kRowChunk = 32;
+
+// Runs one engine call: the schedule's passes over `bands` slots (threads at once, each
+// with working memory of its own), with `steps` supplying the work of each step:
 //   row(band, r)             transform row r of pass 0 (a path may gather rows and
 //                            transform them at endRows)
 //   skipRow(band, r)         row r lies outside the kept band
-//   endRows(band)            the band's rows are all handed over
+//   endRows(band)            the rows of a part are all handed over
 //   transpose()              the transpose after pass 0
 //   columnUnits()            how many units pass 1 has
 //   columnUnit(u)            the columns of unit u (units in column order, covering
@@ -93,11 +97,12 @@ struct ColumnUnit {
 //   columns(band, unit)      transform the columns of a unit
 //   transposeBack()          the transpose after pass 1
 //   complete()               the completion step
-// Band b of a pass holds the rows (units) [n b / bands, n (b + 1) / bands).
+// The rows of pass 0 go out in parts of kRowChunk, the units of pass 1 one at a time,
+// to whichever slot claims them next (splitRowChunks).
 template <class Steps>
 void runPasses(const PassSchedule& s, long bands, Steps& steps) {
   if (s.rowPass) {
-    splitRowBands(s.rows, bands, [&](long band, long first, long end) {
+    splitRowChunks(s.rows, bands, kRowChunk, [&](long band, long first, long end) {
       for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
         if (!rowInBand(r, s.rows, s.miny, s.maxy)) {
           steps.skipRow(band, r);
@@ -113,7 +118,7 @@ void runPasses(const PassSchedule& s, long bands, Steps& steps) {
   steps.transpose();
 
   const long units = steps.columnUnits();
-  splitRowBands(units, bands < units ? bands : units, [&](long band, long first, long end) {
+  splitRowChunks(units, bands < units ? bands : units, 1, [&](long band, long first, long end) {
     for (long u = first; u < end; ++u) {
       const ColumnUnit unit = steps.columnUnit(u);
       for (std::int32_t c = unit.c0; c < unit.c0 + unit.count; ++c)

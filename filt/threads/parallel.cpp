@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -19,6 +20,10 @@
 namespace {
 
 thread_local vxExecutor* tExecutor = nullptr;
+// What the library knows of tExecutor, kept apart from it: whether it still lives.
+thread_local std::shared_ptr<vx_detail::ExecutorState> tExecutorState;
+// Set by vx_detail::SplitAlways.
+thread_local bool tSplitAlways = false;
 // Set while the thread runs a task, so that a run or a split inside it stays inline.
 thread_local bool tInTask = false;
 
@@ -46,17 +51,44 @@ private:
   const std::atomic<bool>* previous_;
 };
 
-// A split pays only when each band has this many elements of work; and there are
-// at most this many bands, enough to even out the threads of a pool.
+// Static bands (for the loops whose bands are joined in order) have at least this many
+// elements of work each, and there are at most this many of them.
 constexpr long kMinBandWork = 1L << 14;
 constexpr long kMaxBands = 64;
+
+// A loop is split only when its work takes this many times as long as handing a job to
+// the executor: the threads' gain then outweighs what the handing over costs.
+constexpr double kPayback = 40.0;
+
+// The processor's hardware threads (at least 1): no more tasks of one job run at once.
+long hardwareThreads() {
+  static const long threads = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+  return threads;
+}
 
 // How long an idle worker of a pool watches for the next job before it sleeps.
 constexpr std::chrono::microseconds kWatch(200);
 
 }  // namespace
 
-vxExecutor::~vxExecutor() = default;
+namespace vx_detail {
+
+// Shared by an executor and the scopes that name it, so that a scope can tell that its
+// executor is gone; and what was measured of the executor.
+struct ExecutorState {
+  std::atomic<bool> alive{true};
+  std::atomic<long> handoffNs{-1};  // the cost of handing a job to it; -1 until measured
+};
+
+}  // namespace vx_detail
+
+vxExecutor::vxExecutor() : state_(std::make_shared<vx_detail::ExecutorState>()) {}
+
+vxExecutor::vxExecutor(const vxExecutor&) : state_(std::make_shared<vx_detail::ExecutorState>()) {}
+
+vxExecutor& vxExecutor::operator=(const vxExecutor&) { return *this; }
+
+vxExecutor::~vxExecutor() { state_->alive.store(false, std::memory_order_release); }
 
 // ---------------------------------------------------------------------------------
 // vxThreadPool
@@ -66,10 +98,12 @@ namespace {
 // One call of run: its tasks are claimed by number by the caller and by any worker
 // that joins.
 struct Job {
-  Job(const std::function<void(long)>& t, long n) : task(t), count(n) {}
+  Job(const std::function<void(long)>& t, long n, long helpers)
+      : task(t), count(n), maxWorkers(helpers) {}
 
   const std::function<void(long)>& task;
   const long count;
+  const long maxWorkers;  // workers that may join besides the caller
   std::atomic<long> next{0};
   std::atomic<bool> failed{false};
   std::mutex errorMutex;
@@ -134,7 +168,9 @@ struct vxThreadPool::State {
       awaitJob(lock);
       if (stopping) return;
       Job* job = jobs.front();
-      ++job->workers;
+      // Enough threads on it: nobody else joins, so that no more tasks run at once than
+      // the processor has hardware threads.
+      if (++job->workers >= job->maxWorkers) drop(job);
       lock.unlock();
       job->work();
       lock.lock();
@@ -155,41 +191,46 @@ struct vxThreadPool::State {
   }
 };
 
-vxThreadPool::vxThreadPool(long threads) : state_(new State) {
+vxThreadPool::vxThreadPool(long threads) : pool_(new State) {
   if (threads < 1) throw std::invalid_argument("vxThreadPool needs at least 1 thread");
-  state_->threads = threads;
+  pool_->threads = threads;
   try {
     for (long i = 1; i < threads; ++i)
-      state_->workers.emplace_back([s = state_.get()] { s->workerLoop(); });
+      pool_->workers.emplace_back([s = pool_.get()] { s->workerLoop(); });
   } catch (...) {
-    state_->stop();
+    pool_->stop();
     throw;
   }
 }
 
-vxThreadPool::~vxThreadPool() { state_->stop(); }
+vxThreadPool::~vxThreadPool() { pool_->stop(); }
 
-long vxThreadPool::threads() const { return state_->threads; }
+long vxThreadPool::threads() const { return pool_->threads; }
 
 void vxThreadPool::run(long count, const std::function<void(long)>& task) {
   if (count <= 0) return;
-  if (state_->workers.empty() || tInTask || count == 1) {
+  if (pool_->workers.empty() || tInTask || count == 1) {
     const TaskMark mark;
     for (long i = 0; i < count; ++i) task(i);
     return;
   }
-  Job job(task, count);
-  {
-    const std::lock_guard<std::mutex> lock(state_->mutex);
-    state_->jobs.push_back(&job);
-    state_->queued.fetch_add(1, std::memory_order_relaxed);
+  Job job(task, count, std::min<long>(count - 1, hardwareThreads() - 1));
+  if (job.maxWorkers < 1) {
+    const TaskMark mark;
+    for (long i = 0; i < count; ++i) task(i);
+    return;
   }
-  state_->wake.notify_all();
+  {
+    const std::lock_guard<std::mutex> lock(pool_->mutex);
+    pool_->jobs.push_back(&job);
+    pool_->queued.fetch_add(1, std::memory_order_relaxed);
+  }
+  pool_->wake.notify_all();
   job.work();
   {
-    std::unique_lock<std::mutex> lock(state_->mutex);
-    state_->drop(&job);
-    state_->settled.wait(lock, [&job] { return job.workers == 0; });
+    std::unique_lock<std::mutex> lock(pool_->mutex);
+    pool_->drop(&job);
+    pool_->settled.wait(lock, [&job] { return job.workers == 0; });
   }
   if (job.error) std::rethrow_exception(job.error);
 }
@@ -197,30 +238,113 @@ void vxThreadPool::run(long count, const std::function<void(long)>& task) {
 // ---------------------------------------------------------------------------------
 // vxParallelScope
 
-vxParallelScope::vxParallelScope(vxExecutor& executor) : previous_(tExecutor) {
+vxParallelScope::vxParallelScope(vxExecutor& executor)
+    : previous_(tExecutor), previousState_(tExecutorState) {
   tExecutor = &executor;
+  tExecutorState = executor.state_;
 }
 
-vxParallelScope::~vxParallelScope() { tExecutor = previous_; }
+vxParallelScope::~vxParallelScope() {
+  tExecutor = previous_;
+  tExecutorState = previousState_;
+}
 
 // ---------------------------------------------------------------------------------
 // Row splitting
 
 namespace vx_detail {
 
-vxExecutor* currentExecutor() { return tExecutor; }
+namespace {
+
+// The calling thread's executor when a call made now may split its work over it, else
+// null. An executor destroyed under its scope is never touched: std::logic_error.
+vxExecutor* usableExecutor() {
+  if (tExecutor == nullptr || tInTask || attentionProbe() != nullptr) return nullptr;
+  if (!tExecutorState->alive.load(std::memory_order_acquire))
+    throw std::logic_error("vxParallelScope: its executor was destroyed while the scope was alive");
+  return tExecutor;
+}
+
+// Nanoseconds per element of a loop like the library's (a complex multiply-add over an
+// array in the first-level cache), measured once on the first thread that asks.
+double elementNs() {
+  static const double ns = [] {
+    constexpr int kValues = 4096;
+    std::vector<float> re(kValues, 1.0f), im(kValues, 0.5f);
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) {
+      const auto start = std::chrono::steady_clock::now();
+      for (int pass = 0; pass < 16; ++pass)
+        for (int i = 0; i < kValues; ++i) {
+          const float r = re[i] * 0.999f - im[i] * 0.001f;
+          im[i] = re[i] * 0.001f + im[i] * 0.999f;
+          re[i] = r;
+        }
+      const double elapsed =
+          std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+              .count();
+      best = std::min(best, elapsed / (16.0 * kValues));
+    }
+    // Keep the loop's results alive.
+    if (re[0] == 12345.0f) best += 1e-9;
+    return std::max(best, 0.05);
+  }();
+  return ns;
+}
+
+// The cost of handing a job to `executor` in nanoseconds: the median of a few jobs of one
+// task for each thread that do nothing, measured on the executor's first use.
+long handoffNs(vxExecutor& executor, long threads) {
+  std::atomic<long>& known = tExecutorState->handoffNs;
+  long ns = known.load(std::memory_order_relaxed);
+  if (ns >= 0) return ns;
+  std::vector<long> samples;
+  for (int round = 0; round < 7; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    executor.run(threads, [](long) {});
+    samples.push_back(static_cast<long>(
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+            .count()));
+  }
+  std::sort(samples.begin(), samples.end());
+  ns = samples[samples.size() / 2];
+  known.store(ns, std::memory_order_relaxed);
+  return ns;
+}
+
+}  // namespace
+
+vxExecutor* currentExecutor() { return usableExecutor(); }
+
+SplitAlways::SplitAlways() : previous_(tSplitAlways) { tSplitAlways = true; }
+
+SplitAlways::~SplitAlways() { tSplitAlways = previous_; }
 
 long executorThreads() {
-  if (tExecutor == nullptr || tInTask || attentionProbe() != nullptr) return 1;
-  if (const auto* pool = dynamic_cast<const vxThreadPool*>(tExecutor)) return pool->threads();
-  return 4;
+  vxExecutor* executor = usableExecutor();
+  if (executor == nullptr) return 1;
+  const long threads = [&] {
+    if (const auto* pool = dynamic_cast<const vxThreadPool*>(executor)) return pool->threads();
+    return 4L;
+  }();
+  return std::min(threads, hardwareThreads());
 }
 
 long rowBands(long rows, long rowWork) {
-  if (tExecutor == nullptr || tInTask || attentionProbe() != nullptr) return 1;
+  if (usableExecutor() == nullptr) return 1;
   if (rows < 2 || rowWork < 1) return 1;
   const long work = rows * rowWork;
   return std::max(1L, std::min(std::min(rows, kMaxBands), work / kMinBandWork));
+}
+
+long workSlots(long rows, long rowWork) {
+  vxExecutor* executor = usableExecutor();
+  if (executor == nullptr || rows < 2 || rowWork < 1) return 1;
+  const long threads = executorThreads();
+  if (threads < 2) return 1;
+  if (tSplitAlways) return threads;
+  const double work = static_cast<double>(rows) * static_cast<double>(rowWork) * elementNs();
+  return work >= kPayback * static_cast<double>(handoffNs(*executor, threads)) ? threads : 1;
 }
 
 void splitRowBands(long rows, long bands, const std::function<void(long, long, long)>& body) {
@@ -228,10 +352,11 @@ void splitRowBands(long rows, long bands, const std::function<void(long, long, l
     body(0, 0, rows);
     return;
   }
+  vxExecutor* executor = usableExecutor();
   const std::atomic<bool>* flag = attentionFlag();
   const bool extended = vfExtendedMode();
   std::atomic<bool> stopped{false};
-  tExecutor->run(bands, [&](long band) {
+  executor->run(bands, [&](long band) {
     if (stopped.load(std::memory_order_acquire)) return;
     const TaskMark mark;
     const FlagBinding binding(flag);
@@ -245,9 +370,40 @@ void splitRowBands(long rows, long bands, const std::function<void(long, long, l
   });
 }
 
+void splitRowChunks(long rows, long slots, long chunk,
+                    const std::function<void(long, long, long)>& body) {
+  if (slots <= 1 || tExecutor == nullptr || rows <= chunk) {
+    if (rows > 0) body(0, 0, rows);
+    return;
+  }
+  vxExecutor* executor = usableExecutor();
+  const std::atomic<bool>* flag = attentionFlag();
+  const bool extended = vfExtendedMode();
+  std::atomic<long> next{0};
+  std::atomic<bool> stopped{false};
+  executor->run(slots, [&](long slot) {
+    const TaskMark mark;
+    const FlagBinding binding(flag);
+    const vxExtendedScope mode(extended);
+    while (!stopped.load(std::memory_order_acquire)) {
+      const long first = next.fetch_add(chunk, std::memory_order_relaxed);
+      if (first >= rows) return;
+      try {
+        body(slot, first, std::min(rows, first + chunk));
+      } catch (...) {
+        stopped.store(true, std::memory_order_release);
+        throw;
+      }
+    }
+  });
+}
+
 void splitRows(long rows, long rowWork, const std::function<void(long, long)>& body) {
-  splitRowBands(rows, rowBands(rows, rowWork),
-                [&body](long, long begin, long end) { body(begin, end); });
+  const long slots = workSlots(rows, rowWork);
+  // Parts of about a quarter of a slot's share: small enough to balance the threads,
+  // large enough that claiming them costs nothing.
+  const long chunk = std::max(1L, rows / (4 * slots));
+  splitRowChunks(rows, slots, chunk, [&body](long, long begin, long end) { body(begin, end); });
 }
 
 }  // namespace vx_detail

@@ -9,18 +9,38 @@
 
 namespace vx_detail {
 
-// The executor of the calling thread's innermost vxParallelScope, or null.
+// The executor of the calling thread's innermost vxParallelScope when a call made now
+// may use it, else null (no scope, inside a task already, or an attention probe
+// counting this thread's checks, whose count stays exact that way). std::logic_error
+// when the scope's executor has been destroyed.
 vxExecutor* currentExecutor();
 
-// The number of threads the calling thread's scope offers to a call made now: 1
-// where rowBands would keep the call on its thread (no scope, inside a task, an
-// attention probe), the size of a vxThreadPool, and 4 for other executors.
+// The number of threads the calling thread's scope offers to a call made now: 1 where
+// currentExecutor() is null, else the size of a vxThreadPool (4 for other executors),
+// at most the processor's hardware threads.
 long executorThreads();
 
-// How many bands splitRows cuts `rows` rows of `rowWork` elements each into:
-// 1 when the call stays on its caller's thread (no scope, too little work, inside a
-// task already, or an attention probe counting this thread's checks, whose count
-// stays exact that way).
+// How many slots (threads at once, each with working memory of its own) a loop of `rows`
+// rows of `rowWork` elements each should run on: executorThreads() when the work takes far
+// longer than handing a job to the executor (both measured), else 1.
+long workSlots(long rows, long rowWork);
+
+// Tests: while it lives, workSlots splits every loop it may split on the calling thread,
+// whatever the measured costs say, and measures nothing.
+class SplitAlways {
+public:
+  SplitAlways();
+  ~SplitAlways();
+  SplitAlways(const SplitAlways&) = delete;
+  SplitAlways& operator=(const SplitAlways&) = delete;
+
+private:
+  bool previous_;
+};
+
+// How many static bands splitRowBands cuts `rows` rows of `rowWork` elements each into
+// for a loop whose bands are joined in order: 1 where currentExecutor() is null or the
+// work is small.
 long rowBands(long rows, long rowWork);
 
 // Calls body(band, begin, end) for `bands` bands of consecutive rows that together
@@ -30,8 +50,17 @@ long rowBands(long rows, long rowWork);
 // first exception reaches the caller after the running bands have returned.
 void splitRowBands(long rows, long bands, const std::function<void(long, long, long)>& body);
 
-// The usual form: rowBands(rows, rowWork) bands, and a body that does not need the
-// band's number.
+// Calls body(slot, begin, end) for parts of `chunk` consecutive rows (the last part what
+// is left) that together cover [0, rows) once each, in any order. With more than one
+// slot, `slots` tasks of the scope's executor claim the parts as they go: a thread that
+// starts late or is held up keeps back one part at most, and no two calls with the same
+// slot run at once (slot s may keep working memory of its own). Attention, exceptions
+// and the mode as for splitRowBands.
+void splitRowChunks(long rows, long slots, long chunk,
+                    const std::function<void(long, long, long)>& body);
+
+// The usual form: workSlots(rows, rowWork) slots, parts of a quarter of a slot's share,
+// and a body that does not need the slot.
 void splitRows(long rows, long rowWork, const std::function<void(long, long)>& body);
 
 }  // namespace vx_detail

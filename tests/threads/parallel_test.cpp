@@ -12,10 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <set>
@@ -178,6 +180,7 @@ TEST(ParallelScope, SameBitsForAnyNumberOfThreadsAndShape) {
     for (long threads : {1L, 2L, 3L, 8L}) {
       CountingPool pool(threads);
       const vxParallelScope scope(pool);
+      const vx_detail::SplitAlways split;
       const std::vector<Bytes> parallel = everything(shape.x, shape.y);
       ASSERT_EQ(parallel.size(), serial.size());
       for (std::size_t i = 0; i < serial.size(); ++i)
@@ -190,6 +193,7 @@ TEST(ParallelScope, SameBitsForAnyNumberOfThreadsAndShape) {
   vx_detail::EnginePathOverride scalar(vx_detail::EnginePath::Scalar);
   vxThreadPool pool(3);
   const vxParallelScope scope(pool);
+  const vx_detail::SplitAlways split;
   EXPECT_TRUE(everything(300, 301) == serial);
 }
 
@@ -197,6 +201,7 @@ TEST(ParallelScope, ScopesNestAndTheInnerOneWins) {
   CountingPool outer(2), inner(2);
   const vxFrequencyBuffer a(512, 512);
   const vxParallelScope first(outer);
+  const vx_detail::SplitAlways split;
   {
     const vxParallelScope second(inner);
     (void)a.getMagnitudeImage(true);
@@ -211,46 +216,56 @@ TEST(ParallelScope, ScopesNestAndTheInnerOneWins) {
   EXPECT_EQ(outer.tasks.load(), before);
 }
 
-// A band's attention checks read the caller's flag whichever thread runs it; after a
-// band has thrown no new band starts.
+// A part's attention checks read the caller's flag whichever thread runs it; after a
+// part has thrown no new part starts.
 TEST(ParallelScope, ExceptionsAndAttentionRequestsInTasksReachTheCaller) {
   std::atomic<bool> stop{false};
-  struct Interrupting : vxExecutor {
-    vxThreadPool pool{2};
-    std::atomic<bool>* flag = nullptr;
-    void run(long count, const std::function<void(long)>& task) override {
-      pool.run(count, [&](long i) {
-        if (i == 3) *flag = true;
-        task(i);
-      });
-    }
-  } executor;
-  executor.flag = &stop;
-  const vxParallelScope scope(executor);
+  vxThreadPool pool(2);
+  const vxParallelScope scope(pool);
+  const vx_detail::SplitAlways split;
   const vxAttentionScope attention(stop);
-  const long bands = vx_detail::rowBands(2048, 2048);
-  ASSERT_GT(bands, 16);
   std::atomic<long> entered{0};
   std::atomic<long> enteredAfterRequest{0};
+  std::atomic<long> rows{0};
+  long requestAt = 2048;  // the request comes with the part that starts here or later
   auto checkEveryRow = [&](long first, long end) {
     if (stop.load()) ++enteredAfterRequest;
+    if (first >= requestAt) stop = true;
     ++entered;
+    rows += end - first;
     for (long r = first; r < end; ++r) vfThrowExceptionOnFailure(vsys_attention_check());
   };
-  // Bands may run before the request as the threads are scheduled; after it, each of
-  // the 2 threads starts at most the one band it had already claimed.
+  requestAt = 512;
+  // Parts may run before the request as the threads are scheduled; after it, each of
+  // the 2 threads starts at most the one part it had already claimed.
   EXPECT_THROW(vx_detail::splitRows(2048, 2048, checkEveryRow), vxAttentionInterrupted);
   EXPECT_LE(enteredAfterRequest.load(), 2);
 
-  // A transform whose tasks see the request: the call throws on its caller.
+  // A transform whose tasks see the request, raised as its second parallel loop starts:
+  // the call throws on its caller.
   stop = false;
-  vxFrequencyBuffer spectrum;
-  EXPECT_THROW(vfForwardFFT<unsigned char>(patternImage(1024, 1024), spectrum),
-               vxAttentionInterrupted);
+  struct Interrupting : vxExecutor {
+    vxThreadPool pool{2};
+    std::atomic<bool>* flag = nullptr;
+    long runs = 0;
+    void run(long count, const std::function<void(long)>& task) override {
+      if (++runs == 2) *flag = true;
+      pool.run(count, task);
+    }
+  } interrupting;
+  interrupting.flag = &stop;
+  {
+    const vxParallelScope interruptingScope(interrupting);
+    vxFrequencyBuffer spectrum;
+    EXPECT_THROW(vfForwardFFT<unsigned char>(patternImage(1024, 1024), spectrum),
+                 vxAttentionInterrupted);
+    EXPECT_EQ(interrupting.runs, 2);
+  }
 
+  requestAt = 2048;
   CountingPool plain(3);
   const vxParallelScope plainScope(plain);
-  stop = true;  // set before the call: whichever band runs first throws
+  stop = true;  // set before the call: whichever part runs first throws
   EXPECT_THROW(vx_detail::splitRows(2048, 2048, checkEveryRow), vxAttentionInterrupted);
   stop = false;
   auto throwing = [](long limit, auto error) {
@@ -262,8 +277,48 @@ TEST(ParallelScope, ExceptionsAndAttentionRequestsInTasksReachTheCaller) {
   EXPECT_THROW(
       vx_detail::splitRows(2048, 2048, throwing(500, vxFrequencyDefs::InvalidSize(L"band"))),
       vxFrequencyDefs::InvalidSize);
-  // The pool is still fine afterwards.
+  // The pool is still fine afterwards, and the parts cover every row once.
   entered = 0;
+  rows = 0;
   vx_detail::splitRows(2048, 2048, checkEveryRow);
-  EXPECT_EQ(entered.load(), bands);
+  EXPECT_GT(entered.load(), 2);
+  EXPECT_EQ(rows.load(), 2048);
+}
+
+// However large a pool is, no more of one call's tasks run at once than the processor has
+// hardware threads; a pool destroyed while a scope names it is never touched again, and
+// the next call that would use it says so.
+TEST(ThreadPool, AsManyTasksAtOnceAsHardwareThreadsAndNoUseOfADestroyedPool) {
+  const long hardware = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+  vxThreadPool big(64);
+  std::atomic<long> running{0}, most{0};
+  big.run(256, [&](long) {
+    const long now = ++running;
+    long seen = most.load();
+    while (now > seen && !most.compare_exchange_weak(seen, now)) {}
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    --running;
+  });
+  EXPECT_LE(most.load(), hardware);
+  {
+    const vxParallelScope bigScope(big);
+    EXPECT_LE(vx_detail::executorThreads(), hardware);
+  }
+
+  const vxFrequencyBuffer small(16, 16);
+  std::unique_ptr<vxThreadPool> pool(new vxThreadPool(2));
+  const vxParallelScope scope(*pool);
+  pool.reset();
+  try {
+    (void)small.getMagnitudeImage(false);
+    ADD_FAILURE() << "no exception";
+  } catch (const std::logic_error& e) {
+    EXPECT_NE(std::string(e.what()).find("destroyed"), std::string::npos) << e.what();
+  }
+  vxThreadPool other(2);
+  {
+    const vxParallelScope inner(other);
+    (void)small.getMagnitudeImage(false);  // a live inner scope works
+  }
+  EXPECT_THROW((void)small.getMagnitudeImage(false), std::logic_error);
 }
