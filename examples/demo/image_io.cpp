@@ -425,7 +425,7 @@ Format outputFormat(const std::string& path) {
 
 }  // namespace
 
-void checkOutputName(const std::string& path) {
+OutputFile::OutputFile(const std::string& path) : path_(path) {
   namespace fs = std::filesystem;
   outputFormat(path);
   const fs::path parent = fs::path(path).parent_path();
@@ -434,13 +434,20 @@ void checkOutputName(const std::string& path) {
   if (!fs::is_directory(folder, error))
     throw ImageFileError("cannot create '" + path + "': the folder '" + folder +
                          "' does not exist");
-  if (::access(folder.c_str(), W_OK) != 0)
-    throw ImageFileError("cannot create '" + path + "': the folder '" + folder +
-                         "' is not writable");
   if (fs::is_directory(path, error))
     throw ImageFileError("cannot create '" + path + "': it is a folder");
-  if (fs::exists(path, error) && ::access(path.c_str(), W_OK) != 0)
-    throw ImageFileError("cannot create '" + path + "': the file is not writable");
+  const bool existed = fs::exists(path, error);
+  // Appending writes nothing and leaves a file that is there as it is; it fails where
+  // the file could not be written later (a folder that cannot hold files, a file that
+  // is not writable, a full or read-only file system).
+  std::FILE* f = std::fopen(path.c_str(), "ab");
+  if (f == nullptr) throw ImageFileError("cannot create '" + path + "': " + std::strerror(errno));
+  std::fclose(f);
+  made_ = !existed;
+}
+
+OutputFile::~OutputFile() {
+  if (made_) std::remove(path_.c_str());
 }
 
 void writeImage(const std::string& path, const GreyImage& image) {

@@ -56,9 +56,23 @@ void writeImage(const std::string& path, const GreyImage& image);
 // pixels. Throws what readImage throws for the header.
 LoadedImage readImageHeader(const std::string& path, long maxSide);
 
-// Refuses, before any work, an output whose format is unknown or which cannot be
-// written: a folder that does not exist or is not writable, a file that is not.
-void checkOutputName(const std::string& path);
+// The output of a command, opened for writing before any work: its format must be known
+// and the file must open for writing (the folder exists and can hold it, the file, if
+// there is one, is writable), else ImageFileError. A file this makes is removed again
+// unless keep() is called (the work failed); a file that was there keeps its content
+// until the output is written.
+class OutputFile {
+public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  void keep() { made_ = false; }
+
+private:
+  std::string path_;
+  bool made_ = false;
+};
 
 // The extension this program writes its own pictures with: ".png", or ".pgm" without
 // libpng.

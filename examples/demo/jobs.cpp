@@ -96,7 +96,7 @@ std::string gaborSettingsText(const GaborSettings& s, const char* radiusName) {
   return text;
 }
 
-vxRadian radians(double degrees) { return vxRadian(degrees * kPi / 180.0); }
+vxRadian radians(double degrees) { return vxRadian(degreesToRadians(degrees)); }
 
 }  // namespace
 
@@ -293,5 +293,7 @@ GreyImage gainView(const vxPelBuffer_const<double>& gain) {
   return fromPelBuffer(vfFrequencyMapImage(gain, vxFrequencyDefs::LinearRange, 0.0,
                                            std::max(1.0, largestValue(gain))));
 }
+
+double degreesToRadians(double degrees) { return degrees * kPi / 180.0; }
 
 }  // namespace demo

@@ -54,6 +54,9 @@ struct FilterJob {
 
 FilterJob bandPassJob(const BandSettings& s);
 FilterJob bandRejectJob(const BandSettings& s);
+// The angle the Gabor jobs give the library, in radians.
+double degreesToRadians(double degrees);
+
 // One lobe: the response around the frequency in direction `angleDegrees`.
 FilterJob gaborJob(const GaborSettings& s);
 // Both lobes (`angleDegrees` and the opposite direction), so the result is real.

@@ -6,6 +6,7 @@
 #include "options.h"
 #include "test_image.h"
 
+#include "filt/extended.h"
 #include "filt/freqfilt.h"
 
 #include <cstdio>
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr long kMaxSide = 2048;  // the largest transform the library makes
 constexpr long kTestImageSize = 512;
 
 void printJobLine(const std::string& job, long width, long height, double ms,
@@ -139,7 +139,7 @@ demo::Kernel kernelOf(const demo::Options& options) {
   } else if (options.gaussianSigma != 0.0) {
     kernel = demo::gaussianKernel(options.gaussianSigma);
   } else {
-    const demo::LoadedImage loaded = demo::readImage(options.kernelFile, kMaxSide);
+    const demo::LoadedImage loaded = demo::readImage(options.kernelFile, vfMaxTransformSide());
     printNotes(loaded, options.kernelFile);
     kernel = demo::pictureKernel(loaded.image, options.kernelFile);
   }
@@ -150,16 +150,36 @@ demo::Kernel kernelOf(const demo::Options& options) {
   return kernel;
 }
 
+// A padding other than zero that has no room along a side (the picture's side fills the
+// mode's largest transform) changes nothing there: say so.
+void noteIdlePadding(const demo::Options& options, long width, long height, vxPair<long> size) {
+  if (options.padding == "zero") return;
+  const bool alongX = size.x == width, alongY = size.y == height;
+  if (!alongX && !alongY) return;
+  const long side = alongX ? width : height;
+  std::fprintf(stderr,
+               "vxfreq-demo: note: --padding %s cannot take effect along the %s: a %ld-pixel "
+               "side fills the largest transform%s (%ld), which leaves no room for a margin%s\n",
+               options.padding.c_str(),
+               alongX && alongY ? "width and height" : (alongX ? "width" : "height"), side,
+               options.compatible ? " of the compatible mode" : "", vfMaxTransformSide(),
+               options.compatible ? "; leave out --compatible" : "");
+}
+
 int runCommand(const demo::Options& options) {
   // Everything that can be checked from the file names and the picture's header is
-  // checked before any pixel is decoded or any table built.
-  demo::checkOutputName(options.output);
+  // checked before any pixel is decoded or any table built, and the output is opened
+  // for writing (made if it does not exist) so that a place that cannot hold it is
+  // refused at once.
+  demo::OutputFile output(options.output);
+  const long maxSide = vfMaxTransformSide();
   const vxPaddingOptions transform = transformOf(options);
-  const demo::GreyImage header = demo::readImageHeader(options.input, kMaxSide).image;
+  const demo::GreyImage header = demo::readImageHeader(options.input, maxSide).image;
   const vxPair<long> size = vfPaddedTransformSize(header.width, header.height, transform.margin);
   demo::checkAgainstPicture(options, header.width, header.height, size.x, size.y);
+  noteIdlePadding(options, header.width, header.height, size);
   if (!options.kernelFile.empty()) {
-    const demo::GreyImage k = demo::readImageHeader(options.kernelFile, kMaxSide).image;
+    const demo::GreyImage k = demo::readImageHeader(options.kernelFile, maxSide).image;
     if (k.width > size.x || k.height > size.y)
       throw demo::UsageError(options.command,
                              "--kernel '" + options.kernelFile + "' (" + std::to_string(k.width) +
@@ -168,13 +188,14 @@ int runCommand(const demo::Options& options) {
                                  std::to_string(size.x) + " x " + std::to_string(size.y) + ")");
   }
 
-  const demo::LoadedImage loaded = demo::readImage(options.input, kMaxSide);
+  const demo::LoadedImage loaded = demo::readImage(options.input, maxSide);
   printNotes(loaded, options.input);
   const demo::GreyImage& input = loaded.image;
 
   if (options.command == demo::Command::Spectrum) {
     const demo::SpectrumResult result = demo::runSpectrum(input, transform);
     demo::writeImage(options.output, result.output);
+    output.keep();
     printJobLine("spectrum", result.output.width, result.output.height, result.milliseconds,
                  options.output);
     return 0;
@@ -220,6 +241,7 @@ int runCommand(const demo::Options& options) {
   }
   const demo::FilterResult result = demo::runFilterJob(input, job, false, transform);
   demo::writeImage(options.output, result.output);
+  output.keep();
   printJobLine(job.name, result.output.width, result.output.height, result.milliseconds,
                options.output);
   return 0;
@@ -247,6 +269,8 @@ int main(int argc, char** argv) {
   }
 
   const std::string prefix = commandPrefix(options.command);
+  // The library's extended mode, unless the compatible one is asked for.
+  const vxExtendedScope mode(!options.compatible);
   try {
     return options.command == demo::Command::Demo ? runDemo(options) : runCommand(options);
   } catch (const demo::UsageError& e) {

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include "image_io.h"
+#include "jobs.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,22 +23,26 @@ struct OptionRule {
 };
 
 const std::vector<OptionRule>& rulesOf(Command command) {
-  static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false}};
+  static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false},
+                                               {"--compatible", Kind::Flag, false}};
   static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
-                                                   {"--window", Kind::Text, false}};
+                                                   {"--window", Kind::Text, false},
+                                                   {"--compatible", Kind::Flag, false}};
   static const std::vector<OptionRule> band = {
       {"--frequency", Kind::Number, true}, {"--sigma", Kind::Number, true},
       {"--plateau", Kind::Number, false},  {"--dc-radius", Kind::Integer, false},
-      {"--padding", Kind::Text, false},    {"--window", Kind::Text, false}};
+      {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
+      {"--compatible", Kind::Flag, false}};
   static const std::vector<OptionRule> gabor = {
       {"--angle", Kind::Number, true},       {"--frequency", Kind::Number, true},
       {"--sigma", Kind::NumberPair, true},   {"--plateau", Kind::NumberPair, false},
       {"--dc-radius", Kind::Integer, false}, {"--padding", Kind::Text, false},
-      {"--window", Kind::Text, false}};
+      {"--window", Kind::Text, false},       {"--compatible", Kind::Flag, false}};
   static const std::vector<OptionRule> kernel = {
       {"--kernel", Kind::Text, false},     {"--mean", Kind::Integer, false},
       {"--gaussian", Kind::Number, false}, {"--raw", Kind::Flag, false},
-      {"--padding", Kind::Text, false},    {"--window", Kind::Text, false}};
+      {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
+      {"--compatible", Kind::Flag, false}};
   switch (command) {
     case Command::Demo:
       return demo;
@@ -88,8 +93,9 @@ long parseInteger(Command command, const std::string& option, const std::string&
 
 // The largest Gaussian sigma of the kernel command: its 2 ceil(3 sigma) + 1 pixels
 // must fit in the largest transform.
-constexpr double kMaxGaussianSigma = 341.0;
-constexpr long kMaxSide = 2048;
+double maxGaussianSigma(long maxSide) {
+  return std::floor((static_cast<double>(maxSide) - 1.0) / 6.0);
+}
 
 std::string shown(double value) {
   char text[32];
@@ -118,17 +124,25 @@ void checkRanges(const Options& o) {
     checkRange(c, "--sigma", o.sigmaAcross, 0.0, true, 0.5, cycles);
     checkRange(c, "--plateau", o.plateauAlong, 0.0, false, 0.5, cycles);
     checkRange(c, "--plateau", o.plateauAcross, 0.0, false, 0.5, cycles);
+    // The filters take the angle in radians (both lobes for the reject filter): one that
+    // is not a finite number there has no direction.
+    if (!std::isfinite(degreesToRadians(o.angleDegrees)) ||
+        !std::isfinite(degreesToRadians(o.angleDegrees + 180.0)))
+      throw UsageError(c, "--angle " + shown(o.angleDegrees) +
+                              " is out of range: in radians it is not a finite number");
     if (o.dcRadius < 0)
       throw UsageError(c, "--dc-radius " + std::to_string(o.dcRadius) + " cannot be negative");
   }
   if (c == Command::Kernel) {
     const int given = !o.kernelFile.empty() + (o.meanSize != 0) + (o.gaussianSigma != 0.0);
     if (given != 1) throw UsageError(c, "needs exactly one of --kernel, --mean and --gaussian");
+    const long maxSide = maxSideOf(o);
     if (o.meanSize != 0)
       checkRange(c, "--mean", static_cast<double>(o.meanSize), 1.0, false,
-                 static_cast<double>(kMaxSide), " (pixels)");
+                 static_cast<double>(maxSide), " (pixels)");
     if (o.gaussianSigma != 0.0)
-      checkRange(c, "--gaussian", o.gaussianSigma, 0.0, true, kMaxGaussianSigma, " (pixels)");
+      checkRange(c, "--gaussian", o.gaussianSigma, 0.0, true, maxGaussianSigma(maxSide),
+                 " (pixels)");
   }
 }
 
@@ -178,13 +192,16 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
     options.kernelFile = value;
   } else if (name == "--mean") {
     options.meanSize = parseInteger(c, name, value);
-    if (options.meanSize == 0) checkRange(c, "--mean", 0.0, 1.0, false, kMaxSide, " (pixels)");
+    if (options.meanSize == 0)
+      throw UsageError(c, "--mean 0 is out of range: it must be at least 1");
   } else if (name == "--gaussian") {
     options.gaussianSigma = parseNumber(c, name, value);
     if (options.gaussianSigma == 0.0)
-      checkRange(c, "--gaussian", 0.0, 0.0, true, kMaxGaussianSigma, " (pixels)");
+      throw UsageError(c, "--gaussian 0 is out of range: it must be above 0");
   } else if (name == "--raw") {
     options.raw = true;
+  } else if (name == "--compatible") {
+    options.compatible = true;
   }
 }
 
@@ -199,6 +216,8 @@ bool parseCommand(const std::string& word, Command& command) {
 }
 
 }  // namespace
+
+long maxSideOf(const Options& options) { return options.compatible ? 2048 : 16384; }
 
 std::string commandName(Command command) {
   switch (command) {
@@ -313,8 +332,9 @@ std::string helpText(Command command) {
           : "Images: 8- and 16-bit PGM and PPM (this build has no PNG support); colour\n"
             "pictures are converted to grey.\n";
   const std::string common =
-      "INPUT may have any size up to 2048 x 2048 pixels; it is padded to powers of two\n"
-      "for the transform. OUTPUT's extension (.png, .pgm or .ppm) chooses its format.\n" +
+      "INPUT may have any size up to 16384 x 16384 pixels (2048 x 2048 with\n"
+      "--compatible); it is padded to powers of two for the transform. OUTPUT's\n"
+      "extension (.png, .pgm or .ppm) chooses its format.\n" +
       images + "Frequencies, sigmas and plateaus are in cycles per pixel (0 to 0.5).\n";
   const std::string transformOptions =
       "  --padding P     what fills the transform around the picture: zero (default:\n"
@@ -324,7 +344,11 @@ std::string helpText(Command command) {
       "                  but zero add a margin of an eighth of each side\n"
       "  --window W      weight the picture first: none (default), hann, or tukey:F\n"
       "                  (flat, with the outer F of each side tapered; F from 0 to 1);\n"
-      "                  for spectra with less leakage, not for filtering\n";
+      "                  for spectra with less leakage, not for filtering\n"
+      "  --compatible    the library's compatible mode: pictures up to 2048 x 2048,\n"
+      "                  the results of its earlier versions bit for bit, a transform\n"
+      "                  error up to 4e-6 (the default extended mode: up to 16384 x\n"
+      "                  16384, errors as small as single precision allows, 1.7e-7)\n";
   const std::string bandOptions =
       "  --frequency F   radius of the ring (0 to 0.5)\n"
       "  --sigma S       width of the Gaussian flanks of the gain (above 0, at most 0.5)\n"
@@ -341,7 +365,7 @@ std::string helpText(Command command) {
       "                  default 0)\n";
   switch (command) {
     case Command::Demo:
-      return "Usage: vxfreq-demo [--out DIR]\n"
+      return "Usage: vxfreq-demo [--out DIR] [--compatible]\n"
              "       vxfreq-demo COMMAND [OPTIONS] INPUT OUTPUT\n"
              "       vxfreq-demo [COMMAND] --help\n"
              "\n"
@@ -443,8 +467,8 @@ std::string helpText(Command command) {
              "  --kernel FILE   the grey levels of a picture file (at most the transform's size)\n"
              "  --mean N        an N x N square of equal values (N from 1 to the transform's "
              "side)\n"
-             "  --gaussian S    a Gaussian of S pixels (above 0, at most 341), 2 ceil(3 S) + 1\n"
-             "                  pixels a side\n"
+             "  --gaussian S    a Gaussian of S pixels (above 0, at most 2730; 341 with\n"
+             "                  --compatible), 2 ceil(3 S) + 1 pixels a side\n"
              "  --raw           use the kernel's values as they are\n" +
              transformOptions + "\n" + common;
   }

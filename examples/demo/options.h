@@ -33,7 +33,14 @@ struct Options {
   long meanSize = 0;
   double gaussianSigma = 0.0;
   bool raw = false;  // use the kernel's values as they are, not scaled to sum 1
+  // The library's compatible mode: pictures up to 2048 x 2048 and the results of its
+  // earlier versions, bit for bit; otherwise its extended mode (pictures up to
+  // 16384 x 16384, accurate transforms).
+  bool compatible = false;
 };
+
+// The largest picture side of the mode the options ask for.
+long maxSideOf(const Options& options);
 
 // A command line that cannot be understood; `command` says whose help to point to.
 class UsageError : public std::runtime_error {

@@ -33,7 +33,8 @@ file(WRITE "${WORK_DIR}/colour.ppm"
   "10 20 30  40 50 60  70 80 90  100 110 120  130 140 150  160 170 180\n"
   "0 0 0  255 255 255  128 128 128  1 2 3  4 5 6  7 8 9\n"
   "200 100 50  50 100 200  90 90 90  30 60 90  90 60 30  12 34 56\n")
-file(WRITE "${WORK_DIR}/huge.pgm" "P5\n2049 16\n255\n")
+file(WRITE "${WORK_DIR}/huge.pgm" "P5\n16385 16\n255\n")
+file(WRITE "${WORK_DIR}/wide.pgm" "P5\n2049 16\n255\n")
 file(WRITE "${WORK_DIR}/truncated.pgm" "P5\n8 8\n255\nabcdef")
 file(WRITE "${WORK_DIR}/notes.txt" "not a picture\n")
 
@@ -107,10 +108,15 @@ endif()
 # Bad files.
 fails(1 "cannot open 'missing.pgm'" spectrum missing.pgm out1.pgm)
 fails(1 "is not a PNG, PGM or PPM image" spectrum notes.txt out2.pgm)
-fails(1 "at most 2048 pixels per side" bandpass --frequency 0.1 --sigma 0.02 huge.pgm out3.pgm)
+fails(1 "at most 16384 pixels per side" bandpass --frequency 0.1 --sigma 0.02 huge.pgm out3.pgm)
+fails(1 "at most 2048 pixels per side" bandpass --compatible --frequency 0.1 --sigma 0.02 wide.pgm out3.pgm)
 fails(1 "ends before all its pixels" spectrum truncated.pgm out4.pgm)
 fails(1 "unknown format '.jpg'" spectrum grey8.pgm out5.jpg)
 fails(1 "the folder 'no-such-directory' does not exist" spectrum grey8.pgm no-such-directory/out6.pgm)
+# A place that cannot hold a file is found before the work (the output is opened first).
+if(EXISTS /proc/self)
+  fails(1 "cannot create '/proc/out7.pgm'" spectrum grey8.pgm /proc/out7.pgm)
+endif()
 foreach(n 1 2 3 4 5)
   if(EXISTS "${WORK_DIR}/out${n}.pgm" OR EXISTS "${WORK_DIR}/out${n}.jpg")
     message(FATAL_ERROR "a failed command wrote out${n}")
@@ -128,6 +134,7 @@ fails(2 "--plateau -1 is out of range: it must be from 0 to 0.5" gaborreject --a
 fails(2 "--plateau 0.6 is out of range" bandpass --frequency 0.1 --sigma 0.02 --plateau 0.6 grey8.pgm o.pgm)
 fails(2 "--dc-radius -3 cannot be negative" bandreject --frequency 0.1 --sigma 0.02 --dc-radius -3 grey8.pgm o.pgm)
 fails(2 "--angle needs a number, not 'inf'" gabor --angle inf --frequency 0.1 --sigma 0.05 grey8.pgm o.pgm)
+fails(2 "--angle 1e+308 is out of range: in radians it is not a finite number" gabor --angle 1e308 --frequency 0.1 --sigma 0.05 grey8.pgm o.pgm)
 fails(2 "--padding must be zero, reflect, edge or mean, not 'wrap'" spectrum --padding wrap grey8.pgm o.pgm)
 fails(2 "--window must be none, hann or tukey:F" spectrum --window cosine grey8.pgm o.pgm)
 fails(2 "--window tukey:F 1.5 is out of range: it must be from 0 to 1" spectrum --window tukey:1.5 grey8.pgm o.pgm)
@@ -150,6 +157,18 @@ run(0 out err spectrum --padding zero --window tukey:0.25 grey8.pgm spectrum-tuk
 expect_picture("${WORK_DIR}/spectrum-tukey.pgm" 64 64 8)
 run(0 out err gabor --angle 30 --frequency 0.1 --sigma 0.05 --padding edge --window hann grey16.pgm gabor-edge.pgm)
 expect_picture("${WORK_DIR}/gabor-edge.pgm" 10 6 16)
+# A padding with no room says so: a 2048-pixel side fills the compatible mode's largest
+# transform; the default extended mode has room.
+string(REPEAT "7 " 4096 values)
+file(WRITE "${WORK_DIR}/line2048.pgm" "P2\n2048 2\n255\n${values}\n")
+run(0 out err bandreject --compatible --padding reflect --frequency 0.1 --sigma 0.02 line2048.pgm line.pgm)
+if(NOT err MATCHES "--padding reflect cannot take effect along the width")
+  message(FATAL_ERROR "no note of the idle padding: ${err}")
+endif()
+run(0 out err bandreject --padding reflect --frequency 0.1 --sigma 0.02 line2048.pgm line.pgm)
+if(err MATCHES "cannot take effect")
+  message(FATAL_ERROR "a note where the padding has room: ${err}")
+endif()
 
 # The kernel command on 8- and 16-bit pictures: a kernel file of equal values is the
 # mean of its size; raw values are not scaled; a kernel that sums to 0 needs --raw.
