@@ -30,7 +30,7 @@
 #include <cstddef>
 
 // The cache's bound in bytes: the default (vxMemoryCacheAuto) or the caller's.
-inline constexpr std::size_t vxMemoryCacheAuto = static_cast<std::size_t>(-1);
+constexpr std::size_t vxMemoryCacheAuto = static_cast<std::size_t>(-1);
 VX_API std::size_t vfMemoryCacheBound();
 // Sets the bound (vxMemoryCacheAuto: the default rule); blocks beyond a smaller bound are
 // released at once.

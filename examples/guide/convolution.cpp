@@ -57,7 +57,7 @@ int main() {
   for (long y = 0; y < size; ++y)
     for (long x = 0; x < size; ++x)
       blurred.at(x, y) =
-          static_cast<unsigned char>(std::lround(std::clamp(exact.at(x, y), 0.0, 255.0)));
+          static_cast<unsigned char>(std::lround(std::min(std::max(exact.at(x, y), 0.0), 255.0)));
   guide::writePgm("convolution.pgm", guide::sideBySide(picture, blurred));
   return 0;
 }

@@ -41,7 +41,7 @@ inline vxPelBuffer<unsigned char> surfacePicture(long size, bool pattern, bool s
         const double across = -dx * std::sin(a) + dy * std::cos(a);
         if (std::fabs(along) < 0.35 * s) v += 60.0 * std::exp(-across * across / 1.28);
       }
-      picture.at(x, y) = static_cast<unsigned char>(std::lround(std::clamp(v, 0.0, 255.0)));
+      picture.at(x, y) = static_cast<unsigned char>(std::lround(std::min(std::max(v, 0.0), 255.0)));
     }
   return picture;
 }

@@ -1,0 +1,25 @@
+# code_block_after(<text> <marker> <lang> <out_var>): the body of the first fenced code
+# block of language <lang> (```<lang> ... ```) that follows the text <marker> in <text>.
+# Fails when the marker or the block is missing. Used by the tests that hold the code
+# shown in README.md and the guide's pages against the files and builds they stand for.
+function(code_block_after text marker lang out_var)
+  string(FIND "${text}" "${marker}" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "no '${marker}'")
+  endif()
+  string(SUBSTRING "${text}" ${at} -1 rest)
+  string(FIND "${rest}" "```${lang}\n" open)
+  if(open LESS 0)
+    message(FATAL_ERROR "no ${lang} block after '${marker}'")
+  endif()
+  string(LENGTH "```${lang}\n" fence)
+  math(EXPR open "${open} + ${fence}")
+  string(SUBSTRING "${rest}" ${open} -1 rest)
+  string(FIND "${rest}" "\n```" length)
+  if(length LESS 0)
+    message(FATAL_ERROR "the ${lang} block after '${marker}' does not end")
+  endif()
+  math(EXPR length "${length} + 1")
+  string(SUBSTRING "${rest}" 0 ${length} body)
+  set(${out_var} "${body}" PARENT_SCOPE)
+endfunction()
