@@ -42,6 +42,8 @@
 // Tasks that a call hands to a thread pool run in the mode of the call.
 class VX_API vxExtendedScope {
 public:
+  // Makes the calling thread's calls run in the extended mode (true) or the compatible
+  // mode (false) until the scope is destroyed.
   explicit vxExtendedScope(bool extended = true);
   ~vxExtendedScope();
   vxExtendedScope(const vxExtendedScope&) = delete;

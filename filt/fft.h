@@ -63,6 +63,7 @@ public:
   // Error number 0x10006300.
   class VX_API InvalidArgument : public Errors {
   public:
+    // The error with `message` (none when null).
     explicit InvalidArgument(const wchar_t* message = nullptr);
     InvalidArgument(const InvalidArgument& other);
     InvalidArgument& operator=(const InvalidArgument& other);
@@ -82,6 +83,7 @@ public:
   // Error number 0x10006301.
   class VX_API Uninitialized : public Errors {
   public:
+    // The error with `message` (none when null).
     explicit Uninitialized(const wchar_t* message = nullptr);
     Uninitialized(const Uninitialized& other);
     Uninitialized& operator=(const Uninitialized& other);
@@ -101,6 +103,7 @@ public:
   // Error number 0x10006302.
   class VX_API InvalidSize : public Errors {
   public:
+    // The error with `message` (none when null).
     explicit InvalidSize(const wchar_t* message = nullptr);
     InvalidSize(const InvalidSize& other);
     InvalidSize& operator=(const InvalidSize& other);
@@ -120,6 +123,7 @@ public:
   // Error number 0x10006303.
   class VX_API UnboundWindow : public Errors {
   public:
+    // The error with `message` (none when null).
     explicit UnboundWindow(const wchar_t* message = nullptr);
     UnboundWindow(const UnboundWindow& other);
     UnboundWindow& operator=(const UnboundWindow& other);
@@ -139,6 +143,7 @@ public:
   // Error number 0x10006304.
   class VX_API InvalidBuffer : public Errors {
   public:
+    // The error with `message` (none when null).
     explicit InvalidBuffer(const wchar_t* message = nullptr);
     InvalidBuffer(const InvalidBuffer& other);
     InvalidBuffer& operator=(const InvalidBuffer& other);
@@ -158,6 +163,7 @@ public:
   // Error number 0x10006305.
   class VX_API BadCoord : public Errors {
   public:
+    // The error with `message` (none when null).
     explicit BadCoord(const wchar_t* message = nullptr);
     BadCoord(const BadCoord& other);
     BadCoord& operator=(const BadCoord& other);
