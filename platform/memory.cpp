@@ -37,15 +37,24 @@ void (*gLargeBlockReleased)(std::size_t bytes) = nullptr;
 
 namespace {
 
-constexpr std::size_t kLargeBlock = std::size_t(1) << 20;  // from here on: the cache
-constexpr std::size_t kPage = std::size_t(2) << 20;        // a transparent huge page
+constexpr std::size_t kLargeBlock = std::size_t(256) << 10;  // from here on: the cache
+constexpr std::size_t kPage = std::size_t(2) << 20;          // a transparent huge page
+constexpr std::size_t kGrain = std::size_t(64) << 10;        // below a huge page
 
-// The bytes a large block of `bytes` takes: whole huge pages.
-std::size_t roundedSize(std::size_t bytes) { return (bytes + kPage - 1) / kPage * kPage; }
+// The bytes a large block of `bytes` takes: whole huge pages from the size of one on,
+// whole grains of 64 KiB below.
+std::size_t roundedSize(std::size_t bytes) {
+  const std::size_t unit = bytes >= kPage ? kPage : kGrain;
+  return (bytes + unit - 1) / unit * unit;
+}
 
 // A block from the system, aligned to a huge page where it can be mapped; holds zeros.
 void* systemBlock(std::size_t size) {
 #if defined(__linux__)
+  if (size < kPage) {
+    void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
+  }
   // Mapped a huge page larger, then trimmed to the huge pages inside.
   void* raw =
       mmap(nullptr, size + kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -95,7 +104,8 @@ public:
     const std::size_t size = roundedSize(bytes);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      recent_[next_++ % kRecent] = size;
+      inUse_ += size;
+      recent_[next_++ % kRecent] = inUse_;
       // The smallest cached block that fits: at least the size, at most twice it.
       auto best = blocks_.end();
       for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
@@ -106,7 +116,10 @@ public:
         void* block = best->block;
         held_ -= best->size;
         // A block larger than the request keeps its size for when it comes back.
-        if (best->size != size) larger_.push_back(*best);
+        if (best->size != size) {
+          larger_.push_back(*best);
+          inUse_ += best->size - size;
+        }
         blocks_.erase(best);
         VX_UNPOISON(block, bytes);
         if (fill == vx_detail::BlockFill::Zeros) std::memset(block, 0, bytes);
@@ -119,7 +132,11 @@ public:
       vfReleaseMemoryCache();
       block = systemBlock(size);
     }
-    if (block == nullptr) throw std::bad_alloc();
+    if (block == nullptr) {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      inUse_ -= size;
+      throw std::bad_alloc();
+    }
     return block;
   }
 
@@ -132,6 +149,7 @@ public:
         larger_.erase(it);
         break;
       }
+    inUse_ -= std::min(inUse_, size);
     const std::size_t bound = boundNow();
     if (closed_ || size > bound) {
       releaseSystemBlock(block, size);
@@ -170,12 +188,12 @@ public:
 private:
   static constexpr int kRecent = 16;
 
-  // The caller's bound, or twice the largest of the recent requests.
+  // The caller's bound, or the most that was in use at once over the recent requests.
   std::size_t boundNow() const {
     if (bound_ != vxMemoryCacheAuto) return bound_;
-    std::size_t largest = 0;
-    for (std::size_t s : recent_) largest = std::max(largest, s);
-    return 2 * largest;
+    std::size_t most = 0;
+    for (std::size_t s : recent_) most = std::max(most, s);
+    return most;
   }
 
   // Gives back the oldest blocks until the cache holds at most `bound`.
@@ -195,8 +213,9 @@ private:
   std::vector<CachedBlock> blocks_;
   std::vector<CachedBlock> larger_;  // handed out for smaller requests
   std::size_t held_ = 0;
+  std::size_t inUse_ = 0;  // in large blocks handed out and not yet given back
   std::size_t bound_ = vxMemoryCacheAuto;
-  std::size_t recent_[kRecent] = {};
+  std::size_t recent_[kRecent] = {};  // inUse_ after each of the last requests
   unsigned next_ = 0;
   bool closed_ = false;
 };

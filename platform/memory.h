@@ -1,22 +1,25 @@
 // Large blocks of memory: where the library's buffers, pictures and working memory come
 // from, and the cache of freed blocks it keeps for the next request.
 //
-// Every block of 1 MiB or more that the library makes (the values of frequency buffers,
-// the pixels of pixel buffers, filter tables, the working memory of the transforms)
-// comes from one allocator. On Linux it maps such blocks aligned to 2 MiB and advises
-// the kernel to back them with transparent huge pages where the system allows it (in
-// its "madvise" and "always" modes): the first touch of a fresh 4 KiB page costs some
-// 14 microseconds on many virtual machines, so a 32 MiB block of small pages costs more
-// to touch than a 2048 x 2048 transform takes. Elsewhere, and where mapping is refused,
-// it takes aligned memory from the C++ allocator. Smaller blocks come from the C++
-// allocator directly.
+// Every block of 256 KiB or more that the library makes (the values of frequency
+// buffers, the pixels of pixel buffers, filter tables, the working memory of the
+// transforms) comes from one allocator. On Linux it maps blocks of 2 MiB and more
+// aligned to 2 MiB and advises the kernel to back them with transparent huge pages where
+// the system allows it (in its "madvise" and "always" modes): the first touch of a fresh
+// 4 KiB page costs some 14 microseconds on many virtual machines, so a 32 MiB block of
+// small pages costs more to touch than a 2048 x 2048 transform takes. Smaller large
+// blocks are mapped in grains of 64 KiB; what matters for them is the cache below, as
+// the C++ allocator tends to give such blocks back to the system when they are freed.
+// Elsewhere, and where mapping is refused, it takes aligned memory from the C++
+// allocator. Smaller blocks come from the C++ allocator directly.
 //
 // A freed large block goes into a cache, from which a later request of a fitting size
 // (at least as large, at most twice) takes it without going to the system. The cache is
 // memory the library keeps after a call returns; it holds at most its bound:
-//   - by default twice the largest block of the last 16 requests of large blocks, so a
-//     program that transforms pictures of one size keeps about two of its buffers, and
-//     one that moves on to smaller pictures soon keeps less;
+//   - by default the most memory in large blocks that was in use at once over the last
+//     16 requests of large blocks, so that a program repeating a call (a filtering job,
+//     a transform into a new buffer) keeps what one call needs, and one that moves on to
+//     smaller pictures soon keeps less;
 //   - or a bound of the caller's (vfSetMemoryCacheBound), 0 turning the cache off.
 // vfReleaseMemoryCache gives every cached block back to the system at once. A block from
 // the cache holds zeros wherever the library promises zeros (new buffers, new pixel
