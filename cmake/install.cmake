@@ -19,6 +19,7 @@ set(VXFREQ_PUBLIC_FILT_HEADERS
   ${PROJECT_SOURCE_DIR}/filt/extended.h
   ${PROJECT_SOURCE_DIR}/filt/fft.h
   ${PROJECT_SOURCE_DIR}/filt/freqfilt.h
+  ${PROJECT_SOURCE_DIR}/filt/filtering.h
   ${PROJECT_SOURCE_DIR}/filt/padding.h
   ${PROJECT_SOURCE_DIR}/filt/parallel.h)
 file(GLOB VXFREQ_PUBLIC_PLATFORM_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/*.h)

@@ -30,6 +30,7 @@ set(VXFREQ_FILT_SOURCES
   filt/image/forward.cpp
   filt/image/inverse.cpp
   filt/image/map.cpp
+  filt/image/continuation.cpp
   filt/image/padding.cpp
   filt/image/spectrum_images.cpp
   filt/image/wrap_copy.cpp

@@ -72,7 +72,9 @@
 #include "filt/fft.h"
 
 // What fills the transform outside the picture (see the file's description).
-enum class vxPadding { Zero = 0, Reflect = 1, Edge = 2, Mean = 3 };
+// Continue is for filtering (filt/filtering.h): it needs the filters whose band it
+// continues, so vfForwardFFTPadded refuses it.
+enum class vxPadding { Zero = 0, Reflect = 1, Edge = 2, Mean = 3, Continue = 4 };
 
 // The weighting of the picture before padding.
 struct VX_API vxWindow {

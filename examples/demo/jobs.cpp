@@ -33,13 +33,15 @@ GreyImage fromPelBuffer(const vxPelBuffer_const<unsigned char>& pels) {
   return image;
 }
 
-// The spectrum of an 8-bit or 16-bit picture, through the image transform of its type.
-vxFrequencyBuffer forwardTransform(const GreyImage& input, const vxPaddingOptions& transform) {
+// The spectrum of an 8-bit or 16-bit picture, through the image transform of its type;
+// `filters` are the ones that will be applied (continued padding looks for their band).
+vxFrequencyBuffer forwardTransform(const GreyImage& input, const vxPaddingOptions& transform,
+                                   const std::vector<const vxFrequencyFilter*>& filters = {}) {
   vxFrequencyBuffer spectrum;
   if (input.bits == 16)
-    vfForwardFFTPadded(toPelBuffer<unsigned short>(input), transform, spectrum);
+    vfForwardFFTContinued(toPelBuffer<unsigned short>(input), transform, filters, spectrum);
   else
-    vfForwardFFTPadded(toPelBuffer<unsigned char>(input), transform, spectrum);
+    vfForwardFFTContinued(toPelBuffer<unsigned char>(input), transform, filters, spectrum);
   return spectrum;
 }
 
@@ -242,8 +244,11 @@ FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool vie
                           const vxPaddingOptions& transform) {
   FilterResult result;
   const Clock::time_point start = Clock::now();
-  vxFrequencyBuffer spectrum = forwardTransform(input, transform);
-  const FilterList filters = job.build(vxPair<long>(spectrum.width(), spectrum.height()));
+  const FilterList filters =
+      job.build(vfPaddedTransformSize(input.width, input.height, transform.margin));
+  std::vector<const vxFrequencyFilter*> applied;
+  for (const auto& filter : filters) applied.push_back(filter.get());
+  vxFrequencyBuffer spectrum = forwardTransform(input, transform, applied);
   for (const auto& filter : filters) filter->apply(spectrum);
   const Clock::time_point filtered = Clock::now();
 

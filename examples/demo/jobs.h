@@ -5,8 +5,8 @@
 
 #include "image_io.h"
 
+#include "filt/filtering.h"
 #include "filt/freqfilt.h"
-#include "filt/padding.h"
 
 #include <functional>
 #include <memory>

@@ -113,6 +113,7 @@ vxPaddingOptions transformOf(const demo::Options& options) {
   if (options.padding == "reflect") transform.padding = vxPadding::Reflect;
   if (options.padding == "edge") transform.padding = vxPadding::Edge;
   if (options.padding == "mean") transform.padding = vxPadding::Mean;
+  if (options.padding == "continue") transform.padding = vxPadding::Continue;
   if (transform.padding != vxPadding::Zero) transform.margin = -1;
   if (options.window == "hann") transform.window = vxWindow::hann();
   if (options.window == "tukey") transform.window = vxWindow::tukey(options.tukeyFraction);

@@ -182,8 +182,14 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
   } else if (name == "--dc-radius") {
     options.dcRadius = parseInteger(c, name, value);
   } else if (name == "--padding") {
-    if (value != "zero" && value != "reflect" && value != "edge" && value != "mean")
-      throw UsageError(c, "--padding must be zero, reflect, edge or mean, not '" + value + "'");
+    if (value == "continue" && c == Command::Spectrum)
+      throw UsageError(c,
+                       "--padding continue continues the patterns a filter acts on; the "
+                       "spectrum has no filter: use zero, reflect, edge or mean");
+    if (value != "zero" && value != "reflect" && value != "edge" && value != "mean" &&
+        value != "continue")
+      throw UsageError(
+          c, "--padding must be zero, reflect, edge, mean or continue, not '" + value + "'");
     options.padding = value;
   } else if (name == "--window") {
     storeWindow(options, value);
@@ -298,6 +304,7 @@ Options parseOptions(int argc, const char* const* argv) {
     options.input = positional[0];
     options.output = positional[1];
   }
+  if (options.padding.empty()) options.padding = command == Command::Spectrum ? "zero" : "continue";
   checkRanges(options);
   return options;
 }
@@ -337,11 +344,13 @@ std::string helpText(Command command) {
       "extension (.png, .pgm or .ppm) chooses its format.\n" +
       images + "Frequencies, sigmas and plateaus are in cycles per pixel (0 to 0.5).\n";
   const std::string transformOptions =
-      "  --padding P     what fills the transform around the picture: zero (default:\n"
-      "                  zeros up to the next power of two), reflect (the picture\n"
-      "                  mirrored at its edges: no edge artefacts; best for photographs),\n"
-      "                  edge (border pixels repeated) or mean (the picture's mean); all\n"
-      "                  but zero add a margin of an eighth of each side\n"
+      "  --padding P     what fills the transform around the picture: zero (zeros up\n"
+      "                  to the next power of two; the spectrum's default), reflect (the\n"
+      "                  picture mirrored at its edges), edge (border pixels repeated),\n"
+      "                  mean (the picture's mean), or continue (the filters' default:\n"
+      "                  edge, with the periodic patterns in the filter's band carried\n"
+      "                  on into it, so that a pattern is removed right up to the\n"
+      "                  border); all but zero add a margin of an eighth of each side\n"
       "  --window W      weight the picture first: none (default), hann, or tukey:F\n"
       "                  (flat, with the outer F of each side tapered; F from 0 to 1);\n"
       "                  for spectra with less leakage, not for filtering\n"

@@ -25,8 +25,10 @@ struct Options {
   double angleDegrees = 0.0;
   long dcRadius = 0;
   // How the picture is padded and weighted for the transform.
-  std::string padding = "zero";  // zero, reflect, edge or mean
-  std::string window = "none";   // none, hann or tukey
+  // zero, reflect, edge, mean or continue; empty until parsed, then the command's
+  // default: continue for the filter commands, zero for the spectrum.
+  std::string padding;
+  std::string window = "none";  // none, hann or tukey
   double tukeyFraction = 0.0;
   // The kernel command: one of a kernel picture, a mean or a Gaussian.
   std::string kernelFile;

@@ -39,6 +39,8 @@ inline constexpr const wchar_t* kDcProtectionNegative = L"DC Protection Radius c
 inline constexpr const wchar_t* kSigmasPositive = L"Sigma values must be positive.";
 inline constexpr const wchar_t* kPlateausNegative = L"Plateau values cannot be negative.";
 inline constexpr const wchar_t* kAngleFinite = L"Angle must be a finite number.";
+inline constexpr const wchar_t* kContinueNeedsFilter =
+    L"A filter is needed to continue the picture's patterns.";
 inline constexpr const wchar_t* kUnknownPadding = L"Unknown padding.";
 inline constexpr const wchar_t* kUnknownWindow = L"Unknown window shape.";
 inline constexpr const wchar_t* kTukeyFraction = L"Tukey fraction must be between 0.0 and 1.0.";

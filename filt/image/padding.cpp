@@ -4,6 +4,8 @@
 // original picture's size and placement, so the plain inverses crop the padding off.
 #include "filt/padding.h"
 
+#include "filt/image/padding_layout.h"
+
 #include "filt/buffer/access.h"
 #include "filt/common/limits.h"
 #include "filt/common/messages.h"
@@ -36,12 +38,19 @@ void checkSide(long side) {
     throw Defs::InvalidSize(vx_detail::pictureSideMessage());
 }
 
-void checkOptions(const vxPaddingOptions& options) {
+}  // namespace
+
+namespace vx_detail {
+
+void checkPaddingOptions(const vxPaddingOptions& options, bool filters) {
   switch (options.padding) {
     case vxPadding::Zero:
     case vxPadding::Reflect:
     case vxPadding::Edge:
     case vxPadding::Mean:
+      break;
+    case vxPadding::Continue:
+      if (!filters) throw Defs::InvalidArgument(msg::kContinueNeedsFilter);
       break;
     default:
       throw Defs::InvalidArgument(msg::kUnknownPadding);
@@ -49,13 +58,24 @@ void checkOptions(const vxPaddingOptions& options) {
   options.window.weight(0, 1);
 }
 
-// For each of the N positions of one axis of the transform, the picture position
-// (0 .. n-1) whose value it takes, or -1 where the padding is a constant. Positions
-// up to n + ceil((N - n) / 2) continue the picture forwards; the rest lie before
-// its first pixel, through the wrap-around.
-std::vector<long> sourceIndex(long n, long N, vxPadding padding) {
+void checkPaddedPicture(const vx_PelBuffer& image) {
+  if (!image.isBound()) throw Defs::UnboundWindow();
+  if (image.width() > maxTransformSide() || image.height() > maxTransformSide())
+    throw Defs::InvalidSize(vx_detail::tooLargeMessage());
+}
+
+void recordPaddedPicture(vxFrequencyBuffer& result, const vx_PelBuffer& image,
+                         const vxPair<long>& size) {
+  Access::setImageSize(result, image.width(), image.height());
+  Access::setPlacement(result, image.offset(), image.clientXform());
+  Access::setPaddingMargin(result, (size.x - image.width()) / 2, (size.y - image.height()) / 2);
+}
+
+long forwardExtent(long n, long N) { return n + (N - n + 1) / 2; }
+
+std::vector<long> paddingSource(long n, long N, vxPadding padding) {
   std::vector<long> index(static_cast<std::size_t>(N));
-  const long forwards = n + (N - n + 1) / 2;
+  const long forwards = forwardExtent(n, N);
   for (long c = 0; c < N; ++c) {
     const long x = c < forwards ? c : c - N;
     long from = -1;
@@ -64,7 +84,7 @@ std::vector<long> sourceIndex(long n, long N, vxPadding padding) {
     } else if (padding == vxPadding::Reflect) {
       const long m = ((x % (2 * n)) + 2 * n) % (2 * n);
       from = m < n ? m : 2 * n - 1 - m;
-    } else if (padding == vxPadding::Edge) {
+    } else if (padding == vxPadding::Edge || padding == vxPadding::Continue) {
       from = x < 0 ? 0 : n - 1;
     }
     index[static_cast<std::size_t>(c)] = from;
@@ -72,11 +92,15 @@ std::vector<long> sourceIndex(long n, long N, vxPadding padding) {
   return index;
 }
 
+}  // namespace vx_detail
+
+namespace {
+
 template <class T>
 vxPelBuffer<T> paddedPicture(const vxPelBuffer_const<T>& picture, const vxPair<long>& size,
                              vxPadding padding, T fill) {
-  const std::vector<long> columns = sourceIndex(picture.width(), size.x, padding);
-  const std::vector<long> rows = sourceIndex(picture.height(), size.y, padding);
+  const std::vector<long> columns = vx_detail::paddingSource(picture.width(), size.x, padding);
+  const std::vector<long> rows = vx_detail::paddingSource(picture.height(), size.y, padding);
   vxPelBuffer<T> out(size.x, size.y, 32);
   for (long y = 0; y < size.y; ++y) {
     T* o = &out.at(0, y);
@@ -172,10 +196,8 @@ vxPair<long> vfPaddingMargin(const vxFrequencyBuffer& buffer) {
 template <class T>
 void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOptions& options,
                         vxFrequencyBuffer& result) {
-  if (!image.isBound()) throw Defs::UnboundWindow();
-  if (image.width() > maxTransformSide() || image.height() > maxTransformSide())
-    throw Defs::InvalidSize(vx_detail::tooLargeMessage());
-  checkOptions(options);
+  vx_detail::checkPaddedPicture(image);
+  vx_detail::checkPaddingOptions(options, false);
   if (image.width() == 0 || image.height() == 0) return vfForwardFFT(image, result);
 
   const vxPair<long> size = vfPaddedTransformSize(image.width(), image.height(), options.margin);
@@ -187,9 +209,7 @@ void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOption
   } else {
     transformPadded(image, size, options.padding, result);
   }
-  Access::setImageSize(result, image.width(), image.height());
-  Access::setPlacement(result, image.offset(), image.clientXform());
-  Access::setPaddingMargin(result, (size.x - image.width()) / 2, (size.y - image.height()) / 2);
+  vx_detail::recordPaddedPicture(result, image, size);
 }
 
 template VX_API void vfForwardFFTPadded<unsigned char>(const vxPelBuffer_const<unsigned char>&,

@@ -12,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#ifdef VXFREQ_TEST_PHOTOS
-#include <png.h>
-#endif
+#include "image/photos.h"
 
 namespace {
 
@@ -192,24 +190,12 @@ TEST(Padding, HannWindowCutsLeakage) {
 }
 
 #ifdef VXFREQ_TEST_PHOTOS
-std::vector<double> readGreyPng(const std::string& path, long& w, long& h) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-  image.format = PNG_FORMAT_GRAY;
-  std::vector<unsigned char> bytes(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return {};
-  w = image.width;
-  h = image.height;
-  return std::vector<double>(bytes.begin(), bytes.end());
-}
-
 // A pattern added to a photograph and removed again by a band-reject of its ring; RMS
 // errors against the photograph in a border strip and inside it.
 void rejectPattern(const std::string& name, long border, vxPadding padding, double& edge,
                    double& inside) {
   long w = 0, h = 0;
-  const std::vector<double> photo = readGreyPng(VXFREQ_TEST_PHOTOS "/" + name, w, h);
+  const std::vector<double> photo = test_photos::readGrey(name, w, h);
   ASSERT_FALSE(photo.empty()) << name;
   const double fx = 0.08, fy = 0.05;
   std::vector<double> noisy(photo);
