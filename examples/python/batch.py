@@ -92,7 +92,7 @@ def process(job, params, source, target):
         if display == "signed":
             values, _ = vxfreq.inverse_complex(spectrum, in_place=True)
         else:
-            values = vxfreq.inverse(spectrum, np.float64, in_place=True)
+            values = vxfreq.inverse(spectrum, np.float64, magnitude=True, in_place=True)
         output = to_grey(values, image.dtype, display)
     Image.fromarray(output).save(target)
     return image.shape[1], image.shape[0]

@@ -16,12 +16,12 @@ from conftest import picture
 
 def test_two_threads_on_two_buffers_give_the_sequential_bits():
     images = [picture(300, 500, np.uint16, seed=s) for s in (1, 2)]
-    expected = [vxfreq.inverse(vxfreq.forward(i), np.uint16, normalize=True) for i in images]
+    expected = [vxfreq.inverse(vxfreq.forward(i), np.uint16) for i in images]
     results = [None, None]
 
     def work(k):
         for _ in range(5):
-            results[k] = vxfreq.inverse(vxfreq.forward(images[k]), np.uint16, normalize=True)
+            results[k] = vxfreq.inverse(vxfreq.forward(images[k]), np.uint16)
 
     threads = [threading.Thread(target=work, args=(k,)) for k in (0, 1)]
     for t in threads:
@@ -74,7 +74,7 @@ def job(image):
     vxfreq.Gabor((0.04, 0.02), (0.02, 0.0), 0.5, 0.2, buf.shape[::-1]).apply(buf)
     total = buf + vxfreq.forward_fft(buf)
     results = [buf, total, vxfreq.inverse_fft(buf), buf.magnitude_image(True), buf.phase_image(),
-               vxfreq.map_image(total.magnitude_image()), vxfreq.inverse(buf, np.uint16, True),
+               vxfreq.map_image(total.magnitude_image()), vxfreq.inverse(buf, np.uint16, magnitude=True, normalize=True),
                vxfreq.inverse_complex(total)[1], vxfreq.forward(image, image[::-1])]
     return [np.asarray(r).tobytes() for r in results]
 
