@@ -14,23 +14,6 @@ import vxfreq
 from conftest import picture
 
 
-def test_two_threads_on_two_buffers_give_the_sequential_bits():
-    images = [picture(300, 500, np.uint16, seed=s) for s in (1, 2)]
-    expected = [vxfreq.inverse(vxfreq.forward(i), np.uint16) for i in images]
-    results = [None, None]
-
-    def work(k):
-        for _ in range(5):
-            results[k] = vxfreq.inverse(vxfreq.forward(images[k]), np.uint16)
-
-    threads = [threading.Thread(target=work, args=(k,)) for k in (0, 1)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert all(np.array_equal(r, e) for r, e in zip(results, expected))
-
-
 def test_a_buffer_changed_by_another_thread_raises_runtime_error():
     buf = vxfreq.forward(picture(1024, 1024, np.uint8))
     gabor = vxfreq.Gabor((0.05, 0.05), (0.1, 0.1), 0.3, 0.2, (1024, 1024))
