@@ -24,9 +24,11 @@ set(VXFREQ_FILT_SOURCES
   filt/buffer/archive.cpp
   filt/buffer/arithmetic.cpp
   filt/buffer/frequency.cpp
+  filt/buffer/placement.cpp
   filt/buffer/transforms.cpp
   # image: images into and out of buffers, padding, spectrum images, display maps
   filt/image/atan2.cpp
+  filt/image/float_forward.cpp
   filt/image/forward.cpp
   filt/image/inverse.cpp
   filt/image/map.cpp

@@ -308,6 +308,16 @@ private:
 // transforms and the buffer's constructors do.
 VX_API vxPair<long> vfTransformSize(long width, long height);
 
+// Records which picture `buf`'s values stand for, as a forward transform of that
+// picture would: width x height pixels (1 up to the transform size along each axis) at
+// `offset`, not padded (vfPaddingMargin gives 0), with the identity client transform.
+// The values, the transform size and the inverse-computed flag stay. For values that
+// were written into the storage (elements()) rather than transformed from a picture.
+// Throws Uninitialized for a buffer without data, InvalidSize for a size outside that
+// range and InvalidArgument for an offset beyond 32 bits, before anything changes.
+VX_API void vfSetImagePlacement(vxFrequencyBuffer& buf, long width, long height,
+                                vxPair<long> offset);
+
 // Sets every value of the W x H array at `data` outside the top-left w x h
 // rectangle to 0. Checks attention first.
 VX_API void vf_ZeroPadding(long w, long h, long W, long H, float* data);
@@ -346,6 +356,16 @@ VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned char>& image, vxFrequ
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& image,
                           vxFrequencyBuffer& result);
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<double>& image, vxFrequencyBuffer& result);
+
+// The forward transform of a real picture of single-precision samples, read where they
+// are: `samples` points to the top-left pixel, whose rows are `rowStride` floats apart
+// (at least `width`). The result is the transform of a double image holding the same
+// values, bit for bit, without a converted copy of the picture; the picture is recorded
+// at `offset`. Throws InvalidSize for a side below 1 or above the mode's limit and
+// InvalidArgument for null samples, a row stride below the width or an offset beyond
+// 32 bits, before `result` changes.
+VX_API void vfForwardFFT(const float* samples, long width, long height, long rowStride,
+                         vxPair<long> offset, vxFrequencyBuffer& result);
 
 // Copies `src` and its three copies shifted by one period (the larger of the two
 // sizes) left and up (`backwards` false) or right and down (true) into `dst`, where

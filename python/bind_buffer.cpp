@@ -6,8 +6,10 @@
 #include "filt/padding.h"
 
 #include <pybind11/complex.h>
+#include <pybind11/stl.h>
 
 #include <complex>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -100,6 +102,48 @@ void addBinary(py::class_<Buffer>& cls, const char* name, const char* iname, Bin
       py::is_operator(), (std::string("In place: self = self ") + sign + " other.").c_str());
 }
 
+// FrequencyBuffer.from_array: the values copied into a new buffer of their size, the
+// picture's placement recorded.
+std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& imageSize,
+                                  Size offset) {
+  using Values = py::array_t<std::complex<float>, py::array::c_style | py::array::forcecast>;
+  const py::array given = py::array::ensure(values);
+  if (!given) throw py::type_error("values must be a numpy array");
+  if (given.ndim() != 2)
+    throw py::value_error("values must be a 2-D array (H, W), not " + std::to_string(given.ndim()) +
+                          "-D");
+  const char kind = given.dtype().kind();
+  if (kind != 'c' && kind != 'f' && kind != 'i' && kind != 'u' && kind != 'b')
+    throw py::type_error(
+        "values must hold numbers, not " +
+        py::repr(static_cast<const py::handle&>(given.dtype())).cast<std::string>());
+  const long H = static_cast<long>(given.shape(0));
+  const long W = static_cast<long>(given.shape(1));
+  if (W == 0 || H == 0) throw py::value_error("values must not be empty");
+  {
+    ModeScope mode;
+    const vxPair<long> size = vfTransformSize(W, H);
+    if (size.x != W || size.y != H)
+      throw py::value_error(
+          "values must have sides that are powers of two (as a transform's), "
+          "not (" +
+          std::to_string(H) + ", " + std::to_string(W) + ")");
+  }
+  Size picture(W, H);
+  if (!imageSize.is_none()) picture = imageSize.cast<Size>();
+  const Values array = Values::ensure(given);
+  if (!array) throw py::error_already_set();
+  std::unique_ptr<Buffer> b;
+  const float* source = reinterpret_cast<const float*>(array.data());
+  runLibrary([&] {
+    b = std::make_unique<Buffer>(W, H);
+    std::memcpy(b->buf.elements(), source, sizeof(float) * 2 * static_cast<std::size_t>(W * H));
+    vfSetImagePlacement(b->buf, picture.first, picture.second,
+                        vxPair<long>(offset.first, offset.second));
+  });
+  return b;
+}
+
 }  // namespace
 
 void bindBuffer(py::module_& m) {
@@ -112,6 +156,7 @@ void bindBuffer(py::module_& m) {
   buffer.def(py::init([](long width, long height) {
                if (width < 0 || height < 0)
                  throw py::value_error("width and height must not be negative");
+               ModeScope mode;
                return std::make_unique<Buffer>(width, height);
              }),
              py::arg("width"), py::arg("height"),
@@ -172,6 +217,18 @@ void bindBuffer(py::module_& m) {
         return view.attr("astype")(dtype);
       },
       py::arg("dtype") = py::none(), "The complex64 (H, W) view of the storage (numpy.asarray).");
+  buffer.def_static("from_array", &fromArray, py::arg("values"), py::arg("image_size") = py::none(),
+                    py::arg("offset") = std::make_pair(0L, 0L),
+                    "A new buffer holding values, a 2-D (H, W) array of complex numbers (real "
+                    "numbers have imaginary part 0) whose sides are powers of two up to the "
+                    "mode's limit, rounded to complex64; as numpy.fft.fft2's result, "
+                    "frequency 0 at [0, 0]. image_size (w, h), 1 up to (W, H) along each "
+                    "axis (None: (W, H)), and offset (x, y) are the picture the inverses "
+                    "give back.");
+  buffer.def(
+      "to_numpy", [](const py::object& self) { return storageView(self).attr("copy")(); },
+      "A new complex64 (H, W) array of the values (a copy; numpy.asarray(buffer) is the "
+      "view without a copy).");
   buffer.def("__repr__", [](const Buffer& b) {
     if (!b.buf.isInitialized()) return py::str("FrequencyBuffer(uninitialized)");
     return py::str("FrequencyBuffer(shape={!r}, image_size={!r}, offset={!r})")

@@ -1,5 +1,6 @@
 // vxfreq.parallel, the with-block that runs the library calls of its thread on a pool
-// of the library, and current_threads.
+// of the library, and current_threads; vxfreq.compatible, the with-block of the library's
+// compatible mode, extended_mode and max_transform_side.
 #include "bindings.h"
 #include "python_support.h"
 
@@ -58,6 +59,48 @@ void bindParallel(py::module_& m) {
   parallel.def("__repr__", [](const Parallel& p) {
     return py::str("vxfreq.parallel({})").format(p.threads());
   });
+  py::class_<Compatible> compatible(
+      m, "compatible",
+      "with vxfreq.compatible(): the library calls made inside the block, on the thread "
+      "that entered it, run in the library's compatible mode, which is the C++ default: "
+      "transform sides up to 2048 and exactly the bits of a C++ program that does not ask "
+      "for the extended mode (twiddle factors advanced in float; a picture at an offset "
+      "comes back from the inverses cyclically shifted by it). Outside every block calls "
+      "run in the extended mode: sides up to 16384, twiddle factors from tables accurate "
+      "to single precision, pictures back at their place. Blocks nest; other threads are "
+      "not affected (each enters its own block).");
+  compatible.def(py::init<>(), "A block; entering it starts the compatible mode.");
+  compatible.def_property_readonly("entered", &Compatible::entered,
+                                   "True between entering and leaving the block.");
+  compatible.def(
+      "__enter__",
+      [](const py::object& self) {
+        self.cast<Compatible&>().enter();
+        return self;
+      },
+      "Starts the compatible mode for this thread's calls; a block is entered once at a "
+      "time (RuntimeError otherwise).");
+  compatible.def(
+      "__exit__",
+      [](Compatible& c, const py::object&, const py::object&, const py::object&) {
+        c.exit();
+        return false;
+      },
+      py::arg("exc_type"), py::arg("exc_value"), py::arg("traceback"),
+      "Leaves the block, on the thread that entered it (RuntimeError otherwise); "
+      "exceptions pass on.");
+  compatible.def("__repr__", [](const Compatible&) { return py::str("vxfreq.compatible()"); });
+  m.def("extended_mode", &extendedHere,
+        "True when the library calls of this thread run in the extended mode: outside every "
+        "vxfreq.compatible block.");
+  m.def(
+      "max_transform_side",
+      [] {
+        ModeScope mode;
+        return vfMaxTransformSide();
+      },
+      "The largest transform side of this thread's mode: 16384, or 2048 inside "
+      "vxfreq.compatible.");
   m.def("current_threads", &threadsHere,
         "Threads the library calls of this thread use: those of the innermost "
         "vxfreq.parallel block it has entered, 1 outside any.");

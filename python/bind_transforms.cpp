@@ -5,12 +5,16 @@
 
 #include "filt/padding.h"
 
+#include <pybind11/complex.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <complex>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vxpy {
 
@@ -43,6 +47,52 @@ void forwardAs(const ImageView& real, const ImageView* imag, Size offset,
   copyPixels(*imag, images[1]);
   images[1].offset(offset.first, offset.second);
   vfForwardFFT<T>(images[0], images[1], out);
+}
+
+// Single-precision samples are read in place when their rows are whole floats apart
+// (any row order but reversed is copied first, to float32, not float64).
+void forwardFloats(const ImageView& v, Size offset, vxFrequencyBuffer& out) {
+  const auto item = static_cast<py::ssize_t>(sizeof(float));
+  const vxPair<long> at(offset.first, offset.second);
+  if (v.pixelStride == item && v.rowStride >= item * v.width && v.rowStride % item == 0) {
+    vfForwardFFT(reinterpret_cast<const float*>(v.data), v.width, v.height, v.rowStride / item, at,
+                 out);
+    return;
+  }
+  vfTransformSize(v.width, v.height);  // refused before the copy
+  std::vector<float> rows(static_cast<std::size_t>(v.width) * static_cast<std::size_t>(v.height));
+  for (long y = 0; y < v.height; ++y)
+    for (long x = 0; x < v.width; ++x)
+      std::memcpy(&rows[static_cast<std::size_t>(y * v.width + x)],
+                  v.data + y * v.rowStride + x * v.pixelStride, sizeof(float));
+  vfForwardFFT(rows.data(), v.width, v.height, v.width, at, out);
+}
+
+// Complex values (C = std::complex<float> or <double>) go into a buffer's storage, whose
+// layout is a complex64 array's, and the complex engine transforms them: in place when
+// `out` already has the transform size, else from a buffer of the values into `out`.
+template <class C>
+void forwardComplex(const ImageView& v, Size offset, vxFrequencyBuffer& out) {
+  const vxPair<long> size = vfTransformSize(v.width, v.height);
+  const bool inPlace = out.isInitialized() && out.width() == size.x && out.height() == size.y;
+  vxFrequencyBuffer values;
+  vxFrequencyBuffer& target = inPlace ? out : values;
+  if (!inPlace) values = vxFrequencyBuffer(v.width, v.height);
+  float* data = target.elements();
+  const std::size_t W = static_cast<std::size_t>(size.x);
+  for (long y = 0; y < size.y; ++y) {
+    float* row = data + 2 * W * static_cast<std::size_t>(y);
+    long x = 0;
+    for (; y < v.height && x < v.width; ++x) {
+      C value;
+      std::memcpy(&value, v.data + y * v.rowStride + x * v.pixelStride, sizeof(C));
+      row[2 * x] = static_cast<float>(value.real());
+      row[2 * x + 1] = static_cast<float>(value.imag());
+    }
+    std::memset(row + 2 * x, 0, 2 * (W - static_cast<std::size_t>(x)) * sizeof(float));
+  }
+  vfSetImagePlacement(target, v.width, v.height, vxPair<long>(offset.first, offset.second));
+  vfForwardFFT(target, out);
 }
 
 // The transform size (W, H) forward gives a picture of width x height pixels: with
@@ -143,8 +193,13 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   const py::array image = arrayArgument(imageArg, "image");
   const PixelKind kind = pixelKindOf(image, "image");
   const ImageView real = viewOf(image);
+  const bool complex = kind == PixelKind::C64 || kind == PixelKind::C128;
   ImageView imaginary;
   py::array imagArray;
+  if (!imag.is_none() && (complex || kind == PixelKind::F32))
+    throw py::type_error(
+        "imag is for uint8, uint16 and float64 images; pass complex values as "
+        "one complex array");
   if (!imag.is_none()) {
     imagArray = arrayArgument(imag, "imag");
     if (pixelKindOf(imagArray, "imag") != kind)
@@ -155,11 +210,17 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   }
   vxPaddingOptions options;
   const bool padded = paddingOptionsOf(padding, window, margin, options);
-  if (padded && !imag.is_none())
+  if (padded && (!imag.is_none() || complex))
     throw py::value_error("padding, window and margin are for real images: imag must be None");
+  if (padded && kind == PixelKind::F32)
+    throw py::type_error("padding, window and margin take uint8, uint16 or float64 pictures");
   const vxPaddingOptions* pad = padded ? &options : nullptr;
   // Sizes the library refuses are refused before any pixel is copied.
-  const vxPair<long> size = transformSizeOf(real.width, real.height, pad);
+  vxPair<long> size;
+  {
+    ModeScope mode;
+    size = transformSizeOf(real.width, real.height, pad);
+  }
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
   Buffer& target = outBuffer(result);
@@ -176,6 +237,15 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
         break;
       case PixelKind::F64:
         forwardAs<double>(real, im, offset, pad, target.buf);
+        break;
+      case PixelKind::F32:
+        forwardFloats(real, offset, target.buf);
+        break;
+      case PixelKind::C64:
+        forwardComplex<std::complex<float>>(real, offset, target.buf);
+        break;
+      case PixelKind::C128:
+        forwardComplex<std::complex<double>>(real, offset, target.buf);
         break;
     }
   });
@@ -229,6 +299,9 @@ py::object byDtype(const py::object& dtype, Buffer& b, bool normalize, bool inPl
     case PixelKind::U16:
       return Op<std::uint16_t>::run(b, normalize, inPlace);
     case PixelKind::F64:
+    case PixelKind::F32:
+    case PixelKind::C64:
+    case PixelKind::C128:
       break;
   }
   return Op<double>::run(b, normalize, inPlace);
@@ -353,7 +426,9 @@ void bindTransforms(py::module_& m) {
   m.def(
       "padded_transform_size",
       [](long width, long height, const py::object& margin) {
-        return pairOf(vfPaddedTransformSize(width, height, marginOf(margin, -1)));
+        const long m = marginOf(margin, -1);
+        ModeScope mode;
+        return pairOf(vfPaddedTransformSize(width, height, m));
       },
       py::arg("width"), py::arg("height"), py::arg("margin") = py::none(),
       "The transform size (W, H), width first, that forward gives a picture of width x "

@@ -1,19 +1,15 @@
-// The Python module vxfreq: frequency buffers with numpy views of their storage, the
+// The compiled module vxfreq._vxfreq: frequency buffers with numpy views of their storage, the
 // image transforms, spectrum images, arithmetic and the filters of the library. Each
 // topic's bindings are in its own file (bindings.h lists them); what they share is in
 // python_support.h.
 #include "bindings.h"
 #include "python_support.h"
 
-PYBIND11_MODULE(vxfreq, m) {
+PYBIND11_MODULE(_vxfreq, m) {
   m.doc() =
-      "Two-dimensional Fourier transforms of images and frequency-domain filtering.\n\n"
-      "Images are 2-D numpy arrays (height, width) of uint8, uint16 or float64; spectra are\n"
-      "FrequencyBuffer objects of single-precision complex values, zero-padded to powers of\n"
-      "two up to 2048 along each axis (or, with forward's padding=, padded by reflection,\n"
-      "edge or mean), frequency 0 at [0, 0]. The forward transform is\n"
-      "numpy's convention (exp(-2 pi i ...), unscaled). Calls release the GIL while the\n"
-      "library works; Ctrl-C stops a long transform with KeyboardInterrupt.";
+      "The compiled part of the vxfreq package: the library's buffers, transforms and "
+      "filters. Import vxfreq, which re-exports these names and adds the numpy-style "
+      "forward and inverse.";
   pybind11::module_::import("numpy");
   vxpy::initInterrupts();
   vxpy::bindErrors(m);

@@ -2,11 +2,13 @@
 
 #include "filt/parallel.h"
 
+#include <pybind11/complex.h>
 #include <pythread.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <complex>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -170,6 +172,39 @@ long threadsHere() {
   return pools.empty() ? 1 : pools.back()->threads();
 }
 
+// ---------------------------------------------------------------------------
+// Compatible blocks.
+
+namespace {
+
+// The compatible blocks this thread is inside; only touched with the GIL held.
+long& compatibleDepth() {
+  thread_local long depth = 0;
+  return depth;
+}
+
+}  // namespace
+
+void Compatible::enter() {
+  if (entered_)
+    throw std::runtime_error(
+        "this vxfreq.compatible block is entered already; make one for each with statement");
+  ++compatibleDepth();
+  entered_ = true;
+  thread_ = PyThread_get_thread_ident();
+}
+
+void Compatible::exit() {
+  if (!entered_) throw std::runtime_error("this vxfreq.compatible block is not entered");
+  if (thread_ != PyThread_get_thread_ident())
+    throw std::runtime_error(
+        "a vxfreq.compatible block must be left on the thread that entered it");
+  --compatibleDepth();
+  entered_ = false;
+}
+
+bool extendedHere() { return compatibleDepth() == 0; }
+
 void runLibraryImpl(void (*call)(void*), void* work) {
   std::atomic<bool> stop{false};
   bool interrupted = false;
@@ -177,7 +212,9 @@ void runLibraryImpl(void (*call)(void*), void* work) {
   const std::shared_ptr<vxThreadPool> pool = pools.empty() ? nullptr : pools.back();
   {
     InterruptHook hook(stop);
+    const bool extended = extendedHere();  // read with the GIL held
     py::gil_scoped_release release;
+    vxExtendedScope mode(extended);
     vxAttentionScope scope(stop);
     std::optional<vxParallelScope> parallel;
     if (pool != nullptr) parallel.emplace(*pool);
@@ -204,7 +241,12 @@ PixelKind pixelKindOf(const py::array& image, const char* name) {
   if (py::isinstance<py::array_t<std::uint8_t>>(image)) return PixelKind::U8;
   if (py::isinstance<py::array_t<std::uint16_t>>(image)) return PixelKind::U16;
   if (py::isinstance<py::array_t<double>>(image)) return PixelKind::F64;
-  throw py::type_error(std::string(name) + " must hold uint8, uint16 or float64 pixels, not " +
+  if (py::isinstance<py::array_t<float>>(image)) return PixelKind::F32;
+  if (py::isinstance<py::array_t<std::complex<float>>>(image)) return PixelKind::C64;
+  if (py::isinstance<py::array_t<std::complex<double>>>(image)) return PixelKind::C128;
+  throw py::type_error(std::string(name) +
+                       " must hold uint8, uint16, float32, float64, complex64 or complex128 "
+                       "values in the machine's byte order, not " +
                        py::repr(static_cast<const py::handle&>(image.dtype())).cast<std::string>());
 }
 
@@ -287,6 +329,7 @@ long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
 py::bytes archived(const std::function<void(vxArchive&)>& store) {
   std::ostringstream out;
   {
+    ModeScope mode;
     vxArchive ar(out);
     store(ar);
   }
@@ -295,6 +338,7 @@ py::bytes archived(const std::function<void(vxArchive&)>& store) {
 
 void loadArchived(const py::bytes& state, const std::function<void(vxArchive&)>& load) {
   std::istringstream in(static_cast<std::string>(state));
+  ModeScope mode;
   vxArchive ar(in);
   load(ar);
 }

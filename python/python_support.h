@@ -6,6 +6,7 @@
 #ifndef VXFREQ_PYTHON_SUPPORT_H
 #define VXFREQ_PYTHON_SUPPORT_H
 
+#include "filt/extended.h"
 #include "filt/freqfilt.h"
 
 #include <pybind11/numpy.h>
@@ -89,7 +90,35 @@ private:
 // Threads the calls of this thread may use: the innermost pool's, 1 outside any block.
 long threadsHere();
 
-// Runs `work` (library calls only, no Python) with the GIL released, inside an
+// `with vxfreq.compatible():` makes the library calls of the entering thread run in the
+// library's compatible mode (the C++ default: sides up to 2048, the historical bits)
+// until the block is left; outside every such block they run in the extended mode.
+// Blocks nest: entering counts up a depth of the thread, leaving counts it down.
+class Compatible {
+public:
+  bool entered() const { return entered_; }
+  void enter();
+  void exit();
+
+private:
+  bool entered_ = false;
+  unsigned long thread_ = 0;  // the thread that entered
+};
+// Whether the calls of this thread run in the extended mode: outside every compatible
+// block.
+bool extendedHere();
+// The library's mode for the life of the scope, as this thread's blocks ask: made by
+// runLibrary around every call, and by the few calls that do not go through it.
+class ModeScope {
+public:
+  ModeScope() : scope_(extendedHere()) {}
+
+private:
+  vxExtendedScope scope_;
+};
+
+// Runs `work` (library calls only, no Python) with the GIL released, in the mode of
+// this thread's blocks (ModeScope), inside an
 // attention scope whose flag a SIGINT sets while the call runs on the main thread
 // under Python's default SIGINT handler, and inside a parallel scope of this thread's
 // innermost Parallel block; an interrupted call raises KeyboardInterrupt (or whatever
@@ -118,8 +147,9 @@ void readInto(Buffer& in, Buffer& out, F&& call) {
   runLibrary([&] { call(in.buf, out.buf); });
 }
 
-// The pixel types of images.
-enum class PixelKind { U8, U16, F64 };
+// The pixel types of images: those the library reads, single-precision samples and
+// complex values (read as one array through the complex engine).
+enum class PixelKind { U8, U16, F64, F32, C64, C128 };
 // The kind of a 2-D numpy array, TypeError/ValueError naming what is accepted.
 PixelKind pixelKindOf(const py::array& image, const char* name);
 // The kind a dtype argument names (uint8, uint16, float64), TypeError otherwise.

@@ -15,6 +15,10 @@ workers need vxfreq, numpy and Pillow, and must see both folders); --sequential 
 them one after another in this process, without Dask. A progress bar shows while the
 pictures are done, and one summary line follows.
 
+A picture that cannot be read or transformed (a damaged file, a side above 16384) does
+not stop the run: its name and the reason go to standard error, the others are done,
+and the exit status is 1 with the number of failures in the summary line.
+
 Run with Debian's interpreter and the built module on the path, e.g. from the
 repository after `make test`:
 
@@ -92,10 +96,18 @@ def process(job, params, source, target):
         if display == "signed":
             values, _ = vxfreq.inverse_complex(spectrum, in_place=True)
         else:
-            values = vxfreq.inverse(spectrum, np.float64, in_place=True)
+            values = vxfreq.inverse(spectrum, np.float64, magnitude=True, in_place=True)
         output = to_grey(values, image.dtype, display)
     Image.fromarray(output).save(target)
     return image.shape[1], image.shape[0]
+
+
+def attempt(job, params, source, target):
+    """process, with a failure returned instead of raised: (size, None) or (None, reason)."""
+    try:
+        return process(job, params, source, target), None
+    except Exception as e:  # noqa: BLE001 -- any failure of one picture is reported, not fatal
+        return None, "%s: %s" % (type(e).__name__, e)
 
 
 def pictures_in(folder):
@@ -108,7 +120,7 @@ def output_for(source, out_dir):
 
 
 def run_sequential(job, params, sources, out_dir):
-    return [process(job, params, s, output_for(s, out_dir)) for s in sources]
+    return [attempt(job, params, s, output_for(s, out_dir)) for s in sources]
 
 
 def run_on_dask(job, params, sources, out_dir, scheduler=None, workers=2):
@@ -123,7 +135,7 @@ def run_on_dask(job, params, sources, out_dir, scheduler=None, workers=2):
                                dashboard_address=None)
         client, where = Client(cluster), "on %d local worker processes" % workers
     try:
-        futures = client.map(process, [job] * len(sources), [params] * len(sources), sources,
+        futures = client.map(attempt, [job] * len(sources), [params] * len(sources), sources,
                              [output_for(s, out_dir) for s in sources], pure=False)
         progress(futures)
         print(file=sys.stderr)
@@ -142,7 +154,9 @@ def pair(text):
 
 
 def parse(argv):
-    parser = argparse.ArgumentParser(description="Runs one vxfreq job over a folder of pictures on Dask.")
+    parser = argparse.ArgumentParser(
+        description="Runs one vxfreq job over a folder of pictures on Dask.",
+        formatter_class=argparse.RawDescriptionHelpFormatter, epilog=EPILOG)
     parser.add_argument("job", choices=JOBS)
     parser.add_argument("input_dir")
     parser.add_argument("output_dir")
@@ -157,6 +171,21 @@ def parse(argv):
     return parser.parse_args(argv)
 
 
+EPILOG = """where the pictures are done:
+  By default a LocalCluster starts --workers worker processes on this machine. Starting
+  them and importing vxfreq in each takes a few seconds, so it pays when the pictures
+  take longer than that in all (dozens of camera pictures, or large ones); for a few
+  small pictures --sequential is quicker.
+  To use a running scheduler, start it and its workers first, e.g.
+      dask-scheduler                                 # listens on tcp://HOST:8786
+      dask-worker tcp://HOST:8786 --nthreads 1       # on each machine, as often as cores
+  then pass --scheduler tcp://HOST:8786. The workers need vxfreq, numpy and Pillow and
+  must see INPUT_DIR and OUTPUT_DIR under the same paths.
+
+exit status: 0 when every picture was done, 1 when some failed (each named on standard
+error with the reason), 2 for bad arguments."""
+
+
 def main(argv=None):
     args = parse(argv)
     params = dict(frequency=args.frequency, sigma=args.sigma, plateau=args.plateau, angle=args.angle,
@@ -169,10 +198,15 @@ def main(argv=None):
     else:
         sizes, where = run_on_dask(args.job, params, sources, args.output_dir, args.scheduler,
                                    args.workers)
-    pixels = sum(w * h for w, h in sizes)
-    print("%s: %d pictures (%.1f Mpixels) -> %s in %.2f s %s" % (
-        args.job, len(sizes), pixels / 1e6, args.output_dir, time.perf_counter() - start, where))
-    return 0
+    failed = [(s, reason) for s, (_, reason) in zip(sources, sizes) if reason is not None]
+    for source, reason in failed:
+        print("%s: %s" % (source, reason), file=sys.stderr)
+    done = [size for size, reason in sizes if reason is None]
+    pixels = sum(w * h for w, h in done)
+    print("%s: %d pictures (%.1f Mpixels) -> %s in %.2f s %s%s" % (
+        args.job, len(done), pixels / 1e6, args.output_dir, time.perf_counter() - start, where,
+        ", %d failed" % len(failed) if failed else ""))
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

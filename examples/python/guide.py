@@ -68,14 +68,14 @@ def main():
     vxfreq.BandReject(0.004, 0.003, frequency, (w, h)).apply(cleaned_spectrum)
     print(f"magnitude at the pattern's element: {abs(spectrum.get(ex, ey, True)):.1f} before, "
           f"{abs(cleaned_spectrum.get(ex, ey, True)):.3g} after")
-    cleaned = vxfreq.inverse(cleaned_spectrum, np.uint8)  # rounded magnitudes
+    cleaned = vxfreq.inverse(cleaned_spectrum, np.uint8)  # the real part, rounded
 
     # A Gabor filter on the scratch's streak (60 degrees, 0.2 cycles per pixel), long
     # along it and narrow across it; the stretched magnitude of the result is the
     # strength of structure of that orientation.
     gabor = vxfreq.Gabor((0.04, 0.006), (0.1, 0.0), math.radians(60.0), 0.2, (w, h))
     gabor.apply(spectrum)
-    strength = vxfreq.inverse(spectrum, np.uint8, normalize=True)
+    strength = vxfreq.inverse(spectrum, np.uint8, magnitude=True, normalize=True)
     ys, xs = np.nonzero(strength > 127)
     print(f"scratch: {xs.size} pixels in x {xs.min()} .. {xs.max()}, "
           f"y {ys.min()} .. {ys.max()}")

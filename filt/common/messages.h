@@ -47,6 +47,11 @@ inline constexpr const wchar_t* kTukeyFraction = L"Tukey fraction must be betwee
 inline constexpr const wchar_t* kPictureSide = L"Width and Height must be between 1 and 2048.";
 inline constexpr const wchar_t* kPictureSideExtended =
     L"Width and Height must be between 1 and 16384.";
+inline constexpr const wchar_t* kOffsetRange = L"Offset must fit in 32 bits.";
+inline constexpr const wchar_t* kImageLargerThanTransform =
+    L"Image size must be between 1 and the transform size.";
+inline constexpr const wchar_t* kSamplesNull = L"Samples must not be null.";
+inline constexpr const wchar_t* kRowStride = L"Row stride must be at least the width.";
 }  // namespace vx_detail::msg
 
 #endif

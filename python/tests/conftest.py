@@ -8,7 +8,6 @@ import os
 import subprocess
 
 import numpy as np
-import pytest
 
 SOURCE_DIR = os.environ.get("VXFREQ_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
 
@@ -45,8 +44,3 @@ def run_reference(tmp_path, image, offset=(0, 0)):
         pos = end + 1 + int(size)
     return records
 
-
-@pytest.fixture
-def gabor_args():
-    """Gabor parameters shared with the C++ reference program (size added by the caller)."""
-    return dict(sigma=(0.04, 0.02), plateau=(0.02, 0.0), angle=0.5, frequency=0.2)

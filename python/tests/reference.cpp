@@ -117,6 +117,9 @@ void run(const vxPelBuffer<T>& image) {
   vfInverseFFT(bandPass, real, imag);
   record("complex_real", real);
   record("complex_imag", imag);
+  vxPelBuffer<double> backReal, backImag;
+  vfInverseFFT(spectrum, backReal, backImag);  // the picture again, at its offset
+  record("back_real", backReal);
 
   const vxPelBuffer<double> spectrumMagnitude = spectrum.getMagnitudeImage(true);
   record("magnitude", spectrumMagnitude);

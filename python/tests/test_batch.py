@@ -29,6 +29,8 @@ def make_pictures(folder):
     colour = np.stack([picture(50, 70, np.uint8, seed=s) for s in (1, 2, 3)], axis=-1)
     Image.fromarray(colour).save(folder / "colour.ppm")
     (folder / "notes.txt").write_text("not a picture")
+    (folder / "broken.png").write_bytes(b"\x89PNG not really")
+    Image.fromarray(np.zeros((1, 16385), np.uint8)).save(folder / "wide.png")
 
 
 def test_dask_run_matches_a_sequential_run(tmp_path):
@@ -38,9 +40,11 @@ def test_dask_run_matches_a_sequential_run(tmp_path):
     result = subprocess.run([sys.executable, SCRIPT, "gaborreject", str(pictures), str(dask_out),
                              "--workers", "2"] + options,
                             capture_output=True, text=True, timeout=600)
-    assert result.returncode == 0, result.stdout + result.stderr
+    assert result.returncode == 1, result.stdout + result.stderr
     summary = result.stdout.strip().splitlines()[-1]
     assert summary.startswith("gaborreject: 7 pictures") and "2 local worker processes" in summary
+    assert summary.endswith(", 2 failed") and "broken.png: UnidentifiedImageError" in result.stderr
+    assert "wide.png: InvalidSize: Width and Height must be no larger than 16384." in result.stderr
     assert "100% Completed" in result.stdout + result.stderr
 
     batch = load_batch()
@@ -65,7 +69,7 @@ def test_each_job_writes_one_output_per_picture(tmp_path):
     for job in batch.JOBS:
         out = tmp_path / job
         assert batch.main([job, str(pictures), str(out), "--sequential", "--frequency", "0.1",
-                           "--sigma", "0.02"]) == 0
+                           "--sigma", "0.02"]) == 1
         first = np.asarray(Image.open(out / "grey0.png"))
         # The spectrum has the transform size; the filtered pictures the input's.
         assert first.shape == ((64, 128) if job == "spectrum" else (64, 80)), job

@@ -153,7 +153,7 @@ def test_errors_carry_classes_numbers_and_messages():
         assert issubclass(cls, vxfreq.Error) and issubclass(cls, Exception)
         assert cls.error_number == 0x10006300 + i
     cases = [
-        (lambda: vxfreq.FrequencyBuffer(3000, 2), vxfreq.InvalidSize),
+        (lambda: vxfreq.FrequencyBuffer(16385, 2), vxfreq.InvalidSize),
         (lambda: spectrum().get(64, 0), vxfreq.BadCoord),
         (lambda: spectrum().get(-33, 0, centered=True), vxfreq.BadCoord),
         (lambda: vxfreq.BandPass(-0.1, 0.0, 0.1, (64, 32)), vxfreq.InvalidArgument),

@@ -8,11 +8,14 @@ import sys
 import vxfreq
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-MODULE_DIR = os.path.dirname(vxfreq.__file__)
+PACKAGE_DIR = os.path.dirname(vxfreq.__file__)
+MODULE_DIR = os.path.dirname(PACKAGE_DIR)
 
 
 def test_stubs_match_the_module(tmp_path):
-    env = dict(os.environ, MYPYPATH=MODULE_DIR, PYTHONPATH=MODULE_DIR)
+    env = dict(os.environ)
+    if os.path.basename(MODULE_DIR) != "site-packages":  # installed: mypy finds it by py.typed
+        env.update(MYPYPATH=MODULE_DIR, PYTHONPATH=MODULE_DIR)
     result = subprocess.run(
         [sys.executable, "-m", "mypy.stubtest", "vxfreq", "--allowlist",
          os.path.join(HERE, "..", "stubtest-allowlist.txt"),],
@@ -21,7 +24,8 @@ def test_stubs_match_the_module(tmp_path):
 
 
 def test_every_public_name_is_documented():
-    assert os.path.exists(os.path.join(MODULE_DIR, "vxfreq.pyi"))
+    assert os.path.exists(os.path.join(PACKAGE_DIR, "__init__.pyi"))
+    assert os.path.exists(os.path.join(PACKAGE_DIR, "py.typed"))
     undocumented = []
     for name in dir(vxfreq):
         obj = getattr(vxfreq, name)
@@ -43,11 +47,11 @@ def test_installed_module_imports_from_its_prefix(tmp_path):
                     "--prefix", str(tmp_path)], check=True, capture_output=True)
     version = "python%d.%d" % sys.version_info[:2]
     site = tmp_path / "lib" / version / "site-packages"
-    assert (site / "vxfreq.pyi").exists()
+    assert (site / "vxfreq" / "__init__.pyi").exists() and (site / "vxfreq" / "py.typed").exists()
     env = {k: v for k, v in os.environ.items() if k not in ("PYTHONPATH", "LD_LIBRARY_PATH")}
     env["PYTHONPATH"] = str(site)
     code = ("import numpy, vxfreq; b = vxfreq.forward(numpy.ones((3, 5), numpy.uint8));"
             "print(vxfreq.__file__, int(b.get(0, 0).real))")
     out = subprocess.run([sys.executable, "-c", code], env=env, check=True, capture_output=True,
                          text=True, cwd=str(tmp_path)).stdout.split()
-    assert out == [str(site / os.path.basename(vxfreq.__file__)), "15"]
+    assert out == [str(site / "vxfreq" / "__init__.py"), "15"]

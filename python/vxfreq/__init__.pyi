@@ -1,28 +1,33 @@
 """Two-dimensional Fourier transforms of images and frequency-domain filtering.
 
-Images are 2-D numpy arrays (height, width) of uint8, uint16 or float64; spectra are
-FrequencyBuffer objects of single-precision complex values, zero-padded to powers of two
-up to 2048 along each axis (or, with forward's padding=, padded by reflection, edge or
-mean), frequency 0 at [0, 0]. The forward transform follows numpy's
-convention (exp(-2 pi i ...), unscaled). Calls release the GIL while the library works;
-Ctrl-C stops a long transform with KeyboardInterrupt.
+Pictures are 2-D numpy arrays (height, width); spectra are FrequencyBuffer objects of
+single-precision complex values, zero-padded to powers of two along each axis, frequency
+0 at [0, 0]. forward and inverse follow numpy.fft.fft2 and numpy.fft.ifft2, norm
+included; inverse gives the real part as float64 (or rounded and saturated to uint8 or
+uint16). forward reads uint8, uint16, float32, float64, complex64 and complex128 as they
+are, bool and other integers converted exactly. Calls run in the library's extended mode
+(sides up to 16384) unless made inside `with vxfreq.compatible():` (the C++ default's
+bits, sides up to 2048). Calls release the GIL while the library works.
 
 Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offsets and
 the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 from types import TracebackType
-from typing import Any, ClassVar, Literal, Optional, Tuple, Type, Union, overload
+from typing import Any, ClassVar, Literal, Optional, Tuple, Type, Union
 
 import numpy
 import numpy.typing
 
 _Image = numpy.typing.NDArray[Any]
 _DType = Union[type, numpy.dtype[Any], str]
+_Norm = Optional[Literal["backward", "ortho", "forward"]]
 _Mapping = Literal["clamp", "linear", "range", "log", "angle"]
 _Padding = Literal["zero", "reflect", "edge", "mean"]
 # None, "hann", ("tukey", F) or "tukey:F" with F from 0 to 1.
 _Window = Union[str, Tuple[Literal["tukey"], float]]
+
+__version__: str
 
 class Error(Exception):
     """Base of the library's errors; error_number is the library's number (None for archive errors)."""
@@ -110,18 +115,28 @@ class FrequencyBuffer:
     def __imul__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
     def conj(self) -> FrequencyBuffer:
         """A new buffer of the complex conjugates."""
+    @staticmethod
+    def from_array(
+        values: numpy.typing.ArrayLike,
+        image_size: Optional[Tuple[int, int]] = None,
+        offset: Tuple[int, int] = (0, 0),
+    ) -> FrequencyBuffer:
+        """A new buffer of values, a 2-D (H, W) array with power-of-two sides, as complex64."""
+    def to_numpy(self) -> numpy.typing.NDArray[numpy.complex64]:
+        """A new complex64 (H, W) array of the values (a copy)."""
 
 def forward(
-    image: _Image,
-    imag: Optional[_Image] = None,
+    image: numpy.typing.ArrayLike,
+    imag: Optional[numpy.typing.ArrayLike] = None,
     offset: Tuple[int, int] = (0, 0),
     out: Optional[FrequencyBuffer] = None,
     *,
+    norm: _Norm = "backward",
     padding: Optional[_Padding] = None,
     window: Optional[_Window] = None,
     margin: Optional[int] = None,
 ) -> FrequencyBuffer:
-    """Forward transform of a 2-D uint8, uint16 or float64 image (any strides).
+    """numpy.fft.fft2 of a 2-D picture zero-padded to powers of two (any strides).
 
     padding ('zero', 'reflect', 'edge', 'mean'), window (None, 'hann', ('tukey', F),
     'tukey:F') and margin (pixels on every side; None: an eighth of each side with a
@@ -141,9 +156,16 @@ def inverse_fft(
     """Unscaled inverse transform of a buffer's values."""
 
 def inverse(
-    buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
+    buf: FrequencyBuffer,
+    dtype: Optional[_DType] = None,
+    *,
+    norm: _Norm = "backward",
+    magnitude: bool = False,
+    normalize: bool = False,
+    in_place: bool = False,
 ) -> _Image:
-    """Inverse transform to an (h, w) image of dtype uint8, uint16 or float64."""
+    """numpy.fft.ifft2(spectrum).real cropped to the (h, w) picture: float64, float32, or
+    uint8 / uint16 rounded and saturated; magnitude=True: the library's conversions."""
 
 def inverse_angle(
     buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
@@ -156,9 +178,9 @@ def inverse_quadrant(
     """As inverse, returning (image, quadrant)."""
 
 def inverse_complex(
-    buf: FrequencyBuffer, in_place: bool = False
+    buf: FrequencyBuffer, in_place: bool = False, *, norm: _Norm = "backward"
 ) -> Tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
-    """Inverse transform to (real, imag) float64 images."""
+    """numpy.fft.ifft2(spectrum) cropped to the picture, as (real, imag) float64 arrays."""
 
 def map_image(
     image: numpy.typing.NDArray[numpy.float64],
@@ -190,6 +212,32 @@ class parallel:
         traceback: Optional[TracebackType],
     ) -> bool:
         """Stops the pool, on the thread that entered the block."""
+
+class compatible:
+    """with vxfreq.compatible(): this thread's calls inside the block run in the library's
+    compatible mode (the C++ default: sides up to 2048, its bits); outside every block
+    they run in the extended mode. Blocks nest; other threads are not affected."""
+
+    def __init__(self) -> None:
+        """A block; entering it starts the compatible mode."""
+    @property
+    def entered(self) -> bool:
+        """True between entering and leaving the block."""
+    def __enter__(self) -> compatible:
+        """Starts the compatible mode for this thread's calls."""
+    def __exit__(
+        self,
+        exc_type: Optional[Type[BaseException]],
+        exc_value: Optional[BaseException],
+        traceback: Optional[TracebackType],
+    ) -> bool:
+        """Leaves the block, on the thread that entered it."""
+
+def extended_mode() -> bool:
+    """True when this thread's calls run in the extended mode (outside vxfreq.compatible)."""
+
+def max_transform_side() -> int:
+    """The largest transform side of this thread's mode: 16384, or 2048 when compatible."""
 
 def current_threads() -> int:
     """Threads of the innermost vxfreq.parallel block this thread has entered; 1 outside."""

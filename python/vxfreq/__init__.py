@@ -1,0 +1,199 @@
+"""Two-dimensional Fourier transforms of images and frequency-domain filtering.
+
+Pictures are 2-D numpy arrays (height, width); spectra are FrequencyBuffer objects of
+single-precision complex values, zero-padded to powers of two along each axis (or,
+with forward's padding=, padded by reflection, edge or mean), frequency 0 at [0, 0].
+forward and inverse follow numpy.fft.fft2 and numpy.fft.ifft2: exp(-2 pi i ...) forward,
+norm="backward" | "ortho" | "forward" with numpy's meaning, and inverse gives the real
+part of ifft2 of the spectrum, cropped to the picture, as float64 (or rounded and
+saturated to uint8 or uint16 with dtype=).
+
+Values forward reads: uint8, uint16, float32 and float64 pictures as they are (float32
+without a float64 copy); complex64 and complex128 as one complex picture through the
+complex engine; bool and the other integers converted exactly to uint8 or float64
+(int64 and uint64 pictures whose values fit in 53 bits; others are refused, since the
+conversion would round them); float16 converted exactly to float32; arrays in the other
+byte order converted first. longdouble values are refused (no exact conversion).
+
+Every call runs in the library's extended mode (sides up to 16384, twiddle factors
+accurate to single precision, pictures at an offset back at their place) unless made
+inside `with vxfreq.compatible():`, which gives the compatible mode and exactly the bits
+of a C++ program that uses the library's default. Calls release the GIL while the
+library works; Ctrl-C stops a long transform with KeyboardInterrupt.
+
+Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offsets and
+the filters' size are (width, height), (x, y) as in the C++ API.
+"""
+
+import math as _math
+
+import numpy as _np
+
+from . import _vxfreq
+from ._version import __version__
+from ._vxfreq import (ArchiveError, BadCoord, BadData, BandPass, BandReject, EndOfData, Error,
+                      Filter, FrequencyBuffer, Gabor, GaborReject, ImageFilter, InvalidArgument,
+                      InvalidBuffer, InvalidSize, Uninitialized, UnboundWindow, UnknownClass,
+                      UnknownVersion, compatible, current_threads, extended_mode, forward_fft,
+                      inverse_angle, inverse_fft, inverse_quadrant, map_image,
+                      max_transform_side, padded_transform_size, parallel)
+
+# The compiled classes carry the package's name, so that pickles and reprs name vxfreq.
+for _cls in (FrequencyBuffer, Filter, BandPass, BandReject, Gabor, GaborReject, ImageFilter,
+             parallel, compatible):
+    _cls.__module__ = __name__
+
+_NORMS = "norm must be None, 'backward', 'ortho' or 'forward'"
+_EXACT_INT = 2 ** 53  # every integer up to this is a float64 exactly
+
+
+def _norm(norm):
+    if norm is None:
+        return "backward"
+    if not isinstance(norm, str):
+        raise TypeError("%s, not %s" % (_NORMS, type(norm).__name__))
+    if norm not in ("backward", "ortho", "forward"):
+        raise ValueError("%s, not %r" % (_NORMS, norm))
+    return norm
+
+
+def _pixels(values, name):
+    """`values` as an array forward reads: uint8, uint16, float32, float64, complex64 or
+    complex128 in the machine's byte order, converted exactly from the other types."""
+    a = _np.asarray(values)
+    if a.ndim != 2:
+        raise ValueError("%s must be a 2-D array (height, width), not %d-D" % (name, a.ndim))
+    if a.size == 0:
+        raise ValueError("%s must not be empty, not of shape %r" % (name, a.shape))
+    t = a.dtype
+    if t.kind not in "biufc":
+        raise TypeError("%s must hold bool, integer, float or complex values, not %r" % (name, t))
+    if t.kind in "fc" and t.itemsize > (8 if t.kind == "f" else 16):
+        raise TypeError("%s: %r values have no exact float64 form; convert them first" % (name, t))
+    if not t.isnative:
+        a = a.astype(t.newbyteorder("="))
+    if t.kind == "b":
+        return a.view(_np.uint8)
+    if t.kind == "f" and t.itemsize == 2:
+        return a.astype(_np.float32)
+    if t.kind in "iu" and t.itemsize > 2 or t.kind == "i":
+        if t.itemsize == 8 and (int(a.max()) > _EXACT_INT or int(a.min()) < -_EXACT_INT):
+            raise ValueError("%s holds %r values beyond 2**53, which float64 would round" % (name, t))
+        return a.astype(_np.float64)
+    return a
+
+
+def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", padding=None,
+            window=None, margin=None):
+    """Forward transform of a picture: numpy.fft.fft2 of it zero-padded to the next
+    powers of two (or padded as padding=, window= and margin= say), into a new
+    FrequencyBuffer or into out.
+
+    image: a 2-D array of any strides (see the package's docstring for the types read);
+    with imag (real values), image + 1j * imag is transformed; complex arrays are passed
+    alone. offset (x, y) is recorded for the inverses. norm: "backward" (None, unscaled),
+    "ortho" (scaled by 1/sqrt(W*H)) or "forward" (by 1/(W*H)), as numpy's.
+
+    padding, window and margin (real images only; all None: the plain transform) pad the
+    picture with something other than zeros and weight it first. The picture stays at
+    [0, 0]; the padding continues it to the right and below and, through the
+    wrap-around, back into its left and top edges.
+    padding: 'zero', 'reflect' (mirrored about its edges, the edge pixel repeated, as
+    numpy.pad's 'symmetric'; the general choice for photographs), 'edge' (border pixels
+    repeated) or 'mean' (the picture's mean, rounded for uint8 and uint16 pictures
+    without a window); None: zeros.
+    window: None, 'hann' (numpy.hanning along each axis) or a Tukey window, ('tukey', F)
+    or 'tukey:F', tapering F / 2 of each side at either end (F from 0, no window, to 1,
+    Hann). The inverse gives the windowed picture back.
+    margin: pixels of padding at least on every side: each side of the transform is the
+    next power of two of at least the picture's side plus twice the margin, up to the
+    mode's limit (see padded_transform_size). None: an eighth of each side, rounded up,
+    with a padding named; none with padding=None.
+    The inverses give the picture back at its recorded size and offset, the padding
+    dropped. Filters are built for the buffer's size (shape reversed).
+    """
+    real = _pixels(image, "image")
+    if imag is not None:
+        other = _pixels(imag, "imag")
+        if real.dtype.kind == "c" or other.dtype.kind == "c":
+            raise TypeError("imag is for real pictures; pass complex values as one array")
+        if real.dtype != other.dtype or real.dtype == _np.float32:  # both exactly as float64
+            real, other = real.astype(_np.float64), other.astype(_np.float64)
+        imag = other
+    norm = _norm(norm)
+    padded = padding is not None or window is not None or margin is not None
+    if padded and real.dtype == _np.float32:
+        real = real.astype(_np.float64)  # exact; the padded transforms read float64
+    buf = _vxfreq.forward(real, imag, offset, out, padding=padding, window=window, margin=margin)
+    if norm != "backward":
+        h, w = buf.shape
+        scale = 1.0 / _math.sqrt(w * h) if norm == "ortho" else 1.0 / (w * h)
+        view = _np.asarray(buf)
+        _np.multiply(view, _np.float32(scale), out=view)
+        del view
+    return buf
+
+
+def _inverse_scale(norm, buf):
+    """What multiplies the library's result (scaled by 1/(W*H)) for `norm`."""
+    h, w = buf.shape
+    return {"backward": 1.0, "ortho": _math.sqrt(w * h), "forward": float(w * h)}[norm]
+
+
+_DTYPES = "dtype must be None, numpy.float64, numpy.float32, numpy.uint8 or numpy.uint16"
+
+
+def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=False,
+            in_place=False):
+    """Inverse transform to a picture of the recorded size (h, w), as numpy:
+    numpy.fft.ifft2(spectrum, norm=norm).real cropped to the picture, float64.
+
+    dtype: None or numpy.float64 (the real part), numpy.float32, or numpy.uint8 /
+    numpy.uint16: the real part rounded to the nearest integer (halves to even, as
+    numpy.rint) and saturated to 0 .. 255 / 65535.
+
+    magnitude=True gives the library's own conversions instead (C++ vfInverseFFT, the
+    same bits): the magnitude of each value scaled by 1/(W*H), for dtype uint8 (the
+    default then) or uint16 rounded and kept to its low 8 or 16 bits (no saturation),
+    with normalize=True stretched to the dtype's full range; float64 unrounded. norm
+    must then be "backward".
+
+    in_place does the work in buf's storage, which then holds the spatial values. A
+    buffer of forward with padding, window or margin comes back at its recorded size and
+    offset, the padding dropped (windowed, with a window). In the extended mode a picture
+    at an offset comes back at its place; inside vxfreq.compatible() cyclically shifted
+    by the offset, as in C++.
+    """
+    norm = _norm(norm)
+    if magnitude:
+        if norm != "backward":
+            raise ValueError("magnitude=True is the library's conversion, scaled by 1/(W*H): "
+                             "norm must be 'backward'")
+        return _vxfreq.inverse(buf, _np.uint8 if dtype is None else dtype, normalize, in_place)
+    if normalize:
+        raise ValueError("normalize stretches the magnitudes of magnitude=True")
+    target = _np.dtype(_np.float64 if dtype is None else dtype)
+    if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
+        raise TypeError("%s, not %r" % (_DTYPES, target))
+    real, _ = _vxfreq.inverse_complex(buf, in_place)
+    scale = _inverse_scale(norm, buf)
+    if scale != 1.0:
+        real *= scale
+    if target == _np.float64:
+        return real
+    if target == _np.float32:
+        return real.astype(_np.float32)
+    top = _np.iinfo(target).max
+    return _np.clip(_np.rint(real), 0, top).astype(target)
+
+
+def inverse_complex(buf, in_place=False, *, norm="backward"):
+    """Inverse transform to (real, imag) float64 pictures of the recorded size:
+    numpy.fft.ifft2(spectrum, norm=norm) cropped to the picture, in two arrays."""
+    norm = _norm(norm)
+    real, imag = _vxfreq.inverse_complex(buf, in_place)
+    scale = _inverse_scale(norm, buf)
+    if scale != 1.0:
+        real *= scale
+        imag *= scale
+    return real, imag
