@@ -28,7 +28,7 @@ set(VXFREQ_FILT_SOURCES
   filt/buffer/transforms.cpp
   # image: images into and out of buffers, padding, spectrum images, display maps
   filt/image/atan2.cpp
-  filt/image/float_forward.cpp
+  filt/image/samples_forward.cpp
   filt/image/forward.cpp
   filt/image/inverse.cpp
   filt/image/map.cpp

@@ -357,15 +357,17 @@ VX_API void vf_ForwardFFT(const vxPelBuffer_const<unsigned short>& image,
                           vxFrequencyBuffer& result);
 VX_API void vf_ForwardFFT(const vxPelBuffer_const<double>& image, vxFrequencyBuffer& result);
 
-// The forward transform of a real picture of single-precision samples, read where they
-// are: `samples` points to the top-left pixel, whose rows are `rowStride` floats apart
-// (at least `width`). The result is the transform of a double image holding the same
-// values, bit for bit, without a converted copy of the picture; the picture is recorded
-// at `offset`. Throws InvalidSize for a side below 1 or above the mode's limit and
-// InvalidArgument for null samples, a row stride below the width or an offset beyond
-// 32 bits, before `result` changes.
-VX_API void vfForwardFFT(const float* samples, long width, long height, long rowStride,
-                         vxPair<long> offset, vxFrequencyBuffer& result);
+// The forward transform of a real picture of samples read where they are (T = unsigned
+// char, unsigned short, double, float): pixel (x, y) is samples[y * rowStride +
+// x * pixelStride], for any strides (negative ones read rows or columns backwards, 0
+// repeats one). The result is the transform of an image of the same type holding the
+// same values (float: of a double image), bit for bit, without a copy of the picture;
+// the picture is recorded at `offset`. Throws InvalidSize for a side below 1 or above
+// the mode's limit and InvalidArgument for null samples or an offset beyond 32 bits,
+// before `result` changes.
+template <class T>
+VX_API void vfForwardFFT(const T* samples, long width, long height, long rowStride,
+                         long pixelStride, vxPair<long> offset, vxFrequencyBuffer& result);
 
 // Copies `src` and its three copies shifted by one period (the larger of the two
 // sizes) left and up (`backwards` false) or right and down (true) into `dst`, where

@@ -42,21 +42,22 @@ py::array storageView(const py::object& self) {
       reinterpret_cast<std::complex<float>*>(b.buf.elements()), owner);
 }
 
-using ImageGetter = vxPelBuffer<double> (vxFrequencyBuffer::*)(bool) const;
+using ImageGetter = void (vxFrequencyBuffer::*)(bool, vxPelBuffer<double>&) const;
 
 void addImage(py::class_<Buffer>& cls, const char* name, ImageGetter getter, const char* what) {
   cls.def(
       name,
-      [getter](Buffer& b, bool centered) {
-        vxPelBuffer<double> image;
+      [getter](Buffer& b, bool centered, const py::object& out) {
+        const long W = b.buf.width();  // Uninitialized for a buffer without data
+        OutImage<double> image(out, W, b.buf.height(), "out");
         Use use(b.use, Use::Read, "FrequencyBuffer");
-        runLibrary([&] { image = (b.buf.*getter)(centered); });
-        return arrayOf(image);
+        runLibrary([&] { (b.buf.*getter)(centered, image.image()); });
+        return image.result();
       },
-      py::arg("centered") = false,
+      py::arg("centered") = false, py::arg("out") = py::none(),
       (std::string("The ") + what +
        " of every element as a float64 (H, W) array, padding included; centered puts "
-       "frequency 0 at (H/2, W/2).")
+       "frequency 0 at (H/2, W/2). Into out when given (a float64 array of that shape).")
           .c_str());
 }
 

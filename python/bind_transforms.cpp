@@ -3,6 +3,7 @@
 #include "bindings.h"
 #include "python_support.h"
 
+#include "filt/filtering.h"
 #include "filt/padding.h"
 
 #include <pybind11/complex.h>
@@ -23,13 +24,23 @@ namespace {
 // ---------------------------------------------------------------------------
 // Forward transforms of images.
 
-// The forward transform copies images into pixel buffers. Each thread keeps small ones
-// (up to 1 MiB) for its next call, so that a stream of pictures of one size does not
-// allocate and clear them every time. `padded` (real images only) asks for the padded
-// transform of filt/padding.h instead of the plain one.
+// A picture on its own, without padding, is read where it is (at its strides); the
+// padded transforms and a picture with a separate imaginary part take copies of the
+// pixels into pixel buffers. Each thread keeps small ones (up to 1 MiB) for its next
+// call, so that a stream of pictures of one size does not allocate and clear them every
+// time. `padded` asks for the padded transform of filt/padding.h instead of the plain one.
 template <class T>
 void forwardAs(const ImageView& real, const ImageView* imag, Size offset,
                const vxPaddingOptions* padded, vxFrequencyBuffer& out) {
+  const auto item = static_cast<py::ssize_t>(sizeof(T));
+  if (padded == nullptr && imag == nullptr && real.rowStride % item == 0 &&
+      real.pixelStride % item == 0) {
+    vfForwardFFT(reinterpret_cast<const T*>(real.data), real.width, real.height,
+                 static_cast<long>(real.rowStride / item),
+                 static_cast<long>(real.pixelStride / item),
+                 vxPair<long>(offset.first, offset.second), out);
+    return;
+  }
   thread_local vxPelBuffer<T> kept[2];
   vxPelBuffer<T> fresh[2];
   const bool keep = real.width * real.height * static_cast<long>(sizeof(T)) <= (1L << 20);
@@ -49,13 +60,14 @@ void forwardAs(const ImageView& real, const ImageView* imag, Size offset,
   vfForwardFFT<T>(images[0], images[1], out);
 }
 
-// Single-precision samples are read in place when their rows are whole floats apart
-// (any row order but reversed is copied first, to float32, not float64).
+// Single-precision samples: read where they are when their strides are whole floats
+// (otherwise copied, to float32, not float64).
 void forwardFloats(const ImageView& v, Size offset, vxFrequencyBuffer& out) {
   const auto item = static_cast<py::ssize_t>(sizeof(float));
   const vxPair<long> at(offset.first, offset.second);
-  if (v.pixelStride == item && v.rowStride >= item * v.width && v.rowStride % item == 0) {
-    vfForwardFFT(reinterpret_cast<const float*>(v.data), v.width, v.height, v.rowStride / item, at,
+  if (v.rowStride % item == 0 && v.pixelStride % item == 0) {
+    vfForwardFFT(reinterpret_cast<const float*>(v.data), v.width, v.height,
+                 static_cast<long>(v.rowStride / item), static_cast<long>(v.pixelStride / item), at,
                  out);
     return;
   }
@@ -65,7 +77,7 @@ void forwardFloats(const ImageView& v, Size offset, vxFrequencyBuffer& out) {
     for (long x = 0; x < v.width; ++x)
       std::memcpy(&rows[static_cast<std::size_t>(y * v.width + x)],
                   v.data + y * v.rowStride + x * v.pixelStride, sizeof(float));
-  vfForwardFFT(rows.data(), v.width, v.height, v.width, at, out);
+  vfForwardFFT(rows.data(), v.width, v.height, v.width, 1, at, out);
 }
 
 // Complex values (C = std::complex<float> or <double>) go into a buffer's storage, whose
@@ -116,7 +128,7 @@ py::array arrayArgument(const py::object& object, const char* name) {
 // ---------------------------------------------------------------------------
 // Padding and windows: forward's padding=, window= and margin=.
 
-const char* const kPaddings = "None, 'zero', 'reflect', 'edge' or 'mean'";
+const char* const kPaddings = "None, 'zero', 'reflect', 'edge', 'mean' or 'continue'";
 const char* const kWindows = "None, 'hann', ('tukey', F) or 'tukey:F' with F from 0 to 1";
 
 vxPadding paddingOf(const py::object& padding) {
@@ -128,6 +140,7 @@ vxPadding paddingOf(const py::object& padding) {
   if (name == "reflect") return vxPadding::Reflect;
   if (name == "edge") return vxPadding::Edge;
   if (name == "mean") return vxPadding::Mean;
+  if (name == "continue") return vxPadding::Continue;
   throw py::value_error(std::string("padding must be ") + kPaddings + ", not '" + name + "'");
 }
 
@@ -262,12 +275,21 @@ void inverseOn(Buffer& b, bool inPlace, F&& call) {
   runLibrary([&] { call(b.buf); });
 }
 
+// The picture's size the buffer records: an uninitialized buffer is refused first.
+vxPair<long> recordedSize(Buffer& b) {
+  if (!b.buf.isInitialized()) runLibrary([&] { vfPaddingMargin(b.buf); });  // Uninitialized
+  return vxPair<long>(b.buf.imageWidth(), b.buf.imageHeight());
+}
+
 template <class T>
-py::object inverseAs(Buffer& b, bool normalize, bool inPlace) {
-  vxPelBuffer<T> image;
-  inverseOn(b, inPlace,
-            [&](vxFrequencyBuffer& buf) { vfInverseFFT<T>(buf, image, normalize, inPlace); });
-  return arrayOf(image);
+py::object inverseAs(Buffer& b, bool normalize, bool inPlace, const py::object& out) {
+  const vxPair<long> size = recordedSize(b);
+  OutImage<T> image(out, size.x, size.y, "out");
+  image.placeAt(b.buf.imageOffset());
+  inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
+    vfInverseFFT<T>(buf, image.image(), normalize, inPlace);
+  });
+  return image.result();
 }
 
 template <class T>
@@ -292,43 +314,61 @@ py::object inverseQuadrantAs(Buffer& b, bool normalize, bool inPlace) {
 
 // Calls Op<T>::run for the pixel type the dtype argument names.
 template <template <class> class Op>
-py::object byDtype(const py::object& dtype, Buffer& b, bool normalize, bool inPlace) {
+py::object byDtype(const py::object& dtype, Buffer& b, bool normalize, bool inPlace,
+                   const py::object& out) {
   switch (pixelKindOfDtype(dtype)) {
     case PixelKind::U8:
-      return Op<std::uint8_t>::run(b, normalize, inPlace);
+      return Op<std::uint8_t>::run(b, normalize, inPlace, out);
     case PixelKind::U16:
-      return Op<std::uint16_t>::run(b, normalize, inPlace);
+      return Op<std::uint16_t>::run(b, normalize, inPlace, out);
     case PixelKind::F64:
     case PixelKind::F32:
     case PixelKind::C64:
     case PixelKind::C128:
       break;
   }
-  return Op<double>::run(b, normalize, inPlace);
+  return Op<double>::run(b, normalize, inPlace, out);
 }
 template <class T>
 struct InverseOp {
-  static py::object run(Buffer& b, bool n, bool p) { return inverseAs<T>(b, n, p); }
+  static py::object run(Buffer& b, bool n, bool p, const py::object& out) {
+    return inverseAs<T>(b, n, p, out);
+  }
 };
 template <class T>
 struct InverseAngleOp {
-  static py::object run(Buffer& b, bool n, bool p) { return inverseAngleAs<T>(b, n, p); }
+  static py::object run(Buffer& b, bool n, bool p, const py::object&) {
+    return inverseAngleAs<T>(b, n, p);
+  }
 };
 template <class T>
 struct InverseQuadrantOp {
-  static py::object run(Buffer& b, bool n, bool p) { return inverseQuadrantAs<T>(b, n, p); }
+  static py::object run(Buffer& b, bool n, bool p, const py::object&) {
+    return inverseQuadrantAs<T>(b, n, p);
+  }
 };
 
-// The Python function `name` over Op: (buf, dtype=numpy.uint8, normalize, in_place).
+// The Python function `name` over Op: (buf, dtype=numpy.uint8, normalize, in_place),
+// with `out` when `withOut`.
 template <template <class> class Op>
-void defInverse(py::module_& m, const char* name, const char* doc) {
+void defInverse(py::module_& m, const char* name, const char* doc, bool withOut = false) {
+  const auto numpyUint8 = py::module_::import("numpy").attr("uint8");
+  if (withOut) {
+    m.def(
+        name,
+        [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace,
+           const py::object& out) { return byDtype<Op>(dtype, buf, normalize, inPlace, out); },
+        py::arg("buf"), py::arg("dtype") = numpyUint8, py::arg("normalize") = false,
+        py::arg("in_place") = false, py::arg("out") = py::none(), doc);
+    return;
+  }
   m.def(
       name,
       [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
-        return byDtype<Op>(dtype, buf, normalize, inPlace);
+        return byDtype<Op>(dtype, buf, normalize, inPlace, py::none());
       },
-      py::arg("buf"), py::arg("dtype") = py::module_::import("numpy").attr("uint8"),
-      py::arg("normalize") = false, py::arg("in_place") = false, doc);
+      py::arg("buf"), py::arg("dtype") = numpyUint8, py::arg("normalize") = false,
+      py::arg("in_place") = false, doc);
 }
 
 // ---------------------------------------------------------------------------
@@ -374,7 +414,7 @@ vxFrequencyDefs::FrequencyMapping mappingOf(const std::string& name) {
 }
 
 py::object mapImage(const py::object& imageArg, const std::string& mapping, const py::object& lo,
-                    const py::object& hi) {
+                    const py::object& hi, const py::object& out) {
   const py::array image = arrayArgument(imageArg, "image");
   const vxFrequencyDefs::FrequencyMapping rule = mappingOf(mapping);
   if (pixelKindOf(image, "image") != PixelKind::F64)
@@ -389,9 +429,59 @@ py::object mapImage(const py::object& imageArg, const std::string& mapping, cons
     throw py::value_error("lo and hi are read by the 'range' mapping only");
   }
   const ImageView view = viewOf(image);
-  vxPelBuffer<unsigned char> result;
-  runLibrary([&] { result = vfFrequencyMapImage(pelBufferOf<double>(view), rule, low, high); });
+  OutImage<unsigned char> result(out, view.width, view.height, "out");
+  runLibrary([&] {
+    thread_local vxPelBuffer<double> input;
+    copyPixels(view, input);
+    vfFrequencyMapImage(input, rule, low, high, result.image());
+  });
+  return result.result();
+}
+
+// The picture filtered in one call (vfFilterPicture): forward transform with the padding
+// asked for (continue included), the filters in order, the real part of the inverse.
+template <class T>
+py::object filterPictureAs(const ImageView& view,
+                           const std::vector<const vxFrequencyFilter*>& filters,
+                           const vxPaddingOptions& options) {
+  vxPelBuffer<double> result;
+  runLibrary([&] {
+    thread_local vxPelBuffer<T> kept;
+    copyPixels(view, kept);
+    result = vfFilterPicture<T>(kept, filters, options);
+  });
   return arrayOf(result);
+}
+
+py::object filterPicture(const py::object& imageArg, const py::list& filterList,
+                         const py::object& padding, const py::object& window,
+                         const py::object& margin) {
+  const py::array image = arrayArgument(imageArg, "image");
+  const PixelKind kind = pixelKindOf(image, "image");
+  if (kind != PixelKind::U8 && kind != PixelKind::U16 && kind != PixelKind::F64)
+    throw py::type_error("filter_picture takes uint8, uint16 or float64 pictures");
+  vxPaddingOptions options;
+  options.padding = paddingOf(padding);
+  options.window = windowOf(window);
+  options.margin = marginOf(margin, -1);
+  std::vector<const vxFrequencyFilter*> filters;
+  std::vector<std::unique_ptr<Use>> uses;
+  for (const py::handle item : filterList) {
+    if (!py::isinstance<Filter>(item))
+      throw py::type_error("filters must be vxfreq filters, not " + typeName(item));
+    Filter& f = item.cast<Filter&>();
+    uses.push_back(std::make_unique<Use>(f.use, Use::Read, "Filter"));
+    filters.push_back(f.filter.get());
+  }
+  const ImageView view = viewOf(image);
+  switch (kind) {
+    case PixelKind::U8:
+      return filterPictureAs<std::uint8_t>(view, filters, options);
+    case PixelKind::U16:
+      return filterPictureAs<std::uint16_t>(view, filters, options);
+    default:
+      return filterPictureAs<double>(view, filters, options);
+  }
 }
 
 }  // namespace
@@ -456,7 +546,7 @@ void bindTransforms(py::module_& m) {
       "A buffer of forward with padding, window or margin needs nothing more: the image "
       "comes back at its recorded size and offset, the padding dropped (windowed, with a "
       "window).";
-  defInverse<InverseOp>(m, "inverse", inverseDoc);
+  defInverse<InverseOp>(m, "inverse", inverseDoc, true);
   defInverse<InverseAngleOp>(
       m, "inverse_angle",
       "As inverse, returning (image, angle): angle the float64 atan2 of each result value.");
@@ -466,21 +556,35 @@ void bindTransforms(py::module_& m) {
       "part is below 0, bit 1 where the imaginary part is.");
   m.def(
       "inverse_complex",
-      [](Buffer& b, bool inPlace) {
-        vxPelBuffer<double> real;
-        vxPelBuffer<double> imag;
-        inverseOn(b, inPlace,
-                  [&](vxFrequencyBuffer& buf) { vfInverseFFT(buf, real, imag, inPlace); });
-        return py::make_tuple(arrayOf(real), arrayOf(imag));
+      [](Buffer& b, bool inPlace, const py::object& realOut, const py::object& imagOut,
+         bool wantImag) {
+        const vxPair<long> size = recordedSize(b);
+        OutImage<double> real(realOut, size.x, size.y, "real_out", 0);
+        // Without the imaginary part, it goes to pixels this thread keeps.
+        OutImage<double> imag(wantImag ? imagOut : py::none(), size.x, size.y, "imag_out", 1,
+                              !wantImag);
+        real.placeAt(b.buf.imageOffset());
+        imag.placeAt(b.buf.imageOffset());
+        inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
+          vfInverseFFT(buf, real.image(), imag.image(), inPlace);
+        });
+        return py::make_tuple(real.result(), wantImag ? imag.result() : py::none());
       },
-      py::arg("buf"), py::arg("in_place") = false,
+      py::arg("buf"), py::arg("in_place") = false, py::arg("real_out") = py::none(),
+      py::arg("imag_out") = py::none(), py::arg("want_imag") = true,
       "Inverse transform to (real, imag) float64 images of the recorded size, scaled by "
-      "1/(W*H).");
+      "1/(W*H); into real_out and imag_out when given (float64 arrays of that shape); "
+      "with want_imag False the imaginary part is not returned (None).");
+  m.def("filter_picture", &filterPicture, py::arg("image"), py::arg("filters"), py::arg("padding"),
+        py::arg("window") = py::none(), py::arg("margin") = py::none(),
+        "The picture filtered by the filters (built for its padded transform size) in one "
+        "call: the real part of the inverse, float64, of the picture's shape.");
   m.def("map_image", &mapImage, py::arg("image"), py::arg("mapping") = "log",
-        py::arg("lo") = py::none(), py::arg("hi") = py::none(),
+        py::arg("lo") = py::none(), py::arg("hi") = py::none(), py::arg("out") = py::none(),
         "A float64 image mapped to a new uint8 image: 'clamp' (to 0..255), 'linear' (range "
         "of the image), 'range' (lo..hi, saturated), 'log' (natural logarithm, range of the "
-        "image) or 'angle' (radians in [0, 2 pi) to 0..254).");
+        "image) or 'angle' (radians in [0, 2 pi) to 0..254); into out when given (a uint8 "
+        "array of the image's shape).");
 }
 
 }  // namespace vxpy

@@ -179,6 +179,31 @@ vxPelBuffer<T> pelBufferOf(const ImageView& view) {
 template <class T>
 py::array arrayOf(const vxPelBuffer<T>& image);
 
+// Where a result image goes, as an `out` argument says: None, a new array; an array of
+// this module's (one that arrayOf made, of the result's size), its pixels, written by
+// the library in place; any other writable array of the result's dtype and shape, at
+// any strides, a copy of the result made in pixels this thread keeps for the purpose.
+// Checked with the GIL held; image() is then used without it; result() with it again.
+template <class T>
+class OutImage {
+public:
+  // `slot` tells apart the images of one call that go to arrays of the caller's own;
+  // `scratch` (with out None) asks for pixels this thread keeps, for a result not wanted.
+  OutImage(const py::object& out, long width, long height, const char* name, int slot = 0,
+           bool scratch = false);
+  // The image the library writes: unbound for a new result, otherwise bound and of the
+  // result's size.
+  vxPelBuffer<T>& image() { return image_; }
+  // Places a bound image at `offset` (the inverses write where it overlaps the picture).
+  void placeAt(vxPair<long> offset);
+  py::object result();
+
+private:
+  py::object out_;
+  bool foreign_ = false;
+  vxPelBuffer<T> image_;
+};
+
 // A (width, height) size or (x, y) offset as Python passes it.
 using Size = std::pair<long, long>;
 

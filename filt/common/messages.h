@@ -51,7 +51,6 @@ inline constexpr const wchar_t* kOffsetRange = L"Offset must fit in 32 bits.";
 inline constexpr const wchar_t* kImageLargerThanTransform =
     L"Image size must be between 1 and the transform size.";
 inline constexpr const wchar_t* kSamplesNull = L"Samples must not be null.";
-inline constexpr const wchar_t* kRowStride = L"Row stride must be at least the width.";
 }  // namespace vx_detail::msg
 
 #endif

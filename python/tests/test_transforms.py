@@ -136,8 +136,8 @@ def test_refused_padding_names_what_is_accepted():
     out = vxfreq.forward(image)
     before = out.copy()
     for kwargs, error, what in [
-            (dict(padding="wrap"), ValueError, "'zero', 'reflect', 'edge' or 'mean'"),
-            (dict(padding=1), TypeError, "'zero', 'reflect', 'edge' or 'mean', not int"),
+            (dict(padding="wrap"), ValueError, "'zero', 'reflect', 'edge', 'mean' or 'continue'"),
+            (dict(padding=1), TypeError, "'mean' or 'continue', not int"),
             (dict(window="hamming"), ValueError, r"'hann', \('tukey', F\) or 'tukey:F'"),
             (dict(window=("tukey", 1.5)), ValueError, "F from 0 to 1, not F = 1.5"),
             (dict(window="tukey:nan"), ValueError, "F from 0 to 1"),

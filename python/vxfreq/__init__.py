@@ -26,6 +26,8 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 import math as _math
+import pickle as _pickle
+import threading as _threading
 
 import numpy as _np
 
@@ -44,6 +46,7 @@ for _cls in (FrequencyBuffer, Filter, BandPass, BandReject, Gabor, GaborReject, 
     _cls.__module__ = __name__
 
 _NORMS = "norm must be None, 'backward', 'ortho' or 'forward'"
+_kept = _threading.local()  # per thread: the float64 real part inverse(out=) goes through
 _EXACT_INT = 2 ** 53  # every integer up to this is a float64 exactly
 
 
@@ -121,6 +124,9 @@ def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", paddi
             real, other = real.astype(_np.float64), other.astype(_np.float64)
         imag = other
     norm = _norm(norm)
+    if isinstance(padding, str) and padding == "continue":
+        raise ValueError("padding='continue' carries on the patterns the filters act on: "
+                         "use vxfreq.filter_picture(image, filters)")
     padded = padding is not None or window is not None or margin is not None
     if padded and real.dtype == _np.float32:
         real = real.astype(_np.float64)  # exact; the padded transforms read float64
@@ -144,7 +150,7 @@ _DTYPES = "dtype must be None, numpy.float64, numpy.float32, numpy.uint8 or nump
 
 
 def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=False,
-            in_place=False):
+            in_place=False, out=None):
     """Inverse transform to a picture of the recorded size (h, w), as numpy:
     numpy.fft.ifft2(spectrum, norm=norm).real cropped to the picture, float64.
 
@@ -158,6 +164,10 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
     with normalize=True stretched to the dtype's full range; float64 unrounded. norm
     must then be "backward".
 
+    out: an array of the result's dtype and shape to write the result into (any
+    strides); an array vxfreq returned earlier is written where it is, without new
+    memory.
+
     in_place does the work in buf's storage, which then holds the spatial values. A
     buffer of forward with padding, window or margin comes back at its recorded size and
     offset, the padding dropped (windowed, with a window). In the extended mode a picture
@@ -169,22 +179,87 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
         if norm != "backward":
             raise ValueError("magnitude=True is the library's conversion, scaled by 1/(W*H): "
                              "norm must be 'backward'")
-        return _vxfreq.inverse(buf, _np.uint8 if dtype is None else dtype, normalize, in_place)
+        return _vxfreq.inverse(buf, _np.uint8 if dtype is None else dtype, normalize, in_place,
+                               out)
     if normalize:
         raise ValueError("normalize stretches the magnitudes of magnitude=True")
     target = _np.dtype(_np.float64 if dtype is None else dtype)
     if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
         raise TypeError("%s, not %r" % (_DTYPES, target))
-    real, _ = _vxfreq.inverse_complex(buf, in_place)
+    if out is not None and (not isinstance(out, _np.ndarray) or out.dtype != target):
+        raise TypeError("out must be a numpy array of dtype %s, not %s"
+                        % (target, getattr(out, "dtype", type(out).__name__)))
     scale = _inverse_scale(norm, buf)
+    if target == _np.float64:
+        real, _ = _vxfreq.inverse_complex(buf, in_place, real_out=out, want_imag=False)
+        if scale != 1.0:
+            real *= scale
+        return real
+    # Other dtypes: the real part in float64 first, in memory this thread keeps when the
+    # result goes into out.
+    kept = getattr(_kept, "real", None) if out is not None else None
+    if kept is not None and kept.shape != tuple(reversed(buf.image_size)):
+        kept = None
+    real, _ = _vxfreq.inverse_complex(buf, in_place, real_out=kept, want_imag=False)
+    if out is not None:
+        _kept.real = real
     if scale != 1.0:
         real *= scale
+    if target != _np.float32:
+        _np.rint(real, out=real)
+        _np.clip(real, 0, _np.iinfo(target).max, out=real)
+    if out is None:
+        return real.astype(target)
+    _np.copyto(out, real, casting="unsafe")
+    return out
+
+
+def filter_picture(image, filters, *, padding="continue", window=None, margin=None, dtype=None):
+    """The picture filtered in one call: padded, transformed, filtered by `filters` (one
+    filter or a sequence, applied in order), transformed back; the real part as float64
+    of the picture's shape, or rounded and saturated to dtype uint8 / uint16 (float32 is
+    also taken).
+
+    padding: 'continue' (the default for filtering: the border pixels repeated outwards,
+    with the periodic patterns in the filters' band carried on into the padding, so a
+    pattern is removed, or kept, right up to the border), or any padding of forward
+    ('zero', 'reflect', 'edge', 'mean'). window and margin as forward's.
+    The filters are used as built when their size is the padded transform's
+    (padded_transform_size); otherwise copies built for it (their other parameters
+    unchanged). The picture may be any value type forward reads but complex.
+    """
+    picture = _pixels(image, "image")
+    if picture.dtype.kind == "c":
+        raise TypeError("filter_picture filters real pictures; filter the real and imaginary "
+                        "parts apart")
+    if picture.dtype == _np.float32:
+        picture = picture.astype(_np.float64)  # exact
+    target = _np.dtype(_np.float64 if dtype is None else dtype)
+    if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
+        raise TypeError("%s, not %r" % (_DTYPES, target))
+    if isinstance(filters, Filter):
+        filters = [filters]
+    filters = list(filters)
+    if not filters:
+        raise ValueError("filters must hold at least one filter")
+    h, w = picture.shape[:2] if picture.ndim == 2 else (0, 0)
+    if picture.ndim == 2 and h > 0 and w > 0:
+        size = padded_transform_size(w, h, margin)
+        built = []
+        for f in filters:
+            if not isinstance(f, Filter):
+                raise TypeError("filters must be vxfreq filters, not %s" % type(f).__name__)
+            if getattr(f, "size", size) != size:
+                f = _pickle.loads(_pickle.dumps(f))
+                f.size = size
+            built.append(f)
+        filters = built
+    real = _vxfreq.filter_picture(picture, filters, padding, window, margin)
     if target == _np.float64:
         return real
     if target == _np.float32:
         return real.astype(_np.float32)
-    top = _np.iinfo(target).max
-    return _np.clip(_np.rint(real), 0, top).astype(target)
+    return _np.clip(_np.rint(real), 0, _np.iinfo(target).max).astype(target)
 
 
 def inverse_complex(buf, in_place=False, *, norm="backward"):

@@ -14,7 +14,7 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 from types import TracebackType
-from typing import Any, ClassVar, Literal, Optional, Tuple, Type, Union
+from typing import Any, ClassVar, Literal, Optional, Sequence, Tuple, Type, Union
 
 import numpy
 import numpy.typing
@@ -23,7 +23,7 @@ _Image = numpy.typing.NDArray[Any]
 _DType = Union[type, numpy.dtype[Any], str]
 _Norm = Optional[Literal["backward", "ortho", "forward"]]
 _Mapping = Literal["clamp", "linear", "range", "log", "angle"]
-_Padding = Literal["zero", "reflect", "edge", "mean"]
+_Padding = Literal["zero", "reflect", "edge", "mean", "continue"]
 # None, "hann", ("tukey", F) or "tukey:F" with F from 0 to 1.
 _Window = Union[str, Tuple[Literal["tukey"], float]]
 
@@ -99,13 +99,21 @@ class FrequencyBuffer:
         """The complex64 (H, W) view of the storage."""
     def __getstate__(self) -> bytes: ...
     def __setstate__(self, state: bytes) -> None: ...
-    def real_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+    def real_image(
+        self, centered: bool = False, out: Optional[numpy.typing.NDArray[numpy.float64]] = None
+    ) -> numpy.typing.NDArray[numpy.float64]:
         """Real parts as a float64 (H, W) array; centered puts frequency 0 at (H/2, W/2)."""
-    def imag_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+    def imag_image(
+        self, centered: bool = False, out: Optional[numpy.typing.NDArray[numpy.float64]] = None
+    ) -> numpy.typing.NDArray[numpy.float64]:
         """Imaginary parts as a float64 (H, W) array."""
-    def magnitude_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+    def magnitude_image(
+        self, centered: bool = False, out: Optional[numpy.typing.NDArray[numpy.float64]] = None
+    ) -> numpy.typing.NDArray[numpy.float64]:
         """Magnitudes as a float64 (H, W) array."""
-    def phase_image(self, centered: bool = False) -> numpy.typing.NDArray[numpy.float64]:
+    def phase_image(
+        self, centered: bool = False, out: Optional[numpy.typing.NDArray[numpy.float64]] = None
+    ) -> numpy.typing.NDArray[numpy.float64]:
         """Phases in [0, 2 pi) as a float64 (H, W) array."""
     def __add__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
     def __sub__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
@@ -163,9 +171,23 @@ def inverse(
     magnitude: bool = False,
     normalize: bool = False,
     in_place: bool = False,
+    out: Optional[_Image] = None,
 ) -> _Image:
     """numpy.fft.ifft2(spectrum).real cropped to the (h, w) picture: float64, float32, or
-    uint8 / uint16 rounded and saturated; magnitude=True: the library's conversions."""
+    uint8 / uint16 rounded and saturated; magnitude=True: the library's conversions.
+    With out, the result is written into it."""
+
+def filter_picture(
+    image: numpy.typing.ArrayLike,
+    filters: Union[Filter, Sequence[Filter]],
+    *,
+    padding: _Padding = "continue",
+    window: Optional[_Window] = None,
+    margin: Optional[int] = None,
+    dtype: Optional[_DType] = None,
+) -> _Image:
+    """The picture padded (by default continuing its patterns), filtered, transformed back:
+    the real part, float64 (or dtype), of the picture's shape."""
 
 def inverse_angle(
     buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
@@ -187,8 +209,9 @@ def map_image(
     mapping: _Mapping = "log",
     lo: Optional[float] = None,
     hi: Optional[float] = None,
+    out: Optional[numpy.typing.NDArray[numpy.uint8]] = None,
 ) -> numpy.typing.NDArray[numpy.uint8]:
-    """A float64 image mapped to a new uint8 image."""
+    """A float64 image mapped to a new uint8 image (or into out)."""
 
 class parallel:
     """with vxfreq.parallel(threads): the library calls this thread makes inside the block
