@@ -1,8 +1,10 @@
 // The two transform engines on each instruction-set path this processor offers, so
-// that the vector paths can be compared with the scalar reference in one run. Each
+// that the vector paths can be compared with the scalar reference in one run, and as a
+// call takes them ("planned": the path the planner kept, named in the label). Each
 // iteration restores the input first (not timed): the engines work in place.
 #include "bench_common.h"
 #include "filt/engine/engines.h"
+#include "filt/planner.h"
 #include "filt/simd/paths.h"
 
 #include <cstring>
@@ -30,6 +32,29 @@ void runEngine(benchmark::State& state, Size s, EnginePath path, bool real, long
   vxbench::setPixelCounters(state, s);
 }
 
+// The engine as a call takes it: the planner's path for the size, measured by the
+// first call (made before the timing); the label names the path kept.
+void runPlanned(benchmark::State& state, Size s, vxEngine engine, bool real, long direction) {
+  const std::vector<float> input = vxbench::randomFloats(2 * static_cast<std::size_t>(s.w) * s.h);
+  std::vector<float> work(input);
+  auto run = [&] {
+    if (real)
+      vf_RealFFT2D(work.data(), vxPair<long>(s.w, s.h), direction, 0, s.h);
+    else
+      vf_ComplexFFT2D(work.data(), vxPair<long>(s.w, s.h), direction, 0, s.h);
+  };
+  run();
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::memcpy(work.data(), input.data(), input.size() * sizeof(float));
+    state.ResumeTiming();
+    run();
+    benchmark::ClobberMemory();
+  }
+  state.SetLabel(vfEnginePath(engine, s.w, s.h));
+  vxbench::setPixelCounters(state, s);
+}
+
 int registerEngines() {
   benchmark::AddCustomContext("vxfreq_engine_path",
                               vx_detail::enginePathName(vx_detail::activeEnginePath()));
@@ -41,15 +66,25 @@ int registerEngines() {
   const Kind kinds[] = {{"engine_complex_fwd", false, +1},
                         {"engine_complex_inv", false, -1},
                         {"engine_real_fwd", true, +1}};
-  for (const Kind& kind : kinds)
-    for (const vx_detail::PathInfo& info : vx_detail::allPaths()) {
-      if (!info.supported()) continue;
-      const EnginePath path = info.path;
-      for (Size s : vxbench::sizes())
+  const vxEngine engines[] = {vxEngine::ComplexForward, vxEngine::ComplexInverse,
+                              vxEngine::RealForward};
+  // Each size's paths and then the planned call, side by side.
+  for (int k = 0; k < 3; ++k)
+    for (Size s : vxbench::sizes()) {
+      const Kind kind = kinds[k];
+      for (const vx_detail::PathInfo& info : vx_detail::allPaths()) {
+        if (!info.supported()) continue;
+        const EnginePath path = info.path;
         benchmark::RegisterBenchmark(
             vxbench::name(kind.operation, vx_detail::enginePathName(path), s).c_str(),
             [=](benchmark::State& st) { runEngine(st, s, path, kind.real, kind.direction); })
             ->Unit(benchmark::kMillisecond);
+      }
+      const vxEngine engine = engines[k];
+      benchmark::RegisterBenchmark(
+          vxbench::name(kind.operation, "planned", s).c_str(),
+          [=](benchmark::State& st) { runPlanned(st, s, engine, kind.real, kind.direction); })
+          ->Unit(benchmark::kMillisecond);
     }
   return 0;
 }

@@ -65,7 +65,7 @@ OWN_TARGET = 0.65
 DISPLAY = [("magnitude_image", 1.0), ("log_map", 1.5)]
 
 
-def run_benchmarks(binary, repetitions, bench_filter, min_time):
+def run_benchmarks(binary, repetitions, bench_filter, min_time, interleave=False):
     handle, path = tempfile.mkstemp(suffix=".json")
     os.close(handle)
     command = [
@@ -78,6 +78,8 @@ def run_benchmarks(binary, repetitions, bench_filter, min_time):
     ]
     if min_time:
         command.append("--benchmark_min_time=%s" % min_time)
+    if interleave:
+        command.append("--benchmark_enable_random_interleaving=true")
     print("running:", " ".join(command), file=sys.stderr)
     subprocess.run(command, check=True, stdout=sys.stderr)
     with open(path) as f:
@@ -194,14 +196,17 @@ def table(times, metric, context):
             lines.append("| " + " | ".join(row) + " |")
         lines.append("")
 
-    # The engines on each instruction-set path, against the scalar reference.
+    # The engines on each instruction-set path, against the scalar reference, and the
+    # path the planner kept with its time against the fastest path's.
     engine_ops = sorted({k[0] for k in times if k[0].startswith("engine_")})
     if engine_ops:
-        paths = [p for p in ("scalar", "sse2", "avx2", "avx512") if any(k[1] == p for k in times)]
-        lines.append("### engines by path (in place, ms; ratio to scalar in brackets)")
+        paths = [p for p in ("scalar", "sse2", "avx2", "avx512", "neon")
+                 if any(k[1] == p for k in times)]
+        lines.append("### engines by path (in place, ms; ratio to scalar in brackets), and the "
+                     "planner's choice (ratio to the fastest path, target <= 1.03)")
         lines.append("")
-        lines.append("| operation | size | " + " | ".join(paths) + " |")
-        lines.append("|" + "---|" * (2 + len(paths)))
+        lines.append("| operation | size | " + " | ".join(paths) + " | planned | planned / fastest |")
+        lines.append("|" + "---|" * (4 + len(paths)))
         for op in engine_ops:
             for size in SIZES:
                 scalar = times.get((op, "scalar", size))
@@ -211,6 +216,13 @@ def table(times, metric, context):
                 for p in paths:
                     t = times.get((op, p, size))
                     cells.append("-" if t is None else "%s (%.2f)" % (fmt_ms(t), t / scalar))
+                planned = times.get((op, "planned", size))
+                vector = [times[(op, p, size)] for p in paths
+                          if p != "scalar" and (op, p, size) in times]
+                fastest = min(vector) if vector else scalar
+                cells.append("-" if planned is None else "%s %s" % (
+                    fmt_ms(planned), context.get("labels", {}).get("%s/planned/%s" % (op, size), "")))
+                cells.append(fmt_ratio(planned, fastest, 1.03))
                 lines.append("| %s | %s | %s |" % (op, size.replace("x", " x "), " | ".join(cells)))
         lines.append("")
     return "\n".join(lines)
@@ -252,6 +264,62 @@ def threads_table(wall, cpu):
                 step, size.replace("x", " x "), fmt_ms(ours), fmt_ms(forward),
                 fmt_ratio(ours, forward, target)))
     lines.append("")
+    return "\n".join(lines)
+
+
+# The library against itself (bench/own_bench.cpp): (operation, implementation,
+# reference operation, reference implementation, title, target ratio or None).
+OWN = [
+    ("filter_picture", "continue", "filter_picture", "edge",
+     "vfFilterPicture with continued padding (a pattern found) against edge padding", None),
+    ("filter_picture", "continue_none", "filter_picture", "edge",
+     "continued padding where nothing stands out against edge padding", None),
+    ("mode_real_fwd_u8", "extended", "mode_real_fwd_u8", "compatible",
+     "8-bit forward, extended mode against compatible", 1.05),
+    ("mode_complex_fwd", "extended", "mode_complex_fwd", "compatible",
+     "complex forward, extended mode against compatible", 1.05),
+    ("mode_inverse_u8", "extended", "mode_inverse_u8", "compatible",
+     "8-bit inverse, extended mode against compatible", 1.05),
+    ("forward_u8", "fresh", "forward_u8", "reused",
+     "8-bit forward into a new buffer against into the same buffer", None),
+    ("forward_u8", "fresh_nocache", "forward_u8", "reused",
+     "the same with the memory cache off", None),
+    ("magnitude_image", "fresh", "forward_u8", "reused",
+     "magnitude image by value against the 8-bit forward transform", 1.0),
+    ("magnitude_image", "reused", "forward_u8", "reused",
+     "magnitude image into the same image against the 8-bit forward transform", None),
+    ("log_map", "fresh", "forward_u8", "reused",
+     "log map by value against the 8-bit forward transform", 1.5),
+    ("pool_fwd_u8", "2t", "pool_fwd_u8", "1t",
+     "8-bit forward, 2 threads against 1 (wall time; 0.65 at 2048 x 2048)", 1.0),
+    ("large_real_fwd_u8", "extended", "large_real_fwd_u8", "fftw",
+     "8-bit forward beyond 2048 and at camera sizes against FFTW r2c (exact size)", None),
+    ("large_complex_fwd", "extended", "large_complex_fwd", "fftw",
+     "complex forward beyond 2048 against FFTW", None),
+]
+
+
+def own_table(times):
+    lines = []
+    sizes = sorted({k[2] for k in times}, key=lambda s: [int(v) for v in s.split("x")])
+    for op, impl, ref_op, ref_impl, title, target in OWN:
+        rows = []
+        for size in sizes:
+            ours, ref = times.get((op, impl, size)), times.get((ref_op, ref_impl, size))
+            if ours is None or ref is None:
+                continue
+            if op == "pool_fwd_u8" and size == "2048x2048":
+                target_here = 0.65
+            else:
+                target_here = target
+            rows.append("| %s | %s | %s | %s |" % (size.replace("x", " x "), fmt_ms(ours), fmt_ms(ref),
+                                                 fmt_ratio(ours, ref, target_here)))
+        if not rows:
+            continue
+        lines += ["### %s" % title, "",
+                  "| size | %s/%s ms | %s/%s ms | ratio%s |" % (
+                      op, impl, ref_op, ref_impl, "" if target is None else " (target <= %.2f)" % target),
+                  "|---|---|---|---|"] + rows + [""]
     return "\n".join(lines)
 
 
@@ -301,6 +369,8 @@ def main():
     parser.add_argument("--min-time", default="", help="--benchmark_min_time per repetition")
     parser.add_argument("--filter", default=COMPARISONS, help="benchmark filter (regular expression)")
     parser.add_argument("--engines", action="store_true", help="also time the engines on each path")
+    parser.add_argument("--own", action="store_true",
+                        help="the library against itself (modes, memory, pool, padding, large pictures)")
     parser.add_argument("--metric", choices=["cpu_time", "real_time"], default="cpu_time")
     parser.add_argument("--markdown", help="write the table to this file")
     parser.add_argument("--plot", help="write a PNG plot of time against size to this file")
@@ -312,16 +382,30 @@ def main():
     else:
         bench_filter = args.filter
         if args.engines:
-            bench_filter = "(%s)|(^engine_[a-z_]+/(scalar|sse2|avx2|avx512)/)" % bench_filter
-        data = run_benchmarks(args.binary, args.repetitions, bench_filter, args.min_time)
+            bench_filter = "(%s)|(^engine_[a-z_]+/(scalar|sse2|avx2|avx512|neon|planned)/)" % bench_filter
+        if args.own:
+            bench_filter = "(%s)|(^(%s)/)" % (bench_filter, "|".join(sorted({o[0] for o in OWN} |
+                                                                            {o[2] for o in OWN})))
+        data = run_benchmarks(args.binary, args.repetitions, bench_filter, args.min_time,
+                              args.engines or args.own)
         if args.save:
             with open(args.save, "w") as f:
                 json.dump(data, f, indent=1)
 
     times = medians(data, args.metric)
-    text = table(times, args.metric, data.get("context", {}))
+    context = dict(data.get("context", {}))
+    context["labels"] = {b.get("run_name", b["name"]): b["label"]
+                         for b in data.get("benchmarks", []) if b.get("label")}
+    text = table(times, args.metric, context)
     if any(k[1].endswith("_2t") for k in times):
         text += "\n" + threads_table(medians(data, "real_time"), times)
+    own = medians(data, "real_time") if args.metric == "cpu_time" else times
+    for key, value in times.items():  # CPU time but for the pool's wall time
+        if key[0] != "pool_fwd_u8":
+            own[key] = value
+    own_text = own_table(own)
+    if own_text:
+        text += "\n" + own_text
     print(text)
     if args.markdown:
         with open(args.markdown, "w") as f:

@@ -7,6 +7,7 @@ set(VXFREQ_FILT_SOURCES
   filt/common/mode.cpp
   # simd: the table of vector paths and the dispatch
   filt/simd/paths.cpp
+  filt/simd/planner.cpp
   # threads: the thread pool, the parallel scope and the splitting of rows
   filt/threads/parallel.cpp
   # engine: the two transform engines, their scalar kernels and their lane kernels

@@ -2,8 +2,8 @@
 //
 // This header holds the library's error classes, the frequency buffer and the
 // transforms between buffers. Sizes are powers of two from 1 to 2048 along each
-// axis; spectra are single-precision complex values, row by row, real part first,
-// the DC term at (0, 0).
+// axis (16384 in the extended mode, filt/extended.h); spectra are single-precision
+// complex values, row by row, real part first, the DC term at (0, 0).
 #ifndef VXFREQ_FILT_FFT_H
 #define VXFREQ_FILT_FFT_H
 
@@ -336,9 +336,20 @@ VX_API void vfInverseFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out);
 //
 // The image is placed at the top-left of the next power-of-two size and padded with
 // zeros; its size, offset and client transform are recorded in `result` so that the
-// inverse transforms give back an image of the same size and placement. A single
-// image is a real signal; a pair is real + i imag. Unbound images throw
-// UnboundWindow; sizes above 2048 throw InvalidSize, both before `result` changes.
+// inverse transforms give back an image of the same size and offset. A single image
+// is a real signal; a pair is real + i imag. Unbound images throw UnboundWindow; sides
+// above the mode's limit (2048; 16384 in the extended mode) throw InvalidSize, both
+// before `result` changes.
+//
+// Where a picture at an offset comes back. In the extended mode the inverses give the
+// picture back as it was, at its offset: a region of interest cut out of a larger
+// picture (vxPelBuffer(parent, x, y, w, h)) comes back where it was cut. In the
+// compatible mode they keep the earlier versions' delivery, a cyclic shift: for a
+// w x h picture at offset (x, y), pixel (i, j) of the result holds the picture's pixel
+// ((i - x) mod w, (j - y) mod h) when -w <= x <= 0 and -h <= y <= 0; other offsets
+// shift it out of the frame, zeros taking its place (a 3 x 5 picture whose first row
+// is 1 2 3 comes back as 0 1 2 at offset (1, 0), as 2 3 1 at (-1, 0)). Use the
+// extended mode, or offset (0, 0), where the picture must come back as it was.
 template <class T>
 VX_API void vfForwardFFT(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& imag,
                          vxFrequencyBuffer& result);

@@ -19,14 +19,13 @@
 //   Reflect  the picture mirrored about its edges, the edge pixel repeated once
 //            (... c b a | a b c ... x y z | z y x ...; numpy.pad's "symmetric"). No
 //            step in value at any border, so no cross: the spectrum shows the
-//            picture's own content, and filtered pictures keep the quality of their
-//            interior right up to the border. The best general choice for photographs.
+//            picture's own content: the general choice for the spectra of photographs.
 //            Its limit: a strong periodic pattern cut off by the border comes back
 //            mirrored, with a kink at the edge. Near the pattern's own frequency f,
 //            at a distance d from it, a kink spreads about 2 f / d times more than a
 //            step would, so a narrow band-reject of a fine pattern (f well above the
 //            reject band's width) leaves more of it along the border than Edge or
-//            Mean; widen the band, or use those, for such patterns.
+//            Mean; Continue removes it up to the border.
 //   Edge     each border pixel repeated outwards (numpy.pad's "edge"). No step at the
 //            border next to it, but where the two sides' padding meet, in the middle
 //            of the margin, left and right (or top and bottom) values face each other:
@@ -35,6 +34,17 @@
 //   Mean     the picture's mean (rounded to the pixel type for 8- and 16-bit images
 //            without a window). The step shrinks to the border's departure from the
 //            mean; the DC term is the mean times the transform's area.
+//   Continue for filtering only (vfForwardFFTContinued, vfFilterPicture in
+//            filt/filtering.h): Edge's padding with the periodic patterns in the
+//            filters' band carried on into it, so that a pattern is removed (or kept)
+//            right up to the border.
+//
+// Which suits which job, measured on scikit-image's photographs with added patterns
+// (bench/border_table, the table in README.md): for filtering, Continue (the border
+// within 1.05 times the interior's error for band-rejects, 1.10 for Gabor-rejects);
+// among the others, Edge, then Reflect (Reflect is the worst of them on fine patterns,
+// whose kink at the mirror it spreads). For spectra, Reflect or Edge with a window.
+// Zero keeps the plain transform, for pictures on a dark background.
 //
 // A window weights the picture before padding, by w(x) * w(y):
 //   Hann     0.5 - 0.5 cos(2 pi n / (N - 1)) along a side of N pixels (numpy.hanning):
@@ -54,17 +64,19 @@
 // padding, and its opposite edges still meet. So each side of the transform is the
 // next power of two at least the picture's side plus twice the margin; a margin
 // below 0 asks for the default, an eighth of the side rounded up. Where that exceeds
-// 2048, the largest margin that fits is used, down to none (a 2048-pixel side). The
+// the mode's largest transform (2048; 16384 in the extended mode), the largest margin
+// that fits is used, down to none (a side of that size). The
 // margin used, floor((transform side - picture side) / 2), is what vfPaddingMargin
 // reads back from the buffer. A margin of 0 with Zero padding and no window is the
 // plain transform: the same buffer, bit for bit.
 //
 // The round trip is the one of the plain transforms: the buffer records the
 // picture's size, offset and client transform, and every inverse transform of
-// filt/fft.h (vfInverseFFT and the others) returns the picture at its original size
-// and placement, the padding dropped. Filters see a larger transform: build them for
-// the buffer's width() x height(). The padding costs transform time and memory (up to
-// 4 times the plain transform's area when a power-of-two side doubles) and a padded
+// filt/fft.h (vfInverseFFT and the others) returns the picture at its original size,
+// the padding dropped, and at its offset as filt/fft.h says (as it was in the
+// extended mode; cyclically shifted by the offset in the compatible mode). Filters see a larger
+// transform: build them for the buffer's width() x height(). The padding costs transform time and
+// memory (up to 4 times the plain transform's area when a power-of-two side doubles) and a padded
 // copy of the picture while the transform is made.
 #ifndef VXFREQ_FILT_PADDING_H
 #define VXFREQ_FILT_PADDING_H
@@ -101,7 +113,8 @@ struct vxPaddingOptions {
 };
 
 // The transform size (width, height) the padded forward transform gives a picture of
-// width x height pixels with this margin. InvalidSize for a side below 1 or above 2048.
+// width x height pixels with this margin. InvalidSize for a side below 1 or above the
+// mode's largest transform.
 VX_API vxPair<long> vfPaddedTransformSize(long width, long height, long margin);
 
 // The margin vfForwardFFTPadded left on every side of the buffer's picture,
@@ -116,8 +129,10 @@ VX_API vxPair<long> vfPaddingMargin(const vxFrequencyBuffer& buffer);
 // size, offset and client transform. The padded picture is transformed by the plain
 // forward transform of its type (of double with a window), so the values follow the
 // engines on every path. Throws UnboundWindow for an unbound image, InvalidSize for
-// one larger than 2048, InvalidArgument for an unknown padding or window, all before
-// `result` changes. An image without pixels is transformed as by vfForwardFFT.
+// one larger than the mode's largest transform, InvalidArgument for an unknown padding
+// or window and for vxPadding::Continue (which needs the filters: vfForwardFFTContinued
+// in filt/filtering.h), all before `result` changes. An image without pixels is
+// transformed as by vfForwardFFT.
 template <class T>
 VX_API void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOptions& options,
                                vxFrequencyBuffer& result);

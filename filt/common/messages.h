@@ -43,6 +43,7 @@ inline constexpr const wchar_t* kContinueNeedsFilter =
     L"A filter is needed to continue the picture's patterns.";
 inline constexpr const wchar_t* kUnknownPadding = L"Unknown padding.";
 inline constexpr const wchar_t* kUnknownWindow = L"Unknown window shape.";
+inline constexpr const wchar_t* kUnknownEngine = L"Unknown engine.";
 inline constexpr const wchar_t* kTukeyFraction = L"Tukey fraction must be between 0.0 and 1.0.";
 inline constexpr const wchar_t* kPictureSide = L"Width and Height must be between 1 and 2048.";
 inline constexpr const wchar_t* kPictureSideExtended =

@@ -17,6 +17,9 @@
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
+#include "filt/simd/planner.h"
+#include "filt/threads/rows.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -247,20 +250,40 @@ bool skippedBlocksHoldOtherThanPlusZero(const float* data, std::int32_t n, long 
 // skipped block pairs in place, which the vector kernels match only where those
 // pairs hold +0 alone; in the extended mode every path reads the columns where they
 // lie (as a transpose would put them), whatever the rows outside the band hold.
-const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_t height, long miny,
-                            long maxy, bool accurate) {
-  const LaneKernels* kernels = activeLaneKernels();
-  if (kernels == nullptr || width < 2 || height < 2) return nullptr;
-  if (!accurate && width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy))
-    return nullptr;
-  return kernels;
-}
-
 void runLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
               float* const* destination, std::int32_t width, std::int32_t height, bool inverse,
               long miny, long maxy) {
   LaneSteps steps(kernels, plan, source, destination, width, height, inverse);
   runPasses(PassSchedule::complex(width, height, miny, maxy), plan.bands(), steps);
+}
+
+// The planned path's kernels: the planner's trial runs this call's transform on a copy
+// of its input with each path's kernels.
+const LaneKernels* plannedKernels(const float* source, std::int32_t width, std::int32_t height,
+                                  bool inverse, long miny, long maxy, bool accurate) {
+  FloatBlock scratch;
+  std::vector<float*> rows;
+  const std::size_t floats = 2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  const PathTrial trial = [&](const LaneKernels& kernels) {
+    const SerialScope serial;  // one thread, and no runs of the caller's executor
+    if (scratch.data() == nullptr) {
+      scratch.reset(floats, BlockFill::Any);
+      for (std::int32_t r = 0; r < height; ++r) rows.push_back(rowAt(scratch.data(), width, r));
+    }
+    std::memcpy(scratch.data(), source, floats * sizeof(float));
+    LanePlan plan(kernels, width, height, false, accurate, engineBands(width, height));
+    runLanes(kernels, plan, scratch.data(), rows.data(), width, height, inverse, miny, maxy);
+  };
+  return plannedLaneKernels(inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, width,
+                            height, trial);
+}
+
+const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_t height, long miny,
+                            long maxy, bool accurate, bool inverse) {
+  if (activeLaneKernels() == nullptr || width < 2 || height < 2) return nullptr;
+  if (!accurate && width == height && skippedBlocksHoldOtherThanPlusZero(source, width, miny, maxy))
+    return nullptr;
+  return plannedKernels(source, width, height, inverse, miny, maxy, accurate);
 }
 
 // The compatible mode's reference, in place with its transposes.
@@ -286,7 +309,7 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   const bool accurate = extendedMode();
-  if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy, accurate)) {
+  if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy, accurate, inverse)) {
     LanePlan plan(*kernels, width, height, false, accurate, engineBands(width, height));
     float** rows = plan.rowTable();
     for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
@@ -308,7 +331,7 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   const bool accurate = extendedMode();
-  if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy, accurate)) {
+  if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy, accurate, inverse)) {
     LanePlan plan(*kernels, width, height, false, accurate, engineBands(width, height));
     runLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);
     return;

@@ -16,10 +16,14 @@
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
+#include "filt/simd/planner.h"
+#include "filt/threads/rows.h"
+#include "platform/memory.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -185,8 +189,23 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
   const bool accurate = extendedMode();
   const long bands = engineBands(width, height);
   // A single row or column has no second dimension to spread over the lanes.
-  const LaneKernels* kernels = activeLaneKernels();
-  if (kernels != nullptr && width >= 2 && height >= 2) {
+  const LaneKernels* kernels = nullptr;
+  if (activeLaneKernels() != nullptr && width >= 2 && height >= 2) {
+    // The planner's trial: this transform on a copy of the input, with each path.
+    FloatBlock scratch;
+    const std::size_t floats =
+        2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const PathTrial trial = [&](const LaneKernels& k) {
+      const SerialScope serial;  // one thread, and no runs of the caller's executor
+      if (scratch.data() == nullptr) scratch.reset(floats, BlockFill::Any);
+      std::memcpy(scratch.data(), data, floats * sizeof(float));
+      LanePlan plan(k, width / 2, height, true, accurate, engineBands(width, height));
+      LaneSteps steps(k, plan, scratch.data(), width, height);
+      runPasses(schedule, plan.bands(), steps);
+    };
+    kernels = plannedLaneKernels(vxEngine::RealForward, width, height, trial);
+  }
+  if (kernels != nullptr) {
     LanePlan plan(*kernels, width / 2, height, true, accurate, bands);
     LaneSteps steps(*kernels, plan, data, width, height);
     runPasses(schedule, plan.bands(), steps);

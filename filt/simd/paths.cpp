@@ -56,11 +56,17 @@ bool enginePathSupported(EnginePath path) {
   return i >= 0 && i < kPathCount && kPaths[i].supported();
 }
 
-EnginePath activeEnginePath() {
-  if (tOverride >= 0) return static_cast<EnginePath>(tOverride);
+EnginePath fixedRulePath() {
   // Decided once; the processor does not change under a running process.
   static const EnginePath chosen = chosenPath();
   return chosen;
+}
+
+bool enginePathForced() { return tOverride >= 0; }
+
+EnginePath activeEnginePath() {
+  if (tOverride >= 0) return static_cast<EnginePath>(tOverride);
+  return fixedRulePath();
 }
 
 const LaneKernels* activeLaneKernels() {

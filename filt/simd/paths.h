@@ -99,6 +99,10 @@ bool enginePathSupported(EnginePath path);
 // The path the engines and the image loops take on the calling thread: the override
 // when one is set, otherwise the path chosen for this processor on first use.
 EnginePath activeEnginePath();
+// The fixed rule: the last path of the table that this processor runs and the dispatch
+// may choose. Whether the calling thread has a forced path (EnginePathOverride).
+EnginePath fixedRulePath();
+bool enginePathForced();
 
 // The lane kernels of the calling thread's path (null for the scalar path), and its
 // image kernels (never null).

@@ -254,6 +254,9 @@ vxParallelScope::~vxParallelScope() {
 
 namespace vx_detail {
 
+SerialScope::SerialScope() : previous_(tInTask) { tInTask = true; }
+SerialScope::~SerialScope() { tInTask = previous_; }
+
 namespace {
 
 // The calling thread's executor when a call made now may split its work over it, else

@@ -25,6 +25,19 @@ long executorThreads();
 // longer than handing a job to the executor (both measured), else 1.
 long workSlots(long rows, long rowWork);
 
+// While it lives, the calling thread's loops stay on it, as inside a task: no executor
+// is used (the planner's trials, which must not show as runs of the caller's executor).
+class SerialScope {
+public:
+  SerialScope();
+  ~SerialScope();
+  SerialScope(const SerialScope&) = delete;
+  SerialScope& operator=(const SerialScope&) = delete;
+
+private:
+  bool previous_;
+};
+
 // Tests: while it lives, workSlots splits every loop it may split on the calling thread,
 // whatever the measured costs say, and measures nothing.
 class SplitAlways {

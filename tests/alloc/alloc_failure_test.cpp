@@ -57,13 +57,23 @@ std::string archived(F store) {
 }
 
 // Peak memory of a 2048 x 2048 8-bit round trip on the default path: the copying
-// inverse needs its result beside the spectrum, the in-place one nothing more.
+// inverse needs its result beside the spectrum, the in-place one nothing more. The first
+// call of an engine at a size may time its paths on a copy of its input: one spectrum
+// more, once.
 TEST(Memory, A2048SquareRoundTripStaysWithinTwoSpectraAndTheImages) {
   const long n = 2048;
   const vxPelBuffer<unsigned char> image = patternImage(n, n, {0, 0});
   const std::size_t spectrumBytes = 2 * sizeof(float) * n * n;  // 32 MiB
   const std::size_t imageBytes = n * n;                         // 4 MiB
   const std::size_t slack = 1 << 20;                            // tables and small objects
+  {
+    alloc_hook::resetPeak();
+    vxFrequencyBuffer spectrum;
+    vfForwardFFT<unsigned char>(image, spectrum);
+    vxPelBuffer<unsigned char> out;
+    vfInverseFFT<unsigned char>(spectrum, out, false, false);
+    EXPECT_LE(alloc_hook::peakAboveStart(), 3 * spectrumBytes + imageBytes + slack);
+  }
   for (bool inPlace : {false, true}) {
     alloc_hook::resetPeak();
     vxFrequencyBuffer spectrum;

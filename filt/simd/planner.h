@@ -1,0 +1,31 @@
+// The planner of the engines' vector paths (internal; filt/planner.h says what it does).
+#ifndef VXFREQ_FILT_SIMD_PLANNER_H
+#define VXFREQ_FILT_SIMD_PLANNER_H
+
+#include "filt/planner.h"
+#include "filt/simd/paths.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace vx_detail {
+
+// Runs the engine once at the size being planned with the given lane kernels, on
+// memory of its own (a copy of the caller's input), giving its bits to nobody.
+using PathTrial = std::function<void(const LaneKernels&)>;
+
+// The lane kernels `engine` uses for a W x H transform on the calling thread: the
+// thread's forced path when there is one (tests, benchmarks), otherwise the planned
+// path (measured now with `trial` when this size has none yet), or the fixed rule.
+// Null for the scalar path.
+const LaneKernels* plannedLaneKernels(vxEngine engine, std::int32_t width, std::int32_t height,
+                                      const PathTrial& trial);
+
+// Tests: sets the choice for an engine and size in the calling thread's mode, as if it
+// had been measured (the path must be supported); whether a choice was made there.
+void setPlannedPath(vxEngine engine, std::int32_t width, std::int32_t height, EnginePath path);
+bool pathPlanned(vxEngine engine, std::int32_t width, std::int32_t height);
+
+}  // namespace vx_detail
+
+#endif
