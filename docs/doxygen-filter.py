@@ -39,8 +39,12 @@ GROUPS = [
     ("errors", r"vxFrequencyDefs|vxException\w*|vxAttentionInterrupted|vxStatusFailure"),
     ("attention", r"vxAttentionScope|vsys_attention_check|vfThrowExceptionOnFailure"
                   r"|vxStatus\w+"),
-    ("padding", r"vxPadding\w*|vxWindow|vfPadd\w+|vfForwardFFTPadded"),
+    ("padding", r"vxPadding\w*|vxWindow|vfPadd\w+|vfForwardFFTPadded|vfForwardFFTContinued"
+                r"|vfFilterPicture"),
     ("parallel", r"vxExecutor|vxThreadPool|vxParallel\w*"),
+    ("modes", r"vxExtendedScope|vfExtendedMode|vfMaxTransformSide"),
+    ("memory", r"vfMemoryCache\w+|vfSetMemoryCacheBound|vfReleaseMemoryCache|vxMemoryCacheAuto"),
+    ("planner", r"vxEngine|vfPathPlanning|vfSetPathPlanning|vfEnginePath|vfForgetPathPlans"),
 ]
 
 SEPARATOR = re.compile(r"^\s*//\s*-{4,}\s*$")

@@ -4,7 +4,8 @@
 #   cmake -DSOURCE_DIR=<repository> -P check_pages.cmake
 include("${SOURCE_DIR}/cmake/code_block.cmake")
 set(pages frequencies:frequencies band-reject:band_reject gabor:gabor convolution:convolution
-          exact-results:exact interrupting:interrupt saving-filters:archive all-cores:all_cores)
+          exact-results:exact interrupting:interrupt saving-filters:archive all-cores:all_cores
+          modes:modes)
 foreach(entry IN LISTS pages)
   string(REPLACE ":" ";" entry "${entry}")
   list(GET entry 0 page)
