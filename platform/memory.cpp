@@ -60,11 +60,11 @@ void* systemBlock(std::size_t size) {
       mmap(nullptr, size + kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
   const auto address = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = (address + kPage - 1) / kPage * kPage;
-  if (aligned > address) munmap(raw, aligned - address);
-  const std::uintptr_t end = address + size + kPage;
-  if (end > aligned + size) munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
-  void* block = reinterpret_cast<void*>(aligned);
+  const std::size_t before = (kPage - address % kPage) % kPage;  // up to the first huge page
+  char* const base = static_cast<char*>(raw);
+  if (before > 0) munmap(base, before);
+  if (kPage > before) munmap(base + before + size, kPage - before);
+  void* block = base + before;
 #if defined(MADV_HUGEPAGE)
   madvise(block, size, MADV_HUGEPAGE);  // refused where the system has none: small pages then
 #endif
@@ -137,6 +137,8 @@ public:
       inUse_ -= size;
       throw std::bad_alloc();
     }
+    // Fresh pages carry no marks, even where an earlier block of this cache lay.
+    VX_UNPOISON(block, size);
     return block;
   }
 
@@ -152,6 +154,7 @@ public:
     inUse_ -= std::min(inUse_, size);
     const std::size_t bound = boundNow();
     if (closed_ || size > bound) {
+      VX_UNPOISON(block, size);  // the tail past the request may still be marked
       releaseSystemBlock(block, size);
       return;
     }

@@ -48,10 +48,7 @@ void vxFrequencyDefs::Errors::serialize_(vxArchive& ar, unsigned char version) {
 vxFrequencyDefs::InvalidArgument::InvalidArgument(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::InvalidArgument::InvalidArgument(const InvalidArgument& other) = default;
 vxFrequencyDefs::InvalidArgument& vxFrequencyDefs::InvalidArgument::operator=(
-    const InvalidArgument& other) {
-  Errors::operator=(other);
-  return *this;
-}
+    const InvalidArgument& other) = default;
 vxFrequencyDefs::InvalidArgument::~InvalidArgument() = default;
 long vxFrequencyDefs::InvalidArgument::errorNumber() const { return kErrorBase + 0; }
 void vxFrequencyDefs::InvalidArgument::suicideAndRethrow() { rethrowAs(this); }
@@ -71,10 +68,7 @@ vx_Instantiator vxFrequencyDefs::InvalidArgument::sExemplar(
 vxFrequencyDefs::Uninitialized::Uninitialized(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::Uninitialized::Uninitialized(const Uninitialized& other) = default;
 vxFrequencyDefs::Uninitialized& vxFrequencyDefs::Uninitialized::operator=(
-    const Uninitialized& other) {
-  Errors::operator=(other);
-  return *this;
-}
+    const Uninitialized& other) = default;
 vxFrequencyDefs::Uninitialized::~Uninitialized() = default;
 long vxFrequencyDefs::Uninitialized::errorNumber() const { return kErrorBase + 1; }
 void vxFrequencyDefs::Uninitialized::suicideAndRethrow() { rethrowAs(this); }
@@ -93,10 +87,8 @@ vx_Instantiator vxFrequencyDefs::Uninitialized::sExemplar(typeid(vxFrequencyDefs
 // InvalidSize: 0x10006302.
 vxFrequencyDefs::InvalidSize::InvalidSize(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::InvalidSize::InvalidSize(const InvalidSize& other) = default;
-vxFrequencyDefs::InvalidSize& vxFrequencyDefs::InvalidSize::operator=(const InvalidSize& other) {
-  Errors::operator=(other);
-  return *this;
-}
+vxFrequencyDefs::InvalidSize& vxFrequencyDefs::InvalidSize::operator=(const InvalidSize& other) =
+    default;
 vxFrequencyDefs::InvalidSize::~InvalidSize() = default;
 long vxFrequencyDefs::InvalidSize::errorNumber() const { return kErrorBase + 2; }
 void vxFrequencyDefs::InvalidSize::suicideAndRethrow() { rethrowAs(this); }
@@ -116,10 +108,7 @@ vx_Instantiator vxFrequencyDefs::InvalidSize::sExemplar(typeid(vxFrequencyDefs::
 vxFrequencyDefs::UnboundWindow::UnboundWindow(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::UnboundWindow::UnboundWindow(const UnboundWindow& other) = default;
 vxFrequencyDefs::UnboundWindow& vxFrequencyDefs::UnboundWindow::operator=(
-    const UnboundWindow& other) {
-  Errors::operator=(other);
-  return *this;
-}
+    const UnboundWindow& other) = default;
 vxFrequencyDefs::UnboundWindow::~UnboundWindow() = default;
 long vxFrequencyDefs::UnboundWindow::errorNumber() const { return kErrorBase + 3; }
 void vxFrequencyDefs::UnboundWindow::suicideAndRethrow() { rethrowAs(this); }
@@ -139,10 +128,7 @@ vx_Instantiator vxFrequencyDefs::UnboundWindow::sExemplar(typeid(vxFrequencyDefs
 vxFrequencyDefs::InvalidBuffer::InvalidBuffer(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::InvalidBuffer::InvalidBuffer(const InvalidBuffer& other) = default;
 vxFrequencyDefs::InvalidBuffer& vxFrequencyDefs::InvalidBuffer::operator=(
-    const InvalidBuffer& other) {
-  Errors::operator=(other);
-  return *this;
-}
+    const InvalidBuffer& other) = default;
 vxFrequencyDefs::InvalidBuffer::~InvalidBuffer() = default;
 long vxFrequencyDefs::InvalidBuffer::errorNumber() const { return kErrorBase + 4; }
 void vxFrequencyDefs::InvalidBuffer::suicideAndRethrow() { rethrowAs(this); }
@@ -161,10 +147,7 @@ vx_Instantiator vxFrequencyDefs::InvalidBuffer::sExemplar(typeid(vxFrequencyDefs
 // BadCoord: 0x10006305.
 vxFrequencyDefs::BadCoord::BadCoord(const wchar_t* message) : Errors(message) {}
 vxFrequencyDefs::BadCoord::BadCoord(const BadCoord& other) = default;
-vxFrequencyDefs::BadCoord& vxFrequencyDefs::BadCoord::operator=(const BadCoord& other) {
-  Errors::operator=(other);
-  return *this;
-}
+vxFrequencyDefs::BadCoord& vxFrequencyDefs::BadCoord::operator=(const BadCoord& other) = default;
 vxFrequencyDefs::BadCoord::~BadCoord() = default;
 long vxFrequencyDefs::BadCoord::errorNumber() const { return kErrorBase + 5; }
 void vxFrequencyDefs::BadCoord::suicideAndRethrow() { rethrowAs(this); }

@@ -109,8 +109,8 @@ class ScalarIntoSteps {
 public:
   ScalarIntoSteps(const float* source, float* const* destination, std::int32_t width,
                   std::int32_t height, bool inverse, bool accurate, long bands)
-      : source_(source), destination_(destination), width_(width), height_(height),
-        inverse_(inverse), tables_(log2Exact(std::max(width, height)), 0, accurate),
+      : source_(source), destination_(destination), width_(width), inverse_(inverse),
+        tables_(log2Exact(std::max(width, height)), 0, accurate),
         rowSwap_(static_cast<std::size_t>(width), 0),
         columnSwap_(static_cast<std::size_t>(height), 0), gather_(height, bands) {
     buildSwapTable(rowSwap_.data(), width);
@@ -141,7 +141,6 @@ private:
   const float* source_;
   float* const* destination_;
   std::int32_t width_;
-  std::int32_t height_;
   bool inverse_;
   EngineTables tables_;
   std::vector<std::int32_t> rowSwap_;

@@ -570,7 +570,7 @@ Complex globalAmplitude(const Picture& picture, const Pattern& pattern) {
       rhs[order[k]] -= f * rhs[order[c]];
     }
   }
-  double coef[3];
+  double coef[3] = {0.0, 0.0, 0.0};
   for (int c = 2; c >= 0; --c) {
     double sum = rhs[order[c]];
     for (int b = c + 1; b < 3; ++b) sum -= m[order[c]][b] * coef[b];

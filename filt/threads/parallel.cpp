@@ -86,6 +86,8 @@ vxExecutor::vxExecutor() : state_(std::make_shared<vx_detail::ExecutorState>()) 
 
 vxExecutor::vxExecutor(const vxExecutor&) : state_(std::make_shared<vx_detail::ExecutorState>()) {}
 
+// An executor keeps its own state (whether it lives): assignment copies nothing of it.
+// NOLINTNEXTLINE(bugprone-unhandled-self-assignment)
 vxExecutor& vxExecutor::operator=(const vxExecutor&) { return *this; }
 
 vxExecutor::~vxExecutor() { state_->alive.store(false, std::memory_order_release); }
