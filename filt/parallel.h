@@ -57,8 +57,9 @@ public:
   // Starts threads - 1 threads. A thread that runs out of tasks watches for new ones
   // for 0.2 ms, yielding its core to any other thread that wants it, then sleeps
   // until a task is queued: a call's parallel loops follow each other closely, and a
-  // sleeping thread would wake too late to share the next one. Throws
-  // std::invalid_argument for fewer than 1 thread.
+  // sleeping thread would wake too late to share the next one. No more threads watch,
+  // and no more are woken for a call, than can join it. Throws std::invalid_argument
+  // for fewer than 1 thread.
   explicit vxThreadPool(long threads);
   ~vxThreadPool() override;
   vxThreadPool(const vxThreadPool&) = delete;
@@ -79,9 +80,15 @@ private:
 //
 // A library call splits its work only where the work takes far longer than handing it
 // to the executor (measured for each executor on its first use, against the speed of
-// this processor), so small calls stay on the calling thread; its loops are handed out
-// in small parts that the threads claim as they come, so a thread that starts late or
-// is held up by another process keeps back one part at most. An executor destroyed
+// this processor) and the picture is at least as large as the smallest one whose
+// transform the threads were measured to make faster: cores that share a picture held
+// in their caches pass its data between them, which on some machines costs more than
+// the second core gains. That size is measured once per process and number of threads,
+// by the first call that could split (real-input transforms of 256 x 256 up to
+// 2048 x 2048 timed alone and split, at most about a quarter of a second). So small
+// calls stay on the calling thread and a pool never makes them slower; its loops are
+// handed out in small parts that the threads claim as they come, so a thread that
+// starts late or is held up by another process keeps back one part at most. An executor destroyed
 // while a scope still names it is not touched again: the next call that would use it
 // throws std::logic_error, and so do the scope's nested scopes.
 class VX_API vxParallelScope {

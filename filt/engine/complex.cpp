@@ -17,14 +17,17 @@
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
+#include "filt/parallel.h"
 #include "filt/simd/planner.h"
 #include "filt/threads/rows.h"
 #include "platform/memory.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -300,6 +303,49 @@ void runScalarInto(const float* source, float* const* destination, std::int32_t 
   ScalarIntoSteps steps(source, destination, width, height, inverse, accurate, bands);
   runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
 }
+
+// Runs the tasks one after the other on the calling thread: the lone side of the split
+// trial, with the same working memory and parts as the split side.
+class InlineExecutor : public vxExecutor {
+public:
+  void run(long count, const std::function<void(long)>& task) override {
+    for (long i = 0; i < count; ++i) task(i);
+  }
+};
+
+// The measurement behind the threads' size rule (setSplitTrial): the real-input forward
+// transform of a side x side picture of its own (of the engines' calls the one with the
+// least arithmetic per byte, so the last to gain from a second core), split into the
+// same parts on the caller alone and over the caller's executor: the best of three runs
+// each, after one that touches the memory and wakes the threads. On the path the
+// caller's calls take now (the planner's own trials left out), attention checks quiet.
+void splitTrial(long side, double* lone, double* split) {
+  const std::size_t floats = 2 * static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
+  std::vector<float> data(floats);
+  const QuietAttention quiet;
+  const EnginePathOverride path(activeEnginePath());
+  const SplitAlways always;
+  const auto best = [&](double* seconds) {
+    *seconds = 1e30;
+    for (int run = 0; run < 4; ++run) {
+      for (std::size_t i = 0; i < floats; ++i) data[i] = static_cast<float>(i % 13) - 6.0f;
+      const auto start = std::chrono::steady_clock::now();
+      vf_RealFFT2D(data.data(), vxPair<long>(side, side), +1, 0, side);
+      const double t =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      if (run > 0) *seconds = std::min(*seconds, t);
+    }
+  };
+  best(split);
+  InlineExecutor inlineExecutor;
+  const vxParallelScope alone(inlineExecutor);
+  best(lone);
+}
+
+const bool kSplitTrialRegistered = [] {
+  setSplitTrial(&splitTrial);
+  return true;
+}();
 
 }  // namespace
 

@@ -40,7 +40,8 @@ std::int32_t firstPanelColumns(const float* row0, std::int32_t panel) {
 
 // The row pass has H rows of W elements, each visited about log2 W times.
 long engineBands(std::int32_t width, std::int32_t height) {
-  return workSlots(height, static_cast<long>(width) * std::max(1, log2Exact(width)));
+  return workSlots(height, static_cast<long>(width) * std::max(1, log2Exact(width)),
+                   static_cast<long>(width) * height);
 }
 
 LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int32_t columnLength,

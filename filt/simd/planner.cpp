@@ -65,27 +65,6 @@ bool planning() {
   return state == 1;
 }
 
-// While the trials run, the call's attention checks neither count nor fire: the caller's
-// flag is read between trials instead.
-class QuietAttention {
-public:
-  QuietAttention() : probe_(setAttentionProbe(nullptr)), callerFlag_(setAttentionFlag(&quiet_)) {}
-  ~QuietAttention() {
-    setAttentionFlag(callerFlag_);
-    setAttentionProbe(probe_);
-  }
-  QuietAttention(const QuietAttention&) = delete;
-  QuietAttention& operator=(const QuietAttention&) = delete;
-  bool callerAttention() const {
-    return callerFlag_ != nullptr && callerFlag_->load(std::memory_order_relaxed);
-  }
-
-private:
-  std::atomic<bool> quiet_{false};
-  AttentionProbe* probe_;
-  const std::atomic<bool>* callerFlag_;
-};
-
 // Whether the caller asks for attention, read without making an attention check (which
 // would count as one of the call's).
 bool attentionAsked() {

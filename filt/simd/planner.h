@@ -4,7 +4,9 @@
 
 #include "filt/planner.h"
 #include "filt/simd/paths.h"
+#include "platform/attention.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -20,6 +22,27 @@ using PathTrial = std::function<void(const LaneKernels&)>;
 // Null for the scalar path.
 const LaneKernels* plannedLaneKernels(vxEngine engine, std::int32_t width, std::int32_t height,
                                       const PathTrial& trial);
+
+// While a trial runs, the call's attention checks neither count nor fire: the caller's
+// flag is read between trials instead.
+class QuietAttention {
+public:
+  QuietAttention() : probe_(setAttentionProbe(nullptr)), callerFlag_(setAttentionFlag(&quiet_)) {}
+  ~QuietAttention() {
+    setAttentionFlag(callerFlag_);
+    setAttentionProbe(probe_);
+  }
+  QuietAttention(const QuietAttention&) = delete;
+  QuietAttention& operator=(const QuietAttention&) = delete;
+  bool callerAttention() const {
+    return callerFlag_ != nullptr && callerFlag_->load(std::memory_order_relaxed);
+  }
+
+private:
+  std::atomic<bool> quiet_{false};
+  AttentionProbe* probe_;
+  const std::atomic<bool>* callerFlag_;
+};
 
 // Tests: sets the choice for an engine and size in the calling thread's mode, as if it
 // had been measured (the path must be supported); whether a choice was made there.

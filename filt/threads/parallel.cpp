@@ -141,6 +141,7 @@ struct vxThreadPool::State {
   // Counts the jobs ever queued, so that an idle worker can watch for the next one
   // without the mutex.
   std::atomic<unsigned long> queued{0};
+  long watching = 0;  // workers watching for a job (guarded by the mutex)
   std::vector<std::thread> workers;
 
   void drop(Job* job) {
@@ -152,15 +153,22 @@ struct vxThreadPool::State {
   // that went to sleep at the end of one loop would wake for the next only after the
   // caller had done much of it alone, so an idle worker first watches for a job for a
   // while, yielding its core to any other thread that wants it.
+  // No more workers watch at once than can join a job (the hardware threads but the
+  // caller's): in a pool larger than the machine the others would only take the cores
+  // from the threads doing the work.
   void awaitJob(std::unique_lock<std::mutex>& lock) {
     if (stopping || !jobs.empty()) return;
-    const unsigned long seen = queued.load(std::memory_order_relaxed);
-    lock.unlock();
-    const auto until = std::chrono::steady_clock::now() + kWatch;
-    while (queued.load(std::memory_order_relaxed) == seen &&
-           std::chrono::steady_clock::now() < until)
-      std::this_thread::yield();
-    lock.lock();
+    if (watching < hardwareThreads() - 1) {
+      ++watching;
+      const unsigned long seen = queued.load(std::memory_order_relaxed);
+      lock.unlock();
+      const auto until = std::chrono::steady_clock::now() + kWatch;
+      while (queued.load(std::memory_order_relaxed) == seen &&
+             std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+      lock.lock();
+      --watching;
+    }
     wake.wait(lock, [this] { return stopping || !jobs.empty(); });
   }
 
@@ -227,7 +235,8 @@ void vxThreadPool::run(long count, const std::function<void(long)>& task) {
     pool_->jobs.push_back(&job);
     pool_->queued.fetch_add(1, std::memory_order_relaxed);
   }
-  pool_->wake.notify_all();
+  // As many sleeping workers woken as may join: the others sleep on.
+  for (long i = 0; i < job.maxWorkers; ++i) pool_->wake.notify_one();
   job.work();
   {
     std::unique_lock<std::mutex> lock(pool_->mutex);
@@ -317,6 +326,50 @@ long handoffNs(vxExecutor& executor, long threads) {
   return ns;
 }
 
+// The engines' transform timed for setSplitTrial, and the smallest picture (pixels) that
+// the threads make faster, per number of threads (0 until measured).
+std::atomic<SplitTrial> gSplitTrial{nullptr};
+std::mutex gFloorMutex;
+std::vector<long> gFloors;  // guarded by gFloorMutex, indexed by threads
+
+constexpr long kLargestTrialSide = 2048;
+constexpr long kBeyondTrials = 4096L * 4096L;  // where no measured size paid
+constexpr double kTrialBudget = 0.25;          // seconds, over all the sides
+// The split transform must take at most this share of the lone one's time: the calls
+// around the engines (conversions, copies) gain less from the threads than they do.
+constexpr double kSplitGain = 0.8;
+
+long measureFloor(SplitTrial trial) {
+  const auto start = std::chrono::steady_clock::now();
+  for (long side = 256; side <= kLargestTrialSide; side *= 2) {
+    double lone = 0.0, split = 0.0;
+    trial(side, &lone, &split);
+    if (split <= kSplitGain * lone) return side * side;
+    const double spent =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (spent > kTrialBudget) break;
+  }
+  return kBeyondTrials;
+}
+
+// The smallest picture whose loops are split over `threads` threads.
+long splitFloor(long threads) {
+  const SplitTrial trial = gSplitTrial.load(std::memory_order_acquire);
+  if (trial == nullptr) return 0;
+  const std::lock_guard<std::mutex> lock(gFloorMutex);
+  if (gFloors.size() <= static_cast<std::size_t>(threads))
+    gFloors.resize(static_cast<std::size_t>(threads) + 1, 0);
+  long& floor = gFloors[static_cast<std::size_t>(threads)];
+  if (floor == 0) {
+    try {
+      floor = measureFloor(trial);
+    } catch (...) {
+      return 0;  // no memory for the trial: the handing-over cost alone decides
+    }
+  }
+  return floor;
+}
+
 }  // namespace
 
 vxExecutor* currentExecutor() { return usableExecutor(); }
@@ -339,18 +392,26 @@ long rowBands(long rows, long rowWork) {
   if (usableExecutor() == nullptr) return 1;
   if (rows < 2 || rowWork < 1) return 1;
   const long work = rows * rowWork;
-  return std::max(1L, std::min(std::min(rows, kMaxBands), work / kMinBandWork));
+  const long bands = std::max(1L, std::min(std::min(rows, kMaxBands), work / kMinBandWork));
+  const long threads = executorThreads();
+  if (bands < 2 || threads < 2 || tSplitAlways) return bands;
+  return work >= splitFloor(threads) ? bands : 1;
 }
 
-long workSlots(long rows, long rowWork) {
+long workSlots(long rows, long rowWork) { return workSlots(rows, rowWork, rows * rowWork); }
+
+long workSlots(long rows, long rowWork, long pixels) {
   vxExecutor* executor = usableExecutor();
   if (executor == nullptr || rows < 2 || rowWork < 1) return 1;
   const long threads = executorThreads();
   if (threads < 2) return 1;
   if (tSplitAlways) return threads;
   const double work = static_cast<double>(rows) * static_cast<double>(rowWork) * elementNs();
-  return work >= kPayback * static_cast<double>(handoffNs(*executor, threads)) ? threads : 1;
+  if (work < kPayback * static_cast<double>(handoffNs(*executor, threads))) return 1;
+  return pixels >= splitFloor(threads) ? threads : 1;
 }
+
+void setSplitTrial(SplitTrial trial) { gSplitTrial.store(trial, std::memory_order_release); }
 
 void splitRowBands(long rows, long bands, const std::function<void(long, long, long)>& body) {
   if (bands <= 1 || tExecutor == nullptr) {

@@ -21,9 +21,25 @@ vxExecutor* currentExecutor();
 long executorThreads();
 
 // How many slots (threads at once, each with working memory of its own) a loop of `rows`
-// rows of `rowWork` elements each should run on: executorThreads() when the work takes far
-// longer than handing a job to the executor (both measured), else 1.
+// rows of `rowWork` elements each, over a picture of `pixels` pixels (rows * rowWork when
+// not given), should run on: executorThreads() when the work takes far longer than
+// handing a job to the executor and the picture is at least as large as the smallest
+// one whose transform the threads were measured to make faster (see setSplitTrial),
+// else 1.
 long workSlots(long rows, long rowWork);
+long workSlots(long rows, long rowWork, long pixels);
+
+// The measurement behind the size rule of workSlots: the seconds a side x side
+// transform takes on the calling thread alone (`lone`) and split over its executor
+// (`split`), each the best of a few runs on the same memory. The engines register it;
+// the first loop that could be split with a given number of threads measures the
+// sides 256 to 2048 in turn, and the smallest whose split transform takes at most 0.8
+// of the lone one's time sets the rule for the process (where none does: 4096 x 4096).
+// Cores share the data of a picture that fits their caches only by passing it between
+// them, which can cost more than the second core gains; the handing-over cost alone
+// does not show that.
+using SplitTrial = void (*)(long side, double* lone, double* split);
+void setSplitTrial(SplitTrial trial);
 
 // While it lives, the calling thread's loops stay on it, as inside a task: no executor
 // is used (the planner's trials, which must not show as runs of the caller's executor).
