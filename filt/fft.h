@@ -273,12 +273,15 @@ private:
   // values when the transform size does not change, else takes new storage holding
   // `fill` (zeros unless the caller writes every value before anything reads them).
   // Returns whether the storage is new.
-  bool setAndAllocate(long width, long height,
-                      vx_detail::BlockFill fill = vx_detail::BlockFill::Zeros);
+  bool setAndAllocate(long width, long height, vx_detail::BlockFill fill);
   // Gives the buffer a W x H transform size (powers of two), clearing the mask and
   // inverse-computed flags; storage and values are kept when the size is unchanged,
   // otherwise the storage is new and holds `fill`. Returns whether the storage is new.
   bool resizeTransform(long W, long H, vx_detail::BlockFill fill);
+  // The same with new storage holding zeros: the forms of earlier versions, whose
+  // exported symbols the library keeps.
+  bool setAndAllocate(long width, long height);
+  bool resizeTransform(long W, long H);
 
   // Index of the real part of element (x, y) after the checks of element access.
   std::size_t elementIndex(long x, long y, bool centered) const;

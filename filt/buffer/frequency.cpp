@@ -112,6 +112,14 @@ bool vxFrequencyBuffer::setAndAllocate(long width, long height, vx_detail::Block
   return resizeTransform(size.x, size.y, fill);
 }
 
+bool vxFrequencyBuffer::setAndAllocate(long width, long height) {
+  return setAndAllocate(width, height, vx_detail::BlockFill::Zeros);
+}
+
+bool vxFrequencyBuffer::resizeTransform(long W, long H) {
+  return resizeTransform(W, H, vx_detail::BlockFill::Zeros);
+}
+
 bool vxFrequencyBuffer::resizeTransform(long W, long H, vx_detail::BlockFill fill) {
   if (data_ != nullptr && (W != width_ || H != height_)) data_ = nullptr;
   width_ = static_cast<std::int32_t>(W);
