@@ -1,9 +1,11 @@
 // vxfreq.parallel, the with-block that runs the library calls of its thread on a pool
 // of the library, and current_threads; vxfreq.compatible, the with-block of the library's
-// compatible mode, extended_mode and max_transform_side.
+// compatible mode, extended_mode and max_transform_side; the memory cache's bound.
 #include "bindings.h"
+#include "platform/memory.h"
 #include "python_support.h"
 
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -104,6 +106,36 @@ void bindParallel(py::module_& m) {
   m.def("current_threads", &threadsHere,
         "Threads the library calls of this thread use: those of the innermost "
         "vxfreq.parallel block it has entered, 1 outside any.");
+
+  m.def(
+      "memory_cache_bytes", [] { return vfMemoryCacheBytes(); },
+      "Bytes of freed large blocks the library keeps for later calls.");
+  m.def(
+      "memory_cache_bound",
+      []() -> py::object {
+        const std::size_t bound = vfMemoryCacheBound();
+        if (bound == vxMemoryCacheAuto) return py::none();
+        return py::int_(bound);
+      },
+      "The cache's bound in bytes, or None for the default rule (the most memory in large "
+      "blocks in use at once over the last 16 requests).");
+  m.def(
+      "set_memory_cache_bound",
+      [](const py::object& bound) {
+        const char* accepted = "bound must be None (the default rule) or a number of bytes >= 0";
+        if (bound.is_none()) {
+          vfSetMemoryCacheBound(vxMemoryCacheAuto);
+          return;
+        }
+        const long bytes = integerOf(bound, 0, std::numeric_limits<long>::max(), true, accepted);
+        vfSetMemoryCacheBound(static_cast<std::size_t>(bytes));
+      },
+      py::arg("bound"),
+      "Bounds the bytes the cache keeps after a call returns: 0 turns it off, None "
+      "restores the default rule; blocks beyond a smaller bound are given back at once.");
+  m.def(
+      "release_memory_cache", [] { vfReleaseMemoryCache(); },
+      "Gives every cached block back to the system now.");
 }
 
 }  // namespace vxpy

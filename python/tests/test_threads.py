@@ -168,3 +168,24 @@ def test_ctrl_c_stops_a_transform_and_leaves_objects_usable(threads):
     assert vxfreq.inverse_fft(big) == reference
     target = big.copy()
     assert vxfreq.inverse_fft(target, in_place=True) == reference and target.inverse_computed
+
+
+def test_memory_cache_keeps_what_its_bound_allows_and_gives_back_on_request():
+    image = np.zeros((1024, 1024), np.uint8)
+    assert vxfreq.memory_cache_bound() is None
+    try:
+        vxfreq.forward(image)  # the 8 MiB buffer goes into the cache when it is freed
+        assert vxfreq.memory_cache_bytes() >= 8 << 20
+        vxfreq.release_memory_cache()
+        assert vxfreq.memory_cache_bytes() == 0
+        vxfreq.set_memory_cache_bound(0)
+        assert vxfreq.memory_cache_bound() == 0
+        vxfreq.forward(image)
+        assert vxfreq.memory_cache_bytes() == 0
+        for bad, error in ((-1, ValueError), (1.5, TypeError), ("8", TypeError)):
+            with pytest.raises(error, match="bound must be None"):
+                vxfreq.set_memory_cache_bound(bad)
+        assert vxfreq.memory_cache_bound() == 0
+    finally:
+        vxfreq.set_memory_cache_bound(None)
+    assert vxfreq.memory_cache_bound() is None

@@ -38,7 +38,9 @@ from ._vxfreq import (ArchiveError, BadCoord, BadData, BandPass, BandReject, End
                       InvalidBuffer, InvalidSize, Uninitialized, UnboundWindow, UnknownClass,
                       UnknownVersion, compatible, current_threads, extended_mode, forward_fft,
                       inverse_angle, inverse_fft, inverse_quadrant, map_image,
-                      max_transform_side, padded_transform_size, parallel)
+                      max_transform_side, memory_cache_bound, memory_cache_bytes,
+                      padded_transform_size, parallel, release_memory_cache,
+                      set_memory_cache_bound)
 
 # The compiled classes carry the package's name, so that pickles and reprs name vxfreq.
 for _cls in (FrequencyBuffer, Filter, BandPass, BandReject, Gabor, GaborReject, ImageFilter,

@@ -14,7 +14,7 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 from types import TracebackType
-from typing import Any, ClassVar, Literal, Optional, Sequence, Tuple, Type, Union
+from typing import Any, ClassVar, Literal, Optional, Sequence, SupportsIndex, Tuple, Type, Union
 
 import numpy
 import numpy.typing
@@ -264,6 +264,18 @@ def max_transform_side() -> int:
 
 def current_threads() -> int:
     """Threads of the innermost vxfreq.parallel block this thread has entered; 1 outside."""
+
+def memory_cache_bytes() -> int:
+    """Bytes of freed large blocks the library keeps for later calls."""
+
+def memory_cache_bound() -> Optional[int]:
+    """The cache's bound in bytes, or None for the default rule."""
+
+def set_memory_cache_bound(bound: Optional[SupportsIndex]) -> None:
+    """Bounds what the cache keeps: 0 turns it off, None restores the default rule."""
+
+def release_memory_cache() -> None:
+    """Gives every cached block back to the system now."""
 
 class Filter:
     """Base of the filters: built for one transform size (width, height)."""
