@@ -8,6 +8,7 @@
 #include "filt/simd/paths.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -58,6 +59,12 @@ void runPlanned(benchmark::State& state, Size s, vxEngine engine, bool real, lon
 int registerEngines() {
   benchmark::AddCustomContext("vxfreq_engine_path",
                               vx_detail::enginePathName(vx_detail::activeEnginePath()));
+  // The paths of the table that this processor runs, in the table's order, for the
+  // scripts that read the results (bench/ratios.py).
+  std::string paths;
+  for (const vx_detail::PathInfo& info : vx_detail::allPaths())
+    if (info.supported()) paths += (paths.empty() ? "" : ",") + std::string(info.name);
+  benchmark::AddCustomContext("vxfreq_engine_paths", paths);
   struct Kind {
     const char* operation;
     bool real;

@@ -88,8 +88,9 @@ const bool kRegistered = [] {
 //                                             the same image
 //   log_map/fresh, /reused                    vfFrequencyMapImage(Logarithmic) by value,
 //                                             or into the same image
-//   pool_fwd_u8/1t, /2t                       the 8-bit forward transform on one thread
-//                                             and under a vxThreadPool of 2 (wall time)
+//   pool_fwd_u8/1t, /2t, /4t, /16t, /64t      the 8-bit forward transform on one thread
+//                                             and under a vxThreadPool of 2 to 64 (wall
+//                                             time; pools larger than the machine)
 //   large_real_fwd_u8/extended, large_complex_fwd/extended, and /fftw (FFTW float,
 //                                             FFTW_MEASURE up to 4096 x 4096 and for the
 //                                             camera sizes, FFTW_ESTIMATE above): pictures
@@ -284,9 +285,9 @@ const bool kRegisteredMore = [] {
     }
   }
   for (Size s : squares)
-    for (long threads : {1L, 2L})
+    for (long threads : {1L, 2L, 4L, 16L, 64L})
       benchmark::RegisterBenchmark(
-          vxbench::name("pool_fwd_u8", threads == 1 ? "1t" : "2t", s).c_str(), poolForward, s,
+          vxbench::name("pool_fwd_u8", std::to_string(threads) + "t", s).c_str(), poolForward, s,
           threads)
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime();

@@ -9,7 +9,8 @@
 #   --arm64  also the aarch64 cross compiler, qemu-user and GoogleTest's sources, for
 #            the aarch64 build of the tests
 #   --bench  also the comparison libraries of the benchmarks (FFTW, OpenCV, KissFFT)
-#            and matplotlib for the plot in docs/performance.md
+#            and matplotlib for the plot in docs/performance.md; scipy and pyfftw for
+#            bench/accuracy.py
 #   --docs   also Doxygen and Graphviz, for the API reference and the guide (make docs)
 set -euo pipefail
 
@@ -28,7 +29,8 @@ for arg in "$@"; do
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --clang) packages+=(clang) ;;
     --arm64) packages+=(g++-aarch64-linux-gnu qemu-user googletest) ;;
-    --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib) ;;
+    --bench) packages+=(libfftw3-dev libopencv-dev libkissfft-dev python3 python3-matplotlib
+                        python3-scipy python3-pyfftw) ;;
     --docs) packages+=(doxygen graphviz python3) ;;
     *) echo "usage: $0 [--all] [--lint] [--fuzz] [--clang] [--arm64] [--bench] [--docs]" >&2; exit 2 ;;
   esac
