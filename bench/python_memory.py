@@ -6,8 +6,8 @@ threads against one.
     PYTHONPATH=build/bench/python /usr/bin/python3 bench/python_memory.py
 
 For an 8-bit picture at each size, three forms of vxfreq.forward, in rounds that
-alternate so that all meet the same machine (each round the mean of a few calls, the
-median of --rounds rounds reported):
+alternate so that both meet the same machine (each round the mean of 10 calls, the
+median of --rounds rounds reported; the cache-off rounds follow them):
   out=     into a buffer made once (no new memory at all);
   new      a new buffer per call, the library's memory cache on (its default);
   fresh    a new buffer per call with the cache off: every page comes from the system.
@@ -52,11 +52,14 @@ def memory_rows(sizes, rounds, calls):
         for _ in range(rounds):
             for form, call in forms.items():
                 times[form].append(timed(calls, call))
-            vxfreq.set_memory_cache_bound(0)
-            try:
+        # Apart, since the cache off also takes the transforms' working memory away from
+        # the calls that follow.
+        vxfreq.set_memory_cache_bound(0)
+        try:
+            for _ in range(rounds):
                 times["fresh"].append(timed(calls, forms["new"]))
-            finally:
-                vxfreq.set_memory_cache_bound(None)
+        finally:
+            vxfreq.set_memory_cache_bound(None)
         med = {form: statistics.median(t) for form, t in times.items()}
         rows.append((n, med))
     return rows
@@ -104,7 +107,7 @@ def main():
 
     print("| size | out= ms | new ms | fresh ms | new/out= | fresh/out= |")
     print("|---|---|---|---|---|---|")
-    for n, med in memory_rows(sizes, args.rounds, 3):
+    for n, med in memory_rows(sizes, args.rounds, 10):
         ratio = med["new"] / med["out"]
         print("| %d x %d | %.2f | %.2f | %.2f | %.2f | %.2f |" % (
             n, n, med["out"], med["new"], med["fresh"], ratio, med["fresh"] / med["out"]))
