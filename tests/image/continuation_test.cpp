@@ -54,7 +54,7 @@ struct Errors {
 };
 
 // RMS of `out` - `clean` in the 16-pixel border strip and inside it.
-Errors errorsOf(const vxPelBuffer<double>& out, const std::vector<double>& clean) {
+[[maybe_unused]] Errors errorsOf(const vxPelBuffer<double>& out, const std::vector<double>& clean) {
   const long w = out.width(), h = out.height(), b = 16;
   double sums[2] = {0, 0}, counts[2] = {0, 0};
   for (long y = 0; y < h; ++y)
