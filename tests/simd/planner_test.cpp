@@ -68,7 +68,8 @@ TEST(Planner, KeepsAPathThisProcessorRuns) {
   threeEngines(image);
   for (vxEngine engine :
        {vxEngine::RealForward, vxEngine::ComplexForward, vxEngine::ComplexInverse}) {
-    EXPECT_EQ(vx_detail::pathPlanned(engine, 512, 512), paths.size() > 1);  // measured
+    // Chosen at the first call: measured where there are two paths or more.
+    EXPECT_TRUE(vx_detail::pathPlanned(engine, 512, 512));
     const std::string chosen = vfEnginePath(engine, 512, 512);
     EXPECT_NE(std::find(paths.begin(), paths.end(), chosen), paths.end()) << chosen;
     threeEngines(image);
@@ -122,6 +123,9 @@ TEST(Planner, TheFixedRuleIsTheDispatchsChoice) {
 
 // VXFREQ_PLANNER=fixed, read at the first call of a fresh process.
 TEST(PlannerDeathTest, TheEnvironmentCanKeepTheFixedRule) {
+#ifdef VXFREQ_TESTS_EMULATED
+  GTEST_SKIP() << "under an emulator the test program cannot be started again";
+#endif
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
