@@ -35,7 +35,7 @@ set(VXFREQ_FILT_SOURCES
   filt/image/map.cpp
   filt/image/continuation.cpp
   filt/image/padding.cpp
-  filt/image/spectrum_images.cpp
+  filt/image/buffer_images.cpp
   filt/image/wrap_copy.cpp
   filt/image/lanes/avx2.cpp
   filt/image/lanes/avx512.cpp
