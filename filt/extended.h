@@ -1,9 +1,10 @@
 // vxfreq: the extended mode, for pictures of every camera and the accuracy of the best
 // single-precision transforms.
 //
-// The library has two modes, chosen per thread:
+// The library has two modes, chosen per thread, with a default for the whole process:
 //
-//   compatible  (the default in C++) transform sides are powers of two up to 2048, and
+//   compatible  (the default in C++ unless the program or VXFREQ_MODE says otherwise,
+//               see vfSetExtendedByDefault) transform sides are powers of two up to 2048, and
 //               every result is the bit pattern earlier versions gave: the twiddle
 //               factors of the transforms are advanced by rotation in float, which is
 //               fast but loses accuracy with the size (a relative RMS error against a
@@ -38,8 +39,9 @@
 
 // While it lives, the library's calls made on the thread that created it run in the
 // extended mode (`extended` true) or in the compatible mode (false). Scopes nest: the
-// innermost one decides until it ends, and the previous mode is restored afterwards.
-// Tasks that a call hands to a thread pool run in the mode of the call.
+// innermost one decides until it ends, and the previous mode is restored afterwards
+// (outside every scope, the process default). Tasks that a call hands to a thread pool
+// run in the mode of the call.
 class VX_API vxExtendedScope {
 public:
   // Makes the calling thread's calls run in the extended mode (true) or the compatible
@@ -50,11 +52,24 @@ public:
   vxExtendedScope& operator=(const vxExtendedScope&) = delete;
 
 private:
-  bool previous_;
+  signed char previous_;  // the thread's mode before the scope, or "the default"
 };
 
-// Whether the calling thread's calls run in the extended mode.
+// Whether the calling thread's calls run in the extended mode: its innermost scope's
+// mode, else the process default.
 VX_API bool vfExtendedMode();
+
+// The mode of every thread outside a vxExtendedScope: the threads a program starts
+// for its own work (an inspection worker, a request handler) need no scope of their
+// own to take camera pictures. The default is the compatible mode, or the extended
+// mode when the environment variable VXFREQ_MODE is "extended" (read once, at the
+// first call that asks for the mode; any other value means compatible).
+// vfSetExtendedByDefault overrides it for the rest of the process. A thread takes the
+// default when it first asks for it (its first call outside a scope) and keeps it, so
+// that no call under way ever changes mode: set the default at start-up, before the
+// threads that rely on it make calls (the thread that sets it follows at once).
+VX_API void vfSetExtendedByDefault(bool extended);
+VX_API bool vfExtendedByDefault();
 
 // The largest transform side of the calling thread's mode: 2048 or 16384.
 VX_API long vfMaxTransformSide();

@@ -207,6 +207,11 @@ public:
   ~vxFrequencyBuffer();
 
   vxFrequencyBuffer& operator=(const vxFrequencyBuffer& other);
+  // Moving an initialized buffer takes its storage and every field (no value is copied)
+  // and leaves `other` uninitialized, as a new buffer; moving an uninitialized one is
+  // assigning it (this buffer drops its data, keeping its storage and fields).
+  vxFrequencyBuffer(vxFrequencyBuffer&& other) noexcept;
+  vxFrequencyBuffer& operator=(vxFrequencyBuffer&& other) noexcept;
   // Same sizes, flags, mask band (when masked), offset and values (as floats, so
   // +0 == -0); the client transform is not compared.
   bool operator==(const vxFrequencyBuffer& other) const;
@@ -254,7 +259,8 @@ public:
   // floats, real and imaginary parts interleaved, row after row; null while the buffer
   // is uninitialized. Sizing, assignment, transforms and filters into this buffer keep
   // the storage (and so the address) whenever the transform size stays the same;
-  // another size, loading from an archive or destruction release it.
+  // another size, loading from an archive or destruction release it, and moving an
+  // initialized buffer into this one replaces it by that buffer's storage.
   float* elements() { return data_; }
   const float* elements() const { return data_; }
 
@@ -404,6 +410,20 @@ VX_API void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool nor
                          bool inPlace);
 template <class T>
 VX_API void vfInverseFFT(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool normalize);
+// The real part of the scaled result: for 8- and 16-bit images rounded to the nearest
+// integer (halves to even, as numpy.rint) and saturated to 0 .. 255 or 0 .. 65535 (NaN
+// gives 0); for double images unrounded, as the real image of the form below. This is
+// the way back to a picture after filtering: a real picture's spectrum stays the
+// spectrum of a real picture through band and image filters, so its inverse is real up
+// to rounding, and a highlight brighter than the pixel range saturates rather than
+// wrapping to black. The magnitude forms above are for spectra that are not, where the
+// distance from zero is wanted (a Gabor filter's response, whose inverse is complex).
+// Output images, placement, `inPlace` and the pool as for the forms above; the same
+// values as Python's vxfreq.inverse(buf, dtype=...).
+template <class T>
+VX_API void vfInverseFFTReal(vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool inPlace);
+template <class T>
+VX_API void vfInverseFFTReal(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image);
 // With an angle image: atan2f(im, re) of each result value.
 template <class T>
 VX_API void vfInverseFFTAngle(vxFrequencyBuffer& buf, vxPelBuffer<T>& image,

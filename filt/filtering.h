@@ -44,8 +44,11 @@
 // description). `filters` are the filters the caller will apply, in order, built for the
 // padded transform size (vfPaddedTransformSize); the other paddings do not read them.
 // Throws what vfForwardFFTPadded throws; with Continue also InvalidArgument "A filter is
-// needed to continue the picture's patterns." for an empty list, and the errors of the
-// filters' apply (an unbuilt filter, another size) before `result` changes.
+// needed to continue the picture's patterns." for an empty list, the errors of the
+// filters' apply (an unbuilt filter, another size), and InvalidSize "No room to continue
+// the picture's patterns: a side of the picture fills the mode's largest transform."
+// where a margin other than 0 is asked for and a side of the picture is the mode's
+// largest transform side (2048 in the compatible mode), all before `result` changes.
 template <class T>
 VX_API void vfForwardFFTContinued(const vxPelBuffer_const<T>& image,
                                   const vxPaddingOptions& options,

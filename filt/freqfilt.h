@@ -101,8 +101,9 @@ protected:
 // Setters and getters of an unbuilt filter throw Uninitialized; a setter given the
 // stored value does nothing, any other value rebuilds the table. Builds validate
 // every argument before changing anything; beyond the documented errors, a DC radius
-// above 2^31 - 1 throws std::out_of_range and parameters whose table would need more
-// than 2^31 - 4 entries throw std::length_error, also before anything changes. When
+// above 2^31 - 1 throws InvalidArgument "DC radius must fit in 32 bits." and parameters
+// whose table would need more than 2^31 - 4 entries InvalidSize "The filter's gain
+// table would have more than 2^31 - 4 entries.", also before anything changes. When
 // the table cannot be allocated, std::bad_alloc leaves the new parameters stored
 // and the filter without a table.
 //
@@ -121,6 +122,10 @@ public:
   ~vxFrequencyFilterBandPass() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterBandPass& operator=(const vxFrequencyFilterBandPass& other);
+  // Moving a built filter takes its parameters and table (no entry is copied) and
+  // leaves `other` unbuilt, as a new filter; moving an unbuilt one is assigning it.
+  vxFrequencyFilterBandPass(vxFrequencyFilterBandPass&& other) noexcept;
+  vxFrequencyFilterBandPass& operator=(vxFrequencyFilterBandPass&& other) noexcept;
   // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterBandPass& other) const;
 
@@ -180,6 +185,10 @@ public:
   ~vxFrequencyFilterBandReject() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterBandReject& operator=(const vxFrequencyFilterBandReject& other);
+  // Moving a built filter takes its parameters and table (no entry is copied) and
+  // leaves `other` unbuilt, as a new filter; moving an unbuilt one is assigning it.
+  vxFrequencyFilterBandReject(vxFrequencyFilterBandReject&& other) noexcept;
+  vxFrequencyFilterBandReject& operator=(vxFrequencyFilterBandReject&& other) noexcept;
   // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterBandReject& other) const;
 
@@ -244,9 +253,9 @@ private:
 // input values. The out-of-place form sizes `out` to the input's transform size.
 //
 // Setters, getters and builds behave as those of the band filters. After the checks
-// of the band filters, a sigma or plateau that is not a number throws
-// std::invalid_argument, and an angle that is not a finite number InvalidArgument
-// "Angle must be a finite number.".
+// of the band filters, a sigma or plateau that is not a number throws InvalidArgument
+// "Sigma values must be numbers." or "Plateau values must be numbers.", and an angle
+// that is not a finite number InvalidArgument "Angle must be a finite number.".
 //
 // Memory: the table holds supportWidth() x supportHeight() floats. With c = |cos
 // angle|, s = |sin angle| and all lengths in bins (W sigma, W plateau; W x H the
@@ -260,7 +269,7 @@ private:
 // the square of sigma: 4.3 GB for 2048 x 2048 at sigma 2; 71 MB at sigma 0.25 and
 // 0.74 MB at sigma 0.02 (angle 0, plateaus 0); in the extended mode (filt/extended.h)
 // 47 MB for 16384 x 16384 at sigma 0.02 and 4.5 GB at sigma 0.25. Tables over 2^31 - 4
-// entries throw std::length_error before any allocation. One table is all a filter
+// entries throw InvalidSize before any allocation. One table is all a filter
 // holds: applying allocates nothing, and archiving writes and reads the table in place.
 class VX_API vxFrequencyFilterGabor : public vxFrequencyFilter {
 public:
@@ -272,6 +281,10 @@ public:
   ~vxFrequencyFilterGabor() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterGabor& operator=(const vxFrequencyFilterGabor& other);
+  // Moving a built filter takes its parameters and table (no entry is copied) and
+  // leaves `other` unbuilt, as a new filter; moving an unbuilt one is assigning it.
+  vxFrequencyFilterGabor(vxFrequencyFilterGabor&& other) noexcept;
+  vxFrequencyFilterGabor& operator=(vxFrequencyFilterGabor&& other) noexcept;
   // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterGabor& other) const;
 
@@ -339,6 +352,10 @@ public:
   ~vxFrequencyFilterGaborReject() override;
   // Assigning an unbuilt filter only drops this filter's table.
   vxFrequencyFilterGaborReject& operator=(const vxFrequencyFilterGaborReject& other);
+  // Moving a built filter takes its parameters and table (no entry is copied) and
+  // leaves `other` unbuilt, as a new filter; moving an unbuilt one is assigning it.
+  vxFrequencyFilterGaborReject(vxFrequencyFilterGaborReject&& other) noexcept;
+  vxFrequencyFilterGaborReject& operator=(vxFrequencyFilterGaborReject&& other) noexcept;
   // Whether both are unbuilt, or both built with the same parameters and table.
   bool operator==(const vxFrequencyFilterGaborReject& other) const;
 
@@ -406,6 +423,10 @@ public:
   vxFrequencyFilterImage(const vxFrequencyFilterImage& other);
   ~vxFrequencyFilterImage() override;
   vxFrequencyFilterImage& operator=(const vxFrequencyFilterImage& other);
+  // Moving a built filter takes its filter image's storage (no value is copied) and
+  // leaves `other` unbuilt, as a new filter; moving an unbuilt one is assigning it.
+  vxFrequencyFilterImage(vxFrequencyFilterImage&& other) noexcept;
+  vxFrequencyFilterImage& operator=(vxFrequencyFilterImage&& other) noexcept;
   // Whether both are unbuilt, or both built with equal filter images.
   bool operator==(const vxFrequencyFilterImage& other) const;
 

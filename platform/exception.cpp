@@ -4,7 +4,10 @@
 #include "platform/attention.h"
 
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <string>
+#include <typeindex>
 #include <type_traits>
 #include <utility>
 
@@ -69,6 +72,7 @@ vxException::vxException(const wchar_t* message) { setMessage(message); }
 
 vxException::vxException(const vxException& other)
     : vxPersistent(other),
+      std::exception(other),
       message_text_(other.message_text_ ? std::make_unique<std::wstring>(*other.message_text_)
                                         : nullptr),
       narrow_(other.narrow_) {}
@@ -91,7 +95,23 @@ const wchar_t* vxException::message() const {
   return message_text_ ? message_text_->c_str() : nullptr;
 }
 
-const char* vxException::what() const noexcept { return narrow_.c_str(); }
+const char* vxException::what() const noexcept {
+  if (!narrow_.empty()) return narrow_.c_str();
+  // Without a message, the class's name; kept per class for the life of the process,
+  // so the pointer stays valid whatever happens to this object.
+  static std::mutex names;
+  static std::map<std::type_index, std::string> known;
+  try {
+    const std::lock_guard<std::mutex> lock(names);
+    const std::type_index type(typeid(*this));
+    auto at = known.find(type);
+    if (at == known.end())
+      at = known.emplace(type, vx_Instantiator::portableName(typeid(*this))).first;
+    return at->second.c_str();
+  } catch (...) {
+    return "vxException";
+  }
+}
 
 void vxException::message_(std::basic_ostream<wchar_t>& os) const {
   if (message_text_) os << *message_text_;

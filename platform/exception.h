@@ -1,17 +1,19 @@
 // Exception bases of the core layer. Exceptions are persistent objects carrying an
-// optional wide-character message.
+// optional wide-character message, and std::exceptions: a generic handler
+// (catch (const std::exception&)) catches them, and what() gives the message in UTF-8.
 #ifndef VXFREQ_PLATFORM_EXCEPTION_H
 #define VXFREQ_PLATFORM_EXCEPTION_H
 
 #include "platform/persistent.h"
 #include "platform/vx_export.h"
 
+#include <exception>
 #include <memory>
 #include <ostream>
 #include <string>
 
 // The base of the core layer's exceptions: a persistent object with an optional message.
-class VX_API vxException : public vxPersistent {
+class VX_API vxException : public vxPersistent, public std::exception {
 public:
   vxException() = default;
   // An exception with a copy of `message` (none when null).
@@ -22,8 +24,10 @@ public:
 
   // The message, or null when the exception has none.
   const wchar_t* message() const;
-  // The message as UTF-8 for ordinary C++ handlers; "" when there is none.
-  const char* what() const noexcept;
+  // The message as UTF-8 for ordinary C++ handlers (an uncaught exception shows it);
+  // the class's qualified name (e.g. "vxFrequencyDefs::UnboundWindow") when the
+  // message is absent or empty.
+  const char* what() const noexcept override;
   // Writes the message (nothing when there is none) to a wide stream.
   void print(std::basic_ostream<wchar_t>& os) const { message_(os); }
 

@@ -1,6 +1,8 @@
 // Pixel buffers of the core layer: windows onto reference-counted, shared pixel
 // storage. Copying a buffer gives a second window onto the same pixels; pixel values
-// are copied only explicitly (vfPelCopy). Every window has a position (its offset)
+// are copied only explicitly (vfPelCopy). Moving a buffer hands its window over: the
+// moved-from buffer is left unbound, as a default-constructed one, so that it can
+// never point at pixels it no longer keeps alive. Every window has a position (its offset)
 // in one frame shared by all buffers, which vfPelCopy uses to match pixels.
 #ifndef VXFREQ_PLATFORM_PELBUFFER_H
 #define VXFREQ_PLATFORM_PELBUFFER_H
@@ -10,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace vx_detail {
 // Pixel storage shared by all windows onto it: width x height pixels, each row
@@ -44,6 +47,12 @@ public:
 
 protected:
   vx_PelBuffer() = default;
+  // Leaves the window unbound, at offset (0, 0), with the identity client transform.
+  void unbindWindow() noexcept {
+    bound_ = false;
+    width_ = height_ = offsetX_ = offsetY_ = 0;
+    xform_.setIdentity();
+  }
   bool bound_ = false;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
@@ -71,6 +80,28 @@ public:
   // client transform. The rectangle must lie inside the bound parent window, and the
   // new offset fit 32 bits (std::out_of_range otherwise).
   vxPelBuffer_const(const vxPelBuffer_const& parent, long x, long y, long width, long height);
+  // Copies are second windows onto the same pixels.
+  vxPelBuffer_const(const vxPelBuffer_const&) = default;
+  vxPelBuffer_const& operator=(const vxPelBuffer_const&) = default;
+  // Moves hand the window and the share of the storage over; `other` is left unbound.
+  vxPelBuffer_const(vxPelBuffer_const&& other) noexcept
+      : vx_PelBuffer(std::move(other)),
+        storage_(std::move(other.storage_)),
+        origin_(other.origin_),
+        stride_(other.stride_) {
+    other.unbind();
+  }
+  vxPelBuffer_const& operator=(vxPelBuffer_const&& other) noexcept {
+    if (this != &other) {
+      vx_PelBuffer::operator=(std::move(other));
+      storage_ = std::move(other.storage_);
+      origin_ = other.origin_;
+      stride_ = other.stride_;
+      other.unbind();
+    }
+    return *this;
+  }
+  ~vxPelBuffer_const() = default;
 
   // The window's top-left pixel (null when unbound); rows follow `stride()` pixels apart.
   const T* pointToOffset() const { return origin_; }
@@ -84,6 +115,12 @@ protected:
   std::int32_t stride_ = 0;
 
 private:
+  void unbind() noexcept {
+    unbindWindow();
+    storage_.reset();
+    origin_ = nullptr;
+    stride_ = 0;
+  }
   // The new bound buffer of both public constructors, its pixels zeroed or not.
   vxPelBuffer_const(long width, long height, long alignment, bool zero);
 };

@@ -36,6 +36,13 @@ void raise(PyObject* cls, const char* message, const char* fallback) {
   PyErr_SetString(cls, message != nullptr && *message != '\0' ? message : fallback);
 }
 
+// The library's own message; what() names the class where there is none, which the
+// fallback says better in Python.
+void raise(PyObject* cls, const vxException& e, const char* fallback) {
+  const wchar_t* message = e.message();
+  raise(cls, message != nullptr && *message != L'\0' ? e.what() : nullptr, fallback);
+}
+
 }  // namespace
 
 void bindErrors(py::module_& m) {
@@ -75,21 +82,21 @@ void bindErrors(py::module_& m) {
       if (p) std::rethrow_exception(p);
     } catch (const vxFrequencyDefs::Errors& e) {
       const long index = e.errorNumber() - kFirstErrorNumber;
-      raise(index >= 0 && index < 6 ? gNumbered[index] : gError, e.what(), "library error");
+      raise(index >= 0 && index < 6 ? gNumbered[index] : gError, e, "library error");
     } catch (const vxArchive::UnknownVersion& e) {
-      raise(gUnknownVersion, e.what(), "unknown version in the archived data");
+      raise(gUnknownVersion, e, "unknown version in the archived data");
     } catch (const vxArchive::EndOfData& e) {
-      raise(gEndOfData, e.what(), "the archived data ends too early");
+      raise(gEndOfData, e, "the archived data ends too early");
     } catch (const vxArchive::UnknownClass& e) {
-      raise(gUnknownClass, e.what(), ("unknown class " + e.className()).c_str());
+      raise(gUnknownClass, e, ("unknown class " + e.className()).c_str());
     } catch (const vxArchive::BadData& e) {
-      raise(gBadData, e.what(), "bad archived data");
+      raise(gBadData, e, "bad archived data");
     } catch (const vxArchive::Errors& e) {
-      raise(gArchiveError, e.what(), "archive error");
+      raise(gArchiveError, e, "archive error");
     } catch (const vxAttentionInterrupted&) {
       PyErr_SetNone(PyExc_KeyboardInterrupt);
     } catch (const vxException& e) {
-      raise(PyExc_RuntimeError, e.what(), "library failure");
+      raise(PyExc_RuntimeError, e, "library failure");
     } catch (const std::out_of_range& e) {
       raise(PyExc_OverflowError, e.what(), "value out of range");
     }

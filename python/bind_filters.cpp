@@ -1,6 +1,7 @@
 // The filters: Filter and its apply, the band and Gabor filters (pass and reject) with
 // their parameters as properties, and ImageFilter; all compare, print and pickle.
 #include "bindings.h"
+#include "filt/common/messages.h"
 #include "python_support.h"
 
 #include <pybind11/stl.h>
@@ -44,6 +45,10 @@ std::unique_ptr<FilterOf<F>> buildFilter(Args... args) {
 
 void applyFilter(Filter& f, Buffer& buf, const py::object& out) {
   Use filterUse(f.use, Use::Read, "Filter");
+  // The library refuses spatial samples in the extended mode; Python refuses them in
+  // both modes.
+  if (buf.buf.isInitialized() && buf.buf.inverseComputed())
+    throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
   if (out.is_none() || &outBuffer(out) == &buf) {
     Use write(buf.use, Use::Write, "FrequencyBuffer");
     runLibrary([&] { f.filter->apply(buf.buf); });

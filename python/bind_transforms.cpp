@@ -293,6 +293,16 @@ py::object inverseAs(Buffer& b, bool normalize, bool inPlace, const py::object& 
 }
 
 template <class T>
+py::object inverseRealAs(Buffer& b, bool inPlace, const py::object& out) {
+  const vxPair<long> size = recordedSize(b);
+  OutImage<T> image(out, size.x, size.y, "out");
+  image.placeAt(b.buf.imageOffset());
+  inverseOn(b, inPlace,
+            [&](vxFrequencyBuffer& buf) { vfInverseFFTReal<T>(buf, image.image(), inPlace); });
+  return image.result();
+}
+
+template <class T>
 py::object inverseAngleAs(Buffer& b, bool normalize, bool inPlace) {
   vxPelBuffer<T> image;
   vxPelBuffer<double> angle;
@@ -333,6 +343,12 @@ template <class T>
 struct InverseOp {
   static py::object run(Buffer& b, bool n, bool p, const py::object& out) {
     return inverseAs<T>(b, n, p, out);
+  }
+};
+template <class T>
+struct InverseRealOp {
+  static py::object run(Buffer& b, bool, bool p, const py::object& out) {
+    return inverseRealAs<T>(b, p, out);
   }
 };
 template <class T>
@@ -547,6 +563,13 @@ void bindTransforms(py::module_& m) {
       "comes back at its recorded size and offset, the padding dropped (windowed, with a "
       "window).";
   defInverse<InverseOp>(m, "inverse", inverseDoc, true);
+  defInverse<InverseRealOp>(
+      m, "inverse_real",
+      "The real part of the inverse scaled by 1/(W*H), as an image of the recorded size (h, "
+      "w): for uint8 and uint16 rounded to the nearest integer (halves to even) and "
+      "saturated to the dtype's range, NaN giving 0; float64 unrounded (C++ "
+      "vfInverseFFTReal). normalize is not read.",
+      true);
   defInverse<InverseAngleOp>(
       m, "inverse_angle",
       "As inverse, returning (image, angle): angle the float64 atan2 of each result value.");

@@ -11,12 +11,14 @@
 #include "filt/buffer/access.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
+#include "filt/planner.h"
 #include "filters/test_support.h"
 #include "platform/exception.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -189,6 +191,44 @@ TEST(PublicAttention, EveryCheckOfEveryOperationInterruptsAndLeavesObjectsUsable
       EXPECT_TRUE(filter_test::samePixels(again, expect8));
     }
   }
+}
+
+// The first call of a process at a size the planner measures times the vector paths on
+// a copy of its input. The measuring reads the caller's flag as the transforms do, so a
+// flag set while it runs stops the call within a pass of a trial transform, not after
+// the whole measuring (a few hundred milliseconds at 2048 x 2048 before).
+TEST(PlannerAttention, TheFirstCallStopsPromptlyWhileThePathsAreMeasured) {
+  const bool planning = vfPathPlanning();
+  vfSetPathPlanning(true);
+  const vxPelBuffer<unsigned char> picture(2048, 2048, 32);
+  for (int delayMs : {5, 20, 40, 80}) {
+    SCOPED_TRACE(delayMs);
+    vfForgetPathPlans();
+    std::atomic<bool> stop{false};
+    bool interrupted = false;
+    std::chrono::steady_clock::time_point stopped;
+    std::thread worker([&] {
+      const vxAttentionScope scope(stop);
+      vxFrequencyBuffer spectrum;
+      try {
+        for (int call = 0; call < 4; ++call) vfForwardFFT<unsigned char>(picture, spectrum);
+      } catch (const vxAttentionInterrupted&) {
+        interrupted = true;
+      }
+      stopped = std::chrono::steady_clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    const auto asked = std::chrono::steady_clock::now();
+    stop = true;
+    worker.join();
+    EXPECT_TRUE(interrupted);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    const std::chrono::duration<double, std::milli> late = stopped - asked;
+    EXPECT_LT(late.count(), 100.0);
+#endif
+  }
+  vfSetPathPlanning(planning);
+  vfForgetPathPlans();
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ Result removePattern(vxThreadPool& pool, const vxPelBuffer<unsigned char>& pictu
     const auto start = std::chrono::steady_clock::now();
     vfForwardFFT(picture, result.spectrum);
     reject.apply(result.spectrum);
-    vfInverseFFT(result.spectrum, result.cleaned, false);
+    vfInverseFFTReal(result.spectrum, result.cleaned);
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     result.milliseconds = std::min(result.milliseconds, took.count());
   }

@@ -61,7 +61,7 @@ int main() {
   if (first == nullptr || !(original == reloaded)) return 1;
 
   vxPelBuffer<unsigned char> cleaned;
-  vfInverseFFT(reloaded, cleaned, false);
+  vfInverseFFTReal(reloaded, cleaned);
   guide::writePgm("archive.pgm", guide::sideBySide(picture, cleaned));
   return 0;
 }

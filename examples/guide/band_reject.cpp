@@ -28,8 +28,10 @@ int main() {
       std::hypot(spectrum.getReal(30, 11, true), spectrum.getImaginary(30, 11, true));
   std::printf("magnitude at the pattern's element: %.1f before, %.3g after\n", before, after);
 
-  vxPelBuffer<unsigned char> cleaned;      // unbound: the inverse makes it, 256 x 256
-  vfInverseFFT(spectrum, cleaned, false);  // rounded magnitudes, not stretched
+  // The real part, rounded and saturated to 0 .. 255: a filtered picture's way back. An
+  // unbound image: the inverse makes it, 256 x 256.
+  vxPelBuffer<unsigned char> cleaned;
+  vfInverseFFTReal(spectrum, cleaned);
   guide::writePgm("band_reject.pgm", guide::sideBySide(picture, cleaned));
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace msg = vx_detail::msg;
 using Defs = vxFrequencyDefs;
@@ -141,6 +142,37 @@ vxFrequencyBuffer& vxFrequencyBuffer::operator=(const vxFrequencyBuffer& other) 
   }
   vx_detail::FrequencyBufferAccess::assignLayout(*this, other, vx_detail::BlockFill::Any);
   std::memcpy(data_, other.data_, 2 * static_cast<std::size_t>(width_) * height_ * sizeof(float));
+  return *this;
+}
+
+vxFrequencyBuffer::vxFrequencyBuffer(vxFrequencyBuffer&& other) noexcept {
+  *this = std::move(other);
+}
+
+vxFrequencyBuffer& vxFrequencyBuffer::operator=(vxFrequencyBuffer&& other) noexcept {
+  if (this == &other) return *this;
+  // An uninitialized buffer moves as it is assigned: this buffer drops its data and
+  // keeps its storage and fields.
+  if (other.data_ == nullptr) {
+    masked_ = 0;
+    data_ = nullptr;
+    return *this;
+  }
+  width_ = std::exchange(other.width_, 0);
+  height_ = std::exchange(other.height_, 0);
+  imageWidth_ = std::exchange(other.imageWidth_, 0);
+  imageHeight_ = std::exchange(other.imageHeight_, 0);
+  masked_ = std::exchange(other.masked_, 0);
+  maskedMiny_ = std::exchange(other.maskedMiny_, 0);
+  maskedMaxy_ = std::exchange(other.maskedMaxy_, 0);
+  clientXform_ = std::move(other.clientXform_);
+  imageOffsetX_ = std::exchange(other.imageOffsetX_, 0);
+  imageOffsetY_ = std::exchange(other.imageOffsetY_, 0);
+  storage_ = std::move(other.storage_);
+  data_ = std::exchange(other.data_, nullptr);
+  inverseComputed_ = std::exchange(other.inverseComputed_, false);
+  paddingMarginX_ = std::exchange(other.paddingMarginX_, 0);
+  paddingMarginY_ = std::exchange(other.paddingMarginY_, 0);
   return *this;
 }
 

@@ -19,10 +19,7 @@ inline constexpr long kMaxExtendedSide = 16384;
 
 // The largest side of the calling thread's mode.
 long maxTransformSide();
-// Whether the calling thread runs in the extended mode (vfExtendedMode()); and a way to
-// set it for the tasks of a pool, which run in the mode of the call they belong to,
-// returning the previous mode.
-bool setExtendedMode(bool extended);
+// Whether the calling thread runs in the extended mode (vfExtendedMode()).
 inline bool extendedMode() { return vfExtendedMode(); }
 
 // Whether n is 1, 2, 4, 8, ...

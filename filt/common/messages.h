@@ -39,8 +39,16 @@ inline constexpr const wchar_t* kDcProtectionNegative = L"DC Protection Radius c
 inline constexpr const wchar_t* kSigmasPositive = L"Sigma values must be positive.";
 inline constexpr const wchar_t* kPlateausNegative = L"Plateau values cannot be negative.";
 inline constexpr const wchar_t* kAngleFinite = L"Angle must be a finite number.";
+inline constexpr const wchar_t* kSigmasNumbers = L"Sigma values must be numbers.";
+inline constexpr const wchar_t* kPlateausNumbers = L"Plateau values must be numbers.";
+inline constexpr const wchar_t* kRadiusTooLarge = L"DC radius must fit in 32 bits.";
+inline constexpr const wchar_t* kFilterTableTooLarge =
+    L"The filter's gain table would have more than 2^31 - 4 entries.";
 inline constexpr const wchar_t* kContinueNeedsFilter =
     L"A filter is needed to continue the picture's patterns.";
+inline constexpr const wchar_t* kContinueNoRoom =
+    L"No room to continue the picture's patterns: a side of the picture fills the mode's "
+    L"largest transform.";
 inline constexpr const wchar_t* kUnknownPadding = L"Unknown padding.";
 inline constexpr const wchar_t* kUnknownWindow = L"Unknown window shape.";
 inline constexpr const wchar_t* kUnknownEngine = L"Unknown engine.";

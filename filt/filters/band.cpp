@@ -134,7 +134,7 @@ struct BandFilterFamily {
     const double s = W * p.sigma;
     const double plateau = W * p.plateau;
     const double extent = 4.0 * s + plateau + 0.05 * W;
-    if (!(extent < kMaxSupport)) throw std::length_error("band filter table too large");
+    if (!(extent < kMaxSupport)) throw vxFrequencyDefs::InvalidSize(msg::kFilterTableTooLarge);
     std::int32_t support = static_cast<std::int32_t>(extent);
     if (support % 2 == 0) ++support;
 
@@ -260,6 +260,7 @@ struct BandFilterFamily {
 using vx_detail::assignFilter;
 using vx_detail::dispatchClassLevel;
 using vx_detail::equalFilters;
+using vx_detail::moveFilter;
 using Family = vx_detail::BandFilterFamily;
 
 // ---------------------------------------------------------------------------------
@@ -284,6 +285,16 @@ vxFrequencyFilterBandPass::~vxFrequencyFilterBandPass() = default;
 vxFrequencyFilterBandPass& vxFrequencyFilterBandPass::operator=(
     const vxFrequencyFilterBandPass& other) {
   if (this != &other) assignFilter<Family>(*this, other);
+  return *this;
+}
+
+vxFrequencyFilterBandPass::vxFrequencyFilterBandPass(vxFrequencyFilterBandPass&& other) noexcept
+    : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
+  moveFilter<Family>(*this, other);
+}
+
+vxFrequencyFilterBandPass& vxFrequencyFilterBandPass::operator=(vxFrequencyFilterBandPass&& other) noexcept {
+  if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }
 
@@ -377,6 +388,16 @@ vxFrequencyFilterBandReject::~vxFrequencyFilterBandReject() = default;
 vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(
     const vxFrequencyFilterBandReject& other) {
   if (this != &other) assignFilter<Family>(*this, other);
+  return *this;
+}
+
+vxFrequencyFilterBandReject::vxFrequencyFilterBandReject(vxFrequencyFilterBandReject&& other) noexcept
+    : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
+  moveFilter<Family>(*this, other);
+}
+
+vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(vxFrequencyFilterBandReject&& other) noexcept {
+  if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }
 

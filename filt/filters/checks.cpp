@@ -25,12 +25,15 @@ void checkRadiusAndSize(long radius, const vxPair<long>& size, const wchar_t* ne
   if (radius < 0) throw Defs::InvalidArgument(negativeRadius);
   if (!isFilterSize(size.x)) throw Defs::InvalidSize(msg::kPowerOfTwo);
   if (!isFilterSize(size.y)) throw Defs::InvalidSize(msg::kPowerOfTwo);
-  if (radius > 0x7FFFFFFFL) throw std::out_of_range("DC radius does not fit 32 bits");
+  if (radius > 0x7FFFFFFFL) throw Defs::InvalidArgument(msg::kRadiusTooLarge);
 }
 
 void checkApply(const vxFrequencyBuffer& source, bool built, const wchar_t* unbuiltMessage,
                 long width, long height) {
   if (!source.isInitialized()) throw Defs::Uninitialized(msg::kBufferUninitialized);
+  // Spatial samples left by an in-place inverse are no spectrum to filter. The
+  // compatible mode lets them through, as earlier versions did.
+  if (source.inverseComputed() && extendedMode()) throw Defs::InvalidBuffer(msg::kInverseComputed);
   if (!built) throw Defs::Uninitialized(unbuiltMessage);
   if (source.width() != width || source.height() != height)
     throw Defs::InvalidSize(msg::kFilterSize);

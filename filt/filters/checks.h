@@ -22,11 +22,12 @@ void checkFrequency(double frequency);
 bool isFilterSize(long n);
 // The checks that end every build's validation, in order: InvalidArgument with
 // `negativeRadius` for a radius below 0, then InvalidSize "Size must be a power of 2."
-// unless x, then y, is a filter size, then std::out_of_range for a radius that does
-// not fit the 32-bit field.
+// unless x, then y, is a filter size, then InvalidArgument for a radius that does not
+// fit the 32-bit field.
 void checkRadiusAndSize(long radius, const vxPair<long>& size, const wchar_t* negativeRadius);
-// The three checks every apply makes, in order: the buffer holds data, the filter is
-// built (else Uninitialized with `unbuiltMessage`), the sizes match.
+// The checks every apply makes, in order: the buffer holds data, in the extended mode
+// it holds no spatial samples (InvalidBuffer), the filter is built (else Uninitialized
+// with `unbuiltMessage`), the sizes match.
 void checkApply(const vxFrequencyBuffer& source, bool built, const wchar_t* unbuiltMessage,
                 long width, long height);
 // Getters and setters of the band and Gabor filters need a table: Uninitialized

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 namespace vx_detail {
 
@@ -64,6 +65,39 @@ void assignFilter(F& to, const F& from) {
   Family::initialized(to) = Family::initialized(from);
   Family::fields([](auto&& a, auto&& b) { assignField(a, b); }, to, from);
   Family::table(to).copyFrom(Family::tablePointer(from), Family::entries(from));
+}
+
+template <class T>
+void swapField(T& a, T& b) noexcept {
+  using std::swap;
+  swap(a, b);
+}
+template <class T>
+void swapField(SizeField<T> a, SizeField<T> b) noexcept {
+  swapField(a.x, b.x);
+  swapField(a.y, b.y);
+}
+
+// Exchanges everything two filters hold: flag, fields and table.
+template <class Family, class F>
+void swapFilters(F& a, F& b) noexcept {
+  swapField(Family::initialized(a), Family::initialized(b));
+  Family::fields([](auto&& x, auto&& y) { swapField(x, y); }, a, b);
+  Family::table(a).swapWith(Family::table(b));
+}
+
+// Moving a built filter: `to` takes `from`'s flag, fields and table, `from` is left as a
+// new filter and `to`'s old table is released. Moving an unbuilt one does what assigning
+// it does: `to` drops its table, and nothing else changes.
+template <class Family, class F>
+void moveFilter(F& to, F& from) noexcept {
+  if (Family::tablePointer(from) == nullptr) {
+    Family::table(to).drop();
+    return;
+  }
+  F old;
+  swapFilters<Family>(old, to);
+  swapFilters<Family>(to, from);
 }
 
 // Equality: both unbuilt, or both built with the same flag, parameters and table.

@@ -151,7 +151,7 @@ struct GaborFilterFamily {
   // 32-bit entry count (or not a number) throws.
   static std::int32_t oddExtent(double extent) {
     if (!(extent >= 0.0 && extent < 2147483647.0))
-      throw std::length_error("Gabor filter table too large");
+      throw vxFrequencyDefs::InvalidSize(msg::kFilterTableTooLarge);
     std::int32_t n = static_cast<std::int32_t>(extent);
     if (n % 2 == 0) ++n;
     return n;
@@ -167,9 +167,10 @@ struct GaborFilterFamily {
       throw vxFrequencyDefs::InvalidArgument(msg::kPlateausNegative);
     checkRadiusAndSize(p.radius, p.size, negativeRadiusMessage(f));
     // The comparisons above let a NaN through; a build cannot use one.
-    if (std::isnan(p.sigma.x) || std::isnan(p.sigma.y) || std::isnan(p.plateau.x) ||
-        std::isnan(p.plateau.y))
-      throw std::invalid_argument("Gabor sigma and plateau must be numbers");
+    if (std::isnan(p.sigma.x) || std::isnan(p.sigma.y))
+      throw vxFrequencyDefs::InvalidArgument(msg::kSigmasNumbers);
+    if (std::isnan(p.plateau.x) || std::isnan(p.plateau.y))
+      throw vxFrequencyDefs::InvalidArgument(msg::kPlateausNumbers);
     // Nor an angle that is not a finite number, whose direction is undefined.
     if (!std::isfinite(p.angle.value())) throw vxFrequencyDefs::InvalidArgument(msg::kAngleFinite);
 
@@ -188,7 +189,8 @@ struct GaborFilterFamily {
     const std::int32_t height =
         oddExtent((maxOf(c * Sy, s * Sx) * r) * 8.0 + (maxOf(c * Py, s * Px) * r) * 2.0 + H * 0.05);
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    if (count > GainTable::kMaxEntries) throw std::length_error("Gabor filter table too large");
+    if (count > GainTable::kMaxEntries)
+      throw vxFrequencyDefs::InvalidSize(msg::kFilterTableTooLarge);
 
     if (f.mutationFlag()) f.mutating_();
     const std::size_t oldEntries = entries(f);
@@ -318,6 +320,7 @@ struct GaborFilterFamily {
 using vx_detail::assignFilter;
 using vx_detail::dispatchClassLevel;
 using vx_detail::equalFilters;
+using vx_detail::moveFilter;
 using Family = vx_detail::GaborFilterFamily;
 
 // ---------------------------------------------------------------------------------
@@ -343,6 +346,16 @@ vxFrequencyFilterGabor::~vxFrequencyFilterGabor() = default;
 // cppcheck-suppress operatorEqVarError
 vxFrequencyFilterGabor& vxFrequencyFilterGabor::operator=(const vxFrequencyFilterGabor& other) {
   if (this != &other) assignFilter<Family>(*this, other);
+  return *this;
+}
+
+vxFrequencyFilterGabor::vxFrequencyFilterGabor(vxFrequencyFilterGabor&& other) noexcept
+    : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
+  moveFilter<Family>(*this, other);
+}
+
+vxFrequencyFilterGabor& vxFrequencyFilterGabor::operator=(vxFrequencyFilterGabor&& other) noexcept {
+  if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }
 
@@ -445,6 +458,16 @@ vxFrequencyFilterGaborReject::~vxFrequencyFilterGaborReject() = default;
 vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(
     const vxFrequencyFilterGaborReject& other) {
   if (this != &other) assignFilter<Family>(*this, other);
+  return *this;
+}
+
+vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(vxFrequencyFilterGaborReject&& other) noexcept
+    : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
+  moveFilter<Family>(*this, other);
+}
+
+vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(vxFrequencyFilterGaborReject&& other) noexcept {
+  if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/archive.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vx_detail {
 
@@ -61,6 +62,11 @@ void GainTable::archive(vxArchive& ar, std::size_t entries, bool sizesValid) {
 void GainTable::drop() {
   table_ = nullptr;
   storage_.clear();
+}
+
+void GainTable::swapWith(GainTable other) noexcept {
+  std::swap(storage_, other.storage_);
+  std::swap(table_, other.table_);
 }
 
 }  // namespace vx_detail

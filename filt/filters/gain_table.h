@@ -35,6 +35,8 @@ public:
   void archive(vxArchive& ar, std::size_t entries, bool sizesValid);
   // No table, no storage.
   void drop();
+  // Exchanges the two tables and their storage (no entry is copied).
+  void swapWith(GainTable other) noexcept;
 
 private:
   float* allocate(std::size_t entries);

@@ -6,6 +6,8 @@
 #include "filt/filters/archive.h"
 #include "filt/filters/checks.h"
 
+#include <utility>
+
 namespace msg = vx_detail::msg;
 
 vxFrequencyFilterImage::vxFrequencyFilterImage() = default;
@@ -25,6 +27,21 @@ vxFrequencyFilterImage::~vxFrequencyFilterImage() = default;
 vxFrequencyFilterImage& vxFrequencyFilterImage::operator=(const vxFrequencyFilterImage& other) {
   initialized_ = other.initialized_;
   image_ = other.image_;
+  return *this;
+}
+
+vxFrequencyFilterImage::vxFrequencyFilterImage(vxFrequencyFilterImage&& other) noexcept
+    : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
+  *this = std::move(other);
+}
+
+vxFrequencyFilterImage& vxFrequencyFilterImage::operator=(vxFrequencyFilterImage&& other) noexcept {
+  if (this == &other) return *this;
+  // An unbuilt filter moves as it is assigned; a built one is left as a new filter.
+  const bool built = other.image_.isInitialized();
+  initialized_ = other.initialized_;
+  image_ = std::move(other.image_);
+  if (built) other.initialized_ = false;
   return *this;
 }
 

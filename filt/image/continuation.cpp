@@ -11,6 +11,7 @@
 #include "filt/common/limits.h"
 #include "filt/common/messages.h"
 #include "filt/image/padding_layout.h"
+#include "platform/attention.h"
 #include "platform/memory.h"
 
 #include <algorithm>
@@ -92,6 +93,13 @@ std::size_t at(long x, long y, long width) {
 }
 
 // The signed frequency of index i of an axis of N (numpy's fftfreq).
+// The caller's attention, asked every 32 rows of the search's and the fit's own loops
+// over a picture (the transforms they call check on their own), so that a large
+// picture stops as promptly here as in a transform.
+void pollAttention(long row) {
+  if (row % 32 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
+}
+
 double signedFrequency(long i, long N) {
   return static_cast<double>(i < (N + 1) / 2 ? i : i - N) / static_cast<double>(N);
 }
@@ -133,6 +141,7 @@ struct Picture {
     for (long y = 0; y < h; ++y) wy[static_cast<std::size_t>(y)] = window.weight(y, h);
     double sum = 0.0;
     for (long y = 0; y < h; ++y) {
+      pollAttention(y);
       double row = 0.0;
       for (long x = 0; x < w; ++x) {
         const double v = static_cast<double>(image.at(x, y)) * wx[static_cast<std::size_t>(x)] *
@@ -164,11 +173,15 @@ Block<float> bandOf(const std::vector<const vxFrequencyFilter*>& filters, long W
   Block<float> band(static_cast<std::size_t>(columns) * static_cast<std::size_t>(Hd));
   vxFrequencyBuffer ones(W, H);
   float* e = ones.elements();
-  const std::size_t count = static_cast<std::size_t>(W) * static_cast<std::size_t>(H);
-  for (std::size_t i = 0; i < count; ++i) e[2 * i] = 1.0f;
+  for (long y = 0; y < H; ++y) {
+    pollAttention(y);
+    float* row = e + 2 * at(0, y, W);
+    for (long x = 0; x < W; ++x) row[2 * x] = 1.0f;
+  }
   for (const vxFrequencyFilter* filter : filters) filter->apply(ones);
   double sum = 0.0;
-  for (long y = 0; y < Hd; ++y)
+  for (long y = 0; y < Hd; ++y) {
+    pollAttention(y);
     for (long x = 0; x < columns; ++x) {
       const float* v = e + 2 * at(x * stepX, y * stepY, W);
       const auto gain = static_cast<float>(
@@ -176,6 +189,7 @@ Block<float> bandOf(const std::vector<const vxFrequencyFilter*>& filters, long W
       band[at(x, y, columns)] = gain;
       sum += gain;
     }
+  }
   // Whether the filters keep most of the spectrum, judged on the half plane searched.
   if (sum > 0.5 * static_cast<double>(band.size()))
     for (float& g : band) g = 1.0f - g;
@@ -241,6 +255,7 @@ private:
     mx_.assign(blocks, Complex());
     my_.assign(blocks, Complex());
     for (long y = 0; y < h_; ++y) {
+      pollAttention(y);
       const long by = y / block_;
       const double jy = static_cast<double>(y) - centre(by);
       const Complex e = ey[static_cast<std::size_t>(y)];
@@ -269,6 +284,7 @@ private:
     }
     Complex total[5][5] = {};
     for (long by = 0; by < bh_; ++by) {
+      pollAttention(by);
       Complex rowA[5] = {}, rowB[5] = {};
       for (long bx = 0; bx < bw_; ++bx) {
         const std::size_t i = at(bx, by, bw_);
@@ -314,22 +330,28 @@ std::vector<Frequency> findPatterns(const Picture& picture,
   Block<float> candidates(cells);
   {
     const Block<float> band = bandOf(filters, W, H, Wd, Hd);
-    for (std::size_t i = 0; i < cells; ++i) candidates[i] = band[i] >= kBandWeight ? 1.0f : 0.0f;
+    for (std::size_t i = 0; i < cells; ++i) {
+      if (i % static_cast<std::size_t>(columns) == 0) pollAttention(0);
+      candidates[i] = band[i] >= kBandWeight ? 1.0f : 0.0f;
+    }
   }
   const std::vector<double> wy = hannInside(h), wx = hannInside(w);
   Block<double> windowed(picture.residue.size());
   Block<float> magnitude(cells);
   {
     vxPelBuffer<double> image(w, h, 32);
-    for (long y = 0; y < h; ++y)
+    for (long y = 0; y < h; ++y) {
+      pollAttention(y);
       for (long x = 0; x < w; ++x)
         image.at(x, y) = windowed[at(x, y, w)] = picture.residue[at(x, y, w)] *
                                                  wy[static_cast<std::size_t>(y)] *
                                                  wx[static_cast<std::size_t>(x)];
+    }
     vxFrequencyBuffer spectrum;
     vfForwardFFT<double>(image, spectrum);
     const float* e = spectrum.elements();
-    for (long y = 0; y < Hd; ++y)
+    for (long y = 0; y < Hd; ++y) {
+      pollAttention(y);
       for (long x = 0; x < columns; ++x) {
         const float* v = e + 2 * at(x, y, Wd);
         const std::size_t i = at(x, y, columns);
@@ -337,6 +359,7 @@ std::vector<Frequency> findPatterns(const Picture& picture,
             std::sqrt(static_cast<double>(v[0]) * v[0] + static_cast<double>(v[1]) * v[1]));
         candidates[i] *= magnitude[i];
       }
+    }
   }
   // The main lobe's radius of the window, in bins.
   const long ry =
@@ -375,6 +398,7 @@ std::vector<Frequency> findPatterns(const Picture& picture,
   float top = 0.0f;
   for (int tried = 0; tried < kMaxPeaksTried && static_cast<int>(found.size()) < kMaxPatterns;
        ++tried) {
+    pollAttention(0);
     const long i =
         static_cast<long>(std::max_element(rowTop.begin(), rowTop.end()) - rowTop.begin());
     const float* row = &candidates[at(0, i, columns)];
@@ -544,7 +568,8 @@ std::vector<Complex> carrier(double k, long n, long N) {
 // 2 Re(A e^(i phi)).
 Complex globalAmplitude(const Picture& picture, const Pattern& pattern) {
   double m[3][3] = {}, rhs[3] = {};
-  for (long y = 0; y < picture.h; ++y)
+  for (long y = 0; y < picture.h; ++y) {
+    pollAttention(y);
     for (long x = 0; x < picture.w; ++x) {
       const Complex e =
           pattern.ey[static_cast<std::size_t>(y)] * pattern.ex[static_cast<std::size_t>(x)];
@@ -555,6 +580,7 @@ Complex globalAmplitude(const Picture& picture, const Pattern& pattern) {
         for (int b = 0; b < 3; ++b) m[a][b] += basis[a] * basis[b];
       }
     }
+  }
   // Gaussian elimination with partial pivoting.
   int order[3] = {0, 1, 2};
   for (int c = 0; c < 3; ++c) {
@@ -605,6 +631,7 @@ std::vector<Pattern> fitPatterns(Picture& picture, const std::vector<Frequency>&
     // The local amplitude: the demodulated residue, normalized by the share of the
     // picture under the smoothing kernel.
     for (long y = 0; y < h; ++y) {
+      pollAttention(y);
       const Complex ey = std::conj(pattern.ey[static_cast<std::size_t>(y)]);
       for (long x = 0; x < w; ++x) {
         const Complex& ex = pattern.ex[static_cast<std::size_t>(x)];
@@ -649,6 +676,7 @@ vxPelBuffer<double> continuedPicture(const Picture& picture, std::vector<Pattern
   const std::vector<long> rows = vx_detail::paddingSource(h, H, vxPadding::Edge);
   vxPelBuffer<double> padded(W, H, 32);
   for (long y = 0; y < H; ++y) {
+    pollAttention(y);
     double* out = &padded.at(0, y);
     const long sy = rows[static_cast<std::size_t>(y)];
     // The picture's own pixels as they are; the padding: the border pixels less the
@@ -682,6 +710,10 @@ void vfForwardFFTContinued(const vxPelBuffer_const<T>& image, const vxPaddingOpt
   }
   const vxPair<long> size = vfPaddedTransformSize(w, h, options.margin);
   const long W = size.x, H = size.y;
+  // A margin asked for but without room along a side would filter the picture with its
+  // opposite edges meeting: refused, rather than done silently without padding.
+  if (options.margin != 0 && (W == w || H == h))
+    throw Defs::InvalidSize(vx_detail::msg::kContinueNoRoom);
 
   Picture picture(image, options.window);
   const std::vector<Frequency> frequencies = findPatterns(picture, filters, W, H);

@@ -301,6 +301,35 @@ void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
   main.deliver(buf);
 }
 
+void realRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
+             unsigned char* out) {
+  k.realU8(row, static_cast<std::int32_t>(w), s, out);
+}
+void realRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
+             unsigned short* out) {
+  k.realU16(row, static_cast<std::int32_t>(w), s, out);
+}
+void realRow(const vx_detail::ImageKernels& k, const float* row, long w, float s, double* out) {
+  k.realDouble(row, static_cast<std::int32_t>(w), s, out);
+}
+
+template <class P>
+void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
+  WorkData work(buf, inPlace);
+  OutputImage<P> main(image);
+  main.prepare(buf);
+  const float s = work.scale();
+  vfThrowExceptionOnFailure(vsys_attention_check());
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  P* out = main.target().pointToOffset();
+  const long stride = main.target().stride();
+  forEachResultRow(buf, work, [&](long y, const float* row, long w) {
+    realRow(k, row, w, s, out + y * stride);
+  });
+  work.markInverseComputed();
+  main.deliver(buf);
+}
+
 template <class P>
 void inverseWithAngle(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, vxPelBuffer<double>* angle,
                       bool normalize, bool inPlace) {
@@ -398,6 +427,15 @@ void vfInverseFFT(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool norm
                 static_cast<vxPelBuffer<double>*>(nullptr), normalize, false);
 }
 template <class T>
+void vfInverseFFTReal(vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool inPlace) {
+  inverseReal(buf, image, inPlace);
+}
+template <class T>
+void vfInverseFFTReal(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image) {
+  // Not in place: the buffer is only read (see the real and imaginary form).
+  inverseReal(const_cast<vxFrequencyBuffer&>(buf), image, false);
+}
+template <class T>
 void vfInverseFFTAngle(vxFrequencyBuffer& buf, vxPelBuffer<T>& image, vxPelBuffer<double>& angle,
                        bool normalize, bool inPlace) {
   vf_InverseFFT(buf, image, &angle, normalize, inPlace);
@@ -428,7 +466,9 @@ void vfInverseFFTQuadrant(const vxFrequencyBuffer& buf, vxPelBuffer<T>& image,
   template VX_API void vfInverseFFTQuadrant<T>(vxFrequencyBuffer&, vxPelBuffer<T>&,       \
                                                vxPelBuffer<unsigned char>&, bool, bool);  \
   template VX_API void vfInverseFFTQuadrant<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&, \
-                                               vxPelBuffer<unsigned char>&, bool)
+                                               vxPelBuffer<unsigned char>&, bool);        \
+  template VX_API void vfInverseFFTReal<T>(vxFrequencyBuffer&, vxPelBuffer<T>&, bool);    \
+  template VX_API void vfInverseFFTReal<T>(const vxFrequencyBuffer&, vxPelBuffer<T>&)
 
 VXFREQ_INSTANTIATE_INVERSE(unsigned char);
 VXFREQ_INSTANTIATE_INVERSE(unsigned short);

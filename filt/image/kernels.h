@@ -40,6 +40,11 @@ struct ImageKernels {
   void (*quadrantCodes)(const float* values, std::int32_t count, unsigned char* out);
   // re and im pixels = s re and s im, widened to double.
   void (*scaledParts)(const float* values, std::int32_t count, float s, double* re, double* im);
+  // The real part s re as a pixel: rounded to the nearest integer, halves to even, and
+  // saturated to 0 .. 255 (65535) for 8 (16) bits, NaN giving 0; widened for double.
+  void (*realU8)(const float* values, std::int32_t count, float s, unsigned char* out);
+  void (*realU16)(const float* values, std::int32_t count, float s, unsigned short* out);
+  void (*realDouble)(const float* values, std::int32_t count, float s, double* out);
 
   // Samples converted to float (exactly for integers, rounded to nearest for
   // doubles) into `count` consecutive floats.

@@ -180,6 +180,29 @@ def test_inverse_outputs_and_buffer_transforms():
     with pytest.raises(vxfreq.InvalidBuffer) as err:
         spatial.get(0, 0)
     assert err.value.error_number == 0x10006304
+    # Filters refuse the spatial samples too, in both modes.
+    band = vxfreq.BandReject(0.02, 0.0, 0.1, buf.shape[::-1])
+    with pytest.raises(vxfreq.InvalidBuffer, match="inverse has been computed"):
+        band.apply(spatial)
+    with vxfreq.compatible(), pytest.raises(vxfreq.InvalidBuffer):
+        band.apply(spatial, vxfreq.FrequencyBuffer(24, 20))
+
+
+def test_integer_inverses_round_and_saturate_the_real_part():
+    # A sharpened bright square: the real part overshoots 0 .. 255 along its edges.
+    image = np.full((40, 60), 20, np.uint8)
+    image[10:30, 20:40] = 255
+    kernel = np.zeros((64, 64))
+    kernel[0, 0], kernel[0, 1], kernel[0, -1], kernel[1, 0], kernel[-1, 0] = 5, -1, -1, -1, -1
+    buf = vxfreq.forward(image)
+    vxfreq.ImageFilter(vxfreq.forward(kernel)).apply(buf)
+    real = vxfreq.inverse(buf)
+    assert real.max() > 400 and real.min() < -150
+    for dtype in [np.uint8, np.uint16]:
+        expected = np.clip(np.rint(real), 0, np.iinfo(dtype).max).astype(dtype)
+        assert np.array_equal(vxfreq.inverse(buf, dtype=dtype), expected)
+        out = np.zeros((80, 60), dtype)[::2]
+        assert vxfreq.inverse(buf, dtype=dtype, out=out) is out and np.array_equal(out, expected)
 
 
 def test_refused_input_names_what_is_accepted():

@@ -192,6 +192,10 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
         raise TypeError("out must be a numpy array of dtype %s, not %s"
                         % (target, getattr(out, "dtype", type(out).__name__)))
     scale = _inverse_scale(norm, buf)
+    if scale == 1.0 and target != _np.float32:
+        # The library's real-part inverse: rounded and saturated in C++, as
+        # vfInverseFFTReal.
+        return _vxfreq.inverse_real(buf, target, False, in_place, out)
     if target == _np.float64:
         real, _ = _vxfreq.inverse_complex(buf, in_place, real_out=out, want_imag=False)
         if scale != 1.0:

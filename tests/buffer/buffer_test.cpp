@@ -155,7 +155,8 @@ TEST(FrequencyBuffer, AssignmentEqualityAndResizing) {
   EXPECT_EQ(a.getReal(0, 0, false), 0.0);  // deep copy
   EXPECT_NE(b, a);
   const std::size_t kept = Access::storageFloats(b);
-  b = vxFrequencyBuffer();  // an empty source keeps the storage
+  const vxFrequencyBuffer empty;
+  b = empty;  // an empty source keeps the storage
   const vxFrequencyBuffer& self = b;
   b = self;
   EXPECT_FALSE(b.isInitialized());

@@ -59,3 +59,31 @@ TEST(FrequencyErrors, NumbersMessagesRethrowAndArchiveForm) {
     EXPECT_EQ(uv.name(), "vxFrequencyDefs::InvalidSize");
   }
 }
+
+// Every error is a std::exception: a generic handler catches it, with the message in
+// UTF-8, or the class's name where there is none, as an uncaught one shows it.
+TEST(FrequencyErrors, GenericHandlersCatchThemWithTheirMessage) {
+  const auto caught = [](auto&& call) -> std::string {
+    try {
+      call();
+    } catch (const std::exception& e) {
+      return e.what();
+    }
+    return "nothing thrown";
+  };
+  EXPECT_EQ(caught([] { vfTransformSize(4096, 1); }),
+            "Width and Height must be no larger than 2048.");
+  EXPECT_EQ(caught([] { throw Defs::UnboundWindow(); }), "vxFrequencyDefs::UnboundWindow");
+  EXPECT_EQ(caught([] { throw Defs::InvalidSize(L""); }), "vxFrequencyDefs::InvalidSize");
+  EXPECT_EQ(caught([] { vxFrequencyBuffer().width(); }),
+            "FrequencyBuffer has not been initialized");
+  EXPECT_EQ(caught([] { vfThrowExceptionOnFailure(vxStatusAttention); }),
+            "Operation interrupted by an attention request");
+  std::istringstream empty;
+  EXPECT_EQ(caught([&] {
+              vxArchive ar(empty);
+              unsigned char version = 0;
+              ar || version;
+            }),
+            "Archive data ended unexpectedly");
+}

@@ -252,7 +252,7 @@ std::vector<vxFrequencyBuffer> inverseInputs(long w, long h) {
 template <class P>
 void inverseTransformsAgree() {
   struct Out {
-    vxPelBuffer<P> image, image2, image3, bound;
+    vxPelBuffer<P> image, image2, image3, bound, real;
     vxPelBuffer<unsigned char> quadrant;
     vxPelBuffer<double> angle, re, im;
   };
@@ -272,6 +272,8 @@ void inverseTransformsAgree() {
           vfInverseFFTAngle<P>(b, o.image3, o.angle, normalize, inPlace);
           b = input;
           vfInverseFFT(b, o.re, o.im, inPlace);
+          b = input;
+          vfInverseFFTReal<P>(b, o.real, inPlace);
           o.bound = vxPelBuffer<P>(s[0] + 3, s[1] + 1, 32);
           vfPelSet(o.bound, P(7));
           vfInverseFFT<P>(input, o.bound, normalize);
@@ -280,6 +282,7 @@ void inverseTransformsAgree() {
         expectEveryPathAgrees(run, [](const Out& a, const Out& b) {
           return samePixels(a.image, b.image) && samePixels(a.image2, b.image2) &&
                  samePixels(a.image3, b.image3) && samePixels(a.bound, b.bound) &&
+                 samePixels(a.real, b.real) &&
                  samePixels(a.quadrant, b.quadrant) && samePixels(a.angle, b.angle) &&
                  samePixels(a.re, b.re) && samePixels(a.im, b.im);
         });

@@ -126,8 +126,10 @@ TEST(BandFilter, OversizedBuildsAreRefusedAndSameSizedTablesReused) {
   PassProbe f(0.05, 0.0, 0.25, k8, 1);
   const PassProbe copy(f);
   const float* table = f.data();
-  EXPECT_THROW(f.set(0.05, 0.0, 0.25, vxPair<long>(1L << 30, 8), 0), std::length_error);
-  EXPECT_THROW(f.set(0.05, 0.0, 0.25, k8, 1L << 31), std::out_of_range);
+  expectError<Defs::InvalidSize>([&] { f.set(0.05, 0.0, 0.25, vxPair<long>(1L << 30, 8), 0); },
+                                 L"The filter's gain table would have more than 2^31 - 4 entries.");
+  expectError<Defs::InvalidArgument>([&] { f.set(0.05, 0.0, 0.25, k8, 1L << 31); },
+                                     L"DC radius must fit in 32 bits.");
   EXPECT_TRUE(f == copy);
   f.frequency(0.3);
   EXPECT_EQ(f.data(), table);

@@ -194,7 +194,22 @@ TEST(Continuation, RefusesWhatItCannotFilter) {
                                      continued, {&reject}, result),
                vxFrequencyDefs::UnboundWindow);
   EXPECT_THROW(vfFilterPicture(in, {}, continued), vxFrequencyDefs::InvalidArgument);
+  // A side that fills the compatible mode's largest transform leaves no room for the
+  // margin: refused, unless no margin is asked for.
+  const vxPelBuffer<unsigned char> wide(2048, 30, 32);
+  const vxFrequencyFilterBandReject full(0.01, 0.0, 0.2, vfPaddedTransformSize(2048, 30, -1), 0);
+  try {
+    vfForwardFFTContinued(vxPelBuffer_const<unsigned char>(wide), continued, {&full}, result);
+    ADD_FAILURE() << "no room accepted";
+  } catch (const vxFrequencyDefs::InvalidSize& e) {
+    EXPECT_STREQ(e.what(), "No room to continue the picture's patterns: a side of the picture "
+                           "fills the mode's largest transform.");
+  }
   EXPECT_TRUE(result == before);
+  const vxFrequencyFilterBandReject exact(0.01, 0.0, 0.2, vxPair<long>(2048, 32), 0);
+  vfForwardFFTContinued(vxPelBuffer_const<unsigned char>(wide),
+                        {vxPadding::Continue, vxWindow::none(), 0}, {&exact}, result);
+  EXPECT_EQ(result.width(), 2048);
 }
 
 #ifdef VXFREQ_TEST_PHOTOS

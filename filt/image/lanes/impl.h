@@ -394,6 +394,28 @@ VX_FLATTEN void scaledPartsStep(const float* values, float s, double* re, double
   storeDouble(im, s * vi);
 }
 
+// s re saturated to [0, top] (NaN to 0), then rounded to an integer, halves to even, by
+// adding and taking away 2^23: below 2^23 a float's sum with 2^23 keeps no fraction, and
+// the addition rounds as the processor does by default, to nearest with ties to even.
+// The integer-valued result truncates to itself in storeLowBits.
+template <class V, class P>
+VX_FLATTEN void realStep(const float* values, float s, float top, P* out) {
+  V re, im;
+  loadComplex(values, re, im);
+  const V zero = V{};
+  const V limit = zero + top;
+  V t = s * re;
+  t = t > limit ? limit : (t >= zero ? t : zero);
+  storeLowBits(out, (t + 8388608.0f) - 8388608.0f);
+}
+
+template <class V>
+VX_FLATTEN void realDoubleStep(const float* values, float s, double* out) {
+  V re, im;
+  loadComplex(values, re, im);
+  storeDouble(out, s * re);
+}
+
 template <class V>
 VX_FLATTEN void partStep(const float* values, int part, double* out) {
   V re, im;
@@ -521,6 +543,20 @@ VX_LANES_TARGET void scaledParts(const float* values, std::int32_t count, float 
 #undef VX_STEP
 }
 
+template <class P>
+VX_LANES_TARGET void realBits(const float* values, std::int32_t count, float s, P* out) {
+  constexpr float top = std::is_same<P, unsigned char>::value ? 255.0f : 65535.0f;
+#define VX_STEP(V) realStep<V>(values + 2 * i, s, top, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
+}
+
+VX_LANES_TARGET void realDouble(const float* values, std::int32_t count, float s, double* out) {
+#define VX_STEP(V) realDoubleStep<V>(values + 2 * i, s, out + i)
+  VX_ROW_LOOP(i, count, VX_STEP);
+#undef VX_STEP
+}
+
 VX_LANES_TARGET void partDouble(const float* values, std::int32_t count, int part, double* out) {
 #define VX_STEP(V) partStep<V>(values + 2 * i, part, out + i)
   VX_ROW_LOOP(i, count, VX_STEP);
@@ -633,6 +669,9 @@ const ImageKernels VX_IMAGE_KERNELS_NAME(VX_PATH) = {magnitudeU8,
                                                      magnitudeDouble,
                                                      quadrantCodes,
                                                      scaledParts,
+                                                     realBits<unsigned char>,
+                                                     realBits<unsigned short>,
+                                                     realDouble,
                                                      floatsFrom<unsigned char>,
                                                      floatsFrom<unsigned short>,
                                                      floatsFrom<double>,
