@@ -41,9 +41,12 @@ struct GaborFilterFamily;
 // it is absent. The two differ after an unbuilt band or Gabor filter has been
 // assigned to a built one, or after a rebuild whose table allocation failed.
 //
-// Both `apply` forms check, in this order: the buffer read holds data; the filter is
-// built; the buffer's size is the filter's size. Nothing changes before all three
-// checks have passed.
+// Both `apply` forms check, in this order: the buffer read holds data; in the extended
+// mode (filt/extended.h), that it holds a spectrum, not the spatial samples an in-place
+// inverse left (InvalidBuffer "Cannot access frequency data once inverse has been
+// computed.", as element access; the compatible mode filters them as earlier versions
+// did); the filter is built; the buffer's size is the filter's size. Nothing changes
+// before all the checks have passed.
 class VX_API vxFrequencyFilter : public virtual vxPersistent, public virtual vxRepBase {
 public:
   vxFrequencyFilter();

@@ -222,9 +222,11 @@ TEST(PlannerAttention, TheFirstCallStopsPromptlyWhileThePathsAreMeasured) {
     stop = true;
     worker.join();
     EXPECT_TRUE(interrupted);
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     const std::chrono::duration<double, std::milli> late = stopped - asked;
-    EXPECT_LT(late.count(), 100.0);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    EXPECT_LT(late.count(), 100.0);  // sanitizers slow a pass of the trials several times
+#else
+    (void)late;
 #endif
   }
   vfSetPathPlanning(planning);

@@ -5,6 +5,7 @@
 
 #include "filt/extended.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -49,6 +50,13 @@ T* alignUp(T* p, std::size_t alignment) {
   const std::size_t skip = (alignment - (address & (alignment - 1))) & (alignment - 1);
   return reinterpret_cast<T*>(reinterpret_cast<unsigned char*>(p) + skip);
 }
+
+// A process-wide switch that the environment sets once: `state` is -1 until the first
+// call reads the variable `name` (whenSet where it equals `value`, else !whenSet); a
+// program's own setting stores 0 or 1 into it afterwards, which the environment then
+// never overrides. Returns the switch.
+bool environmentSwitch(std::atomic<int>& state, const char* name, const char* value,
+                       bool whenSet);
 
 // Passes a version byte through the archive (written as `current` when storing) and
 // returns it; when loading a version above `newest`, throws

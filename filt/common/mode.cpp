@@ -5,8 +5,6 @@
 #include "filt/common/messages.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -21,14 +19,7 @@ thread_local signed char tDefault = kFollowDefault;
 std::atomic<int> gDefault{-1};
 
 bool processDefault() {
-  int state = gDefault.load(std::memory_order_acquire);
-  if (state < 0) {
-    const char* value = std::getenv("VXFREQ_MODE");
-    const int fromEnvironment = value != nullptr && std::strcmp(value, "extended") == 0 ? 1 : 0;
-    gDefault.compare_exchange_strong(state, fromEnvironment);
-    state = gDefault.load(std::memory_order_acquire);
-  }
-  return state == 1;
+  return vx_detail::environmentSwitch(gDefault, "VXFREQ_MODE", "extended", true);
 }
 
 }  // namespace

@@ -272,7 +272,7 @@ const LaneKernels* plannedKernels(const float* source, std::int32_t width, std::
       scratch.reset(floats, BlockFill::Any);
       for (std::int32_t r = 0; r < height; ++r) rows.push_back(rowAt(scratch.data(), width, r));
     }
-    std::memcpy(scratch.data(), source, floats * sizeof(float));
+    copyForTrial(scratch.data(), source, floats);
     LanePlan plan(kernels, width, height, false, accurate, engineBands(width, height));
     runLanes(kernels, plan, scratch.data(), rows.data(), width, height, inverse, miny, maxy);
   };
@@ -320,15 +320,23 @@ public:
 // each, after one that touches the memory and wakes the threads. On the path the
 // caller's calls take now (the planner's own trials left out), attention checks quiet.
 void splitTrial(long side, double* lone, double* split) {
-  const std::size_t floats = 2 * static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
-  std::vector<float> data(floats);
+  const std::size_t rowFloats = 2 * static_cast<std::size_t>(side);
+  // The library's own blocks: fresh pages are touched first by the filling below, which
+  // reads the caller's attention row by row (the engine's passes read it too).
+  FloatBlock data;
+  data.reset(rowFloats * static_cast<std::size_t>(side), BlockFill::Any);
   const QuietAttention quiet;
   const EnginePathOverride path(activeEnginePath());
   const SplitAlways always;
   const auto best = [&](double* seconds) {
     *seconds = 1e30;
     for (int run = 0; run < 4; ++run) {
-      for (std::size_t i = 0; i < floats; ++i) data[i] = static_cast<float>(i % 13) - 6.0f;
+      for (long r = 0; r < side; ++r) {
+        if (r % 64 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
+        float* row = data.data() + rowFloats * static_cast<std::size_t>(r);
+        for (std::size_t i = 0; i < rowFloats; ++i)
+          row[i] = static_cast<float>((rowFloats * static_cast<std::size_t>(r) + i) % 13) - 6.0f;
+      }
       const auto start = std::chrono::steady_clock::now();
       vf_RealFFT2D(data.data(), vxPair<long>(side, side), +1, 0, side);
       const double t =

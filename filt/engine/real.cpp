@@ -198,7 +198,7 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
     const PathTrial trial = [&](const LaneKernels& k) {
       const SerialScope serial;  // one thread, and no runs of the caller's executor
       if (scratch.data() == nullptr) scratch.reset(floats, BlockFill::Any);
-      std::memcpy(scratch.data(), data, floats * sizeof(float));
+      copyForTrial(scratch.data(), data, floats);
       LanePlan plan(k, width / 2, height, true, accurate, engineBands(width, height));
       LaneSteps steps(k, plan, scratch.data(), width, height);
       runPasses(schedule, plan.bands(), steps);

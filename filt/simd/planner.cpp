@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <vector>
 
 namespace vx_detail {
@@ -54,16 +52,7 @@ std::atomic<int>& slotOf(vxEngine engine, long width, long height, bool accurate
   return gSlots[static_cast<int>(engine)][accurate ? 1 : 0][log2Of(width)][log2Of(height)];
 }
 
-bool planning() {
-  int state = gPlanning.load(std::memory_order_acquire);
-  if (state < 0) {
-    const char* value = std::getenv("VXFREQ_PLANNER");
-    const int fromEnvironment = value != nullptr && std::strcmp(value, "fixed") == 0 ? 0 : 1;
-    gPlanning.compare_exchange_strong(state, fromEnvironment);
-    state = gPlanning.load(std::memory_order_acquire);
-  }
-  return state == 1;
-}
+bool planning() { return environmentSwitch(gPlanning, "VXFREQ_PLANNER", "fixed", false); }
 
 // Whether the caller asks for attention, read without making an attention check (which
 // would count as one of the call's).
@@ -139,6 +128,14 @@ void checkSize(long width, long height) {
 }
 
 }  // namespace
+
+void copyForTrial(float* to, const float* from, std::size_t floats) {
+  constexpr std::size_t kPart = std::size_t{1} << 18;
+  for (std::size_t done = 0; done < floats; done += kPart) {
+    vfThrowExceptionOnFailure(vsys_attention_check());
+    std::copy(from + done, from + std::min(floats, done + kPart), to + done);
+  }
+}
 
 const LaneKernels* plannedLaneKernels(vxEngine engine, std::int32_t width, std::int32_t height,
                                       const PathTrial& trial) {

@@ -7,6 +7,7 @@
 #include "platform/attention.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -42,6 +43,10 @@ private:
   AttentionProbe* probe_;
   const std::atomic<bool>* callerFlag_;
 };
+
+// Copies a trial's input (`floats` floats) in parts, reading the caller's attention
+// between them: the first copy touches fresh pages, which takes as long as a pass.
+void copyForTrial(float* to, const float* from, std::size_t floats);
 
 // Tests: sets the choice for an engine and size in the calling thread's mode, as if it
 // had been measured (the path must be supported); whether a choice was made there.
