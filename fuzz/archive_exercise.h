@@ -11,10 +11,10 @@
 //
 // Loading may throw what the archive documents (vxArchive::Errors); using what loaded
 // may throw the library's errors (vxFrequencyDefs::Errors), a rebuild through a setter
-// included. Those are caught here. A broken promise found while using a loaded object (a clone that does not
-// equal its original, a reload that differs, a failed check that changed something)
-// throws Finding; every other exception leaves exercise() untouched. The fuzzer turns
-// both into a crash report, the regression test into a failure.
+// included. Those are caught here. A broken promise found while using a loaded object (a clone that
+// does not equal its original, a reload that differs, a failed check that changed something) throws
+// Finding; every other exception leaves exercise() untouched. The fuzzer turns both into a crash
+// report, the regression test into a failure.
 #ifndef VXFREQ_FUZZ_ARCHIVE_EXERCISE_H
 #define VXFREQ_FUZZ_ARCHIVE_EXERCISE_H
 
@@ -567,8 +567,7 @@ void setSame(F& f, Set set, bool compare) {
   const std::string before = compare ? archiveOf(f) : std::string();
   try {
     set();
-  } catch (const Defs::Errors&) {
-  }
+  } catch (const Defs::Errors&) {}
   if (compare) check(archiveOf(f) == before, "a setter given the stored value changed the filter");
 }
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <typeindex>
 #include <type_traits>
+#include <typeindex>
 #include <utility>
 
 namespace {
@@ -71,8 +71,7 @@ const vx_Instantiator registerAttentionInterrupted(typeid(vxAttentionInterrupted
 vxException::vxException(const wchar_t* message) { setMessage(message); }
 
 vxException::vxException(const vxException& other)
-    : vxPersistent(other),
-      std::exception(other),
+    : vxPersistent(other), std::exception(other),
       message_text_(other.message_text_ ? std::make_unique<std::wstring>(*other.message_text_)
                                         : nullptr),
       narrow_(other.narrow_) {}

@@ -47,11 +47,18 @@ public:
 
 protected:
   vx_PelBuffer() = default;
-  // Leaves the window unbound, at offset (0, 0), with the identity client transform.
-  void unbindWindow() noexcept {
-    bound_ = false;
-    width_ = height_ = offsetX_ = offsetY_ = 0;
+  // Takes `other`'s window (bound flag, size, offset, client transform) and leaves
+  // `other` unbound, at offset (0, 0), with the identity client transform.
+  void takeWindow(vx_PelBuffer& other) noexcept {
+    bound_ = other.bound_;
+    width_ = other.width_;
+    height_ = other.height_;
+    offsetX_ = other.offsetX_;
+    offsetY_ = other.offsetY_;
     xform_.setIdentity();
+    std::swap(xform_, other.xform_);
+    other.bound_ = false;
+    other.width_ = other.height_ = other.offsetX_ = other.offsetY_ = 0;
   }
   bool bound_ = false;
   std::int32_t width_ = 0;
@@ -84,21 +91,9 @@ public:
   vxPelBuffer_const(const vxPelBuffer_const&) = default;
   vxPelBuffer_const& operator=(const vxPelBuffer_const&) = default;
   // Moves hand the window and the share of the storage over; `other` is left unbound.
-  vxPelBuffer_const(vxPelBuffer_const&& other) noexcept
-      : vx_PelBuffer(std::move(other)),
-        storage_(std::move(other.storage_)),
-        origin_(other.origin_),
-        stride_(other.stride_) {
-    other.unbind();
-  }
+  vxPelBuffer_const(vxPelBuffer_const&& other) noexcept { take(other); }
   vxPelBuffer_const& operator=(vxPelBuffer_const&& other) noexcept {
-    if (this != &other) {
-      vx_PelBuffer::operator=(std::move(other));
-      storage_ = std::move(other.storage_);
-      origin_ = other.origin_;
-      stride_ = other.stride_;
-      other.unbind();
-    }
+    if (this != &other) take(other);
     return *this;
   }
   ~vxPelBuffer_const() = default;
@@ -115,11 +110,15 @@ protected:
   std::int32_t stride_ = 0;
 
 private:
-  void unbind() noexcept {
-    unbindWindow();
-    storage_.reset();
-    origin_ = nullptr;
-    stride_ = 0;
+  // Takes `other`'s window and share of the storage, leaving `other` unbound.
+  void take(vxPelBuffer_const& other) noexcept {
+    takeWindow(other);
+    storage_.swap(other.storage_);
+    other.storage_.reset();
+    origin_ = other.origin_;
+    stride_ = other.stride_;
+    other.origin_ = nullptr;
+    other.stride_ = 0;
   }
   // The new bound buffer of both public constructors, its pixels zeroed or not.
   vxPelBuffer_const(long width, long height, long alignment, bool zero);

@@ -8,8 +8,7 @@
 
 namespace vx_detail {
 
-bool environmentSwitch(std::atomic<int>& state, const char* name, const char* value,
-                       bool whenSet) {
+bool environmentSwitch(std::atomic<int>& state, const char* name, const char* value, bool whenSet) {
   int now = state.load(std::memory_order_acquire);
   if (now < 0) {
     const char* given = std::getenv(name);

@@ -55,8 +55,7 @@ T* alignUp(T* p, std::size_t alignment) {
 // call reads the variable `name` (whenSet where it equals `value`, else !whenSet); a
 // program's own setting stores 0 or 1 into it afterwards, which the environment then
 // never overrides. Returns the switch.
-bool environmentSwitch(std::atomic<int>& state, const char* name, const char* value,
-                       bool whenSet);
+bool environmentSwitch(std::atomic<int>& state, const char* name, const char* value, bool whenSet);
 
 // Passes a version byte through the archive (written as `current` when storing) and
 // returns it; when loading a version above `newest`, throws

@@ -24,9 +24,7 @@ bool processDefault() {
 
 }  // namespace
 
-vxExtendedScope::vxExtendedScope(bool extended) : previous_(tMode) {
-  tMode = extended ? 1 : 0;
-}
+vxExtendedScope::vxExtendedScope(bool extended) : previous_(tMode) { tMode = extended ? 1 : 0; }
 
 vxExtendedScope::~vxExtendedScope() { tMode = previous_; }
 

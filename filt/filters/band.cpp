@@ -293,7 +293,10 @@ vxFrequencyFilterBandPass::vxFrequencyFilterBandPass(vxFrequencyFilterBandPass&&
   moveFilter<Family>(*this, other);
 }
 
-vxFrequencyFilterBandPass& vxFrequencyFilterBandPass::operator=(vxFrequencyFilterBandPass&& other) noexcept {
+// The fields are moved through moveFilter, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
+vxFrequencyFilterBandPass& vxFrequencyFilterBandPass::operator=(
+    vxFrequencyFilterBandPass&& other) noexcept {
   if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }
@@ -391,12 +394,16 @@ vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(
   return *this;
 }
 
-vxFrequencyFilterBandReject::vxFrequencyFilterBandReject(vxFrequencyFilterBandReject&& other) noexcept
+vxFrequencyFilterBandReject::vxFrequencyFilterBandReject(
+    vxFrequencyFilterBandReject&& other) noexcept
     : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
   moveFilter<Family>(*this, other);
 }
 
-vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(vxFrequencyFilterBandReject&& other) noexcept {
+// The fields are moved through moveFilter, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
+vxFrequencyFilterBandReject& vxFrequencyFilterBandReject::operator=(
+    vxFrequencyFilterBandReject&& other) noexcept {
   if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }

@@ -354,6 +354,8 @@ vxFrequencyFilterGabor::vxFrequencyFilterGabor(vxFrequencyFilterGabor&& other) n
   moveFilter<Family>(*this, other);
 }
 
+// The fields are moved through moveFilter, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
 vxFrequencyFilterGabor& vxFrequencyFilterGabor::operator=(vxFrequencyFilterGabor&& other) noexcept {
   if (this != &other) moveFilter<Family>(*this, other);
   return *this;
@@ -461,12 +463,16 @@ vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(
   return *this;
 }
 
-vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(vxFrequencyFilterGaborReject&& other) noexcept
+vxFrequencyFilterGaborReject::vxFrequencyFilterGaborReject(
+    vxFrequencyFilterGaborReject&& other) noexcept
     : vxPersistent(), vxRepBase(), vxFrequencyFilter() {
   moveFilter<Family>(*this, other);
 }
 
-vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(vxFrequencyFilterGaborReject&& other) noexcept {
+// The fields are moved through moveFilter, which cppcheck does not follow.
+// cppcheck-suppress operatorEqVarError
+vxFrequencyFilterGaborReject& vxFrequencyFilterGaborReject::operator=(
+    vxFrequencyFilterGaborReject&& other) noexcept {
   if (this != &other) moveFilter<Family>(*this, other);
   return *this;
 }

@@ -30,8 +30,8 @@ TEST(PelBufferValues, MovesHandTheWindowOverAndLeaveTheSourceUnbound) {
   a.at(1, 1) = 7;
   const unsigned char* pixels = a.pointToOffset();
   vxPelBuffer<unsigned char> b(std::move(a));
-  EXPECT_TRUE(!a.isBound() && a.pointToOffset() == nullptr && a.width() == 0 &&
-              a.height() == 0 && a.stride() == 0 && a.offset().x == 0);
+  EXPECT_TRUE(!a.isBound() && a.pointToOffset() == nullptr && a.width() == 0 && a.height() == 0 &&
+              a.stride() == 0 && a.offset().x == 0);
   EXPECT_TRUE(b.isBound() && b.pointToOffset() == pixels && b.offset().x == 3 &&
               b.offset().y == -2 && b.at(1, 1) == 7);
   {
@@ -82,9 +82,9 @@ TEST(FrequencyBufferValues, MovesTakeTheStorageAndAnEmptySourceIsAssigned) {
 
 template <class F>
 class FilterValues : public ::testing::Test {};
-using Filters = ::testing::Types<vxFrequencyFilterBandPass, vxFrequencyFilterBandReject,
-                                 vxFrequencyFilterGabor, vxFrequencyFilterGaborReject,
-                                 vxFrequencyFilterImage>;
+using Filters =
+    ::testing::Types<vxFrequencyFilterBandPass, vxFrequencyFilterBandReject, vxFrequencyFilterGabor,
+                     vxFrequencyFilterGaborReject, vxFrequencyFilterImage>;
 TYPED_TEST_SUITE(FilterValues, Filters);
 
 namespace {
@@ -95,8 +95,8 @@ vxFrequencyFilterBandReject built(vxFrequencyFilterBandReject*) {
   return vxFrequencyFilterBandReject(0.05, 0.01, 0.25, vxPair<long>(16, 8), 1);
 }
 vxFrequencyFilterGabor built(vxFrequencyFilterGabor*) {
-  return vxFrequencyFilterGabor({0.05, 0.03}, {0.01, 0.0}, vxRadian(0.5), 0.25,
-                                vxPair<long>(16, 8), 1);
+  return vxFrequencyFilterGabor({0.05, 0.03}, {0.01, 0.0}, vxRadian(0.5), 0.25, vxPair<long>(16, 8),
+                                1);
 }
 vxFrequencyFilterGaborReject built(vxFrequencyFilterGaborReject*) {
   return vxFrequencyFilterGaborReject({0.05, 0.03}, {0.01, 0.0}, vxRadian(0.5), 0.25,

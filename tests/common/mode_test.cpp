@@ -19,8 +19,7 @@ bool workerTakesCameraPictures() {
     try {
       vfForwardFFT<unsigned char>(vxPelBuffer<unsigned char>(4000, 3, 32), spectrum);
       taken = spectrum.width() == 4096;
-    } catch (const vxFrequencyDefs::InvalidSize&) {
-    }
+    } catch (const vxFrequencyDefs::InvalidSize&) {}
   }).join();
   return taken;
 }

@@ -107,9 +107,15 @@ TEST(GaborFilter, OddShapesAndTheBuffersEdge) {
 TEST(GaborFilter, NaNSigmaOrPlateauIsRefusedBeforeAnythingChanges) {
   Gabor f(kSigma, kFlat, vxRadian(0), 0.25, k64, 0);
   const Gabor before(f);
-  expectError<Defs::InvalidArgument>([&] { f.sigma({0.02, std::nan("")}); },
-                                     L"Sigma values must be numbers.");
-  expectError<Defs::InvalidArgument>([&] { f.plateau({std::nan(""), 0.0}); },
-                                     L"Plateau values must be numbers.");
+  expectError<Defs::InvalidArgument>(
+      [&] {
+        f.sigma({0.02, std::nan("")});
+      },
+      L"Sigma values must be numbers.");
+  expectError<Defs::InvalidArgument>(
+      [&] {
+        f.plateau({std::nan(""), 0.0});
+      },
+      L"Plateau values must be numbers.");
   EXPECT_TRUE(f == before);
 }

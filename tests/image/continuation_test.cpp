@@ -202,8 +202,9 @@ TEST(Continuation, RefusesWhatItCannotFilter) {
     vfForwardFFTContinued(vxPelBuffer_const<unsigned char>(wide), continued, {&full}, result);
     ADD_FAILURE() << "no room accepted";
   } catch (const vxFrequencyDefs::InvalidSize& e) {
-    EXPECT_STREQ(e.what(), "No room to continue the picture's patterns: a side of the picture "
-                           "fills the mode's largest transform.");
+    EXPECT_STREQ(e.what(),
+                 "No room to continue the picture's patterns: a side of the picture "
+                 "fills the mode's largest transform.");
   }
   EXPECT_TRUE(result == before);
   const vxFrequencyFilterBandReject exact(0.01, 0.0, 0.2, vxPair<long>(2048, 32), 0);
