@@ -318,7 +318,8 @@ public:
 // least arithmetic per byte, so the last to gain from a second core), split into the
 // same parts on the caller alone and over the caller's executor: the best of three runs
 // each, after one that touches the memory and wakes the threads. On the path the
-// caller's calls take now (the planner's own trials left out), attention checks quiet.
+// caller's calls take now (the planner's own trials left out); its attention checks
+// are not counted as the call's, but the caller's flag stops it.
 void splitTrial(long side, double* lone, double* split) {
   const std::size_t rowFloats = 2 * static_cast<std::size_t>(side);
   // The library's own blocks: fresh pages are touched first by the filling below, which

@@ -330,9 +330,10 @@ std::vector<Frequency> findPatterns(const Picture& picture,
   Block<float> candidates(cells);
   {
     const Block<float> band = bandOf(filters, W, H, Wd, Hd);
-    for (std::size_t i = 0; i < cells; ++i) {
-      if (i % static_cast<std::size_t>(columns) == 0) pollAttention(0);
-      candidates[i] = band[i] >= kBandWeight ? 1.0f : 0.0f;
+    for (long y = 0; y < Hd; ++y) {
+      pollAttention(y);
+      for (std::size_t i = at(0, y, columns); i < at(0, y + 1, columns); ++i)
+        candidates[i] = band[i] >= kBandWeight ? 1.0f : 0.0f;
     }
   }
   const std::vector<double> wy = hannInside(h), wx = hannInside(w);
