@@ -223,8 +223,10 @@ TEST(PlannerAttention, TheFirstCallStopsPromptlyWhileThePathsAreMeasured) {
     worker.join();
     EXPECT_TRUE(interrupted);
     const std::chrono::duration<double, std::milli> late = stopped - asked;
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-    EXPECT_LT(late.count(), 100.0);  // sanitizers slow a pass of the trials several times
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && \
+    !defined(VXFREQ_TESTS_EMULATED)
+    // Sanitizers and an emulator make a pass of the trials many times slower.
+    EXPECT_LT(late.count(), 100.0);
 #else
     (void)late;
 #endif
