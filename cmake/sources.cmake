@@ -33,7 +33,6 @@ set(VXFREQ_FILT_SOURCES
   filt/image/forward.cpp
   filt/image/inverse.cpp
   filt/image/map.cpp
-  filt/image/continuation.cpp
   filt/image/padding.cpp
   filt/image/buffer_images.cpp
   filt/image/wrap_copy.cpp
@@ -51,4 +50,8 @@ set(VXFREQ_FILT_SOURCES
   filt/filters/gabor.cpp
   filt/filters/gain_table.cpp
   filt/filters/image.cpp
+  # filtering: pictures filtered in one call, their patterns continued into the padding
+  filt/filtering/filtering.cpp
+  filt/filtering/fit.cpp
+  filt/filtering/search.cpp
 )
