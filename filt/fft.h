@@ -181,7 +181,8 @@ public:
   };
 };
 
-// W x H single-precision complex values (W, H powers of two up to 2048) with what is
+// W x H single-precision complex values (W, H powers of two up to the mode's largest
+// side, 2048 or 16384: filt/extended.h) with what is
 // needed to turn them back into an image of the original size and placement: the
 // image's size, offset and client transform. A value class: copies are deep.
 //

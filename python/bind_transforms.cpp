@@ -524,8 +524,9 @@ void bindTransforms(py::module_& m) {
         "window, to 1, Hann). The window is for measuring spectra; the inverse gives the "
         "windowed picture back.\n"
         "margin: pixels of padding at least on every side: each side of the transform is the "
-        "next power of two of at least the picture's side plus twice the margin, up to 2048 "
-        "(see padded_transform_size). None: an eighth of each side, rounded up, with a "
+        "next power of two of at least the picture's side plus twice the margin, up to the "
+        "mode's largest side, 16384 (2048 in vxfreq.compatible(); see padded_transform_size). "
+        "None: an eighth of each side, rounded up, with a "
         "padding named; none with padding=None.\n"
         "The inverses need nothing more: they give the picture back at its recorded size "
         "and offset, the padding dropped. Filters are built for the buffer's larger size.");

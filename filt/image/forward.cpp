@@ -1,6 +1,6 @@
 // Forward transforms of images into frequency buffers.
 //
-// The samples are converted row by row by the kernels of image_kernels.h; the
+// The samples are converted row by row by the kernels of filt/image/kernels.h; the
 // floats are the same on every path.
 #include "filt/buffer/access.h"
 #include "filt/common/limits.h"

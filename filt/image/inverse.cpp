@@ -1,6 +1,6 @@
 // Inverse transforms of frequency buffers into images.
 //
-// The pixel loops run row by row through the kernels of image_kernels.h, which
+// The pixel loops run row by row through the kernels of filt/image/kernels.h, which
 // give the same pixels on every path.
 #include "filt/atan2.h"
 #include "filt/buffer/access.h"
