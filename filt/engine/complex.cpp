@@ -35,10 +35,6 @@ namespace {
 
 using namespace vx_detail;
 
-inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
-  return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
-}
-
 // The reference, in place: the rows of each pass transformed one at a time, with the
 // transposes between the passes.
 class ScalarSteps {

@@ -7,10 +7,16 @@
 #include "filt/engine/twiddles.h"
 #include "platform/memory.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 namespace vx_detail {
+
+// Row r of an array of rows of `length` complex values.
+inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
+  return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
+}
 
 // Everything the lane kernels of one engine call read or scribble on, allocated
 // once when the call starts (before the data is touched) and released with the

@@ -32,10 +32,6 @@ namespace {
 
 using namespace vx_detail;
 
-inline float* rowAt(float* array, std::int32_t length, std::int32_t r) {
-  return array + 2 * static_cast<std::ptrdiff_t>(length) * r;
-}
-
 // The scalar path. The compatible mode's reference transposes the array between the
 // passes; the extended mode gathers the columns into rows of their own instead
 // (ColumnGather), so that its working memory stays a few columns per task.

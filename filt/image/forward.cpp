@@ -7,7 +7,7 @@
 #include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "filt/image/kernels.h"
+#include "filt/image/forward_rows.h"
 #include "filt/threads/rows.h"
 
 #include <cstdint>
@@ -59,48 +59,13 @@ SampleSource<T> sampleSource(const vxPelBuffer_const<T>& image, long W, long H) 
 }
 
 // Sizes `result` for `image`, records the image's placement and runs `fill`, which writes
-// every value. New storage is not cleared first; should `fill` throw (an attention
-// request, an allocation failure), it is cleared then, since storage from the library's
-// cache may hold the values of another result.
+// every value (vx_detail::fillOrClear).
 template <class T, class Fill>
 void sizeAndFill(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result, Fill fill) {
   const bool fresh =
       Access::setAndAllocate(result, image.width(), image.height(), vx_detail::BlockFill::Any);
   Access::setPlacement(result, image.offset(), image.clientXform());
-  try {
-    fill(result.width(), result.height(), Access::data(result));
-  } catch (...) {
-    if (fresh)
-      std::memset(Access::data(result), 0,
-                  2 * static_cast<std::size_t>(result.width()) * result.height() * sizeof(float));
-    throw;
-  }
-}
-
-// One row of samples converted to float, or of real and imaginary samples to
-// complex floats, by the active path's kernels.
-void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned char* in, long count,
-                     float* out) {
-  k.floatsFromU8(in, static_cast<std::int32_t>(count), out);
-}
-void samplesToFloats(const vx_detail::ImageKernels& k, const unsigned short* in, long count,
-                     float* out) {
-  k.floatsFromU16(in, static_cast<std::int32_t>(count), out);
-}
-void samplesToFloats(const vx_detail::ImageKernels& k, const double* in, long count, float* out) {
-  k.floatsFromDouble(in, static_cast<std::int32_t>(count), out);
-}
-void samplesToComplex(const vx_detail::ImageKernels& k, const unsigned char* re,
-                      const unsigned char* im, long count, float* out) {
-  k.complexFromU8(re, im, static_cast<std::int32_t>(count), out);
-}
-void samplesToComplex(const vx_detail::ImageKernels& k, const unsigned short* re,
-                      const unsigned short* im, long count, float* out) {
-  k.complexFromU16(re, im, static_cast<std::int32_t>(count), out);
-}
-void samplesToComplex(const vx_detail::ImageKernels& k, const double* re, const double* im,
-                      long count, float* out) {
-  k.complexFromDouble(re, im, static_cast<std::int32_t>(count), out);
+  vx_detail::fillOrClear(result, fresh, fill);
 }
 
 template <class T>
@@ -120,8 +85,9 @@ void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& i
     const T* imRows = im.image.pointToOffset();
     vx_detail::splitRows(re.rows, re.columns, [&](long first, long end) {
       for (long y = first; y < end; ++y)
-        samplesToComplex(k, reRows + y * re.image.stride(), imRows + y * im.image.stride(),
-                         re.columns, data + 2 * static_cast<std::size_t>(y) * W);
+        vx_detail::samplesToComplex(k, reRows + y * re.image.stride(),
+                                    imRows + y * im.image.stride(), re.columns,
+                                    data + 2 * static_cast<std::size_t>(y) * W);
     });
     vf_ZeroPadding(re.columns, re.rows, W, H, data);
     vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
@@ -135,22 +101,14 @@ void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
   sizeAndFill(image, result, [&](long W, long H, float* data) {
     const SampleSource<T> source = sampleSource(image, W, H);
     // The real-input layout: H rows of 2W floats, the samples in the first W floats.
-    // Floats W .. 2W-1 of a row are not written here (the engine does not read them,
-    // and writes them with the spectrum), but the imaginary slot of a one-sample row.
     const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
     const T* samples = source.image.pointToOffset();
     vx_detail::splitRows(H, W, [&](long first, long end) {
-      for (long y = first; y < end; ++y) {
-        float* out = data + static_cast<std::size_t>(y) * rowFloats;
-        long x = 0;
-        if (y < source.rows) {
-          samplesToFloats(k, samples + y * source.image.stride(), source.columns, out);
-          x = source.columns;
-        }
-        std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
-        if (W == 1) out[1] = 0.0f;
-      }
+      for (long y = first; y < end; ++y)
+        vx_detail::realInputRow(k, samples + y * source.image.stride(),
+                                y < source.rows ? source.columns : 0, W,
+                                data + static_cast<std::size_t>(y) * rowFloats);
     });
     vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
   });

@@ -182,24 +182,27 @@ void squaredMagnitudeRange(const vx_detail::ImageKernels& k, const vxFrequencyBu
   }
 }
 
-// One row of the magnitude pixels of an integer image (8 or 16 bits), plain or
-// stretched.
-void magnitudeRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
-                  unsigned char* out) {
-  k.magnitudeU8(row, static_cast<std::int32_t>(w), s, out);
-}
-void magnitudeRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
-                  unsigned short* out) {
-  k.magnitudeU16(row, static_cast<std::int32_t>(w), s, out);
-}
-void stretchedRow(const vx_detail::ImageKernels& k, const float* row, long w, float s, float lo,
-                  float g, unsigned char* out) {
-  k.stretchedU8(row, static_cast<std::int32_t>(w), s, lo, g, out);
-}
-void stretchedRow(const vx_detail::ImageKernels& k, const float* row, long w, float s, float lo,
-                  float g, unsigned short* out) {
-  k.stretchedU16(row, static_cast<std::int32_t>(w), s, lo, g, out);
-}
+// The row kernels of each pixel type: the magnitude, plain and stretched (integer
+// images), and the real part.
+using Kernels = vx_detail::ImageKernels;
+template <class P>
+struct RowKernels;
+template <>
+struct RowKernels<unsigned char> {
+  static constexpr auto magnitude = &Kernels::magnitudeU8;
+  static constexpr auto stretched = &Kernels::stretchedU8;
+  static constexpr auto real = &Kernels::realU8;
+};
+template <>
+struct RowKernels<unsigned short> {
+  static constexpr auto magnitude = &Kernels::magnitudeU16;
+  static constexpr auto stretched = &Kernels::stretchedU16;
+  static constexpr auto real = &Kernels::realU16;
+};
+template <>
+struct RowKernels<double> {
+  static constexpr auto real = &Kernels::realDouble;
+};
 
 template <class P>
 void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool normalize,
@@ -221,7 +224,7 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
     (void)quadrant;
     if (!normalize) {
       forEachResultRow(buf, work, [&](long y, const float* row, long w) {
-        magnitudeRow(k, row, w, s, out + y * stride);
+        (k.*RowKernels<P>::magnitude)(row, static_cast<std::int32_t>(w), s, out + y * stride);
       });
       return;
     }
@@ -237,7 +240,7 @@ void fillMagnitudes(const WorkData& work, vxPelBuffer<P>& image, float s, bool n
     const float g = hi == lo ? static_cast<float>(range)
                              : static_cast<float>(range / static_cast<double>(hi - lo));
     forEachResultRow(buf, work, [&](long y, const float* row, long w) {
-      stretchedRow(k, row, w, s, lo, g, out + y * stride);
+      (k.*RowKernels<P>::stretched)(row, static_cast<std::int32_t>(w), s, lo, g, out + y * stride);
     });
   }
 }
@@ -301,18 +304,6 @@ void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
   main.deliver(buf);
 }
 
-void realRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
-             unsigned char* out) {
-  k.realU8(row, static_cast<std::int32_t>(w), s, out);
-}
-void realRow(const vx_detail::ImageKernels& k, const float* row, long w, float s,
-             unsigned short* out) {
-  k.realU16(row, static_cast<std::int32_t>(w), s, out);
-}
-void realRow(const vx_detail::ImageKernels& k, const float* row, long w, float s, double* out) {
-  k.realDouble(row, static_cast<std::int32_t>(w), s, out);
-}
-
 template <class P>
 void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
   WorkData work(buf, inPlace);
@@ -324,7 +315,7 @@ void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
   P* out = main.target().pointToOffset();
   const long stride = main.target().stride();
   forEachResultRow(buf, work, [&](long y, const float* row, long w) {
-    realRow(k, row, w, s, out + y * stride);
+    (k.*RowKernels<P>::real)(row, static_cast<std::int32_t>(w), s, out + y * stride);
   });
   work.markInverseComputed();
   main.deliver(buf);

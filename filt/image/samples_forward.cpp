@@ -8,7 +8,7 @@
 #include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
-#include "filt/image/kernels.h"
+#include "filt/image/forward_rows.h"
 #include "filt/threads/rows.h"
 
 #include <cstdint>
@@ -18,28 +18,11 @@
 
 using Access = vx_detail::FrequencyBufferAccess;
 
-namespace {
-
-void toFloats(const vx_detail::ImageKernels& k, const unsigned char* in, long n, float* out) {
-  k.floatsFromU8(in, static_cast<std::int32_t>(n), out);
-}
-void toFloats(const vx_detail::ImageKernels& k, const unsigned short* in, long n, float* out) {
-  k.floatsFromU16(in, static_cast<std::int32_t>(n), out);
-}
-void toFloats(const vx_detail::ImageKernels& k, const double* in, long n, float* out) {
-  k.floatsFromDouble(in, static_cast<std::int32_t>(n), out);
-}
-void toFloats(const vx_detail::ImageKernels&, const float* in, long n, float* out) {
-  std::memcpy(out, in, static_cast<std::size_t>(n) * sizeof(float));
-}
-
-}  // namespace
-
 template <class T>
 void vfForwardFFT(const T* samples, long width, long height, long rowStride, long pixelStride,
                   vxPair<long> offset, vxFrequencyBuffer& result) {
   if (width < 1 || height < 1) throw vxFrequencyDefs::InvalidSize(vx_detail::pictureSideMessage());
-  const vxPair<long> size = vfTransformSize(width, height);  // the mode's limit
+  vfTransformSize(width, height);  // refuses a side above the mode's limit
   if (samples == nullptr) throw vxFrequencyDefs::InvalidArgument(vx_detail::msg::kSamplesNull);
   const long lo = std::numeric_limits<std::int32_t>::min();
   const long hi = std::numeric_limits<std::int32_t>::max();
@@ -50,40 +33,25 @@ void vfForwardFFT(const T* samples, long width, long height, long rowStride, lon
   vx2XformCache identity;
   identity.setIdentity();
   Access::setPlacement(result, offset, identity);
-  const long W = size.x;
-  const long H = size.y;
-  // The real-input layout: H rows of 2W floats, the samples in the first W floats; the
-  // engine does not read floats W .. 2W-1 of a row, except the imaginary slot of a
-  // one-sample row.
-  float* data = Access::data(result);
-  const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
-  try {
+  vx_detail::fillOrClear(result, fresh, [&](long W, long H, float* data) {
+    // The real-input layout: H rows of 2W floats, the samples in the first W floats.
+    const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
     vx_detail::splitRows(H, W, [&](long first, long end) {
       std::vector<T> gathered(pixelStride == 1 ? 0 : static_cast<std::size_t>(width));
       for (long y = first; y < end; ++y) {
-        float* out = data + static_cast<std::size_t>(y) * rowFloats;
-        long x = 0;
-        if (y < height) {
-          const T* row = samples + y * rowStride;
-          if (pixelStride != 1) {
-            for (long i = 0; i < width; ++i)
-              gathered[static_cast<std::size_t>(i)] = row[i * pixelStride];
-            row = gathered.data();
-          }
-          toFloats(k, row, width, out);
-          x = width;
+        const T* row = y < height ? samples + y * rowStride : samples;
+        if (y < height && pixelStride != 1) {
+          for (long i = 0; i < width; ++i)
+            gathered[static_cast<std::size_t>(i)] = row[i * pixelStride];
+          row = gathered.data();
         }
-        std::memset(out + x, 0, static_cast<std::size_t>(W - x) * sizeof(float));
-        if (W == 1) out[1] = 0.0f;
+        vx_detail::realInputRow(k, row, y < height ? width : 0, W,
+                                data + static_cast<std::size_t>(y) * rowFloats);
       }
     });
     vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
-  } catch (...) {
-    // Storage from the library's cache may hold the values of another result.
-    if (fresh) std::memset(data, 0, rowFloats * static_cast<std::size_t>(H) * sizeof(float));
-    throw;
-  }
+  });
 }
 
 #define VXFREQ_INSTANTIATE_SAMPLES(T)                                                  \

@@ -30,7 +30,10 @@ constexpr double kMargin = 0.97;
 constexpr int kUndecided = -1;
 constexpr int kMeasuring = -2;
 
-std::atomic<int> gSlots[3][2][kSideBits][kSideBits];
+// The engines of vxEngine, ComplexForward .. RealForward.
+constexpr int kEngines = static_cast<int>(vxEngine::RealForward) + 1;
+
+std::atomic<int> gSlots[kEngines][2][kSideBits][kSideBits];
 std::atomic<int> gPlanning{-1};  // -1: not yet read from the environment
 
 struct SlotsInit {
@@ -162,7 +165,7 @@ void vfSetPathPlanning(bool measure) {
 }
 
 const char* vfEnginePath(vxEngine engine, long width, long height) {
-  if (static_cast<int>(engine) < 0 || static_cast<int>(engine) > 2)
+  if (static_cast<int>(engine) < 0 || static_cast<int>(engine) >= vx_detail::kEngines)
     throw vxFrequencyDefs::InvalidArgument(vx_detail::msg::kUnknownEngine);
   vx_detail::checkSize(width, height);
   if (vx_detail::enginePathForced())
