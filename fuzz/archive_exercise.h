@@ -832,7 +832,7 @@ inline void useException(vxException& e) {
   const ErrorState state = stateOf(e);
   const char* narrow = e.what();
   check(narrow != nullptr && isUtf8(narrow), "what() is not well-formed UTF-8");
-  if (e.message() == nullptr || *e.message() == L'\0') {
+  if (e.message() == nullptr) {
     check(state.message.empty(), "an error without a message prints one");
     check(vx_Instantiator::portableName(typeid(e)) == narrow,
           "what() of an error without a message is not its class's name");
