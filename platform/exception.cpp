@@ -4,11 +4,10 @@
 #include "platform/attention.h"
 
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <string>
 #include <type_traits>
-#include <typeindex>
+#include <typeinfo>
 #include <utility>
 
 namespace {
@@ -97,16 +96,23 @@ const wchar_t* vxException::message() const {
 const char* vxException::what() const noexcept {
   if (!narrow_.empty()) return narrow_.c_str();
   // Without a message, the class's name; kept per class for the life of the process,
-  // so the pointer stays valid whatever happens to this object.
-  static std::mutex names;
-  static std::map<std::type_index, std::string> known;
+  // so the pointer stays valid whatever happens to this object. (A plain array: a map
+  // would make the shared library export the standard library's map code.)
+  struct Named {
+    const std::type_info* type;
+    std::string name;
+  };
+  static std::mutex guard;
+  static Named named[64];
+  static std::size_t count = 0;
   try {
-    const std::lock_guard<std::mutex> lock(names);
-    const std::type_index type(typeid(*this));
-    auto at = known.find(type);
-    if (at == known.end())
-      at = known.emplace(type, vx_Instantiator::portableName(typeid(*this))).first;
-    return at->second.c_str();
+    const std::lock_guard<std::mutex> lock(guard);
+    const std::type_info& type = typeid(*this);
+    for (std::size_t i = 0; i < count; ++i)
+      if (*named[i].type == type) return named[i].name.c_str();
+    if (count == sizeof named / sizeof named[0]) return type.name();
+    named[count] = Named{&type, vx_Instantiator::portableName(type)};
+    return named[count++].name.c_str();
   } catch (...) {
     return "vxException";
   }
