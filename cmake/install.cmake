@@ -18,6 +18,7 @@ set(VXFREQ_PUBLIC_FILT_HEADERS
   ${PROJECT_SOURCE_DIR}/filt/atan2.h
   ${PROJECT_SOURCE_DIR}/filt/extended.h
   ${PROJECT_SOURCE_DIR}/filt/fft.h
+  ${PROJECT_SOURCE_DIR}/filt/filter_types.h
   ${PROJECT_SOURCE_DIR}/filt/freqfilt.h
   ${PROJECT_SOURCE_DIR}/filt/filtering.h
   ${PROJECT_SOURCE_DIR}/filt/padding.h

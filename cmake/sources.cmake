@@ -43,13 +43,13 @@ set(VXFREQ_FILT_SOURCES
   filt/image/lanes/sse2.cpp
   # filters: the filter classes and what they share
   filt/filters/archive.cpp
-  filt/filters/band.cpp
   filt/filters/base.cpp
   filt/filters/checks.cpp
   filt/filters/dc_square.cpp
-  filt/filters/gabor.cpp
+  filt/filters/for_size.cpp
   filt/filters/gain_table.cpp
   filt/filters/image.cpp
+  filt/filters/parametric.cpp
   # filtering: pictures filtered in one call, their patterns continued into the padding
   filt/filtering/filtering.cpp
   filt/filtering/fit.cpp

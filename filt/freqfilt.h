@@ -29,6 +29,8 @@
 #include <vector>
 
 namespace vx_detail {
+template <class Family>
+struct ParametricFamily;
 struct BandFilterFamily;
 struct GaborFilterFamily;
 }  // namespace vx_detail
@@ -160,6 +162,7 @@ protected:
 
 private:
   friend struct vx_detail::BandFilterFamily;
+  friend struct vx_detail::ParametricFamily<vx_detail::BandFilterFamily>;
   void create(double sigma, double plateau, double frequency, const vxPair<long>& size,
               long dcRemovalRadius);
   static vxPersistent* make();
@@ -223,6 +226,7 @@ protected:
 
 private:
   friend struct vx_detail::BandFilterFamily;
+  friend struct vx_detail::ParametricFamily<vx_detail::BandFilterFamily>;
   void create(double sigma, double plateau, double frequency, const vxPair<long>& size,
               long dcProtectionRadius);
   static vxPersistent* make();
@@ -325,6 +329,7 @@ protected:
 
 private:
   friend struct vx_detail::GaborFilterFamily;
+  friend struct vx_detail::ParametricFamily<vx_detail::GaborFilterFamily>;
   void create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
               double frequency, const vxPair<long>& size, long dcRemovalRadius);
   static vxPersistent* make();
@@ -393,6 +398,7 @@ protected:
 
 private:
   friend struct vx_detail::GaborFilterFamily;
+  friend struct vx_detail::ParametricFamily<vx_detail::GaborFilterFamily>;
   void create(const vxPair<double>& sigma, const vxPair<double>& plateau, vxRadian angle,
               double frequency, const vxPair<long>& size, long dcProtectionRadius);
   static vxPersistent* make();
@@ -454,5 +460,15 @@ private:
 
   vxFrequencyBuffer image_;
 };
+
+// A new heap copy of `filter` for buffers of transform size `size`; the caller owns it.
+// Band and Gabor filters are rebuilt for that size with their other parameters
+// unchanged, as their size setter does (InvalidSize for a size no build takes). An
+// image filter, whose gains are a buffer of one size, is copied when `size` is its
+// own; for another size, and for filters written elsewhere (classes derived from these
+// included), which only their own code can rebuild, InvalidArgument. An unbuilt filter throws
+// Uninitialized. The filter given never changes.
+VX_API vxFrequencyFilter* vfFilterForSize(const vxFrequencyFilter& filter,
+                                          const vxPair<long>& size);
 
 #endif

@@ -2,6 +2,7 @@
 // their parameters as properties, and ImageFilter; all compare, print and pickle.
 #include "bindings.h"
 #include "filt/common/messages.h"
+#include "filt/filter_types.h"
 #include "python_support.h"
 
 #include <pybind11/stl.h>
@@ -82,6 +83,22 @@ std::unique_ptr<FilterOf<F>> filterFromState(const py::bytes& state) {
   return f;
 }
 
+// for_size: a copy built for another transform size, as C++ vfFilterForSize.
+template <class F>
+void defineForSize(py::class_<FilterOf<F>, Filter>& cls, const char* doc) {
+  cls.def(
+      "for_size",
+      [](const FilterOf<F>& f, Size size) {
+        Use use(f.use, Use::Read, "Filter");
+        auto copy = std::make_unique<FilterOf<F>>();
+        runLibrary([&] {
+          copy->filter.reset(vfFilterForSize(*f.filter, vxPair<long>(size.first, size.second)));
+        });
+        return copy;
+      },
+      py::arg("size"), doc);
+}
+
 // Python's pairs as the library's: a size (width, height), an (along, across) pair.
 vxPair<long> sizeOf(Size s) { return vxPair<long>(s.first, s.second); }
 vxPair<double> vxPairOf(PairD p) { return vxPair<double>(p.first, p.second); }
@@ -141,6 +158,9 @@ py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* nam
                    "pass filters zero and the reject filters leave unchanged (0: none).");
   if (std::string(radiusName) != "dc_removal_radius")
     cls.def_property(radiusName, getRadius, setRadius, "The same as dc_removal_radius.");
+  defineForSize(cls,
+                "A copy of the filter built for transform size (width, height), its other "
+                "parameters unchanged; the filter itself does not change.");
   cls.def_property_readonly(
       "support_width",
       [](const W& f) {
@@ -263,33 +283,35 @@ void bindFilters(py::module_& m) {
              "Filters buf in place, or with out writes the filtered buf into out (sized to "
              "buf's transform size).");
 
-  std::string bandDoc = std::string(
-                            "Rotationally symmetric band filter around the ring of radius "
-                            "frequency: gain 1 within plateau of the ring, Gaussian flanks of "
-                            "width sigma beyond. ") +
-                        kSizeDoc;
-  bandFilter<vxFrequencyFilterBandPass>(
-      m, "BandPass", (bandDoc + " The band-pass keeps the ring and zeroes the rest.").c_str(),
-      "dc_removal_radius");
-  bandFilter<vxFrequencyFilterBandReject>(
-      m, "BandReject",
-      (bandDoc + " The band-reject removes the ring and keeps the rest; its DC radius "
-                 "protects the square around 0 (also dc_protection_radius).")
-          .c_str(),
-      "dc_protection_radius");
-  std::string gaborDoc = std::string(
-                             "Oriented filter around one centre frequency (one lobe): flat "
-                             "top and Gaussian flanks along and across the direction angle. ") +
-                         kSizeDoc;
-  gaborFilter<vxFrequencyFilterGabor>(
-      m, "Gabor", (gaborDoc + " The Gabor filter keeps that lobe and zeroes the rest.").c_str(),
-      "dc_removal_radius");
-  gaborFilter<vxFrequencyFilterGaborReject>(
-      m, "GaborReject",
-      (gaborDoc + " The Gabor-reject filter removes the lobe and keeps the rest; its DC "
-                  "radius protects the square around 0 (also dc_protection_radius).")
-          .c_str(),
-      "dc_protection_radius");
+  // The band and Gabor classes, from the library's list of filter types; the list goes
+  // to Python too (_filter_types), for the stubs' test.
+  const std::string familyDoc[] = {
+      std::string("Rotationally symmetric band filter around the ring of radius frequency: gain "
+                  "1 within plateau of the ring, Gaussian flanks of width sigma beyond. ") +
+          kSizeDoc,
+      std::string("Oriented filter around one centre frequency (one lobe): flat top and "
+                  "Gaussian flanks along and across the direction angle. ") +
+          kSizeDoc};
+  py::list types;
+  vxForEachFilterType([&](auto type) {
+    using T = decltype(type);
+    const bool band = T::family == vxFilterFamily::Band;
+    const std::string doc = familyDoc[band ? 0 : 1] + " The " + type.label +
+                            " filter: " + type.summary + "." +
+                            (T::rejects ? " Its DC radius protects the square around 0 (also "
+                                          "dc_protection_radius)."
+                                        : "");
+    const char* radiusName = T::rejects ? "dc_protection_radius" : "dc_removal_radius";
+    if constexpr (T::family == vxFilterFamily::Band)
+      bandFilter<typename T::Filter>(m, type.pythonName(), doc.c_str(), radiusName);
+    else
+      gaborFilter<typename T::Filter>(m, type.pythonName(), doc.c_str(), radiusName);
+    types.append(
+        py::dict(py::arg("name") = type.pythonName(), py::arg("class_name") = type.className,
+                 py::arg("label") = type.label, py::arg("command") = type.command(),
+                 py::arg("family") = band ? "band" : "gabor", py::arg("rejects") = T::rejects));
+  });
+  m.attr("_filter_types") = types;
 
   using ImageFilter = FilterOf<vxFrequencyFilterImage>;
   py::class_<ImageFilter, Filter> image(
@@ -308,6 +330,9 @@ void bindFilters(py::module_& m) {
         return py::make_tuple(f.get().supportWidth(), f.get().supportHeight());
       },
       "Transform size (width, height) of the filter image.");
+  defineForSize(image,
+                "A copy of the filter, for its own transform size (width, height) only: an "
+                "image filter's gains are a buffer of one size (InvalidArgument otherwise).");
   image.def(
       "__eq__", [](const ImageFilter& a, const ImageFilter& b) { return a.get() == b.get(); },
       py::is_operator());

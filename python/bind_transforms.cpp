@@ -200,33 +200,53 @@ bool paddingOptionsOf(const py::object& padding, const py::object& window, const
 // ---------------------------------------------------------------------------
 // forward: its arguments checked in turn, then one library call.
 
+// An array's values as float64 (exactly: the types read here all have a float64 form).
+py::array asDoubles(const py::array& a) {
+  return a.attr("astype")(py::dtype::of<double>()).cast<py::array>();
+}
+
+bool isComplex(PixelKind kind) { return kind == PixelKind::C64 || kind == PixelKind::C128; }
+
 py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
                    const py::object& out, const py::object& padding, const py::object& window,
                    const py::object& margin) {
-  const py::array image = arrayArgument(imageArg, "image");
-  const PixelKind kind = pixelKindOf(image, "image");
-  const ImageView real = viewOf(image);
-  const bool complex = kind == PixelKind::C64 || kind == PixelKind::C128;
-  ImageView imaginary;
+  py::array image = arrayArgument(imageArg, "image");
+  PixelKind kind = pixelKindOf(image, "image");
+  const bool complex = isComplex(kind);
   py::array imagArray;
-  if (!imag.is_none() && (complex || kind == PixelKind::F32))
-    throw py::type_error(
-        "imag is for uint8, uint16 and float64 images; pass complex values as "
-        "one complex array");
   if (!imag.is_none()) {
     imagArray = arrayArgument(imag, "imag");
-    if (pixelKindOf(imagArray, "imag") != kind)
-      throw py::type_error("imag must have the dtype of image");
+    const PixelKind imagKind = pixelKindOf(imagArray, "imag");
+    if (complex || isComplex(imagKind))
+      throw py::type_error("imag is for real pictures; pass complex values as one array");
+    // The library reads the two parts as one type, and float32 ones only alone: parts of
+    // two types or of float32 are read as float64, exactly.
+    if (imagKind != kind || kind == PixelKind::F32) {
+      image = asDoubles(image);
+      imagArray = asDoubles(imagArray);
+      kind = PixelKind::F64;
+    }
+  }
+  vxPaddingOptions options;
+  const bool padded = paddingOptionsOf(padding, window, margin, options);
+  if (padded && options.padding == vxPadding::Continue)
+    throw py::value_error(
+        "padding='continue' carries on the patterns the filters act on: use "
+        "vxfreq.filter_picture(image, filters)");
+  if (padded && (!imag.is_none() || complex))
+    throw py::value_error("padding, window and margin are for real images: imag must be None");
+  // The padded transforms read float64: float32 pictures are read as that, exactly.
+  if (padded && kind == PixelKind::F32) {
+    image = asDoubles(image);
+    kind = PixelKind::F64;
+  }
+  const ImageView real = viewOf(image);
+  ImageView imaginary;
+  if (!imag.is_none()) {
     imaginary = viewOf(imagArray);
     if (imaginary.width != real.width || imaginary.height != real.height)
       throw py::value_error("imag must have the shape of image");
   }
-  vxPaddingOptions options;
-  const bool padded = paddingOptionsOf(padding, window, margin, options);
-  if (padded && (!imag.is_none() || complex))
-    throw py::value_error("padding, window and margin are for real images: imag must be None");
-  if (padded && kind == PixelKind::F32)
-    throw py::type_error("padding, window and margin take uint8, uint16 or float64 pictures");
   const vxPaddingOptions* pad = padded ? &options : nullptr;
   // Sizes the library refuses are refused before any pixel is copied.
   vxPair<long> size;
@@ -469,27 +489,56 @@ py::object filterPictureAs(const ImageView& view,
   return arrayOf(result);
 }
 
-py::object filterPicture(const py::object& imageArg, const py::list& filterList,
-                         const py::object& padding, const py::object& window,
-                         const py::object& margin) {
-  const py::array image = arrayArgument(imageArg, "image");
-  const PixelKind kind = pixelKindOf(image, "image");
-  if (kind != PixelKind::U8 && kind != PixelKind::U16 && kind != PixelKind::F64)
-    throw py::type_error("filter_picture takes uint8, uint16 or float64 pictures");
-  vxPaddingOptions options;
-  options.padding = paddingOf(padding);
-  options.window = windowOf(window);
-  options.margin = marginOf(margin, -1);
+// The filters filter_picture applies, for transform size `size`: a filter of another
+// size is replaced by its copy for that size (vfFilterForSize), kept in `copies`.
+std::vector<const vxFrequencyFilter*> filtersFor(
+    const py::object& filterArg, const vxPair<long>& size, std::vector<std::unique_ptr<Use>>& uses,
+    std::vector<std::unique_ptr<vxFrequencyFilter>>& copies) {
+  const py::list list = py::isinstance<Filter>(filterArg) ? py::list(py::make_tuple(filterArg))
+                                                          : py::list(py::iter(filterArg));
+  if (list.empty()) throw py::value_error("filters must hold at least one filter");
   std::vector<const vxFrequencyFilter*> filters;
-  std::vector<std::unique_ptr<Use>> uses;
-  for (const py::handle item : filterList) {
+  for (const py::handle item : list) {
     if (!py::isinstance<Filter>(item))
       throw py::type_error("filters must be vxfreq filters, not " + typeName(item));
     Filter& f = item.cast<Filter&>();
     uses.push_back(std::make_unique<Use>(f.use, Use::Read, "Filter"));
-    filters.push_back(f.filter.get());
+    if (item.attr("size").cast<Size>() == Size(size.x, size.y)) {
+      filters.push_back(f.filter.get());
+      continue;
+    }
+    runLibrary([&] { copies.emplace_back(vfFilterForSize(*f.filter, size)); });
+    filters.push_back(copies.back().get());
   }
+  return filters;
+}
+
+py::object filterPicture(const py::object& imageArg, const py::object& filterArg,
+                         const py::object& padding, const py::object& window,
+                         const py::object& margin) {
+  py::array image = arrayArgument(imageArg, "image");
+  PixelKind kind = pixelKindOf(image, "image");
+  if (isComplex(kind))
+    throw py::type_error(
+        "filter_picture filters real pictures; filter the real and imaginary parts apart");
+  // The library filters float64 pictures: float32 ones are read as that, exactly.
+  if (kind == PixelKind::F32) {
+    image = asDoubles(image);
+    kind = PixelKind::F64;
+  }
+  vxPaddingOptions options;
+  options.padding = paddingOf(padding);
+  options.window = windowOf(window);
+  options.margin = marginOf(margin, -1);
   const ImageView view = viewOf(image);
+  vxPair<long> size;
+  {
+    ModeScope mode;
+    size = vfPaddedTransformSize(view.width, view.height, options.margin);
+  }
+  std::vector<std::unique_ptr<Use>> uses;
+  std::vector<std::unique_ptr<vxFrequencyFilter>> copies;
+  const std::vector<const vxFrequencyFilter*> filters = filtersFor(filterArg, size, uses, copies);
   switch (kind) {
     case PixelKind::U8:
       return filterPictureAs<std::uint8_t>(view, filters, options);

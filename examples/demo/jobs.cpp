@@ -82,19 +82,17 @@ std::string number(double value) {
   return text;
 }
 
-std::string bandSettingsText(const BandSettings& s, const char* radiusName) {
-  std::string text = "f " + number(s.frequency) + ", sigma " + number(s.sigma);
-  if (s.plateau != 0.0) text += ", plateau " + number(s.plateau);
-  if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
-  return text;
-}
-
-std::string gaborSettingsText(const GaborSettings& s, const char* radiusName) {
-  std::string text = "angle " + number(s.angleDegrees) + ", f " + number(s.frequency) + ", sigma " +
-                     number(s.sigmaAlong) + "/" + number(s.sigmaAcross);
-  if (s.plateauAlong != 0.0 || s.plateauAcross != 0.0)
-    text += ", plateau " + number(s.plateauAlong) + "/" + number(s.plateauAcross);
-  if (s.dcRadius != 0) text += std::string(", ") + radiusName + " " + std::to_string(s.dcRadius);
+std::string settingsText(const FilterSettings& s, bool gabor, bool rejects) {
+  std::string text = gabor ? "angle " + number(s.angleDegrees) + ", f " : "f ";
+  text += number(s.frequency) + ", sigma " + number(s.sigmaAlong);
+  if (gabor) text += "/" + number(s.sigmaAcross);
+  if (s.plateauAlong != 0.0 || (gabor && s.plateauAcross != 0.0)) {
+    text += ", plateau " + number(s.plateauAlong);
+    if (gabor) text += "/" + number(s.plateauAcross);
+  }
+  if (s.dcRadius != 0)
+    text += std::string(", ") + (rejects ? "DC protection" : "DC removal") + " " +
+            std::to_string(s.dcRadius);
   return text;
 }
 
@@ -109,68 +107,55 @@ double largestValue(const vxPelBuffer_const<double>& image) {
   return largest;
 }
 
-FilterJob bandPassJob(const BandSettings& s) {
-  FilterJob job;
-  job.name = "band-pass";
-  job.file = "bandpass";
-  job.settings = bandSettingsText(s, "DC removal");
-  job.display = Display::Signed;
-  job.build = [s](vxPair<long> size) {
-    FilterList filters;
-    filters.push_back(std::make_unique<vxFrequencyFilterBandPass>(s.sigma, s.plateau, s.frequency,
-                                                                  size, s.dcRadius));
-    return filters;
-  };
-  return job;
+const std::vector<FilterCommand>& filterCommands() {
+  static const std::vector<FilterCommand> commands = [] {
+    std::vector<FilterCommand> list;
+    vxForEachFilterType([&](auto type) {
+      using T = decltype(type);
+      list.push_back({type.command(), type.label, type.summary, T::family == vxFilterFamily::Gabor,
+                      T::rejects});
+    });
+    return list;
+  }();
+  return commands;
 }
 
-FilterJob bandRejectJob(const BandSettings& s) {
-  FilterJob job;
-  job.name = "band-reject";
-  job.file = "bandreject";
-  job.settings = bandSettingsText(s, "DC protection");
-  job.display = Display::Keep;
-  job.build = [s](vxPair<long> size) {
-    FilterList filters;
-    filters.push_back(std::make_unique<vxFrequencyFilterBandReject>(s.sigma, s.plateau, s.frequency,
-                                                                    size, s.dcRadius));
-    return filters;
-  };
-  return job;
+const FilterCommand* findFilterCommand(const std::string& command) {
+  for (const FilterCommand& c : filterCommands())
+    if (c.command == command) return &c;
+  return nullptr;
 }
 
-FilterJob gaborJob(const GaborSettings& s) {
+FilterJob filterJob(const std::string& command, const FilterSettings& s) {
   FilterJob job;
-  job.name = "Gabor";
-  job.file = "gabor";
-  job.settings = gaborSettingsText(s, "DC removal");
-  job.display = Display::Stretch;
-  job.build = [s](vxPair<long> size) {
-    FilterList filters;
-    filters.push_back(std::make_unique<vxFrequencyFilterGabor>(
-        vxPair<double>(s.sigmaAlong, s.sigmaAcross),
-        vxPair<double>(s.plateauAlong, s.plateauAcross), radians(s.angleDegrees), s.frequency, size,
-        s.dcRadius));
-    return filters;
-  };
-  return job;
-}
-
-FilterJob gaborRejectJob(const GaborSettings& s) {
-  FilterJob job;
-  job.name = "Gabor-reject";
-  job.file = "gaborreject";
-  job.settings = gaborSettingsText(s, "DC protection");
-  job.display = Display::Keep;
-  job.build = [s](vxPair<long> size) {
-    FilterList filters;
-    for (double degrees : {s.angleDegrees, s.angleDegrees + 180.0})
-      filters.push_back(std::make_unique<vxFrequencyFilterGaborReject>(
-          vxPair<double>(s.sigmaAlong, s.sigmaAcross),
-          vxPair<double>(s.plateauAlong, s.plateauAcross), radians(degrees), s.frequency, size,
-          s.dcRadius));
-    return filters;
-  };
+  vxForEachFilterType([&](auto type) {
+    using T = decltype(type);
+    using F = typename T::Filter;
+    if (type.command() != command) return;
+    const bool gabor = T::family == vxFilterFamily::Gabor;
+    job.name = type.label;
+    job.file = type.command();
+    job.settings = settingsText(s, gabor, T::rejects);
+    // A pass filter keeps a little: its band's result is real and signed, one Gabor
+    // lobe's an envelope. A reject filter keeps the picture's grey levels.
+    job.display = T::rejects ? Display::Keep : gabor ? Display::Stretch : Display::Signed;
+    job.build = [s](vxPair<long> size) {
+      FilterList filters;
+      if constexpr (T::family == vxFilterFamily::Band) {
+        filters.push_back(
+            std::make_unique<F>(s.sigmaAlong, s.plateauAlong, s.frequency, size, s.dcRadius));
+      } else {
+        std::vector<double> lobes{s.angleDegrees};
+        if (T::rejects) lobes.push_back(s.angleDegrees + 180.0);
+        for (double degrees : lobes)
+          filters.push_back(std::make_unique<F>(vxPair<double>(s.sigmaAlong, s.sigmaAcross),
+                                                vxPair<double>(s.plateauAlong, s.plateauAcross),
+                                                radians(degrees), s.frequency, size, s.dcRadius));
+      }
+      return filters;
+    };
+  });
+  if (!job.build) throw std::invalid_argument("no filter type '" + command + "'");
   return job;
 }
 

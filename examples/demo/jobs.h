@@ -5,6 +5,7 @@
 
 #include "image_io.h"
 
+#include "filt/filter_types.h"
 #include "filt/filtering.h"
 #include "filt/freqfilt.h"
 
@@ -15,22 +16,31 @@
 
 namespace demo {
 
-struct BandSettings {
-  double frequency = 0.0;
-  double sigma = 0.0;
-  double plateau = 0.0;
-  long dcRadius = 0;  // removal radius of the band-pass, protection radius of the reject
-};
-
-struct GaborSettings {
+// The parameters of a filter job. The band filters take the first of each pair and
+// no angle.
+struct FilterSettings {
   double angleDegrees = 0.0;
   double frequency = 0.0;
   double sigmaAlong = 0.0;
   double sigmaAcross = 0.0;
   double plateauAlong = 0.0;
   double plateauAcross = 0.0;
-  long dcRadius = 0;
+  long dcRadius = 0;  // the removal radius of a pass filter, the protection radius of a reject
 };
+
+// One of the library's filter types (filt/filter_types.h), as the command line knows it.
+struct FilterCommand {
+  std::string command;  // "bandpass"
+  std::string label;    // "band-pass"
+  std::string summary;  // "keep a ring of frequencies"
+  bool gabor = false;   // the Gabor family (an angle, pairs), else the band family
+  bool rejects = false;
+};
+
+// Every filter type, in the library's order.
+const std::vector<FilterCommand>& filterCommands();
+// The type whose command is `command`, or null.
+const FilterCommand* findFilterCommand(const std::string& command);
 
 // How a filtered result becomes grey levels.
 enum class Display {
@@ -52,15 +62,14 @@ struct FilterJob {
   std::function<FilterList(vxPair<long> size)> build;
 };
 
-FilterJob bandPassJob(const BandSettings& s);
-FilterJob bandRejectJob(const BandSettings& s);
 // The angle the Gabor jobs give the library, in radians.
 double degreesToRadians(double degrees);
 
-// One lobe: the response around the frequency in direction `angleDegrees`.
-FilterJob gaborJob(const GaborSettings& s);
-// Both lobes (`angleDegrees` and the opposite direction), so the result is real.
-FilterJob gaborRejectJob(const GaborSettings& s);
+// A job of the filter type whose command is `command` (one of filterCommands()). The
+// Gabor filter keeps one lobe (the response around the frequency in direction
+// `angleDegrees`); the Gabor-reject job removes both lobes (`angleDegrees` and the
+// opposite direction), so that the result stays real.
+FilterJob filterJob(const std::string& command, const FilterSettings& s);
 // Convolution with a small kernel (`width` x `height` values, row by row, centred on
 // its middle element) as a multiplication by the kernel's transform.
 FilterJob kernelJob(const std::string& name, const std::string& file, const std::string& settings,

@@ -53,19 +53,19 @@ int runDemo(const demo::Options& options) {
 
   // The pattern's ring, removed and kept; the scratch, whose frequencies lie across it
   // (at its angle + 90 degrees), kept and removed.
-  demo::BandSettings reject;
+  demo::FilterSettings reject;
   reject.frequency = features.patternFrequency;
-  reject.sigma = 0.004;
-  reject.plateau = 0.003;
-  demo::BandSettings pass = reject;
-  pass.sigma = 0.006;
-  demo::GaborSettings gabor;
+  reject.sigmaAlong = 0.004;
+  reject.plateauAlong = 0.003;
+  demo::FilterSettings pass = reject;
+  pass.sigmaAlong = 0.006;
+  demo::FilterSettings gabor;
   gabor.angleDegrees = features.scratchDegrees + 90.0;
   gabor.frequency = 0.2;
   gabor.sigmaAlong = 0.04;
   gabor.sigmaAcross = 0.006;
   gabor.plateauAlong = 0.1;
-  demo::GaborSettings gaborReject = gabor;
+  demo::FilterSettings gaborReject = gabor;
   gaborReject.sigmaAlong = 0.02;
   gaborReject.sigmaAcross = 0.008;
   gaborReject.plateauAlong = 0.12;
@@ -73,10 +73,10 @@ int runDemo(const demo::Options& options) {
   const std::vector<double> box(9 * 9, 1.0 / 81.0);
 
   const std::vector<demo::FilterJob> jobs = {
-      demo::bandRejectJob(reject),
-      demo::bandPassJob(pass),
-      demo::gaborJob(gabor),
-      demo::gaborRejectJob(gaborReject),
+      demo::filterJob("bandreject", reject),
+      demo::filterJob("bandpass", pass),
+      demo::filterJob("gabor", gabor),
+      demo::filterJob("gaborreject", gaborReject),
       demo::kernelJob("kernel", "kernel", "9 x 9 mean, multiplied in frequency", box, 9, 9),
   };
   const demo::GreyImage spectrumView = demo::logScaleView(spectrum.magnitude, top);
@@ -202,43 +202,21 @@ int runCommand(const demo::Options& options) {
     return 0;
   }
 
-  demo::BandSettings band;
-  band.frequency = options.frequency;
-  band.sigma = options.sigmaAlong;
-  band.plateau = options.plateauAlong;
-  band.dcRadius = options.dcRadius;
-  demo::GaborSettings gabor;
-  gabor.angleDegrees = options.angleDegrees;
-  gabor.frequency = options.frequency;
-  gabor.sigmaAlong = options.sigmaAlong;
-  gabor.sigmaAcross = options.sigmaAcross;
-  gabor.plateauAlong = options.plateauAlong;
-  gabor.plateauAcross = options.plateauAcross;
-  gabor.dcRadius = options.dcRadius;
-
   demo::FilterJob job;
-  switch (options.command) {
-    case demo::Command::BandPass:
-      job = demo::bandPassJob(band);
-      break;
-    case demo::Command::BandReject:
-      job = demo::bandRejectJob(band);
-      break;
-    case demo::Command::Gabor:
-      job = demo::gaborJob(gabor);
-      break;
-    case demo::Command::GaborReject:
-      job = demo::gaborRejectJob(gabor);
-      break;
-    case demo::Command::Kernel: {
-      const demo::Kernel kernel = kernelOf(options);
-      job = demo::kernelJob("kernel", "kernel", kernel.settings, kernel.values, kernel.width,
-                            kernel.height);
-      break;
-    }
-    case demo::Command::Demo:
-    case demo::Command::Spectrum:
-      return 1;
+  if (options.command == demo::Command::Kernel) {
+    const demo::Kernel kernel = kernelOf(options);
+    job = demo::kernelJob("kernel", "kernel", kernel.settings, kernel.values, kernel.width,
+                          kernel.height);
+  } else {
+    demo::FilterSettings settings;
+    settings.angleDegrees = options.angleDegrees;
+    settings.frequency = options.frequency;
+    settings.sigmaAlong = options.sigmaAlong;
+    settings.sigmaAcross = options.sigmaAcross;
+    settings.plateauAlong = options.plateauAlong;
+    settings.plateauAcross = options.plateauAcross;
+    settings.dcRadius = options.dcRadius;
+    job = demo::filterJob(options.command.filter, settings);
   }
   const demo::FilterResult result = demo::runFilterJob(input, job, false, transform);
   demo::writeImage(options.output, result.output);
@@ -248,7 +226,7 @@ int runCommand(const demo::Options& options) {
   return 0;
 }
 
-std::string commandPrefix(demo::Command command) {
+std::string commandPrefix(const demo::Command& command) {
   const std::string name = demo::commandName(command);
   return name.empty() ? "vxfreq-demo" : "vxfreq-demo " + name;
 }

@@ -22,7 +22,7 @@ struct OptionRule {
   bool required;
 };
 
-const std::vector<OptionRule>& rulesOf(Command command) {
+const std::vector<OptionRule>& rulesOf(const Command& command) {
   static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false},
                                                {"--compatible", Kind::Flag, false}};
   static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
@@ -43,24 +43,20 @@ const std::vector<OptionRule>& rulesOf(Command command) {
       {"--gaussian", Kind::Number, false}, {"--raw", Kind::Flag, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
       {"--compatible", Kind::Flag, false}};
-  switch (command) {
+  switch (command.kind) {
     case Command::Demo:
       return demo;
     case Command::Spectrum:
       return spectrum;
-    case Command::BandPass:
-    case Command::BandReject:
-      return band;
-    case Command::Gabor:
-    case Command::GaborReject:
-      return gabor;
+    case Command::Filter:
+      return findFilterCommand(command.filter)->gabor ? gabor : band;
     case Command::Kernel:
       return kernel;
   }
   return demo;
 }
 
-double parseNumber(Command command, const std::string& option, const std::string& text) {
+double parseNumber(const Command& command, const std::string& option, const std::string& text) {
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;
@@ -70,8 +66,8 @@ double parseNumber(Command command, const std::string& option, const std::string
   return value;
 }
 
-void parsePair(Command command, const std::string& option, const std::string& text, double& first,
-               double& second) {
+void parsePair(const Command& command, const std::string& option, const std::string& text,
+               double& first, double& second) {
   const std::size_t comma = text.find(',');
   if (comma == std::string::npos) {
     first = second = parseNumber(command, option, text);
@@ -81,7 +77,7 @@ void parsePair(Command command, const std::string& option, const std::string& te
   second = parseNumber(command, option, text.substr(comma + 1));
 }
 
-long parseInteger(Command command, const std::string& option, const std::string& text) {
+long parseInteger(const Command& command, const std::string& option, const std::string& text) {
   const char* begin = text.c_str();
   char* end = nullptr;
   errno = 0;
@@ -104,7 +100,7 @@ std::string shown(double value) {
 }
 
 // Refuses a value outside [low, high] (above `low` when `lowOpen`), naming the option.
-void checkRange(Command command, const char* option, double value, double low, bool lowOpen,
+void checkRange(const Command& command, const char* option, double value, double low, bool lowOpen,
                 double high, const char* unit) {
   if ((lowOpen ? value > low : value >= low) && value <= high) return;
   throw UsageError(
@@ -115,10 +111,9 @@ void checkRange(Command command, const char* option, double value, double low, b
 }
 
 void checkRanges(const Options& o) {
-  const Command c = o.command;
+  const Command& c = o.command;
   const char* cycles = " (cycles per pixel)";
-  if (c == Command::BandPass || c == Command::BandReject || c == Command::Gabor ||
-      c == Command::GaborReject) {
+  if (c == Command::Filter) {
     checkRange(c, "--frequency", o.frequency, 0.0, false, 0.5, cycles);
     checkRange(c, "--sigma", o.sigmaAlong, 0.0, true, 0.5, cycles);
     checkRange(c, "--sigma", o.sigmaAcross, 0.0, true, 0.5, cycles);
@@ -147,7 +142,7 @@ void checkRanges(const Options& o) {
 }
 
 void storeWindow(Options& options, const std::string& value) {
-  const Command c = options.command;
+  const Command& c = options.command;
   if (value == "none" || value == "hann") {
     options.window = value;
     return;
@@ -161,7 +156,7 @@ void storeWindow(Options& options, const std::string& value) {
 }
 
 void store(Options& options, const std::string& name, Kind kind, const std::string& value) {
-  const Command c = options.command;
+  const Command& c = options.command;
   if (name == "--out") {
     if (value.empty()) throw UsageError(c, "--out needs a directory");
     options.outDir = value;
@@ -212,33 +207,62 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
 }
 
 bool parseCommand(const std::string& word, Command& command) {
-  for (Command c : {Command::Spectrum, Command::BandPass, Command::BandReject, Command::Gabor,
-                    Command::GaborReject, Command::Kernel})
-    if (word == commandName(c)) {
-      command = c;
+  if (findFilterCommand(word) != nullptr) {
+    command = Command(Command::Filter, word);
+    return true;
+  }
+  for (Command::Kind kind : {Command::Spectrum, Command::Kernel})
+    if (word == commandName(kind)) {
+      command = kind;
       return true;
     }
   return false;
+}
+
+// The filter commands' lines of the program's help.
+std::string filterCommandList() {
+  std::string text;
+  for (const FilterCommand& c : filterCommands())
+    text += "  " + c.command + std::string(c.command.size() < 14 ? 14 - c.command.size() : 1, ' ') +
+            c.summary + "\n";
+  return text;
+}
+
+// What a filter command does, by its family and form.
+std::string filterDescription(bool gabor, bool rejects) {
+  if (!gabor && !rejects)
+    return "Keeps the frequencies on a ring of radius F around zero and sets all others\n"
+           "to zero: the gain is 1 up to P from the ring and falls off as a Gaussian of\n"
+           "width S beyond. OUTPUT is the result with zero at middle grey, stretched to\n"
+           "the full grey range.\n";
+  if (!gabor)
+    return "Removes the frequencies on a ring of radius F around zero and leaves all\n"
+           "others: the gain is 1 minus the band-pass gain. OUTPUT keeps INPUT's grey\n"
+           "levels (clamped to the grey range).\n";
+  if (!rejects)
+    return "Keeps the frequencies around one point of the spectrum, at distance F from\n"
+           "zero in direction A, and sets all others to zero. Patterns that repeat with\n"
+           "period 1/F pixels along direction A respond; a straight line at angle L has\n"
+           "its frequencies across it, at A = L + 90. OUTPUT is the magnitude of the\n"
+           "response (its local strength), stretched to the full grey range.\n";
+  return "Removes the frequencies around the point at distance F from zero in direction\n"
+         "A, and around its mirror point in direction A + 180 so that the result stays a\n"
+         "real picture, and leaves all others. OUTPUT keeps INPUT's grey levels (clamped\n"
+         "to the grey range).\n";
 }
 
 }  // namespace
 
 long maxSideOf(const Options& options) { return options.compatible ? 2048 : 16384; }
 
-std::string commandName(Command command) {
-  switch (command) {
+std::string commandName(const Command& command) {
+  switch (command.kind) {
     case Command::Demo:
       return "";
     case Command::Spectrum:
       return "spectrum";
-    case Command::BandPass:
-      return "bandpass";
-    case Command::BandReject:
-      return "bandreject";
-    case Command::Gabor:
-      return "gabor";
-    case Command::GaborReject:
-      return "gaborreject";
+    case Command::Filter:
+      return command.filter;
     case Command::Kernel:
       return "kernel";
   }
@@ -311,7 +335,7 @@ Options parseOptions(int argc, const char* const* argv) {
 
 void checkAgainstPicture(const Options& options, long width, long height, long transformWidth,
                          long transformHeight) {
-  const Command c = options.command;
+  const Command& c = options.command;
   // The (2R - 1) x (2R - 1) square around zero must lie inside the transform.
   const long largestRadius = (std::min(transformWidth, transformHeight) + 1) / 2;
   if (options.dcRadius > largestRadius)
@@ -332,7 +356,7 @@ void checkAgainstPicture(const Options& options, long width, long height, long t
                             shown(largestSigma));
 }
 
-std::string helpText(Command command) {
+std::string helpText(const Command& command) {
   const std::string images =
       pngSupported()
           ? "Images: 8- and 16-bit PNG, PGM and PPM; colour pictures are converted to grey.\n"
@@ -372,7 +396,7 @@ std::string helpText(Command command) {
       "                  across it (T; T = S when left out); above 0, at most 0.5\n"
       "  --plateau P[,Q] half-width of the flat top along and across (0 to 0.5,\n"
       "                  default 0)\n";
-  switch (command) {
+  switch (command.kind) {
     case Command::Demo:
       return "Usage: vxfreq-demo [--out DIR] [--compatible]\n"
              "       vxfreq-demo COMMAND [OPTIONS] INPUT OUTPUT\n"
@@ -384,11 +408,8 @@ std::string helpText(Command command) {
              "DIR and prints how long each job took.\n"
              "\n"
              "Commands:\n"
-             "  spectrum      centred log-magnitude spectrum\n"
-             "  bandpass      keep a ring of frequencies\n"
-             "  bandreject    remove a ring of frequencies\n"
-             "  gabor         strength of one frequency in one direction\n"
-             "  gaborreject   remove one frequency in one direction\n"
+             "  spectrum      centred log-magnitude spectrum\n" +
+             filterCommandList() +
              "  kernel        convolve with a kernel (a picture, a mean or a Gaussian)\n"
              "\n"
              "Options:\n"
@@ -407,62 +428,27 @@ std::string helpText(Command command) {
              "peaks.\n"
              "\n" +
              transformOptions + "\n" + common;
-    case Command::BandPass:
-      return "Usage: vxfreq-demo bandpass --frequency F --sigma S [--plateau P]\n"
-             "                            [--dc-radius R] [--padding P] [--window W]\n"
-             "                            INPUT OUTPUT\n"
-             "\n"
-             "Keeps the frequencies on a ring of radius F around zero and sets all others\n"
-             "to zero: the gain is 1 up to P from the ring and falls off as a Gaussian of\n"
-             "width S beyond. OUTPUT is the result with zero at middle grey, stretched to\n"
-             "the full grey range.\n"
-             "\n" +
-             bandOptions +
-             "  --dc-radius R   also set the (2R-1) x (2R-1) frequencies around zero to zero\n"
-             "                  (default 0: none)\n" +
-             radiusLimit + transformOptions + "\n" + common;
-    case Command::BandReject:
-      return "Usage: vxfreq-demo bandreject --frequency F --sigma S [--plateau P]\n"
-             "                              [--dc-radius R] [--padding P] [--window W]\n"
-             "                              INPUT OUTPUT\n"
-             "\n"
-             "Removes the frequencies on a ring of radius F around zero and leaves all\n"
-             "others: the gain is 1 minus the band-pass gain. OUTPUT keeps INPUT's grey\n"
-             "levels (clamped to the grey range).\n"
-             "\n" +
-             bandOptions +
-             "  --dc-radius R   leave the (2R-1) x (2R-1) frequencies around zero unchanged\n"
-             "                  (default 0: none)\n" +
-             radiusLimit + transformOptions + "\n" + common;
-    case Command::Gabor:
-      return "Usage: vxfreq-demo gabor --angle A --frequency F --sigma S[,T]\n"
-             "                         [--plateau P[,Q]] [--dc-radius R] [--padding P]\n"
-             "                         [--window W] INPUT OUTPUT\n"
-             "\n"
-             "Keeps the frequencies around one point of the spectrum, at distance F from\n"
-             "zero in direction A, and sets all others to zero. Patterns that repeat with\n"
-             "period 1/F pixels along direction A respond; a straight line at angle L has\n"
-             "its frequencies across it, at A = L + 90. OUTPUT is the magnitude of the\n"
-             "response (its local strength), stretched to the full grey range.\n"
-             "\n" +
-             gaborOptions +
-             "  --dc-radius R   also set the (2R-1) x (2R-1) frequencies around zero to zero\n"
-             "                  (default 0: none)\n" +
-             radiusLimit + transformOptions + "\n" + common;
-    case Command::GaborReject:
-      return "Usage: vxfreq-demo gaborreject --angle A --frequency F --sigma S[,T]\n"
-             "                               [--plateau P[,Q]] [--dc-radius R] [--padding P]\n"
-             "                               [--window W] INPUT OUTPUT\n"
-             "\n"
-             "Removes the frequencies around the point at distance F from zero in direction\n"
-             "A, and around its mirror point in direction A + 180 so that the result stays a\n"
-             "real picture, and leaves all others. OUTPUT keeps INPUT's grey levels (clamped\n"
-             "to the grey range).\n"
-             "\n" +
-             gaborOptions +
-             "  --dc-radius R   leave the (2R-1) x (2R-1) frequencies around zero unchanged\n"
-             "                  (default 0: none)\n" +
-             radiusLimit + transformOptions + "\n" + common;
+    case Command::Filter: {
+      const FilterCommand& type = *findFilterCommand(command.filter);
+      const std::string usage = "Usage: vxfreq-demo " + type.command + " ";
+      const std::string indent(usage.size(), ' ');
+      const std::string radius =
+          type.rejects ? "  --dc-radius R   leave the (2R-1) x (2R-1) frequencies around zero "
+                         "unchanged\n"
+                       : "  --dc-radius R   also set the (2R-1) x (2R-1) frequencies around zero "
+                         "to zero\n";
+      return usage +
+             (type.gabor ? "--angle A --frequency F --sigma S[,T]\n" + indent +
+                               "[--plateau P[,Q]] [--dc-radius R] [--padding P]\n" + indent +
+                               "[--window W] INPUT OUTPUT\n"
+                         : "--frequency F --sigma S [--plateau P]\n" + indent +
+                               "[--dc-radius R] [--padding P] [--window W]\n" + indent +
+                               "INPUT OUTPUT\n") +
+             "\n" + filterDescription(type.gabor, type.rejects) + "\n" +
+             (type.gabor ? gaborOptions : bandOptions) + radius +
+             "                  (default 0: none)\n" + radiusLimit + transformOptions + "\n" +
+             common;
+    }
     case Command::Kernel:
       return "Usage: vxfreq-demo kernel (--kernel FILE | --mean N | --gaussian S) [--raw]\n"
              "                          [--padding P] [--window W] INPUT OUTPUT\n"

@@ -4,10 +4,22 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace demo {
 
-enum class Command { Demo, Spectrum, BandPass, BandReject, Gabor, GaborReject, Kernel };
+// What vxfreq-demo is asked to do: the demo run, a spectrum, a kernel, or one of the
+// library's filter types (its command name in `filter`).
+struct Command {
+  enum Kind { Demo, Spectrum, Filter, Kernel };
+  Command(Kind k = Demo, std::string filterCommand = "")
+      : kind(k), filter(std::move(filterCommand)) {}
+  bool operator==(Kind k) const { return kind == k; }
+  bool operator!=(Kind k) const { return kind != k; }
+
+  Kind kind;
+  std::string filter;  // "bandpass" etc. for Filter, else empty
+};
 
 struct Options {
   Command command = Command::Demo;
@@ -65,11 +77,11 @@ Options parseOptions(int argc, const char* const* argv);
 void checkAgainstPicture(const Options& options, long width, long height, long transformWidth,
                          long transformHeight);
 
-// "bandpass" etc.; "" for the demo run.
-std::string commandName(Command command);
+// "spectrum", "bandpass" etc.; "" for the demo run.
+std::string commandName(const Command& command);
 
 // The text printed by --help, for the program or for one command.
-std::string helpText(Command command);
+std::string helpText(const Command& command);
 
 }  // namespace demo
 

@@ -1,10 +1,41 @@
 // The library's error classes: numbers, messages, archive form and rethrowing.
+//
+// The six concrete classes differ only in name and number. What they do is written
+// once in the templates below; the definitions after them bind each declared member
+// to those templates, one member at a time for all six classes.
 #include "filt/fft.h"
 
 #include "filt/common/limits.h"
 
+#include <type_traits>
+
 namespace {
+using Defs = vxFrequencyDefs;
+using Errors = Defs::Errors;
+
 constexpr std::int32_t kErrorBase = 0x10006300;
+
+// The concrete classes in the order of their numbers, and their archived names.
+template <class... T>
+struct ErrorList {};
+using Concrete = ErrorList<Defs::InvalidArgument, Defs::Uninitialized, Defs::InvalidSize,
+                           Defs::UnboundWindow, Defs::InvalidBuffer, Defs::BadCoord>;
+constexpr const char* kNames[] = {
+    "vxFrequencyDefs::InvalidArgument", "vxFrequencyDefs::Uninitialized",
+    "vxFrequencyDefs::InvalidSize",     "vxFrequencyDefs::UnboundWindow",
+    "vxFrequencyDefs::InvalidBuffer",   "vxFrequencyDefs::BadCoord"};
+
+template <class E, class First, class... Rest>
+constexpr long indexOf(ErrorList<First, Rest...> /*list*/) {
+  if constexpr (std::is_same_v<E, First>) {
+    return 0;
+  } else {
+    return 1 + indexOf<E>(ErrorList<Rest...>{});
+  }
+}
+
+template <class E>
+constexpr long kIndex = indexOf<E>(Concrete{});
 
 // One class level of an error's archive form: skipped when visited in this pass, else
 // a version byte 0 (refused with the class's qualified name), the level below and the
@@ -18,6 +49,11 @@ void archiveLevel(vxArchive& ar, const void* object, std::size_t size, const cha
   vxPersistent::setVisited(object, size);
 }
 
+template <class E>
+long numberOf(const E* /*error*/) {
+  return kErrorBase + kIndex<E>;
+}
+
 // Deletes the heap error and throws a copy of it as its own class.
 template <class E>
 [[noreturn]] void rethrowAs(E* error) {
@@ -25,140 +61,135 @@ template <class E>
   delete error;
   throw copy;
 }
+
+// A concrete class's level, above the Errors level that `below` archives.
+template <class E, class Below>
+void concreteLevel(vxArchive& ar, E* error, Below below) {
+  archiveLevel(ar, error, sizeof(E), kNames[kIndex<E>], below);
+}
+
+template <class E>
+void requireLevel(unsigned char version, const E* /*error*/) {
+  vx_detail::requireVersion(version, 0, kNames[kIndex<E>], 0);
+}
+
+template <class E>
+vxPersistent* makeError() {
+  return new E();
+}
 }  // namespace
 
-vxFrequencyDefs::Errors::Errors(const wchar_t* message) : vxExceptionWithString(message) {}
-vxFrequencyDefs::Errors::Errors(const Errors& other) = default;
-vxFrequencyDefs::Errors& vxFrequencyDefs::Errors::operator=(const Errors& other) = default;
-vxFrequencyDefs::Errors::~Errors() = default;
+// The common base.
+Errors::Errors(const wchar_t* message) : vxExceptionWithString(message) {}
+Errors::Errors(const Errors& other) = default;
+Errors& Errors::operator=(const Errors& other) = default;
+Errors::~Errors() = default;
 
-void vxFrequencyDefs::Errors::dispatchSerialize(vxArchive& ar) {
+void Errors::dispatchSerialize(vxArchive& ar) {
   archiveLevel(ar, this, sizeof(Errors), "vxFrequencyDefs::Errors",
                [&] { vxException::dispatchSerialize(ar); });
 }
 
-void vxFrequencyDefs::Errors::serialize_(vxArchive& ar, unsigned char version) {
+void Errors::serialize_(vxArchive& ar, unsigned char version) {
   vx_detail::requireVersion(version, 0, "vxFrequencyDefs::Errors", 0);
   vxException::dispatchSerialize(ar);
 }
 
-// The six concrete classes differ only in name and number.
+// Constructors: the message only.
+Defs::InvalidArgument::InvalidArgument(const wchar_t* message) : Errors(message) {}
+Defs::Uninitialized::Uninitialized(const wchar_t* message) : Errors(message) {}
+Defs::InvalidSize::InvalidSize(const wchar_t* message) : Errors(message) {}
+Defs::UnboundWindow::UnboundWindow(const wchar_t* message) : Errors(message) {}
+Defs::InvalidBuffer::InvalidBuffer(const wchar_t* message) : Errors(message) {}
+Defs::BadCoord::BadCoord(const wchar_t* message) : Errors(message) {}
 
-// InvalidArgument: 0x10006300.
-vxFrequencyDefs::InvalidArgument::InvalidArgument(const wchar_t* message) : Errors(message) {}
-vxFrequencyDefs::InvalidArgument::InvalidArgument(const InvalidArgument& other) = default;
-vxFrequencyDefs::InvalidArgument& vxFrequencyDefs::InvalidArgument::operator=(
-    const InvalidArgument& other) = default;
-vxFrequencyDefs::InvalidArgument::~InvalidArgument() = default;
-long vxFrequencyDefs::InvalidArgument::errorNumber() const { return kErrorBase + 0; }
-void vxFrequencyDefs::InvalidArgument::suicideAndRethrow() { rethrowAs(this); }
-void vxFrequencyDefs::InvalidArgument::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(InvalidArgument), "vxFrequencyDefs::InvalidArgument",
-               [&] { Errors::dispatchSerialize(ar); });
-}
-void vxFrequencyDefs::InvalidArgument::serialize_(vxArchive& ar, unsigned char version) {
-  vx_detail::requireVersion(version, 0, "vxFrequencyDefs::InvalidArgument", 0);
-  Errors::dispatchSerialize(ar);
-}
-vxPersistent* vxFrequencyDefs::InvalidArgument::make() { return new InvalidArgument(); }
-vx_Instantiator vxFrequencyDefs::InvalidArgument::sExemplar(
-    typeid(vxFrequencyDefs::InvalidArgument), &vxFrequencyDefs::InvalidArgument::make);
+// Copies and destruction are the defaults, defined here so that they are exported.
+Defs::InvalidArgument::InvalidArgument(const InvalidArgument&) = default;
+Defs::Uninitialized::Uninitialized(const Uninitialized&) = default;
+Defs::InvalidSize::InvalidSize(const InvalidSize&) = default;
+Defs::UnboundWindow::UnboundWindow(const UnboundWindow&) = default;
+Defs::InvalidBuffer::InvalidBuffer(const InvalidBuffer&) = default;
+Defs::BadCoord::BadCoord(const BadCoord&) = default;
 
-// Uninitialized: 0x10006301.
-vxFrequencyDefs::Uninitialized::Uninitialized(const wchar_t* message) : Errors(message) {}
-vxFrequencyDefs::Uninitialized::Uninitialized(const Uninitialized& other) = default;
-vxFrequencyDefs::Uninitialized& vxFrequencyDefs::Uninitialized::operator=(
-    const Uninitialized& other) = default;
-vxFrequencyDefs::Uninitialized::~Uninitialized() = default;
-long vxFrequencyDefs::Uninitialized::errorNumber() const { return kErrorBase + 1; }
-void vxFrequencyDefs::Uninitialized::suicideAndRethrow() { rethrowAs(this); }
-void vxFrequencyDefs::Uninitialized::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(Uninitialized), "vxFrequencyDefs::Uninitialized",
-               [&] { Errors::dispatchSerialize(ar); });
-}
-void vxFrequencyDefs::Uninitialized::serialize_(vxArchive& ar, unsigned char version) {
-  vx_detail::requireVersion(version, 0, "vxFrequencyDefs::Uninitialized", 0);
-  Errors::dispatchSerialize(ar);
-}
-vxPersistent* vxFrequencyDefs::Uninitialized::make() { return new Uninitialized(); }
-vx_Instantiator vxFrequencyDefs::Uninitialized::sExemplar(typeid(vxFrequencyDefs::Uninitialized),
-                                                          &vxFrequencyDefs::Uninitialized::make);
+Defs::InvalidArgument& Defs::InvalidArgument::operator=(const InvalidArgument&) = default;
+Defs::Uninitialized& Defs::Uninitialized::operator=(const Uninitialized&) = default;
+Defs::InvalidSize& Defs::InvalidSize::operator=(const InvalidSize&) = default;
+Defs::UnboundWindow& Defs::UnboundWindow::operator=(const UnboundWindow&) = default;
+Defs::InvalidBuffer& Defs::InvalidBuffer::operator=(const InvalidBuffer&) = default;
+Defs::BadCoord& Defs::BadCoord::operator=(const BadCoord&) = default;
 
-// InvalidSize: 0x10006302.
-vxFrequencyDefs::InvalidSize::InvalidSize(const wchar_t* message) : Errors(message) {}
-vxFrequencyDefs::InvalidSize::InvalidSize(const InvalidSize& other) = default;
-vxFrequencyDefs::InvalidSize& vxFrequencyDefs::InvalidSize::operator=(const InvalidSize& other) =
-    default;
-vxFrequencyDefs::InvalidSize::~InvalidSize() = default;
-long vxFrequencyDefs::InvalidSize::errorNumber() const { return kErrorBase + 2; }
-void vxFrequencyDefs::InvalidSize::suicideAndRethrow() { rethrowAs(this); }
-void vxFrequencyDefs::InvalidSize::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(InvalidSize), "vxFrequencyDefs::InvalidSize",
-               [&] { Errors::dispatchSerialize(ar); });
-}
-void vxFrequencyDefs::InvalidSize::serialize_(vxArchive& ar, unsigned char version) {
-  vx_detail::requireVersion(version, 0, "vxFrequencyDefs::InvalidSize", 0);
-  Errors::dispatchSerialize(ar);
-}
-vxPersistent* vxFrequencyDefs::InvalidSize::make() { return new InvalidSize(); }
-vx_Instantiator vxFrequencyDefs::InvalidSize::sExemplar(typeid(vxFrequencyDefs::InvalidSize),
-                                                        &vxFrequencyDefs::InvalidSize::make);
+Defs::InvalidArgument::~InvalidArgument() = default;
+Defs::Uninitialized::~Uninitialized() = default;
+Defs::InvalidSize::~InvalidSize() = default;
+Defs::UnboundWindow::~UnboundWindow() = default;
+Defs::InvalidBuffer::~InvalidBuffer() = default;
+Defs::BadCoord::~BadCoord() = default;
 
-// UnboundWindow: 0x10006303.
-vxFrequencyDefs::UnboundWindow::UnboundWindow(const wchar_t* message) : Errors(message) {}
-vxFrequencyDefs::UnboundWindow::UnboundWindow(const UnboundWindow& other) = default;
-vxFrequencyDefs::UnboundWindow& vxFrequencyDefs::UnboundWindow::operator=(
-    const UnboundWindow& other) = default;
-vxFrequencyDefs::UnboundWindow::~UnboundWindow() = default;
-long vxFrequencyDefs::UnboundWindow::errorNumber() const { return kErrorBase + 3; }
-void vxFrequencyDefs::UnboundWindow::suicideAndRethrow() { rethrowAs(this); }
-void vxFrequencyDefs::UnboundWindow::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(UnboundWindow), "vxFrequencyDefs::UnboundWindow",
-               [&] { Errors::dispatchSerialize(ar); });
-}
-void vxFrequencyDefs::UnboundWindow::serialize_(vxArchive& ar, unsigned char version) {
-  vx_detail::requireVersion(version, 0, "vxFrequencyDefs::UnboundWindow", 0);
-  Errors::dispatchSerialize(ar);
-}
-vxPersistent* vxFrequencyDefs::UnboundWindow::make() { return new UnboundWindow(); }
-vx_Instantiator vxFrequencyDefs::UnboundWindow::sExemplar(typeid(vxFrequencyDefs::UnboundWindow),
-                                                          &vxFrequencyDefs::UnboundWindow::make);
+// Numbers, by the class's place in the list.
+long Defs::InvalidArgument::errorNumber() const { return numberOf(this); }
+long Defs::Uninitialized::errorNumber() const { return numberOf(this); }
+long Defs::InvalidSize::errorNumber() const { return numberOf(this); }
+long Defs::UnboundWindow::errorNumber() const { return numberOf(this); }
+long Defs::InvalidBuffer::errorNumber() const { return numberOf(this); }
+long Defs::BadCoord::errorNumber() const { return numberOf(this); }
 
-// InvalidBuffer: 0x10006304.
-vxFrequencyDefs::InvalidBuffer::InvalidBuffer(const wchar_t* message) : Errors(message) {}
-vxFrequencyDefs::InvalidBuffer::InvalidBuffer(const InvalidBuffer& other) = default;
-vxFrequencyDefs::InvalidBuffer& vxFrequencyDefs::InvalidBuffer::operator=(
-    const InvalidBuffer& other) = default;
-vxFrequencyDefs::InvalidBuffer::~InvalidBuffer() = default;
-long vxFrequencyDefs::InvalidBuffer::errorNumber() const { return kErrorBase + 4; }
-void vxFrequencyDefs::InvalidBuffer::suicideAndRethrow() { rethrowAs(this); }
-void vxFrequencyDefs::InvalidBuffer::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(InvalidBuffer), "vxFrequencyDefs::InvalidBuffer",
-               [&] { Errors::dispatchSerialize(ar); });
-}
-void vxFrequencyDefs::InvalidBuffer::serialize_(vxArchive& ar, unsigned char version) {
-  vx_detail::requireVersion(version, 0, "vxFrequencyDefs::InvalidBuffer", 0);
-  Errors::dispatchSerialize(ar);
-}
-vxPersistent* vxFrequencyDefs::InvalidBuffer::make() { return new InvalidBuffer(); }
-vx_Instantiator vxFrequencyDefs::InvalidBuffer::sExemplar(typeid(vxFrequencyDefs::InvalidBuffer),
-                                                          &vxFrequencyDefs::InvalidBuffer::make);
+void Defs::InvalidArgument::suicideAndRethrow() { rethrowAs(this); }
+void Defs::Uninitialized::suicideAndRethrow() { rethrowAs(this); }
+void Defs::InvalidSize::suicideAndRethrow() { rethrowAs(this); }
+void Defs::UnboundWindow::suicideAndRethrow() { rethrowAs(this); }
+void Defs::InvalidBuffer::suicideAndRethrow() { rethrowAs(this); }
+void Defs::BadCoord::suicideAndRethrow() { rethrowAs(this); }
 
-// BadCoord: 0x10006305.
-vxFrequencyDefs::BadCoord::BadCoord(const wchar_t* message) : Errors(message) {}
-vxFrequencyDefs::BadCoord::BadCoord(const BadCoord& other) = default;
-vxFrequencyDefs::BadCoord& vxFrequencyDefs::BadCoord::operator=(const BadCoord& other) = default;
-vxFrequencyDefs::BadCoord::~BadCoord() = default;
-long vxFrequencyDefs::BadCoord::errorNumber() const { return kErrorBase + 5; }
-void vxFrequencyDefs::BadCoord::suicideAndRethrow() { rethrowAs(this); }
-void vxFrequencyDefs::BadCoord::dispatchSerialize(vxArchive& ar) {
-  archiveLevel(ar, this, sizeof(BadCoord), "vxFrequencyDefs::BadCoord",
-               [&] { Errors::dispatchSerialize(ar); });
+// Archive forms: the class's own level, then the Errors level below it.
+void Defs::InvalidArgument::dispatchSerialize(vxArchive& ar) {
+  concreteLevel(ar, this, [&] { Errors::dispatchSerialize(ar); });
 }
-void vxFrequencyDefs::BadCoord::serialize_(vxArchive& ar, unsigned char version) {
-  vx_detail::requireVersion(version, 0, "vxFrequencyDefs::BadCoord", 0);
-  Errors::dispatchSerialize(ar);
+void Defs::Uninitialized::dispatchSerialize(vxArchive& ar) {
+  concreteLevel(ar, this, [&] { Errors::dispatchSerialize(ar); });
 }
-vxPersistent* vxFrequencyDefs::BadCoord::make() { return new BadCoord(); }
-vx_Instantiator vxFrequencyDefs::BadCoord::sExemplar(typeid(vxFrequencyDefs::BadCoord),
-                                                     &vxFrequencyDefs::BadCoord::make);
+void Defs::InvalidSize::dispatchSerialize(vxArchive& ar) {
+  concreteLevel(ar, this, [&] { Errors::dispatchSerialize(ar); });
+}
+void Defs::UnboundWindow::dispatchSerialize(vxArchive& ar) {
+  concreteLevel(ar, this, [&] { Errors::dispatchSerialize(ar); });
+}
+void Defs::InvalidBuffer::dispatchSerialize(vxArchive& ar) {
+  concreteLevel(ar, this, [&] { Errors::dispatchSerialize(ar); });
+}
+void Defs::BadCoord::dispatchSerialize(vxArchive& ar) {
+  concreteLevel(ar, this, [&] { Errors::dispatchSerialize(ar); });
+}
+
+void Defs::InvalidArgument::serialize_(vxArchive& ar, unsigned char version) {
+  requireLevel(version, this), Errors::dispatchSerialize(ar);
+}
+void Defs::Uninitialized::serialize_(vxArchive& ar, unsigned char version) {
+  requireLevel(version, this), Errors::dispatchSerialize(ar);
+}
+void Defs::InvalidSize::serialize_(vxArchive& ar, unsigned char version) {
+  requireLevel(version, this), Errors::dispatchSerialize(ar);
+}
+void Defs::UnboundWindow::serialize_(vxArchive& ar, unsigned char version) {
+  requireLevel(version, this), Errors::dispatchSerialize(ar);
+}
+void Defs::InvalidBuffer::serialize_(vxArchive& ar, unsigned char version) {
+  requireLevel(version, this), Errors::dispatchSerialize(ar);
+}
+void Defs::BadCoord::serialize_(vxArchive& ar, unsigned char version) {
+  requireLevel(version, this), Errors::dispatchSerialize(ar);
+}
+
+// Factories for loading, registered under each class's name.
+vxPersistent* Defs::InvalidArgument::make() { return makeError<InvalidArgument>(); }
+vxPersistent* Defs::Uninitialized::make() { return makeError<Uninitialized>(); }
+vxPersistent* Defs::InvalidSize::make() { return makeError<InvalidSize>(); }
+vxPersistent* Defs::UnboundWindow::make() { return makeError<UnboundWindow>(); }
+vxPersistent* Defs::InvalidBuffer::make() { return makeError<InvalidBuffer>(); }
+vxPersistent* Defs::BadCoord::make() { return makeError<BadCoord>(); }
+
+vx_Instantiator Defs::InvalidArgument::sExemplar(typeid(InvalidArgument), &make);
+vx_Instantiator Defs::Uninitialized::sExemplar(typeid(Uninitialized), &make);
+vx_Instantiator Defs::InvalidSize::sExemplar(typeid(InvalidSize), &make);
+vx_Instantiator Defs::UnboundWindow::sExemplar(typeid(UnboundWindow), &make);
+vx_Instantiator Defs::InvalidBuffer::sExemplar(typeid(InvalidBuffer), &make);
+vx_Instantiator Defs::BadCoord::sExemplar(typeid(BadCoord), &make);

@@ -44,6 +44,8 @@ inline constexpr const wchar_t* kPlateausNumbers = L"Plateau values must be numb
 inline constexpr const wchar_t* kRadiusTooLarge = L"DC radius must fit in 32 bits.";
 inline constexpr const wchar_t* kFilterTableTooLarge =
     L"The filter's gain table would have more than 2^31 - 4 entries.";
+inline constexpr const wchar_t* kFilterNotResizable =
+    L"Only band and Gabor filters can be rebuilt for another size.";
 inline constexpr const wchar_t* kContinueNeedsFilter =
     L"A filter is needed to continue the picture's patterns.";
 inline constexpr const wchar_t* kContinueNoRoom =

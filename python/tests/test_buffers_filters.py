@@ -147,6 +147,22 @@ def test_filter_parameters_and_repr():
         vxfreq.Gabor.__new__(vxfreq.Gabor).__setstate__(band.__getstate__())
 
 
+def test_filters_copied_for_another_size():
+    for f in filters((64, 32)):
+        before = copy.copy(f)
+        if isinstance(f, vxfreq.ImageFilter):
+            assert f.for_size((64, 32)) == f
+            with pytest.raises(vxfreq.InvalidArgument, match="Only band and Gabor"):
+                f.for_size((32, 32))
+            continue
+        resized = f.for_size((16, 128))
+        assert type(resized) is type(f) and resized.size == (16, 128) and f == before
+        f.size = (16, 128)
+        assert resized == f
+        with pytest.raises(vxfreq.InvalidSize):
+            f.for_size((12, 16))
+
+
 def test_errors_carry_classes_numbers_and_messages():
     for i, name in enumerate(ERRORS):
         cls = getattr(vxfreq, name)

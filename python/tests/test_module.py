@@ -1,7 +1,10 @@
-"""The module as a package: stubs that match it (stubtest), documentation of every
-public name, and an installation that imports from its prefix."""
+"""The module as a package: stubs that match it (stubtest) and the library's list of filter
+types, documentation of every public name, and an installation that imports from its
+prefix."""
 
+import ast
 import os
+import pickle
 import subprocess
 import sys
 
@@ -21,6 +24,30 @@ def test_stubs_match_the_module(tmp_path):
          os.path.join(HERE, "..", "stubtest-allowlist.txt"),],
         env=env, capture_output=True, text=True, cwd=str(tmp_path))
     assert result.returncode == 0, result.stdout + result.stderr
+
+
+def test_filter_classes_stubs_and_pickles_follow_the_library_list():
+    listed = vxfreq._vxfreq._filter_types
+    with open(os.path.join(PACKAGE_DIR, "__init__.pyi")) as f:
+        stubs = {c.name: c for c in ast.parse(f.read()).body if isinstance(c, ast.ClassDef)}
+    with open(os.path.join(HERE, "..", "stubtest-allowlist.txt")) as f:
+        allowed = f.read().split()
+    base = {"band": "_Band", "gabor": "_Oriented"}
+    made = {"band": (0.05, 0.0, 0.25, (8, 8)), "gabor": ((0.05, 0.05), (0, 0), 0.5, 0.25, (8, 8))}
+    for t in listed:
+        cls = getattr(vxfreq, t["name"])
+        stub = stubs[t["name"]]
+        assert [b.id for b in stub.bases] == [base[t["family"]]], t
+        declared = {n.target.id for n in stub.body if isinstance(n, ast.AnnAssign)}
+        assert ("dc_protection_radius" in declared) == hasattr(cls, "dc_protection_radius") == \
+            t["rejects"], t
+        assert "vxfreq." + t["name"] in allowed and cls.__module__ == "vxfreq"
+        # Pickles are the library's archives: they carry its class name.
+        assert t["class_name"].encode() in pickle.dumps(cls(*made[t["family"]]))
+        assert t["label"] in cls.__doc__
+    parametric = {n for n, c in stubs.items() if [getattr(b, "id", "") for b in c.bases]
+                  in (["_Band"], ["_Oriented"])}
+    assert parametric == {t["name"] for t in listed} and len(listed) == 4
 
 
 def test_every_public_name_is_documented():

@@ -26,25 +26,27 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 import math as _math
-import pickle as _pickle
 import threading as _threading
 
 import numpy as _np
 
 from . import _vxfreq
 from ._version import __version__
-from ._vxfreq import (ArchiveError, BadCoord, BadData, BandPass, BandReject, EndOfData, Error,
-                      Filter, FrequencyBuffer, Gabor, GaborReject, ImageFilter, InvalidArgument,
-                      InvalidBuffer, InvalidSize, Uninitialized, UnboundWindow, UnknownClass,
+from ._vxfreq import (ArchiveError, BadCoord, BadData, EndOfData, Error, Filter,
+                      FrequencyBuffer, ImageFilter, InvalidArgument, InvalidBuffer, InvalidSize, Uninitialized, UnboundWindow, UnknownClass,
                       UnknownVersion, compatible, current_threads, extended_mode, forward_fft,
                       inverse_angle, inverse_fft, inverse_quadrant, map_image,
                       max_transform_side, memory_cache_bound, memory_cache_bytes,
                       padded_transform_size, parallel, release_memory_cache,
                       set_memory_cache_bound)
 
+# The band and Gabor filter classes, from the library's list of filter types.
+for _type in _vxfreq._filter_types:
+    globals()[_type["name"]] = getattr(_vxfreq, _type["name"])
+
 # The compiled classes carry the package's name, so that pickles and reprs name vxfreq.
-for _cls in (FrequencyBuffer, Filter, BandPass, BandReject, Gabor, GaborReject, ImageFilter,
-             parallel, compatible):
+for _cls in (FrequencyBuffer, Filter, ImageFilter, parallel, compatible) + tuple(
+        getattr(_vxfreq, _type["name"]) for _type in _vxfreq._filter_types):
     _cls.__module__ = __name__
 
 _NORMS = "norm must be None, 'backward', 'ortho' or 'forward'"
@@ -119,19 +121,8 @@ def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", paddi
     """
     real = _pixels(image, "image")
     if imag is not None:
-        other = _pixels(imag, "imag")
-        if real.dtype.kind == "c" or other.dtype.kind == "c":
-            raise TypeError("imag is for real pictures; pass complex values as one array")
-        if real.dtype != other.dtype or real.dtype == _np.float32:  # both exactly as float64
-            real, other = real.astype(_np.float64), other.astype(_np.float64)
-        imag = other
+        imag = _pixels(imag, "imag")
     norm = _norm(norm)
-    if isinstance(padding, str) and padding == "continue":
-        raise ValueError("padding='continue' carries on the patterns the filters act on: "
-                         "use vxfreq.filter_picture(image, filters)")
-    padded = padding is not None or window is not None or margin is not None
-    if padded and real.dtype == _np.float32:
-        real = real.astype(_np.float64)  # exact; the padded transforms read float64
     buf = _vxfreq.forward(real, imag, offset, out, padding=padding, window=window, margin=margin)
     if norm != "backward":
         h, w = buf.shape
@@ -149,6 +140,29 @@ def _inverse_scale(norm, buf):
 
 
 _DTYPES = "dtype must be None, numpy.float64, numpy.float32, numpy.uint8 or numpy.uint16"
+
+
+def _dtype_of(dtype):
+    """The result dtype a real-part call asks for (None: float64)."""
+    target = _np.dtype(_np.float64 if dtype is None else dtype)
+    if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
+        raise TypeError("%s, not %r" % (_DTYPES, target))
+    return target
+
+
+def _as_dtype(real, target, out=None):
+    """The float64 real part `real` as `target`: float32 rounded once, uint8 and uint16
+    rounded to the nearest integer (halves to even, as numpy.rint) and saturated, as C++
+    vfInverseFFTReal; into `out` when given. `real` may be overwritten."""
+    if target == _np.float64 and out is None:
+        return real
+    if target in (_np.uint8, _np.uint16):
+        _np.rint(real, out=real)
+        _np.clip(real, 0, _np.iinfo(target).max, out=real)
+    if out is None:
+        return real.astype(target)
+    _np.copyto(out, real, casting="unsafe")
+    return out
 
 
 def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=False,
@@ -185,9 +199,7 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
                                out)
     if normalize:
         raise ValueError("normalize stretches the magnitudes of magnitude=True")
-    target = _np.dtype(_np.float64 if dtype is None else dtype)
-    if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
-        raise TypeError("%s, not %r" % (_DTYPES, target))
+    target = _dtype_of(dtype)
     if out is not None and (not isinstance(out, _np.ndarray) or out.dtype != target):
         raise TypeError("out must be a numpy array of dtype %s, not %s"
                         % (target, getattr(out, "dtype", type(out).__name__)))
@@ -211,13 +223,7 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
         _kept.real = real
     if scale != 1.0:
         real *= scale
-    if target != _np.float32:
-        _np.rint(real, out=real)
-        _np.clip(real, 0, _np.iinfo(target).max, out=real)
-    if out is None:
-        return real.astype(target)
-    _np.copyto(out, real, casting="unsafe")
-    return out
+    return _as_dtype(real, target, out)
 
 
 def filter_picture(image, filters, *, padding="continue", window=None, margin=None, dtype=None):
@@ -235,37 +241,8 @@ def filter_picture(image, filters, *, padding="continue", window=None, margin=No
     unchanged). The picture may be any value type forward reads but complex.
     """
     picture = _pixels(image, "image")
-    if picture.dtype.kind == "c":
-        raise TypeError("filter_picture filters real pictures; filter the real and imaginary "
-                        "parts apart")
-    if picture.dtype == _np.float32:
-        picture = picture.astype(_np.float64)  # exact
-    target = _np.dtype(_np.float64 if dtype is None else dtype)
-    if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
-        raise TypeError("%s, not %r" % (_DTYPES, target))
-    if isinstance(filters, Filter):
-        filters = [filters]
-    filters = list(filters)
-    if not filters:
-        raise ValueError("filters must hold at least one filter")
-    h, w = picture.shape[:2] if picture.ndim == 2 else (0, 0)
-    if picture.ndim == 2 and h > 0 and w > 0:
-        size = padded_transform_size(w, h, margin)
-        built = []
-        for f in filters:
-            if not isinstance(f, Filter):
-                raise TypeError("filters must be vxfreq filters, not %s" % type(f).__name__)
-            if getattr(f, "size", size) != size:
-                f = _pickle.loads(_pickle.dumps(f))
-                f.size = size
-            built.append(f)
-        filters = built
-    real = _vxfreq.filter_picture(picture, filters, padding, window, margin)
-    if target == _np.float64:
-        return real
-    if target == _np.float32:
-        return real.astype(_np.float32)
-    return _np.clip(_np.rint(real), 0, _np.iinfo(target).max).astype(target)
+    target = _dtype_of(dtype)
+    return _as_dtype(_vxfreq.filter_picture(picture, filters, padding, window, margin), target)
 
 
 def inverse_complex(buf, in_place=False, *, norm="backward"):

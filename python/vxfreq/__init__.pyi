@@ -14,10 +14,13 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 from types import TracebackType
-from typing import Any, ClassVar, Literal, Optional, Sequence, SupportsIndex, Tuple, Type, Union
+from typing import (Any, ClassVar, Literal, Optional, Sequence, SupportsIndex, Tuple, Type, TypeVar,
+                    Union)
 
 import numpy
 import numpy.typing
+
+_Filter = TypeVar("_Filter", bound="Filter")
 
 _Image = numpy.typing.NDArray[Any]
 _DType = Union[type, numpy.dtype[Any], str]
@@ -213,7 +216,20 @@ def map_image(
 ) -> numpy.typing.NDArray[numpy.uint8]:
     """A float64 image mapped to a new uint8 image (or into out)."""
 
-class parallel:
+class _Block:
+    # What the two blocks share (not a class of the module).
+    @property
+    def entered(self) -> bool:
+        """True between entering and leaving the block."""
+    def __exit__(
+        self,
+        exc_type: Optional[Type[BaseException]],
+        exc_value: Optional[BaseException],
+        traceback: Optional[TracebackType],
+    ) -> bool:
+        """Leaves the block, on the thread that entered it."""
+
+class parallel(_Block):
     """with vxfreq.parallel(threads): the library calls this thread makes inside the block
     run on a pool of that many threads (the calling thread included), with the same bits
     as on one thread. Blocks nest; other threads are not affected."""
@@ -223,38 +239,18 @@ class parallel:
     @property
     def threads(self) -> int:
         """Threads of the pool, the calling thread included."""
-    @property
-    def entered(self) -> bool:
-        """True between entering and leaving the block."""
     def __enter__(self) -> parallel:
         """Starts the pool; a block is entered once at a time."""
-    def __exit__(
-        self,
-        exc_type: Optional[Type[BaseException]],
-        exc_value: Optional[BaseException],
-        traceback: Optional[TracebackType],
-    ) -> bool:
-        """Stops the pool, on the thread that entered the block."""
 
-class compatible:
+class compatible(_Block):
     """with vxfreq.compatible(): this thread's calls inside the block run in the library's
     compatible mode (the C++ default: sides up to 2048, its bits); outside every block
     they run in the extended mode. Blocks nest; other threads are not affected."""
 
     def __init__(self) -> None:
         """A block; entering it starts the compatible mode."""
-    @property
-    def entered(self) -> bool:
-        """True between entering and leaving the block."""
     def __enter__(self) -> compatible:
         """Starts the compatible mode for this thread's calls."""
-    def __exit__(
-        self,
-        exc_type: Optional[Type[BaseException]],
-        exc_value: Optional[BaseException],
-        traceback: Optional[TracebackType],
-    ) -> bool:
-        """Leaves the block, on the thread that entered it."""
 
 def extended_mode() -> bool:
     """True when this thread's calls run in the extended mode (outside vxfreq.compatible)."""
@@ -293,6 +289,8 @@ class _Parametric(Filter):
     def __eq__(self, other: object) -> bool: ...
     def __getstate__(self) -> bytes: ...
     def __setstate__(self, state: bytes) -> None: ...
+    def for_size(self: _Filter, size: Tuple[int, int]) -> _Filter:
+        """A copy of the filter built for transform size (width, height)."""
 
 class _Band(_Parametric):
     def __init__(
@@ -348,3 +346,5 @@ class ImageFilter(Filter):
     def __eq__(self, other: object) -> bool: ...
     def __getstate__(self) -> bytes: ...
     def __setstate__(self, state: bytes) -> None: ...
+    def for_size(self, size: Tuple[int, int]) -> ImageFilter:
+        """A copy of the filter, for its own transform size only."""

@@ -1,12 +1,17 @@
 // What the band and Gabor filter families share, one body run on each of the four
 // classes: validation and apply checks in order (a failure changes nothing), the DC
-// squares, copies, assignment, equality, clones and setters that rebuild on change.
+// squares, copies, assignment, equality, clones and setters that rebuild on change,
+// the list of filter types and copies for another size.
+#include "filt/filter_types.h"
 #include "filt/freqfilt.h"
 #include "filters/test_support.h"
 
 #include <functional>
 #include <limits>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <type_traits>
 
 using namespace filter_test;
 
@@ -202,4 +207,51 @@ TYPED_TEST(FilterFamily, CopiesAssignmentEqualityClonesAndSetters) {
   f.frequency(0.3), f.size(vxPair<long>(16, 32)), f.plateau(a.plateau());
   EXPECT_EQ(f.mutationCount(), 2u);
   EXPECT_TRUE(f == Fam::make(0.05, 0.01, 0.3, vxPair<long>(16, 32), 2));
+}
+
+// Each class stands once in the library's list, with its form and the name its archives
+// carry; a copy for another size is the filter built for that size.
+TYPED_TEST(FilterFamily, ListedOnceAndCopiedForAnotherSize) {
+  using Fam = Family<TypeParam>;
+  const TypeParam f = Fam::make(0.05, 0.01, 0.25, k8, 1);
+  int listed = 0;
+  vxForEachFilterType([&](auto type) {
+    using T = decltype(type);
+    if (!std::is_same<typename T::Filter, TypeParam>::value) return;
+    ++listed;
+    EXPECT_EQ(T::rejects, Fam::kReject);
+    std::ostringstream out;
+    {
+      vxArchive ar(out);
+      const vxFrequencyFilter* p = &f;
+      ar || const_cast<vxFrequencyFilter*&>(p);
+    }
+    const std::string name = type.className;
+    EXPECT_NE(out.str().find(std::string(1, static_cast<char>(name.size())) + std::string(3, '\0') +
+                             name),
+              std::string::npos);
+  });
+  EXPECT_EQ(listed, 1);
+
+  const std::unique_ptr<vxFrequencyFilter> copy(vfFilterForSize(f, vxPair<long>(32, 16)));
+  EXPECT_TRUE(dynamic_cast<const TypeParam&>(*copy) ==
+              Fam::make(0.05, 0.01, 0.25, vxPair<long>(32, 16), 1));
+  EXPECT_TRUE(f == Fam::make(0.05, 0.01, 0.25, k8, 1));
+  expectError<Defs::InvalidSize>([&] { delete vfFilterForSize(f, vxPair<long>(12, 16)); },
+                                 kPowerOfTwo);
+  expectError<Defs::Uninitialized>([&] { delete vfFilterForSize(TypeParam(), k8); }, kFilterUninit);
+}
+
+TEST(FilterForSize, ImageFiltersOnlyAtTheirOwnSizeOtherClassesNever) {
+  const vxFrequencyFilterImage image(patterned(8, 4, 3));
+  const std::unique_ptr<vxFrequencyFilter> same(vfFilterForSize(image, vxPair<long>(8, 4)));
+  EXPECT_TRUE(dynamic_cast<const vxFrequencyFilterImage&>(*same) == image);
+  const wchar_t* refused = L"Only band and Gabor filters can be rebuilt for another size.";
+  expectError<Defs::InvalidArgument>([&] { delete vfFilterForSize(image, k8); }, refused);
+  struct Elsewhere : vxFrequencyFilterBandPass {
+    using vxFrequencyFilterBandPass::vxFrequencyFilterBandPass;
+  };
+  // A class derived from a listed one may add what a copy of its base would drop.
+  const Elsewhere derived(0.05, 0.0, 0.25, k8, 0);
+  expectError<Defs::InvalidArgument>([&] { delete vfFilterForSize(derived, k8); }, refused);
 }
