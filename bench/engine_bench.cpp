@@ -4,6 +4,7 @@
 // iteration restores the input first (not timed): the engines work in place.
 #include "bench_common.h"
 #include "filt/engine/engines.h"
+#include "filt/image/kernels.h"
 #include "filt/planner.h"
 #include "filt/simd/paths.h"
 
@@ -28,6 +29,26 @@ void runEngine(benchmark::State& state, Size s, EnginePath path, bool real, long
       vf_RealFFT2D(work.data(), vxPair<long>(s.w, s.h), direction, 0, s.h);
     else
       vf_ComplexFFT2D(work.data(), vxPair<long>(s.w, s.h), direction, 0, s.h);
+    benchmark::ClobberMemory();
+  }
+  vxbench::setPixelCounters(state, s);
+}
+
+// One image kernel over a w x h picture, a row at a time: 8-bit samples into floats, or
+// complex values into 8-bit magnitudes.
+void runImageKernel(benchmark::State& state, Size s, const vx_detail::ImageKernels& k,
+                    bool magnitude) {
+  const std::vector<float> values = vxbench::randomFloats(2 * static_cast<std::size_t>(s.w) * s.h);
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(s.w) * s.h, 7);
+  std::vector<float> floats(pixels.size());
+  for (auto _ : state) {
+    for (int y = 0; y < s.h; ++y) {
+      const std::size_t row = static_cast<std::size_t>(y) * s.w;
+      if (magnitude)
+        k.magnitudeU8(values.data() + 2 * row, s.w, 0.5f, pixels.data() + row);
+      else
+        k.floatsFromU8(pixels.data() + row, s.w, floats.data() + row);
+    }
     benchmark::ClobberMemory();
   }
   vxbench::setPixelCounters(state, s);
@@ -92,6 +113,24 @@ int registerEngines() {
           vxbench::name(kind.operation, "planned", s).c_str(),
           [=](benchmark::State& st) { runPlanned(st, s, engine, kind.real, kind.direction); })
           ->Unit(benchmark::kMillisecond);
+    }
+  // The image loops' kernels on each path: 8-bit samples into floats (the forward
+  // transform's first step) and complex values to 8-bit magnitudes (the inverse's
+  // last), row by row over a picture, as the image transforms run them. They show
+  // whether the widest path is also the fastest for them (the planner measures the
+  // engines only).
+  for (Size s : {Size{512, 512}, Size{2048, 2048}})
+    for (const vx_detail::PathInfo& info : vx_detail::allPaths()) {
+      if (!info.supported()) continue;
+      const vx_detail::ImageKernels& k = *info.image;
+      benchmark::RegisterBenchmark(
+          vxbench::name("image_u8_to_floats", info.name, s).c_str(),
+          [=, &k](benchmark::State& st) { runImageKernel(st, s, k, false); })
+          ->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark(
+          vxbench::name("image_magnitude_u8", info.name, s).c_str(),
+          [=, &k](benchmark::State& st) { runImageKernel(st, s, k, true); })
+          ->Unit(benchmark::kMicrosecond);
     }
   return 0;
 }

@@ -55,6 +55,36 @@ struct Operation {
   std::function<std::function<void()>(long w, long h)> prepare;
 };
 
+// The 8-bit inverse of a picture's spectrum into a new image, in place or not.
+std::function<std::function<void()>(long w, long h)> inverseOf(bool inPlace) {
+  return [inPlace](long w, long h) {
+    auto in = std::make_shared<vxFrequencyBuffer>();
+    vfForwardFFT<unsigned char>(picture(w, h), *in);
+    return std::function<void()>([in, inPlace] {
+      vxPelBuffer<unsigned char> image;
+      vfInverseFFT<unsigned char>(*in, image, false, inPlace);
+    });
+  };
+}
+
+// An operation on a w x h picture (made untimed): `call(picture)`.
+template <class Call>
+std::function<std::function<void()>(long w, long h)> onPicture(Call call) {
+  return [call](long w, long h) {
+    auto image = std::make_shared<vxPelBuffer<unsigned char>>(picture(w, h));
+    return std::function<void()>([image, call] { call(*image); });
+  };
+}
+
+// vfFilterPicture of a picture with one band-reject filter and `padding`.
+std::function<std::function<void()>(long w, long h)> filterPictureWith(vxPadding padding) {
+  return onPicture([padding](const vxPelBuffer<unsigned char>& image) {
+    const vxFrequencyFilterBandReject reject(
+        0.01, 0.003, 0.13, vfPaddedTransformSize(image.width(), image.height(), -1), 0);
+    vfFilterPicture<unsigned char>(image, {&reject}, {padding, vxWindow::none(), -1});
+  });
+}
+
 // The rise of the peak resident memory during the call, in KiB, measured in a child.
 long measure(const Operation& op, long w, long h) {
   int pipeEnds[2];
@@ -87,14 +117,10 @@ long measure(const Operation& op, long w, long h) {
 
 int main() {
   const std::vector<Operation> operations = {
-      {"8-bit forward into a new buffer",
-       [](long w, long h) {
-         auto image = std::make_shared<vxPelBuffer<unsigned char>>(picture(w, h));
-         return std::function<void()>([image] {
-           vxFrequencyBuffer spectrum;
-           vfForwardFFT<unsigned char>(*image, spectrum);
-         });
-       }},
+      {"8-bit forward into a new buffer", onPicture([](const vxPelBuffer<unsigned char>& image) {
+         vxFrequencyBuffer spectrum;
+         vfForwardFFT<unsigned char>(image, spectrum);
+       })},
       {"complex forward, buffer to a new buffer",
        [](long w, long h) {
          auto in = std::make_shared<vxFrequencyBuffer>();
@@ -104,59 +130,20 @@ int main() {
            vfForwardFFT(*in, out);
          });
        }},
-      {"8-bit inverse to a new image",
-       [](long w, long h) {
-         auto in = std::make_shared<vxFrequencyBuffer>();
-         vfForwardFFT<unsigned char>(picture(w, h), *in);
-         return std::function<void()>([in] {
-           vxPelBuffer<unsigned char> image;
-           vfInverseFFT<unsigned char>(*in, image, false);
-         });
-       }},
-      {"8-bit inverse in place",
-       [](long w, long h) {
-         auto in = std::make_shared<vxFrequencyBuffer>();
-         vfForwardFFT<unsigned char>(picture(w, h), *in);
-         return std::function<void()>([in] {
-           vxPelBuffer<unsigned char> image;
-           vfInverseFFT<unsigned char>(*in, image, false, true);
-         });
-       }},
+      {"8-bit inverse to a new image", inverseOf(false)},
+      {"8-bit inverse in place", inverseOf(true)},
       {"band-reject job (forward, filter, inverse in place)",
-       [](long w, long h) {
-         auto image = std::make_shared<vxPelBuffer<unsigned char>>(picture(w, h));
-         return std::function<void()>([image, w, h] {
-           vxFrequencyBuffer spectrum;
-           vfForwardFFT<unsigned char>(*image, spectrum);
-           const vxFrequencyFilterBandReject reject(
-               0.01, 0.003, 0.13, vxPair<long>(spectrum.width(), spectrum.height()), 0);
-           reject.apply(spectrum);
-           vxPelBuffer<unsigned char> out;
-           vfInverseFFT<unsigned char>(spectrum, out, false, true);
-           (void)w;
-           (void)h;
-         });
-       }},
-      {"vfFilterPicture, edge padding",
-       [](long w, long h) {
-         auto image = std::make_shared<vxPelBuffer<unsigned char>>(picture(w, h));
-         return std::function<void()>([image, w, h] {
-           const vxFrequencyFilterBandReject reject(0.01, 0.003, 0.13,
-                                                    vfPaddedTransformSize(w, h, -1), 0);
-           vfFilterPicture<unsigned char>(*image, {&reject},
-                                          {vxPadding::Edge, vxWindow::none(), -1});
-         });
-       }},
-      {"vfFilterPicture, continued padding",
-       [](long w, long h) {
-         auto image = std::make_shared<vxPelBuffer<unsigned char>>(picture(w, h));
-         return std::function<void()>([image, w, h] {
-           const vxFrequencyFilterBandReject reject(0.01, 0.003, 0.13,
-                                                    vfPaddedTransformSize(w, h, -1), 0);
-           vfFilterPicture<unsigned char>(*image, {&reject},
-                                          {vxPadding::Continue, vxWindow::none(), -1});
-         });
-       }},
+       onPicture([](const vxPelBuffer<unsigned char>& image) {
+         vxFrequencyBuffer spectrum;
+         vfForwardFFT<unsigned char>(image, spectrum);
+         const vxFrequencyFilterBandReject reject(
+             0.01, 0.003, 0.13, vxPair<long>(spectrum.width(), spectrum.height()), 0);
+         reject.apply(spectrum);
+         vxPelBuffer<unsigned char> out;
+         vfInverseFFT<unsigned char>(spectrum, out, false, true);
+       })},
+      {"vfFilterPicture, edge padding", filterPictureWith(vxPadding::Edge)},
+      {"vfFilterPicture, continued padding", filterPictureWith(vxPadding::Continue)},
   };
   const long sizes[][2] = {{2048, 2048}, {2448, 2048}, {4000, 3000}, {4096, 4096}, {8192, 8192}};
   std::printf(

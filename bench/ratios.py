@@ -271,42 +271,12 @@ def threads_table(wall, cpu):
     return "\n".join(lines)
 
 
-# The library against itself (bench/own_bench.cpp): (operation, implementation,
-# reference operation, reference implementation, title, target ratio or None).
-OWN = [
-    ("filter_picture", "continue", "filter_picture", "edge",
-     "vfFilterPicture with continued padding (a pattern found) against edge padding", None),
-    ("filter_picture", "continue_none", "filter_picture", "edge",
-     "continued padding where nothing stands out against edge padding", None),
-    ("mode_real_fwd_u8", "extended", "mode_real_fwd_u8", "compatible",
-     "8-bit forward, extended mode against compatible", 1.05),
-    ("mode_complex_fwd", "extended", "mode_complex_fwd", "compatible",
-     "complex forward, extended mode against compatible", 1.05),
-    ("mode_inverse_u8", "extended", "mode_inverse_u8", "compatible",
-     "8-bit inverse, extended mode against compatible", 1.05),
-    ("forward_u8", "fresh", "forward_u8", "reused",
-     "8-bit forward into a new buffer against into the same buffer", None),
-    ("forward_u8", "fresh_nocache", "forward_u8", "reused",
-     "the same with the memory cache off", None),
-    ("magnitude_image", "fresh", "forward_u8", "reused",
-     "magnitude image by value against the 8-bit forward transform", 1.0),
-    ("magnitude_image", "reused", "forward_u8", "reused",
-     "magnitude image into the same image against the 8-bit forward transform", None),
-    ("log_map", "fresh", "forward_u8", "reused",
-     "log map by value against the 8-bit forward transform", 1.5),
-    ("pool_fwd_u8", "2t", "pool_fwd_u8", "1t",
-     "8-bit forward, 2 threads against 1 (wall time; 0.65 at 2048 x 2048)", 1.0),
-    ("pool_fwd_u8", "4t", "pool_fwd_u8", "1t",
-     "8-bit forward, a pool of 4 threads on this machine against 1 (wall time)", 1.1),
-    ("pool_fwd_u8", "16t", "pool_fwd_u8", "1t",
-     "8-bit forward, a pool of 16 threads against 1 (wall time)", 1.1),
-    ("pool_fwd_u8", "64t", "pool_fwd_u8", "1t",
-     "8-bit forward, a pool of 64 threads against 1 (wall time)", 1.1),
-    ("large_real_fwd_u8", "extended", "large_real_fwd_u8", "fftw",
-     "8-bit forward beyond 2048 and at camera sizes against FFTW r2c (exact size)", None),
-    ("large_complex_fwd", "extended", "large_complex_fwd", "fftw",
-     "complex forward beyond 2048 against FFTW", None),
-]
+# The library against itself (bench/own_bench.cpp), from own_ratios.json: (operation,
+# implementation, reference operation, reference implementation, title, target ratio or
+# None).
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "own_ratios.json")) as _f:
+    OWN = [(o["operation"], o["implementation"], o["reference_operation"],
+            o["reference_implementation"], o["title"], o["target"]) for o in json.load(_f)]
 
 
 def own_table(times):

@@ -23,20 +23,6 @@ struct FilterOf : Filter {
   F& get() const { return static_cast<F&>(*filter); }
 };
 
-// Reads a parameter under a read use of the filter.
-template <class F, class R>
-R readFilter(const FilterOf<F>& f, R (*read)(const F&)) {
-  Use use(f.use, Use::Read, "Filter");
-  return read(f.get());
-}
-
-// Changes a parameter (a rebuild) under a write use, without the GIL.
-template <class F, class V>
-void writeFilter(FilterOf<F>& f, void (*write)(F&, const V&), const V& value) {
-  Use use(f.use, Use::Write, "Filter");
-  runLibrary([&] { write(f.get(), value); });
-}
-
 template <class F, class... Args>
 std::unique_ptr<FilterOf<F>> buildFilter(Args... args) {
   auto f = std::make_unique<FilterOf<F>>();
@@ -118,54 +104,92 @@ const char* const kSizeDoc =
     "size: the transform size (width, height) the filter is built for, as in the C++ API "
     "and FrequencyBuffer.image_size; it is FrequencyBuffer.shape reversed.";
 
+// A parameter's value as Python has it, and back: numbers as they are, pairs and sizes
+// as tuples, angles as radians.
+double toPython(double v) { return v; }
+long toPython(long v) { return v; }
+double toPython(vxRadian v) { return v.value(); }
+PairD toPython(const vxPair<double>& v) { return PairD(v.x, v.y); }
+Size toPython(const vxPair<long>& v) { return Size(v.x, v.y); }
+template <class V>
+V fromPython(double v) {
+  return V(v);
+}
+template <class V>
+V fromPython(long v) {
+  return v;
+}
+template <class V>
+V fromPython(const PairD& v) {
+  return V(v.first, v.second);
+}
+template <class V>
+V fromPython(const Size& v) {
+  return V(v.first, v.second);
+}
+
+// A parameter as a property: `get(filter)` read under a read use of the filter;
+// `set(filter, value)` (a rebuild) under a write use, without the GIL.
+template <class F, class Get, class Set>
+void parameter(py::class_<FilterOf<F>, Filter>& cls, const char* name, Get get, Set set,
+               const char* doc) {
+  using V = decltype(get(std::declval<const F&>()));
+  using Py = decltype(toPython(std::declval<V>()));
+  cls.def_property(
+      name,
+      [get](const FilterOf<F>& f) {
+        Use use(f.use, Use::Read, "Filter");
+        return toPython(get(f.get()));
+      },
+      [set](FilterOf<F>& f, Py value) {
+        Use use(f.use, Use::Write, "Filter");
+        const V v = fromPython<V>(value);
+        runLibrary([&] { set(f.get(), v); });
+      },
+      doc);
+}
+
+// A read-only one.
+template <class F, class Get>
+void readOnly(py::class_<FilterOf<F>, Filter>& cls, const char* name, Get get, const char* doc) {
+  cls.def_property_readonly(
+      name,
+      [get](const FilterOf<F>& f) {
+        Use use(f.use, Use::Read, "Filter");
+        return toPython(get(f.get()));
+      },
+      doc);
+}
+
 // What the four parametric filters share: equality, pickling, size and DC radius.
 template <class F>
 py::class_<FilterOf<F>, Filter> parametricFilter(py::module_& m, const char* name, const char* doc,
                                                  const char* radiusName, const char* frequencyDoc) {
   using W = FilterOf<F>;
   py::class_<W, Filter> cls(m, name, doc);
-  cls.def_property(
-      "frequency",
-      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.frequency(); }); },
-      [](W& f, double v) {
-        writeFilter<F, double>(
-            f, [](F& g, const double& x) { g.frequency(x); }, v);
-      },
-      frequencyDoc);
+  parameter<F>(
+      cls, "frequency", [](const F& g) { return g.frequency(); },
+      [](F& g, double v) { g.frequency(v); }, frequencyDoc);
   cls.def(
       "__eq__", [](const W& a, const W& b) { return a.get() == b.get(); }, py::is_operator());
   cls.def(py::pickle([](const W& f) { return filterState(f); },
                      [](const py::bytes& s) { return filterFromState<F>(s); }));
-  cls.def_property(
-      "size",
-      [](const W& f) {
-        return pairOf(readFilter<F, vxPair<long>>(f, [](const F& g) { return g.size(); }));
-      },
-      [](W& f, Size s) {
-        writeFilter<F, vxPair<long>>(
-            f, [](F& g, const vxPair<long>& v) { g.size(v); }, sizeOf(s));
-      },
+  parameter<F>(
+      cls, "size", [](const F& g) { return g.size(); },
+      [](F& g, const vxPair<long>& v) { g.size(v); },
       "Transform size (width, height) the filter applies to; setting it rebuilds the filter.");
-  const auto getRadius = [](const W& f) {
-    return readFilter<F, long>(f, [](const F& g) { return dcRadius(g); });
-  };
-  const auto setRadius = [](W& f, long r) {
-    writeFilter<F, long>(
-        f, [](F& g, const long& v) { dcRadius(g, v); }, r);
-  };
-  cls.def_property("dc_removal_radius", getRadius, setRadius,
-                   "Radius R of the (2R - 1) x (2R - 1) square around frequency 0 that the "
-                   "pass filters zero and the reject filters leave unchanged (0: none).");
+  const auto getRadius = [](const F& g) { return dcRadius(g); };
+  const auto setRadius = [](F& g, long r) { dcRadius(g, r); };
+  parameter<F>(cls, "dc_removal_radius", getRadius, setRadius,
+               "Radius R of the (2R - 1) x (2R - 1) square around frequency 0 that the pass "
+               "filters zero and the reject filters leave unchanged (0: none).");
   if (std::string(radiusName) != "dc_removal_radius")
-    cls.def_property(radiusName, getRadius, setRadius, "The same as dc_removal_radius.");
+    parameter<F>(cls, radiusName, getRadius, setRadius, "The same as dc_removal_radius.");
   defineForSize(cls,
                 "A copy of the filter built for transform size (width, height), its other "
                 "parameters unchanged; the filter itself does not change.");
-  cls.def_property_readonly(
-      "support_width",
-      [](const W& f) {
-        return readFilter<F, long>(f, [](const F& g) { return g.supportWidth(); });
-      },
+  readOnly<F>(
+      cls, "support_width", [](const F& g) { return g.supportWidth(); },
       "Width of the filter's gain table.");
   return cls;
 }
@@ -183,21 +207,11 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
           py::arg("dc_removal_radius") = 0,
           "Builds the filter. sigma, plateau and frequency in cycles per pixel (0 to 0.5); "
           "size (width, height), a power of two along each axis.");
-  cls.def_property(
-      "sigma",
-      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.sigma(); }); },
-      [](W& f, double v) {
-        writeFilter<F, double>(
-            f, [](F& g, const double& x) { g.sigma(x); }, v);
-      },
+  parameter<F>(
+      cls, "sigma", [](const F& g) { return g.sigma(); }, [](F& g, double v) { g.sigma(v); },
       "Width of the Gaussian flanks, in cycles per pixel.");
-  cls.def_property(
-      "plateau",
-      [](const W& f) { return readFilter<F, double>(f, [](const F& g) { return g.plateau(); }); },
-      [](W& f, double v) {
-        writeFilter<F, double>(
-            f, [](F& g, const double& x) { g.plateau(x); }, v);
-      },
+  parameter<F>(
+      cls, "plateau", [](const F& g) { return g.plateau(); }, [](F& g, double v) { g.plateau(v); },
       "Half width of the flat top, in cycles per pixel.");
   cls.def("__repr__", [name](const W& f) {
     Use use(f.use, Use::Read, "Filter");
@@ -225,41 +239,19 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
           "Builds the filter. sigma and plateau are (along, across) pairs and frequency in "
           "cycles per pixel; angle in radians from +x towards +y (down); size (width, "
           "height), a power of two along each axis.");
-  cls.def_property(
-      "sigma",
-      [](const W& f) {
-        return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.sigma(); }));
-      },
-      [](W& f, PairD v) {
-        writeFilter<F, vxPair<double>>(
-            f, [](F& g, const vxPair<double>& x) { g.sigma(x); }, vxPairOf(v));
-      },
+  parameter<F>(
+      cls, "sigma", [](const F& g) { return g.sigma(); },
+      [](F& g, const vxPair<double>& v) { g.sigma(v); },
       "Gaussian widths (along, across) the direction, in cycles per pixel.");
-  cls.def_property(
-      "plateau",
-      [](const W& f) {
-        return pairOf(readFilter<F, vxPair<double>>(f, [](const F& g) { return g.plateau(); }));
-      },
-      [](W& f, PairD v) {
-        writeFilter<F, vxPair<double>>(
-            f, [](F& g, const vxPair<double>& x) { g.plateau(x); }, vxPairOf(v));
-      },
+  parameter<F>(
+      cls, "plateau", [](const F& g) { return g.plateau(); },
+      [](F& g, const vxPair<double>& v) { g.plateau(v); },
       "Flat-top half widths (along, across) the direction, in cycles per pixel.");
-  cls.def_property(
-      "angle",
-      [](const W& f) {
-        return readFilter<F, double>(f, [](const F& g) { return g.angle().value(); });
-      },
-      [](W& f, double v) {
-        writeFilter<F, double>(
-            f, [](F& g, const double& x) { g.angle(vxRadian(x)); }, v);
-      },
+  parameter<F>(
+      cls, "angle", [](const F& g) { return g.angle(); }, [](F& g, vxRadian v) { g.angle(v); },
       "Direction of the centre frequency, radians from +x towards +y.");
-  cls.def_property_readonly(
-      "support_height",
-      [](const W& f) {
-        return readFilter<F, long>(f, [](const F& g) { return g.supportHeight(); });
-      },
+  readOnly<F>(
+      cls, "support_height", [](const F& g) { return g.supportHeight(); },
       "Height of the filter's gain table.");
   cls.def("__repr__", [name](const W& f) {
     Use use(f.use, Use::Read, "Filter");

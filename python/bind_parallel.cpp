@@ -16,6 +16,28 @@ namespace {
 // The most threads a block may have.
 constexpr long kMaxThreads = 256;
 
+// What the two with-blocks share: entered, __enter__ (the block object back) and
+// __exit__ (exceptions pass on).
+template <class Block>
+void defineBlock(py::class_<Block>& cls, const char* enterDoc, const char* exitDoc) {
+  cls.def_property_readonly("entered", &Block::entered,
+                            "True between entering and leaving the block.");
+  cls.def(
+      "__enter__",
+      [](const py::object& self) {
+        self.cast<Block&>().enter();
+        return self;
+      },
+      enterDoc);
+  cls.def(
+      "__exit__",
+      [](Block& b, const py::object&, const py::object&, const py::object&) {
+        b.exit();
+        return false;
+      },
+      py::arg("exc_type"), py::arg("exc_value"), py::arg("traceback"), exitDoc);
+}
+
 }  // namespace
 
 void bindParallel(py::module_& m) {
@@ -39,25 +61,11 @@ void bindParallel(py::module_& m) {
       "included.");
   parallel.def_property_readonly("threads", &Parallel::threads,
                                  "Threads of the pool, the calling thread included.");
-  parallel.def_property_readonly("entered", &Parallel::entered,
-                                 "True between entering and leaving the block.");
-  parallel.def(
-      "__enter__",
-      [](const py::object& self) {
-        self.cast<Parallel&>().enter();
-        return self;
-      },
-      "Starts the pool; the calls of this thread use it until the block is left. A block "
-      "is entered once at a time (RuntimeError otherwise).");
-  parallel.def(
-      "__exit__",
-      [](Parallel& p, const py::object&, const py::object&, const py::object&) {
-        p.exit();
-        return false;
-      },
-      py::arg("exc_type"), py::arg("exc_value"), py::arg("traceback"),
-      "Stops the pool, on the thread that entered the block (RuntimeError otherwise); "
-      "exceptions pass on.");
+  defineBlock(parallel,
+              "Starts the pool; the calls of this thread use it until the block is left. A "
+              "block is entered once at a time (RuntimeError otherwise).",
+              "Stops the pool, on the thread that entered the block (RuntimeError otherwise); "
+              "exceptions pass on.");
   parallel.def("__repr__", [](const Parallel& p) {
     return py::str("vxfreq.parallel({})").format(p.threads());
   });
@@ -72,25 +80,11 @@ void bindParallel(py::module_& m) {
       "to single precision, pictures back at their place. Blocks nest; other threads are "
       "not affected (each enters its own block).");
   compatible.def(py::init<>(), "A block; entering it starts the compatible mode.");
-  compatible.def_property_readonly("entered", &Compatible::entered,
-                                   "True between entering and leaving the block.");
-  compatible.def(
-      "__enter__",
-      [](const py::object& self) {
-        self.cast<Compatible&>().enter();
-        return self;
-      },
-      "Starts the compatible mode for this thread's calls; a block is entered once at a "
-      "time (RuntimeError otherwise).");
-  compatible.def(
-      "__exit__",
-      [](Compatible& c, const py::object&, const py::object&, const py::object&) {
-        c.exit();
-        return false;
-      },
-      py::arg("exc_type"), py::arg("exc_value"), py::arg("traceback"),
-      "Leaves the block, on the thread that entered it (RuntimeError otherwise); "
-      "exceptions pass on.");
+  defineBlock(compatible,
+              "Starts the compatible mode for this thread's calls; a block is entered once at "
+              "a time (RuntimeError otherwise).",
+              "Leaves the block, on the thread that entered it (RuntimeError otherwise); "
+              "exceptions pass on.");
   compatible.def("__repr__", [](const Compatible&) { return py::str("vxfreq.compatible()"); });
   m.def("extended_mode", &extendedHere,
         "True when the library calls of this thread run in the extended mode: outside every "

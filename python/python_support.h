@@ -1,8 +1,8 @@
-// What the bindings of the Python module share: the objects Python holds, the rule
-// that one object is changed by one thread at a time, running library calls without
-// the GIL and stoppable by Ctrl-C, images moving between numpy arrays and pixel
-// buffers, and the small helpers of arguments, results and pickles that several
-// topics use.
+// What the bindings of the Python module share: the objects Python holds and the rule
+// that one object is changed by one thread at a time (objects.cpp), running library
+// calls without the GIL and stoppable by Ctrl-C (calls.cpp), images moving between
+// numpy arrays and pixel buffers (images.cpp), and the small helpers of arguments,
+// results and pickles that several topics use (arguments.cpp).
 #ifndef VXFREQ_PYTHON_SUPPORT_H
 #define VXFREQ_PYTHON_SUPPORT_H
 

@@ -17,6 +17,7 @@
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
+#include "filt/engine/trial.h"
 #include "filt/parallel.h"
 #include "filt/simd/planner.h"
 #include "filt/threads/rows.h"
@@ -259,21 +260,16 @@ void runLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
 // of its input with each path's kernels.
 const LaneKernels* plannedKernels(const float* source, std::int32_t width, std::int32_t height,
                                   bool inverse, long miny, long maxy, bool accurate) {
-  FloatBlock scratch;
   std::vector<float*> rows;
   const std::size_t floats = 2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  const PathTrial trial = [&](const LaneKernels& kernels) {
-    const SerialScope serial;  // one thread, and no runs of the caller's executor
-    if (scratch.data() == nullptr) {
-      scratch.reset(floats, BlockFill::Any);
-      for (std::int32_t r = 0; r < height; ++r) rows.push_back(rowAt(scratch.data(), width, r));
-    }
-    copyForTrial(scratch.data(), source, floats);
-    LanePlan plan(kernels, width, height, false, accurate, engineBands(width, height));
-    runLanes(kernels, plan, scratch.data(), rows.data(), width, height, inverse, miny, maxy);
-  };
-  return plannedLaneKernels(inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, width,
-                            height, trial);
+  return plannedOnCopy(
+      inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, width, height, source, floats,
+      [&](const LaneKernels& kernels, float* copy) {
+        if (rows.empty())
+          for (std::int32_t r = 0; r < height; ++r) rows.push_back(rowAt(copy, width, r));
+        LanePlan plan(kernels, width, height, false, accurate, engineBands(width, height));
+        runLanes(kernels, plan, copy, rows.data(), width, height, inverse, miny, maxy);
+      });
 }
 
 const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_t height, long miny,

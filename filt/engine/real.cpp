@@ -16,6 +16,7 @@
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
 #include "filt/engine/transpose.h"
+#include "filt/engine/trial.h"
 #include "filt/simd/planner.h"
 #include "filt/threads/rows.h"
 #include "platform/memory.h"
@@ -187,19 +188,15 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
   // A single row or column has no second dimension to spread over the lanes.
   const LaneKernels* kernels = nullptr;
   if (activeLaneKernels() != nullptr && width >= 2 && height >= 2) {
-    // The planner's trial: this transform on a copy of the input, with each path.
-    FloatBlock scratch;
     const std::size_t floats =
         2 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const PathTrial trial = [&](const LaneKernels& k) {
-      const SerialScope serial;  // one thread, and no runs of the caller's executor
-      if (scratch.data() == nullptr) scratch.reset(floats, BlockFill::Any);
-      copyForTrial(scratch.data(), data, floats);
-      LanePlan plan(k, width / 2, height, true, accurate, engineBands(width, height));
-      LaneSteps steps(k, plan, scratch.data(), width, height);
-      runPasses(schedule, plan.bands(), steps);
-    };
-    kernels = plannedLaneKernels(vxEngine::RealForward, width, height, trial);
+    kernels = plannedOnCopy(
+        vxEngine::RealForward, width, height, data, floats, [&](const LaneKernels& k, float* copy) {
+          // The bands of a trial's one thread.
+          LanePlan plan(k, width / 2, height, true, accurate, engineBands(width, height));
+          LaneSteps steps(k, plan, copy, width, height);
+          runPasses(schedule, plan.bands(), steps);
+        });
   }
   if (kernels != nullptr) {
     LanePlan plan(*kernels, width / 2, height, true, accurate, bands);

@@ -49,56 +49,13 @@ TEST(ExtendedTwiddles, EveryFactorIsTheRoundedSineOrCosine) {
   EXPECT_EQ(s1, s2);
 }
 
-struct ExtendedCase {
-  int w, h;
-  std::uint64_t forward;        // complex engine, forward
-  std::uint64_t inverse;        // complex engine, inverse, all rows kept
-  std::uint64_t inverseMasked;  // rows outside centred band [H/4, 3H/4] zeroed
-  std::uint64_t real;           // real-input engine, forward
-};
-
-// Inputs from the generator of test_support.h at its default seed; FNV-1a 64 over all
-// 2 W H output floats in storage order.
-const ExtendedCase kExtendedCases[] = {
-    {1, 1, 0xc81978963e5bb982ull, 0xc81978963e5bb982ull, 0xc81978963e5bb982ull,
-     0xf5e4a89da2645efdull},
-    {8, 8, 0x16d2a90f299541f6ull, 0x7e203eca5558b5f2ull, 0xff3909f6477c8607ull,
-     0x5f392cd450d0d1e4ull},
-    {64, 32, 0x74fd9e5e6c55dd71ull, 0x9a2b44a0b6de5111ull, 0x979cf41ae70e4fd4ull,
-     0x81e0cc642896f7c6ull},
-    {32, 64, 0x978ef337ec899eb7ull, 0x3abd0e4d160d0e1dull, 0x587b03aa4117c8c7ull,
-     0xb413e7f963bf455full},
-    {2, 16384, 0x543af967d565978cull, 0x02c3b0017766d926ull, 0xeb25e634783ea13cull,
-     0x349faf6320a792bbull},
-    {16384, 2, 0x1a94f3621626aedaull, 0xfff2688497d7e8e7ull, 0xfff2688497d7e8e7ull,
-     0x2dacbe60db1d66baull},
-    {2048, 2048, 0xfb25c1826b0f790cull, 0xaf485f809bdfe9cbull, 0xe193305d0b8a55daull,
-     0xde3bf336311ce13full},
-    {4096, 4096, 0xc6d13909722933afull, 0x33324b7765465a0bull, 0xe960ab8985564833ull,
-     0x6f69e9090a71d115ull},
-};
-
+// The extended mode's hashes of engine_hashes.txt, on every path.
 TEST(ExtendedVectors, EveryPathReproducesEveryHash) {
   const vxExtendedScope extended;
   onEveryPath([](const TestPath&) {
-    for (const ExtendedCase& c : kExtendedCases) {
-      SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
-      const vxPair<long> size(c.w, c.h);
-      const std::vector<float> input = complexInput(c.w, c.h);
-      std::vector<float> a = input;
-      vf_ComplexFFT2D(a.data(), size, +1, 0, c.h);
-      EXPECT_EQ(fnv1a64(a), c.forward);
-      a = input;
-      vf_ComplexFFT2D(a.data(), size, -1, 0, c.h);
-      EXPECT_EQ(fnv1a64(a), c.inverse);
-      a = input;
-      zeroOutsideBand(a, c.w, c.h, c.h / 4, 3 * c.h / 4);
-      vf_ComplexFFT2D(a.data(), size, -1, c.h / 4, 3 * c.h / 4);
-      EXPECT_EQ(fnv1a64(a), c.inverseMasked);
-      a = realInput(c.w, c.h);
-      vf_RealFFT2D(a.data(), size, +1, 0, c.h);
-      EXPECT_EQ(fnv1a64(a), c.real);
-    }
+    const std::vector<EngineHashes> cases = engineHashes("extended");
+    ASSERT_EQ(cases.size(), 8u);
+    for (const EngineHashes& c : cases) expectEngineHashes(c);
   });
 }
 

@@ -4,6 +4,7 @@
 #ifndef VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 #define VXFREQ_TESTS_ENGINE_TEST_SUPPORT_H
 
+#include "filt/engine/engines.h"
 #include "filt/engine/lane_kernels.h"
 #include "platform/attention.h"
 
@@ -14,6 +15,8 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #if VXFREQ_LANES_X86
@@ -241,6 +244,61 @@ private:
   vx_detail::AttentionProbe probe_;
   vx_detail::AttentionProbe* previous_;
 };
+
+// One size's reference hashes of both engines (FNV-1a 64 over all 2 W H output floats).
+struct EngineHashes {
+  int w, h;
+  std::uint64_t forward;        // complex engine, forward
+  std::uint64_t inverse;        // complex engine, inverse, all rows kept
+  std::uint64_t inverseMasked;  // rows outside the centred band [H/4, 3H/4] zeroed, inverse
+                                // with that band
+  std::uint64_t real;           // real-input engine, forward
+};
+
+// The hashes of engine_hashes.txt in section `[mode]` ("compatible" or "extended").
+inline std::vector<EngineHashes> engineHashes(const std::string& mode) {
+  static const char* const text =
+#include "engine_hashes.inc"
+      ;
+  std::istringstream in(text);
+  std::vector<EngineHashes> cases;
+  std::string line;
+  bool inSection = false;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line[0] == '[') {
+      inSection = line == "[" + mode + "]";
+      continue;
+    }
+    if (!inSection) continue;
+    std::istringstream fields(line);
+    EngineHashes c{};
+    fields >> c.w >> c.h >> std::hex >> c.forward >> c.inverse >> c.inverseMasked >> c.real;
+    EXPECT_FALSE(fields.fail()) << line;
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+// Checks the four hashes of `c` on the path in use, with the default inputs.
+inline void expectEngineHashes(const EngineHashes& c) {
+  SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h);
+  const vxPair<long> size(c.w, c.h);
+  const std::vector<float> input = complexInput(c.w, c.h);
+  std::vector<float> a = input;
+  vf_ComplexFFT2D(a.data(), size, +1, 0, c.h);
+  EXPECT_EQ(fnv1a64(a), c.forward);
+  a = input;
+  vf_ComplexFFT2D(a.data(), size, -1, 0, c.h);
+  EXPECT_EQ(fnv1a64(a), c.inverse);
+  a = input;
+  zeroOutsideBand(a, c.w, c.h, c.h / 4, 3 * c.h / 4);
+  vf_ComplexFFT2D(a.data(), size, -1, c.h / 4, 3 * c.h / 4);
+  EXPECT_EQ(fnv1a64(a), c.inverseMasked);
+  a = realInput(c.w, c.h);
+  vf_RealFFT2D(a.data(), size, +1, 0, c.h);
+  EXPECT_EQ(fnv1a64(a), c.real);
+}
 
 }  // namespace engine_test
 

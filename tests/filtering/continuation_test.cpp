@@ -49,23 +49,14 @@ vxPelBuffer<double> rejectRing(const vxPelBuffer<double>& image, double f, doubl
   return vfFilterPicture(vxPelBuffer_const<double>(image), {&reject}, paddingOf(padding));
 }
 
-struct Errors {
-  double border, interior;
-};
+#ifdef VXFREQ_TEST_PHOTOS
+using test_photos::BorderErrors;
 
-// RMS of `out` - `clean` in the 16-pixel border strip and inside it.
-[[maybe_unused]] Errors errorsOf(const vxPelBuffer<double>& out, const std::vector<double>& clean) {
-  const long w = out.width(), h = out.height(), b = 16;
-  double sums[2] = {0, 0}, counts[2] = {0, 0};
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) {
-      const int strip = x < b || y < b || x >= w - b || y >= h - b;
-      const double d = out.at(x, y) - clean[y * w + x];
-      sums[strip] += d * d;
-      counts[strip] += 1;
-    }
-  return {std::sqrt(sums[1] / counts[1]), std::sqrt(sums[0] / counts[0])};
+// The errors in the 16-pixel border strip and inside it.
+BorderErrors errorsOf(const vxPelBuffer<double>& out, const std::vector<double>& clean) {
+  return test_photos::borderErrors(out, clean, 16);
 }
+#endif
 
 double largestDeparture(const vxPelBuffer<double>& out, double from) {
   double worst = 0.0;
@@ -233,7 +224,7 @@ TEST(Continuation, PhotographsAreCleanUpToTheBorder) {
     double best = 1e300;
     for (vxPadding p : {vxPadding::Zero, vxPadding::Reflect, vxPadding::Edge, vxPadding::Mean})
       best = std::min(best, errorsOf(rejectRing(noisy, c.f, c.sigma, p), photo).border);
-    const Errors e = errorsOf(rejectRing(noisy, c.f, c.sigma, vxPadding::Continue), photo);
+    const BorderErrors e = errorsOf(rejectRing(noisy, c.f, c.sigma, vxPadding::Continue), photo);
     std::printf(
         "%s f %.2f at %.0f, sigma %.3f: border %.2f, interior %.2f, best other border %.2f\n",
         c.name, c.f, c.degrees, c.sigma, e.border, e.interior, best);

@@ -209,16 +209,9 @@ void rejectPattern(const std::string& name, long border, vxPadding padding, doub
   reject.apply(spectrum);
   vxPelBuffer<double> out;
   vfInverseFFT(spectrum, out, false);
-  double sums[2] = {0, 0}, counts[2] = {0, 0};
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x) {
-      const int strip = x < border || y < border || x >= w - border || y >= h - border;
-      const double d = out.at(x, y) - photo[y * w + x];
-      sums[strip] += d * d;
-      counts[strip] += 1;
-    }
-  inside = std::sqrt(sums[0] / counts[0]);
-  edge = std::sqrt(sums[1] / counts[1]);
+  const test_photos::BorderErrors e = test_photos::borderErrors(out, photo, border);
+  edge = e.border;
+  inside = e.interior;
   std::printf("%s, %s padding: RMS error %.2f in the %ld-pixel border, %.2f inside\n", name.c_str(),
               padding == vxPadding::Zero ? "zero" : "reflection", edge, border, inside);
 }

@@ -5,8 +5,11 @@
 #define VXFREQ_TESTS_IMAGE_PHOTOS_H
 
 #ifdef VXFREQ_TEST_PHOTOS
+#include "platform/pelbuffer.h"
+
 #include <png.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,25 @@ inline std::vector<double> readGrey(const std::string& name, long& w, long& h) {
   w = image.width;
   h = image.height;
   return std::vector<double>(bytes.begin(), bytes.end());
+}
+
+// RMS of `out` - `clean` (row by row, out's size) in the border strip `border` pixels
+// wide and inside it.
+struct BorderErrors {
+  double border, interior;
+};
+inline BorderErrors borderErrors(const vxPelBuffer<double>& out, const std::vector<double>& clean,
+                                 long border) {
+  const long w = out.width(), h = out.height();
+  double sums[2] = {0, 0}, counts[2] = {0, 0};
+  for (long y = 0; y < h; ++y)
+    for (long x = 0; x < w; ++x) {
+      const int strip = x < border || y < border || x >= w - border || y >= h - border;
+      const double d = out.at(x, y) - clean[y * w + x];
+      sums[strip] += d * d;
+      counts[strip] += 1;
+    }
+  return {std::sqrt(sums[1] / counts[1]), std::sqrt(sums[0] / counts[0])};
 }
 
 }  // namespace test_photos
