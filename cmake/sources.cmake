@@ -2,7 +2,7 @@
 # what it holds and which folders it may include. A new source file is listed here.
 set(VXFREQ_FILT_SOURCES
   # common: limits, the message texts, the error classes
-  filt/common/errors.cpp filt/common/limits.cpp filt/common/mode.cpp
+  filt/common/errors.cpp filt/common/extended.cpp filt/common/limits.cpp
   # simd: the table of vector paths and the dispatch
   filt/simd/paths.cpp filt/simd/planner.cpp
   # threads: the thread pool, the parallel scope and the splitting of rows

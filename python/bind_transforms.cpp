@@ -552,6 +552,14 @@ py::object filterPicture(const py::object& imageArg, const py::object& filterArg
 }  // namespace
 
 void bindTransforms(py::module_& m) {
+  m.def(
+      "_check_picture_shape",
+      [](const py::array& image, const std::string& name) {
+        requirePictureShape(image, name.c_str());
+      },
+      py::arg("image"), py::arg("name"),
+      "ValueError unless image has two dimensions (the package checks pictures with it "
+      "before converting their values).");
   m.def("forward", &forward, py::arg("image"), py::arg("imag") = py::none(),
         py::arg("offset") = std::make_pair(0L, 0L), py::arg("out") = py::none(), py::kw_only(),
         py::arg("padding") = py::none(), py::arg("window") = py::none(),

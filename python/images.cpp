@@ -16,10 +16,14 @@ namespace vxpy {
 // ---------------------------------------------------------------------------
 // Images.
 
-PixelKind pixelKindOf(const py::array& image, const char* name) {
+void requirePictureShape(const py::array& image, const char* name) {
   if (image.ndim() != 2)
     throw py::value_error(std::string(name) + " must be a 2-D array (height, width), not " +
                           std::to_string(image.ndim()) + "-D");
+}
+
+PixelKind pixelKindOf(const py::array& image, const char* name) {
+  requirePictureShape(image, name);
   if (py::isinstance<py::array_t<std::uint8_t>>(image)) return PixelKind::U8;
   if (py::isinstance<py::array_t<std::uint16_t>>(image)) return PixelKind::U16;
   if (py::isinstance<py::array_t<double>>(image)) return PixelKind::F64;

@@ -150,6 +150,8 @@ void readInto(Buffer& in, Buffer& out, F&& call) {
 // The pixel types of images: those the library reads, single-precision samples and
 // complex values (read as one array through the complex engine).
 enum class PixelKind { U8, U16, F64, F32, C64, C128 };
+// ValueError unless `image` has two dimensions (height, width).
+void requirePictureShape(const py::array& image, const char* name);
 // The kind of a 2-D numpy array, TypeError/ValueError naming what is accepted.
 PixelKind pixelKindOf(const py::array& image, const char* name);
 // The kind a dtype argument names (uint8, uint16, float64), TypeError otherwise.

@@ -21,7 +21,6 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
-#include <string>
 #include <thread>
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Fixed hashes of every output that goes through a function of the C library or of
 // vxfreq's own arctangent: the angle and phase images, the display maps (log among
 // them) and the four filter families (exp, sqrt, sin and cos in their tables). The
-// engine hashes of engine_vectors_test.cpp cover the transforms themselves. The
+// engine hashes (engine/engine_hashes.txt) cover the transforms themselves. The
 // hashes were taken on x86-64; the same tests run on aarch64 (under emulation in
 // `make test-arm64`) and with both compilers, so a C library or compiler that
 // rounds one of these differently shows up here.

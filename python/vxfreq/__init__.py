@@ -33,11 +33,11 @@ import numpy as _np
 from . import _vxfreq
 from ._version import __version__
 from ._vxfreq import (ArchiveError, BadCoord, BadData, EndOfData, Error, Filter,
-                      FrequencyBuffer, ImageFilter, InvalidArgument, InvalidBuffer, InvalidSize, Uninitialized, UnboundWindow, UnknownClass,
-                      UnknownVersion, compatible, current_threads, extended_mode, forward_fft,
-                      inverse_angle, inverse_fft, inverse_quadrant, map_image,
-                      max_transform_side, memory_cache_bound, memory_cache_bytes,
-                      padded_transform_size, parallel, release_memory_cache,
+                      FrequencyBuffer, ImageFilter, InvalidArgument, InvalidBuffer, InvalidSize,
+                      Uninitialized, UnboundWindow, UnknownClass, UnknownVersion, compatible,
+                      current_threads, extended_mode, forward_fft, inverse_angle, inverse_fft,
+                      inverse_quadrant, map_image, max_transform_side, memory_cache_bound,
+                      memory_cache_bytes, padded_transform_size, parallel, release_memory_cache,
                       set_memory_cache_bound)
 
 # The band and Gabor filter classes, from the library's list of filter types.
@@ -68,8 +68,7 @@ def _pixels(values, name):
     """`values` as an array forward reads: uint8, uint16, float32, float64, complex64 or
     complex128 in the machine's byte order, converted exactly from the other types."""
     a = _np.asarray(values)
-    if a.ndim != 2:
-        raise ValueError("%s must be a 2-D array (height, width), not %d-D" % (name, a.ndim))
+    _vxfreq._check_picture_shape(a, name)
     if a.size == 0:
         raise ValueError("%s must not be empty, not of shape %r" % (name, a.shape))
     t = a.dtype

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <new>
@@ -155,31 +154,23 @@ TEST(AllocationFailure, FilterBuildsAndOutOfPlaceApply) {
   vxFrequencyFilterBandPass bp;
   vxFrequencyFilterGabor gb;
   vxFrequencyFilterImage imf;
-  auto buildPass = [&] { bp.set(0.02, 0.01, 0.2, size, 1); };
-  auto buildGabor = [&] { gb.set(gabor.sigma(), gabor.plateau(), vxRadian(0.5), 0.2, size, 1); };
-  auto buildImage = [&] { imf.setImage(spectrum); };
-  long points = sweep(
-      "band-pass build",
-      [&] {
-        bp = vxFrequencyFilterBandPass(0.01, 0.0, 0.1, {8, 8}, 0);
-      },
-      buildPass,
-      [&] {
-        buildPass();
-        ASSERT_TRUE(bp == bandPass);
-      });
-  points += sweep(
-      "Gabor build", [&] { gb = vxFrequencyFilterGabor(); }, buildGabor,
-      [&] {
-        buildGabor();
-        ASSERT_TRUE(gb == gabor);
-      });
-  points += sweep(
-      "image filter build", [&] { imf = vxFrequencyFilterImage(); }, buildImage,
-      [&] {
-        buildImage();
-        ASSERT_TRUE(imf == imageFilter);
-      });
+  auto builds = [&](const char* name, auto& f, auto unbuilt, auto build, const auto& expected) {
+    return sweep(
+        name, [&] { f = unbuilt; }, build,
+        [&] {
+          build();
+          ASSERT_TRUE(f == expected);
+        });
+  };
+  long points = builds(
+      "band-pass build", bp, vxFrequencyFilterBandPass(0.01, 0.0, 0.1, {8, 8}, 0),
+      [&] { bp.set(0.02, 0.01, 0.2, size, 1); }, bandPass);
+  points += builds(
+      "Gabor build", gb, vxFrequencyFilterGabor(),
+      [&] { gb.set(gabor.sigma(), gabor.plateau(), vxRadian(0.5), 0.2, size, 1); }, gabor);
+  points += builds(
+      "image filter build", imf, vxFrequencyFilterImage(), [&] { imf.setImage(spectrum); },
+      imageFilter);
   for (const vxFrequencyFilter* filter : filters) {
     vxFrequencyBuffer expected, out;
     filter->apply(spectrum, expected);

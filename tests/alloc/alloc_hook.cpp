@@ -21,16 +21,25 @@ std::atomic<std::size_t> gStart{0};
 
 constexpr std::size_t kHeader = 64;  // keeps every alignment up to 64 bytes
 
-void* allocate(std::size_t size, std::size_t alignment) {
+// Counts an allocation of `size` bytes: fails it when it is the armed one, else adds it
+// to the live bytes and the peak.
+void count(std::size_t size) {
   const std::int64_t failAt = gFailAt.load();
   if (failAt != 0 && ++gCount == failAt) throw std::bad_alloc();
-  if (alignment > kHeader) throw std::bad_alloc();  // not needed by the library
-  void* raw = std::aligned_alloc(kHeader, kHeader + ((size + kHeader - 1) / kHeader) * kHeader);
-  if (raw == nullptr) throw std::bad_alloc();
-  *static_cast<std::size_t*>(raw) = size;
   const std::size_t live = gLive += size;
   std::size_t peak = gPeak.load();
   while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {}
+}
+
+void* allocate(std::size_t size, std::size_t alignment) {
+  if (alignment > kHeader) throw std::bad_alloc();  // not needed by the library
+  count(size);
+  void* raw = std::aligned_alloc(kHeader, kHeader + ((size + kHeader - 1) / kHeader) * kHeader);
+  if (raw == nullptr) {
+    gLive -= size;
+    throw std::bad_alloc();
+  }
+  *static_cast<std::size_t*>(raw) = size;
   return static_cast<char*>(raw) + kHeader;
 }
 
@@ -43,13 +52,7 @@ void release(void* p) noexcept {
 
 // The library's large blocks (platform/memory.h) are counted and failed like the others:
 // the allocator calls these for every large block it hands out or takes back.
-void largeRequested(std::size_t size) {
-  const std::int64_t failAt = gFailAt.load();
-  if (failAt != 0 && ++gCount == failAt) throw std::bad_alloc();
-  const std::size_t live = gLive += size;
-  std::size_t peak = gPeak.load();
-  while (live > peak && !gPeak.compare_exchange_weak(peak, live)) {}
-}
+void largeRequested(std::size_t size) { count(size); }
 
 void largeReleased(std::size_t size) { gLive -= size; }
 

@@ -3,9 +3,6 @@
 // and operands, what the result takes from the first operand, and the check order.
 #include "filters/test_support.h"
 
-#include <cmath>
-#include <functional>
-
 using namespace filter_test;
 
 namespace {

@@ -88,22 +88,16 @@ using Filters =
 TYPED_TEST_SUITE(FilterValues, Filters);
 
 namespace {
-vxFrequencyFilterBandPass built(vxFrequencyFilterBandPass*) {
-  return vxFrequencyFilterBandPass(0.05, 0.01, 0.25, vxPair<long>(16, 8), 1);
-}
-vxFrequencyFilterBandReject built(vxFrequencyFilterBandReject*) {
-  return vxFrequencyFilterBandReject(0.05, 0.01, 0.25, vxPair<long>(16, 8), 1);
-}
-vxFrequencyFilterGabor built(vxFrequencyFilterGabor*) {
-  return vxFrequencyFilterGabor({0.05, 0.03}, {0.01, 0.0}, vxRadian(0.5), 0.25, vxPair<long>(16, 8),
-                                1);
-}
-vxFrequencyFilterGaborReject built(vxFrequencyFilterGaborReject*) {
-  return vxFrequencyFilterGaborReject({0.05, 0.03}, {0.01, 0.0}, vxRadian(0.5), 0.25,
-                                      vxPair<long>(16, 8), 1);
-}
-vxFrequencyFilterImage built(vxFrequencyFilterImage*) {
-  return vxFrequencyFilterImage(patterned(16, 8, 5));
+// A built filter of each class for 16 x 8 buffers.
+template <class F>
+F built() {
+  const vxPair<long> size(16, 8);
+  if constexpr (std::is_same<F, vxFrequencyFilterImage>::value)
+    return F(patterned(16, 8, 5));
+  else if constexpr (std::is_constructible<F, double, double, double, vxPair<long>, long>::value)
+    return F(0.05, 0.01, 0.25, size, 1);
+  else
+    return F({0.05, 0.03}, {0.01, 0.0}, vxRadian(0.5), 0.25, size, 1);
 }
 
 // The filtered values of one buffer, which say what a filter does.
@@ -129,14 +123,14 @@ std::wstring refusal(const F& f) {
 TYPED_TEST(FilterValues, MovesTakeTheTableAndLeaveANewFilter) {
   static_assert(std::is_nothrow_move_constructible<TypeParam>::value, "");
   static_assert(std::is_nothrow_move_assignable<TypeParam>::value, "");
-  TypeParam a = built(static_cast<TypeParam*>(nullptr));
+  TypeParam a = built<TypeParam>();
   const TypeParam copy(a);
   const vxFrequencyBuffer expected = filtered(copy);
   TypeParam b(std::move(a));
   EXPECT_TRUE(b == copy && filtered(b) == expected);
   EXPECT_TRUE(!a.isInitialized() && a == TypeParam());
   EXPECT_EQ(refusal(a), refusal(TypeParam()));
-  TypeParam c = built(static_cast<TypeParam*>(nullptr));
+  TypeParam c = built<TypeParam>();
   c = std::move(b);
   EXPECT_TRUE(c == copy && b == TypeParam());
   c = alias(c);

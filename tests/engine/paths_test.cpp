@@ -152,7 +152,6 @@ TEST(EnginePaths, EveryAlignmentMatchesScalar) {
       }
 }
 
-// ---------------------------------------------------------------------------
 // The loops between images and buffers follow the same path switch.
 
 using filter_test::samePixels;
@@ -224,19 +223,10 @@ std::vector<vxFrequencyBuffer> inverseInputs(long w, long h) {
     inputs.push_back(banded);
   }
   vxFrequencyBuffer spatial = inputs[0];
-  const float specials[] = {3.0e9f,
-                            -5.0e9f,
-                            1.0e19f,
-                            2.0e19f,
-                            1.0e20f,
-                            -0.0f,
-                            0.0f,
-                            70000.0f,
-                            255.5f,
-                            65535.5f,
-                            1.0e-30f,
-                            std::numeric_limits<float>::infinity(),
-                            std::numeric_limits<float>::quiet_NaN()};
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float specials[] = {3.0e9f,   -5.0e9f, 1.0e19f,  2.0e19f,  1.0e20f, -0.0f, 0.0f,
+                            70000.0f, 255.5f,  65535.5f, 1.0e-30f, inf,     nan};
   std::mt19937 rng(5);
   for (long i = 0; i < 2 * W * H; ++i) {
     const unsigned pick = rng() % 40;
@@ -298,8 +288,7 @@ TEST(ImagePaths, InverseTransformsMatchScalar) {
 // the logarithm, values whose pixel sits within rounding of a boundary (exp(k / g) - 1
 // and its neighbours), where the fast logarithm must leave the pixel to std::log.
 TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
-  auto sameImages = [](const std::vector<vxPelBuffer<unsigned char>>& a,
-                       const std::vector<vxPelBuffer<unsigned char>>& b) {
+  auto sameImages = [](const auto& a, const auto& b) {
     for (std::size_t i = 0; i < a.size(); ++i)
       if (!samePixels(a[i], b[i])) return false;
     return a.size() == b.size();
@@ -316,11 +305,7 @@ TEST(ImagePaths, DisplayImagesAndMappingsMatchScalar) {
                 spectrum.getRealImage(centered), spectrum.getImaginaryImage(centered),
                 spectrum.getMagnitudeImage(centered), spectrum.getPhaseImage(centered)};
           },
-          [](const std::vector<vxPelBuffer<double>>& a, const std::vector<vxPelBuffer<double>>& b) {
-            for (std::size_t i = 0; i < a.size(); ++i)
-              if (!samePixels(a[i], b[i])) return false;
-            return true;
-          });
+          sameImages);
     }
   }
   const double g = 255.0 / std::log(1000.0);

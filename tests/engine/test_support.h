@@ -245,32 +245,22 @@ private:
   vx_detail::AttentionProbe* previous_;
 };
 
-// One size's reference hashes of both engines (FNV-1a 64 over all 2 W H output floats).
+// One size's reference hashes of both engines (engine_hashes.txt says what they hash).
 struct EngineHashes {
   int w, h;
-  std::uint64_t forward;        // complex engine, forward
-  std::uint64_t inverse;        // complex engine, inverse, all rows kept
-  std::uint64_t inverseMasked;  // rows outside the centred band [H/4, 3H/4] zeroed, inverse
-                                // with that band
-  std::uint64_t real;           // real-input engine, forward
+  std::uint64_t forward, inverse, inverseMasked, real;
 };
 
 // The hashes of engine_hashes.txt in section `[mode]` ("compatible" or "extended").
 inline std::vector<EngineHashes> engineHashes(const std::string& mode) {
-  static const char* const text =
+  std::istringstream in(
 #include "engine_hashes.inc"
-      ;
-  std::istringstream in(text);
+  );
   std::vector<EngineHashes> cases;
-  std::string line;
   bool inSection = false;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    if (line[0] == '[') {
-      inSection = line == "[" + mode + "]";
-      continue;
-    }
-    if (!inSection) continue;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line[0] == '[') inSection = line == "[" + mode + "]";
+    if (!inSection || line.empty() || line[0] == '[' || line[0] == '#') continue;
     std::istringstream fields(line);
     EngineHashes c{};
     fields >> c.w >> c.h >> std::hex >> c.forward >> c.inverse >> c.inverseMasked >> c.real;

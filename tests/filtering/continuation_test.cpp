@@ -15,7 +15,6 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
-#include <string>
 #include <vector>
 
 namespace {

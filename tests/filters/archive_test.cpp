@@ -179,7 +179,6 @@ TEST(FilterArchive, TableSizesNoBuildMakesAreRefused) {
   EXPECT_EQ(g.data()[168], 0.0f);
 }
 
-// ---------------------------------------------------------------------------
 // The frequency buffer's archive form: a version byte, seven 32-bit fields (W, H,
 // image size, mask flag and band, offset), the inverse flag, the transform cache
 // (one byte when empty), then a pair and the float list.

@@ -4,8 +4,6 @@
 #include "filters/test_support.h"
 
 #include <cmath>
-#include <limits>
-#include <stdexcept>
 
 using namespace filter_test;
 

@@ -4,13 +4,7 @@
 #include "filt/freqfilt.h"
 #include "filters/test_support.h"
 
-#include <algorithm>
 #include <cmath>
-#include <functional>
-#include <initializer_list>
-#include <limits>
-#include <memory>
-#include <stdexcept>
 #include <vector>
 
 using namespace filter_test;

@@ -3,7 +3,6 @@
 #include "filters/test_support.h"
 
 #include <memory>
-#include <vector>
 
 using namespace filter_test;
 

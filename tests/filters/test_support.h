@@ -104,13 +104,20 @@ vxFrequencyBuffer gains(const F& f, long w, long h) {
   return b;
 }
 
+// A w x h image whose pixel (x, y) is value(x, y), converted to T.
+template <class T = unsigned char, class F>
+vxPelBuffer<T> imageOf(long w, long h, F value) {
+  vxPelBuffer<T> image(w, h, 32);
+  for (long y = 0; y < h; ++y)
+    for (long x = 0; x < w; ++x) image.at(x, y) = static_cast<T>(value(x, y));
+  return image;
+}
+
 // A w x h 8-bit image of a deterministic pattern at offset `at`.
 inline vxPelBuffer<unsigned char> patternImage(long w, long h, vxPair<long> at = {0, 0}, int fx = 7,
                                                int fy = 13) {
-  vxPelBuffer<unsigned char> image(w, h, 32);
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x)
-      image.at(x, y) = static_cast<unsigned char>((x * fx + y * fy) & 255);
+  vxPelBuffer<unsigned char> image =
+      imageOf(w, h, [&](long x, long y) { return (x * fx + y * fy) & 255; });
   image.offset(at);
   return image;
 }

@@ -55,10 +55,8 @@ TEST(RealInverse, RoundsHalvesToEvenAndSaturatesWhereTheMagnitudeWraps) {
 TEST(RealInverse, SharpenedEdgesSaturateAndPicturesComeBack) {
   const vxExtendedScope extended;
   const long w = 300, h = 200;
-  vxPelBuffer<unsigned char> picture(w, h, 32);
-  for (long y = 0; y < h; ++y)
-    for (long x = 0; x < w; ++x)
-      picture.at(x, y) = x > 100 && x < 200 && y > 50 && y < 150 ? 255 : 20;
+  vxPelBuffer<unsigned char> picture = imageOf(
+      w, h, [](long x, long y) { return x > 100 && x < 200 && y > 50 && y < 150 ? 255 : 20; });
   picture.offset(7, -3);
   vxFrequencyBuffer spectrum;
   vfForwardFFT<unsigned char>(picture, spectrum);

@@ -3,7 +3,6 @@
 #include "filters/test_support.h"
 
 #include <cmath>
-#include <cstdint>
 #include <random>
 
 using namespace filter_test;

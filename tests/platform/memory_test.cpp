@@ -10,7 +10,6 @@
 
 #include <unistd.h>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 

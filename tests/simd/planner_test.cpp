@@ -7,6 +7,7 @@
 #include "filt/extended.h"
 #include "filt/fft.h"
 #include "filt/simd/planner.h"
+#include "filters/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,7 @@ struct PlannerReset {
 };
 
 vxPelBuffer<unsigned char> picture(long n) {
-  vxPelBuffer<unsigned char> image(n, n, 32);
-  for (long y = 0; y < n; ++y)
-    for (long x = 0; x < n; ++x)
-      image.at(x, y) = static_cast<unsigned char>((x * 7 + y * 13 + x * y) % 251);
-  return image;
+  return filter_test::imageOf(n, n, [](long x, long y) { return (x * 7 + y * 13 + x * y) % 251; });
 }
 
 // A forward transform of the picture, a complex transform of the spectrum, and the
@@ -140,18 +137,13 @@ TEST(Planner, MeasuringAddsNoAttentionChecks) {
   const PlannerReset reset;
   vfForgetPathPlans();
   const vxPelBuffer<unsigned char> image = picture(512);
-  std::int64_t first = 0, second = 0;
-  {
+  auto checks = [&] {
     const engine_test::ProbeGuard probe;
     threeEngines(image);
-    first = probe.checks();
-  }
-  {
-    const engine_test::ProbeGuard probe;
-    threeEngines(image);
-    second = probe.checks();
-  }
-  EXPECT_EQ(first, second);
+    return probe.checks();
+  };
+  const std::int64_t measuring = checks();
+  EXPECT_EQ(checks(), measuring);
 }
 
 // Threads making the first call at one size together: one measures, the others take the

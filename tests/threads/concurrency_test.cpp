@@ -17,10 +17,9 @@ constexpr int kIterations = 20;
 constexpr long kWidth = 96, kHeight = 64;  // padded to 128 x 64
 
 vxPelBuffer<unsigned char> imageFor(int thread) {
-  vxPelBuffer<unsigned char> image(kWidth, kHeight, 32);
-  for (long y = 0; y < kHeight; ++y)
-    for (long x = 0; x < kWidth; ++x)
-      image.at(x, y) = static_cast<unsigned char>((x * (3 + thread) + y * (7 + 2 * thread)) & 255);
+  vxPelBuffer<unsigned char> image = filter_test::imageOf(kWidth, kHeight, [&](long x, long y) {
+    return (x * (3 + thread) + y * (7 + 2 * thread)) & 255;
+  });
   image.offset(-thread, -2 * thread);
   return image;
 }
@@ -63,10 +62,8 @@ struct SplitResult {
 
 SplitResult splitJob(int thread) {
   SplitResult r;
-  vxPelBuffer<unsigned char> image(512, 256, 32);
-  for (long y = 0; y < 256; ++y)
-    for (long x = 0; x < 512; ++x)
-      image.at(x, y) = static_cast<unsigned char>((x * (5 + thread) + y * y) & 255);
+  const vxPelBuffer<unsigned char> image = filter_test::imageOf(
+      512, 256, [&](long x, long y) { return (x * (5 + thread) + y * y) & 255; });
   vfForwardFFT<unsigned char>(image, r.spectrum);
   vxFrequencyFilterBandPass(0.02, 0.01, 0.15, vxPair<long>(512, 256), 1)
       .apply(r.spectrum, r.filtered);
@@ -81,39 +78,41 @@ bool sameResult(const Result& a, const Result& b) {
          samePixels(a.commonImage, b.commonImage) && a.spectrum == b.spectrum;
 }
 
+// Runs `same(t)` on kThreads threads at once; each must find its results the expected ones.
+template <class Same>
+void expectNoMismatches(Same same) {
+  std::vector<int> matched(kThreads, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back([&, t] { matched[t] = same(t); });
+  for (std::thread& th : threads) th.join();
+  for (int t = 0; t < kThreads; ++t) EXPECT_TRUE(matched[t]) << "thread " << t;
+}
+
 }  // namespace
 
 TEST(Concurrency, ThreadsOnDistinctObjectsGiveTheSingleThreadedResults) {
   const Shared shared;
   std::vector<Result> expected;
   for (int t = 0; t < kThreads; ++t) expected.push_back(job(shared, t));
-  std::vector<int> mismatches(kThreads, 0);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < kIterations; ++i)
-        if (!sameResult(job(shared, t), expected[t])) ++mismatches[t];
-    });
-  for (std::thread& th : threads) th.join();
-  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+  expectNoMismatches([&](int t) {
+    for (int i = 0; i < kIterations; ++i)
+      if (!sameResult(job(shared, t), expected[t])) return false;
+    return true;
+  });
 }
 
 TEST(Concurrency, ThreadsSharingOnePoolThroughScopesOfTheirOwnGiveTheSerialResults) {
   std::vector<SplitResult> expected;
   for (int t = 0; t < kThreads; ++t) expected.push_back(splitJob(t));
   vxThreadPool pool(3);
-  std::vector<int> mismatches(kThreads, 0);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t)
-    threads.emplace_back([&, t] {
-      const vxParallelScope scope(pool);
-      for (int i = 0; i < 3; ++i) {
-        const SplitResult r = splitJob(t);
-        if (!(r.spectrum == expected[t].spectrum && r.filtered == expected[t].filtered &&
-              samePixels(r.map, expected[t].map)))
-          ++mismatches[t];
-      }
-    });
-  for (std::thread& th : threads) th.join();
-  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+  expectNoMismatches([&](int t) {
+    const vxParallelScope scope(pool);
+    for (int i = 0; i < 3; ++i) {
+      const SplitResult r = splitJob(t);
+      if (!(r.spectrum == expected[t].spectrum && r.filtered == expected[t].filtered &&
+            samePixels(r.map, expected[t].map)))
+        return false;
+    }
+    return true;
+  });
 }
