@@ -12,6 +12,13 @@ namespace archive_test {
 
 int gAlive = 0;  // test objects alive
 
+// A class level of the test classes: its version byte, which must be `version`.
+void level(vxArchive& ar, unsigned char version, const char* name) {
+  unsigned char stored = version;
+  ar || stored;
+  if (stored != version) throw vxArchive::UnknownVersion(name, 0);
+}
+
 class Leaf : public vxPersistent {
 public:
   Leaf() { ++gAlive; }
@@ -22,9 +29,7 @@ public:
 
 protected:
   void dispatchSerialize(vxArchive& ar) override {
-    unsigned char version = 1;
-    ar || version;
-    if (version != 1) throw vxArchive::UnknownVersion("archive_test::Leaf", 0);
+    level(ar, 1, "archive_test::Leaf");
     vxPersistent::dispatchSerialize(ar);
     ar || value;
   }
@@ -52,9 +57,7 @@ public:
 
 protected:
   void dispatchSerialize(vxArchive& ar) override {
-    unsigned char version = 0;
-    ar || version;
-    if (version != 0) throw vxArchive::UnknownVersion("archive_test::Pair", 0);
+    level(ar, 0, "archive_test::Pair");
     vxPersistent::dispatchSerialize(ar);
     ar || label || weight || xform || first || second;
   }
