@@ -288,11 +288,15 @@ void bindFilters(py::module_& m) {
   vxForEachFilterType([&](auto type) {
     using T = decltype(type);
     const bool band = T::family == vxFilterFamily::Band;
-    const std::string doc = familyDoc[band ? 0 : 1] + " The " + type.label +
-                            " filter: " + type.summary + "." +
-                            (T::rejects ? " Its DC radius protects the square around 0 (also "
-                                          "dc_protection_radius)."
-                                        : "");
+    // What the form does, after the family's text: "The band-pass keeps the ring ...".
+    const std::string what =
+        std::string(band ? " " : " filter ") +
+        (T::rejects
+             ? std::string(band ? "removes the ring" : "removes the lobe") +
+                   " and keeps the rest; its DC radius protects the square around 0 "
+                   "(also dc_protection_radius)."
+             : std::string(band ? "keeps the ring" : "keeps that lobe") + " and zeroes the rest.");
+    const std::string doc = familyDoc[band ? 0 : 1] + " The " + type.label + what;
     const char* radiusName = T::rejects ? "dc_protection_radius" : "dc_removal_radius";
     if constexpr (T::family == vxFilterFamily::Band)
       bandFilter<typename T::Filter>(m, type.pythonName(), doc.c_str(), radiusName);

@@ -207,6 +207,13 @@ py::array asDoubles(const py::array& a) {
 
 bool isComplex(PixelKind kind) { return kind == PixelKind::C64 || kind == PixelKind::C128; }
 
+// A picture given in two parts, real and imaginary: TypeError when either is complex
+// (complex values come as one array). The package calls it before its own checks too.
+void checkParts(const py::array& image, const py::array& imag) {
+  if (isComplex(pixelKindOf(image, "image")) || isComplex(pixelKindOf(imag, "imag")))
+    throw py::type_error("imag is for real pictures; pass complex values as one array");
+}
+
 py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
                    const py::object& out, const py::object& padding, const py::object& window,
                    const py::object& margin) {
@@ -216,36 +223,35 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   py::array imagArray;
   if (!imag.is_none()) {
     imagArray = arrayArgument(imag, "imag");
-    const PixelKind imagKind = pixelKindOf(imagArray, "imag");
-    if (complex || isComplex(imagKind))
-      throw py::type_error("imag is for real pictures; pass complex values as one array");
-    // The library reads the two parts as one type, and float32 ones only alone: parts of
-    // two types or of float32 are read as float64, exactly.
-    if (imagKind != kind || kind == PixelKind::F32) {
-      image = asDoubles(image);
-      imagArray = asDoubles(imagArray);
-      kind = PixelKind::F64;
-    }
+    checkParts(image, imagArray);
   }
-  vxPaddingOptions options;
-  const bool padded = paddingOptionsOf(padding, window, margin, options);
-  if (padded && options.padding == vxPadding::Continue)
+  if (py::isinstance<py::str>(padding) && padding.cast<std::string>() == "continue")
     throw py::value_error(
         "padding='continue' carries on the patterns the filters act on: use "
         "vxfreq.filter_picture(image, filters)");
+  // The library reads the two parts as one type, and float32 ones only alone: parts of
+  // two types or of float32 are read as float64, exactly.
+  if (!imag.is_none() && (pixelKindOf(imagArray, "imag") != kind || kind == PixelKind::F32)) {
+    image = asDoubles(image);
+    imagArray = asDoubles(imagArray);
+    kind = PixelKind::F64;
+  }
+  ImageView real = viewOf(image);
+  ImageView imaginary;
+  if (!imag.is_none()) {
+    imaginary = viewOf(imagArray);
+    if (imaginary.width != real.width || imaginary.height != real.height)
+      throw py::value_error("imag must have the shape of image");
+  }
+  vxPaddingOptions options;
+  const bool padded = paddingOptionsOf(padding, window, margin, options);
   if (padded && (!imag.is_none() || complex))
     throw py::value_error("padding, window and margin are for real images: imag must be None");
   // The padded transforms read float64: float32 pictures are read as that, exactly.
   if (padded && kind == PixelKind::F32) {
     image = asDoubles(image);
     kind = PixelKind::F64;
-  }
-  const ImageView real = viewOf(image);
-  ImageView imaginary;
-  if (!imag.is_none()) {
-    imaginary = viewOf(imagArray);
-    if (imaginary.width != real.width || imaginary.height != real.height)
-      throw py::value_error("imag must have the shape of image");
+    real = viewOf(image);
   }
   const vxPaddingOptions* pad = padded ? &options : nullptr;
   // Sizes the library refuses are refused before any pixel is copied.
@@ -489,48 +495,62 @@ py::object filterPictureAs(const ImageView& view,
   return arrayOf(result);
 }
 
-// The filters filter_picture applies, for transform size `size`: a filter of another
-// size is replaced by its copy for that size (vfFilterForSize), kept in `copies`.
-std::vector<const vxFrequencyFilter*> filtersFor(
-    const py::object& filterArg, const vxPair<long>& size, std::vector<std::unique_ptr<Use>>& uses,
-    std::vector<std::unique_ptr<vxFrequencyFilter>>& copies) {
+// filter_picture's filters: one filter or a sequence, refused when empty, as a list.
+py::list filterListOf(const py::object& filterArg) {
   const py::list list = py::isinstance<Filter>(filterArg) ? py::list(py::make_tuple(filterArg))
                                                           : py::list(py::iter(filterArg));
   if (list.empty()) throw py::value_error("filters must hold at least one filter");
+  return list;
+}
+
+// The filters filter_picture applies, for transform size `size`, each used (read) for
+// the call; a filter of another size is replaced by its copy for that size
+// (vfFilterForSize), kept in `copies`, and used only while it is copied.
+std::vector<const vxFrequencyFilter*> filtersFor(
+    const py::list& list, const vxPair<long>& size, std::vector<std::unique_ptr<Use>>& uses,
+    std::vector<std::unique_ptr<vxFrequencyFilter>>& copies) {
   std::vector<const vxFrequencyFilter*> filters;
   for (const py::handle item : list) {
     if (!py::isinstance<Filter>(item))
       throw py::type_error("filters must be vxfreq filters, not " + typeName(item));
     Filter& f = item.cast<Filter&>();
-    uses.push_back(std::make_unique<Use>(f.use, Use::Read, "Filter"));
     if (item.attr("size").cast<Size>() == Size(size.x, size.y)) {
+      uses.push_back(std::make_unique<Use>(f.use, Use::Read, "Filter"));
       filters.push_back(f.filter.get());
       continue;
     }
+    const Use use(f.use, Use::Read, "Filter");
     runLibrary([&] { copies.emplace_back(vfFilterForSize(*f.filter, size)); });
     filters.push_back(copies.back().get());
   }
   return filters;
 }
 
+// TypeError for a complex picture: filter_picture filters real ones. The package calls it
+// before its own checks too.
+void checkRealPicture(const py::array& image) {
+  if (isComplex(pixelKindOf(image, "image")))
+    throw py::type_error(
+        "filter_picture filters real pictures; filter the real and imaginary parts apart");
+}
+
+// Checked in this order: the picture, the filters (given, not empty), the margin, each
+// filter (copied for the padded size where its own differs), padding and window.
 py::object filterPicture(const py::object& imageArg, const py::object& filterArg,
                          const py::object& padding, const py::object& window,
                          const py::object& margin) {
   py::array image = arrayArgument(imageArg, "image");
+  checkRealPicture(image);
   PixelKind kind = pixelKindOf(image, "image");
-  if (isComplex(kind))
-    throw py::type_error(
-        "filter_picture filters real pictures; filter the real and imaginary parts apart");
   // The library filters float64 pictures: float32 ones are read as that, exactly.
   if (kind == PixelKind::F32) {
     image = asDoubles(image);
     kind = PixelKind::F64;
   }
-  vxPaddingOptions options;
-  options.padding = paddingOf(padding);
-  options.window = windowOf(window);
-  options.margin = marginOf(margin, -1);
   const ImageView view = viewOf(image);
+  const py::list list = filterListOf(filterArg);
+  vxPaddingOptions options;
+  options.margin = marginOf(margin, -1);
   vxPair<long> size;
   {
     ModeScope mode;
@@ -538,7 +558,9 @@ py::object filterPicture(const py::object& imageArg, const py::object& filterArg
   }
   std::vector<std::unique_ptr<Use>> uses;
   std::vector<std::unique_ptr<vxFrequencyFilter>> copies;
-  const std::vector<const vxFrequencyFilter*> filters = filtersFor(filterArg, size, uses, copies);
+  const std::vector<const vxFrequencyFilter*> filters = filtersFor(list, size, uses, copies);
+  options.padding = paddingOf(padding);
+  options.window = windowOf(window);
   switch (kind) {
     case PixelKind::U8:
       return filterPictureAs<std::uint8_t>(view, filters, options);
@@ -552,6 +574,10 @@ py::object filterPicture(const py::object& imageArg, const py::object& filterArg
 }  // namespace
 
 void bindTransforms(py::module_& m) {
+  m.def("_check_real_picture", &checkRealPicture, py::arg("image"),
+        "TypeError for a complex picture, which filter_picture does not take.");
+  m.def("_check_parts", &checkParts, py::arg("image"), py::arg("imag"),
+        "TypeError when a picture given as real and imaginary parts has a complex part.");
   m.def(
       "_check_picture_shape",
       [](const py::array& image, const std::string& name) {

@@ -5,10 +5,12 @@
 #include "filt/parallel.h"
 
 #include <pythread.h>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>

@@ -205,7 +205,7 @@ struct GaborFilterFamily : ParametricFamily<GaborFilterFamily> {
     });
   }
 
-  // apply sizes its output before the DC step (see ParametricFamily::apply).
+  // apply sizes its output after the DC step (see ParametricFamily::apply).
   static constexpr bool kSizesOutFirst = false;
 
   // Filters the window's rows and sets the mask band to them for the Gabor filter

@@ -80,6 +80,11 @@ def test_refused_values_in_order():
             (lambda: vxfreq.forward(ones, norm="bad"), ValueError, "'backward', 'ortho' or 'forward', not 'bad'"),
             (lambda: vxfreq.forward(ones, np.ones((2, 0))), ValueError, "imag must not be empty"),
             (lambda: vxfreq.forward(ones + 0j, padding="reflect"), ValueError, "real images"),
+            (lambda: vxfreq.forward(ones + 0j, ones, norm="bad"), TypeError, "complex values"),
+            (lambda: vxfreq.forward(ones, padding="continue", margin=-1), ValueError, "'continue'"),
+            (lambda: vxfreq.forward(ones, np.ones((2, 3)), padding="zero"), ValueError, "shape of"),
+            (lambda: vxfreq.filter_picture(ones + 0j, [], dtype=str), TypeError, "real pictures"),
+            (lambda: vxfreq.filter_picture(ones, [], padding="bogus"), ValueError, "one filter"),
             (lambda: vxfreq.Gabor((0.04, 0.02), (0, 0), nan, 0.2, (8, 8)), vxfreq.InvalidArgument,
              "^Angle must be a finite number.$"),
             (lambda: vxfreq.Gabor((0.04, 0.02), (0, 0), -np.inf, 0.2, (8, 8)), vxfreq.InvalidArgument, "finite")]:

@@ -121,6 +121,7 @@ def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", paddi
     real = _pixels(image, "image")
     if imag is not None:
         imag = _pixels(imag, "imag")
+        _vxfreq._check_parts(real, imag)
     norm = _norm(norm)
     buf = _vxfreq.forward(real, imag, offset, out, padding=padding, window=window, margin=margin)
     if norm != "backward":
@@ -240,6 +241,7 @@ def filter_picture(image, filters, *, padding="continue", window=None, margin=No
     unchanged). The picture may be any value type forward reads but complex.
     """
     picture = _pixels(image, "image")
+    _vxfreq._check_real_picture(picture)
     target = _dtype_of(dtype)
     return _as_dtype(_vxfreq.filter_picture(picture, filters, padding, window, margin), target)
 
