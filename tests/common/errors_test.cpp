@@ -86,4 +86,8 @@ TEST(FrequencyErrors, GenericHandlersCatchThemWithTheirMessage) {
               ar || version;
             }),
             "Archive data ended unexpectedly");
+  // The names are kept once per class, however often and for how many classes asked.
+  for (int i = 0; i < 200; ++i)
+    ASSERT_STREQ(i % 2 ? Defs::BadCoord(L"").what() : Defs::UnboundWindow().what(),
+                 i % 2 ? "vxFrequencyDefs::BadCoord" : "vxFrequencyDefs::UnboundWindow");
 }

@@ -215,6 +215,13 @@ std::string withField(std::string s, std::size_t index, std::uint32_t value) {
 
 }  // namespace
 
+// A float list longer than the loader's first step (2^16 floats) grows as it loads.
+TEST(BufferArchive, LargeBuffersComeBackWhole) {
+  vxFrequencyBuffer loaded;
+  load(save(sample(256, 256)), loaded);
+  EXPECT_EQ(loaded, sample(256, 256));
+}
+
 TEST(BufferArchive, UnknownVersionsAndInconsistentFieldsAreRefused) {
   const std::string bytes = save(sample(2, 2));
   vxFrequencyBuffer target = sample(4, 4);
