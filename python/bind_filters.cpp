@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 namespace vxpy {
@@ -89,16 +90,27 @@ void defineForSize(py::class_<FilterOf<F>, Filter>& cls, const char* doc) {
 vxPair<long> sizeOf(Size s) { return vxPair<long>(s.first, s.second); }
 vxPair<double> vxPairOf(PairD p) { return vxPair<double>(p.first, p.second); }
 
-// The DC radius of each filter: removal for the pass filters, protection for the
-// reject filters.
-long dcRadius(const vxFrequencyFilterBandPass& f) { return f.dcRemovalRadius(); }
-long dcRadius(const vxFrequencyFilterBandReject& f) { return f.dcProtectionRadius(); }
-long dcRadius(const vxFrequencyFilterGabor& f) { return f.dcRemovalRadius(); }
-long dcRadius(const vxFrequencyFilterGaborReject& f) { return f.dcProtectionRadius(); }
-void dcRadius(vxFrequencyFilterBandPass& f, long r) { f.dcRemovalRadius(r); }
-void dcRadius(vxFrequencyFilterBandReject& f, long r) { f.dcProtectionRadius(r); }
-void dcRadius(vxFrequencyFilterGabor& f, long r) { f.dcRemovalRadius(r); }
-void dcRadius(vxFrequencyFilterGaborReject& f, long r) { f.dcProtectionRadius(r); }
+// The DC radius of each filter: protection for the reject filters (which have
+// dcProtectionRadius), removal for the pass filters.
+template <class F, class = void>
+struct Protects : std::false_type {};
+template <class F>
+struct Protects<F, std::void_t<decltype(std::declval<const F&>().dcProtectionRadius())>>
+    : std::true_type {};
+template <class F>
+long dcRadius(const F& f) {
+  if constexpr (Protects<F>::value)
+    return f.dcProtectionRadius();
+  else
+    return f.dcRemovalRadius();
+}
+template <class F>
+void dcRadius(F& f, long r) {
+  if constexpr (Protects<F>::value)
+    f.dcProtectionRadius(r);
+  else
+    f.dcRemovalRadius(r);
+}
 
 const char* const kSizeDoc =
     "size: the transform size (width, height) the filter is built for, as in the C++ API "
