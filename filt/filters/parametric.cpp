@@ -150,10 +150,10 @@ G& G::operator=(G&& other) noexcept { return moveForm(*this, other); }
 // cppcheck-suppress operatorEqVarError
 GR& GR::operator=(GR&& other) noexcept { return moveForm(*this, other); }
 
-P::~P() = default;
-R::~R() = default;
-G::~G() = default;
-GR::~GR() = default;
+P::~vxFrequencyFilterBandPass() = default;
+R::~vxFrequencyFilterBandReject() = default;
+G::~vxFrequencyFilterGabor() = default;
+GR::~vxFrequencyFilterGaborReject() = default;
 
 bool P::operator==(const P& other) const { return equalForms(*this, other); }
 bool R::operator==(const R& other) const { return equalForms(*this, other); }
