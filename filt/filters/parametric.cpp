@@ -32,9 +32,8 @@ template <class F>
 using FamilyOf = decltype(vx_detail::familyOf(std::declval<const F&>()));
 
 template <class F>
-F& assignForm(F& to, const F& from) {
-  if (&to != &from) vx_detail::assignFilter<FamilyOf<F>>(to, from);
-  return to;
+void assignForm(F& to, const F& from) {
+  vx_detail::assignFilter<FamilyOf<F>>(to, from);
 }
 
 template <class F>
@@ -127,13 +126,25 @@ GR::vxFrequencyFilterGaborReject(const GR& other)
 
 // The fields are assigned and moved through the forms, which cppcheck does not follow.
 // cppcheck-suppress operatorEqVarError
-P& P::operator=(const P& other) { return assignForm(*this, other); }
+P& P::operator=(const P& other) {
+  if (this != &other) assignForm(*this, other);
+  return *this;
+}
 // cppcheck-suppress operatorEqVarError
-R& R::operator=(const R& other) { return assignForm(*this, other); }
+R& R::operator=(const R& other) {
+  if (this != &other) assignForm(*this, other);
+  return *this;
+}
 // cppcheck-suppress operatorEqVarError
-G& G::operator=(const G& other) { return assignForm(*this, other); }
+G& G::operator=(const G& other) {
+  if (this != &other) assignForm(*this, other);
+  return *this;
+}
 // cppcheck-suppress operatorEqVarError
-GR& GR::operator=(const GR& other) { return assignForm(*this, other); }
+GR& GR::operator=(const GR& other) {
+  if (this != &other) assignForm(*this, other);
+  return *this;
+}
 
 // Moves take the table; the source is left unbuilt.
 P::vxFrequencyFilterBandPass(P&& other) noexcept { moveForm(*this, other); }
