@@ -31,7 +31,8 @@ GROUPS = [
                    r"|vf_ZeroPadding|vf_WrapCopy"),
     ("arithmetic", r"vfFrequency(Add|Subtract|Multiply|Conjugate)$"),
     ("display", r"vfFrequencyMapImage|vfAtan2f"),
-    ("filters", r"vxFrequencyFilter\w*"),
+    ("filters", r"vxFrequencyFilter\w*|vfFilterForSize|vxFilterType|vxFilterFamily"
+                r"|vxForEachFilterType"),
     ("images", r"vx_?PelBuffer\w*|vfPel\w+|vxPair|vxRadian|vxVector|vxMatrix|vxXform"
                r"|vx2Xform\w*"),
     ("archives", r"vxArchive\w*|operator\|\||vf_Archive\w+|vxPersistent|vxRepBase"

@@ -22,7 +22,9 @@ enum class vxFilterFamily { Band, Gabor };
 // One filter type: the class F, its family and form, and its names.
 template <class F, vxFilterFamily FamilyV, bool RejectsV>
 struct vxFilterType {
+  // The filter class.
   using Filter = F;
+  // The family: the parameters the class takes.
   static constexpr vxFilterFamily family = FamilyV;
   // The reject form: one minus the pass form's gain, a DC protection radius.
   static constexpr bool rejects = RejectsV;
