@@ -4,6 +4,7 @@
 #define VXFREQ_DEMO_JOBS_H
 
 #include "image_io.h"
+#include "options.h"
 
 #include "filt/filter_types.h"
 #include "filt/filtering.h"
@@ -15,18 +16,6 @@
 #include <vector>
 
 namespace demo {
-
-// The parameters of a filter job. The band filters take the first of each pair and
-// no angle.
-struct FilterSettings {
-  double angleDegrees = 0.0;
-  double frequency = 0.0;
-  double sigmaAlong = 0.0;
-  double sigmaAcross = 0.0;
-  double plateauAlong = 0.0;
-  double plateauAcross = 0.0;
-  long dcRadius = 0;  // the removal radius of a pass filter, the protection radius of a reject
-};
 
 // One of the library's filter types (filt/filter_types.h), as the command line knows it.
 struct FilterCommand {

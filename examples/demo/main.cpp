@@ -208,15 +208,7 @@ int runCommand(const demo::Options& options) {
     job = demo::kernelJob("kernel", "kernel", kernel.settings, kernel.values, kernel.width,
                           kernel.height);
   } else {
-    demo::FilterSettings settings;
-    settings.angleDegrees = options.angleDegrees;
-    settings.frequency = options.frequency;
-    settings.sigmaAlong = options.sigmaAlong;
-    settings.sigmaAcross = options.sigmaAcross;
-    settings.plateauAlong = options.plateauAlong;
-    settings.plateauAcross = options.plateauAcross;
-    settings.dcRadius = options.dcRadius;
-    job = demo::filterJob(options.command.filter, settings);
+    job = demo::filterJob(options.command.filter, options.settings);
   }
   const demo::FilterResult result = demo::runFilterJob(input, job, false, transform);
   demo::writeImage(options.output, result.output);

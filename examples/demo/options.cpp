@@ -114,19 +114,20 @@ void checkRanges(const Options& o) {
   const Command& c = o.command;
   const char* cycles = " (cycles per pixel)";
   if (c == Command::Filter) {
-    checkRange(c, "--frequency", o.frequency, 0.0, false, 0.5, cycles);
-    checkRange(c, "--sigma", o.sigmaAlong, 0.0, true, 0.5, cycles);
-    checkRange(c, "--sigma", o.sigmaAcross, 0.0, true, 0.5, cycles);
-    checkRange(c, "--plateau", o.plateauAlong, 0.0, false, 0.5, cycles);
-    checkRange(c, "--plateau", o.plateauAcross, 0.0, false, 0.5, cycles);
+    checkRange(c, "--frequency", o.settings.frequency, 0.0, false, 0.5, cycles);
+    checkRange(c, "--sigma", o.settings.sigmaAlong, 0.0, true, 0.5, cycles);
+    checkRange(c, "--sigma", o.settings.sigmaAcross, 0.0, true, 0.5, cycles);
+    checkRange(c, "--plateau", o.settings.plateauAlong, 0.0, false, 0.5, cycles);
+    checkRange(c, "--plateau", o.settings.plateauAcross, 0.0, false, 0.5, cycles);
     // The filters take the angle in radians (both lobes for the reject filter): one that
     // is not a finite number there has no direction.
-    if (!std::isfinite(degreesToRadians(o.angleDegrees)) ||
-        !std::isfinite(degreesToRadians(o.angleDegrees + 180.0)))
-      throw UsageError(c, "--angle " + shown(o.angleDegrees) +
+    if (!std::isfinite(degreesToRadians(o.settings.angleDegrees)) ||
+        !std::isfinite(degreesToRadians(o.settings.angleDegrees + 180.0)))
+      throw UsageError(c, "--angle " + shown(o.settings.angleDegrees) +
                               " is out of range: in radians it is not a finite number");
-    if (o.dcRadius < 0)
-      throw UsageError(c, "--dc-radius " + std::to_string(o.dcRadius) + " cannot be negative");
+    if (o.settings.dcRadius < 0)
+      throw UsageError(
+          c, "--dc-radius " + std::to_string(o.settings.dcRadius) + " cannot be negative");
   }
   if (c == Command::Kernel) {
     const int given = !o.kernelFile.empty() + (o.meanSize != 0) + (o.gaussianSigma != 0.0);
@@ -161,21 +162,21 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
     if (value.empty()) throw UsageError(c, "--out needs a directory");
     options.outDir = value;
   } else if (name == "--frequency") {
-    options.frequency = parseNumber(c, name, value);
+    options.settings.frequency = parseNumber(c, name, value);
   } else if (name == "--angle") {
-    options.angleDegrees = parseNumber(c, name, value);
+    options.settings.angleDegrees = parseNumber(c, name, value);
   } else if (name == "--sigma") {
     if (kind == Kind::NumberPair)
-      parsePair(c, name, value, options.sigmaAlong, options.sigmaAcross);
+      parsePair(c, name, value, options.settings.sigmaAlong, options.settings.sigmaAcross);
     else
-      options.sigmaAlong = options.sigmaAcross = parseNumber(c, name, value);
+      options.settings.sigmaAlong = options.settings.sigmaAcross = parseNumber(c, name, value);
   } else if (name == "--plateau") {
     if (kind == Kind::NumberPair)
-      parsePair(c, name, value, options.plateauAlong, options.plateauAcross);
+      parsePair(c, name, value, options.settings.plateauAlong, options.settings.plateauAcross);
     else
-      options.plateauAlong = options.plateauAcross = parseNumber(c, name, value);
+      options.settings.plateauAlong = options.settings.plateauAcross = parseNumber(c, name, value);
   } else if (name == "--dc-radius") {
-    options.dcRadius = parseInteger(c, name, value);
+    options.settings.dcRadius = parseInteger(c, name, value);
   } else if (name == "--padding") {
     if (value == "continue" && c == Command::Spectrum)
       throw UsageError(c,
@@ -338,11 +339,12 @@ void checkAgainstPicture(const Options& options, long width, long height, long t
   const Command& c = options.command;
   // The (2R - 1) x (2R - 1) square around zero must lie inside the transform.
   const long largestRadius = (std::min(transformWidth, transformHeight) + 1) / 2;
-  if (options.dcRadius > largestRadius)
-    throw UsageError(c, "--dc-radius " + std::to_string(options.dcRadius) + " is too large for a " +
-                            std::to_string(width) + " x " + std::to_string(height) +
-                            " picture: at most " + std::to_string(largestRadius) +
-                            " (half the side of its " + std::to_string(transformWidth) + " x " +
+  if (options.settings.dcRadius > largestRadius)
+    throw UsageError(c, "--dc-radius " + std::to_string(options.settings.dcRadius) +
+                            " is too large for a " + std::to_string(width) + " x " +
+                            std::to_string(height) + " picture: at most " +
+                            std::to_string(largestRadius) + " (half the side of its " +
+                            std::to_string(transformWidth) + " x " +
                             std::to_string(transformHeight) + " transform)");
   const long smallerSide = std::min(transformWidth, transformHeight);
   if (options.meanSize > smallerSide)

@@ -8,6 +8,18 @@
 
 namespace demo {
 
+// The parameters of a filter job. The band filters take the first of each pair and
+// no angle.
+struct FilterSettings {
+  double angleDegrees = 0.0;
+  double frequency = 0.0;
+  double sigmaAlong = 0.0;
+  double sigmaAcross = 0.0;
+  double plateauAlong = 0.0;
+  double plateauAcross = 0.0;
+  long dcRadius = 0;  // the removal radius of a pass filter, the protection radius of a reject
+};
+
 // What vxfreq-demo is asked to do: the demo run, a spectrum, a kernel, or one of the
 // library's filter types (its command name in `filter`).
 struct Command {
@@ -29,13 +41,7 @@ struct Options {
   // With a command.
   std::string input;
   std::string output;
-  double frequency = 0.0;
-  double sigmaAlong = 0.0;  // band filters: sigma; Gabor filters: along the direction
-  double sigmaAcross = 0.0;
-  double plateauAlong = 0.0;
-  double plateauAcross = 0.0;
-  double angleDegrees = 0.0;
-  long dcRadius = 0;
+  FilterSettings settings;  // the filter commands' parameters
   // How the picture is padded and weighted for the transform.
   // zero, reflect, edge, mean or continue; empty until parsed, then the command's
   // default: continue for the filter commands, zero for the spectrum.
