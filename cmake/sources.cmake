@@ -8,6 +8,7 @@ set(VXFREQ_FILT_SOURCES
   # threads: the thread pool, the parallel scope and the splitting of rows
   filt/threads/parallel.cpp
   # engine: the two transform engines, their scalar kernels and their lane kernels
+  filt/engine/any_engine.cpp filt/engine/any_plan.cpp
   filt/engine/complex.cpp filt/engine/kernels.cpp filt/engine/plan.cpp filt/engine/real.cpp
   filt/engine/transpose.cpp filt/engine/twiddles.cpp
   filt/engine/lanes/avx2.cpp filt/engine/lanes/avx512.cpp filt/engine/lanes/neon.cpp

@@ -12,6 +12,7 @@
 #include "filt/engine/engines.h"
 
 #include "filt/common/limits.h"
+#include "filt/engine/any_engine.h"
 #include "filt/engine/kernels.h"
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/plan.h"
@@ -355,6 +356,12 @@ void vf_ComplexFFT2D(float* data, vxPair<long> size, long direction, long miny, 
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   const bool accurate = extendedMode();
+  if (accurate && anySizeEngine(width, height)) {
+    std::vector<float*> rows(static_cast<std::size_t>(height));
+    for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
+    anyComplexFFT2D(data, rows.data(), width, height, inverse, miny, maxy);
+    return;
+  }
   if (const LaneKernels* kernels = lanesFor(data, width, height, miny, maxy, accurate, inverse)) {
     LanePlan plan(*kernels, width, height, false, accurate, engineBands(width, height));
     float** rows = plan.rowTable();
@@ -377,6 +384,10 @@ void vf_ComplexFFT2DInto(const float* source, float* const* destination, vxPair<
   const auto height = static_cast<std::int32_t>(size.y);
   const bool inverse = direction < 0;
   const bool accurate = extendedMode();
+  if (accurate && anySizeEngine(width, height)) {
+    anyComplexFFT2D(source, destination, width, height, inverse, miny, maxy);
+    return;
+  }
   if (const LaneKernels* kernels = lanesFor(source, width, height, miny, maxy, accurate, inverse)) {
     LanePlan plan(*kernels, width, height, false, accurate, engineBands(width, height));
     runLanes(*kernels, plan, source, destination, width, height, inverse, miny, maxy);

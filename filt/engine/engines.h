@@ -2,8 +2,8 @@
 //
 // Both work in place on single-precision complex data laid out as in a
 // vxFrequencyBuffer: H rows of W values, no gap between rows, each value two
-// floats, real part first. W and H are powers of two from 1 to the mode's largest
-// side (2048, or 16384 in the extended mode). Neither
+// floats, real part first. W and H are powers of two from 1 to 2048 in the compatible
+// mode, and any sides from 1 to 16384 in the extended mode (any_engine.h). Neither
 // engine scales its result, and both run the same float operations in the same
 // order on every call, so their output is reproducible bit for bit.
 //

@@ -121,13 +121,17 @@ RealUnpackFactors makeRealUnpackFactors(std::int32_t n) {
 }
 
 void unpackRealRow(float* row, std::int32_t n, const EngineTables& tables) {
+  unpackRealRow(row, n, tables.unpack());
+}
+
+void unpackRealRow(float* row, std::int32_t n, const float* factors) {
   const float c1 = 0.5f;
   const float c2 = -0.5f;
-  const float* factors = tables.unpack();
   // d(p) is the float at 1-based position p of the row.
   auto d = [row](std::int32_t p) -> float& { return row[p - 1]; };
 
-  for (std::int32_t i = 2; i <= n / 2; ++i) {
+  // The pairs a < b; an odd n has no middle value, an even one leaves value n/2 alone.
+  for (std::int32_t i = 2; i <= (n + 1) / 2; ++i) {
     const float wr = factors[2 * (i - 2)];
     const float wi = factors[2 * (i - 2) + 1];
     // i1, i2: value i - 1; i3, i4: its mirror, value n - i + 1.
@@ -139,9 +143,9 @@ void unpackRealRow(float* row, std::int32_t n, const EngineTables& tables) {
     unpackPair(d(i1), d(i2), d(i3), d(i4), wr, wi, c1, c2, d(i1), d(i2), d(i3), d(i4));
   }
 
-  // The imaginary part of value n/2. For n = 1 this touches the real part of
-  // value 1, which is written just below.
-  row[n + 1] = -row[n + 1];
+  // The imaginary part of value n/2 of an even n. (For n = 1 nothing: the real part of
+  // value 1 is written just below.)
+  if (n % 2 == 0) row[n + 1] = -row[n + 1];
 
   const float d0 = row[0];
   const float d1 = row[1];
@@ -177,7 +181,9 @@ void ColumnGather::transform(float* const* rows, long band, ColumnUnit unit, boo
 }
 
 void completeConjugateHalf(float* data, std::int32_t width, std::int32_t height) {
-  const std::int32_t half = width / 2;
+  // Columns 1 .. (W - 1)/2 are the mirrors of the others (W/2 itself is its own when W
+  // is even).
+  const std::int32_t half = (width + 1) / 2;
   for (std::int32_t v = 0; v < height; ++v) {
     const std::int32_t mirrorRow = (v == 0) ? 0 : height - v;
     float* dst = data + 2 * static_cast<std::ptrdiff_t>(width) * v;

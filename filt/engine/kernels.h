@@ -73,6 +73,9 @@ RealUnpackFactors makeRealUnpackFactors(std::int32_t n);
 // imaginary parts.
 // The factors of each step come from `tables` (built for n); c1 = 0.5, c2 = -0.5.
 void unpackRealRow(float* row, std::int32_t n, const EngineTables& tables);
+// The same for any n >= 1 with the factors (wr, wi) of steps i = 2 .. (n + 1)/2 at
+// factors[2 (i - 2)]: an odd n has no value n/2, which an even n only conjugates.
+void unpackRealRow(float* row, std::int32_t n, const float* factors);
 
 // The column pass of the scalar path without a transpose: a panel of up to kPanel
 // adjacent columns of n values is copied into rows of its own, each transformed by
@@ -98,7 +101,7 @@ private:
   std::vector<float> panels_;
 };
 
-// Fills columns W/2 + 1 .. W - 1 of a W x H spectrum from columns 1 .. W/2 - 1 by
+// Fills columns W/2 + 1 .. W - 1 of a W x H spectrum from columns 1 .. (W - 1)/2 by
 // the symmetry of the transform of real data: value (W - u, v) becomes the
 // conjugate of value (u, (H - v) mod H).
 void completeConjugateHalf(float* data, std::int32_t width, std::int32_t height);

@@ -18,6 +18,8 @@
 
 namespace vx_detail {
 
+class AnyPlan;
+
 // Per-call tables that the lane kernels read. All of them are built by the scalar
 // code of filt/engine/plan.cpp with the same float operations the scalar kernels use.
 struct LaneTables {
@@ -73,6 +75,18 @@ struct LaneKernels {
   // (W - c, (n - r) mod n), as completeConjugateHalf does afterwards.
   void (*realColumns)(float* const* rows, std::int32_t column0, std::int32_t n, std::int32_t count,
                       std::int32_t width, const LaneTables& tables, float* work);
+
+  // The transforms of any length of the extended mode (any_plan.h), `lanes` at a time.
+  // Floats of work memory (64-byte aligned) that the two kernels below need for `plan`.
+  std::size_t (*anyWorkFloats)(const AnyPlan& plan);
+  // Rows of plan.length() values, read at sources[k] and written to rows[k], as
+  // complexRows.
+  void (*anyRows)(const float* const* sources, float* const* rows, const AnyPlan& plan,
+                  bool inverse, float* work);
+  // Columns column0 .. column0 + count - 1 (count <= lanes) of plan.length() rows, in
+  // place; the values of row r lie at rows[r].
+  void (*anyColumns)(float* const* rows, std::int32_t column0, std::int32_t count,
+                     const AnyPlan& plan, bool inverse, float* work);
 };
 
 }  // namespace vx_detail

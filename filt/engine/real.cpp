@@ -11,6 +11,7 @@
 #include "filt/engine/engines.h"
 
 #include "filt/common/limits.h"
+#include "filt/engine/any_engine.h"
 #include "filt/engine/kernels.h"
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/plan.h"
@@ -182,8 +183,12 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
 
   const auto width = static_cast<std::int32_t>(size.x);
   const auto height = static_cast<std::int32_t>(size.y);
-  const PassSchedule schedule = PassSchedule::real(width, height);
   const bool accurate = extendedMode();
+  if (accurate && anySizeEngine(width, height)) {
+    anyRealFFT2D(data, width, height);
+    return;
+  }
+  const PassSchedule schedule = PassSchedule::real(width, height);
   const long bands = engineBands(width, height);
   // A single row or column has no second dimension to spread over the lanes.
   const LaneKernels* kernels = nullptr;

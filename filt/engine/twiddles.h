@@ -22,7 +22,7 @@
 
 namespace vx_detail {
 
-// cos(2 pi m / n) and sin(2 pi m / n) for a power of two n from 1 to 2^30 and any m, in
+// cos(2 pi m / n) and sin(2 pi m / n) for any n from 1 to 2^30 and any m, in
 // double precision from additions, multiplications and divisions alone: the angle is
 // reduced exactly (in integers) to [0, pi/4] and then summed as Taylor series. Their
 // error is below 2^-52 of 1.

@@ -177,7 +177,7 @@ inline std::vector<int> allIndices(int n) {
   return v;
 }
 
-// The direct 2-D DFT of the W x H complex array `x` (W, H powers of two), in double, at
+// The direct 2-D DFT of the W x H complex array `x` (any W and H), in double, at
 // columns `us` and rows `vs` (result[iv * us.size() + iu]); sign -1 is the forward
 // transform, +1 the inverse. Roots come from exact angles, never from a recurrence.
 inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign,
@@ -190,17 +190,17 @@ inline std::vector<Cd> dft2D(const std::vector<float>& x, int w, int h, int sign
   const std::vector<Cd> rootW = roots(w), rootH = roots(h);
   const std::size_t nu = us.size();
   std::vector<Cd> rows(static_cast<std::size_t>(h) * nu), out(vs.size() * nu);
-  for (int y = 0; y < h; ++y)  // each row at the columns asked for; (k n) mod N is (k n) & (N - 1)
+  for (int y = 0; y < h; ++y)  // each row at the columns asked for
     for (int c = 0; c < w; ++c) {
       const Cd v(x[2 * (static_cast<std::size_t>(w) * y + c)],
                  x[2 * (static_cast<std::size_t>(w) * y + c) + 1]);
       for (std::size_t iu = 0; iu < nu; ++iu)
-        rows[y * nu + iu] += v * rootW[(us[iu] * c) & (w - 1)];
+        rows[y * nu + iu] += v * rootW[static_cast<std::int64_t>(us[iu]) * c % w];
     }
   for (int y = 0; y < h; ++y)
     for (std::size_t iv = 0; iv < vs.size(); ++iv)
       for (std::size_t iu = 0; iu < nu; ++iu)
-        out[iv * nu + iu] += rows[y * nu + iu] * rootH[(vs[iv] * y) & (h - 1)];
+        out[iv * nu + iu] += rows[y * nu + iu] * rootH[static_cast<std::int64_t>(vs[iv]) * y % h];
   return out;
 }
 

@@ -28,6 +28,7 @@
 #error "define VX_PATH, VX_LANES and VX_LANES_TARGET before including filt/engine/lanes/impl.h"
 #endif
 
+#include "filt/engine/any_arith.h"
 #include "filt/engine/arith.h"
 #include "filt/engine/lane_kernels.h"
 
@@ -276,10 +277,13 @@ VX_FLATTEN void transposeSquare(Vec* r) {
 
 // Loads values 0 .. n-1 of the rows into the lanes: x[2i] and x[2i + 1] get the real
 // and imaginary parts of value i of every row.
+// Whole vectors of the rows go through the square transposes; a length that is not
+// a multiple of kChunk leaves its last values to the loop value by value.
 template <bool Inverse>
 VX_LANES_TARGET void gatherRows(const float* const* rows, std::int32_t n, Vec* x) {
-  if (n >= kChunk) {
-    for (std::int32_t e = 0; e < n; e += kChunk) {
+  const std::int32_t whole = n / kChunk * kChunk;
+  if (whole > 0) {
+    for (std::int32_t e = 0; e < whole; e += kChunk) {
       Vec r[kLanes];
       for (std::int32_t k = 0; k < kLanes; ++k) r[k] = load(rows[k] + 2 * e);
       transposeSquare(r);
@@ -288,9 +292,8 @@ VX_LANES_TARGET void gatherRows(const float* const* rows, std::int32_t n, Vec* x
         x[2 * (e + m) + 1] = imaginary<Inverse>(r[2 * m + 1]);
       }
     }
-    return;
   }
-  for (std::int32_t e = 0; e < n; ++e) {
+  for (std::int32_t e = whole; e < n; ++e) {
     Vec re = {};
     Vec im = {};
     for (std::int32_t k = 0; k < kLanes; ++k) {
@@ -307,8 +310,9 @@ VX_LANES_TARGET void gatherRows(const float* const* rows, std::int32_t n, Vec* x
 template <bool Inverse>
 VX_LANES_TARGET void scatterRows(float* const* rows, std::int32_t n, const Vec* x,
                                  const std::int32_t* order) {
-  if (n >= kChunk) {
-    for (std::int32_t e = 0; e < n; e += kChunk) {
+  const std::int32_t whole = n / kChunk * kChunk;
+  if (whole > 0) {
+    for (std::int32_t e = 0; e < whole; e += kChunk) {
       Vec r[kLanes];
       for (std::int32_t m = 0; m < kChunk; ++m) {
         const std::int32_t s = order != nullptr ? order[e + m] : e + m;
@@ -318,9 +322,8 @@ VX_LANES_TARGET void scatterRows(float* const* rows, std::int32_t n, const Vec* 
       transposeSquare(r);
       for (std::int32_t k = 0; k < kLanes; ++k) store(rows[k] + 2 * e, r[k]);
     }
-    return;
   }
-  for (std::int32_t e = 0; e < n; ++e) {
+  for (std::int32_t e = whole; e < n; ++e) {
     const std::int32_t s = order != nullptr ? order[e] : e;
     const Vec re = x[2 * s];
     const Vec im = imaginary<Inverse>(x[2 * s + 1]);
@@ -553,6 +556,53 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
   }
 }
 
+// ---------------------------------------------------------------------------
+// Transforms of any length (any_arith.h), kLanes rows or columns at once.
+
+std::size_t anyWorkFloats(const AnyPlan& plan) {
+  // The values themselves and the plan's scratch.
+  return (2 * static_cast<std::size_t>(plan.length()) + 2 * plan.scratchValues()) * kLanes;
+}
+
+template <bool Inverse>
+VX_LANES_TARGET void anyRowsIn(const float* const* sources, float* const* rows, const AnyPlan& plan,
+                               float* work) {
+  const std::int32_t n = plan.length();
+  Vec* x = reinterpret_cast<Vec*>(work);
+  gatherRows<Inverse>(sources, n, x);
+  scatterRows<Inverse>(rows, n, anyForward(x, x + 2 * n, plan), nullptr);
+}
+
+VX_LANES_TARGET void anyRows(const float* const* sources, float* const* rows, const AnyPlan& plan,
+                             bool inverse, float* work) {
+  if (inverse)
+    anyRowsIn<true>(sources, rows, plan, work);
+  else
+    anyRowsIn<false>(sources, rows, plan, work);
+}
+
+template <bool Inverse>
+VX_LANES_TARGET void anyColumnsIn(float* const* rows, std::int32_t column0, std::int32_t count,
+                                  const AnyPlan& plan, float* work) {
+  const std::int32_t n = plan.length();
+  Vec* x = reinterpret_cast<Vec*>(work);
+  const std::ptrdiff_t first = 2 * static_cast<std::ptrdiff_t>(column0);
+  for (std::int32_t r = 0; r < n; ++r) splitColumns<Inverse>(rows[r] + first, count, x + 2 * r);
+  const Vec* y = anyForward(x, x + 2 * n, plan);
+  for (std::int32_t r = 0; r < n; ++r) {
+    Vec a, b;
+    joinColumns<Inverse>(rows[r] + first, count, y + 2 * r, a, b);
+  }
+}
+
+VX_LANES_TARGET void anyColumns(float* const* rows, std::int32_t column0, std::int32_t count,
+                                const AnyPlan& plan, bool inverse, float* work) {
+  if (inverse)
+    anyColumnsIn<true>(rows, column0, count, plan, work);
+  else
+    anyColumnsIn<false>(rows, column0, count, plan, work);
+}
+
 #undef VX_FLATTEN
 #undef VX_BLOCKS
 #undef VX_EVERY_LANE
@@ -575,7 +625,8 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
 #endif
 extern const LaneKernels VX_KERNELS_TABLE;
 const LaneKernels VX_KERNELS_TABLE = {EnginePath::VX_PATH, kLanes,         workFloats, panelColumns,
-                                      complexRows,         complexColumns, realRows,   realColumns};
+                                      complexRows,         complexColumns, realRows,   realColumns,
+                                      anyWorkFloats,       anyRows,        anyColumns};
 #undef VX_KERNELS_TABLE
 #undef VX_KERNELS_NAME
 #undef VX_KERNELS_PASTE

@@ -1,0 +1,227 @@
+// The engines at any size. Rows of the complex engine are transformed at their length W;
+// rows of the real-input engine as W/2 complex values unpacked into W/2 + 1 (W even), or
+// as W complex values with zero imaginary parts (W odd); then the columns (all W, or
+// 0 .. W/2) at their length H, and the real-input engine completes its spectrum from
+// the conjugate symmetry.
+//
+// The scalar path transforms one row or gathered column at a time; a vector path's
+// lanes each carry one row, or one of `lanes` adjacent columns read where they lie. Both
+// run the arithmetic of any_arith.h, so their bits are the same.
+#include "filt/engine/any_engine.h"
+
+#include "filt/common/limits.h"
+#include "filt/engine/any_plan.h"
+#include "filt/engine/kernels.h"
+#include "filt/engine/lane_kernels.h"
+#include "filt/engine/plan.h"
+#include "filt/engine/schedule.h"
+#include "filt/engine/twiddles.h"
+#include "filt/simd/planner.h"
+#include "platform/memory.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace vx_detail {
+namespace {
+
+enum class AnyKind { Complex, RealEven, RealOdd };
+
+// Columns a scalar task gathers at once.
+constexpr std::int32_t kScalarPanel = 8;
+
+std::size_t roundUp16(std::size_t floats) { return (floats + 15) / 16 * 16; }
+
+// The unpacking factors of real rows of W = 2n samples: (cos, -sin)(2 pi (i - 1) / W)
+// for steps i = 2 .. (n + 1)/2.
+std::vector<float> unpackFactors(std::int32_t n) {
+  std::vector<float> f;
+  for (std::int32_t i = 2; i <= (n + 1) / 2; ++i) {
+    double c = 0.0, s = 0.0;
+    cosSinTwoPi(i - 1, 2 * static_cast<std::int64_t>(n), c, s);
+    f.push_back(static_cast<float>(c));
+    f.push_back(static_cast<float>(-s + 0.0));
+  }
+  return f;
+}
+
+class AnySteps {
+public:
+  // All working memory first, before the data is touched.
+  AnySteps(const LaneKernels* kernels, const float* source, float* const* destination,
+           std::int32_t width, std::int32_t height, bool inverse, AnyKind kind, long bands)
+      : kernels_(kernels), source_(source), destination_(destination), width_(width),
+        height_(height), inverse_(inverse), kind_(kind),
+        rowLength_(kind == AnyKind::RealEven ? width / 2 : width),
+        columns_(kind == AnyKind::Complex ? width : width / 2 + 1),
+        rowPlan_(anyPlan(std::max(rowLength_, 1))), columnPlan_(anyPlan(height)),
+        groups_(static_cast<std::size_t>(bands)) {
+    if (kind == AnyKind::RealEven) unpack_ = unpackFactors(rowLength_);
+    std::size_t work = 0;
+    if (kernels_ != nullptr) {
+      work = std::max(kernels_->anyWorkFloats(*rowPlan_), kernels_->anyWorkFloats(*columnPlan_));
+      dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(rowLength_));
+    } else {
+      work = std::max(
+          2 * rowPlan_->scratchValues(),
+          2 * (kScalarPanel * static_cast<std::size_t>(height) + columnPlan_->scratchValues()));
+    }
+    stride_ = roundUp16(work) + dummyFloats_;
+    memory_.reset(stride_ * static_cast<std::size_t>(bands), BlockFill::Any);
+    for (long band = 0; band < bands; ++band)
+      std::memset(dummy(band), 0, dummyFloats_ * sizeof(float));
+  }
+
+  void row(long band, std::int32_t r) {
+    skipRow(band, r);
+    float* row = destination_[r];
+    if (kind_ == AnyKind::RealOdd) {
+      // The samples as complex values with zero imaginary parts, from the last one back.
+      for (std::int32_t i = width_ - 1; i >= 0; --i) {
+        row[2 * i] = row[i];
+        row[2 * i + 1] = 0.0f;
+      }
+    }
+    if (kernels_ == nullptr) {
+      if (inverse_) negateImaginary(row, rowLength_);
+      anyTransformRow(row, *rowPlan_, work(band));
+      if (inverse_) negateImaginary(row, rowLength_);
+      if (kind_ == AnyKind::RealEven) unpackRealRow(row, rowLength_, unpack_.data());
+      return;
+    }
+    Group& g = groups_[static_cast<std::size_t>(band)];
+    g.rows[g.filled++] = row;
+    if (g.filled == kernels_->lanes) run(band, g);
+  }
+  // A row outside the kept band is copied where the result goes.
+  void skipRow(long, std::int32_t r) {
+    const float* from = source_ + 2 * static_cast<std::ptrdiff_t>(width_) * r;
+    if (from != destination_[r])
+      std::memcpy(destination_[r], from, 2 * static_cast<std::size_t>(width_) * sizeof(float));
+  }
+  void endRows(long band) {
+    if (kernels_ == nullptr) return;
+    Group& g = groups_[static_cast<std::size_t>(band)];
+    if (g.filled == 0) return;
+    const std::int32_t rows = g.filled;
+    for (std::int32_t k = g.filled; k < kernels_->lanes; ++k) g.rows[k] = dummy(band);
+    g.filled = kernels_->lanes;
+    run(band, g, rows);
+  }
+  void transpose() {}
+
+  long columnUnits() const {
+    const std::int32_t unit = kernels_ != nullptr ? kernels_->lanes : kScalarPanel;
+    return (columns_ + unit - 1) / unit;
+  }
+  ColumnUnit columnUnit(long u) const {
+    const std::int32_t unit = kernels_ != nullptr ? kernels_->lanes : kScalarPanel;
+    const auto c0 = static_cast<std::int32_t>(u * unit);
+    return ColumnUnit{c0, std::min(unit, columns_ - c0)};
+  }
+  void columns(long band, ColumnUnit unit) {
+    if (kernels_ != nullptr) {
+      kernels_->anyColumns(destination_, unit.c0, unit.count, *columnPlan_, inverse_, work(band));
+      return;
+    }
+    // The columns gathered into rows of their own, transformed one by one, put back.
+    const std::size_t column = 2 * static_cast<std::size_t>(height_);
+    float* panel = work(band);
+    float* scratch = panel + kScalarPanel * column;
+    for (std::int32_t r = 0; r < height_; ++r) {
+      const float* from = destination_[r] + 2 * unit.c0;
+      for (std::int32_t k = 0; k < unit.count; ++k) {
+        panel[k * column + 2 * r] = from[2 * k];
+        panel[k * column + 2 * r + 1] = from[2 * k + 1];
+      }
+    }
+    for (std::int32_t k = 0; k < unit.count; ++k) {
+      float* c = panel + k * column;
+      if (inverse_) negateImaginary(c, height_);
+      anyTransformRow(c, *columnPlan_, scratch);
+      if (inverse_) negateImaginary(c, height_);
+    }
+    for (std::int32_t r = 0; r < height_; ++r) {
+      float* to = destination_[r] + 2 * unit.c0;
+      for (std::int32_t k = 0; k < unit.count; ++k) {
+        to[2 * k] = panel[k * column + 2 * r];
+        to[2 * k + 1] = panel[k * column + 2 * r + 1];
+      }
+    }
+  }
+  void transposeBack() {}
+  void complete() {
+    if (kind_ == AnyKind::Complex) return;
+    // The rows lie one after the other (the real-input engine works in place).
+    completeConjugateHalf(destination_[0], width_, height_);
+  }
+
+private:
+  struct Group {
+    float* rows[kMaxLanes];
+    std::int32_t filled = 0;
+  };
+  float* work(long band) const { return memory_.data() + stride_ * static_cast<std::size_t>(band); }
+  float* dummy(long band) const { return work(band) + stride_ - dummyFloats_; }
+  // The rows of a group in place (their sources were copied there first), then the
+  // real-input rows unpacked one by one; `real` rows of the group are the array's.
+  void run(long band, Group& g, std::int32_t real = kMaxLanes) {
+    kernels_->anyRows(g.rows, g.rows, *rowPlan_, inverse_, work(band));
+    if (kind_ == AnyKind::RealEven)
+      for (std::int32_t k = 0; k < std::min(real, g.filled); ++k)
+        unpackRealRow(g.rows[k], rowLength_, unpack_.data());
+    g.filled = 0;
+  }
+
+  const LaneKernels* kernels_;
+  const float* source_;
+  float* const* destination_;
+  std::int32_t width_;
+  std::int32_t height_;
+  bool inverse_;
+  AnyKind kind_;
+  std::int32_t rowLength_;
+  std::int32_t columns_;
+  std::shared_ptr<const AnyPlan> rowPlan_;
+  std::shared_ptr<const AnyPlan> columnPlan_;
+  std::vector<Group> groups_;
+  std::vector<float> unpack_;
+  std::size_t dummyFloats_ = 0;
+  std::size_t stride_ = 0;
+  FloatBlock memory_;
+};
+
+// A single row or column has no second dimension to spread over the lanes.
+const LaneKernels* anyLanes(std::int32_t width, std::int32_t height) {
+  if (width < 2 || height < 2) return nullptr;
+  return activeLaneKernels();
+}
+
+}  // namespace
+
+bool anySizeEngine(std::int32_t width, std::int32_t height) {
+  return !isPowerOfTwo(width) || !isPowerOfTwo(height);
+}
+
+void anyComplexFFT2D(const float* source, float* const* destination, std::int32_t width,
+                     std::int32_t height, bool inverse, long miny, long maxy) {
+  const long bands = engineBands(width, height);
+  AnySteps steps(anyLanes(width, height), source, destination, width, height, inverse,
+                 AnyKind::Complex, bands);
+  runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
+}
+
+void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height) {
+  const long bands = engineBands(width, height);
+  std::vector<float*> rows(static_cast<std::size_t>(height));
+  for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
+  AnySteps steps(anyLanes(width, height), data, rows.data(), width, height, false,
+                 width % 2 == 0 ? AnyKind::RealEven : AnyKind::RealOdd, bands);
+  runPasses(PassSchedule::real(width, height), bands, steps);
+}
+
+}  // namespace vx_detail

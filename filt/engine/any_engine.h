@@ -1,0 +1,25 @@
+// The extended mode's engines at sizes other than powers of two on both sides
+// (internal): the same passes and attention checks as the power-of-two engines
+// (schedule.h), with the transforms of any length of any_plan.h along both axes.
+#ifndef VXFREQ_FILT_ENGINE_ANY_ENGINE_H
+#define VXFREQ_FILT_ENGINE_ANY_ENGINE_H
+
+#include <cstdint>
+
+namespace vx_detail {
+
+// Whether the extended mode takes a W x H array through these engines: every size that
+// is not a power of two along both axes (those keep the split-radix engines' bits).
+bool anySizeEngine(std::int32_t width, std::int32_t height);
+
+// vf_ComplexFFT2DInto's contract at any size from 1 x 1 to 16384 x 16384.
+void anyComplexFFT2D(const float* source, float* const* destination, std::int32_t width,
+                     std::int32_t height, bool inverse, long miny, long maxy);
+
+// vf_RealFFT2D's contract at any size: the rows' W samples in place, the full
+// conjugate-symmetric spectrum out.
+void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height);
+
+}  // namespace vx_detail
+
+#endif
