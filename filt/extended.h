@@ -11,8 +11,10 @@
 //               double-precision transform of 1.6e-7 at 512 x 512 up to 4.3e-6 at
 //               2048 x 2048 on photographs), and a picture at an offset comes back
 //               from the inverse transforms cyclically shifted by that offset.
-//   extended    transform sides are powers of two up to 16384 (pictures up to
-//               16384 x 16384, strips such as 16384 x 64), the twiddle factors come from
+//   extended    transform sides are any lengths from 1 to 16384 (pictures up to
+//               16384 x 16384, strips such as 16384 x 64, primes), a picture is
+//               transformed at its own size unless the sizing rule below says
+//               otherwise, the twiddle factors come from
 //               tables computed once per process in double precision from the library's
 //               own sine and cosine and rounded to float (relative RMS error 5e-8 to
 //               1.3e-7 up to 4096 x 4096, as the best float transforms), and the inverse
@@ -27,8 +29,13 @@
 //
 //   {
 //     vxExtendedScope extended;                   // this thread: the extended mode
-//     vfForwardFFT<unsigned short>(camera, spectrum);   // 4000 x 3000: 4096 x 4096
+//     vfForwardFFT<unsigned short>(camera, spectrum);   // 4000 x 3000: 4000 x 3000
 //   }
+//
+// Sides that are not powers of two take mixed-radix transforms (radices 2, 3, 4, 5, 7
+// and the primes up to 31) and, for a side with a larger prime factor, Bluestein's
+// transform over a longer 5-smooth length: every side costs O(n log n), the
+// 7-smooth ones least (vfNextFastSize).
 //
 // Memory grows with the size: a W x H buffer holds 8 W H bytes (128 MiB at 4096 x 4096,
 // 2 GiB at 16384 x 16384); the peak memory of each operation is given in README.md.
@@ -73,5 +80,47 @@ VX_API bool vfExtendedByDefault();
 
 // The largest transform side of the calling thread's mode: 2048 or 16384.
 VX_API long vfMaxTransformSide();
+
+// How the extended mode sizes the transform of a picture: vfTransformSize, the forward
+// transforms of pictures, the padded transforms, the filtering calls, the Python module
+// and the command line all take their sizes from this one rule. The compatible mode
+// always takes the next powers of two.
+enum class vxSizeRule {
+  OwnSize = 0,         // the picture's own size (the default); with padding around the
+                       // picture, the next fast size of the padded side
+  NextFastSize = 1,    // the next fast size of each side (vfNextFastSize)
+  NextPowerOfTwo = 2,  // the next power of two of each side, as earlier versions did
+  Explicit = 3,        // a size the caller names (vxSizingScope(width, height))
+};
+
+// While it lives, the extended mode's calls made on the thread that created it size
+// their transforms by `rule`; scopes nest as vxExtendedScope's do, and outside every
+// scope the rule is OwnSize. The explicit size must hold every picture transformed
+// under it (InvalidSize otherwise, before anything changes); sides outside 1 .. 16384
+// throw InvalidArgument "The transform size must be from 1 to 16384 along each side."
+// when the scope is made. The compatible mode ignores the rule.
+class VX_API vxSizingScope {
+public:
+  explicit vxSizingScope(vxSizeRule rule);
+  vxSizingScope(long width, long height);
+  ~vxSizingScope();
+  vxSizingScope(const vxSizingScope&) = delete;
+  vxSizingScope& operator=(const vxSizingScope&) = delete;
+
+private:
+  int previousRule_;
+  long previousWidth_;
+  long previousHeight_;
+};
+
+// The calling thread's sizing rule, and the explicit size (0 x 0 under another rule).
+VX_API vxSizeRule vfSizeRule();
+VX_API void vfExplicitTransformSize(long* width, long* height);
+
+// The smallest n' >= n whose prime factors are 2, 3, 5 and 7 only (1 for n <= 1): the
+// lengths the transforms are fastest at, as scipy.fft.next_fast_len (which takes 11 as
+// well) and FFTW's sizes. Every power of two is one, so the next fast size of a side up
+// to 16384 is at most 16384.
+VX_API long vfNextFastSize(long n);
 
 #endif

@@ -10,6 +10,7 @@
 #include "filt/freqfilt.h"
 
 #include <cstdio>
+#include <memory>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -243,6 +244,13 @@ int main(int argc, char** argv) {
   // The library's extended mode, unless the compatible one is asked for.
   const vxExtendedScope mode(!options.compatible);
   try {
+    const std::unique_ptr<vxSizingScope> sizing =
+        options.size == "explicit"
+            ? std::make_unique<vxSizingScope>(options.sizeWidth, options.sizeHeight)
+            : std::make_unique<vxSizingScope>(options.size == "fast" ? vxSizeRule::NextFastSize
+                                              : options.size == "pow2"
+                                                  ? vxSizeRule::NextPowerOfTwo
+                                                  : vxSizeRule::OwnSize);
     return options.command == demo::Command::Demo ? runDemo(options) : runCommand(options);
   } catch (const demo::UsageError& e) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", prefix.c_str(), e.what(), prefix.c_str());

@@ -24,25 +24,30 @@ struct OptionRule {
 
 const std::vector<OptionRule>& rulesOf(const Command& command) {
   static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false},
-                                               {"--compatible", Kind::Flag, false}};
+                                               {"--compatible", Kind::Flag, false},
+      {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
                                                    {"--window", Kind::Text, false},
-                                                   {"--compatible", Kind::Flag, false}};
+                                                   {"--compatible", Kind::Flag, false},
+      {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> band = {
       {"--frequency", Kind::Number, true}, {"--sigma", Kind::Number, true},
       {"--plateau", Kind::Number, false},  {"--dc-radius", Kind::Integer, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
-      {"--compatible", Kind::Flag, false}};
+      {"--compatible", Kind::Flag, false},
+      {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> gabor = {
       {"--angle", Kind::Number, true},       {"--frequency", Kind::Number, true},
       {"--sigma", Kind::NumberPair, true},   {"--plateau", Kind::NumberPair, false},
       {"--dc-radius", Kind::Integer, false}, {"--padding", Kind::Text, false},
-      {"--window", Kind::Text, false},       {"--compatible", Kind::Flag, false}};
+      {"--window", Kind::Text, false},       {"--compatible", Kind::Flag, false},
+      {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> kernel = {
       {"--kernel", Kind::Text, false},     {"--mean", Kind::Integer, false},
       {"--gaussian", Kind::Number, false}, {"--raw", Kind::Flag, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
-      {"--compatible", Kind::Flag, false}};
+      {"--compatible", Kind::Flag, false},
+      {"--size", Kind::Text, false}};
   switch (command.kind) {
     case Command::Demo:
       return demo;
@@ -156,6 +161,24 @@ void storeWindow(Options& options, const std::string& value) {
              " (the tapered part of each side)");
 }
 
+// --size own | fast | pow2 | WxH (an explicit transform size, 1 to 16384 a side).
+void parseSize(Command c, const std::string& value, Options& options) {
+  if (value == "own" || value == "fast" || value == "pow2") {
+    options.size = value;
+    return;
+  }
+  const std::size_t x = value.find('x');
+  if (x == std::string::npos || x == 0 || x + 1 == value.size())
+    throw UsageError(c, "--size must be own, fast, pow2 or WIDTHxHEIGHT, not '" + value + "'");
+  const long w = parseInteger(c, "--size WIDTH", value.substr(0, x));
+  const long h = parseInteger(c, "--size HEIGHT", value.substr(x + 1));
+  if (w < 1 || h < 1 || w > 16384 || h > 16384)
+    throw UsageError(c, "--size " + value + " is out of range: each side from 1 to 16384");
+  options.size = "explicit";
+  options.sizeWidth = w;
+  options.sizeHeight = h;
+}
+
 void store(Options& options, const std::string& name, Kind kind, const std::string& value) {
   const Command& c = options.command;
   if (name == "--out") {
@@ -204,6 +227,8 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
     options.raw = true;
   } else if (name == "--compatible") {
     options.compatible = true;
+  } else if (name == "--size") {
+    parseSize(c, value, options);
   }
 }
 
@@ -366,12 +391,13 @@ std::string helpText(const Command& command) {
             "pictures are converted to grey.\n";
   const std::string common =
       "INPUT may have any size up to 16384 x 16384 pixels (2048 x 2048 with\n"
-      "--compatible); it is padded to powers of two for the transform. OUTPUT's\n"
-      "extension (.png, .pgm or .ppm) chooses its format.\n" +
+      "--compatible); it is transformed at its own size (--size), or at the next fast\n"
+      "size of each side where a padding adds a margin. OUTPUT's extension (.png,\n"
+      ".pgm or .ppm) chooses its format.\n" +
       images + "Frequencies, sigmas and plateaus are in cycles per pixel (0 to 0.5).\n";
   const std::string transformOptions =
       "  --padding P     what fills the transform around the picture: zero (zeros up\n"
-      "                  to the next power of two; the spectrum's default), reflect (the\n"
+      "                  to the transform size; the spectrum's default), reflect (the\n"
       "                  picture mirrored at its edges), edge (border pixels repeated),\n"
       "                  mean (the picture's mean), or continue (the filters' default:\n"
       "                  edge, with the periodic patterns in the filter's band carried\n"
@@ -383,7 +409,11 @@ std::string helpText(const Command& command) {
       "  --compatible    the library's compatible mode: pictures up to 2048 x 2048,\n"
       "                  the results of its earlier versions bit for bit, a transform\n"
       "                  error up to 4e-6 (the default extended mode: up to 16384 x\n"
-      "                  16384, errors as small as single precision allows, 1.7e-7)\n";
+      "                  16384, errors as small as single precision allows, 1.7e-7)\n"
+      "  --size S        the transform size: own (the picture's, the default), fast\n"
+      "                  (the next 2^a 3^b 5^c 7^d of each side), pow2 (the next\n"
+      "                  powers of two) or WxH (one size, at least the padded\n"
+      "                  picture's); --compatible always takes powers of two\n";
   const std::string bandOptions =
       "  --frequency F   radius of the ring (0 to 0.5)\n"
       "  --sigma S       width of the Gaussian flanks of the gain (above 0, at most 0.5)\n"
@@ -400,7 +430,7 @@ std::string helpText(const Command& command) {
       "                  default 0)\n";
   switch (command.kind) {
     case Command::Demo:
-      return "Usage: vxfreq-demo [--out DIR] [--compatible]\n"
+      return "Usage: vxfreq-demo [--out DIR] [--compatible] [--size S]\n"
              "       vxfreq-demo COMMAND [OPTIONS] INPUT OUTPUT\n"
              "       vxfreq-demo [COMMAND] --help\n"
              "\n"

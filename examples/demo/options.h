@@ -57,6 +57,11 @@ struct Options {
   // earlier versions, bit for bit; otherwise its extended mode (pictures up to
   // 16384 x 16384, accurate transforms).
   bool compatible = false;
+  // The extended mode's transform size (--size): own, fast, pow2, or an explicit
+  // width x height (sizeWidth, sizeHeight).
+  std::string size = "own";
+  long sizeWidth = 0;
+  long sizeHeight = 0;
 };
 
 // The largest picture side of the mode the options ask for.

@@ -3,6 +3,7 @@
 
 #include "filt/buffer/access.h"
 #include "filt/common/limits.h"
+#include "filt/common/messages.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -60,10 +61,12 @@ std::size_t loadFloatList(vxArchive& ar, FloatBlock& values) {
 float* placeFloatList(FloatBlock& block, std::size_t count, std::size_t floats, std::size_t spare) {
   const std::size_t needed = std::max(count, floats) + spare;
   if (block.size() < needed) {
+    // New room comes zeroed by the allocator (fresh pages, huge ones where large).
     FloatBlock room;
-    room.reset(needed, BlockFill::Any);
+    room.reset(needed, BlockFill::Zeros);
     if (count > 0) std::memcpy(room.data(), block.data(), count * sizeof(float));
     block = std::move(room);
+    return block.data();
   }
   std::fill(block.data() + count, block.data() + block.size(), 0.0f);
   return block.data();
@@ -124,7 +127,9 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
     ar || hasData;
     if (hasData) {
       if (!vx_detail::isTransformSide(buf.width_) || !vx_detail::isTransformSide(buf.height_))
-        throw vxArchive::BadData(L"Archived frequency buffer has an unsupported transform size");
+        throw vxFrequencyDefs::InvalidSize(vx_detail::extendedMode()
+                                               ? vx_detail::msg::kArchiveSizeExtended
+                                               : vx_detail::msg::kArchiveSizeCompatible);
       if (buf.imageWidth_ > buf.width_ || buf.imageHeight_ > buf.height_)
         throw vxArchive::BadData(
             L"Archived frequency buffer has an image larger than its transform");
@@ -139,6 +144,12 @@ vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf) {
     const std::size_t n = 2 * static_cast<std::size_t>(buf.width_) * buf.height_;
     if (count > n)
       throw vxArchive::BadData(L"Archived frequency buffer holds more values than its size");
+    // Fewer values than the size load zero-filled, but only at the compatible sizes (at
+    // most 32 MiB): beyond them an archive must hold every value, so that loading never
+    // allocates far more than the archive holds.
+    if (count < n &&
+        !(vx_detail::isCompatibleSide(buf.width_) && vx_detail::isCompatibleSide(buf.height_)))
+      throw vxArchive::BadData(L"Archived frequency buffer holds fewer values than its size");
     buf.data_ = vx_detail::placeFloatList(buf.storage_, count, n, 0);
   } catch (...) {
     buf.data_ = nullptr;

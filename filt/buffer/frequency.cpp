@@ -36,8 +36,8 @@ vxFrequencyBuffer::vxFrequencyBuffer(const vxFrequencyBuffer& source, long width
   if (source.data_ == nullptr) throw Defs::Uninitialized(msg::kBufferUninitialized);
   if (width > source.width_) throw Defs::InvalidSize(msg::kCopiedWidthTooLarge);
   if (height > source.height_) throw Defs::InvalidSize(msg::kCopiedHeightTooLarge);
-  if (!isPowerOfTwo(width)) throw Defs::InvalidSize(msg::kUnsupportedWidth);
-  if (!isPowerOfTwo(height)) throw Defs::InvalidSize(msg::kUnsupportedHeight);
+  if (!vx_detail::isTransformSide(width)) throw Defs::InvalidSize(msg::kUnsupportedWidth);
+  if (!vx_detail::isTransformSide(height)) throw Defs::InvalidSize(msg::kUnsupportedHeight);
 
   setAndAllocate(width, height);
   inverseComputed_ = source.inverseComputed_;
@@ -55,18 +55,21 @@ vxFrequencyBuffer::vxFrequencyBuffer(const vxFrequencyBuffer& source, long width
   imageOffsetX_ = source.imageOffsetX_;
   imageOffsetY_ = source.imageOffsetY_;
 
-  // Rows 0 .. h2-1 and H-h2 .. H-1 of the source, and within them the columns
-  // 0 .. w2-1 and W-w2 .. W-1: the frequencies -w2 .. w2-1 in transform order.
-  const long w2 = width / 2;
-  const long h2 = height / 2;
-  const std::size_t half = 2 * static_cast<std::size_t>(w2);
+  // The frequencies of the smaller size in transform order (fftfreq's): rows 0 .. h2-1
+  // and the last height - h2 rows of the source, with h2 = ceil(height / 2), and within
+  // them the columns 0 .. w2-1 and the last width - w2 (frequencies -w2 .. w2-1 for
+  // even sides).
+  const long w2 = (width + 1) / 2;
+  const long h2 = (height + 1) / 2;
+  const std::size_t low = 2 * static_cast<std::size_t>(w2);
+  const std::size_t high = 2 * static_cast<std::size_t>(width - w2);
   for (long row = 0; row < height; ++row) {
     const long srcRow = row < h2 ? row : source.height_ - height + row;
     const float* src = source.data_ + 2 * static_cast<std::size_t>(srcRow) * source.width_;
     float* dst = data_ + 2 * static_cast<std::size_t>(row) * width;
-    std::memcpy(dst, src, half * sizeof(float));
-    std::memcpy(dst + half, src + 2 * static_cast<std::size_t>(source.width_ - w2),
-                half * sizeof(float));
+    std::memcpy(dst, src, low * sizeof(float));
+    std::memcpy(dst + low, src + 2 * static_cast<std::size_t>(source.width_) - high,
+                high * sizeof(float));
   }
 }
 
@@ -101,7 +104,7 @@ vxFrequencyBuffer::~vxFrequencyBuffer() = default;
 vxPair<long> vfTransformSize(long width, long height) {
   const long limit = vx_detail::maxTransformSide();
   if (width > limit || height > limit) throw Defs::InvalidSize(vx_detail::tooLargeMessage());
-  return vxPair<long>(nextPowerOfTwo(width), nextPowerOfTwo(height));
+  return vxPair<long>(vx_detail::transformSide(width, 0, 0), vx_detail::transformSide(height, 0, 1));
 }
 
 bool vxFrequencyBuffer::setAndAllocate(long width, long height, vx_detail::BlockFill fill) {

@@ -2,6 +2,7 @@
 #include "filt/fft.h"
 
 #include "filt/buffer/access.h"
+#include "filt/common/limits.h"
 #include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 
@@ -28,6 +29,7 @@ void runEngine(const vxFrequencyBuffer& in, vxFrequencyBuffer& out, long directi
 void vfForwardFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) {
   if (!in.isInitialized())
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
+  vx_detail::checkTransformSize(in.width(), in.height());
   // `out` becomes a copy of `in` whose values are then replaced by the transform.
   if (&out != &in) Access::assignLayout(out, in);
   Access::setInverseComputed(out, false);
@@ -38,6 +40,7 @@ void vfForwardFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) {
 void vfInverseFFT(vxFrequencyBuffer& in, vxFrequencyBuffer& out, bool inPlace) {
   if (!in.isInitialized())
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
+  if (!in.inverseComputed()) vx_detail::checkTransformSize(in.width(), in.height());
   const bool keep = inPlace || in.inverseComputed();
   if (!in.inverseComputed()) {
     // `out` may be `in` itself; the band is read before the engine runs either way.

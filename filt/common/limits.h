@@ -39,8 +39,26 @@ const wchar_t* tooLargeMessage();
 const wchar_t* pictureSideMessage();
 
 // Whether n is a transform side of the calling thread's mode: a power of two from 1 to
-// maxTransformSide().
+// 2048, or any length from 1 to 16384 in the extended mode.
 bool isTransformSide(long n);
+// Whether n is a side the compatible mode transforms: a power of two from 1 to 2048.
+constexpr bool isCompatibleSide(long n) { return isPowerOfTwo(n) && n <= kMaxTransformSide; }
+
+// The sizing rule of filt/extended.h, in one place: the transform side of a picture
+// side of `side` pixels (1 .. maxTransformSide()) with `margin` pixels of padding on
+// each side of it along axis 0 (x) or 1 (y): the next power of two in the compatible
+// mode and under NextPowerOfTwo, the next fast size under NextFastSize (and under
+// OwnSize where there is a margin), the side itself under OwnSize, the explicit size
+// under Explicit (InvalidSize where it is smaller than side + 2 margin).
+long transformSide(long side, long margin, int axis);
+// Throws InvalidSize where the calling thread's mode cannot transform a W x H buffer:
+// the compatible mode's engines take powers of two only (a buffer of another size is
+// one the extended mode made).
+void checkTransformSize(long width, long height);
+
+// The largest transform side along `axis` under the thread's rule: the explicit size's
+// side under Explicit in the extended mode, else maxTransformSide().
+long largestSide(int axis);
 
 // The first address at or after `p` that is a multiple of `alignment` bytes (a power
 // of two); the storage behind `p` must hold that many bytes more than it is used for.

@@ -31,6 +31,20 @@ inline constexpr const wchar_t* kMultiplySizes =
 inline constexpr const wchar_t* kFilterSize =
     L"Size of frequency buffer does not match size of filter.";
 inline constexpr const wchar_t* kPowerOfTwo = L"Size must be a power of 2.";
+inline constexpr const wchar_t* kFilterSideRange = L"Size must be from 1 to 2^30.";
+inline constexpr const wchar_t* kCompatibleTransformSides =
+    L"The compatible mode transforms sides that are powers of two only.";
+inline constexpr const wchar_t* kUnknownSizeRule = L"Unknown transform sizing rule.";
+inline constexpr const wchar_t* kExplicitSize =
+    L"The transform size must be from 1 to 16384 along each side.";
+inline constexpr const wchar_t* kBelowExplicitSize =
+    L"The picture and its padding are larger than the explicit transform size.";
+inline constexpr const wchar_t* kFastSizeRange = L"Sizes above 2^40 have no next fast size here.";
+inline constexpr const wchar_t* kArchiveSizeCompatible =
+    L"Archived frequency buffer has a transform size the compatible mode does not support "
+    L"(powers of two up to 2048)";
+inline constexpr const wchar_t* kArchiveSizeExtended =
+    L"Archived frequency buffer has a transform size outside 1 to 16384";
 inline constexpr const wchar_t* kFrequencyRange = L"Frequency must be between 0.0 and 0.5.";
 inline constexpr const wchar_t* kSigmaPositive = L"Sigma must be positive.";
 inline constexpr const wchar_t* kPlateauNegative = L"Plateau cannot be negative.";

@@ -3,6 +3,7 @@
 #ifndef VXFREQ_FILT_FILTERING_FIT_H
 #define VXFREQ_FILT_FILTERING_FIT_H
 
+#include "filt/extended.h"
 #include "filt/filtering/picture.h"
 
 #include <vector>
@@ -23,12 +24,14 @@ constexpr double kVarying = 0.5;
 constexpr double kTexture = 1.5;
 
 // Smooth complex fields over the W x H transform, held on a grid kCoarse times coarser
-// along each side (block means), smoothed there by the Gaussian of kSmoothing pixels
-// (periodic, through the library's own transforms) and read back bilinearly.
+// along each side (block means; a side that is no multiple of kCoarse ends in a partial
+// block), smoothed there by the Gaussian of kSmoothing pixels (periodic, through the
+// library's own transforms at the grid's own size) and read back bilinearly.
 class CoarseField {
 public:
   CoarseField(long W, long H)
-      : dx_(std::min(kCoarse, W)), dy_(std::min(kCoarse, H)), cw_(W / dx_), ch_(H / dy_),
+      : dx_(std::min(kCoarse, W)), dy_(std::min(kCoarse, H)), cw_((W + dx_ - 1) / dx_),
+        ch_((H + dy_ - 1) / dy_),
         values_(static_cast<std::size_t>(cw_) * static_cast<std::size_t>(ch_)),
         row_(static_cast<std::size_t>(cw_)) {}
 
@@ -56,6 +59,9 @@ public:
         re.at(x, y) = cell(x, y).real();
         im.at(x, y) = cell(x, y).imag();
       }
+    // The grid's own size whatever the caller's sizing rule (the compatible mode's grid
+    // is a power of two already).
+    const vxSizingScope own(vxSizeRule::OwnSize);
     vxFrequencyBuffer spectrum;
     vfForwardFFT<double>(re, im, spectrum);
     auto variance = [](long block) {

@@ -3,6 +3,8 @@
 // their frequencies refined on block sums of the demodulated picture.
 #include "filt/filtering/search.h"
 
+#include "filt/extended.h"
+
 #include "filt/common/limits.h"
 
 #include <algorithm>
@@ -28,7 +30,7 @@ constexpr double kStandOut = 8.0;
 constexpr long kBoxRadii = 4;
 constexpr double kLowestShare = 0.05;
 constexpr double kLeastPeriods = 4.0;
-constexpr int kRefinements = 6;
+constexpr int kRefinements = 8;
 
 // A Hann window without its zero end points: 0.5 - 0.5 cos(2 pi (i + 1) / (n + 1)).
 std::vector<double> hannInside(long n) {
@@ -47,15 +49,24 @@ double median(std::vector<double> values) {
   return 0.5 * (*middle + *std::max_element(values.begin(), middle));
 }
 
+// Index k of an n-point transform as the index of an N-point transform with the nearest
+// frequency (k / n, or (k - n) / n from n/2 on, as fftfreq orders them): exactly k N / n
+// where n divides N.
+long nearestBin(long k, long N, long n) {
+  const long s = k < (n + 1) / 2 ? k : k - n;
+  const long b = std::lround(static_cast<double>(s) * static_cast<double>(N) / static_cast<double>(n));
+  return ((b % N) + N) % N;
+}
+
 // The band whose patterns are continued, on the half plane (columns 0 .. Wd / 2) of the
 // Wd x Hd grid the peaks are searched on: what the filters remove where they keep most
 // of the spectrum (reject filters), what they keep otherwise (pass filters). The filters
 // are applied in order to a W x H buffer of ones (their apply checks that they are built
-// for this size); the search grid's frequencies are among the transform's, W / Wd and
-// H / Hd apart.
+// for this size); each frequency of the search grid takes the gain of the transform's
+// nearest one (the same frequency where Wd divides W and Hd divides H).
 Block<float> bandOf(const std::vector<const vxFrequencyFilter*>& filters, long W, long H, long Wd,
                     long Hd) {
-  const long columns = Wd / 2 + 1, stepX = W / Wd, stepY = H / Hd;
+  const long columns = Wd / 2 + 1;
   Block<float> band(static_cast<std::size_t>(columns) * static_cast<std::size_t>(Hd));
   vxFrequencyBuffer ones(W, H);
   float* e = ones.elements();
@@ -69,7 +80,7 @@ Block<float> bandOf(const std::vector<const vxFrequencyFilter*>& filters, long W
   for (long y = 0; y < Hd; ++y) {
     pollAttention(y);
     for (long x = 0; x < columns; ++x) {
-      const float* v = e + 2 * at(x * stepX, y * stepY, W);
+      const float* v = e + 2 * at(nearestBin(x, W, Wd), nearestBin(y, H, Hd), W);
       const auto gain = static_cast<float>(
           std::sqrt(static_cast<double>(v[0]) * v[0] + static_cast<double>(v[1]) * v[1]));
       band[at(x, y, columns)] = gain;
@@ -201,13 +212,17 @@ private:
 // The patterns of the picture in the band: the frequencies of the peaks of its
 // Hann-windowed spectrum that stand out (see the constants above), searched in the half
 // plane kx >= 0 (k and -k are one pattern). The search runs on the picture's plain
-// transform (Wd x Hd, the next powers of two), the refinement then reaches a 64th of a
+// transform (Wd x Hd, its own size), the refinement then reaches a 256th of a
 // bin of the padded transform.
 std::vector<Frequency> findPatterns(const Picture& picture,
                                     const std::vector<const vxFrequencyFilter*>& filters, long W,
                                     long H) {
   const long h = picture.h, w = picture.w;
-  const long Wd = vx_detail::nextPowerOfTwo(w), Hd = vx_detail::nextPowerOfTwo(h);
+  // The picture's own transform (the next powers of two in the compatible mode),
+  // whatever the caller's sizing rule.
+  const vxSizingScope own(vxSizeRule::OwnSize);
+  const vxPair<long> searched = vfTransformSize(w, h);
+  const long Wd = searched.x, Hd = searched.y;
   const long columns = Wd / 2 + 1;
   const std::size_t cells = static_cast<std::size_t>(columns) * static_cast<std::size_t>(Hd);
   Block<float> candidates(cells);
@@ -275,9 +290,9 @@ std::vector<Frequency> findPatterns(const Picture& picture,
     }
   };
   PeakRefiner refiner(windowed, w, h, Wd, Hd);
-  // Rounds enough to reach a 64th of a bin of the padded transform along both axes.
+  // Rounds enough to reach a 256th of a bin of the padded transform along both axes.
   int rounds = kRefinements;
-  for (long r = std::max(W / Wd, H / Hd); r > 1; r /= 2) ++rounds;
+  for (long r = 1; r * Wd < W || r * Hd < H; r *= 2) ++rounds;
   std::vector<Frequency> found;
   float top = 0.0f;
   for (int tried = 0; tried < kMaxPeaksTried && static_cast<int>(found.size()) < kMaxPatterns;

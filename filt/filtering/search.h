@@ -12,7 +12,7 @@ namespace vx_detail::patterns {
 // The patterns of the picture in the band: the frequencies of the peaks of its
 // Hann-windowed spectrum that stand out (see the constants above), searched in the half
 // plane kx >= 0 (k and -k are one pattern). The search runs on the picture's plain
-// transform (Wd x Hd, the next powers of two), the refinement then reaches a 64th of a
+// transform (Wd x Hd, its own size), the refinement then reaches a 256th of a
 // bin of the padded transform.
 std::vector<Frequency> findPatterns(const Picture& picture,
                                     const std::vector<const vxFrequencyFilter*>& filters, long W,

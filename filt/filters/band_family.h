@@ -108,8 +108,9 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
   static void filterRing(const float* table, std::int32_t support, bool reject, bool outOfPlace,
                          double frequency, const float* source, float* target, std::int32_t w,
                          std::int32_t h) {
-    const std::int32_t hw = w / 2;
-    const std::int32_t hh = h / 2;
+    // Indices from ceil(n/2) on stand for the negative frequencies (fftfreq's order).
+    const std::int32_t hw = (w + 1) / 2;
+    const std::int32_t hh = (h + 1) / 2;
     const float rc = static_cast<float>(static_cast<double>(w) * frequency);
     const float samplesPerBin = 32.0f;
     const double aspect = static_cast<double>(h) * (1.0 / static_cast<double>(w));

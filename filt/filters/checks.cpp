@@ -19,12 +19,15 @@ void checkFrequency(double frequency) {
   if (!(frequency >= 0.0 && frequency <= 0.5)) throw Defs::InvalidArgument(msg::kFrequencyRange);
 }
 
-bool isFilterSize(long n) { return isPowerOfTwo(n) && n <= (1L << 30); }
+bool isFilterSize(long n) {
+  return n >= 1 && n <= (1L << 30) && (isPowerOfTwo(n) || extendedMode());
+}
 
 void checkRadiusAndSize(long radius, const vxPair<long>& size, const wchar_t* negativeRadius) {
   if (radius < 0) throw Defs::InvalidArgument(negativeRadius);
-  if (!isFilterSize(size.x)) throw Defs::InvalidSize(msg::kPowerOfTwo);
-  if (!isFilterSize(size.y)) throw Defs::InvalidSize(msg::kPowerOfTwo);
+  const wchar_t* sizeMessage = extendedMode() ? msg::kFilterSideRange : msg::kPowerOfTwo;
+  if (!isFilterSize(size.x)) throw Defs::InvalidSize(sizeMessage);
+  if (!isFilterSize(size.y)) throw Defs::InvalidSize(sizeMessage);
   if (radius > 0x7FFFFFFFL) throw Defs::InvalidArgument(msg::kRadiusTooLarge);
 }
 

@@ -4,6 +4,7 @@
 // give the same pixels on every path.
 #include "filt/atan2.h"
 #include "filt/buffer/access.h"
+#include "filt/common/limits.h"
 #include "filt/common/messages.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
@@ -25,6 +26,7 @@ namespace {
 void requireData(const vxFrequencyBuffer& buf) {
   if (!buf.isInitialized())
     throw vxFrequencyDefs::Uninitialized(vx_detail::msg::kBufferUninitialized);
+  if (!buf.inverseComputed()) vx_detail::checkTransformSize(buf.width(), buf.height());
 }
 
 // One output image of an inverse transform. An unbound output becomes a new image of

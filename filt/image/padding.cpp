@@ -22,15 +22,16 @@ namespace msg = vx_detail::msg;
 namespace {
 
 using vx_detail::maxTransformSide;
-using vx_detail::nextPowerOfTwo;
 
 constexpr double kPi = 3.14159265358979323846;
 
-// One side of the transform for a picture side of 1 .. 2048 pixels.
-long transformSide(long side, long margin) {
+// One side of the transform for a picture side of 1 .. maxTransformSide() pixels along
+// `axis`: the margin as far as the transform's largest side leaves room for it, sized by
+// the thread's rule.
+long paddedSide(long side, long margin, int axis) {
   if (margin < 0) margin = (side + 7) / 8;
-  margin = std::min(margin, (maxTransformSide() - side) / 2);
-  return nextPowerOfTwo(side + 2 * margin);
+  margin = std::max(0L, std::min(margin, (vx_detail::largestSide(axis) - side) / 2));
+  return vx_detail::transformSide(side, margin, axis);
 }
 
 void checkSide(long side) {
@@ -185,7 +186,7 @@ double vxWindow::weight(long n, long length) const {
 vxPair<long> vfPaddedTransformSize(long width, long height, long margin) {
   checkSide(width);
   checkSide(height);
-  return vxPair<long>(transformSide(width, margin), transformSide(height, margin));
+  return vxPair<long>(paddedSide(width, margin, 0), paddedSide(height, margin, 1));
 }
 
 vxPair<long> vfPaddingMargin(const vxFrequencyBuffer& buffer) {
@@ -203,8 +204,8 @@ void vfForwardFFTPadded(const vxPelBuffer_const<T>& image, const vxPaddingOption
   const vxPair<long> size = vfPaddedTransformSize(image.width(), image.height(), options.margin);
   if (options.window.shape != vxWindow::None) {
     transformPadded<double>(windowedPicture(image, options.window), size, options.padding, result);
-  } else if (options.padding == vxPadding::Zero && size.x == nextPowerOfTwo(image.width()) &&
-             size.y == nextPowerOfTwo(image.height())) {
+  } else if (options.padding == vxPadding::Zero &&
+             size == vfTransformSize(image.width(), image.height())) {
     vfForwardFFT(image, result);  // no room asked for: the plain transform
   } else {
     transformPadded(image, size, options.padding, result);

@@ -18,7 +18,7 @@ bool workerTakesCameraPictures() {
     vxFrequencyBuffer spectrum;
     try {
       vfForwardFFT<unsigned char>(vxPelBuffer<unsigned char>(4000, 3, 32), spectrum);
-      taken = spectrum.width() == 4096;
+      taken = spectrum.width() == 4000;  // at its own size
     } catch (const vxFrequencyDefs::InvalidSize&) {}
   }).join();
   return taken;

@@ -64,10 +64,17 @@ function(fails expected message_part)
   endif()
 endfunction()
 
-# Each command writes the input's size (the spectrum: the transform size) and depth.
+# Each command writes the input's size (the spectrum: the transform size, the picture's
+# own unless --size says otherwise) and depth.
 run(0 out err spectrum grey8.pgm spectrum.pgm)
-expect_picture("${WORK_DIR}/spectrum.pgm" 64 64 8)
-if(NOT out MATCHES "spectrum +64 x 64 +[0-9.]+ ms")
+expect_picture("${WORK_DIR}/spectrum.pgm" 64 48 8)
+run(0 out err spectrum --size pow2 grey8.pgm spectrum-pow2.pgm)
+expect_picture("${WORK_DIR}/spectrum-pow2.pgm" 64 64 8)
+run(0 out err spectrum --size 70x55 grey8.pgm spectrum-explicit.pgm)
+expect_picture("${WORK_DIR}/spectrum-explicit.pgm" 70 55 8)
+run(0 out err spectrum --size fast --padding reflect grey16.pgm spectrum-fast.pgm)
+expect_picture("${WORK_DIR}/spectrum-fast.pgm" 14 8 8)
+if(NOT out MATCHES "spectrum +64 x 48 +[0-9.]+ ms" AND NOT out MATCHES "spectrum +14 x 8 +[0-9.]+ ms")
   message(FATAL_ERROR "no job line: ${out}")
 endif()
 run(0 out err bandpass --frequency 0.1 --sigma 0.02 grey8.pgm bandpass.ppm)
@@ -91,7 +98,7 @@ if(PNG)
   run(0 out err bandreject --frequency 0.2 --sigma 0.02 grey16.pgm bandreject16.png)
   expect_picture("${WORK_DIR}/bandreject16.png" 10 6 16)
   run(0 out err spectrum bandreject16.png spectrum16.png)
-  expect_picture("${WORK_DIR}/spectrum16.png" 16 8 8)
+  expect_picture("${WORK_DIR}/spectrum16.png" 10 6 8)
   run(0 out err gabor --angle 0 --frequency 0.25 --sigma 0.05 colour.ppm gabor.png)
   expect_picture("${WORK_DIR}/gabor.png" 6 4 8)
   # PNG files that are cut short or are not PNG at all.
@@ -141,21 +148,25 @@ fails(2 "--window must be none, hann or tukey:F" spectrum --window cosine grey8.
 fails(2 "--window tukey:F 1.5 is out of range: it must be from 0 to 1" spectrum --window tukey:1.5 grey8.pgm o.pgm)
 fails(2 "needs exactly one of --kernel, --mean and --gaussian" kernel --mean 3 --gaussian 2 grey8.pgm o.pgm)
 fails(2 "--gaussian -2 is out of range" kernel --gaussian -2 grey8.pgm o.pgm)
-# Limits from the picture's header: a 64 x 48 picture has a 64 x 64 transform. The
-# pixels are never read: the truncated file has a valid header.
-fails(2 "--dc-radius 33 is too large for a 64 x 48 picture: at most 32" bandreject --frequency 0.1 --sigma 0.02 --dc-radius 33 grey8.pgm o.pgm)
-run(0 out err bandreject --frequency 0.1 --sigma 0.02 --dc-radius 32 grey8.pgm dc32.pgm)
+# Limits from the picture's header: a 64 x 48 picture has a 64 x 48 transform without
+# padding, 80 x 60 with the filters' default margins. The pixels are never read: the
+# truncated file has a valid header.
+fails(2 "--dc-radius 31 is too large for a 64 x 48 picture: at most 30" bandreject --frequency 0.1 --sigma 0.02 --dc-radius 31 grey8.pgm o.pgm)
+run(0 out err bandreject --frequency 0.1 --sigma 0.02 --dc-radius 30 grey8.pgm dc30.pgm)
+fails(2 "--size must be own, fast, pow2 or WIDTHxHEIGHT, not 'big'" spectrum --size big grey8.pgm o.pgm)
+fails(2 "--size 0x5 is out of range: each side from 1 to 16384" spectrum --size 0x5 grey8.pgm o.pgm)
+fails(1 "larger than the explicit transform size" spectrum --size 32x32 grey8.pgm o.pgm)
 fails(2 "--dc-radius 5 is too large for a 8 x 8 picture: at most 4" bandpass --frequency 0.1 --sigma 0.02 --dc-radius 5 --padding zero truncated.pgm o.pgm)
-fails(2 "--mean 65 is larger than the picture's transform: at most 64" kernel --mean 65 --padding zero grey8.pgm o.pgm)
+fails(2 "--mean 49 is larger than the picture's transform: at most 48" kernel --mean 49 --padding zero grey8.pgm o.pgm)
 if(EXISTS "${WORK_DIR}/o.pgm")
   message(FATAL_ERROR "a refused command wrote o.pgm")
 endif()
 
 # Padding and windows: the spectrum takes the padded transform's size.
 run(0 out err spectrum --padding reflect grey8.pgm spectrum-reflect.pgm)
-expect_picture("${WORK_DIR}/spectrum-reflect.pgm" 128 64 8)
+expect_picture("${WORK_DIR}/spectrum-reflect.pgm" 80 60 8)
 run(0 out err spectrum --padding zero --window tukey:0.25 grey8.pgm spectrum-tukey.pgm)
-expect_picture("${WORK_DIR}/spectrum-tukey.pgm" 64 64 8)
+expect_picture("${WORK_DIR}/spectrum-tukey.pgm" 64 48 8)
 run(0 out err gabor --angle 30 --frequency 0.1 --sigma 0.05 --padding edge --window hann grey16.pgm gabor-edge.pgm)
 expect_picture("${WORK_DIR}/gabor-edge.pgm" 10 6 16)
 # A padding with no room says so: a 2048-pixel side fills the compatible mode's largest
@@ -173,7 +184,9 @@ endif()
 
 # A pattern of period 8 on a flat grey of 100, removed by a narrow band-reject: with the
 # filters' default padding (continue) every pixel comes back within one grey level of
-# 100, border included; zero padding leaves the pattern along the border.
+# 100, border included; zero padding up to the next powers of two leaves the pattern
+# along the border. (At the picture's own size, 96 x 80, the pattern is periodic in
+# the transform and goes with zero padding too.)
 set(period 125 118 100 82 75 82 100 118)
 set(row "")
 foreach(x RANGE 95)
@@ -197,7 +210,7 @@ function(pixels_outside file allowed result_var)
 endfunction()
 run(0 out err bandreject --frequency 0.125 --sigma 0.004 screen.pgm screen-default.pgm)
 run(0 out err bandreject --frequency 0.125 --sigma 0.004 --padding continue screen.pgm screen-continue.pgm)
-run(0 out err bandreject --frequency 0.125 --sigma 0.004 --padding zero screen.pgm screen-zero.pgm)
+run(0 out err bandreject --frequency 0.125 --sigma 0.004 --padding zero --size pow2 screen.pgm screen-zero.pgm)
 file(READ "${WORK_DIR}/screen-default.pgm" by_default HEX)
 file(READ "${WORK_DIR}/screen-continue.pgm" continued HEX)
 if(NOT by_default STREQUAL continued)
@@ -230,7 +243,7 @@ endif()
 run(0 out err kernel --gaussian 1 --padding reflect grey16.pgm gauss16.pgm)
 expect_picture("${WORK_DIR}/gauss16.pgm" 10 6 16)
 fails(1 "sum to 0" kernel --kernel edges.pgm grey8.pgm o.pgm)
-fails(2 "is larger than the picture's transform (16 x 8)" kernel --kernel grey8.pgm grey16.pgm o.pgm)
+fails(2 "is larger than the picture's transform (14 x 8)" kernel --kernel grey8.pgm grey16.pgm o.pgm)
 
 # Command lines that cannot be understood.
 fails(2 "--sigma needs a number, not 'abc'" bandpass --frequency 0.1 --sigma abc grey8.pgm o.pgm)

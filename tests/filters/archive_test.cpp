@@ -1,6 +1,7 @@
 // The archive forms of the filters and the frequency buffer: byte layout, loads over
 // what a filter held, version bytes, objects reached twice, re-creation through the
 // factory, and fields no build can make.
+#include "filt/extended.h"
 #include "filt/freqfilt.h"
 #include "filters/test_support.h"
 
@@ -244,9 +245,25 @@ TEST(BufferArchive, UnknownVersionsAndInconsistentFieldsAreRefused) {
     EXPECT_FALSE(target.isInitialized());
   }
   const std::string four = save(sample(4, 4));
+  // Sizes the compatible mode does not transform; the extended mode's sizes hold every
+  // value (a 16384 x 16384 buffer of 32 floats is refused without 2 GiB being touched).
+  for (const std::string& s : {withField(four, 0, 3), withField(four, 1, 4096)}) {
+    EXPECT_THROW(load(s, target), vxFrequencyDefs::InvalidSize);
+    EXPECT_FALSE(target.isInitialized());
+  }
+  {
+    const vxExtendedScope extended;
+    for (const std::string& s : {withField(four, 0, 5), withField(withField(four, 0, 16384), 1, 16384)}) {
+      EXPECT_THROW(load(s, target), vxArchive::BadData);
+      EXPECT_FALSE(target.isInitialized());
+    }
+    // Any size round-trips.
+    const vxFrequencyBuffer odd = sample(3, 5);
+    load(save(odd), target);
+    EXPECT_EQ(target, odd);
+  }
   for (const std::string& s :
-       {withField(four, 0, 3), withField(four, 1, 4096), withField(four, 2, 5),
-        withField(four, 0, 2)}) {  // 32 floats for 2 x 4
+       {withField(four, 2, 5), withField(four, 0, 2)}) {  // 32 floats for 2 x 4
     EXPECT_THROW(load(s, target), vxArchive::BadData);
     EXPECT_FALSE(target.isInitialized());
   }

@@ -61,9 +61,11 @@ TEST(RealInverse, SharpenedEdgesSaturateAndPicturesComeBack) {
   vxFrequencyBuffer spectrum;
   vfForwardFFT<unsigned char>(picture, spectrum);
   const vxFrequencyBuffer plain = spectrum;
-  vxPelBuffer<double> kernel(512, 256, 32);
+  // A sharpening kernel at the transform's size (the picture's own).
+  const long W = spectrum.width(), H = spectrum.height();
+  vxPelBuffer<double> kernel(W, H, 32);
   kernel.at(0, 0) = 5.0;
-  kernel.at(1, 0) = kernel.at(511, 0) = kernel.at(0, 1) = kernel.at(0, 255) = -1.0;
+  kernel.at(1, 0) = kernel.at(W - 1, 0) = kernel.at(0, 1) = kernel.at(0, H - 1) = -1.0;
   vxFrequencyBuffer kernelSpectrum;
   vfForwardFFT<double>(kernel, kernelSpectrum);
   vxFrequencyFilterImage(kernelSpectrum).apply(spectrum);
