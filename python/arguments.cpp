@@ -30,6 +30,33 @@ long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
   return high ? hi : number.cast<long>();
 }
 
+Sizing sizingOf(const py::object& size) {
+  const char* const accepted =
+      "size must be None, 'own', 'fast', 'pow2' or a shape (H, W) of sides from 1 to 16384";
+  Sizing s;
+  if (size.is_none()) return s;
+  if (py::isinstance<py::str>(size)) {
+    const std::string name = size.cast<std::string>();
+    if (name == "own") return s;
+    if (name == "fast") {
+      s.rule = vxSizeRule::NextFastSize;
+      return s;
+    }
+    if (name == "pow2") {
+      s.rule = vxSizeRule::NextPowerOfTwo;
+      return s;
+    }
+    throw py::value_error(std::string(accepted) + ", not " + py::repr(size).cast<std::string>());
+  }
+  if (!py::isinstance<py::sequence>(size) || py::len(size) != 2)
+    throw py::type_error(std::string(accepted) + ", not " + typeName(size));
+  const py::sequence shape = size.cast<py::sequence>();
+  s.rule = vxSizeRule::Explicit;
+  s.height = integerOf(shape[0], 1, 16384, false, accepted);
+  s.width = integerOf(shape[1], 1, 16384, false, accepted);
+  return s;
+}
+
 py::bytes archived(const std::function<void(vxArchive&)>& store) {
   std::ostringstream out;
   {

@@ -126,8 +126,8 @@ std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& im
     const vxPair<long> size = vfTransformSize(W, H);
     if (size.x != W || size.y != H)
       throw py::value_error(
-          "values must have sides that are powers of two (as a transform's), "
-          "not (" +
+          "values must have sides the mode transforms (1 to 16384; powers of two up to "
+          "2048 in vxfreq.compatible()), not (" +
           std::to_string(H) + ", " + std::to_string(W) + ")");
   }
   Size picture(W, H);
@@ -149,8 +149,9 @@ std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& im
 
 void bindBuffer(py::module_& m) {
   py::class_<Buffer> buffer(m, "FrequencyBuffer",
-                            "Single-precision complex values of a transform size W x H (powers "
-                            "of two), with the size and offset of the image they came from.\n\n"
+                            "Single-precision complex values of a transform size W x H (any "
+                            "sides up to 16384; powers of two in vxfreq.compatible()), with the "
+                            "size and offset of the image they came from.\n\n"
                             "numpy.asarray(buffer) is a writable complex64 (H, W) view of the "
                             "buffer's own storage; while a view exists, operations that would "
                             "give the buffer storage of another size raise BufferError.");
@@ -161,8 +162,8 @@ void bindBuffer(py::module_& m) {
                return std::make_unique<Buffer>(width, height);
              }),
              py::arg("width"), py::arg("height"),
-             "Zeros sized for an image of width x height (transform size: the next powers "
-             "of two), offset (0, 0).");
+             "Zeros sized for an image of width x height (transform size: the image's own; "
+             "the next powers of two in vxfreq.compatible()), offset (0, 0).");
   buffer.def_property_readonly("shape", &shapeOf, "Transform size as numpy's (H, W).");
   buffer.def_property_readonly(
       "image_size",
@@ -221,8 +222,9 @@ void bindBuffer(py::module_& m) {
   buffer.def_static("from_array", &fromArray, py::arg("values"), py::arg("image_size") = py::none(),
                     py::arg("offset") = std::make_pair(0L, 0L),
                     "A new buffer holding values, a 2-D (H, W) array of complex numbers (real "
-                    "numbers have imaginary part 0) whose sides are powers of two up to the "
-                    "mode's limit, rounded to complex64; as numpy.fft.fft2's result, "
+                    "numbers have imaginary part 0) of sides the mode transforms (1 to 16384; "
+                    "powers of two up to 2048 in vxfreq.compatible()), rounded to complex64; as "
+                    "numpy.fft.fft2's result, "
                     "frequency 0 at [0, 0]. image_size (w, h), 1 up to (W, H) along each "
                     "axis (None: (W, H)), and offset (x, y) are the picture the inverses "
                     "give back.");

@@ -218,7 +218,8 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
           py::arg("sigma"), py::arg("plateau"), py::arg("frequency"), py::arg("size"),
           py::arg("dc_removal_radius") = 0,
           "Builds the filter. sigma, plateau and frequency in cycles per pixel (0 to 0.5); "
-          "size (width, height), a power of two along each axis.");
+          "size (width, height): a buffer's size (shape reversed), any sides from 1 in the "
+          "extended mode, powers of two in vxfreq.compatible().");
   parameter<F>(
       cls, "sigma", [](const F& g) { return g.sigma(); }, [](F& g, double v) { g.sigma(v); },
       "Width of the Gaussian flanks, in cycles per pixel.");
@@ -250,7 +251,8 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
           py::arg("size"), py::arg("dc_removal_radius") = 0,
           "Builds the filter. sigma and plateau are (along, across) pairs and frequency in "
           "cycles per pixel; angle in radians from +x towards +y (down); size (width, "
-          "height), a power of two along each axis.");
+          "height): a buffer's size (shape reversed), any sides from 1 in the extended mode, "
+          "powers of two in vxfreq.compatible().");
   parameter<F>(
       cls, "sigma", [](const F& g) { return g.sigma(); },
       [](F& g, const vxPair<double>& v) { g.sigma(v); },

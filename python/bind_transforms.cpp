@@ -216,7 +216,8 @@ void checkParts(const py::array& image, const py::array& imag) {
 
 py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
                    const py::object& out, const py::object& padding, const py::object& window,
-                   const py::object& margin) {
+                   const py::object& margin, const py::object& sizeArg) {
+  const Sizing sizing = sizingOf(sizeArg);
   py::array image = arrayArgument(imageArg, "image");
   PixelKind kind = pixelKindOf(image, "image");
   const bool complex = isComplex(kind);
@@ -258,6 +259,7 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   vxPair<long> size;
   {
     ModeScope mode;
+    const SizeScope sized(sizing);
     size = transformSizeOf(real.width, real.height, pad);
   }
 
@@ -267,6 +269,7 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   Use use(target.use, Use::Write, "FrequencyBuffer");
   const ImageView* im = imag.is_none() ? nullptr : &imaginary;
   runLibrary([&] {
+    const SizeScope sized(sizing);
     switch (kind) {
       case PixelKind::U8:
         forwardAs<std::uint8_t>(real, im, offset, pad, target.buf);
@@ -589,11 +592,12 @@ void bindTransforms(py::module_& m) {
   m.def("forward", &forward, py::arg("image"), py::arg("imag") = py::none(),
         py::arg("offset") = std::make_pair(0L, 0L), py::arg("out") = py::none(), py::kw_only(),
         py::arg("padding") = py::none(), py::arg("window") = py::none(),
-        py::arg("margin") = py::none(),
+        py::arg("margin") = py::none(), py::arg("size") = py::none(),
         "Forward transform of a 2-D uint8, uint16 or float64 image (any strides), real or "
-        "with imag (same dtype and shape) as imaginary part. The image is zero-padded to the "
-        "next powers of two; its size and offset (x, y) are recorded for the inverse. Returns "
-        "a new FrequencyBuffer, or fills and returns out.\n\n"
+        "with imag (same dtype and shape) as imaginary part, at the image's own size (as "
+        "numpy.fft.fft2) unless size= says otherwise; its size and offset (x, y) are "
+        "recorded for the inverse. Returns a new FrequencyBuffer, or fills and returns "
+        "out.\n\n"
         "padding, window and margin (keywords, real images only; all None: the plain "
         "transform above) pad the picture with something other than zeros and weight it "
         "first. The picture stays at [0, 0]; the padding continues it to the right and "
@@ -607,23 +611,39 @@ void bindTransforms(py::module_& m) {
         "window, to 1, Hann). The window is for measuring spectra; the inverse gives the "
         "windowed picture back.\n"
         "margin: pixels of padding at least on every side: each side of the transform is the "
-        "next power of two of at least the picture's side plus twice the margin, up to the "
-        "mode's largest side, 16384 (2048 in vxfreq.compatible(); see padded_transform_size). "
-        "None: an eighth of each side, rounded up, with a "
-        "padding named; none with padding=None.\n"
+        "next fast size (next_fast_size) of the picture's side plus twice the margin, up to "
+        "the mode's largest side, 16384 (the next power of two, up to 2048, in "
+        "vxfreq.compatible(); see padded_transform_size). None: an eighth of each side, "
+        "rounded up, with a padding named; none with padding=None.\n"
+        "size: None or 'own' (the picture's own size, or the next fast size with a margin), "
+        "'fast' (next_fast_size of each side), 'pow2' (the next powers of two, as earlier "
+        "versions) or a shape (H, W) at least the padded picture's; vxfreq.compatible() "
+        "always takes powers of two.\n"
         "The inverses need nothing more: they give the picture back at its recorded size "
         "and offset, the padding dropped. Filters are built for the buffer's larger size.");
   m.def(
       "padded_transform_size",
-      [](long width, long height, const py::object& margin) {
+      [](long width, long height, const py::object& margin, const py::object& size) {
         const long m = marginOf(margin, -1);
+        const Sizing sizing = sizingOf(size);
         ModeScope mode;
+        const SizeScope sized(sizing);
         return pairOf(vfPaddedTransformSize(width, height, m));
       },
-      py::arg("width"), py::arg("height"), py::arg("margin") = py::none(),
+      py::arg("width"), py::arg("height"), py::arg("margin") = py::none(), py::kw_only(),
+      py::arg("size") = py::none(),
       "The transform size (W, H), width first, that forward gives a picture of width x "
-      "height pixels (1 to 2048 each) with a padding named and this margin (None: an "
-      "eighth of each side, rounded up).");
+      "height pixels (1 to the mode's largest side each) with a padding named, this margin "
+      "(None: an eighth of each side, rounded up) and size= as forward's.");
+  m.def(
+      "next_fast_size",
+      [](const py::object& n) {
+        const long value = integerOf(n, 0, 1L << 40, false, "n must be an integer from 0 to 2**40");
+        return vfNextFastSize(value);
+      },
+      py::arg("n"),
+      "The smallest length at least n (1 for n <= 1) whose prime factors are 2, 3, 5 and 7 "
+      "only: the lengths the transforms are fastest at, as scipy.fft.next_fast_len.");
   m.def(
       "forward_fft",
       [](Buffer& buf, const py::object& out) { return bufferTransform(buf, out, false, false); },

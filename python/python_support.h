@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -115,6 +116,29 @@ public:
 
 private:
   vxExtendedScope scope_;
+};
+
+// The extended mode's transform size a call asks for (size=): None or 'own' (the
+// picture's own), 'fast' (the next fast size of each side), 'pow2' (the next powers of
+// two), or a shape (H, W), numpy's order, for one explicit size.
+struct Sizing {
+  vxSizeRule rule = vxSizeRule::OwnSize;
+  long width = 0;
+  long height = 0;
+};
+Sizing sizingOf(const py::object& size);
+// The sizing rule for the life of the scope, on the thread that makes it.
+class SizeScope {
+public:
+  explicit SizeScope(const Sizing& s) {
+    if (s.rule == vxSizeRule::Explicit)
+      scope_.emplace(s.width, s.height);
+    else
+      scope_.emplace(s.rule);
+  }
+
+private:
+  std::optional<vxSizingScope> scope_;
 };
 
 // Runs `work` (library calls only, no Python) with the GIL released, in the mode of

@@ -65,7 +65,7 @@ def test_results_go_into_the_callers_arrays():
     with pytest.raises(TypeError, match="float64"):
         vxfreq.inverse(buf, out=np.empty((48, 60), np.float32))
     with pytest.raises(ValueError, match="shape"):
-        buf.real_image(out=np.empty((48, 60)))
+        buf.real_image(out=np.empty((48, 61)))
     with pytest.raises(ValueError, match="writable"):
         frozen = np.empty((48, 60))
         frozen.flags.writeable = False

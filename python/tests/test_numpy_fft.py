@@ -1,10 +1,12 @@
 """numpy's own FFT tests (numpy/fft/tests/test_pocketfft.py, numpy 1.24 as Debian
 ships it) run on vxfreq through thin wrappers with numpy.fft's 2-D interface, in the
-default (extended) mode, on power-of-two shapes from 1 x 1 to 4096 x 4096.
+default (extended) mode, on shapes from 1 x 1 to 4096 x 4096 of every class of factors:
+powers of two, 3-, 5- and 7-smooth, the larger radices, primes and camera pictures.
 
-Ported: TestFFT1D.test_identity, test_fft2, test_ifft2, test_rfft2, test_irfft2 and
-test_all_1d_norm_preserving (as round trips of pictures, every norm), test_ifft's
-refusal of empty input, test_dtypes, test_fft_with_order (C, Fortran and
+Ported: TestFFT1D.test_identity (every length 1 .. 512, as a 1 x n and an n x 1
+picture, forward against numpy.fft.fft2 and back), test_fft2, test_ifft2, test_rfft2,
+test_irfft2 and test_all_1d_norm_preserving (as round trips of pictures, every norm),
+test_ifft's refusal of empty input, test_dtypes, test_fft_with_order (C, Fortran and
 non-contiguous arrays of float32, float64, complex64 and complex128 give the same
 transform) and TestFFTThreadSafe (16 threads at once give the bits of one). numpy
 compares float64 transforms; vxfreq's are single precision, so every comparison uses
@@ -13,15 +15,14 @@ for atol and rtol, on values scaled so that the largest is 1 (a transform's roun
 errors are proportional to the values it sums, the largest of which the zero frequency
 of these positive inputs holds), against numpy's float64 result.
 
-Not ported, since they cannot apply: the 1-D transforms (fft, ifft, rfft, irfft, hfft,
-ihfft, test_fft's direct sum, test_hfft, test_ihfft): vxfreq transforms pictures, and
-a signal is a 1 x n picture, which the shapes below include; the n-D transforms and
-axis orders (fftn, ifftn, rfftn, irfftn, test_axes): pictures have two axes; sizes that
-are not powers of two (numpy's 30 x 20): a picture is zero-padded to the next powers of
-two, so its transform is that of the padded picture (test_numpy.py checks that);
-the length arguments n and s (TestFFTShift.test_fft_n, test_rfft's 2n): the length is
-the picture's; longdouble in test_dtypes: refused, as it has no exact float64 form; and
-numpy's wording of the error for empty input (a ValueError all the same).
+Not ported, since they cannot apply: the 1-D transforms along one axis of a larger
+array (fft, ifft, rfft, irfft, hfft, ihfft, test_fft's direct sum, test_hfft,
+test_ihfft): vxfreq transforms pictures, and a signal is a 1 x n picture, which the
+identity test covers; the n-D transforms and axis orders (fftn, ifftn, rfftn, irfftn,
+test_axes): pictures have two axes; the length arguments n and s that crop
+(TestFFTShift.test_fft_n): forward's size= only pads; longdouble in test_dtypes:
+refused, as it has no exact float64 form; and numpy's wording of the error for empty
+input (a ValueError all the same).
 """
 
 import threading
@@ -32,7 +33,11 @@ from numpy.random import random
 
 import vxfreq
 
-SHAPES = [(1, 1), (1, 64), (2, 8), (32, 16), (512, 256), (4096, 4096)]
+SHAPES = [(1, 1), (1, 64), (2, 8), (32, 16), (512, 256), (4096, 4096),  # powers of two
+          (30, 20), (27, 125), (49, 12),  # numpy's own, 3-, 5- and 7-smooth
+          (17, 31), (143, 29),  # the larger radices
+          (1, 16381), (4093, 3), (2062, 5),  # primes, a large prime times a small one
+          (480, 640), (1080, 1920)]  # camera pictures
 NORMS = [None, "backward", "ortho", "forward"]
 
 
@@ -78,6 +83,19 @@ def test_identity_fft2_and_ifft2(shape):
                        ("forward", n, 1 / n)]:
         assert_close(fft2(x, norm), forward / f)
         assert_close(ifft2(x, norm), inverse / i)
+
+
+def test_identity_of_every_length():
+    maxlen = 512
+    x, xr = random(maxlen) + 1j * random(maxlen), random(maxlen)
+    for i in range(1, maxlen + 1):
+        for shape in [(1, i), (i, 1)]:
+            xi, xri = x[:i].reshape(shape), xr[:i].reshape(shape)
+            f = fft2(xi)
+            assert f.shape == shape
+            assert_close(f, np.fft.fft2(xi))
+            assert_close(ifft2(f), xi)
+            assert_close(irfft2(rfft2(xri), shape), xri)
 
 
 @pytest.mark.parametrize("shape", SHAPES)

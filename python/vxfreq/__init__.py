@@ -1,8 +1,11 @@
 """Two-dimensional Fourier transforms of images and frequency-domain filtering.
 
 Pictures are 2-D numpy arrays (height, width); spectra are FrequencyBuffer objects of
-single-precision complex values, zero-padded to powers of two along each axis (or,
-with forward's padding=, padded by reflection, edge or mean), frequency 0 at [0, 0].
+single-precision complex values at the picture's own size, numpy.fft.fft2's shape (or,
+with forward's size=, padded with zeros to the next fast size, the next powers of two or
+a shape of the caller's; with padding=, padded by reflection, edge or mean), frequency 0
+at [0, 0]. Every side from 1 to 16384 is transformed in O(n log n); next_fast_size
+gives the lengths that are fastest (2^a 3^b 5^c 7^d), as scipy.fft.next_fast_len.
 forward and inverse follow numpy.fft.fft2 and numpy.fft.ifft2: exp(-2 pi i ...) forward,
 norm="backward" | "ortho" | "forward" with numpy's meaning, and inverse gives the real
 part of ifft2 of the spectrum, cropped to the picture, as float64 (or rounded and
@@ -37,8 +40,8 @@ from ._vxfreq import (ArchiveError, BadCoord, BadData, EndOfData, Error, Filter,
                       Uninitialized, UnboundWindow, UnknownClass, UnknownVersion, compatible,
                       current_threads, extended_mode, forward_fft, inverse_angle, inverse_fft,
                       inverse_quadrant, map_image, max_transform_side, memory_cache_bound,
-                      memory_cache_bytes, padded_transform_size, parallel, release_memory_cache,
-                      set_memory_cache_bound)
+                      memory_cache_bytes, next_fast_size, padded_transform_size, parallel,
+                      release_memory_cache, set_memory_cache_bound)
 
 # The band and Gabor filter classes, from the library's list of filter types.
 for _type in _vxfreq._filter_types:
@@ -90,10 +93,10 @@ def _pixels(values, name):
 
 
 def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", padding=None,
-            window=None, margin=None):
-    """Forward transform of a picture: numpy.fft.fft2 of it zero-padded to the next
-    powers of two (or padded as padding=, window= and margin= say), into a new
-    FrequencyBuffer or into out.
+            window=None, margin=None, size=None):
+    """Forward transform of a picture: numpy.fft.fft2 of it, of the picture's shape (or
+    zero-padded as size= says, or padded as padding=, window= and margin= say), into a
+    new FrequencyBuffer or into out.
 
     image: a 2-D array of any strides (see the package's docstring for the types read);
     with imag (real values), image + 1j * imag is transformed; complex arrays are passed
@@ -112,9 +115,13 @@ def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", paddi
     or 'tukey:F', tapering F / 2 of each side at either end (F from 0, no window, to 1,
     Hann). The inverse gives the windowed picture back.
     margin: pixels of padding at least on every side: each side of the transform is the
-    next power of two of at least the picture's side plus twice the margin, up to the
-    mode's limit (see padded_transform_size). None: an eighth of each side, rounded up,
-    with a padding named; none with padding=None.
+    next fast size of the picture's side plus twice the margin, up to the mode's limit
+    (see padded_transform_size). None: an eighth of each side, rounded up, with a padding
+    named; none with padding=None.
+    size: None or 'own' (the picture's shape; the next fast size with a margin), 'fast'
+    (next_fast_size of each side), 'pow2' (the next powers of two, as earlier versions
+    gave) or a shape (H, W) at least the padded picture's, as numpy.fft.fft2's s=
+    (zeros below and to the right). Inside vxfreq.compatible() sides are powers of two.
     The inverses give the picture back at its recorded size and offset, the padding
     dropped. Filters are built for the buffer's size (shape reversed).
     """
@@ -123,7 +130,8 @@ def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", paddi
         imag = _pixels(imag, "imag")
         _vxfreq._check_parts(real, imag)
     norm = _norm(norm)
-    buf = _vxfreq.forward(real, imag, offset, out, padding=padding, window=window, margin=margin)
+    buf = _vxfreq.forward(real, imag, offset, out, padding=padding, window=window, margin=margin,
+                          size=size)
     if norm != "backward":
         h, w = buf.shape
         scale = 1.0 / _math.sqrt(w * h) if norm == "ortho" else 1.0 / (w * h)

@@ -1,8 +1,8 @@
 """Two-dimensional Fourier transforms of images and frequency-domain filtering.
 
 Pictures are 2-D numpy arrays (height, width); spectra are FrequencyBuffer objects of
-single-precision complex values, zero-padded to powers of two along each axis, frequency
-0 at [0, 0]. forward and inverse follow numpy.fft.fft2 and numpy.fft.ifft2, norm
+single-precision complex values at the picture's own size (numpy.fft.fft2's shape; any
+side from 1 to 16384) unless forward's size= pads them, frequency 0 at [0, 0]. forward and inverse follow numpy.fft.fft2 and numpy.fft.ifft2, norm
 included; inverse gives the real part as float64 (or rounded and saturated to uint8 or
 uint16). forward reads uint8, uint16, float32, float64, complex64 and complex128 as they
 are, bool and other integers converted exactly. Calls run in the library's extended mode
@@ -29,6 +29,7 @@ _Mapping = Literal["clamp", "linear", "range", "log", "angle"]
 _Padding = Literal["zero", "reflect", "edge", "mean", "continue"]
 # None, "hann", ("tukey", F) or "tukey:F" with F from 0 to 1.
 _Window = Union[str, Tuple[Literal["tukey"], float]]
+_Size = Union[Literal["own", "fast", "pow2"], Tuple[int, int]]
 
 __version__: str
 
@@ -72,7 +73,7 @@ class FrequencyBuffer:
     """
 
     def __init__(self, width: int, height: int) -> None:
-        """Zeros sized for an image of width x height (transform size: next powers of two)."""
+        """Zeros sized for an image of width x height (transform size: its own)."""
     @property
     def shape(self) -> Tuple[int, int]:
         """Transform size as numpy's (H, W)."""
@@ -132,7 +133,7 @@ class FrequencyBuffer:
         image_size: Optional[Tuple[int, int]] = None,
         offset: Tuple[int, int] = (0, 0),
     ) -> FrequencyBuffer:
-        """A new buffer of values, a 2-D (H, W) array with power-of-two sides, as complex64."""
+        """A new buffer of values, a 2-D (H, W) array of sides the mode transforms, as complex64."""
     def to_numpy(self) -> numpy.typing.NDArray[numpy.complex64]:
         """A new complex64 (H, W) array of the values (a copy)."""
 
@@ -146,17 +147,25 @@ def forward(
     padding: Optional[_Padding] = None,
     window: Optional[_Window] = None,
     margin: Optional[int] = None,
+    size: Optional[_Size] = None,
 ) -> FrequencyBuffer:
-    """numpy.fft.fft2 of a 2-D picture zero-padded to powers of two (any strides).
+    """numpy.fft.fft2 of a 2-D picture (any strides), of its own shape.
 
-    padding ('zero', 'reflect', 'edge', 'mean'), window (None, 'hann', ('tukey', F),
-    'tukey:F') and margin (pixels on every side; None: an eighth of each side with a
-    padding named, none otherwise) pad and weight a real image; all None: zero padding
-    to the next powers of two. The inverses give the picture back without the padding.
+    size ('own', 'fast', 'pow2' or a shape (H, W)) pads it with zeros first: to the next
+    fast sizes, the next powers of two or that shape. padding ('zero', 'reflect', 'edge',
+    'mean'), window (None, 'hann', ('tukey', F), 'tukey:F') and margin (pixels on every
+    side; None: an eighth of each side with a padding named, none otherwise) pad and
+    weight a real image, the transform taking the next fast size of each padded side.
+    The inverses give the picture back without the padding.
     """
 
-def padded_transform_size(width: int, height: int, margin: Optional[int] = None) -> Tuple[int, int]:
+def padded_transform_size(
+    width: int, height: int, margin: Optional[int] = None, *, size: Optional[_Size] = None
+) -> Tuple[int, int]:
     """Transform size (W, H) of forward with a padding named, for a width x height picture."""
+
+def next_fast_size(n: int) -> int:
+    """The smallest 2^a 3^b 5^c 7^d at least n (1 for n <= 1), as scipy.fft.next_fast_len."""
 
 def forward_fft(buf: FrequencyBuffer, out: Optional[FrequencyBuffer] = None) -> FrequencyBuffer:
     """Forward transform of a buffer's values."""
