@@ -17,8 +17,8 @@ plus the slower tail of a plateau's edges. docs/guide/large-pictures.md gives th
 measured on an 8192 x 8192 picture.
 
 Only the picture's own edges are treated as `boundary` says (dask's names: "reflect",
-"periodic", "nearest", "none" or a constant). With "periodic" and power-of-two sides the
-result is the transform of the whole picture (which is cyclic) up to that error.
+"periodic", "nearest", "none" or a constant). With "periodic" the result is the
+transform of the whole picture (which is cyclic) up to that error.
 """
 
 import math
@@ -54,7 +54,8 @@ def overlap(filt, spread=5.0):
 def _filter_block(block, state):
     """One block (with its overlap): forward, the filter rebuilt for the block's
     transform size, inverse to the real part."""
-    spectrum = vxfreq.forward(block)
+    # The next fast size: a few zeros at most beyond the overlap, which the trim drops.
+    spectrum = vxfreq.forward(block, size="fast")
     filt = pickle.loads(state)
     size = spectrum.shape[::-1]
     if filt.size != size:
@@ -69,7 +70,8 @@ def filter_array(picture, filt, depth=None, boundary="reflect"):
     the real part of each block's inverse. depth: the overlap in pixels (None:
     overlap(filt)), at most the smallest chunk; boundary: how the picture's own edges
     are continued (dask.array.map_overlap's boundary). Each block's transform size is
-    the next power of two of its chunk plus twice the depth; every call runs in the mode
+    the next fast size (next_fast_size) of its chunk plus twice the depth (the next power
+    of two inside vxfreq.compatible()); every call runs in the mode
     of the thread that computes it (the extended mode on dask's workers)."""
     import dask.array as da
 
