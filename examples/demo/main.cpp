@@ -10,8 +10,8 @@
 #include "filt/freqfilt.h"
 
 #include <cstdio>
-#include <memory>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -247,10 +247,9 @@ int main(int argc, char** argv) {
     const std::unique_ptr<vxSizingScope> sizing =
         options.size == "explicit"
             ? std::make_unique<vxSizingScope>(options.sizeWidth, options.sizeHeight)
-            : std::make_unique<vxSizingScope>(options.size == "fast" ? vxSizeRule::NextFastSize
-                                              : options.size == "pow2"
-                                                  ? vxSizeRule::NextPowerOfTwo
-                                                  : vxSizeRule::OwnSize);
+            : std::make_unique<vxSizingScope>(options.size == "fast"   ? vxSizeRule::NextFastSize
+                                              : options.size == "pow2" ? vxSizeRule::NextPowerOfTwo
+                                                                       : vxSizeRule::OwnSize);
     return options.command == demo::Command::Demo ? runDemo(options) : runCommand(options);
   } catch (const demo::UsageError& e) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", prefix.c_str(), e.what(), prefix.c_str());

@@ -25,17 +25,16 @@ struct OptionRule {
 const std::vector<OptionRule>& rulesOf(const Command& command) {
   static const std::vector<OptionRule> demo = {{"--out", Kind::Text, false},
                                                {"--compatible", Kind::Flag, false},
-      {"--size", Kind::Text, false}};
+                                               {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
                                                    {"--window", Kind::Text, false},
                                                    {"--compatible", Kind::Flag, false},
-      {"--size", Kind::Text, false}};
+                                                   {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> band = {
       {"--frequency", Kind::Number, true}, {"--sigma", Kind::Number, true},
       {"--plateau", Kind::Number, false},  {"--dc-radius", Kind::Integer, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
-      {"--compatible", Kind::Flag, false},
-      {"--size", Kind::Text, false}};
+      {"--compatible", Kind::Flag, false}, {"--size", Kind::Text, false}};
   static const std::vector<OptionRule> gabor = {
       {"--angle", Kind::Number, true},       {"--frequency", Kind::Number, true},
       {"--sigma", Kind::NumberPair, true},   {"--plateau", Kind::NumberPair, false},
@@ -46,8 +45,7 @@ const std::vector<OptionRule>& rulesOf(const Command& command) {
       {"--kernel", Kind::Text, false},     {"--mean", Kind::Integer, false},
       {"--gaussian", Kind::Number, false}, {"--raw", Kind::Flag, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
-      {"--compatible", Kind::Flag, false},
-      {"--size", Kind::Text, false}};
+      {"--compatible", Kind::Flag, false}, {"--size", Kind::Text, false}};
   switch (command.kind) {
     case Command::Demo:
       return demo;

@@ -104,7 +104,8 @@ vxFrequencyBuffer::~vxFrequencyBuffer() = default;
 vxPair<long> vfTransformSize(long width, long height) {
   const long limit = vx_detail::maxTransformSide();
   if (width > limit || height > limit) throw Defs::InvalidSize(vx_detail::tooLargeMessage());
-  return vxPair<long>(vx_detail::transformSide(width, 0, 0), vx_detail::transformSide(height, 0, 1));
+  return vxPair<long>(vx_detail::transformSide(width, 0, 0),
+                      vx_detail::transformSide(height, 0, 1));
 }
 
 bool vxFrequencyBuffer::setAndAllocate(long width, long height, vx_detail::BlockFill fill) {

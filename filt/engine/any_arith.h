@@ -32,7 +32,8 @@ VX_ARITH void multiplyComplex(V& re, V& im, const S& wr, const S& wi) {
 }
 
 // The forward DFT of radix r on the values (re[j], im[j]), j = 0 .. r - 1, in place.
-// Radices 2 and 4 need no multiplication; an odd radix works on the sums and the
+// Radices 2 and 4 need no multiplication, radix 8 only by cos(pi / 4) (rot[0]); an odd
+// radix works on the sums and the
 // differences of the values j and r - j, with the radix's cosines and sines `rot`
 // (any_plan.h). R is the radix when the caller knows it, 0 when only `radix` says.
 template <int R, class V, class S>
@@ -45,6 +46,35 @@ VX_ARITH void radixButterfly(V* re, V* im, int radix, const S* rot) {
     im[0] = i0 + im[1];
     re[1] = r0 - re[1];
     im[1] = i0 - im[1];
+  } else if constexpr (R == 8) {
+    // Pairs (j, j + 4) first: their sums make the even outputs through a radix-4
+    // butterfly, their differences times e^(-2 pi i j / 8) the odd ones. rot[0] is
+    // cos(pi / 4); the factors of j = 2 only move and negate.
+    const S h = rot[0];
+    V tr[4], ti[4], ur[4], ui[4];
+    for (int j = 0; j < 4; ++j) {
+      tr[j] = re[j] + re[j + 4];
+      ti[j] = im[j] + im[j + 4];
+      ur[j] = re[j] - re[j + 4];
+      ui[j] = im[j] - im[j + 4];
+    }
+    const V u1r = (ur[1] + ui[1]) * h, u1i = (ui[1] - ur[1]) * h;
+    const V u2r = ui[2], u2i = -ur[2];
+    const V u3r = (ui[3] - ur[3]) * h, u3i = -(ur[3] + ui[3]) * h;
+    ur[1] = u1r;
+    ui[1] = u1i;
+    ur[2] = u2r;
+    ui[2] = u2i;
+    ur[3] = u3r;
+    ui[3] = u3i;
+    radixButterfly<4>(tr, ti, 4, rot);
+    radixButterfly<4>(ur, ui, 4, rot);
+    for (int k = 0; k < 4; ++k) {
+      re[2 * k] = tr[k];
+      im[2 * k] = ti[k];
+      re[2 * k + 1] = ur[k];
+      im[2 * k + 1] = ui[k];
+    }
   } else if constexpr (R == 4) {
     const V t0r = re[0] + re[2], t0i = im[0] + im[2];
     const V t1r = re[0] - re[2], t1i = im[0] - im[2];
@@ -157,6 +187,9 @@ VX_ARITH V* anyStages(V* x, V* y, const AnyStages<S>& stages) {
         break;
       case 7:
         anyStage<7>(x, y, stage, w, rot);
+        break;
+      case 8:
+        anyStage<8>(x, y, stage, w, rot);
         break;
       default:
         anyStage<0>(x, y, stage, w, rot);

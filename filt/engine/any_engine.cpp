@@ -64,7 +64,8 @@ public:
     std::size_t work = 0;
     if (kernels_ != nullptr) {
       work = std::max(kernels_->anyWorkFloats(*rowPlan_), kernels_->anyWorkFloats(*columnPlan_));
-      dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(rowLength_));
+      // A row of the real-input rows' n + 1 unpacked values at least.
+      dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(rowLength_) + 2);
     } else {
       work = std::max(
           2 * rowPlan_->scratchValues(),
@@ -107,10 +108,8 @@ public:
     if (kernels_ == nullptr) return;
     Group& g = groups_[static_cast<std::size_t>(band)];
     if (g.filled == 0) return;
-    const std::int32_t rows = g.filled;
     for (std::int32_t k = g.filled; k < kernels_->lanes; ++k) g.rows[k] = dummy(band);
-    g.filled = kernels_->lanes;
-    run(band, g, rows);
+    run(band, g);
   }
   void transpose() {}
 
@@ -124,8 +123,12 @@ public:
     return ColumnUnit{c0, std::min(unit, columns_ - c0)};
   }
   void columns(long band, ColumnUnit unit) {
+    // The real-input engine completes its spectrum here, while the unit's results are at
+    // hand: each mirror column belongs to no unit, so tasks never share one.
+    const std::int32_t mirror = kind_ == AnyKind::Complex ? 0 : width_;
     if (kernels_ != nullptr) {
-      kernels_->anyColumns(destination_, unit.c0, unit.count, *columnPlan_, inverse_, work(band));
+      kernels_->anyColumns(destination_, unit.c0, unit.count, mirror, *columnPlan_, inverse_,
+                           work(band));
       return;
     }
     // The columns gathered into rows of their own, transformed one by one, put back.
@@ -147,18 +150,21 @@ public:
     }
     for (std::int32_t r = 0; r < height_; ++r) {
       float* to = destination_[r] + 2 * unit.c0;
+      float* mirrored = destination_[r == 0 ? 0 : height_ - r];
       for (std::int32_t k = 0; k < unit.count; ++k) {
         to[2 * k] = panel[k * column + 2 * r];
         to[2 * k + 1] = panel[k * column + 2 * r + 1];
+        const std::int32_t c = unit.c0 + k;
+        if (c >= 1 && 2 * c < mirror) {
+          mirrored[2 * (mirror - c)] = to[2 * k];
+          mirrored[2 * (mirror - c) + 1] = -to[2 * k + 1];
+        }
       }
     }
   }
   void transposeBack() {}
-  void complete() {
-    if (kind_ == AnyKind::Complex) return;
-    // The rows lie one after the other (the real-input engine works in place).
-    completeConjugateHalf(destination_[0], width_, height_);
-  }
+  // The real-input spectrum is complete already (columns()).
+  void complete() {}
 
 private:
   struct Group {
@@ -167,13 +173,12 @@ private:
   };
   float* work(long band) const { return memory_.data() + stride_ * static_cast<std::size_t>(band); }
   float* dummy(long band) const { return work(band) + stride_ - dummyFloats_; }
-  // The rows of a group in place (their sources were copied there first), then the
-  // real-input rows unpacked one by one; `real` rows of the group are the array's.
-  void run(long band, Group& g, std::int32_t real = kMaxLanes) {
-    kernels_->anyRows(g.rows, g.rows, *rowPlan_, inverse_, work(band));
+  // The rows of a group in place (their sources were copied there first).
+  void run(long band, Group& g) {
     if (kind_ == AnyKind::RealEven)
-      for (std::int32_t k = 0; k < std::min(real, g.filled); ++k)
-        unpackRealRow(g.rows[k], rowLength_, unpack_.data());
+      kernels_->anyRealRows(g.rows, *rowPlan_, unpack_.data(), work(band));
+    else
+      kernels_->anyRows(g.rows, g.rows, *rowPlan_, inverse_, work(band));
     g.filled = 0;
   }
 

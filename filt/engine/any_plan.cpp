@@ -40,14 +40,15 @@ template <class S>
 AnyStages<S>::AnyStages(std::int32_t length) : n(length) {
   std::vector<std::int32_t> radices;
   std::int32_t rest = length;
-  while (rest % 4 == 0) {
-    radices.push_back(4);
-    rest /= 4;
+  while (rest % 8 == 0) {
+    radices.push_back(8);
+    rest /= 8;
   }
-  if (rest % 2 == 0) {
-    radices.push_back(2);
-    rest /= 2;
-  }
+  for (const std::int32_t r : {4, 2})
+    while (rest % r == 0) {
+      radices.push_back(r);
+      rest /= r;
+    }
   for (std::int32_t p = 3; rest > 1; p += 2)
     while (rest % p == 0) {
       radices.push_back(p);
@@ -57,6 +58,15 @@ AnyStages<S>::AnyStages(std::int32_t length) : n(length) {
   // Each odd radix's cosines and sines once.
   std::vector<std::pair<std::int32_t, std::size_t>> rotationAt;
   for (const std::int32_t r : radices) {
+    if (r == 8 && std::none_of(rotationAt.begin(), rotationAt.end(),
+                               [](const auto& e) { return e.first == 8; })) {
+      // cos(pi / 4), the one constant of the radix-8 butterfly.
+      rotationAt.emplace_back(8, rotations.size());
+      double c = 0.0, s = 0.0;
+      cosSinTwoPi(1, 8, c, s);
+      rotations.push_back(static_cast<S>(c));
+      rotations.push_back(static_cast<S>(s));
+    }
     if (r % 2 == 0 || std::any_of(rotationAt.begin(), rotationAt.end(),
                                   [r](const auto& e) { return e.first == r; }))
       continue;

@@ -1,9 +1,9 @@
 // The 1-D transforms of any length of the extended mode, and their tables (internal).
 //
-// A length n = 4^a 2^b 3^c 5^d 7^e p1 p2 ... with every prime factor up to
-// kLargestRadix is transformed by a self-sorting (Stockham) mixed-radix transform: one
-// stage per factor, radix 4 first, then 2, 3, 5, 7 and the larger primes in increasing
-// order, each stage reading one array and writing the other, so no permutation is
+// A length n = 8^a 4^b 2^c 3^d 5^e 7^f p1 p2 ... (b, c at most 1) with every prime factor
+// up to kLargestRadix is transformed by a self-sorting (Stockham) mixed-radix transform:
+// one stage per factor, radix 8 first, then 4, 2, 3, 5, 7 and the larger primes in
+// increasing order, each stage reading one array and writing the other, so no permutation is
 // needed. Any other length goes through Bluestein's chirp-z transform over a length
 // m >= 2n - 1 of the first kind (the smallest 2^a 3^b 5^c not below it).
 //
@@ -41,7 +41,8 @@ struct AnyStage {
 //              length/radix - 1 and k = 1 .. radix - 1, at twiddles + 2 ((p - 1)
 //              (radix - 1) + k - 1)
 //   rotations  for an odd radix r, cos and sin of 2 pi j k / r for j, k = 1 .. (r-1)/2,
-//              at rotations + 2 ((j - 1) (r - 1)/2 + k - 1)
+//              at rotations + 2 ((j - 1) (r - 1)/2 + k - 1); for radix 8, cos and sin of
+//              pi / 4
 template <class S>
 struct AnyStages {
   std::int32_t n = 1;

@@ -83,10 +83,16 @@ struct LaneKernels {
   // complexRows.
   void (*anyRows)(const float* const* sources, float* const* rows, const AnyPlan& plan,
                   bool inverse, float* work);
+  // The real-input engine's rows, in place: each row's 2n samples (n = plan.length())
+  // as n complex values, transformed and unpacked into values 0 .. n with the factors
+  // of unpackRealRow (kernels.h).
+  void (*anyRealRows)(float* const* rows, const AnyPlan& plan, const float* factors, float* work);
   // Columns column0 .. column0 + count - 1 (count <= lanes) of plan.length() rows, in
-  // place; the values of row r lie at rows[r].
+  // place; the values of row r lie at rows[r]. With mirrorWidth W > 0 (forward only)
+  // the conjugate of each result (c, r) with 1 <= c <= (W - 1)/2 also goes to
+  // (W - c, (n - r) mod n), as completeConjugateHalf does.
   void (*anyColumns)(float* const* rows, std::int32_t column0, std::int32_t count,
-                     const AnyPlan& plan, bool inverse, float* work);
+                     std::int32_t mirrorWidth, const AnyPlan& plan, bool inverse, float* work);
 };
 
 }  // namespace vx_detail

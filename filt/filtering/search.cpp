@@ -54,7 +54,8 @@ double median(std::vector<double> values) {
 // where n divides N.
 long nearestBin(long k, long N, long n) {
   const long s = k < (n + 1) / 2 ? k : k - n;
-  const long b = std::lround(static_cast<double>(s) * static_cast<double>(N) / static_cast<double>(n));
+  const long b =
+      std::lround(static_cast<double>(s) * static_cast<double>(N) / static_cast<double>(n));
   return ((b % N) + N) % N;
 }
 

@@ -253,7 +253,8 @@ TEST(BufferArchive, UnknownVersionsAndInconsistentFieldsAreRefused) {
   }
   {
     const vxExtendedScope extended;
-    for (const std::string& s : {withField(four, 0, 5), withField(withField(four, 0, 16384), 1, 16384)}) {
+    for (const std::string& s :
+         {withField(four, 0, 5), withField(withField(four, 0, 16384), 1, 16384)}) {
       EXPECT_THROW(load(s, target), vxArchive::BadData);
       EXPECT_FALSE(target.isInitialized());
     }

@@ -411,7 +411,8 @@ VX_FLATTEN void mirrorColumns(float* mirror, std::int32_t c, std::int32_t inBloc
                               std::int32_t width, Vec a, Vec b) {
   IVec imagSign = {};
   for (std::int32_t k = 1; k < kLanes; k += 2) imagSign[k] = -0x7fffffff - 1;
-  const std::int32_t half = width / 2;
+  // Columns 1 .. (W - 1)/2 have mirrors: (W + 1)/2 is W/2 for the even widths.
+  const std::int32_t half = (width + 1) / 2;
   // Only the block's own columns: the places of the others belong to the panel that
   // holds them, which may be running at the same time on another thread.
   if (inBlock == kLanes && c >= 1 && c + kLanes - 1 <= half - 1) {
@@ -560,8 +561,9 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
 // Transforms of any length (any_arith.h), kLanes rows or columns at once.
 
 std::size_t anyWorkFloats(const AnyPlan& plan) {
-  // The values themselves and the plan's scratch.
-  return (2 * static_cast<std::size_t>(plan.length()) + 2 * plan.scratchValues()) * kLanes;
+  // The values themselves and the plan's scratch, each with one value more for the
+  // unpacked real rows (n + 1 values).
+  return (2 * static_cast<std::size_t>(plan.length()) + 2 * plan.scratchValues() + 4) * kLanes;
 }
 
 template <bool Inverse>
@@ -570,7 +572,37 @@ VX_LANES_TARGET void anyRowsIn(const float* const* sources, float* const* rows, 
   const std::int32_t n = plan.length();
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<Inverse>(sources, n, x);
-  scatterRows<Inverse>(rows, n, anyForward(x, x + 2 * n, plan), nullptr);
+  scatterRows<Inverse>(rows, n, anyForward(x, x + 2 * n + 2, plan), nullptr);
+}
+
+// The real-input rows: each row's 2n samples as n complex values, transformed and
+// unpacked into values 0 .. n as unpackRealRow does, with its factors.
+VX_LANES_TARGET void anyRealRows(float* const* rows, const AnyPlan& plan, const float* factors,
+                                 float* work) {
+  const std::int32_t n = plan.length();
+  Vec* x = reinterpret_cast<Vec*>(work);
+  gatherRows<false>(rows, n, x);
+  Vec* v = anyForward(x, x + 2 * n + 2, plan);
+  const float c1 = 0.5f;
+  const float c2 = -0.5f;
+  for (std::int32_t i = 2; i <= (n + 1) / 2; ++i) {
+    Vec* a = v + 2 * (i - 1);
+    Vec* b = v + 2 * (n - i + 1);
+    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (i - 2)], factors[2 * (i - 2) + 1], c1, c2, a[0],
+               a[1], b[0], b[1]);
+  }
+  if (n % 2 == 0) v[n + 1] = -v[n + 1];
+  const Vec d0 = v[0];
+  const Vec d1 = v[1];
+  const Vec zero = {};
+  unpackEnds(d0, d1, v[0], v[2 * n]);
+  v[1] = zero;
+  v[2 * n + 1] = zero;
+  scatterRows<false>(rows, n, v, nullptr);
+  for (std::int32_t k = 0; k < kLanes; ++k) {
+    rows[k][2 * n] = v[2 * n][k];
+    rows[k][2 * n + 1] = v[2 * n + 1][k];
+  }
 }
 
 VX_LANES_TARGET void anyRows(const float* const* sources, float* const* rows, const AnyPlan& plan,
@@ -581,26 +613,31 @@ VX_LANES_TARGET void anyRows(const float* const* sources, float* const* rows, co
     anyRowsIn<false>(sources, rows, plan, work);
 }
 
+// With `mirrorWidth` W > 0 (the real-input engine, forward) every result row r also
+// goes, conjugated, into columns W - c of row (H - r) mod H for 1 <= c <= (W - 1)/2,
+// as completeConjugateHalf would afterwards.
 template <bool Inverse>
 VX_LANES_TARGET void anyColumnsIn(float* const* rows, std::int32_t column0, std::int32_t count,
-                                  const AnyPlan& plan, float* work) {
+                                  std::int32_t mirrorWidth, const AnyPlan& plan, float* work) {
   const std::int32_t n = plan.length();
   Vec* x = reinterpret_cast<Vec*>(work);
   const std::ptrdiff_t first = 2 * static_cast<std::ptrdiff_t>(column0);
   for (std::int32_t r = 0; r < n; ++r) splitColumns<Inverse>(rows[r] + first, count, x + 2 * r);
-  const Vec* y = anyForward(x, x + 2 * n, plan);
+  const Vec* y = anyForward(x, x + 2 * n + 2, plan);
   for (std::int32_t r = 0; r < n; ++r) {
     Vec a, b;
     joinColumns<Inverse>(rows[r] + first, count, y + 2 * r, a, b);
+    if (mirrorWidth > 0) mirrorColumns(rows[r == 0 ? 0 : n - r], column0, count, mirrorWidth, a, b);
   }
 }
 
 VX_LANES_TARGET void anyColumns(float* const* rows, std::int32_t column0, std::int32_t count,
-                                const AnyPlan& plan, bool inverse, float* work) {
+                                std::int32_t mirrorWidth, const AnyPlan& plan, bool inverse,
+                                float* work) {
   if (inverse)
-    anyColumnsIn<true>(rows, column0, count, plan, work);
+    anyColumnsIn<true>(rows, column0, count, mirrorWidth, plan, work);
   else
-    anyColumnsIn<false>(rows, column0, count, plan, work);
+    anyColumnsIn<false>(rows, column0, count, mirrorWidth, plan, work);
 }
 
 #undef VX_FLATTEN
@@ -624,9 +661,10 @@ VX_LANES_TARGET void anyColumns(float* const* rows, std::int32_t column0, std::i
 #define VX_KERNELS_TABLE VX_KERNELS_NAME(VX_PATH)
 #endif
 extern const LaneKernels VX_KERNELS_TABLE;
-const LaneKernels VX_KERNELS_TABLE = {EnginePath::VX_PATH, kLanes,         workFloats, panelColumns,
-                                      complexRows,         complexColumns, realRows,   realColumns,
-                                      anyWorkFloats,       anyRows,        anyColumns};
+const LaneKernels VX_KERNELS_TABLE = {
+    EnginePath::VX_PATH, kLanes,         workFloats,  panelColumns,
+    complexRows,         complexColumns, realRows,    realColumns,
+    anyWorkFloats,       anyRows,        anyRealRows, anyColumns};
 #undef VX_KERNELS_TABLE
 #undef VX_KERNELS_NAME
 #undef VX_KERNELS_PASTE
