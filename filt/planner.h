@@ -37,9 +37,12 @@ enum class vxEngine {
 VX_API bool vfPathPlanning();
 VX_API void vfSetPathPlanning(bool measure);
 
-// The path `engine` takes for a W x H transform (powers of two) on this processor in the
-// calling thread's mode: "scalar", "sse2", "avx2", "avx512" or "neon". The planned path
-// where one was measured, otherwise the path the next call would take without measuring.
+// The path `engine` takes for a W x H transform on this processor in the calling
+// thread's mode: "scalar", "sse2", "avx2", "avx512" or "neon". For powers of two, the
+// planned path where one was measured, otherwise the path the next call would take
+// without measuring; for the extended mode's other sizes, which are not planned, the
+// path of the fixed rule (the scalar path for a single row or column). Throws
+// InvalidSize "Size must be a power of 2." for a size the mode does not transform.
 VX_API const char* vfEnginePath(vxEngine engine, long width, long height);
 
 // Forgets every measured choice; the next calls measure again.

@@ -202,12 +202,20 @@ VX_ARITH V* anyStages(V* x, V* y, const AnyStages<S>& stages) {
   return x;
 }
 
+// The stages of a plan on x with y to spare, as anyStages: what anyBluestein and
+// anyForward run the stages with. A vector path passes a function of its own that runs
+// anyStages, so that the stages exist once in its code, not once per caller.
+template <class V>
+VX_ARITH V* runStages(V* x, V* y, const AnyStages<float>& stages) {
+  return anyStages(x, y, stages);
+}
+
 // Bluestein's transform of the n values at x, in place, with 2m values of scratch:
 // X_k = c_k sum_j (x_j c_j) conj(c_(k-j)) with the chirp c_j = e^(-pi i j^2 / n), the
 // convolution done over m values as conj(FFT(conj(FFT(a) B))) with B the chirp's
-// spectrum divided by m.
-template <class V>
-VX_ARITH void anyBluestein(V* x, V* scratch, const AnyPlan& plan) {
+// spectrum divided by m. `stages(x, y, plan.stages())` runs the stages of length m.
+template <class V, class Stages>
+VX_ARITH void anyBluestein(V* x, V* scratch, const AnyPlan& plan, Stages stages) {
   const std::ptrdiff_t n = plan.length();
   const std::ptrdiff_t m = plan.bluesteinLength();
   const float* chirp = plan.chirp();
@@ -222,14 +230,14 @@ VX_ARITH void anyBluestein(V* x, V* scratch, const AnyPlan& plan) {
   }
   const V zero{};
   for (std::ptrdiff_t j = 2 * n; j < 2 * m; ++j) a[j] = zero;
-  V* f = anyStages(a, b, plan.stages());
+  V* f = stages(a, b, plan.stages());
   for (std::ptrdiff_t k = 0; k < m; ++k) {
     V re = f[2 * k], im = f[2 * k + 1];
     multiplyComplex(re, im, spectrum[2 * k], spectrum[2 * k + 1]);
     f[2 * k] = re;
     f[2 * k + 1] = -im;
   }
-  V* g = anyStages(f, f == a ? b : a, plan.stages());
+  V* g = stages(f, f == a ? b : a, plan.stages());
   for (std::ptrdiff_t k = 0; k < n; ++k) {
     V re = g[2 * k], im = -g[2 * k + 1];
     multiplyComplex(re, im, chirp[2 * k], chirp[2 * k + 1]);
@@ -240,13 +248,17 @@ VX_ARITH void anyBluestein(V* x, V* scratch, const AnyPlan& plan) {
 
 // The forward transform of the plan's n values at x, with plan.scratchValues() values
 // of scratch; the result lies in x or in the scratch, whichever is returned.
-template <class V>
-VX_ARITH V* anyForward(V* x, V* scratch, const AnyPlan& plan) {
+template <class V, class Stages>
+VX_ARITH V* anyForward(V* x, V* scratch, const AnyPlan& plan, Stages stages) {
   if (plan.bluestein()) {
-    anyBluestein(x, scratch, plan);
+    anyBluestein(x, scratch, plan, stages);
     return x;
   }
-  return anyStages(x, scratch, plan.stages());
+  return stages(x, scratch, plan.stages());
+}
+template <class V>
+VX_ARITH V* anyForward(V* x, V* scratch, const AnyPlan& plan) {
+  return anyForward(x, scratch, plan, runStages<V>);
 }
 
 }  // namespace vx_detail

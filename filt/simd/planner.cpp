@@ -168,6 +168,11 @@ const char* vfEnginePath(vxEngine engine, long width, long height) {
   if (static_cast<int>(engine) < 0 || static_cast<int>(engine) >= vx_detail::kEngines)
     throw vxFrequencyDefs::InvalidArgument(vx_detail::msg::kUnknownEngine);
   vx_detail::checkSize(width, height);
+  // Sizes that are not powers of two along both axes take the path the dispatch gives,
+  // unplanned (a single row or column the scalar path).
+  if (!vx_detail::isPowerOfTwo(width) || !vx_detail::isPowerOfTwo(height))
+    return vx_detail::enginePathName(width < 2 || height < 2 ? vx_detail::EnginePath::Scalar
+                                                             : vx_detail::activeEnginePath());
   if (vx_detail::enginePathForced())
     return vx_detail::enginePathName(vx_detail::activeEnginePath());
   return vx_detail::enginePathName(

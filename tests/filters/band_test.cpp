@@ -1,9 +1,11 @@
 // Band-pass and band-reject filters: tables against hand-computed profile values,
 // tones on and off the ring, symmetry, pass plus reject against the input.
+#include "filt/extended.h"
 #include "filt/freqfilt.h"
 #include "filters/test_support.h"
 
 #include <cmath>
+#include <utility>
 
 using namespace filter_test;
 
@@ -131,4 +133,44 @@ TEST(BandFilter, OversizedBuildsAreRefusedAndSameSizedTablesReused) {
   EXPECT_TRUE(f == copy);
   f.frequency(0.3);
   EXPECT_EQ(f.data(), table);
+}
+
+// At sizes that are not powers of two (extended mode) the gains follow the transform's
+// frequency grid, fftfreq's: index k stands for k / W below W/2 and (k - W) / W from
+// there on, so a ring's gains are the same at k and W - k along both axes, odd sides
+// included, and a tone on the ring is removed where one off it stays.
+TEST(BandFilter, AnySizeFollowsTheFrequencyGrid) {
+  const vxExtendedScope extended;
+  for (const vxPair<long> size : {vxPair<long>(5, 7), vxPair<long>(9, 6), vxPair<long>(25, 27)}) {
+    SCOPED_TRACE(::testing::Message() << size.x << "x" << size.y);
+    const Pass pass(0.08, 0.02, 0.3, size, 0);
+    vxFrequencyBuffer ones(size.x, size.y);
+    for (long y = 0; y < size.y; ++y)
+      for (long x = 0; x < size.x; ++x) ones.put(x, y, vxPair<double>(1, 0), false);
+    pass.apply(ones);
+    bool somewhereOn = false;
+    for (long y = 0; y < size.y; ++y)
+      for (long x = 0; x < size.x; ++x) {
+        const double g = ones.get(x, y, false).x;
+        EXPECT_EQ(g, ones.get((size.x - x) % size.x, (size.y - y) % size.y, false).x)
+            << x << "," << y;
+        somewhereOn = somewhereOn || g > 0.5;
+      }
+    EXPECT_TRUE(somewhereOn);
+  }
+  // 25 x 27: a horizontal tone of 0.32 cycles per pixel (8 of 25 bins) is on the ring of
+  // 0.3 (plateau 0.02) and goes; one of 0.12 stays.
+  const Reject reject(0.01, 0.03, 0.3, vxPair<long>(25, 27), 0);
+  for (const auto& [bins, kept] : {std::pair<int, bool>(8, false), std::pair<int, bool>(3, true)}) {
+    vxPelBuffer<double> tone(25, 27, 32);
+    for (long y = 0; y < 27; ++y)
+      for (long x = 0; x < 25; ++x)
+        tone.at(x, y) = std::cos(2 * 3.141592653589793 * bins * x / 25.0);
+    vxFrequencyBuffer spectrum;
+    vfForwardFFT<double>(tone, spectrum);
+    ASSERT_EQ(spectrum.width(), 25);
+    reject.apply(spectrum);
+    EXPECT_NEAR(std::abs(spectrum.get(bins, 0, false).x), kept ? 25 * 27 / 2.0 : 0.0, 1.0) << bins;
+    EXPECT_NEAR(std::abs(spectrum.get(25 - bins, 0, false).x), kept ? 25 * 27 / 2.0 : 0.0, 1.0);
+  }
 }

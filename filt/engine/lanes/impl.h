@@ -560,6 +560,16 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
 // ---------------------------------------------------------------------------
 // Transforms of any length (any_arith.h), kLanes rows or columns at once.
 
+// The stages of a transform of any length, compiled once for the path's every caller.
+__attribute__((noinline)) VX_LANES_TARGET Vec* laneStages(Vec* x, Vec* y,
+                                                          const AnyStages<float>& stages) {
+  return anyStages(x, y, stages);
+}
+
+VX_LANES_TARGET Vec* laneForward(Vec* x, Vec* scratch, const AnyPlan& plan) {
+  return anyForward(x, scratch, plan, laneStages);
+}
+
 std::size_t anyWorkFloats(const AnyPlan& plan) {
   // The values themselves and the plan's scratch, each with one value more for the
   // unpacked real rows (n + 1 values).
@@ -572,7 +582,7 @@ VX_LANES_TARGET void anyRowsIn(const float* const* sources, float* const* rows, 
   const std::int32_t n = plan.length();
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<Inverse>(sources, n, x);
-  scatterRows<Inverse>(rows, n, anyForward(x, x + 2 * n + 2, plan), nullptr);
+  scatterRows<Inverse>(rows, n, laneForward(x, x + 2 * n + 2, plan), nullptr);
 }
 
 // The real-input rows: each row's 2n samples as n complex values, transformed and
@@ -582,7 +592,7 @@ VX_LANES_TARGET void anyRealRows(float* const* rows, const AnyPlan& plan, const 
   const std::int32_t n = plan.length();
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<false>(rows, n, x);
-  Vec* v = anyForward(x, x + 2 * n + 2, plan);
+  Vec* v = laneForward(x, x + 2 * n + 2, plan);
   const float c1 = 0.5f;
   const float c2 = -0.5f;
   for (std::int32_t i = 2; i <= (n + 1) / 2; ++i) {
@@ -623,7 +633,7 @@ VX_LANES_TARGET void anyColumnsIn(float* const* rows, std::int32_t column0, std:
   Vec* x = reinterpret_cast<Vec*>(work);
   const std::ptrdiff_t first = 2 * static_cast<std::ptrdiff_t>(column0);
   for (std::int32_t r = 0; r < n; ++r) splitColumns<Inverse>(rows[r] + first, count, x + 2 * r);
-  const Vec* y = anyForward(x, x + 2 * n + 2, plan);
+  const Vec* y = laneForward(x, x + 2 * n + 2, plan);
   for (std::int32_t r = 0; r < n; ++r) {
     Vec a, b;
     joinColumns<Inverse>(rows[r] + first, count, y + 2 * r, a, b);
