@@ -30,13 +30,16 @@ CAMERAS = ["4000x3000", "2500x2048", "1920x1080", "1280x1024", "640x480"]
 PRIMES = [("4093x4093", "4096x4096"), ("16381x64", "16384x64")]
 
 
-def run(binary, bench_filter, repetitions):
+def run(binary, bench_filter, repetitions, min_time=None):
     handle, path = tempfile.mkstemp(suffix=".json")
     os.close(handle)
-    subprocess.run([binary, "--benchmark_filter=" + bench_filter,
-                    "--benchmark_repetitions=%d" % repetitions,
-                    "--benchmark_report_aggregates_only=true", "--benchmark_out_format=json",
-                    "--benchmark_out=" + path], check=True, stdout=sys.stderr)
+    command = [binary, "--benchmark_filter=" + bench_filter,
+               "--benchmark_repetitions=%d" % repetitions,
+               "--benchmark_report_aggregates_only=true", "--benchmark_out_format=json",
+               "--benchmark_out=" + path]
+    if min_time:
+        command.append("--benchmark_min_time=%s" % min_time)
+    subprocess.run(command, check=True, stdout=sys.stderr)
     with open(path) as f:
         data = json.load(f)
     os.unlink(path)
@@ -136,12 +139,13 @@ def main():
     parser.add_argument("--binary", default=DEFAULT_BINARY)
     parser.add_argument("--runs", type=int, default=1)
     parser.add_argument("--repetitions", type=int, default=5)
+    parser.add_argument("--min-time", help="seconds per repetition (Google Benchmark's)")
     parser.add_argument("--markdown")
     parser.add_argument("--plot")
     args = parser.parse_args()
     runs = []
     for _ in range(args.runs):
-        times = run(args.binary, "^sizes/", args.repetitions)
+        times = run(args.binary, "^sizes/", args.repetitions, args.min_time)
         runs.append((times, ratios(times)))
     text = table([(t, r) for t, r in runs])
     print(text)
@@ -149,7 +153,7 @@ def main():
         with open(args.markdown, "w") as f:
             f.write(text)
     if args.plot:
-        plot(run(args.binary, "^sweep/", 3), args.plot)
+        plot(run(args.binary, "^sweep/", 3, args.min_time), args.plot)
 
 
 if __name__ == "__main__":

@@ -32,7 +32,7 @@
 //     vfForwardFFT<unsigned short>(camera, spectrum);   // 4000 x 3000: 4000 x 3000
 //   }
 //
-// Sides that are not powers of two take mixed-radix transforms (radices 2, 3, 4, 5, 7
+// Sides that are not powers of two take mixed-radix transforms (radices 2, 3, 4, 5, 7, 8
 // and the primes up to 31) and, for a side with a larger prime factor, Bluestein's
 // transform over a longer 5-smooth length: every side costs O(n log n), the
 // 7-smooth ones least (vfNextFastSize).
@@ -101,7 +101,10 @@ enum class vxSizeRule {
 // when the scope is made. The compatible mode ignores the rule.
 class VX_API vxSizingScope {
 public:
+  // Sizes by `rule` (OwnSize, NextFastSize or NextPowerOfTwo; Explicit, which needs its
+  // size, throws InvalidArgument "Unknown transform sizing rule.").
   explicit vxSizingScope(vxSizeRule rule);
+  // Sizes every transform width x height (Explicit).
   vxSizingScope(long width, long height);
   ~vxSizingScope();
   vxSizingScope(const vxSizingScope&) = delete;

@@ -2,7 +2,8 @@
 //
 // This header holds the library's error classes, the frequency buffer and the
 // transforms between buffers. Sizes are powers of two from 1 to 2048 along each
-// axis (16384 in the extended mode, filt/extended.h); spectra are single-precision
+// axis (any sides from 1 to 16384 in the extended mode, filt/extended.h); spectra are
+// single-precision
 // complex values, row by row, real part first, the DC term at (0, 0).
 #ifndef VXFREQ_FILT_FFT_H
 #define VXFREQ_FILT_FFT_H
@@ -181,8 +182,8 @@ public:
   };
 };
 
-// W x H single-precision complex values (W, H powers of two up to the mode's largest
-// side, 2048 or 16384: filt/extended.h) with what is
+// W x H single-precision complex values (W, H powers of two up to 2048, or any sides
+// up to 16384 in the extended mode: filt/extended.h) with what is
 // needed to turn them back into an image of the original size and placement: the
 // image's size, offset and client transform. A value class: copies are deep.
 //
@@ -194,12 +195,14 @@ class VX_API vxFrequencyBuffer {
 public:
   // Uninitialized.
   vxFrequencyBuffer();
-  // Sized for an image of width x height (transform size: the next powers of two);
-  // all values 0, identity client transform, offset (0, 0).
+  // Sized for an image of width x height (transform size: vfTransformSize, the next
+  // powers of two or, in the extended mode, the sizing rule's); all values 0, identity
+  // client transform, offset (0, 0).
   vxFrequencyBuffer(long width, long height);
   vxFrequencyBuffer(const vxFrequencyBuffer& other);
-  // The lowest frequencies of `source`: a width x height buffer (powers of two, 2 to
-  // the source's size) holding frequencies -width/2 .. width/2 - 1 (likewise rows).
+  // The lowest frequencies of `source`: a width x height buffer (sides of the mode, 2
+  // to the source's size) holding frequencies -width/2 .. width/2 - 1 (likewise rows;
+  // an odd side -(width-1)/2 .. (width-1)/2, as fftfreq orders them).
   vxFrequencyBuffer(const vxFrequencyBuffer& source, long width, long height);
   // Values real(x, y) + i imaginary(x, y), zero-padded; the images must be bound and
   // of equal size and offset.
@@ -281,7 +284,7 @@ private:
   // `fill` (zeros unless the caller writes every value before anything reads them).
   // Returns whether the storage is new.
   bool setAndAllocate(long width, long height, vx_detail::BlockFill fill);
-  // Gives the buffer a W x H transform size (powers of two), clearing the mask and
+  // Gives the buffer a W x H transform size (sides of the mode), clearing the mask and
   // inverse-computed flags; storage and values are kept when the size is unchanged,
   // otherwise the storage is new and holds `fill`. Returns whether the storage is new.
   bool resizeTransform(long W, long H, vx_detail::BlockFill fill);
@@ -313,9 +316,11 @@ private:
 };
 
 // The transform size (W, H) the forward transforms give a picture of width x height
-// pixels: the next powers of two (1 for a side of 1 or less). Throws InvalidSize "Width
-// and Height must be no larger than 2048." for a side above the limit, as the forward
-// transforms and the buffer's constructors do.
+// pixels: the next powers of two (1 for a side of 1 or less) in the compatible mode; in
+// the extended mode what the thread's sizing rule gives (filt/extended.h: the picture's
+// own size unless a vxSizingScope says otherwise). Throws InvalidSize "Width and Height
+// must be no larger than 2048." for a side above the limit (16384 in the extended
+// mode), as the forward transforms and the buffer's constructors do.
 VX_API vxPair<long> vfTransformSize(long width, long height);
 
 // Records which picture `buf`'s values stand for, as a forward transform of that
@@ -503,10 +508,14 @@ VX_API void vfFrequencyMapImage(const vxPelBuffer_const<double>& image,
 // ---------------------------------------------------------------------------
 // Archiving. A buffer is stored field by field (version 1; versions 0 and 1 are
 // read). Loading accepts only what a storing archive can have written: transform
-// sizes that are powers of two from 1 to 2048, an image size no larger than the
-// transform size and at most 2*W*H values (fewer load zero-filled); anything else
-// throws vxArchive::BadData. After a failed load the buffer is uninitialized, its
-// other fields as far as they were read (a refused version byte changes nothing).
+// sizes of the calling thread's mode (powers of two from 1 to 2048 in the compatible
+// mode, any sides from 1 to 16384 in the extended mode; InvalidSize otherwise), an
+// image size no larger than the transform size and at most 2*W*H values; anything
+// else throws vxArchive::BadData. Fewer values than 2*W*H load zero-filled at the
+// compatible mode's sizes (at most 32 MiB of zeros); a buffer of any other size must
+// hold all its values, so that a load never allocates much beyond the values the
+// archive holds. After a failed load the buffer is uninitialized, its other fields as
+// far as they were read (a refused version byte changes nothing).
 VX_API vxArchive& operator||(vxArchive& ar, vxFrequencyBuffer& buf);
 // A version byte (0), then x and y as 32-bit integers.
 VX_API vxArchive& vf_ArchivePair(vxArchive& ar, vxPair<long>& pair);

@@ -1,6 +1,8 @@
 // vxfreq: frequency-domain filters.
 //
-// A filter is built once for one buffer size (a power of two along each axis) and
+// A filter is built once for one buffer size (a power of two along each axis; any side
+// from 1 in the extended mode, with the transform's frequency grid: index k stands for
+// k / W below W/2 and (k - W) / W from there on) and
 // one set of parameters, and is then applied any number of times to frequency
 // buffers of exactly that size, in place or from an input buffer into an output
 // buffer. Applying never changes the filter and is never interrupted by an

@@ -3,7 +3,8 @@
 //
 // Why. A transform treats the picture as one period of an endless tiling: its right
 // edge touches its left edge, its bottom edge its top. The plain forward transforms
-// (filt/fft.h) pad with zeros to the next power of two, so wherever the picture is
+// (filt/fft.h) pad with zeros to the transform size (or wrap the picture's own edges
+// onto each other at its own size), so wherever the picture is
 // not dark along its border the tiling has a step there: a hard edge whose spectrum
 // is a bright cross through zero (along both axes), lying over every frequency.
 // Filters then change that cross as well, and their ringing lands along the
@@ -60,9 +61,11 @@
 // the window is not divided out (it would be 0 at the border). With a window the
 // padding continues the windowed picture (Mean: its mean).
 //
-// The margin. A picture whose size is already a power of two leaves no room for
-// padding, and its opposite edges still meet. So each side of the transform is the
-// next power of two at least the picture's side plus twice the margin; a margin
+// The margin. A picture transformed at its own size (or one whose size is already a
+// power of two) leaves no room for padding, and its opposite edges still meet. So each
+// side of the transform is the next power of two at least the picture's side plus
+// twice the margin (in the extended mode the sizing rule's size of that side: the next
+// fast size unless a vxSizingScope says otherwise, filt/extended.h); a margin
 // below 0 asks for the default, an eighth of the side rounded up. Where that exceeds
 // the mode's largest transform (2048; 16384 in the extended mode), the largest margin
 // that fits is used, down to none (a side of that size). The

@@ -132,6 +132,20 @@ VX_ARITH void radixButterfly(V* re, V* im, int radix, const S* rot) {
   }
 }
 
+// Value k and its mirror m = (n - k) mod n of the transform Z of two real rows a and b
+// taken as one complex row a + i b, into value k of each row's own transform:
+// A_k = (Z_k + conj Z_m) / 2, B_k = (Z_k - conj Z_m) / (2i). Value 0 (m = 0) comes out
+// with zero imaginary parts, exactly.
+template <class V>
+VX_ARITH void separatePair(const V& kr, const V& ki, const V& mr, const V& mi, V& ar, V& ai, V& br,
+                           V& bi) {
+  const V sumR = kr + mr, difI = ki - mi, sumI = ki + mi, difR = mr - kr;
+  ar = sumR * 0.5f;
+  ai = difI * 0.5f;
+  br = sumI * 0.5f;
+  bi = difR * 0.5f;
+}
+
 // One Stockham stage from x into y: value q + s (p + j m) of x (q < s sequences, p < m =
 // length / radix, j < radix) goes through the butterfly with the others of its p and q,
 // and output k, times e^(-2 pi i p k / length), lands at q + s (radix p + k) of y.

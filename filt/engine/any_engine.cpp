@@ -1,8 +1,8 @@
 // The engines at any size. Rows of the complex engine are transformed at their length W;
 // rows of the real-input engine as W/2 complex values unpacked into W/2 + 1 (W even), or
-// as W complex values with zero imaginary parts (W odd); then the columns (all W, or
-// 0 .. W/2) at their length H, and the real-input engine completes its spectrum from
-// the conjugate symmetry.
+// two at a time as one complex row of W values, separated into their halves (W odd);
+// then the columns (all W, or 0 .. W/2) at their length H, and the real-input engine
+// completes its spectrum from the conjugate symmetry as the columns come out.
 //
 // The scalar path transforms one row or gathered column at a time; a vector path's
 // lanes each carry one row, or one of `lanes` adjacent columns read where they lie. Both
@@ -10,6 +10,7 @@
 #include "filt/engine/any_engine.h"
 
 #include "filt/common/limits.h"
+#include "filt/engine/any_arith.h"
 #include "filt/engine/any_plan.h"
 #include "filt/engine/kernels.h"
 #include "filt/engine/lane_kernels.h"
@@ -59,7 +60,7 @@ public:
         rowLength_(kind == AnyKind::RealEven ? width / 2 : width),
         columns_(kind == AnyKind::Complex ? width : width / 2 + 1),
         rowPlan_(anyPlan(std::max(rowLength_, 1))), columnPlan_(anyPlan(height)),
-        groups_(static_cast<std::size_t>(bands)) {
+        groups_(static_cast<std::size_t>(bands)), held_(static_cast<std::size_t>(bands), nullptr) {
     if (kind == AnyKind::RealEven) unpack_ = unpackFactors(rowLength_);
     std::size_t work = 0;
     if (kernels_ != nullptr) {
@@ -67,8 +68,9 @@ public:
       // A row of the real-input rows' n + 1 unpacked values at least.
       dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(rowLength_) + 2);
     } else {
+      // A row's scratch, after the pair of real rows taken as one complex row.
       work = std::max(
-          2 * rowPlan_->scratchValues(),
+          2 * (rowPlan_->scratchValues() + static_cast<std::size_t>(width)),
           2 * (kScalarPanel * static_cast<std::size_t>(height) + columnPlan_->scratchValues()));
     }
     stride_ = roundUp16(work) + dummyFloats_;
@@ -77,15 +79,23 @@ public:
       std::memset(dummy(band), 0, dummyFloats_ * sizeof(float));
   }
 
+  // Rows of odd real samples go in pairs, 2j with 2j + 1, taken as one complex row (the
+  // parts of a band start at even rows, so a pair never straddles two); a last row of an
+  // odd height goes alone, with zeros as its partner.
   void row(long band, std::int32_t r) {
     skipRow(band, r);
     float* row = destination_[r];
-    if (kind_ == AnyKind::RealOdd) {
-      // The samples as complex values with zero imaginary parts, from the last one back.
-      for (std::int32_t i = width_ - 1; i >= 0; --i) {
-        row[2 * i] = row[i];
-        row[2 * i + 1] = 0.0f;
+    if (kind_ == AnyKind::RealOdd && kernels_ == nullptr) {
+      float*& held = held_[static_cast<std::size_t>(band)];
+      if (r % 2 == 0 && r + 1 < height_) {
+        held = row;
+      } else if (r % 2 == 0) {
+        transformPair(row, nullptr, work(band));
+      } else {
+        transformPair(held, row, work(band));
+        held = nullptr;
       }
+      return;
     }
     if (kernels_ == nullptr) {
       if (inverse_) negateImaginary(row, rowLength_);
@@ -96,7 +106,7 @@ public:
     }
     Group& g = groups_[static_cast<std::size_t>(band)];
     g.rows[g.filled++] = row;
-    if (g.filled == kernels_->lanes) run(band, g);
+    if (g.filled == groupSize()) run(band, g);
   }
   // A row outside the kept band is copied where the result goes.
   void skipRow(long, std::int32_t r) {
@@ -108,7 +118,10 @@ public:
     if (kernels_ == nullptr) return;
     Group& g = groups_[static_cast<std::size_t>(band)];
     if (g.filled == 0) return;
-    for (std::int32_t k = g.filled; k < kernels_->lanes; ++k) g.rows[k] = dummy(band);
+    // The dummy row stands in for missing rows, and for the partner of a lone last row,
+    // whose samples must then be zeros: earlier groups may have written into it.
+    std::memset(dummy(band), 0, dummyFloats_ * sizeof(float));
+    for (std::int32_t k = g.filled; k < groupSize(); ++k) g.rows[k] = dummy(band);
     run(band, g);
   }
   void transpose() {}
@@ -168,15 +181,39 @@ public:
 
 private:
   struct Group {
-    float* rows[kMaxLanes];
+    float* rows[2 * kMaxLanes];
     std::int32_t filled = 0;
   };
+  // Rows per kernel call: two per lane for the pairs of odd real rows.
+  std::int32_t groupSize() const {
+    return kind_ == AnyKind::RealOdd ? 2 * kernels_->lanes : kernels_->lanes;
+  }
+  // The scalar path's pair: rows a and b (null: zeros) as one complex row a + i b,
+  // transformed and separated into values 0 .. (W - 1)/2 of each.
+  void transformPair(float* a, float* b, float* work) const {
+    const std::int32_t n = width_;
+    float* z = work;
+    for (std::int32_t i = 0; i < n; ++i) {
+      z[2 * i] = a[i];
+      z[2 * i + 1] = b != nullptr ? b[i] : 0.0f;
+    }
+    anyTransformRow(z, *rowPlan_, z + 2 * n);
+    float spare[2];
+    for (std::int32_t k = 0; k < (n + 1) / 2; ++k) {
+      const std::int32_t m = k == 0 ? 0 : n - k;
+      float* second = b != nullptr ? b + 2 * k : spare;
+      separatePair(z[2 * k], z[2 * k + 1], z[2 * m], z[2 * m + 1], a[2 * k], a[2 * k + 1],
+                   second[0], second[1]);
+    }
+  }
   float* work(long band) const { return memory_.data() + stride_ * static_cast<std::size_t>(band); }
   float* dummy(long band) const { return work(band) + stride_ - dummyFloats_; }
   // The rows of a group in place (their sources were copied there first).
   void run(long band, Group& g) {
     if (kind_ == AnyKind::RealEven)
       kernels_->anyRealRows(g.rows, *rowPlan_, unpack_.data(), work(band));
+    else if (kind_ == AnyKind::RealOdd)
+      kernels_->anyRealPairs(g.rows, *rowPlan_, work(band));
     else
       kernels_->anyRows(g.rows, g.rows, *rowPlan_, inverse_, work(band));
     g.filled = 0;
@@ -194,6 +231,7 @@ private:
   std::shared_ptr<const AnyPlan> rowPlan_;
   std::shared_ptr<const AnyPlan> columnPlan_;
   std::vector<Group> groups_;
+  std::vector<float*> held_;  // per band: the first row of a pair, waiting for the second
   std::vector<float> unpack_;
   std::size_t dummyFloats_ = 0;
   std::size_t stride_ = 0;

@@ -87,6 +87,11 @@ struct LaneKernels {
   // as n complex values, transformed and unpacked into values 0 .. n with the factors
   // of unpackRealRow (kernels.h).
   void (*anyRealRows)(float* const* rows, const AnyPlan& plan, const float* factors, float* work);
+  // The real-input engine's rows of an odd length n = plan.length(), 2 lanes at a time
+  // and in place: rows[2k] and rows[2k + 1] (k < lanes) hold n samples each, taken as
+  // one complex row rows[2k] + i rows[2k + 1], transformed and separated (separatePair)
+  // into values 0 .. (n - 1)/2 of each row.
+  void (*anyRealPairs)(float* const* rows, const AnyPlan& plan, float* work);
   // Columns column0 .. column0 + count - 1 (count <= lanes) of plan.length() rows, in
   // place; the values of row r lie at rows[r]. With mirrorWidth W > 0 (forward only)
   // the conjugate of each result (c, r) with 1 <= c <= (W - 1)/2 also goes to

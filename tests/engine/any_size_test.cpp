@@ -59,6 +59,14 @@ TEST(AnySizeAccuracy, BothEnginesAgainstADoubleDft) {
     const std::vector<float> asComplex = realAsComplex(real, w, h);
     const std::vector<Cd> ref = dft2D(asComplex, w, h, -1, us, vs);
     vf_RealFFT2D(real.data(), vxPair<long>(w, h), +1, 0, h);
+    // The half beyond W/2 is the conjugate mirror of the other, exactly.
+    for (int v = 0; v < h; ++v)
+      for (int u = 1; 2 * u < w; ++u) {
+        const std::size_t at = 2 * (static_cast<std::size_t>(v) * w + (w - u));
+        const std::size_t from = 2 * (static_cast<std::size_t>((h - v) % h) * w + u);
+        ASSERT_EQ(bitsOf(real[at]), bitsOf(real[from])) << u << "," << v;
+        ASSERT_EQ(bitsOf(real[at + 1]), bitsOf(-real[from + 1])) << u << "," << v;
+      }
     const double e = relativeRms(real, w, ref, us, vs);
     EXPECT_LT(e, tolerance) << "real input";
   }

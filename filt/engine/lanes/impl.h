@@ -572,8 +572,51 @@ VX_LANES_TARGET Vec* laneForward(Vec* x, Vec* scratch, const AnyPlan& plan) {
 
 std::size_t anyWorkFloats(const AnyPlan& plan) {
   // The values themselves and the plan's scratch, each with one value more for the
-  // unpacked real rows (n + 1 values).
-  return (2 * static_cast<std::size_t>(plan.length()) + 2 * plan.scratchValues() + 4) * kLanes;
+  // unpacked real rows (n + 1 values), and the second row of separated pairs.
+  return (4 * static_cast<std::size_t>(plan.length()) + 2 * plan.scratchValues() + 6) * kLanes;
+}
+
+// Samples 0 .. n-1 of the 2 kLanes real rows into the lanes as complex values: lane k
+// takes row 2k as its real parts and row 2k + 1 as its imaginary parts.
+VX_LANES_TARGET void gatherRealPairs(const float* const* rows, std::int32_t n, Vec* x) {
+  const std::int32_t whole = n / kLanes * kLanes;
+  for (std::int32_t part = 0; part < 2; ++part) {
+    for (std::int32_t e = 0; e < whole; e += kLanes) {
+      Vec r[kLanes];
+      for (std::int32_t k = 0; k < kLanes; ++k) r[k] = load(rows[2 * k + part] + e);
+      transposeSquare(r);
+      for (std::int32_t i = 0; i < kLanes; ++i) x[2 * (e + i) + part] = r[i];
+    }
+    for (std::int32_t e = whole; e < n; ++e) {
+      Vec v = {};
+      for (std::int32_t k = 0; k < kLanes; ++k) v[k] = rows[2 * k + part][e];
+      x[2 * e + part] = v;
+    }
+  }
+}
+
+VX_LANES_TARGET void anyRealPairs(float* const* rows, const AnyPlan& plan, float* work) {
+  const std::int32_t n = plan.length();
+  Vec* x = reinterpret_cast<Vec*>(work);
+  Vec* second = x + 2 * n + 2 + 2 * static_cast<std::ptrdiff_t>(plan.scratchValues()) + 2;
+  gatherRealPairs(rows, n, x);
+  Vec* z = laneForward(x, x + 2 * n + 2, plan);
+  // Value k of the first rows in place (its mirror lies beyond (n - 1)/2, never
+  // overwritten), of the second rows beside.
+  const std::int32_t kept = (n + 1) / 2;
+  for (std::int32_t k = 0; k < kept; ++k) {
+    const std::int32_t m = k == 0 ? 0 : n - k;
+    const Vec kr = z[2 * k], ki = z[2 * k + 1], mr = z[2 * m], mi = z[2 * m + 1];
+    separatePair(kr, ki, mr, mi, z[2 * k], z[2 * k + 1], second[2 * k], second[2 * k + 1]);
+  }
+  float* first[kLanes];
+  float* other[kLanes];
+  for (std::int32_t k = 0; k < kLanes; ++k) {
+    first[k] = rows[2 * k];
+    other[k] = rows[2 * k + 1];
+  }
+  scatterRows<false>(first, kept, z, nullptr);
+  scatterRows<false>(other, kept, second, nullptr);
 }
 
 template <bool Inverse>
@@ -672,9 +715,9 @@ VX_LANES_TARGET void anyColumns(float* const* rows, std::int32_t column0, std::i
 #endif
 extern const LaneKernels VX_KERNELS_TABLE;
 const LaneKernels VX_KERNELS_TABLE = {
-    EnginePath::VX_PATH, kLanes,         workFloats,  panelColumns,
-    complexRows,         complexColumns, realRows,    realColumns,
-    anyWorkFloats,       anyRows,        anyRealRows, anyColumns};
+    EnginePath::VX_PATH, kLanes,       workFloats,  panelColumns,  complexRows,
+    complexColumns,      realRows,     realColumns, anyWorkFloats, anyRows,
+    anyRealRows,         anyRealPairs, anyColumns};
 #undef VX_KERNELS_TABLE
 #undef VX_KERNELS_NAME
 #undef VX_KERNELS_PASTE
