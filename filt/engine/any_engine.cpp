@@ -127,11 +127,11 @@ public:
   void transpose() {}
 
   long columnUnits() const {
-    const std::int32_t unit = kernels_ != nullptr ? kernels_->lanes : kScalarPanel;
+    const std::int32_t unit = columnUnitWidth();
     return (columns_ + unit - 1) / unit;
   }
   ColumnUnit columnUnit(long u) const {
-    const std::int32_t unit = kernels_ != nullptr ? kernels_->lanes : kScalarPanel;
+    const std::int32_t unit = columnUnitWidth();
     const auto c0 = static_cast<std::int32_t>(u * unit);
     return ColumnUnit{c0, std::min(unit, columns_ - c0)};
   }
@@ -184,6 +184,9 @@ private:
     float* rows[2 * kMaxLanes];
     std::int32_t filled = 0;
   };
+  std::int32_t columnUnitWidth() const {
+    return kernels_ != nullptr ? kAnyColumnBlocks * kernels_->lanes : kScalarPanel;
+  }
   // Rows per kernel call: two per lane for the pairs of odd real rows.
   std::int32_t groupSize() const {
     return kind_ == AnyKind::RealOdd ? 2 * kernels_->lanes : kernels_->lanes;

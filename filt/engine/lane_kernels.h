@@ -20,6 +20,9 @@ namespace vx_detail {
 
 class AnyPlan;
 
+// The most vectors of columns one anyColumns call takes.
+inline constexpr std::int32_t kAnyColumnBlocks = 2;
+
 // Per-call tables that the lane kernels read. All of them are built by the scalar
 // code of filt/engine/plan.cpp with the same float operations the scalar kernels use.
 struct LaneTables {
@@ -92,7 +95,8 @@ struct LaneKernels {
   // one complex row rows[2k] + i rows[2k + 1], transformed and separated (separatePair)
   // into values 0 .. (n - 1)/2 of each row.
   void (*anyRealPairs)(float* const* rows, const AnyPlan& plan, float* work);
-  // Columns column0 .. column0 + count - 1 (count <= lanes) of plan.length() rows, in
+  // Columns column0 .. column0 + count - 1 (count <= kAnyColumnBlocks lanes) of
+  // plan.length() rows, in
   // place; the values of row r lie at rows[r]. With mirrorWidth W > 0 (forward only)
   // the conjugate of each result (c, r) with 1 <= c <= (W - 1)/2 also goes to
   // (W - c, (n - r) mod n), as completeConjugateHalf does.

@@ -570,10 +570,16 @@ VX_LANES_TARGET Vec* laneForward(Vec* x, Vec* scratch, const AnyPlan& plan) {
   return anyForward(x, scratch, plan, laneStages);
 }
 
+// Vectors of work memory one lane kernel call takes per block of columns (or per group
+// of rows): the values themselves and the plan's scratch, each with one value more for
+// the unpacked real rows (n + 1 values), and the second row of separated pairs.
+std::ptrdiff_t anyBlockVectors(const AnyPlan& plan) {
+  return 4 * static_cast<std::ptrdiff_t>(plan.length()) +
+         2 * static_cast<std::ptrdiff_t>(plan.scratchValues()) + 6;
+}
+
 std::size_t anyWorkFloats(const AnyPlan& plan) {
-  // The values themselves and the plan's scratch, each with one value more for the
-  // unpacked real rows (n + 1 values), and the second row of separated pairs.
-  return (4 * static_cast<std::size_t>(plan.length()) + 2 * plan.scratchValues() + 6) * kLanes;
+  return static_cast<std::size_t>(anyBlockVectors(plan)) * kAnyColumnBlocks * kLanes;
 }
 
 // Samples 0 .. n-1 of the 2 kLanes real rows into the lanes as complex values: lane k
@@ -668,19 +674,45 @@ VX_LANES_TARGET void anyRows(const float* const* sources, float* const* rows, co
 
 // With `mirrorWidth` W > 0 (the real-input engine, forward) every result row r also
 // goes, conjugated, into columns W - c of row (H - r) mod H for 1 <= c <= (W - 1)/2,
-// as completeConjugateHalf would afterwards.
+// as completeConjugateHalf would afterwards. Up to kAnyColumnBlocks vectors of columns
+// go through at once, so that each visit of a row moves a whole cache line or more;
+// rows are asked for a few rows ahead, as the rows of a large picture lie too far apart
+// for the hardware to fetch them unasked.
 template <bool Inverse>
 VX_LANES_TARGET void anyColumnsIn(float* const* rows, std::int32_t column0, std::int32_t count,
                                   std::int32_t mirrorWidth, const AnyPlan& plan, float* work) {
   const std::int32_t n = plan.length();
+  const std::ptrdiff_t block = anyBlockVectors(plan);
+  const std::int32_t blocks = (count + kLanes - 1) / kLanes;
   Vec* x = reinterpret_cast<Vec*>(work);
   const std::ptrdiff_t first = 2 * static_cast<std::ptrdiff_t>(column0);
-  for (std::int32_t r = 0; r < n; ++r) splitColumns<Inverse>(rows[r] + first, count, x + 2 * r);
-  const Vec* y = laneForward(x, x + 2 * n + 2, plan);
+  // The first float of the mirrored columns' part of a row, when they have one.
+  const std::ptrdiff_t mirror =
+      mirrorWidth > 0 ? 2 * static_cast<std::ptrdiff_t>(mirrorWidth - column0 - count + 1) : -1;
+  constexpr std::int32_t kAhead = 8;
   for (std::int32_t r = 0; r < n; ++r) {
-    Vec a, b;
-    joinColumns<Inverse>(rows[r] + first, count, y + 2 * r, a, b);
-    if (mirrorWidth > 0) mirrorColumns(rows[r == 0 ? 0 : n - r], column0, count, mirrorWidth, a, b);
+    if (r + kAhead < n) __builtin_prefetch(rows[r + kAhead] + first);
+    for (std::int32_t b = 0; b < blocks; ++b) {
+      const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+      splitColumns<Inverse>(rows[r] + first + 2 * kLanes * b, inBlock, x + b * block + 2 * r);
+    }
+  }
+  const Vec* y[kAnyColumnBlocks];
+  for (std::int32_t b = 0; b < blocks; ++b)
+    y[b] = laneForward(x + b * block, x + b * block + 2 * n + 2, plan);
+  for (std::int32_t r = 0; r < n; ++r) {
+    if (r + kAhead < n) {
+      __builtin_prefetch(rows[r + kAhead] + first, 1);
+      if (mirror >= 0) __builtin_prefetch(rows[n - r - kAhead] + mirror, 1);
+    }
+    float* mirrorRow = rows[r == 0 ? 0 : n - r];
+    for (std::int32_t b = 0; b < blocks; ++b) {
+      const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+      Vec va, vb;
+      joinColumns<Inverse>(rows[r] + first + 2 * kLanes * b, inBlock, y[b] + 2 * r, va, vb);
+      if (mirrorWidth > 0)
+        mirrorColumns(mirrorRow, column0 + kLanes * b, inBlock, mirrorWidth, va, vb);
+    }
   }
 }
 
