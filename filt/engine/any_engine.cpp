@@ -201,7 +201,7 @@ private:
       z[2 * i + 1] = b != nullptr ? b[i] : 0.0f;
     }
     anyTransformRow(z, *rowPlan_, z + 2 * n);
-    float spare[2];
+    float spare[2] = {};
     for (std::int32_t k = 0; k < (n + 1) / 2; ++k) {
       const std::int32_t m = k == 0 ? 0 : n - k;
       float* second = b != nullptr ? b + 2 * k : spare;
