@@ -334,6 +334,22 @@ VX_LANES_TARGET void scatterRows(float* const* rows, std::int32_t n, const Vec* 
   }
 }
 
+// The end of the real-input rows' unpacking: values 0 and n of the rows' spectra
+// (unpackEnds) from value 0 = (d0, d1) of their transforms, then values 0 .. n of v
+// into the rows.
+VX_FLATTEN void finishRealRows(float* const* rows, std::int32_t n, const Vec& d0, const Vec& d1,
+                               Vec* v) {
+  const Vec zero = {};
+  unpackEnds(d0, d1, v[0], v[2 * n]);
+  v[1] = zero;
+  v[2 * n + 1] = zero;
+  scatterRows<false>(rows, n, v, nullptr);
+  for (std::int32_t k = 0; k < kLanes; ++k) {
+    rows[k][2 * n] = v[2 * n][k];
+    rows[k][2 * n + 1] = v[2 * n + 1][k];
+  }
+}
+
 // ---------------------------------------------------------------------------
 // The kernels.
 
@@ -543,18 +559,8 @@ VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTabl
     v[n] = x[2 * reverse[n / 2]];
     v[n + 1] = -x[2 * reverse[n / 2] + 1];
   }
-  const Vec d0 = x[0];  // value 0 stays in place under the bit reversal
-  const Vec d1 = x[1];
-  const Vec zero = {};
-  unpackEnds(d0, d1, v[0], v[2 * n]);
-  v[1] = zero;
-  v[2 * n + 1] = zero;
-
-  scatterRows<false>(rows, n, v, nullptr);
-  for (std::int32_t k = 0; k < kLanes; ++k) {
-    rows[k][2 * n] = v[2 * n][k];
-    rows[k][2 * n + 1] = v[2 * n + 1][k];
-  }
+  // Value 0 stays in place under the bit reversal.
+  finishRealRows(rows, n, x[0], x[1], v);
 }
 
 // ---------------------------------------------------------------------------
@@ -653,15 +659,7 @@ VX_LANES_TARGET void anyRealRows(float* const* rows, const AnyPlan& plan, const 
   if (n % 2 == 0) v[n + 1] = -v[n + 1];
   const Vec d0 = v[0];
   const Vec d1 = v[1];
-  const Vec zero = {};
-  unpackEnds(d0, d1, v[0], v[2 * n]);
-  v[1] = zero;
-  v[2 * n + 1] = zero;
-  scatterRows<false>(rows, n, v, nullptr);
-  for (std::int32_t k = 0; k < kLanes; ++k) {
-    rows[k][2 * n] = v[2 * n][k];
-    rows[k][2 * n + 1] = v[2 * n + 1][k];
-  }
+  finishRealRows(rows, n, d0, d1, v);
 }
 
 VX_LANES_TARGET void anyRows(const float* const* sources, float* const* rows, const AnyPlan& plan,
