@@ -3,6 +3,7 @@
 // pixels included; exceptions, attention requests and allocation failures raised in
 // tasks reach the caller; scopes nest and a run inside a task runs inline.
 #include "filt/parallel.h"
+#include "filt/extended.h"
 #include "filt/fft.h"
 #include "filt/freqfilt.h"
 #include "filt/simd/paths.h"
@@ -172,22 +173,27 @@ TEST(ThreadPool, RunsEveryTaskOnceOnItsThreadsPassesTheFirstExceptionAndNestsInl
   EXPECT_EQ(inner.load(), 80);
 }
 
+// In both modes: the extended one transforms 300 x 301, 301 x 300 and 17 x 31 at their
+// own sizes (odd real rows in pairs, Bluestein's transform for no side here).
 TEST(ParallelScope, SameBitsForAnyNumberOfThreadsAndShape) {
-  const vxPair<long> shapes[] = {{1, 1}, {4, 64}, {2048, 16}, {300, 301}};
-  for (const vxPair<long>& shape : shapes) {
-    SCOPED_TRACE(std::to_string(shape.x) + " x " + std::to_string(shape.y));
-    const std::vector<Bytes> serial = everything(shape.x, shape.y);
-    for (long threads : {1L, 2L, 3L, 8L}) {
-      CountingPool pool(threads);
-      const vxParallelScope scope(pool);
-      const vx_detail::SplitAlways split;
-      const std::vector<Bytes> parallel = everything(shape.x, shape.y);
-      ASSERT_EQ(parallel.size(), serial.size());
-      for (std::size_t i = 0; i < serial.size(); ++i)
-        EXPECT_TRUE(parallel[i] == serial[i]) << "result " << i << ", " << threads << " threads";
-      EXPECT_TRUE(shape.x * shape.y < 2048 * 16 || pool.tasks.load() > 0);
+  const vxPair<long> shapes[] = {{1, 1}, {4, 64}, {2048, 16}, {300, 301}, {301, 300}, {17, 31}};
+  for (const bool extended : {false, true})
+    for (const vxPair<long>& shape : shapes) {
+      const vxExtendedScope mode(extended);
+      SCOPED_TRACE(std::to_string(shape.x) + " x " + std::to_string(shape.y) +
+                   (extended ? " extended" : ""));
+      const std::vector<Bytes> serial = everything(shape.x, shape.y);
+      for (long threads : {1L, 2L, 3L, 8L}) {
+        CountingPool pool(threads);
+        const vxParallelScope scope(pool);
+        const vx_detail::SplitAlways split;
+        const std::vector<Bytes> parallel = everything(shape.x, shape.y);
+        ASSERT_EQ(parallel.size(), serial.size());
+        for (std::size_t i = 0; i < serial.size(); ++i)
+          EXPECT_TRUE(parallel[i] == serial[i]) << "result " << i << ", " << threads << " threads";
+        EXPECT_TRUE(shape.x * shape.y < 2048 * 16 || pool.tasks.load() > 0);
+      }
     }
-  }
   // The scalar path splits its passes too.
   const std::vector<Bytes> serial = everything(300, 301);
   vx_detail::EnginePathOverride scalar(vx_detail::EnginePath::Scalar);
