@@ -9,7 +9,9 @@
 // through a stream that cannot seek, so the archive cannot tell how much data is left;
 // bit 1 loads over an object that already holds data instead of a new one).
 //
-// Loading may throw what the archive documents (vxArchive::Errors); using what loaded
+// Loading may throw what the archive documents (vxArchive::Errors), and InvalidSize for
+// a frequency buffer (an image filter's included) of a size the mode does not transform
+// (the extended mode's sizes in the compatible mode); using what loaded
 // may throw the library's errors (vxFrequencyDefs::Errors), a rebuild through a setter
 // included. Those are caught here. A broken promise found while using a loaded object (a clone that
 // does not equal its original, a reload that differs, a failed check that changed something) throws
@@ -896,6 +898,9 @@ void loadFilterByValue(std::istream& in, bool overBuilt) {
   } catch (const vxArchive::Errors&) {
     check((unbuilt(f) && !f.isInitialized()) || f == before,
           "a filter whose loading failed is still built");
+  } catch (const Defs::InvalidSize&) {
+    check((unbuilt(f) && !f.isInitialized()) || f == before,
+          "a filter whose loading failed is still built");
   }
   useFilter(f);
 }
@@ -907,6 +912,8 @@ void loadFilterPointer(std::istream& in) {
     vxArchive ar(in);
     ar || p;
   } catch (const vxArchive::Errors&) {
+    check(p == nullptr, "a failed load handed out an object");
+  } catch (const Defs::InvalidSize&) {
     check(p == nullptr, "a failed load handed out an object");
   }
   std::unique_ptr<F> owned(p);
@@ -928,6 +935,8 @@ inline void loadBuffer(std::istream& in, bool overBuilt) {
     ar || b;
   } catch (const vxArchive::Errors&) {
     check(!b.isInitialized() || sameBits(b, before), "a buffer whose loading failed holds data");
+  } catch (const Defs::InvalidSize&) {
+    check(!b.isInitialized(), "a buffer of a refused size holds data");
   }
   useBuffer(b);
 }
@@ -988,6 +997,8 @@ inline void loadGraph(std::istream& in, Mode mode) {
         break;
       } catch (const vxArchive::Errors&) {
         // A refused object: the stream goes on after it.
+      } catch (const Defs::InvalidSize&) {
+        // An image filter whose buffer has a size of the other mode: refused likewise.
       }
     }
   }
