@@ -265,7 +265,13 @@ public:
   // the storage (and so the address) whenever the transform size stays the same;
   // another size, loading from an archive or destruction release it, and moving an
   // initialized buffer into this one replaces it by that buffer's storage.
-  float* elements() { return data_; }
+  // The writable storage may receive any values: asking for it drops what the buffer
+  // knows of its values' symmetry (see vfInverseFFT), so ask again after every transform
+  // or filter into the buffer before writing through it.
+  float* elements() {
+    hermitian_ = false;
+    return data_;
+  }
   const float* elements() const { return data_; }
 
 private:
@@ -309,6 +315,9 @@ private:
   vx_detail::FloatBlock storage_;
   float* data_ = nullptr;
   bool inverseComputed_ = false;
+  // The values are known to be conjugate-symmetric, X(-u, -v) = conj X(u, v): the
+  // spectrum of a real picture, through operations that keep the symmetry.
+  bool hermitian_ = false;
   // The margin vfForwardFFTPadded (filt/padding.h) left on each side of the picture;
   // 0 for every other buffer. Copied by assignment, not archived.
   std::int32_t paddingMarginX_ = 0;

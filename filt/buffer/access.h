@@ -35,6 +35,10 @@ struct FrequencyBufferAccess {
     b.maskedMaxy(maxy);
   }
   static void setInverseComputed(vxFrequencyBuffer& b, bool v) { b.inverseComputed_ = v; }
+  // Whether the values are known to be conjugate-symmetric (a real picture's spectrum,
+  // through operations that keep the symmetry); anything else that writes them clears it.
+  static bool hermitian(const vxFrequencyBuffer& b) { return b.hermitian_; }
+  static void setHermitian(vxFrequencyBuffer& b, bool v) { b.hermitian_ = v; }
   // With BlockFill::Any for a caller that writes every value (see the member).
   static bool setAndAllocate(vxFrequencyBuffer& b, long width, long height,
                              BlockFill fill = BlockFill::Zeros) {
@@ -73,6 +77,7 @@ struct FrequencyBufferAccess {
     to.imageOffsetX_ = from.imageOffsetX_;
     to.imageOffsetY_ = from.imageOffsetY_;
     to.inverseComputed_ = from.inverseComputed_;
+    to.hermitian_ = from.hermitian_;
     to.masked_ = from.masked_;
     to.maskedMiny_ = from.maskedMiny_;
     to.maskedMaxy_ = from.maskedMaxy_;

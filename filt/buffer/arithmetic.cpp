@@ -58,6 +58,9 @@ template <class Op>
 void combine(const vxFrequencyBuffer& other, vxFrequencyBuffer& written, Op op) {
   const float* o = Access::data(other);
   float* w = Access::data(written);
+  // Sums, differences and products of two conjugate-symmetric spectra are symmetric too,
+  // exactly: each mirrored pair of elements meets the same operations, signs aside.
+  Access::setHermitian(written, Access::hermitian(other) && Access::hermitian(written));
   forEachRowBand(written, [&](std::size_t first, std::size_t end) {
     for (std::size_t i = first; i < end; i += 2) {
       const float ore = o[i];

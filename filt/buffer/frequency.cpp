@@ -131,6 +131,7 @@ bool vxFrequencyBuffer::resizeTransform(long W, long H, vx_detail::BlockFill fil
   height_ = static_cast<std::int32_t>(H);
   masked_ = 0;
   inverseComputed_ = false;
+  hermitian_ = false;
   if (data_ != nullptr) return false;
   storage_.reset(storageFloats(W, H), fill);
   data_ = storage_.data();
@@ -175,6 +176,7 @@ vxFrequencyBuffer& vxFrequencyBuffer::operator=(vxFrequencyBuffer&& other) noexc
   storage_ = std::move(other.storage_);
   data_ = std::exchange(other.data_, nullptr);
   inverseComputed_ = std::exchange(other.inverseComputed_, false);
+  hermitian_ = std::exchange(other.hermitian_, false);
   paddingMarginX_ = std::exchange(other.paddingMarginX_, 0);
   paddingMarginY_ = std::exchange(other.paddingMarginY_, 0);
   return *this;
@@ -237,16 +239,21 @@ double vxFrequencyBuffer::getImaginary(long x, long y, bool centered) const {
 
 void vxFrequencyBuffer::put(long x, long y, vxPair<double> value, bool centered) {
   const std::size_t i = elementIndex(x, y, centered);
+  hermitian_ = false;
   data_[i] = static_cast<float>(value.x);
   data_[i + 1] = static_cast<float>(value.y);
 }
 
 void vxFrequencyBuffer::putReal(long x, long y, double value, bool centered) {
-  data_[elementIndex(x, y, centered)] = static_cast<float>(value);
+  const std::size_t i = elementIndex(x, y, centered);
+  hermitian_ = false;
+  data_[i] = static_cast<float>(value);
 }
 
 void vxFrequencyBuffer::putImaginary(long x, long y, double value, bool centered) {
-  data_[elementIndex(x, y, centered) + 1] = static_cast<float>(value);
+  const std::size_t i = elementIndex(x, y, centered) + 1;
+  hermitian_ = false;
+  data_[i] = static_cast<float>(value);
 }
 
 void vf_ZeroPadding(long w, long h, long W, long H, float* data) {

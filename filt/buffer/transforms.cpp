@@ -33,6 +33,7 @@ void vfForwardFFT(const vxFrequencyBuffer& in, vxFrequencyBuffer& out) {
   // `out` becomes a copy of `in` whose values are then replaced by the transform.
   if (&out != &in) Access::assignLayout(out, in);
   Access::setInverseComputed(out, false);
+  Access::setHermitian(out, false);
   Access::setMask(out, 0, Access::maskedMiny(out), Access::maskedMaxy(out));
   runEngine(in, out, +1, 0, in.height());
 }
@@ -56,6 +57,7 @@ void vfInverseFFT(vxFrequencyBuffer& in, vxFrequencyBuffer& out, bool inPlace) {
   }
   if (keep) out = in;
   Access::setInverseComputed(out, false);
+  Access::setHermitian(out, false);
   Access::setMask(out, 0, Access::maskedMiny(out), Access::maskedMaxy(out));
   // A buffer already marked is left alone, so the const form never writes to `in`.
   if (keep && !in.inverseComputed()) Access::setInverseComputed(in, true);

@@ -146,6 +146,49 @@ VX_ARITH void separatePair(const V& kr, const V& ki, const V& mr, const V& mi, V
   bi = difR * 0.5f;
 }
 
+// The real-output engine's arithmetic. It computes the real part of an inverse
+// transform as the inverse of the spectrum's Hermitian part, which needs only the
+// columns 0 .. W/2 and rows of half the length.
+
+// The Hermitian part (x + conj m) / 2 of a value x = (re, im) whose mirror (the value at
+// (-v, -u)) is m = (mr, mi), in place. A spectrum that is conjugate-symmetric already
+// comes out unchanged, bit for bit.
+template <class V>
+VX_ARITH void hermitianPart(V& re, V& im, const V& mr, const V& mi) {
+  re = (re + mr) * 0.5f;
+  im = (im - mi) * 0.5f;
+}
+
+// Value 0 of the n-point transform whose inverse holds a row's 2n real samples, as
+// even and odd samples in the real and imaginary parts, from the real parts of values
+// 0 and n of the row's half spectrum (the inverse of unpackEnds).
+template <class V>
+VX_ARITH void packEnds(const V& first, const V& last, V& zr, V& zi) {
+  zr = first + last;
+  zi = first - last;
+}
+
+// Value n/2 of that transform for an even n: twice the conjugate of value n/2.
+template <class V>
+VX_ARITH void packMiddle(const V& re, const V& im, V& zr, V& zi) {
+  zr = re + re;
+  zi = -(im + im);
+}
+// (Values k and n - k for 0 < k < n/2: unpackPair with c1 = c2 = 1 and the factor
+// e^(+2 pi i k / 2n), which computes Z_k = E + i w O and Z_(n-k) = conj(E - i w O) with
+// E = Y_k + conj Y_(n-k), O = Y_k - conj Y_(n-k).)
+
+// Values k and W - k (0 < k <= (W - 1)/2) of one complex row a + i b made of two real
+// rows' half spectra a and b: Z_k = A_k + i B_k and Z_(W-k) = conj A_k + i conj B_k.
+template <class V>
+VX_ARITH void joinPair(const V& ar, const V& ai, const V& br, const V& bi, V& kr, V& ki, V& mr,
+                       V& mi) {
+  kr = ar - bi;
+  ki = ai + br;
+  mr = ar + bi;
+  mi = br - ai;
+}
+
 // One Stockham stage from x into y: value q + s (p + j m) of x (q < s sequences, p < m =
 // length / radix, j < radix) goes through the butterfly with the others of its p and q,
 // and output k, times e^(-2 pi i p k / length), lands at q + s (radix p + k) of y.

@@ -30,7 +30,11 @@
 namespace vx_detail {
 namespace {
 
-enum class AnyKind { Complex, RealEven, RealOdd };
+// The complex engine; the real-input engine (forward) at even and odd widths; the
+// real-output engine (the inverse of the Hermitian part) at even and odd widths.
+enum class AnyKind { Complex, RealEven, RealOdd, OutputEven, OutputOdd };
+
+bool realOutput(AnyKind kind) { return kind == AnyKind::OutputEven || kind == AnyKind::OutputOdd; }
 
 // Columns a scalar task gathers at once.
 constexpr std::int32_t kScalarPanel = 8;
@@ -50,6 +54,24 @@ std::vector<float> unpackFactors(std::int32_t n) {
   return f;
 }
 
+// The packing factors of real-output rows of W = 2n samples: (cos, sin)(2 pi k / W) for
+// k = 1 .. (n - 1)/2.
+std::vector<float> packFactors(std::int32_t n) {
+  std::vector<float> f;
+  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+    double c = 0.0, s = 0.0;
+    cosSinTwoPi(k, 2 * static_cast<std::int64_t>(n), c, s);
+    f.push_back(static_cast<float>(c));
+    f.push_back(static_cast<float>(s));
+  }
+  return f;
+}
+
+// Row r of a W x H array.
+const float* arrayRow(const float* data, std::int32_t width, std::int32_t r) {
+  return data + 2 * static_cast<std::ptrdiff_t>(width) * r;
+}
+
 class AnySteps {
 public:
   // All working memory first, before the data is touched.
@@ -57,16 +79,18 @@ public:
            std::int32_t width, std::int32_t height, bool inverse, AnyKind kind, long bands)
       : kernels_(kernels), source_(source), destination_(destination), width_(width),
         height_(height), inverse_(inverse), kind_(kind),
-        rowLength_(kind == AnyKind::RealEven ? width / 2 : width),
+        rowLength_(kind == AnyKind::RealEven || kind == AnyKind::OutputEven ? width / 2 : width),
         columns_(kind == AnyKind::Complex ? width : width / 2 + 1),
         rowPlan_(anyPlan(std::max(rowLength_, 1))), columnPlan_(anyPlan(height)),
         groups_(static_cast<std::size_t>(bands)), held_(static_cast<std::size_t>(bands), nullptr) {
     if (kind == AnyKind::RealEven) unpack_ = unpackFactors(rowLength_);
+    if (kind == AnyKind::OutputEven) unpack_ = packFactors(rowLength_);
     std::size_t work = 0;
     if (kernels_ != nullptr) {
       work = std::max(kernels_->anyWorkFloats(*rowPlan_), kernels_->anyWorkFloats(*columnPlan_));
-      // A row of the real-input rows' n + 1 unpacked values at least.
-      dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(rowLength_) + 2);
+      // A row of the real-input rows' n + 1 unpacked values at least, or a whole row of
+      // the real-output engine's W values.
+      dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(realOutput(kind) ? width : rowLength_) + 2);
     } else {
       // A row's scratch, after the pair of real rows taken as one complex row.
       work = std::max(
@@ -83,18 +107,23 @@ public:
   // parts of a band start at even rows, so a pair never straddles two); a last row of an
   // odd height goes alone, with zeros as its partner.
   void row(long band, std::int32_t r) {
-    skipRow(band, r);
+    // The real-output engine's rows hold its columns' results already.
+    if (!realOutput(kind_)) skipRow(band, r);
     float* row = destination_[r];
-    if (kind_ == AnyKind::RealOdd && kernels_ == nullptr) {
+    if ((kind_ == AnyKind::RealOdd || kind_ == AnyKind::OutputOdd) && kernels_ == nullptr) {
       float*& held = held_[static_cast<std::size_t>(band)];
       if (r % 2 == 0 && r + 1 < height_) {
         held = row;
       } else if (r % 2 == 0) {
-        transformPair(row, nullptr, work(band));
+        pair(row, nullptr, work(band));
       } else {
-        transformPair(held, row, work(band));
+        pair(held, row, work(band));
         held = nullptr;
       }
+      return;
+    }
+    if (kind_ == AnyKind::OutputEven && kernels_ == nullptr) {
+      outputRow(row, work(band));
       return;
     }
     if (kernels_ == nullptr) {
@@ -136,6 +165,7 @@ public:
     return ColumnUnit{c0, std::min(unit, columns_ - c0)};
   }
   void columns(long band, ColumnUnit unit) {
+    if (realOutput(kind_)) return hermitianColumns(band, unit);
     // The real-input engine completes its spectrum here, while the unit's results are at
     // hand: each mirror column belongs to no unit, so tasks never share one.
     const std::int32_t mirror = kind_ == AnyKind::Complex ? 0 : width_;
@@ -189,7 +219,103 @@ private:
   }
   // Rows per kernel call: two per lane for the pairs of odd real rows.
   std::int32_t groupSize() const {
-    return kind_ == AnyKind::RealOdd ? 2 * kernels_->lanes : kernels_->lanes;
+    return kind_ == AnyKind::RealOdd || kind_ == AnyKind::OutputOdd ? 2 * kernels_->lanes
+                                                                    : kernels_->lanes;
+  }
+  void pair(float* a, float* b, float* work) const {
+    if (kind_ == AnyKind::OutputOdd)
+      outputPair(a, b, work);
+    else
+      transformPair(a, b, work);
+  }
+  // The real-output engine's columns 0 .. W/2 of the caller's spectrum: the Hermitian
+  // part of their values, transformed (inverse) along the columns, into the rows of the
+  // result. Their mirrors, columns W - c, lie beyond W/2 (or are the columns themselves,
+  // read whole before anything is written), so the result may replace the spectrum.
+  void hermitianColumns(long band, ColumnUnit unit) {
+    if (kernels_ != nullptr) {
+      kernels_->anyHermitianColumns(source_, destination_, unit.c0, unit.count, width_,
+                                    *columnPlan_, work(band));
+      return;
+    }
+    const std::size_t column = 2 * static_cast<std::size_t>(height_);
+    float* panel = work(band);
+    float* scratch = panel + kScalarPanel * column;
+    for (std::int32_t r = 0; r < height_; ++r) {
+      const float* from = arrayRow(source_, width_, r);
+      const float* mirror = arrayRow(source_, width_, r == 0 ? 0 : height_ - r);
+      for (std::int32_t k = 0; k < unit.count; ++k) {
+        const std::int32_t c = unit.c0 + k;
+        const std::int32_t m = c == 0 ? 0 : width_ - c;
+        float re = from[2 * c];
+        float im = from[2 * c + 1];
+        hermitianPart(re, im, mirror[2 * m], mirror[2 * m + 1]);
+        panel[k * column + 2 * r] = re;
+        panel[k * column + 2 * r + 1] = im;
+      }
+    }
+    for (std::int32_t k = 0; k < unit.count; ++k) {
+      float* c = panel + k * column;
+      negateImaginary(c, height_);
+      anyTransformRow(c, *columnPlan_, scratch);
+      negateImaginary(c, height_);
+    }
+    for (std::int32_t r = 0; r < height_; ++r) {
+      float* to = destination_[r] + 2 * unit.c0;
+      for (std::int32_t k = 0; k < unit.count; ++k) {
+        to[2 * k] = panel[k * column + 2 * r];
+        to[2 * k + 1] = panel[k * column + 2 * r + 1];
+      }
+    }
+  }
+  // A real-output row of W = 2n samples from its half spectrum (values 0 .. n): the
+  // n-point transform Z packed in place, its inverse, whose values are the samples
+  // 2j and 2j + 1, then the samples spread out as values (sample, 0) of the row.
+  void outputRow(float* row, float* scratch) const {
+    const std::int32_t n = rowLength_;
+    const float* f = unpack_.data();
+    for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+      float* a = row + 2 * k;
+      float* b = row + 2 * (n - k);
+      unpackPair(a[0], a[1], b[0], b[1], f[2 * (k - 1)], f[2 * (k - 1) + 1], 1.0f, 1.0f, a[0],
+                 a[1], b[0], b[1]);
+    }
+    if (n % 2 == 0 && n >= 2) packMiddle(row[n], row[n + 1], row[n], row[n + 1]);
+    const float first = row[0];
+    const float last = row[2 * n];
+    packEnds(first, last, row[0], row[1]);
+    negateImaginary(row, n);
+    anyTransformRow(row, *rowPlan_, scratch);
+    negateImaginary(row, n);
+    for (std::int32_t x = 2 * n - 1; x >= 0; --x) {
+      row[2 * x] = row[x];
+      row[2 * x + 1] = 0.0f;
+    }
+  }
+  // Two real-output rows of an odd width W from their half spectra (values 0 ..
+  // (W - 1)/2) a and b (null: zeros): one complex row a + i b of W values, its inverse,
+  // whose real and imaginary parts are the two rows' samples.
+  void outputPair(float* a, float* b, float* work) const {
+    const std::int32_t n = width_;
+    float* z = work;
+    const float none[2] = {0.0f, 0.0f};
+    z[0] = a[0];
+    z[1] = b != nullptr ? b[0] : 0.0f;
+    for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+      const float* bk = b != nullptr ? b + 2 * k : none;
+      joinPair(a[2 * k], a[2 * k + 1], bk[0], bk[1], z[2 * k], z[2 * k + 1], z[2 * (n - k)],
+               z[2 * (n - k) + 1]);
+    }
+    negateImaginary(z, n);
+    anyTransformRow(z, *rowPlan_, z + 2 * n);
+    negateImaginary(z, n);
+    for (std::int32_t x = 0; x < n; ++x) {
+      a[2 * x] = z[2 * x];
+      a[2 * x + 1] = 0.0f;
+      if (b == nullptr) continue;
+      b[2 * x] = z[2 * x + 1];
+      b[2 * x + 1] = 0.0f;
+    }
   }
   // The scalar path's pair: rows a and b (null: zeros) as one complex row a + i b,
   // transformed and separated into values 0 .. (W - 1)/2 of each.
@@ -217,6 +343,10 @@ private:
       kernels_->anyRealRows(g.rows, *rowPlan_, unpack_.data(), work(band));
     else if (kind_ == AnyKind::RealOdd)
       kernels_->anyRealPairs(g.rows, *rowPlan_, work(band));
+    else if (kind_ == AnyKind::OutputEven)
+      kernels_->anyOutputRows(g.rows, *rowPlan_, unpack_.data(), work(band));
+    else if (kind_ == AnyKind::OutputOdd)
+      kernels_->anyOutputPairs(g.rows, *rowPlan_, work(band));
     else
       kernels_->anyRows(g.rows, g.rows, *rowPlan_, inverse_, work(band));
     g.filled = 0;
@@ -235,7 +365,7 @@ private:
   std::shared_ptr<const AnyPlan> columnPlan_;
   std::vector<Group> groups_;
   std::vector<float*> held_;  // per band: the first row of a pair, waiting for the second
-  std::vector<float> unpack_;
+  std::vector<float> unpack_;  // the unpacking (or packing) factors of the even widths
   std::size_t dummyFloats_ = 0;
   std::size_t stride_ = 0;
   FloatBlock memory_;
@@ -268,6 +398,14 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height) {
   AnySteps steps(anyLanes(width, height), data, rows.data(), width, height, false,
                  width % 2 == 0 ? AnyKind::RealEven : AnyKind::RealOdd, bands);
   runPasses(PassSchedule::real(width, height), bands, steps);
+}
+
+void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
+                        std::int32_t height) {
+  const long bands = engineBands(width, height);
+  AnySteps steps(anyLanes(width, height), source, destination, width, height, true,
+                 width % 2 == 0 ? AnyKind::OutputEven : AnyKind::OutputOdd, bands);
+  runPasses(PassSchedule::realOutput(width, height), bands, steps);
 }
 
 }  // namespace vx_detail

@@ -20,6 +20,17 @@ void anyComplexFFT2D(const float* source, float* const* destination, std::int32_
 // conjugate-symmetric spectrum out.
 void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height);
 
+// The real-output engine, the extended mode's inverse for results defined by their real
+// part, at every size from 1 x 1 to 16384 x 16384 (powers of two included): the unscaled
+// inverse transform of the Hermitian part (X(u, v) + conj X(-u, -v)) / 2 of the W x H
+// spectrum at `source`, which is the real part of the complex engine's inverse within
+// rounding, with half its work. Row r of the result, W values (sample, 0), goes to
+// destination[r] (2W floats; the rows may be those of `source` itself, for a result in
+// place). The columns 0 .. W/2 run first, then the rows; the attention checks fall
+// before every column and row that is a multiple of 16.
+void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
+                        std::int32_t height);
+
 }  // namespace vx_detail
 
 #endif

@@ -102,6 +102,22 @@ struct LaneKernels {
   // (W - c, (n - r) mod n), as completeConjugateHalf does.
   void (*anyColumns)(float* const* rows, std::int32_t column0, std::int32_t count,
                      std::int32_t mirrorWidth, const AnyPlan& plan, bool inverse, float* work);
+
+  // The real-output engine (any_arith.h). Its columns column0 .. column0 + count - 1
+  // (count <= kAnyColumnBlocks lanes, all at most W/2) of the W x plan.length() spectrum
+  // at `source`: the Hermitian part of each value, then the inverse transform along the
+  // column, into rows[r]. `source` may be the array the rows point into.
+  void (*anyHermitianColumns)(const float* source, float* const* rows, std::int32_t column0,
+                              std::int32_t count, std::int32_t width, const AnyPlan& plan,
+                              float* work);
+  // Its rows of W = 2n samples (n = plan.length()), in place: values 0 .. n of each row's
+  // half spectrum into the W values (sample, 0), with the packing factors.
+  void (*anyOutputRows)(float* const* rows, const AnyPlan& plan, const float* factors,
+                        float* work);
+  // Its rows of an odd width W = plan.length(), 2 lanes at a time and in place: the half
+  // spectra of rows[2k] and rows[2k + 1] joined into one complex row, whose inverse's
+  // real and imaginary parts become the two rows' W values (sample, 0).
+  void (*anyOutputPairs)(float* const* rows, const AnyPlan& plan, float* work);
 };
 
 }  // namespace vx_detail

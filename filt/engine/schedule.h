@@ -16,6 +16,9 @@
 //   transpose  one check when the transpose back works in blocks.
 //   completion one check (the real-input engine alone), then the completion step.
 //
+// The real-output engine (the real part of an inverse) turns the order round: pass 1 on
+// the columns 0 .. W/2, then pass 0 on every row, with no transpose and no completion.
+//
 // A path brings the work of each step (a `Steps` class, see runPasses); the schedule
 // decides when each runs and makes the checks, so no path can check more, less or
 // elsewhere than another. Where a path does not transpose (the lane kernels read the
@@ -44,12 +47,13 @@ struct PassSchedule {
   bool checkBeforeTranspose;  // the transpose after pass 0 works in blocks
   bool checkBeforeTransposeBack;
   bool completes;  // the real-input engine's completion step follows
+  bool columnsFirst;  // pass 1 runs before pass 0 (the real-output engine)
 
   // The complex engine on a W x H array with the kept rows [miny, maxy].
   static PassSchedule complex(std::int32_t width, std::int32_t height, long miny, long maxy) {
     const bool square = width == height;
     const bool degenerate = width == 1 || height == 1;
-    PassSchedule s{height, width, true, miny, maxy, false, false, false};
+    PassSchedule s{height, width, true, miny, maxy, false, false, false, false};
     if (!degenerate) {
       s.checkBeforeTranspose =
           square ? squareTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width);
@@ -63,7 +67,7 @@ struct PassSchedule {
   static PassSchedule real(std::int32_t width, std::int32_t height) {
     const bool square = width == height;
     const bool degenerate = width == 1 || height == 1;
-    PassSchedule s{height, width / 2 + 1, width >= 2, 0, height, false, false, true};
+    PassSchedule s{height, width / 2 + 1, width >= 2, 0, height, false, false, true, false};
     if (!degenerate) {
       s.checkBeforeTranspose =
           square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(height, width);
@@ -71,6 +75,12 @@ struct PassSchedule {
           square ? halfTransposeIsBlocked(width) : outOfPlaceTransposeIsBlocked(width, height);
     }
     return s;
+  }
+
+  // The real-output engine on a W x H array: the columns 0 .. W/2 first, then every row,
+  // with no transpose and no completion step.
+  static PassSchedule realOutput(std::int32_t width, std::int32_t height) {
+    return PassSchedule{height, width / 2 + 1, true, 0, height, false, false, false, true};
   }
 };
 
@@ -101,7 +111,7 @@ inline constexpr long kRowChunk = 32;
 // to whichever slot claims them next (splitRowChunks).
 template <class Steps>
 void runPasses(const PassSchedule& s, long bands, Steps& steps) {
-  if (s.rowPass) {
+  auto rowPass = [&] {
     splitRowChunks(s.rows, bands, kRowChunk, [&](long band, long first, long end) {
       for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
         if (!rowInBand(r, s.rows, s.miny, s.maxy)) {
@@ -113,20 +123,27 @@ void runPasses(const PassSchedule& s, long bands, Steps& steps) {
       }
       steps.endRows(band);
     });
+  };
+  auto columnPass = [&] {
+    const long units = steps.columnUnits();
+    splitRowChunks(units, bands < units ? bands : units, 1, [&](long band, long first, long end) {
+      for (long u = first; u < end; ++u) {
+        const ColumnUnit unit = steps.columnUnit(u);
+        for (std::int32_t c = unit.c0; c < unit.c0 + unit.count; ++c)
+          if (c % 16 == 0) attentionCheck();
+        steps.columns(band, unit);
+      }
+    });
+  };
+  if (s.columnsFirst) {
+    columnPass();
+    rowPass();
+    return;
   }
+  if (s.rowPass) rowPass();
   if (s.checkBeforeTranspose) attentionCheck();
   steps.transpose();
-
-  const long units = steps.columnUnits();
-  splitRowChunks(units, bands < units ? bands : units, 1, [&](long band, long first, long end) {
-    for (long u = first; u < end; ++u) {
-      const ColumnUnit unit = steps.columnUnit(u);
-      for (std::int32_t c = unit.c0; c < unit.c0 + unit.count; ++c)
-        if (c % 16 == 0) attentionCheck();
-      steps.columns(band, unit);
-    }
-  });
-
+  columnPass();
   if (s.checkBeforeTransposeBack) attentionCheck();
   steps.transposeBack();
   if (s.completes) {

@@ -155,6 +155,8 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
 
   // apply sizes its output before the DC step (see ParametricFamily::apply).
   static constexpr bool kSizesOutFirst = true;
+  // Gains of the radius alone: a real picture's spectrum stays conjugate-symmetric.
+  static constexpr bool kKeepsSymmetry = true;
 
   // Filters every row (ParametricFamily::apply has checked and saved the DC square).
   template <class F>

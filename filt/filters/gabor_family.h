@@ -207,6 +207,8 @@ struct GaborFilterFamily : ParametricFamily<GaborFilterFamily> {
 
   // apply sizes its output after the DC step (see ParametricFamily::apply).
   static constexpr bool kSizesOutFirst = false;
+  // A lobe at one frequency and not at its mirror: the result is complex.
+  static constexpr bool kKeepsSymmetry = false;
 
   // Filters the window's rows and sets the mask band to them for the Gabor filter
   // (ParametricFamily::apply has checked and saved the DC square).

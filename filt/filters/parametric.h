@@ -4,7 +4,7 @@
 //
 // A family derives from ParametricFamily<Family> and gives, as the friend of its
 // classes: `Params` (the build's parameters), `params(f)`, `create(f, params)`,
-// `kSizesOutFirst`, `rejects(f)`, `radius(f)`, `entries(f)`, `filter(...)` (the rows' work of
+// `kSizesOutFirst`, `kKeepsSymmetry`, `rejects(f)`, `radius(f)`, `entries(f)`, `filter(...)` (the rows' work of
 // apply) and `archivable(f)` (loaded fields a build could make); fields.h asks for `fields`. It is
 // the friend of the classes too, for what every family's classes hold alike.
 #ifndef VXFREQ_FILT_FILTERS_PARAMETRIC_H
@@ -65,6 +65,8 @@ struct ParametricFamily {
   static void apply(const F& f, const vxFrequencyBuffer& source, vxFrequencyBuffer& target,
                     bool outOfPlace) {
     checkApply(source, f.table_ != nullptr, msg::kFilterUninitialized, f.sizeX_, f.sizeY_);
+    // Gains that are the same at (u, v) and (-u, -v) keep a spectrum's symmetry.
+    const bool symmetric = Family::kKeepsSymmetry && FrequencyBufferAccess::hermitian(source);
     const long w = source.width();
     const long h = source.height();
     // The band filters size the output before the DC step looks at the input, the
@@ -77,6 +79,7 @@ struct ParametricFamily {
     Family::filter(f, FrequencyBufferAccess::data(source), FrequencyBufferAccess::data(target),
                    static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), outOfPlace, target);
     dcAfter(reject, target, dcRadius, saved);
+    FrequencyBufferAccess::setHermitian(target, symmetric);
   }
 
   // Archive form of one class level (after its version byte): the base level, the

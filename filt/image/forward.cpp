@@ -112,6 +112,8 @@ void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
     });
     vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
   });
+  // A real picture's spectrum, conjugate-symmetric exactly.
+  Access::setHermitian(result, true);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "filt/buffer/access.h"
 #include "filt/common/limits.h"
 #include "filt/common/messages.h"
+#include "filt/engine/any_engine.h"
 #include "filt/engine/engines.h"
 #include "filt/fft.h"
 #include "filt/image/kernels.h"
@@ -81,14 +82,34 @@ private:
   vxPelBuffer<P> local_;
 };
 
+// What a conversion reads of the inverse transform's values.
+enum class Reads {
+  RealParts,   // the real parts alone
+  Magnitudes,  // the magnitudes alone
+  Everything,  // the imaginary parts too (angles, quadrants, both parts)
+};
+
+// Whether the extended mode computes the inverse with the real-output engine: the real
+// part of any spectrum's inverse is the inverse of its Hermitian part, and a spectrum
+// known to be conjugate-symmetric (a real picture's, through filters that keep the
+// symmetry) has a real inverse, so its magnitudes are those of its real part. In place,
+// the storage keeps what the engine gives, so a spectrum without the symmetry keeps
+// the complex result there for whatever conversion follows.
+bool takesRealOutput(const vxFrequencyBuffer& buf, Reads reads, bool inPlace) {
+  if (!vx_detail::extendedMode() || reads == Reads::Everything) return false;
+  if (Access::hermitian(buf)) return true;
+  return reads == Reads::RealParts && !inPlace;
+}
+
 // The values an inverse transform reads: the buffer's own storage when it already
 // holds the spatial result or the call is in place, otherwise working memory of the
 // call, into which the engine transforms the buffer's values without changing them.
 // The buffer's fields (sizes, offset, client transform) describe either.
 class WorkData {
 public:
-  WorkData(vxFrequencyBuffer& buf, bool inPlace)
-      : buf_(buf), inPlace_(inPlace || buf.inverseComputed()), width_(buf.width()) {
+  WorkData(vxFrequencyBuffer& buf, bool inPlace, Reads reads)
+      : buf_(buf), inPlace_(inPlace || buf.inverseComputed()),
+        width_(static_cast<std::int32_t>(buf.width())) {
     requireData(buf);
     values_ = Access::data(buf);
     if (buf.inverseComputed()) return;
@@ -96,6 +117,14 @@ public:
     long maxy = 0;
     Access::rowBand(buf, miny, maxy);
     const vxPair<long> size(buf.width(), buf.height());
+    const bool realOutput = takesRealOutput(buf, reads, inPlace_);
+    if (inPlace_ && realOutput) {
+      std::vector<float*> rows = rowPointers(Access::data(buf), buf.height());
+      vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
+                                    static_cast<std::int32_t>(buf.height()));
+      markInverseComputed();
+      return;
+    }
     if (inPlace_) {
       vf_ComplexFFT2D(Access::data(buf), size, -1, miny, maxy);
       // The storage now holds spatial data; say so at once, so that a failure
@@ -107,7 +136,13 @@ public:
     // keeps freed blocks for the next call), whose rows start on cache lines.
     result_.reset(2 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(buf.height()),
                   vx_detail::BlockFill::Any);
-    vf_ComplexFFT2DInto(Access::data(buf), result_.data(), size, -1, miny, maxy);
+    if (realOutput) {
+      std::vector<float*> rows = rowPointers(result_.data(), buf.height());
+      vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
+                                    static_cast<std::int32_t>(buf.height()));
+    } else {
+      vf_ComplexFFT2DInto(Access::data(buf), result_.data(), size, -1, miny, maxy);
+    }
     values_ = result_.data();
   }
 
@@ -128,9 +163,15 @@ public:
   }
 
 private:
+  std::vector<float*> rowPointers(float* data, long height) const {
+    std::vector<float*> rows(static_cast<std::size_t>(height));
+    for (long r = 0; r < height; ++r) rows[r] = data + 2 * static_cast<std::size_t>(width_) * r;
+    return rows;
+  }
+
   vxFrequencyBuffer& buf_;
   bool inPlace_;
-  long width_;
+  std::int32_t width_;
   const float* values_ = nullptr;  // the values, row after row
   vx_detail::FloatBlock result_;
 };
@@ -286,7 +327,7 @@ void computeAngleImage(const vxFrequencyBuffer& buf, const Rows& values,
 template <class P>
 void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
                          vxPelBuffer<unsigned char>& quadrant, bool normalize, bool inPlace) {
-  WorkData work(buf, inPlace);
+  WorkData work(buf, inPlace, Reads::Everything);
   OutputImage<P> main(image);
   main.prepare(buf);
   if constexpr (std::is_same<P, double>::value) {
@@ -308,7 +349,7 @@ void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
 
 template <class P>
 void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
-  WorkData work(buf, inPlace);
+  WorkData work(buf, inPlace, Reads::RealParts);
   OutputImage<P> main(image);
   main.prepare(buf);
   const float s = work.scale();
@@ -326,7 +367,7 @@ void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
 template <class P>
 void inverseWithAngle(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, vxPelBuffer<double>* angle,
                       bool normalize, bool inPlace) {
-  WorkData work(buf, inPlace);
+  WorkData work(buf, inPlace, angle != nullptr ? Reads::Everything : Reads::Magnitudes);
   OutputImage<P> main(image);
   main.prepare(buf);
   const float s = work.scale();
@@ -376,7 +417,7 @@ void vf_InverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& image, vxPelBuff
 
 void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<double>& real, vxPelBuffer<double>& imag,
                   bool inPlace) {
-  WorkData work(buf, inPlace);
+  WorkData work(buf, inPlace, Reads::Everything);
   OutputImage<double> re(real);
   OutputImage<double> im(imag);
   re.prepare(buf);

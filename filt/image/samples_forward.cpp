@@ -52,6 +52,7 @@ void vfForwardFFT(const T* samples, long width, long height, long rowStride, lon
     });
     vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
   });
+  Access::setHermitian(result, true);
 }
 
 #define VXFREQ_INSTANTIATE_SAMPLES(T)                                                  \

@@ -386,10 +386,7 @@ VX_LANES_TARGET void complexRows(const float* const* sources, float* const* rows
 // Columns of a panel, kLanes per block of the work memory. The 2 kLanes floats of
 // a row of one block hold kLanes complex values; the in-block shuffles give the
 // lanes in the order 0 1 4 5 | 2 3 6 7 (and so on), which the write-back undoes.
-template <bool Inverse>
-VX_FLATTEN void splitColumns(const float* p, std::int32_t count, Vec* x) {
-  Vec a;
-  Vec b;
+VX_FLATTEN void loadColumns(const float* p, std::int32_t count, Vec& a, Vec& b) {
   if (count == kLanes) {
     a = load(p);
     b = load(p + kLanes);
@@ -399,8 +396,36 @@ VX_FLATTEN void splitColumns(const float* p, std::int32_t count, Vec* x) {
     a = load(part);
     b = load(part + kLanes);
   }
+}
+
+template <bool Inverse>
+VX_FLATTEN void splitColumns(const float* p, std::int32_t count, Vec* x) {
+  Vec a;
+  Vec b;
+  loadColumns(p, count, a, b);
   x[0] = __builtin_shufflevector(a, b, VX_BLOCKS(VX_EVEN));
   x[1] = imaginary<Inverse>(__builtin_shufflevector(a, b, VX_BLOCKS(VX_ODD)));
+}
+
+// The values of columns (W - c - k) mod W of a row, k < inBlock, in the places where
+// loadColumns puts columns c + k (zeros past inBlock): the mirrors of a block of columns.
+VX_FLATTEN void loadMirrorColumns(const float* mirror, std::int32_t c, std::int32_t inBlock,
+                                  std::int32_t width, Vec& a, Vec& b) {
+  if (inBlock == kLanes && c >= 1) {
+    const Vec low = load(mirror + 2 * (width - c - kLanes + 1));
+    const Vec high = load(mirror + 2 * (width - c - kChunk + 1));
+    a = __builtin_shufflevector(high, high, VX_BLOCKS(VX_REVERSE_PAIRS));
+    b = __builtin_shufflevector(low, low, VX_BLOCKS(VX_REVERSE_PAIRS));
+    return;
+  }
+  float part[2 * kLanes] = {};
+  for (std::int32_t k = 0; k < inBlock; ++k) {
+    const std::int32_t m = c + k == 0 ? 0 : width - c - k;
+    part[2 * k] = mirror[2 * m];
+    part[2 * k + 1] = mirror[2 * m + 1];
+  }
+  a = load(part);
+  b = load(part + kLanes);
 }
 
 template <bool Inverse>
@@ -723,6 +748,113 @@ VX_LANES_TARGET void anyColumns(float* const* rows, std::int32_t column0, std::i
     anyColumnsIn<false>(rows, column0, count, mirrorWidth, plan, work);
 }
 
+// The real-output engine's columns (see LaneKernels::anyHermitianColumns).
+VX_LANES_TARGET void anyHermitianColumns(const float* source, float* const* rows,
+                                         std::int32_t column0, std::int32_t count,
+                                         std::int32_t width, const AnyPlan& plan, float* work) {
+  const std::int32_t n = plan.length();
+  const std::ptrdiff_t block = anyBlockVectors(plan);
+  const std::int32_t blocks = (count + kLanes - 1) / kLanes;
+  const std::ptrdiff_t rowFloats = 2 * static_cast<std::ptrdiff_t>(width);
+  Vec* x = reinterpret_cast<Vec*>(work);
+  constexpr std::int32_t kAhead = 8;
+  for (std::int32_t r = 0; r < n; ++r) {
+    const float* row = source + rowFloats * r;
+    const float* mirror = source + rowFloats * (r == 0 ? 0 : n - r);
+    if (r + kAhead < n) __builtin_prefetch(row + kAhead * rowFloats + 2 * column0);
+    for (std::int32_t b = 0; b < blocks; ++b) {
+      const std::int32_t c = column0 + kLanes * b;
+      const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+      Vec va, vb, ma, mb;
+      loadColumns(row + 2 * c, inBlock, va, vb);
+      loadMirrorColumns(mirror, c, inBlock, width, ma, mb);
+      Vec re = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_EVEN));
+      Vec im = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_ODD));
+      hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
+                    __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
+      x[b * block + 2 * r] = re;
+      x[b * block + 2 * r + 1] = imaginary<true>(im);
+    }
+  }
+  const Vec* y[kAnyColumnBlocks];
+  for (std::int32_t b = 0; b < blocks; ++b)
+    y[b] = laneForward(x + b * block, x + b * block + 2 * n + 2, plan);
+  for (std::int32_t r = 0; r < n; ++r) {
+    for (std::int32_t b = 0; b < blocks; ++b) {
+      const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+      Vec va, vb;
+      joinColumns<true>(rows[r] + 2 * (column0 + kLanes * b), inBlock, y[b] + 2 * r, va, vb);
+    }
+  }
+}
+
+// The W values (v[x], 0) of the lanes' rows, with v[x] lane k of sample x of row k.
+VX_LANES_TARGET void scatterSamples(float* const* rows, std::int32_t width, const Vec* samples,
+                                    Vec* spread) {
+  const Vec zero = {};
+  for (std::int32_t x = 0; x < width; ++x) {
+    spread[2 * x] = samples[x];
+    spread[2 * x + 1] = zero;
+  }
+  scatterRows<false>(rows, width, spread, nullptr);
+}
+
+VX_LANES_TARGET void anyOutputRows(float* const* rows, const AnyPlan& plan, const float* factors,
+                                   float* work) {
+  const std::int32_t n = plan.length();
+  Vec* x = reinterpret_cast<Vec*>(work);
+  gatherRows<false>(rows, n + 1, x);
+  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+    Vec* a = x + 2 * k;
+    Vec* b = x + 2 * (n - k);
+    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
+               a[0], a[1], b[0], b[1]);
+  }
+  if (n % 2 == 0 && n >= 2) packMiddle(x[n], x[n + 1], x[n], x[n + 1]);
+  const Vec first = x[0];
+  const Vec last = x[2 * n];
+  packEnds(first, last, x[0], x[1]);
+  for (std::int32_t k = 0; k < n; ++k) x[2 * k + 1] = imaginary<true>(x[2 * k + 1]);
+  Vec* z = laneForward(x, x + 2 * n + 2, plan);
+  // Value j of the inverse holds samples 2j and 2j + 1.
+  for (std::int32_t k = 0; k < n; ++k) z[2 * k + 1] = imaginary<true>(z[2 * k + 1]);
+  scatterSamples(rows, 2 * n, z, x + anyBlockVectors(plan));
+}
+
+VX_LANES_TARGET void anyOutputPairs(float* const* rows, const AnyPlan& plan, float* work) {
+  const std::int32_t n = plan.length();
+  const std::int32_t kept = (n + 1) / 2;
+  const std::ptrdiff_t block = anyBlockVectors(plan);
+  Vec* z = reinterpret_cast<Vec*>(work);
+  Vec* a = z + 2 * n + 2 + 2 * static_cast<std::ptrdiff_t>(plan.scratchValues());
+  Vec* b = z + block;
+  float* first[kLanes];
+  float* second[kLanes];
+  for (std::int32_t k = 0; k < kLanes; ++k) {
+    first[k] = rows[2 * k];
+    second[k] = rows[2 * k + 1];
+  }
+  gatherRows<false>(first, kept, a);
+  gatherRows<false>(second, kept, b);
+  z[0] = a[0];
+  z[1] = b[0];
+  for (std::int32_t k = 1; k < kept; ++k)
+    joinPair(a[2 * k], a[2 * k + 1], b[2 * k], b[2 * k + 1], z[2 * k], z[2 * k + 1],
+             z[2 * (n - k)], z[2 * (n - k) + 1]);
+  for (std::int32_t k = 0; k < n; ++k) z[2 * k + 1] = imaginary<true>(z[2 * k + 1]);
+  Vec* y = laneForward(z, z + 2 * n + 2, plan);
+  // The samples of the first rows are the real parts, of the second the imaginary ones.
+  Vec* re = z + block;
+  Vec* im = re + n;
+  for (std::int32_t x = 0; x < n; ++x) {
+    re[x] = y[2 * x];
+    im[x] = imaginary<true>(y[2 * x + 1]);
+  }
+  Vec* spread = re + 2 * n;
+  scatterSamples(first, n, re, spread);
+  scatterSamples(second, n, im, spread);
+}
+
 #undef VX_FLATTEN
 #undef VX_BLOCKS
 #undef VX_EVERY_LANE
@@ -747,7 +879,8 @@ extern const LaneKernels VX_KERNELS_TABLE;
 const LaneKernels VX_KERNELS_TABLE = {
     EnginePath::VX_PATH, kLanes,       workFloats,  panelColumns,  complexRows,
     complexColumns,      realRows,     realColumns, anyWorkFloats, anyRows,
-    anyRealRows,         anyRealPairs, anyColumns};
+    anyRealRows,         anyRealPairs, anyColumns,  anyHermitianColumns, anyOutputRows,
+    anyOutputPairs};
 #undef VX_KERNELS_TABLE
 #undef VX_KERNELS_NAME
 #undef VX_KERNELS_PASTE
