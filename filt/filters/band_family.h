@@ -102,6 +102,21 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
     f.initialized_ = true;
   }
 
+  // The smallest k >= 0 with k k > x, and the largest with k k < x (x > 0).
+  static std::int32_t smallestAbove(std::int64_t x) {
+    if (x < 0) return 0;
+    auto k = static_cast<std::int64_t>(std::sqrt(static_cast<double>(x)));
+    while (k * k > x) --k;
+    while (k * k <= x) ++k;
+    return static_cast<std::int32_t>(k);
+  }
+  static std::int32_t largestBelow(std::int64_t x) {
+    auto k = static_cast<std::int64_t>(std::sqrt(static_cast<double>(x)));
+    while (k * k >= x) --k;
+    while ((k + 1) * (k + 1) < x) ++k;
+    return static_cast<std::int32_t>(k);
+  }
+
   // Multiplies the elements of the ring by their gains: row by row, distances in
   // horizontal bins with the row frequency scaled by width/height and truncated
   // before the square root. `source` and `target` may be the same values.
@@ -124,6 +139,20 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
     // The out-of-place reject form tests the table index, the others the ring.
     const bool byIndex = reject && outOfPlace;
 
+    // The squared distances d2 that can be gained lie strictly between low and high: the
+    // ring's own bounds, or for the index test bounds a bin wider than any index below
+    // the table's end can reach.
+    struct Bounds {
+      std::int64_t low, high;
+    };
+    Bounds candidates{inner, outer};
+    if (byIndex) {
+      const double wide = static_cast<double>(rc) + support + 1.0;
+      const double narrow = static_cast<double>(rc) - support - 1.0;
+      candidates.high = static_cast<std::int64_t>(std::ceil(wide * wide)) + 1;
+      candidates.low = narrow > 0.0 ? static_cast<std::int64_t>(std::floor(narrow * narrow)) - 1 : -1;
+    }
+
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
     splitRows(h, w, [&](long first, long end) {
       for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
@@ -135,20 +164,48 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
           continue;
         }
         const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
-        for (std::int32_t c = 0; c < w; ++c) {
-          const std::int32_t kx = c < hw ? c : c - w;
-          const std::int32_t d2 = kx * kx + yy;
-          const std::int64_t t =
-              truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
-                           static_cast<double>(samplesPerBin));
-          const std::int64_t idx = t < 0 ? -t : t;
-          const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
-          if (gained) {
-            scale(src + 2 * c, dst + 2 * c, table[idx]);
-          } else {
-            outside(reject, src + 2 * c, dst + 2 * c, 2);
+        auto gainedOrNot = [&](std::int32_t c0, std::int32_t c1) {
+          for (std::int32_t c = c0; c < c1; ++c) {
+            const std::int32_t kx = c < hw ? c : c - w;
+            const std::int32_t d2 = kx * kx + yy;
+            const std::int64_t t =
+                truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
+                             static_cast<double>(samplesPerBin));
+            const std::int64_t idx = t < 0 ? -t : t;
+            const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
+            if (gained) {
+              scale(src + 2 * c, dst + 2 * c, table[idx]);
+            } else {
+              outside(reject, src + 2 * c, dst + 2 * c, 2);
+            }
           }
+        };
+        auto notGained = [&](std::int32_t c0, std::int32_t c1) {
+          if (c1 > c0)
+            outside(reject, src + 2 * c0, dst + 2 * c0,
+                    2 * static_cast<std::size_t>(c1 - c0));
+        };
+        // Only the columns whose |kx| lies in [lo, hi] can meet the ring; the others are
+        // outside it as a whole, which spares their square roots.
+        const std::int64_t room = static_cast<std::int64_t>(candidates.high) - yy;
+        if (room <= 0) {
+          notGained(0, w);
+          continue;
         }
+        const std::int32_t lo = smallestAbove(candidates.low - yy);
+        const std::int32_t hi = largestBelow(room);
+        if (lo > hi) {
+          notGained(0, w);
+          continue;
+        }
+        // Columns kx = c (c < hw) and kx = c - w (c >= hw).
+        const std::int32_t p0 = std::min(lo, hw), p1 = std::min(hi + 1, hw);
+        const std::int32_t n0 = std::max(w - hi, hw), n1 = std::max(w - std::max(lo, 1) + 1, hw);
+        notGained(0, p0);
+        gainedOrNot(p0, p1);
+        notGained(p1, std::min(n0, n1));
+        gainedOrNot(std::min(n0, n1), n1);
+        notGained(n1, w);
       }
     });
   }

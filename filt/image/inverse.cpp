@@ -41,21 +41,29 @@ public:
   bool wasBound() const { return wasBound_; }
 
   // The image the values are written into: w x h at the recorded offset, carrying
-  // the recorded client transform.
+  // the recorded client transform. A bound output whose window is exactly that, and
+  // which no cyclic shift follows, receives them directly.
   void prepare(const vxFrequencyBuffer& buf) {
+    const vxPair<long> at = buf.imageOffset();
+    direct_ = wasBound_ && out_.width() == vx_detail::outputWidth(buf) &&
+              out_.height() == vx_detail::outputHeight(buf) && out_.offset().x == at.x &&
+              out_.offset().y == at.y &&
+              ((at.x == 0 && at.y == 0) || vx_detail::extendedMode());
+    if (direct_) return;
     vxPelBuffer<P> fresh(vx_detail::outputWidth(buf), vx_detail::outputHeight(buf), 32);
     fresh.offset(buf.imageOffset());
     fresh.copyXforms(buf.clientXform());
     target() = fresh;
   }
 
-  vxPelBuffer<P>& target() { return wasBound_ ? local_ : out_; }
+  vxPelBuffer<P>& target() { return wasBound_ && !direct_ ? local_ : out_; }
 
   // Places the values. The target already holds the picture at its recorded offset;
   // the compatible mode shifts it cyclically by that offset when it is not (0, 0) (see
   // fft.h), the extended mode leaves it where it is. With `deferCopy` the final copy
   // into a bound output is left to copyIntoBound().
   void deliver(const vxFrequencyBuffer& buf, bool deferCopy = false) {
+    if (direct_) return;
     const vxPair<long> at = buf.imageOffset();
     if ((at.x != 0 || at.y != 0) && !vx_detail::extendedMode()) {
       vxPelBuffer<P> shifted(vx_detail::outputWidth(buf), vx_detail::outputHeight(buf), 32);
@@ -73,12 +81,13 @@ public:
   }
 
   void copyIntoBound() {
-    if (wasBound_) vfPelCopy(local_, out_);
+    if (wasBound_ && !direct_) vfPelCopy(local_, out_);
   }
 
 private:
   vxPelBuffer<P>& out_;
   bool wasBound_;
+  bool direct_ = false;
   vxPelBuffer<P> local_;
 };
 

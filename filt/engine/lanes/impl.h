@@ -757,11 +757,18 @@ VX_LANES_TARGET void anyHermitianColumns(const float* source, float* const* rows
   const std::int32_t blocks = (count + kLanes - 1) / kLanes;
   const std::ptrdiff_t rowFloats = 2 * static_cast<std::ptrdiff_t>(width);
   Vec* x = reinterpret_cast<Vec*>(work);
+  // The first float of the mirror columns' part of a row (rows are asked for a few
+  // ahead, as anyColumns does, the mirrors going down from the last row).
+  const std::ptrdiff_t mirrorFloat =
+      column0 + count <= width ? 2 * static_cast<std::ptrdiff_t>(width - column0 - count) : 0;
   constexpr std::int32_t kAhead = 8;
   for (std::int32_t r = 0; r < n; ++r) {
     const float* row = source + rowFloats * r;
     const float* mirror = source + rowFloats * (r == 0 ? 0 : n - r);
-    if (r + kAhead < n) __builtin_prefetch(row + kAhead * rowFloats + 2 * column0);
+    if (r + kAhead < n) {
+      __builtin_prefetch(row + kAhead * rowFloats + 2 * column0);
+      __builtin_prefetch(source + rowFloats * (n - r - kAhead) + mirrorFloat);
+    }
     for (std::int32_t b = 0; b < blocks; ++b) {
       const std::int32_t c = column0 + kLanes * b;
       const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
@@ -780,6 +787,7 @@ VX_LANES_TARGET void anyHermitianColumns(const float* source, float* const* rows
   for (std::int32_t b = 0; b < blocks; ++b)
     y[b] = laneForward(x + b * block, x + b * block + 2 * n + 2, plan);
   for (std::int32_t r = 0; r < n; ++r) {
+    if (r + kAhead < n) __builtin_prefetch(rows[r + kAhead] + 2 * column0, 1);
     for (std::int32_t b = 0; b < blocks; ++b) {
       const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
       Vec va, vb;
