@@ -4,15 +4,15 @@
 // gives the same bits as every other, so the choice among them only changes speed, and
 // the fastest differs by processor, engine and size: AVX-512 is fastest where the cores
 // run 512-bit operations at full width, and 10-15 % slower than AVX2 where they split
-// them in two. So the first call of an engine at a transform size from 256 x 256 to
-// 2048 x 2048 elements (W x H from 65536 to 4194304) times the paths this processor
-// runs on a copy of its input (a few runs of each, about a tenth of a second in all at
-// 2048 x 2048, less at smaller sizes), keeps the fastest for the process, and every
-// later call of that engine at that size and mode takes it. The fixed rule (the widest
-// path but AVX-512) stays unless another path is more than 3 % faster, so that
-// measurement noise does not move a call off it. Sizes below the range take the fixed
-// rule; sizes above it take the choice made at 2048 x 2048 for the engine, once there
-// is one. While one thread measures a size, other threads' calls at that size take the
+// them in two. So the first call of an engine at a power-of-two transform size from
+// 256 x 256 to 1024 x 1024 elements times the fixed rule (the widest path but AVX-512)
+// against the wider paths this processor runs (narrower ones never win), on a copy of
+// its input, for at most 20 milliseconds, keeps the fastest for the process, and every
+// later call of that engine at that size and mode takes it. Larger sizes are decided by
+// the same measurement at their sides halved down to 1024 x 1024 elements, on a fixed
+// input. The fixed rule stays unless another path is more than 3 % faster, so that
+// measurement noise does not move a call off it. Sizes below the range, and the extended
+// mode's other sizes, take the fixed rule. While one thread measures a size, other threads' calls at that size take the
 // fixed rule; a call whose attention flag is set stops measuring within one pass of a
 // trial transform (a few milliseconds) and keeps the fixed rule, so that the first call
 // of a process stops as promptly as later ones. The measuring adds no attention checks
@@ -24,6 +24,8 @@
 #define VXFREQ_FILT_PLANNER_H
 
 #include "platform/vx_export.h"
+
+#include <string>
 
 // The engines whose path is planned.
 enum class vxEngine {
@@ -47,5 +49,26 @@ VX_API const char* vfEnginePath(vxEngine engine, long width, long height);
 
 // Forgets every measured choice; the next calls measure again.
 VX_API void vfForgetPathPlans();
+
+// The choices as a small text, as FFTW keeps its wisdom: a header, the processor and
+// paths they were measured with, and one line per choice ("real-forward extended
+// 1024x1024 avx512").
+VX_API std::string vfExportPathPlans();
+// Takes the choices of a text that vfExportPathPlans wrote on this processor and build.
+// Text of another processor or build, or damaged anywhere, is refused whole: nothing
+// is taken, false is returned and `note` (when given) says why.
+VX_API bool vfImportPathPlans(const std::string& text, std::string* note = nullptr);
+
+// The file where programs keep the choices between runs (the command line and the
+// Python module do): VXFREQ_PLANS when set ("off": none), else
+// $XDG_CACHE_HOME/vxfreq/path-plans, else $HOME/.cache/vxfreq/path-plans; empty for none.
+VX_API std::string vfPathPlansFile();
+// Imports that file. A missing file gives false and no note; a file that is damaged,
+// too large or from another processor is ignored, giving false and a note saying so.
+VX_API bool vfLoadPathPlans(std::string* note = nullptr);
+// Writes every choice into that file (its folder made if need be) when choices were
+// measured since the last load or save; true when written. A file that cannot be
+// written gives false and a note; nothing else changes.
+VX_API bool vfSavePathPlans(std::string* note = nullptr);
 
 #endif

@@ -1,7 +1,9 @@
 // vxfreq.parallel, the with-block that runs the library calls of its thread on a pool
 // of the library, and current_threads; vxfreq.compatible, the with-block of the library's
-// compatible mode, extended_mode and max_transform_side; the memory cache's bound.
+// compatible mode, extended_mode and max_transform_side; the memory cache's bound; the
+// engines' path plans.
 #include "bindings.h"
+#include "filt/planner.h"
 #include "platform/memory.h"
 #include "python_support.h"
 
@@ -130,6 +132,40 @@ void bindParallel(py::module_& m) {
   m.def(
       "release_memory_cache", [] { vfReleaseMemoryCache(); },
       "Gives every cached block back to the system now.");
+
+  m.def(
+      "export_path_plans", [] { return vfExportPathPlans(); },
+      "The vector paths the engines measured on this processor, as a small text "
+      "(import_path_plans takes it back).");
+  m.def(
+      "import_path_plans",
+      [](const std::string& text) {
+        std::string note;
+        if (!vfImportPathPlans(text, &note)) throw py::value_error("path plans refused: " + note);
+      },
+      py::arg("text"),
+      "Takes the path plans of export_path_plans made on this processor and build; other "
+      "text raises ValueError and takes nothing.");
+  m.def(
+      "path_plans_file",
+      []() -> py::object {
+        const std::string file = vfPathPlansFile();
+        if (file.empty()) return py::none();
+        return py::str(file);
+      },
+      "The file the module keeps the path plans in between runs (read at import, written "
+      "at exit when new paths were measured): VXFREQ_PLANS ('off': none), else "
+      "$XDG_CACHE_HOME/vxfreq/path-plans, else ~/.cache/vxfreq/path-plans; None for none.");
+  m.def("_load_path_plans", [] {
+    std::string note;
+    vfLoadPathPlans(&note);
+    return note;
+  });
+  m.def("_save_path_plans", [] {
+    std::string note;
+    vfSavePathPlans(&note);
+    return note;
+  });
 }
 
 }  // namespace vxpy

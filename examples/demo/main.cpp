@@ -8,12 +8,14 @@
 
 #include "filt/extended.h"
 #include "filt/freqfilt.h"
+#include "filt/planner.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -226,6 +228,27 @@ std::string commandPrefix(const demo::Command& command) {
 
 }  // namespace
 
+// Loads the path plans when made and saves them when destroyed, saying so on stderr
+// when a file was ignored or could not be written.
+class PlansKept {
+public:
+  explicit PlansKept(std::string prefix) : prefix_(std::move(prefix)) {
+    std::string note;
+    if (!vfLoadPathPlans(&note) && !note.empty())
+      std::fprintf(stderr, "%s: %s\n", prefix_.c_str(), note.c_str());
+  }
+  ~PlansKept() {
+    std::string note;
+    if (!vfSavePathPlans(&note) && !note.empty())
+      std::fprintf(stderr, "%s: %s\n", prefix_.c_str(), note.c_str());
+  }
+  PlansKept(const PlansKept&) = delete;
+  PlansKept& operator=(const PlansKept&) = delete;
+
+private:
+  std::string prefix_;
+};
+
 int main(int argc, char** argv) {
   demo::Options options;
   try {
@@ -243,6 +266,9 @@ int main(int argc, char** argv) {
   const std::string prefix = commandPrefix(options.command);
   // The library's extended mode, unless the compatible one is asked for.
   const vxExtendedScope mode(!options.compatible);
+  // The paths measured by earlier runs (the user's cache folder), kept again at the end
+  // when this run measured more: a one-shot command then pays for measuring once.
+  const PlansKept plans(prefix);
   try {
     const std::unique_ptr<vxSizingScope> sizing =
         options.size == "explicit"

@@ -44,6 +44,12 @@ private:
   const std::atomic<bool>* callerFlag_;
 };
 
+// The size whose measurement decides the path of a W x H transform: the size itself up
+// to 1024 x 1024 elements; beyond, the sides halved (the longer first) until they are
+// that small, so that measuring costs the same few milliseconds at every size. The
+// engines give a trial of that size, on the first values of their input.
+void planningSize(std::int32_t& width, std::int32_t& height);
+
 // Copies a trial's input (`floats` floats) in parts, reading the caller's attention
 // between them: the first copy touches fresh pages, which takes as long as a pass.
 void copyForTrial(float* to, const float* from, std::size_t floats);

@@ -72,3 +72,38 @@ def test_installed_module_imports_from_its_prefix(tmp_path):
     out = subprocess.run([sys.executable, "-c", code], env=env, check=True, capture_output=True,
                          text=True, cwd=str(tmp_path)).stdout.split()
     assert out == [str(site / "vxfreq" / "__init__.py"), "15"]
+
+
+def test_path_plans_are_kept_between_runs_and_a_damaged_file_is_ignored(tmp_path):
+    plans = tmp_path / "cache" / "vxfreq" / "path-plans"
+    env = dict(os.environ, XDG_CACHE_HOME=str(tmp_path / "cache"))
+    env.pop("VXFREQ_PLANS", None)
+    measure = ("import numpy, vxfreq; vxfreq.forward(numpy.ones((512, 512), numpy.uint8));"
+               "print(vxfreq.path_plans_file())")
+
+    def run(code):
+        return subprocess.run([sys.executable, "-W", "always", "-c", code], env=env, check=True,
+                              capture_output=True, text=True)
+
+    first = run(measure)
+    assert first.stdout.strip() == str(plans) and first.stderr == ""
+    text = vxfreq.export_path_plans()
+    if plans.exists():  # written where a measurement chose between two paths or more
+        kept = plans.read_text()
+        assert kept.startswith("vxfreq path plans 1\nprocessor ")
+        assert run("import vxfreq; print(vxfreq.export_path_plans(), end='')").stdout == kept
+    plans.parent.mkdir(parents=True, exist_ok=True)
+    plans.write_text("vxfreq path plans 1\nprocessor somewhere else | paths neon\n")
+    damaged = run(measure)
+    assert "ignored the path plans in %s: measured on another" % plans in damaged.stderr
+    env["VXFREQ_PLANS"] = "off"
+    assert run(measure).stdout.strip() == "None"
+    # The running process takes its own export back; other text is refused whole.
+    vxfreq.import_path_plans(text)
+    assert vxfreq.export_path_plans() == text
+    try:
+        vxfreq.import_path_plans(text + "real-forward extended 3x5 avx2\n")
+    except ValueError as e:
+        assert "line" in str(e) and "damaged" in str(e)
+    else:
+        raise AssertionError("damaged plans were taken")

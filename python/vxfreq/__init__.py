@@ -28,8 +28,10 @@ Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offs
 the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
+import atexit as _atexit
 import math as _math
 import threading as _threading
+import warnings as _warnings
 
 import numpy as _np
 
@@ -38,10 +40,11 @@ from ._version import __version__
 from ._vxfreq import (ArchiveError, BadCoord, BadData, EndOfData, Error, Filter,
                       FrequencyBuffer, ImageFilter, InvalidArgument, InvalidBuffer, InvalidSize,
                       Uninitialized, UnboundWindow, UnknownClass, UnknownVersion, compatible,
-                      current_threads, extended_mode, forward_fft, inverse_angle, inverse_fft,
-                      inverse_quadrant, map_image, max_transform_side, memory_cache_bound,
-                      memory_cache_bytes, next_fast_size, padded_transform_size, parallel,
-                      release_memory_cache, set_memory_cache_bound)
+                      current_threads, export_path_plans, extended_mode, forward_fft,
+                      import_path_plans, inverse_angle, inverse_fft, inverse_quadrant, map_image,
+                      max_transform_side, memory_cache_bound, memory_cache_bytes, next_fast_size,
+                      padded_transform_size, parallel, path_plans_file, release_memory_cache,
+                      set_memory_cache_bound)
 
 # The band and Gabor filter classes, from the library's list of filter types.
 for _type in _vxfreq._filter_types:
@@ -51,6 +54,20 @@ for _type in _vxfreq._filter_types:
 for _cls in (FrequencyBuffer, Filter, ImageFilter, parallel, compatible) + tuple(
         getattr(_vxfreq, _type["name"]) for _type in _vxfreq._filter_types):
     _cls.__module__ = __name__
+
+
+def _keep_path_plans():
+    note = _vxfreq._save_path_plans()
+    if note:
+        _warnings.warn("vxfreq: " + note, RuntimeWarning)
+
+
+# The engines' path plans of earlier runs, and those this run measures kept at exit: a
+# damaged or foreign file is ignored with a warning, and none is needed.
+_plans_note = _vxfreq._load_path_plans()
+if _plans_note:
+    _warnings.warn("vxfreq: " + _plans_note, RuntimeWarning)
+_atexit.register(_keep_path_plans)
 
 _NORMS = "norm must be None, 'backward', 'ortho' or 'forward'"
 _kept = _threading.local()  # per thread: the float64 real part inverse(out=) goes through

@@ -282,6 +282,15 @@ def set_memory_cache_bound(bound: Optional[SupportsIndex]) -> None:
 def release_memory_cache() -> None:
     """Gives every cached block back to the system now."""
 
+def export_path_plans() -> str:
+    """The vector paths the engines measured on this processor, as a small text."""
+
+def import_path_plans(text: str) -> None:
+    """Takes path plans made on this processor and build; ValueError for any other text."""
+
+def path_plans_file() -> Optional[str]:
+    """The file the module keeps the path plans in between runs, or None."""
+
 class Filter:
     """Base of the filters: built for one transform size (width, height)."""
 

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -166,3 +167,132 @@ TEST(Planner, ConcurrentFirstCallsAgree) {
 }
 
 }  // namespace
+
+// Sizes beyond 1024 x 1024 elements take the choice of their sides halved down to that.
+TEST(Planner, LargerSizesTakeTheChoiceOfTheirHalvedSides) {
+  const PlannerReset reset;
+  const vxExtendedScope extended;
+  const std::vector<std::string> paths = vectorPathNames();
+  if (paths.empty()) GTEST_SKIP() << "no vector path here";
+  const vx_detail::PathInfo* first = nullptr;
+  for (const vx_detail::PathInfo& p : vx_detail::allPaths())
+    if (p.engine != nullptr && p.supported() && first == nullptr) first = &p;
+  vx_detail::setPlannedPath(vxEngine::RealForward, 1024, 1024, first->path);
+  vx_detail::setPlannedPath(vxEngine::RealForward, 2048, 512, first->path);
+  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 2048, 2048), std::string(first->name));
+  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 4096, 1024), std::string(first->name));
+  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 16384, 8192), std::string(first->name));
+  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 4096, 512), std::string(first->name));
+  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 8192, 2048), std::string(first->name));
+  std::int32_t w = 16384, h = 64;
+  vx_detail::planningSize(w, h);
+  EXPECT_EQ(w * 100000 + h, 16384 * 100000 + 64);  // 2^20 elements: its own size
+}
+
+// The plans as text: what is exported comes back after the process forgets it; text of
+// another build or processor, or damaged anywhere, is refused whole with a reason.
+TEST(PlannerPlans, ExportedPlansComeBackAndDamagedOnesAreRefusedWhole) {
+  const PlannerReset reset;
+  vfForgetPathPlans();
+  const std::vector<std::string> paths = vectorPathNames();
+  if (paths.empty()) GTEST_SKIP() << "no vector path here";
+  const vx_detail::PathInfo* last = nullptr;
+  for (const vx_detail::PathInfo& p : vx_detail::allPaths())
+    if (p.engine != nullptr && p.supported()) last = &p;
+  vx_detail::setPlannedPath(vxEngine::ComplexInverse, 512, 256, last->path);
+  {
+    const vxExtendedScope extended;
+    vx_detail::setPlannedPath(vxEngine::RealForward, 1024, 1024, last->path);
+  }
+  const std::string text = vfExportPathPlans();
+  EXPECT_EQ(text.rfind("vxfreq path plans 1\nprocessor ", 0), 0u) << text;
+  EXPECT_NE(text.find("complex-inverse compatible 512x256 " + std::string(last->name) + "\n"),
+            std::string::npos)
+      << text;
+  vfForgetPathPlans();
+  EXPECT_FALSE(vx_detail::pathPlanned(vxEngine::ComplexInverse, 512, 256));
+  std::string note = "stale";
+  ASSERT_TRUE(vfImportPathPlans(text, &note));
+  EXPECT_EQ(note, "");
+  EXPECT_EQ(vfExportPathPlans(), text);
+
+  const std::size_t body = text.find('\n', text.find('\n') + 1) + 1;
+  const std::string head = text.substr(0, body);
+  const struct {
+    std::string text, why;
+  } refused[] = {
+      {"", "not path plans of this library"},
+      {"vxfreq path plans 2\n" + text.substr(text.find('\n') + 1), "not path plans"},
+      {"vxfreq path plans 1\nprocessor elsewhere | paths sse2\n", "another processor"},
+      {head + "real-forward extended 1000x1024 " + last->name + "\n", "line 3 is damaged"},
+      {head + "real-forward extended 128x128 " + last->name + "\n", "line 3"},
+      {head + "real-forward extended 2048x2048 " + last->name + "\n", "line 3"},
+      {head + "real-forward sometimes 512x512 " + last->name + "\n", "line 3"},
+      {head + "inverse extended 512x512 " + last->name + "\n", "line 3"},
+      {head + "real-forward extended 512x512 scalar\n", "line 3"},
+      {head + "real-forward extended 512x512 quantum\n", "line 3"},
+      {head + "real-forward extended 512x512 " + last->name + " again\n", "line 3"},
+      {head + "real-forward extended 512x-512 " + last->name + "\n", "line 3"},
+      {head + "\nreal-forward extended 512x512 " + last->name + "\nbroken\n", "line 5"},
+      {head + std::string(70000, '#'), "longer than"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.text.substr(0, 200));
+    vfForgetPathPlans();
+    note.clear();
+    EXPECT_FALSE(vfImportPathPlans(r.text, &note));
+    EXPECT_NE(note.find(r.why), std::string::npos) << note;
+    EXPECT_EQ(vfExportPathPlans(), head);  // nothing taken
+  }
+}
+
+// The file of the command line and the Python module: written when a choice was
+// measured since it was read, read back in a later run; a damaged file is ignored with a
+// note, a missing one silently, and VXFREQ_PLANS=off keeps none.
+TEST(PlannerPlans, TheCacheFileIsWrittenReadAndIgnoredWhenDamaged) {
+  const PlannerReset reset;
+  const char* before = std::getenv("VXFREQ_PLANS");
+  const std::string saved = before != nullptr ? before : "";
+  const std::string file = ::testing::TempDir() + "vxfreq-plans-test/plans";
+  std::remove(file.c_str());
+  setenv("VXFREQ_PLANS", file.c_str(), 1);
+  EXPECT_EQ(vfPathPlansFile(), file);
+  std::string note = "stale";
+  EXPECT_FALSE(vfLoadPathPlans(&note));  // missing: nothing to say
+  EXPECT_EQ(note, "");
+
+  vfForgetPathPlans();
+  threeEngines(picture(512));
+  const bool measured = vx_detail::pathPlanned(vxEngine::RealForward, 512, 512);
+  EXPECT_EQ(vfSavePathPlans(&note), measured && !vectorPathNames().empty()) << note;
+  EXPECT_FALSE(vfSavePathPlans(&note));  // nothing new since
+  if (measured && !vectorPathNames().empty()) {
+    const std::string text = vfExportPathPlans();
+    vfForgetPathPlans();
+    EXPECT_TRUE(vfLoadPathPlans(&note)) << note;
+    EXPECT_EQ(vfExportPathPlans(), text);
+  }
+
+  {
+    std::FILE* f = std::fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("vxfreq path plans 1\nprocessor a toaster | paths none\n", f);
+    std::fclose(f);
+  }
+  vfForgetPathPlans();
+  EXPECT_FALSE(vfLoadPathPlans(&note));
+  EXPECT_NE(note.find("ignored the path plans in " + file + ": measured on another"),
+            std::string::npos)
+      << note;
+  EXPECT_FALSE(vx_detail::pathPlanned(vxEngine::RealForward, 512, 512));
+
+  setenv("VXFREQ_PLANS", "off", 1);
+  EXPECT_EQ(vfPathPlansFile(), "");
+  EXPECT_FALSE(vfLoadPathPlans(&note));
+  unsetenv("VXFREQ_PLANS");
+  setenv("XDG_CACHE_HOME", "/somewhere", 1);
+  EXPECT_EQ(vfPathPlansFile(), "/somewhere/vxfreq/path-plans");
+  unsetenv("XDG_CACHE_HOME");
+  if (!saved.empty()) setenv("VXFREQ_PLANS", saved.c_str(), 1);
+  std::remove(file.c_str());
+}
