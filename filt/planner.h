@@ -31,7 +31,8 @@
 enum class vxEngine {
   ComplexForward = 0,  // complex 2-D forward transform (buffers, complex pictures)
   ComplexInverse = 1,  // complex 2-D inverse transform (every inverse)
-  RealForward = 2      // real-input forward transform (pictures)
+  RealForward = 2,     // real-input forward transform (pictures)
+  RealInverse = 3      // real-output inverse transform (the extended mode's real parts)
 };
 
 // Whether the engines measure their paths (true unless VXFREQ_PLANNER=fixed), and a way

@@ -16,6 +16,7 @@
 #include "filt/engine/lane_kernels.h"
 #include "filt/engine/plan.h"
 #include "filt/engine/schedule.h"
+#include "filt/engine/trial.h"
 #include "filt/engine/twiddles.h"
 #include "filt/simd/planner.h"
 #include "platform/memory.h"
@@ -371,10 +372,38 @@ private:
   FloatBlock memory_;
 };
 
-// A single row or column has no second dimension to spread over the lanes.
-const LaneKernels* anyLanes(std::int32_t width, std::int32_t height) {
-  if (width < 2 || height < 2) return nullptr;
-  return activeLaneKernels();
+PassSchedule scheduleOf(AnyKind kind, std::int32_t width, std::int32_t height, long miny,
+                        long maxy) {
+  if (kind == AnyKind::Complex) return PassSchedule::complex(width, height, miny, maxy);
+  if (realOutput(kind)) return PassSchedule::realOutput(width, height);
+  return PassSchedule::real(width, height);
+}
+
+// The kind of a real engine at a width of the other parity.
+AnyKind kindAt(AnyKind kind, std::int32_t width) {
+  if (kind == AnyKind::RealEven || kind == AnyKind::RealOdd)
+    return width % 2 == 0 ? AnyKind::RealEven : AnyKind::RealOdd;
+  if (realOutput(kind)) return width % 2 == 0 ? AnyKind::OutputEven : AnyKind::OutputOdd;
+  return kind;
+}
+
+// The lane kernels of an engine call: none for a single row or column (no second
+// dimension to spread over the lanes); otherwise the planner's choice, which trials of
+// this engine at the planning size decide (a copy of `input`, or a fixed pattern).
+const LaneKernels* anyLanes(vxEngine engine, AnyKind kind, const float* input, std::int32_t width,
+                            std::int32_t height, bool inverse) {
+  if (width < 2 || height < 2 || activeLaneKernels() == nullptr) return nullptr;
+  return plannedOnCopy(
+      engine, width, height, input,
+      [&](const LaneKernels& kernels, float* copy, std::int32_t w, std::int32_t h) {
+        std::vector<float*> rows(static_cast<std::size_t>(h));
+        for (std::int32_t r = 0; r < h; ++r) rows[r] = rowAt(copy, w, r);
+        const AnyKind at = kindAt(kind, w);
+        const long bands = engineBands(w, h);
+        AnySteps steps(&kernels, copy, rows.data(), w, h, inverse, at, bands);
+        runPasses(scheduleOf(at, w, h, 0, h), bands, steps);
+      },
+      true);
 }
 
 }  // namespace
@@ -386,8 +415,10 @@ bool anySizeEngine(std::int32_t width, std::int32_t height) {
 void anyComplexFFT2D(const float* source, float* const* destination, std::int32_t width,
                      std::int32_t height, bool inverse, long miny, long maxy) {
   const long bands = engineBands(width, height);
-  AnySteps steps(anyLanes(width, height), source, destination, width, height, inverse,
-                 AnyKind::Complex, bands);
+  const LaneKernels* lanes =
+      anyLanes(inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, AnyKind::Complex,
+               source, width, height, inverse);
+  AnySteps steps(lanes, source, destination, width, height, inverse, AnyKind::Complex, bands);
   runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
 }
 
@@ -395,16 +426,18 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height) {
   const long bands = engineBands(width, height);
   std::vector<float*> rows(static_cast<std::size_t>(height));
   for (std::int32_t r = 0; r < height; ++r) rows[r] = rowAt(data, width, r);
-  AnySteps steps(anyLanes(width, height), data, rows.data(), width, height, false,
-                 width % 2 == 0 ? AnyKind::RealEven : AnyKind::RealOdd, bands);
+  const AnyKind kind = width % 2 == 0 ? AnyKind::RealEven : AnyKind::RealOdd;
+  const LaneKernels* lanes = anyLanes(vxEngine::RealForward, kind, data, width, height, false);
+  AnySteps steps(lanes, data, rows.data(), width, height, false, kind, bands);
   runPasses(PassSchedule::real(width, height), bands, steps);
 }
 
 void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
                         std::int32_t height) {
   const long bands = engineBands(width, height);
-  AnySteps steps(anyLanes(width, height), source, destination, width, height, true,
-                 width % 2 == 0 ? AnyKind::OutputEven : AnyKind::OutputOdd, bands);
+  const AnyKind kind = width % 2 == 0 ? AnyKind::OutputEven : AnyKind::OutputOdd;
+  const LaneKernels* lanes = anyLanes(vxEngine::RealInverse, kind, source, width, height, true);
+  AnySteps steps(lanes, source, destination, width, height, true, kind, bands);
   runPasses(PassSchedule::realOutput(width, height), bands, steps);
 }
 

@@ -20,9 +20,9 @@ namespace vx_detail {
 // executor, so that the input stays untouched and the trials compare like with like.
 template <class Run>
 const LaneKernels* plannedOnCopy(vxEngine engine, std::int32_t width, std::int32_t height,
-                                 const float* input, Run run) {
+                                 const float* input, Run run, bool anySize = false) {
   std::int32_t w = width, h = height;
-  planningSize(w, h);
+  planningSize(w, h, anySize);
   const std::size_t floats = 2 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   FloatBlock scratch;
   const PathTrial trial = [&](const LaneKernels& kernels) {
@@ -36,7 +36,7 @@ const LaneKernels* plannedOnCopy(vxEngine engine, std::int32_t width, std::int32
     }
     run(kernels, scratch.data(), w, h);
   };
-  return plannedLaneKernels(engine, width, height, trial);
+  return plannedLaneKernels(engine, width, height, trial, anySize);
 }
 
 }  // namespace vx_detail

@@ -38,9 +38,13 @@ constexpr int kUndecided = -1;
 constexpr int kMeasuring = -2;
 
 // The engines of vxEngine, ComplexForward .. RealForward.
-constexpr int kEngines = static_cast<int>(vxEngine::RealForward) + 1;
+constexpr int kEngines = static_cast<int>(vxEngine::RealInverse) + 1;
 
-std::atomic<int> gSlots[kEngines][2][kSideBits][kSideBits];
+// The slots' modes: the compatible mode, the extended mode at powers of two (the
+// split-radix engines), and the extended mode's other sizes (the engines of any size,
+// decided at the next powers of two).
+constexpr int kModes = 3;
+std::atomic<int> gSlots[kEngines][kModes][kSideBits][kSideBits];
 std::atomic<int> gPlanning{-1};  // -1: not yet read from the environment
 std::atomic<long> gMeasured{0};  // choices measured in this process
 
@@ -59,8 +63,11 @@ int log2Of(long n) {
   return bits;
 }
 
-std::atomic<int>& slotOf(vxEngine engine, long width, long height, bool accurate) {
-  return gSlots[static_cast<int>(engine)][accurate ? 1 : 0][log2Of(width)][log2Of(height)];
+// The slot's mode of a call in the calling thread's mode.
+int modeOf(bool anySize) { return anySize ? 2 : (extendedMode() ? 1 : 0); }
+
+std::atomic<int>& slotOf(vxEngine engine, long width, long height, int mode) {
+  return gSlots[static_cast<int>(engine)][mode][log2Of(width)][log2Of(height)];
 }
 
 bool planning() { return environmentSwitch(gPlanning, "VXFREQ_PLANNER", "fixed", false); }
@@ -128,13 +135,13 @@ EnginePath measure(const PathTrial& trial) {
   }
 }
 
-EnginePath plannedPath(vxEngine engine, long width, long height, bool accurate,
+EnginePath plannedPath(vxEngine engine, long width, long height, int mode,
                        const PathTrial* trial) {
   const EnginePath fixed = fixedRulePath();
-  if (!planning() || width * height < kFewestElements) return fixed;
   std::int32_t w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);
-  planningSize(w, h);
-  std::atomic<int>& slot = slotOf(engine, w, h, accurate);
+  planningSize(w, h, mode == 2);
+  if (!planning() || static_cast<long>(w) * h < kFewestElements) return fixed;
+  std::atomic<int>& slot = slotOf(engine, w, h, mode);
   int state = slot.load(std::memory_order_acquire);
   if (state >= 0) return static_cast<EnginePath>(state);
   if (trial == nullptr || state == kMeasuring ||
@@ -156,7 +163,11 @@ void checkSize(long width, long height) {
 
 }  // namespace
 
-void planningSize(std::int32_t& width, std::int32_t& height) {
+void planningSize(std::int32_t& width, std::int32_t& height, bool anySize) {
+  if (anySize) {
+    width = static_cast<std::int32_t>(nextPowerOfTwo(width));
+    height = static_cast<std::int32_t>(nextPowerOfTwo(height));
+  }
   while (static_cast<long>(width) * height > kMostElements) {
     if (width >= height)
       width /= 2;
@@ -174,18 +185,19 @@ void copyForTrial(float* to, const float* from, std::size_t floats) {
 }
 
 const LaneKernels* plannedLaneKernels(vxEngine engine, std::int32_t width, std::int32_t height,
-                                      const PathTrial& trial) {
+                                      const PathTrial& trial, bool anySize) {
   if (enginePathForced()) return activeLaneKernels();
-  return pathInfo(plannedPath(engine, width, height, extendedMode(), &trial)).engine;
+  return pathInfo(plannedPath(engine, width, height, modeOf(anySize), &trial)).engine;
 }
 
-void setPlannedPath(vxEngine engine, std::int32_t width, std::int32_t height, EnginePath path) {
+void setPlannedPath(vxEngine engine, std::int32_t width, std::int32_t height, EnginePath path,
+                    bool anySize) {
   if (!enginePathSupported(path)) throw std::invalid_argument("engine path not supported here");
-  slotOf(engine, width, height, extendedMode()).store(static_cast<int>(path));
+  slotOf(engine, width, height, modeOf(anySize)).store(static_cast<int>(path));
 }
 
-bool pathPlanned(vxEngine engine, std::int32_t width, std::int32_t height) {
-  return slotOf(engine, width, height, extendedMode()).load() >= 0;
+bool pathPlanned(vxEngine engine, std::int32_t width, std::int32_t height, bool anySize) {
+  return slotOf(engine, width, height, modeOf(anySize)).load() >= 0;
 }
 
 }  // namespace vx_detail
@@ -201,15 +213,17 @@ const char* vfEnginePath(vxEngine engine, long width, long height) {
   if (static_cast<int>(engine) < 0 || static_cast<int>(engine) >= vx_detail::kEngines)
     throw vxFrequencyDefs::InvalidArgument(vx_detail::msg::kUnknownEngine);
   vx_detail::checkSize(width, height);
-  // Sizes that are not powers of two along both axes take the path the dispatch gives,
-  // unplanned (a single row or column the scalar path).
-  if (!vx_detail::isPowerOfTwo(width) || !vx_detail::isPowerOfTwo(height))
-    return vx_detail::enginePathName(width < 2 || height < 2 ? vx_detail::EnginePath::Scalar
-                                                             : vx_detail::activeEnginePath());
+  // A single row or column takes the scalar path in the extended mode's engines of any
+  // size; the real-output engine is the extended mode's only.
+  const bool anySize = vx_detail::extendedMode() &&
+                       (engine == vxEngine::RealInverse || !vx_detail::isPowerOfTwo(width) ||
+                        !vx_detail::isPowerOfTwo(height));
+  if (anySize && (width < 2 || height < 2))
+    return vx_detail::enginePathName(vx_detail::EnginePath::Scalar);
   if (vx_detail::enginePathForced())
     return vx_detail::enginePathName(vx_detail::activeEnginePath());
-  return vx_detail::enginePathName(
-      vx_detail::plannedPath(engine, width, height, vx_detail::extendedMode(), nullptr));
+  return vx_detail::enginePathName(vx_detail::plannedPath(
+      engine, width, height, vx_detail::modeOf(anySize), nullptr));
 }
 
 void vfForgetPathPlans() {
@@ -231,7 +245,9 @@ namespace {
 
 constexpr const char* kPlansHeader = "vxfreq path plans 1";
 constexpr std::size_t kMostPlanBytes = 64 * 1024;
-const char* const kEngineNames[kEngines] = {"complex-forward", "complex-inverse", "real-forward"};
+const char* const kEngineNames[kEngines] = {"complex-forward", "complex-inverse", "real-forward",
+                                            "real-inverse"};
+const char* const kModeNames[kModes] = {"compatible", "extended", "extended-any"};
 std::atomic<long> gMeasuredAtLoad{0};
 
 std::string trimmed(const std::string& s) {
@@ -272,7 +288,9 @@ bool parsePlan(const std::string& line, int& engine, int& mode, long& w, long& h
   engine = -1;
   for (int i = 0; i < kEngines; ++i)
     if (e == kEngineNames[i]) engine = i;
-  mode = m == "compatible" ? 0 : (m == "extended" ? 1 : -1);
+  mode = -1;
+  for (int i = 0; i < kModes; ++i)
+    if (m == kModeNames[i]) mode = i;
   const std::size_t x = size.find('x');
   if (engine < 0 || mode < 0 || x == std::string::npos || x == 0 || x + 1 >= size.size() ||
       size.size() > 11 || size.find_first_not_of("0123456789x") != std::string::npos)
@@ -296,12 +314,12 @@ std::string vfExportPathPlans() {
   using namespace vx_detail;
   std::string text = std::string(kPlansHeader) + "\n" + processorLine() + "\n";
   for (int e = 0; e < kEngines; ++e)
-    for (int m = 0; m < 2; ++m)
+    for (int m = 0; m < kModes; ++m)
       for (int a = 0; a < kSideBits; ++a)
         for (int b = 0; b < kSideBits; ++b) {
           const int state = gSlots[e][m][a][b].load(std::memory_order_acquire);
           if (state < 0) continue;
-          text += std::string(kEngineNames[e]) + (m == 1 ? " extended " : " compatible ") +
+          text += std::string(kEngineNames[e]) + " " + kModeNames[m] + " " +
                   std::to_string(1L << a) + "x" + std::to_string(1L << b) + " " +
                   enginePathName(static_cast<EnginePath>(state)) + "\n";
         }

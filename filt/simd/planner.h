@@ -22,7 +22,7 @@ using PathTrial = std::function<void(const LaneKernels&)>;
 // path (measured now with `trial` when this size has none yet), or the fixed rule.
 // Null for the scalar path.
 const LaneKernels* plannedLaneKernels(vxEngine engine, std::int32_t width, std::int32_t height,
-                                      const PathTrial& trial);
+                                      const PathTrial& trial, bool anySize = false);
 
 // While a trial runs, the call's attention checks do not count as the call's own (the
 // test probe is set aside), but they still read the caller's flag: a trial stops as
@@ -48,7 +48,9 @@ private:
 // to 1024 x 1024 elements; beyond, the sides halved (the longer first) until they are
 // that small, so that measuring costs the same few milliseconds at every size. The
 // engines give a trial of that size, on the first values of their input.
-void planningSize(std::int32_t& width, std::int32_t& height);
+// The engines of any size (`anySize`) are decided at the next powers of two of the sides
+// (so halved from there), by trials of their own at that size.
+void planningSize(std::int32_t& width, std::int32_t& height, bool anySize = false);
 
 // Copies a trial's input (`floats` floats) in parts, reading the caller's attention
 // between them: the first copy touches fresh pages, which takes as long as a pass.
@@ -56,8 +58,9 @@ void copyForTrial(float* to, const float* from, std::size_t floats);
 
 // Tests: sets the choice for an engine and size in the calling thread's mode, as if it
 // had been measured (the path must be supported); whether a choice was made there.
-void setPlannedPath(vxEngine engine, std::int32_t width, std::int32_t height, EnginePath path);
-bool pathPlanned(vxEngine engine, std::int32_t width, std::int32_t height);
+void setPlannedPath(vxEngine engine, std::int32_t width, std::int32_t height, EnginePath path,
+                    bool anySize = false);
+bool pathPlanned(vxEngine engine, std::int32_t width, std::int32_t height, bool anySize = false);
 
 }  // namespace vx_detail
 

@@ -296,3 +296,34 @@ TEST(PlannerPlans, TheCacheFileIsWrittenReadAndIgnoredWhenDamaged) {
   if (!saved.empty()) setenv("VXFREQ_PLANS", saved.c_str(), 1);
   std::remove(file.c_str());
 }
+
+// The extended mode's engines of any size (the real-output engine at every size) are
+// planned apart from the powers of two, at the next powers of two of their sides, and
+// give the fixed rule's bits whatever they keep.
+TEST(Planner, EnginesOfAnySizeArePlannedAtTheNextPowersOfTwo) {
+  const PlannerReset reset;
+  const vxExtendedScope extended;
+  if (vectorPathNames().empty()) GTEST_SKIP() << "no vector path here";
+  vfForgetPathPlans();
+  const vxPelBuffer<unsigned char> image =
+      filter_test::imageOf(640, 480, [](long x, long y) { return (x * 3 + y * y) % 253; });
+  auto run = [&] {
+    vxFrequencyBuffer spectrum;
+    vfForwardFFT<unsigned char>(image, spectrum);
+    vxPelBuffer<double> real;
+    vfInverseFFTReal<double>(spectrum, real);
+    std::vector<float> all(spectrum.elements(), spectrum.elements() + 2 * 640 * 480);
+    for (long y = 0; y < 480; ++y)
+      for (long x = 0; x < 640; ++x) all.push_back(static_cast<float>(real.at(x, y)));
+    return all;
+  };
+  const std::vector<float> planned = run();
+  EXPECT_TRUE(vx_detail::pathPlanned(vxEngine::RealForward, 1024, 512, true));
+  EXPECT_TRUE(vx_detail::pathPlanned(vxEngine::RealInverse, 1024, 512, true));
+  EXPECT_FALSE(vx_detail::pathPlanned(vxEngine::RealForward, 1024, 512));
+  EXPECT_EQ(vfExportPathPlans().find("real-inverse extended-any 1024x512 ") != std::string::npos,
+            true);
+  vfSetPathPlanning(false);
+  EXPECT_TRUE(run() == planned);
+  EXPECT_EQ(vfEnginePath(vxEngine::RealInverse, 1, 480), std::string("scalar"));
+}
