@@ -77,8 +77,9 @@ class AnySteps {
 public:
   // All working memory first, before the data is touched.
   AnySteps(const LaneKernels* kernels, const float* source, float* const* destination,
-           std::int32_t width, std::int32_t height, bool inverse, AnyKind kind, long bands)
-      : kernels_(kernels), source_(source), destination_(destination), width_(width),
+           std::int32_t width, std::int32_t height, bool inverse, AnyKind kind, long bands,
+           const RowSink* sink = nullptr)
+      : sink_(sink), kernels_(kernels), source_(source), destination_(destination), width_(width),
         height_(height), inverse_(inverse), kind_(kind),
         rowLength_(kind == AnyKind::RealEven || kind == AnyKind::OutputEven ? width / 2 : width),
         columns_(kind == AnyKind::Complex ? width : width / 2 + 1),
@@ -117,14 +118,18 @@ public:
         held = row;
       } else if (r % 2 == 0) {
         pair(row, nullptr, work(band));
+        handOver(r, row);
       } else {
         pair(held, row, work(band));
+        handOver(r - 1, held);
+        handOver(r, row);
         held = nullptr;
       }
       return;
     }
     if (kind_ == AnyKind::OutputEven && kernels_ == nullptr) {
       outputRow(row, work(band));
+      handOver(r, row);
       return;
     }
     if (kernels_ == nullptr) {
@@ -135,6 +140,7 @@ public:
       return;
     }
     Group& g = groups_[static_cast<std::size_t>(band)];
+    g.index[g.filled] = r;
     g.rows[g.filled++] = row;
     if (g.filled == groupSize()) run(band, g);
   }
@@ -151,7 +157,10 @@ public:
     // The dummy row stands in for missing rows, and for the partner of a lone last row,
     // whose samples must then be zeros: earlier groups may have written into it.
     std::memset(dummy(band), 0, dummyFloats_ * sizeof(float));
-    for (std::int32_t k = g.filled; k < groupSize(); ++k) g.rows[k] = dummy(band);
+    for (std::int32_t k = g.filled; k < groupSize(); ++k) {
+      g.rows[k] = dummy(band);
+      g.index[k] = -1;
+    }
     run(band, g);
   }
   void transpose() {}
@@ -213,6 +222,7 @@ public:
 private:
   struct Group {
     float* rows[2 * kMaxLanes];
+    std::int32_t index[2 * kMaxLanes];  // the rows' numbers, -1 for the dummy row
     std::int32_t filled = 0;
   };
   std::int32_t columnUnitWidth() const {
@@ -222,6 +232,10 @@ private:
   std::int32_t groupSize() const {
     return kind_ == AnyKind::RealOdd || kind_ == AnyKind::OutputOdd ? 2 * kernels_->lanes
                                                                     : kernels_->lanes;
+  }
+  // A finished row of the real-output engine, to the caller's sink.
+  void handOver(std::int32_t r, const float* row) const {
+    if (sink_ != nullptr) (*sink_)(r, row);
   }
   void pair(float* a, float* b, float* work) const {
     if (kind_ == AnyKind::OutputOdd)
@@ -350,9 +364,14 @@ private:
       kernels_->anyOutputPairs(g.rows, *rowPlan_, work(band));
     else
       kernels_->anyRows(g.rows, g.rows, *rowPlan_, inverse_, work(band));
+    if (sink_ != nullptr) {
+      for (std::int32_t k = 0; k < groupSize(); ++k)
+        if (g.index[k] >= 0) (*sink_)(g.index[k], g.rows[k]);
+    }
     g.filled = 0;
   }
 
+  const RowSink* sink_;
   const LaneKernels* kernels_;
   const float* source_;
   float* const* destination_;
@@ -433,11 +452,11 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height) {
 }
 
 void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
-                        std::int32_t height) {
+                        std::int32_t height, const RowSink* sink) {
   const long bands = engineBands(width, height);
   const AnyKind kind = width % 2 == 0 ? AnyKind::OutputEven : AnyKind::OutputOdd;
   const LaneKernels* lanes = anyLanes(vxEngine::RealInverse, kind, source, width, height, true);
-  AnySteps steps(lanes, source, destination, width, height, true, kind, bands);
+  AnySteps steps(lanes, source, destination, width, height, true, kind, bands, sink);
   runPasses(PassSchedule::realOutput(width, height), bands, steps);
 }
 

@@ -5,6 +5,7 @@
 #define VXFREQ_FILT_ENGINE_ANY_ENGINE_H
 
 #include <cstdint>
+#include <functional>
 
 namespace vx_detail {
 
@@ -27,9 +28,12 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height);
 // rounding, with half its work. Row r of the result, W values (sample, 0), goes to
 // destination[r] (2W floats; the rows may be those of `source` itself, for a result in
 // place). The columns 0 .. W/2 run first, then the rows; the attention checks fall
-// before every column and row that is a multiple of 16.
+// before every column and row that is a multiple of 16. With a `sink`, each row is also
+// handed to it as soon as it is done, while it is still in cache: sink(r, row), from
+// the engine's tasks, so for several rows at once under a parallel scope.
+using RowSink = std::function<void(std::int32_t row, const float* values)>;
 void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
-                        std::int32_t height);
+                        std::int32_t height, const RowSink* sink = nullptr);
 
 }  // namespace vx_detail
 

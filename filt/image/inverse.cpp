@@ -116,7 +116,10 @@ bool takesRealOutput(const vxFrequencyBuffer& buf, Reads reads, bool inPlace) {
 // The buffer's fields (sizes, offset, client transform) describe either.
 class WorkData {
 public:
-  WorkData(vxFrequencyBuffer& buf, bool inPlace, Reads reads)
+  // With a `sink`, a call that takes the real-output engine also hands it every result
+  // row as the engine finishes it (converted() says so afterwards).
+  WorkData(vxFrequencyBuffer& buf, bool inPlace, Reads reads,
+           const vx_detail::RowSink* sink = nullptr)
       : buf_(buf), inPlace_(inPlace || buf.inverseComputed()),
         width_(static_cast<std::int32_t>(buf.width())) {
     requireData(buf);
@@ -127,10 +130,11 @@ public:
     Access::rowBand(buf, miny, maxy);
     const vxPair<long> size(buf.width(), buf.height());
     const bool realOutput = takesRealOutput(buf, reads, inPlace_);
+    converted_ = realOutput && sink != nullptr;
     if (inPlace_ && realOutput) {
       std::vector<float*> rows = rowPointers(Access::data(buf), buf.height());
       vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
-                                    static_cast<std::int32_t>(buf.height()));
+                                    static_cast<std::int32_t>(buf.height()), sink);
       markInverseComputed();
       return;
     }
@@ -148,7 +152,7 @@ public:
     if (realOutput) {
       std::vector<float*> rows = rowPointers(result_.data(), buf.height());
       vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
-                                    static_cast<std::int32_t>(buf.height()));
+                                    static_cast<std::int32_t>(buf.height()), sink);
     } else {
       vf_ComplexFFT2DInto(Access::data(buf), result_.data(), size, -1, miny, maxy);
     }
@@ -157,6 +161,8 @@ public:
 
   // The buffer whose fields describe the values.
   const vxFrequencyBuffer& buffer() const { return buf_; }
+  // Whether the sink received every row already.
+  bool converted() const { return converted_; }
   // Row y of the spatial values: W complex values.
   const float* row(long y) const { return values_ + 2 * static_cast<std::size_t>(width_) * y; }
 
@@ -167,8 +173,9 @@ public:
   }
 
   // The float nearest to 1 / (W H).
-  float scale() const {
-    return static_cast<float>(1.0 / (static_cast<double>(buf_.width()) * buf_.height()));
+  float scale() const { return scaleOf(buf_); }
+  static float scaleOf(const vxFrequencyBuffer& buf) {
+    return static_cast<float>(1.0 / (static_cast<double>(buf.width()) * buf.height()));
   }
 
 private:
@@ -180,10 +187,22 @@ private:
 
   vxFrequencyBuffer& buf_;
   bool inPlace_;
+  bool converted_ = false;
   std::int32_t width_;
   const float* values_ = nullptr;  // the values, row after row
   vx_detail::FloatBlock result_;
 };
+
+// A sink for the real-output engine that converts each row of the output's size as it
+// comes: convert(y, row, w).
+template <class F>
+vx_detail::RowSink rowSink(const vxFrequencyBuffer& buf, const F& convert) {
+  const long w = vx_detail::outputWidth(buf);
+  const long h = vx_detail::outputHeight(buf);
+  return [w, h, &convert](std::int32_t y, const float* row) {
+    if (y < h) convert(y, row, w);
+  };
+}
 
 // The rows of a buffer's own storage.
 class StoredRows {
@@ -358,17 +377,20 @@ void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
 
 template <class P>
 void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
-  WorkData work(buf, inPlace, Reads::RealParts);
+  requireData(buf);
   OutputImage<P> main(image);
   main.prepare(buf);
-  const float s = work.scale();
-  vfThrowExceptionOnFailure(vsys_attention_check());
+  const float s = WorkData::scaleOf(buf);
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
   P* out = main.target().pointToOffset();
   const long stride = main.target().stride();
-  forEachResultRow(buf, work, [&](long y, const float* row, long w) {
+  auto convert = [&](long y, const float* row, long w) {
     (k.*RowKernels<P>::real)(row, static_cast<std::int32_t>(w), s, out + y * stride);
-  });
+  };
+  const vx_detail::RowSink sink = rowSink(buf, convert);
+  WorkData work(buf, inPlace, Reads::RealParts, &sink);
+  vfThrowExceptionOnFailure(vsys_attention_check());
+  if (!work.converted()) forEachResultRow(buf, work, convert);
   work.markInverseComputed();
   main.deliver(buf);
 }
@@ -376,12 +398,25 @@ void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
 template <class P>
 void inverseWithAngle(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, vxPelBuffer<double>* angle,
                       bool normalize, bool inPlace) {
-  WorkData work(buf, inPlace, angle != nullptr ? Reads::Everything : Reads::Magnitudes);
+  requireData(buf);
   OutputImage<P> main(image);
   main.prepare(buf);
-  const float s = work.scale();
+  const float s = WorkData::scaleOf(buf);
+  const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  P* out = main.target().pointToOffset();
+  const long stride = main.target().stride();
+  // Plain magnitudes go out as the rows come; stretched ones need their range first.
+  auto convert = [&](long y, const float* row, long w) {
+    if constexpr (std::is_same<P, double>::value)
+      k.magnitudeDouble(row, static_cast<std::int32_t>(w), s, out + y * stride, nullptr);
+    else
+      (k.*RowKernels<P>::magnitude)(row, static_cast<std::int32_t>(w), s, out + y * stride);
+  };
+  const vx_detail::RowSink sink = rowSink(buf, convert);
+  WorkData work(buf, inPlace, angle != nullptr ? Reads::Everything : Reads::Magnitudes,
+                normalize ? nullptr : &sink);
   vfThrowExceptionOnFailure(vsys_attention_check());
-  fillMagnitudes<P>(work, main.target(), s, normalize, nullptr);
+  if (!work.converted()) fillMagnitudes<P>(work, main.target(), s, normalize, nullptr);
   if (angle != nullptr) computeAngleImage(buf, work, *angle);
   work.markInverseComputed();
   main.deliver(buf);

@@ -104,8 +104,8 @@ EnginePath activeEnginePath();
 EnginePath fixedRulePath();
 bool enginePathForced();
 
-// The lane kernels of the calling thread's path (null for the scalar path), and its
-// image kernels (never null).
+// The lane kernels of the calling thread's path (null for the scalar path), and the
+// image kernels (never null): the forced path's, else the widest path's.
 const LaneKernels* activeLaneKernels();
 const ImageKernels& activeImageKernels();
 
