@@ -247,8 +247,7 @@ FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool vie
   const Clock::time_point inverseStart = Clock::now();
   vxPelBuffer<double> values;
   if (job.display == Display::Signed) {
-    vxPelBuffer<double> imaginary;
-    vfInverseFFT(spectrum, values, imaginary, true);
+    vfInverseFFTReal<double>(spectrum, values, true);
   } else {
     vfInverseFFT(spectrum, values, false, true);
   }

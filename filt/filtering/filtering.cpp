@@ -12,6 +12,7 @@
 #include "filt/filtering/fit.h"
 #include "filt/filtering/search.h"
 #include "filt/image/padding_layout.h"
+#include "filt/image/support.h"
 
 #include <algorithm>
 #include <vector>
@@ -99,8 +100,8 @@ vxPelBuffer<double> vfFilterPicture(const vxPelBuffer_const<T>& image,
   vxFrequencyBuffer spectrum;
   vfForwardFFTContinued(image, options, filters, spectrum);
   for (const vxFrequencyFilter* filter : filters) filter->apply(spectrum);
-  vxPelBuffer<double> real, imaginary;
-  vfInverseFFT(spectrum, real, imaginary, true);
+  vxPelBuffer<double> real;
+  vx_detail::inverseRealDiscarding(spectrum, real);
   return real;
 }
 

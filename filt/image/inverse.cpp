@@ -94,6 +94,7 @@ private:
 // What a conversion reads of the inverse transform's values.
 enum class Reads {
   RealParts,   // the real parts alone
+  RealPartsOfAnything,  // the real parts, the storage free to take them in place
   Magnitudes,  // the magnitudes alone
   Everything,  // the imaginary parts too (angles, quadrants, both parts)
 };
@@ -106,7 +107,7 @@ enum class Reads {
 // the complex result there for whatever conversion follows.
 bool takesRealOutput(const vxFrequencyBuffer& buf, Reads reads, bool inPlace) {
   if (!vx_detail::extendedMode() || reads == Reads::Everything) return false;
-  if (Access::hermitian(buf)) return true;
+  if (Access::hermitian(buf) || reads == Reads::RealPartsOfAnything) return true;
   return reads == Reads::RealParts && !inPlace;
 }
 
@@ -376,7 +377,8 @@ void inverseWithQuadrant(vxFrequencyBuffer& buf, vxPelBuffer<P>& image,
 }
 
 template <class P>
-void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
+void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace,
+                 Reads reads = Reads::RealParts) {
   requireData(buf);
   OutputImage<P> main(image);
   main.prepare(buf);
@@ -388,7 +390,7 @@ void inverseReal(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, bool inPlace) {
     (k.*RowKernels<P>::real)(row, static_cast<std::int32_t>(w), s, out + y * stride);
   };
   const vx_detail::RowSink sink = rowSink(buf, convert);
-  WorkData work(buf, inPlace, Reads::RealParts, &sink);
+  WorkData work(buf, inPlace, reads, &sink);
   vfThrowExceptionOnFailure(vsys_attention_check());
   if (!work.converted()) forEachResultRow(buf, work, convert);
   work.markInverseComputed();
@@ -423,6 +425,12 @@ void inverseWithAngle(vxFrequencyBuffer& buf, vxPelBuffer<P>& image, vxPelBuffer
 }
 
 }  // namespace
+
+namespace vx_detail {
+void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<double>& image) {
+  inverseReal(buf, image, true, Reads::RealPartsOfAnything);
+}
+}  // namespace vx_detail
 
 void vf_ComputeQuadrantImage(const vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& quadrant) {
   requireData(buf);

@@ -18,6 +18,11 @@ inline long outputHeight(const vxFrequencyBuffer& b) {
   return h < 0 ? 0 : (h > b.height() ? b.height() : h);
 }
 
+// The real part of `buf`'s inverse into `image`, computed in place whatever the
+// spectrum (in the extended mode by the real-output engine): for a caller whose buffer
+// is its own and is dropped afterwards, which spares a second array.
+void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<double>& image);
+
 }  // namespace vx_detail
 
 #endif
