@@ -30,7 +30,7 @@ CAMERAS = ["4000x3000", "2500x2048", "1920x1080", "1280x1024", "640x480"]
 PRIMES = [("4093x4093", "4096x4096"), ("16381x64", "16384x64")]
 
 
-def run(binary, bench_filter, repetitions, min_time=None):
+def run(binary, bench_filter, repetitions, min_time=None, metric="cpu_time"):
     handle, path = tempfile.mkstemp(suffix=".json")
     os.close(handle)
     command = [binary, "--benchmark_filter=" + bench_filter,
@@ -47,7 +47,7 @@ def run(binary, bench_filter, repetitions, min_time=None):
     times = {}
     for b in data["benchmarks"]:
         if b.get("aggregate_name") == "median":
-            times[b["run_name"]] = b["cpu_time"] * scale[b["time_unit"]]
+            times[b["run_name"]] = b[metric] * scale[b["time_unit"]]
     return times
 
 

@@ -420,6 +420,20 @@ VX_API void vf_WrapCopy(const vxPelBuffer_const<T>& src, vxPelBuffer<T>& dst, bo
 // with `normalize` the magnitudes stretched to the full pixel range; double images
 // the magnitude unrounded. An unbound output becomes a new image placed at the
 // recorded offset; a bound output receives the values where it overlaps them.
+//
+// The extended mode computes a real part with the real-output engine: the inverse of the
+// spectrum's Hermitian part (X(u, v) + conj X(-u, -v)) / 2, which is the real part of the
+// complex inverse within rounding and takes half its work. Its magnitudes are those of
+// the complex inverse, too, for a spectrum known to be conjugate-symmetric: one the
+// buffer was given by a forward transform of a real picture and then kept through band
+// filters, image filters whose own buffer is known to be symmetric (a real kernel's
+// spectrum), copies, and sums, differences, products and conjugates of such buffers.
+// Anything else that writes the values (put, a Gabor filter, a complex transform, an
+// archive, writable elements()) makes it unknown, and such a spectrum's magnitudes, like
+// angles, quadrants and imaginary parts, come from the complex inverse. In place, the
+// storage keeps what the engine gave: a real part of a spectrum not known to be
+// symmetric comes from the complex inverse there, so that the storage holds all of it.
+// The compatible mode always takes the complex inverse.
 template <class T>
 VX_API void vfInverseFFT(vxFrequencyBuffer& buf, vxPelBuffer<T>& image, bool normalize,
                          bool inPlace);

@@ -5,12 +5,13 @@
 // the fastest differs by processor, engine and size: AVX-512 is fastest where the cores
 // run 512-bit operations at full width, and 10-15 % slower than AVX2 where they split
 // them in two. So the first call of an engine at a power-of-two transform size from
-// 256 x 256 to 1024 x 1024 elements times the fixed rule (the widest path but AVX-512)
+// 256 x 256 to 512 x 512 elements times the fixed rule (the widest path but AVX-512)
 // against the wider paths this processor runs (narrower ones never win), on a copy of
-// its input, for at most 20 milliseconds, keeps the fastest for the process, and every
+// its input, for at most 10 milliseconds, keeps the fastest for the process, and every
 // later call of that engine at that size and mode takes it. Larger sizes are decided by
-// the same measurement at their sides halved down to 1024 x 1024 elements, on a fixed
-// input. The fixed rule stays unless another path is more than 3 % faster, so that
+// the same measurement at their sides halved down to 512 x 512 elements, on a fixed
+// input; the extended mode's engines of other sizes at the next powers of two of their
+// sides, halved likewise. The fixed rule stays unless another path is more than 3 % faster, so that
 // measurement noise does not move a call off it. Sizes below the range, and the extended
 // mode's other sizes, take the fixed rule. While one thread measures a size, other threads' calls at that size take the
 // fixed rule; a call whose attention flag is set stops measuring within one pass of a
@@ -53,7 +54,7 @@ VX_API void vfForgetPathPlans();
 
 // The choices as a small text, as FFTW keeps its wisdom: a header, the processor and
 // paths they were measured with, and one line per choice ("real-forward extended
-// 1024x1024 avx512").
+// 512x512 avx512").
 VX_API std::string vfExportPathPlans();
 // Takes the choices of a text that vfExportPathPlans wrote on this processor and build.
 // Text of another processor or build, or damaged anywhere, is refused whole: nothing

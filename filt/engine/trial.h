@@ -13,7 +13,7 @@ namespace vx_detail {
 
 // The kernels the planner chooses for `engine` at this size. When it measures, each
 // trial runs `run(kernels, copy, w, h)`: this call's transform at the planning size
-// w x h (planningSize: the call's own size up to 1024 x 1024 elements, smaller beyond)
+// w x h (planningSize: the call's own size up to 512 x 512 elements, smaller beyond)
 // of a copy of the `input` (or, at a smaller planning size, of a fixed pattern, which
 // holds no subnormal value to slow a path down), made in memory allocated at the first
 // trial and refreshed before every one, on one thread and without runs of the caller's

@@ -24,11 +24,11 @@ namespace {
 
 // The sizes measured (elements W x H), and the sides' largest power of two.
 constexpr long kFewestElements = 256L * 256L;
-constexpr long kMostElements = 1024L * 1024L;
+constexpr long kMostElements = 512L * 512L;
 constexpr int kSideBits = 15;  // sides 1 .. 16384
 // The time the measuring of one engine and size may take, copies of the input included,
 // and the most runs per path.
-constexpr double kBudgetSeconds = 0.02;
+constexpr double kBudgetSeconds = 0.01;
 constexpr int kMostRuns = 4;
 // Another path replaces the fixed rule only when it is faster by more than this.
 constexpr double kMargin = 0.97;

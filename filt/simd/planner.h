@@ -45,7 +45,7 @@ private:
 };
 
 // The size whose measurement decides the path of a W x H transform: the size itself up
-// to 1024 x 1024 elements; beyond, the sides halved (the longer first) until they are
+// to 512 x 512 elements; beyond, the sides halved (the longer first) until they are
 // that small, so that measuring costs the same few milliseconds at every size. The
 // engines give a trial of that size, on the first values of their input.
 // The engines of any size (`anySize`) are decided at the next powers of two of the sides

@@ -168,7 +168,7 @@ TEST(Planner, ConcurrentFirstCallsAgree) {
 
 }  // namespace
 
-// Sizes beyond 1024 x 1024 elements take the choice of their sides halved down to that.
+// Sizes beyond 512 x 512 elements take the choice of their sides halved down to that.
 TEST(Planner, LargerSizesTakeTheChoiceOfTheirHalvedSides) {
   const PlannerReset reset;
   const vxExtendedScope extended;
@@ -177,16 +177,19 @@ TEST(Planner, LargerSizesTakeTheChoiceOfTheirHalvedSides) {
   const vx_detail::PathInfo* first = nullptr;
   for (const vx_detail::PathInfo& p : vx_detail::allPaths())
     if (p.engine != nullptr && p.supported() && first == nullptr) first = &p;
-  vx_detail::setPlannedPath(vxEngine::RealForward, 1024, 1024, first->path);
-  vx_detail::setPlannedPath(vxEngine::RealForward, 2048, 512, first->path);
+  vx_detail::setPlannedPath(vxEngine::RealForward, 512, 512, first->path);
+  vx_detail::setPlannedPath(vxEngine::RealForward, 2048, 128, first->path);
   EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 2048, 2048), std::string(first->name));
   EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 4096, 1024), std::string(first->name));
   EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 16384, 8192), std::string(first->name));
   EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 4096, 512), std::string(first->name));
-  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 8192, 2048), std::string(first->name));
+  EXPECT_EQ(vfEnginePath(vxEngine::RealForward, 8192, 128), std::string(first->name));
   std::int32_t w = 16384, h = 64;
   vx_detail::planningSize(w, h);
-  EXPECT_EQ(w * 100000 + h, 16384 * 100000 + 64);  // 2^20 elements: its own size
+  EXPECT_EQ(w * 100000 + h, 4096 * 100000 + 64);
+  w = 2048, h = 128;
+  vx_detail::planningSize(w, h);
+  EXPECT_EQ(w * 100000 + h, 2048 * 100000 + 128);  // 2^18 elements: its own size
 }
 
 // The plans as text: what is exported comes back after the process forgets it; text of
@@ -202,7 +205,7 @@ TEST(PlannerPlans, ExportedPlansComeBackAndDamagedOnesAreRefusedWhole) {
   vx_detail::setPlannedPath(vxEngine::ComplexInverse, 512, 256, last->path);
   {
     const vxExtendedScope extended;
-    vx_detail::setPlannedPath(vxEngine::RealForward, 1024, 1024, last->path);
+    vx_detail::setPlannedPath(vxEngine::RealForward, 512, 512, last->path);
   }
   const std::string text = vfExportPathPlans();
   EXPECT_EQ(text.rfind("vxfreq path plans 1\nprocessor ", 0), 0u) << text;
@@ -226,7 +229,7 @@ TEST(PlannerPlans, ExportedPlansComeBackAndDamagedOnesAreRefusedWhole) {
       {"vxfreq path plans 1\nprocessor elsewhere | paths sse2\n", "another processor"},
       {head + "real-forward extended 1000x1024 " + last->name + "\n", "line 3 is damaged"},
       {head + "real-forward extended 128x128 " + last->name + "\n", "line 3"},
-      {head + "real-forward extended 2048x2048 " + last->name + "\n", "line 3"},
+      {head + "real-forward extended 1024x1024 " + last->name + "\n", "line 3"},
       {head + "real-forward sometimes 512x512 " + last->name + "\n", "line 3"},
       {head + "inverse extended 512x512 " + last->name + "\n", "line 3"},
       {head + "real-forward extended 512x512 scalar\n", "line 3"},
@@ -318,10 +321,10 @@ TEST(Planner, EnginesOfAnySizeArePlannedAtTheNextPowersOfTwo) {
     return all;
   };
   const std::vector<float> planned = run();
-  EXPECT_TRUE(vx_detail::pathPlanned(vxEngine::RealForward, 1024, 512, true));
-  EXPECT_TRUE(vx_detail::pathPlanned(vxEngine::RealInverse, 1024, 512, true));
-  EXPECT_FALSE(vx_detail::pathPlanned(vxEngine::RealForward, 1024, 512));
-  EXPECT_EQ(vfExportPathPlans().find("real-inverse extended-any 1024x512 ") != std::string::npos,
+  EXPECT_TRUE(vx_detail::pathPlanned(vxEngine::RealForward, 512, 512, true));
+  EXPECT_TRUE(vx_detail::pathPlanned(vxEngine::RealInverse, 512, 512, true));
+  EXPECT_FALSE(vx_detail::pathPlanned(vxEngine::RealForward, 512, 512));
+  EXPECT_EQ(vfExportPathPlans().find("real-inverse extended-any 512x512 ") != std::string::npos,
             true);
   vfSetPathPlanning(false);
   EXPECT_TRUE(run() == planned);
