@@ -3,9 +3,12 @@
 #ifndef VXFREQ_BENCH_COMMON_H
 #define VXFREQ_BENCH_COMMON_H
 
+#include "filt/fft.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,15 @@ inline std::vector<unsigned char> randomImage(int w, int h, std::uint64_t seed =
           static_cast<unsigned char>(((x ^ y) & 0x7f) + 64 + noise);
     }
   return img;
+}
+
+// randomImage as an 8-bit picture.
+inline vxPelBuffer<unsigned char> picture(Size s) {
+  const std::vector<unsigned char> samples = randomImage(s.w, s.h);
+  vxPelBuffer<unsigned char> image(s.w, s.h, 32);
+  for (int y = 0; y < s.h; ++y)
+    std::memcpy(&image.at(0, y), samples.data() + static_cast<std::size_t>(y) * s.w, s.w);
+  return image;
 }
 
 inline void setPixelCounters(benchmark::State& state, Size s) {

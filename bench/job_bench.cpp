@@ -44,13 +44,7 @@ const std::vector<Size>& jobSizes() {
   return list;
 }
 
-vxPelBuffer<unsigned char> picture(Size s) {
-  const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
-  vxPelBuffer<unsigned char> image(s.w, s.h, 32);
-  for (int y = 0; y < s.h; ++y)
-    std::memcpy(&image.at(0, y), samples.data() + static_cast<std::size_t>(y) * s.w, s.w);
-  return image;
-}
+using vxbench::picture;
 
 vxFrequencyFilterBandReject ring(Size s) {
   return vxFrequencyFilterBandReject(0.02, 0.01, 0.2, vxPair<long>(s.w, s.h), 1);

@@ -32,13 +32,7 @@ namespace {
 
 using vxbench::Size;
 
-vxPelBuffer<unsigned char> picture(Size s) {
-  const std::vector<unsigned char> samples = vxbench::randomImage(s.w, s.h);
-  vxPelBuffer<unsigned char> image(s.w, s.h, 32);
-  for (int y = 0; y < s.h; ++y)
-    std::memcpy(&image.at(0, y), samples.data() + static_cast<std::size_t>(y) * s.w, s.w);
-  return image;
-}
+using vxbench::picture;
 
 enum class Own { Reused, Fresh, PowerOfTwo };
 

@@ -13,9 +13,9 @@
 // input; the extended mode's engines of other sizes at the next powers of two of their
 // sides, halved likewise. The fixed rule stays unless another path is more than 3 % faster, so that
 // measurement noise does not move a call off it. Sizes below the range, and the extended
-// mode's other sizes, take the fixed rule. While one thread measures a size, other threads' calls at that size take the
-// fixed rule; a call whose attention flag is set stops measuring within one pass of a
-// trial transform (a few milliseconds) and keeps the fixed rule, so that the first call
+// mode's other sizes, take the fixed rule. While one thread measures a size, other threads' calls
+// at that size take the fixed rule; a call whose attention flag is set stops measuring within one
+// pass of a trial transform (a few milliseconds) and keeps the fixed rule, so that the first call
 // of a process stops as promptly as later ones. The measuring adds no attention checks
 // to the call's own count.
 //

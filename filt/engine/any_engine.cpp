@@ -92,7 +92,8 @@ public:
       work = std::max(kernels_->anyWorkFloats(*rowPlan_), kernels_->anyWorkFloats(*columnPlan_));
       // A row of the real-input rows' n + 1 unpacked values at least, or a whole row of
       // the real-output engine's W values.
-      dummyFloats_ = roundUp16(2 * static_cast<std::size_t>(realOutput(kind) ? width : rowLength_) + 2);
+      dummyFloats_ =
+          roundUp16(2 * static_cast<std::size_t>(realOutput(kind) ? width : rowLength_) + 2);
     } else {
       // A row's scratch, after the pair of real rows taken as one complex row.
       work = std::max(
@@ -292,8 +293,8 @@ private:
     for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
       float* a = row + 2 * k;
       float* b = row + 2 * (n - k);
-      unpackPair(a[0], a[1], b[0], b[1], f[2 * (k - 1)], f[2 * (k - 1) + 1], 1.0f, 1.0f, a[0],
-                 a[1], b[0], b[1]);
+      unpackPair(a[0], a[1], b[0], b[1], f[2 * (k - 1)], f[2 * (k - 1) + 1], 1.0f, 1.0f, a[0], a[1],
+                 b[0], b[1]);
     }
     if (n % 2 == 0 && n >= 2) packMiddle(row[n], row[n + 1], row[n], row[n + 1]);
     const float first = row[0];
@@ -384,7 +385,7 @@ private:
   std::shared_ptr<const AnyPlan> rowPlan_;
   std::shared_ptr<const AnyPlan> columnPlan_;
   std::vector<Group> groups_;
-  std::vector<float*> held_;  // per band: the first row of a pair, waiting for the second
+  std::vector<float*> held_;   // per band: the first row of a pair, waiting for the second
   std::vector<float> unpack_;  // the unpacking (or packing) factors of the even widths
   std::size_t dummyFloats_ = 0;
   std::size_t stride_ = 0;
@@ -434,9 +435,8 @@ bool anySizeEngine(std::int32_t width, std::int32_t height) {
 void anyComplexFFT2D(const float* source, float* const* destination, std::int32_t width,
                      std::int32_t height, bool inverse, long miny, long maxy) {
   const long bands = engineBands(width, height);
-  const LaneKernels* lanes =
-      anyLanes(inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, AnyKind::Complex,
-               source, width, height, inverse);
+  const LaneKernels* lanes = anyLanes(inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward,
+                                      AnyKind::Complex, source, width, height, inverse);
   AnySteps steps(lanes, source, destination, width, height, inverse, AnyKind::Complex, bands);
   runPasses(PassSchedule::complex(width, height, miny, maxy), bands, steps);
 }

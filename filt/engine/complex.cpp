@@ -261,17 +261,16 @@ void runLanes(const LaneKernels& kernels, LanePlan& plan, const float* source,
 // of its input with each path's kernels.
 const LaneKernels* plannedKernels(const float* source, std::int32_t width, std::int32_t height,
                                   bool inverse, long miny, long maxy, bool accurate) {
-  return plannedOnCopy(inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, width,
-                       height, source,
-                       [&](const LaneKernels& kernels, float* copy, std::int32_t w, std::int32_t h) {
-                         std::vector<float*> rows;
-                         for (std::int32_t r = 0; r < h; ++r) rows.push_back(rowAt(copy, w, r));
-                         LanePlan plan(kernels, w, h, false, accurate, engineBands(w, h));
-                         // A smaller trial keeps every row.
-                         const bool own = w == width && h == height;
-                         runLanes(kernels, plan, copy, rows.data(), w, h, inverse, own ? miny : 0,
-                                  own ? maxy : h);
-                       });
+  return plannedOnCopy(
+      inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, width, height, source,
+      [&](const LaneKernels& kernels, float* copy, std::int32_t w, std::int32_t h) {
+        std::vector<float*> rows;
+        for (std::int32_t r = 0; r < h; ++r) rows.push_back(rowAt(copy, w, r));
+        LanePlan plan(kernels, w, h, false, accurate, engineBands(w, h));
+        // A smaller trial keeps every row.
+        const bool own = w == width && h == height;
+        runLanes(kernels, plan, copy, rows.data(), w, h, inverse, own ? miny : 0, own ? maxy : h);
+      });
 }
 
 const LaneKernels* lanesFor(const float* source, std::int32_t width, std::int32_t height, long miny,

@@ -112,8 +112,7 @@ struct LaneKernels {
                               float* work);
   // Its rows of W = 2n samples (n = plan.length()), in place: values 0 .. n of each row's
   // half spectrum into the W values (sample, 0), with the packing factors.
-  void (*anyOutputRows)(float* const* rows, const AnyPlan& plan, const float* factors,
-                        float* work);
+  void (*anyOutputRows)(float* const* rows, const AnyPlan& plan, const float* factors, float* work);
   // Its rows of an odd width W = plan.length(), 2 lanes at a time and in place: the half
   // spectra of rows[2k] and rows[2k + 1] joined into one complex row, whose inverse's
   // real and imaginary parts become the two rows' W values (sample, 0).

@@ -193,14 +193,13 @@ void vf_RealFFT2D(float* data, vxPair<long> size, long direction, long /*miny*/,
   // A single row or column has no second dimension to spread over the lanes.
   const LaneKernels* kernels = nullptr;
   if (activeLaneKernels() != nullptr && width >= 2 && height >= 2) {
-    kernels = plannedOnCopy(
-        vxEngine::RealForward, width, height, data,
-        [&](const LaneKernels& k, float* copy, std::int32_t w, std::int32_t h) {
-          // The bands of a trial's one thread.
-          LanePlan plan(k, w / 2, h, true, accurate, engineBands(w, h));
-          LaneSteps steps(k, plan, copy, w, h);
-          runPasses(PassSchedule::real(w, h), plan.bands(), steps);
-        });
+    kernels = plannedOnCopy(vxEngine::RealForward, width, height, data,
+                            [&](const LaneKernels& k, float* copy, std::int32_t w, std::int32_t h) {
+                              // The bands of a trial's one thread.
+                              LanePlan plan(k, w / 2, h, true, accurate, engineBands(w, h));
+                              LaneSteps steps(k, plan, copy, w, h);
+                              runPasses(PassSchedule::real(w, h), plan.bands(), steps);
+                            });
   }
   if (kernels != nullptr) {
     LanePlan plan(*kernels, width / 2, height, true, accurate, bands);

@@ -46,7 +46,7 @@ struct PassSchedule {
   long maxy;
   bool checkBeforeTranspose;  // the transpose after pass 0 works in blocks
   bool checkBeforeTransposeBack;
-  bool completes;  // the real-input engine's completion step follows
+  bool completes;     // the real-input engine's completion step follows
   bool columnsFirst;  // pass 1 runs before pass 0 (the real-output engine)
 
   // The complex engine on a W x H array with the kept rows [miny, maxy].

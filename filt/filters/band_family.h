@@ -150,7 +150,8 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
       const double wide = static_cast<double>(rc) + support + 1.0;
       const double narrow = static_cast<double>(rc) - support - 1.0;
       candidates.high = static_cast<std::int64_t>(std::ceil(wide * wide)) + 1;
-      candidates.low = narrow > 0.0 ? static_cast<std::int64_t>(std::floor(narrow * narrow)) - 1 : -1;
+      candidates.low =
+          narrow > 0.0 ? static_cast<std::int64_t>(std::floor(narrow * narrow)) - 1 : -1;
     }
 
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
@@ -182,8 +183,7 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
         };
         auto notGained = [&](std::int32_t c0, std::int32_t c1) {
           if (c1 > c0)
-            outside(reject, src + 2 * c0, dst + 2 * c0,
-                    2 * static_cast<std::size_t>(c1 - c0));
+            outside(reject, src + 2 * c0, dst + 2 * c0, 2 * static_cast<std::size_t>(c1 - c0));
         };
         // Only the columns whose |kx| lies in [lo, hi] can meet the ring; the others are
         // outside it as a whole, which spares their square roots.

@@ -4,9 +4,9 @@
 //
 // A family derives from ParametricFamily<Family> and gives, as the friend of its
 // classes: `Params` (the build's parameters), `params(f)`, `create(f, params)`,
-// `kSizesOutFirst`, `kKeepsSymmetry`, `rejects(f)`, `radius(f)`, `entries(f)`, `filter(...)` (the rows' work of
-// apply) and `archivable(f)` (loaded fields a build could make); fields.h asks for `fields`. It is
-// the friend of the classes too, for what every family's classes hold alike.
+// `kSizesOutFirst`, `kKeepsSymmetry`, `rejects(f)`, `radius(f)`, `entries(f)`, `filter(...)` (the
+// rows' work of apply) and `archivable(f)` (loaded fields a build could make); fields.h asks for
+// `fields`. It is the friend of the classes too, for what every family's classes hold alike.
 #ifndef VXFREQ_FILT_FILTERS_PARAMETRIC_H
 #define VXFREQ_FILT_FILTERS_PARAMETRIC_H
 

@@ -47,8 +47,7 @@ public:
     const vxPair<long> at = buf.imageOffset();
     direct_ = wasBound_ && out_.width() == vx_detail::outputWidth(buf) &&
               out_.height() == vx_detail::outputHeight(buf) && out_.offset().x == at.x &&
-              out_.offset().y == at.y &&
-              ((at.x == 0 && at.y == 0) || vx_detail::extendedMode());
+              out_.offset().y == at.y && ((at.x == 0 && at.y == 0) || vx_detail::extendedMode());
     if (direct_) return;
     vxPelBuffer<P> fresh(vx_detail::outputWidth(buf), vx_detail::outputHeight(buf), 32);
     fresh.offset(buf.imageOffset());
@@ -93,10 +92,10 @@ private:
 
 // What a conversion reads of the inverse transform's values.
 enum class Reads {
-  RealParts,   // the real parts alone
+  RealParts,            // the real parts alone
   RealPartsOfAnything,  // the real parts, the storage free to take them in place
-  Magnitudes,  // the magnitudes alone
-  Everything,  // the imaginary parts too (angles, quadrants, both parts)
+  Magnitudes,           // the magnitudes alone
+  Everything,           // the imaginary parts too (angles, quadrants, both parts)
 };
 
 // Whether the extended mode computes the inverse with the real-output engine: the real

@@ -135,8 +135,7 @@ EnginePath measure(const PathTrial& trial) {
   }
 }
 
-EnginePath plannedPath(vxEngine engine, long width, long height, int mode,
-                       const PathTrial* trial) {
+EnginePath plannedPath(vxEngine engine, long width, long height, int mode, const PathTrial* trial) {
   const EnginePath fixed = fixedRulePath();
   std::int32_t w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);
   planningSize(w, h, mode == 2);
@@ -162,6 +161,12 @@ void checkSize(long width, long height) {
 }
 
 }  // namespace
+
+std::vector<EnginePath> measuredPaths() {
+  std::vector<EnginePath> paths;
+  for (const PathInfo* p : candidatePaths()) paths.push_back(p->path);
+  return paths;
+}
 
 void planningSize(std::int32_t& width, std::int32_t& height, bool anySize) {
   if (anySize) {
@@ -222,8 +227,8 @@ const char* vfEnginePath(vxEngine engine, long width, long height) {
     return vx_detail::enginePathName(vx_detail::EnginePath::Scalar);
   if (vx_detail::enginePathForced())
     return vx_detail::enginePathName(vx_detail::activeEnginePath());
-  return vx_detail::enginePathName(vx_detail::plannedPath(
-      engine, width, height, vx_detail::modeOf(anySize), nullptr));
+  return vx_detail::enginePathName(
+      vx_detail::plannedPath(engine, width, height, vx_detail::modeOf(anySize), nullptr));
 }
 
 void vfForgetPathPlans() {
@@ -274,14 +279,16 @@ std::string processorLine() {
   }
   std::string paths;
   for (const PathInfo& p : allPaths())
-    if (p.engine != nullptr && p.supported()) paths += std::string(paths.empty() ? "" : ",") + p.name;
+    if (p.engine != nullptr && p.supported())
+      paths += std::string(paths.empty() ? "" : ",") + p.name;
   return "processor " + (model.empty() ? std::string("unknown") : model) + " | paths " + paths;
 }
 
 bool powerOfTwoSide(long n) { return n >= 1 && n <= (1L << (kSideBits - 1)) && (n & (n - 1)) == 0; }
 
 // A plan line "<engine> <mode> <W>x<H> <path>", or false.
-bool parsePlan(const std::string& line, int& engine, int& mode, long& w, long& h, EnginePath& path) {
+bool parsePlan(const std::string& line, int& engine, int& mode, long& w, long& h,
+               EnginePath& path) {
   std::istringstream in(line);
   std::string e, m, size, p, extra;
   if (!(in >> e >> m >> size >> p) || (in >> extra)) return false;
@@ -335,7 +342,8 @@ bool vfImportPathPlans(const std::string& text, std::string* note) {
   if (text.size() > kMostPlanBytes) return refuse("longer than any plans this library writes");
   std::istringstream in(text);
   std::string line;
-  if (!std::getline(in, line) || line != kPlansHeader) return refuse("not path plans of this library");
+  if (!std::getline(in, line) || line != kPlansHeader)
+    return refuse("not path plans of this library");
   if (!std::getline(in, line) || line != processorLine())
     return refuse("measured on another processor or build");
   struct Plan {

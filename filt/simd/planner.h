@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace vx_detail {
 
@@ -55,6 +56,10 @@ void planningSize(std::int32_t& width, std::int32_t& height, bool anySize = fals
 // Copies a trial's input (`floats` floats) in parts, reading the caller's attention
 // between them: the first copy touches fresh pages, which takes as long as a pass.
 void copyForTrial(float* to, const float* from, std::size_t floats);
+
+// The paths a measurement compares, the fixed rule first (none when it is the scalar
+// path): the fixed rule and the wider paths this processor runs.
+std::vector<EnginePath> measuredPaths();
 
 // Tests: sets the choice for an engine and size in the calling thread's mode, as if it
 // had been measured (the path must be supported); whether a choice was made there.

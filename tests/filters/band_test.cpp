@@ -1,6 +1,7 @@
 // Band-pass and band-reject filters: tables against hand-computed profile values,
 // tones on and off the ring, symmetry, pass plus reject against the input.
 #include "filt/extended.h"
+#include "filt/filters/band_family.h"
 #include "filt/freqfilt.h"
 #include "filters/test_support.h"
 
@@ -173,4 +174,21 @@ TEST(BandFilter, AnySizeFollowsTheFrequencyGrid) {
     EXPECT_NEAR(std::abs(spectrum.get(bins, 0, false).x), kept ? 25 * 27 / 2.0 : 0.0, 1.0) << bins;
     EXPECT_NEAR(std::abs(spectrum.get(25 - bins, 0, false).x), kept ? 25 * 27 / 2.0 : 0.0, 1.0);
   }
+}
+
+// The bounds of the columns a ring can reach: the smallest k >= 0 with k k > x and the
+// largest with k k < x, exact at the squares and around them.
+TEST(BandFilterReach, IntegerBoundsOfTheRing) {
+  using vx_detail::BandFilterFamily;
+  for (long x : {1L, 2L, 15L, 16L, 17L, 99L, 100L, 101L, 1L << 40, (1L << 40) + 1}) {
+    const long below = BandFilterFamily::largestBelow(x);
+    EXPECT_LT(below * below, x);
+    EXPECT_GE((below + 1) * (below + 1), x);
+    const long above = BandFilterFamily::smallestAbove(x);
+    EXPECT_GT(above * above, x);
+    EXPECT_LE((above - 1) * (above - 1), x);
+  }
+  EXPECT_EQ(BandFilterFamily::smallestAbove(-5), 0);
+  EXPECT_EQ(BandFilterFamily::largestBelow(16), 3);
+  EXPECT_EQ(BandFilterFamily::smallestAbove(16), 5);
 }

@@ -119,6 +119,23 @@ TEST(Planner, TheFixedRuleIsTheDispatchsChoice) {
   EXPECT_FALSE(vx_detail::pathPlanned(vxEngine::RealForward, 1024, 1024));
 }
 
+// A measurement times the fixed rule first, then each wider path this processor runs once;
+// narrower paths never, nor the scalar one.
+TEST(Planner, MeasuresTheFixedRuleAgainstTheWiderPathsOnly) {
+  const std::vector<EnginePath> paths = vx_detail::measuredPaths();
+  const EnginePath fixed = vx_detail::fixedRulePath();
+  if (vx_detail::pathInfo(fixed).engine == nullptr) {
+    EXPECT_TRUE(paths.empty());
+    return;
+  }
+  std::vector<EnginePath> expected{fixed};
+  for (const vx_detail::PathInfo& p : vx_detail::allPaths())
+    if (p.supported() && p.engine != nullptr && p.path != fixed &&
+        p.lanes >= vx_detail::pathInfo(fixed).lanes)
+      expected.push_back(p.path);
+  EXPECT_EQ(paths, expected);
+}
+
 // VXFREQ_PLANNER=fixed, read at the first call of a fresh process.
 TEST(PlannerDeathTest, TheEnvironmentCanKeepTheFixedRule) {
 #ifdef VXFREQ_TESTS_EMULATED

@@ -847,8 +847,8 @@ VX_LANES_TARGET void anyOutputPairs(float* const* rows, const AnyPlan& plan, flo
   z[0] = a[0];
   z[1] = b[0];
   for (std::int32_t k = 1; k < kept; ++k)
-    joinPair(a[2 * k], a[2 * k + 1], b[2 * k], b[2 * k + 1], z[2 * k], z[2 * k + 1],
-             z[2 * (n - k)], z[2 * (n - k) + 1]);
+    joinPair(a[2 * k], a[2 * k + 1], b[2 * k], b[2 * k + 1], z[2 * k], z[2 * k + 1], z[2 * (n - k)],
+             z[2 * (n - k) + 1]);
   for (std::int32_t k = 0; k < n; ++k) z[2 * k + 1] = imaginary<true>(z[2 * k + 1]);
   Vec* y = laneForward(z, z + 2 * n + 2, plan);
   // The samples of the first rows are the real parts, of the second the imaginary ones.
@@ -885,8 +885,8 @@ VX_LANES_TARGET void anyOutputPairs(float* const* rows, const AnyPlan& plan, flo
 #endif
 extern const LaneKernels VX_KERNELS_TABLE;
 const LaneKernels VX_KERNELS_TABLE = {
-    EnginePath::VX_PATH, kLanes,       workFloats,  panelColumns,  complexRows,
-    complexColumns,      realRows,     realColumns, anyWorkFloats, anyRows,
+    EnginePath::VX_PATH, kLanes,       workFloats,  panelColumns,        complexRows,
+    complexColumns,      realRows,     realColumns, anyWorkFloats,       anyRows,
     anyRealRows,         anyRealPairs, anyColumns,  anyHermitianColumns, anyOutputRows,
     anyOutputPairs};
 #undef VX_KERNELS_TABLE
