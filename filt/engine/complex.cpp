@@ -264,8 +264,8 @@ const LaneKernels* plannedKernels(const float* source, std::int32_t width, std::
   return plannedOnCopy(
       inverse ? vxEngine::ComplexInverse : vxEngine::ComplexForward, width, height, source,
       [&](const LaneKernels& kernels, float* copy, std::int32_t w, std::int32_t h) {
-        std::vector<float*> rows;
-        for (std::int32_t r = 0; r < h; ++r) rows.push_back(rowAt(copy, w, r));
+        std::vector<float*> rows(static_cast<std::size_t>(h));
+        for (std::int32_t r = 0; r < h; ++r) rows[r] = rowAt(copy, w, r);
         LanePlan plan(kernels, w, h, false, accurate, engineBands(w, h));
         // A smaller trial keeps every row.
         const bool own = w == width && h == height;
