@@ -272,6 +272,7 @@ public:
     hermitian_ = false;
     return data_;
   }
+  // The same storage, to read: asking for it changes nothing.
   const float* elements() const { return data_; }
 
 private:
