@@ -131,32 +131,31 @@ public:
     const vxPair<long> size(buf.width(), buf.height());
     const bool realOutput = takesRealOutput(buf, reads, inPlace_);
     converted_ = realOutput && sink != nullptr;
-    if (inPlace_ && realOutput) {
-      std::vector<float*> rows = rowPointers(Access::data(buf), buf.height());
-      vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
-                                    static_cast<std::int32_t>(buf.height()), sink);
-      markInverseComputed();
-      return;
-    }
-    if (inPlace_) {
+    if (inPlace_ && !realOutput) {
       vf_ComplexFFT2D(Access::data(buf), size, -1, miny, maxy);
       // The storage now holds spatial data; say so at once, so that a failure
       // further on cannot leave it posing as a spectrum.
       markInverseComputed();
       return;
     }
-    // The result goes to working memory of the call (from the library's allocator, which
-    // keeps freed blocks for the next call), whose rows start on cache lines.
-    result_.reset(2 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(buf.height()),
-                  vx_detail::BlockFill::Any);
-    if (realOutput) {
-      std::vector<float*> rows = rowPointers(result_.data(), buf.height());
-      vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
-                                    static_cast<std::int32_t>(buf.height()), sink);
-    } else {
-      vf_ComplexFFT2DInto(Access::data(buf), result_.data(), size, -1, miny, maxy);
+    if (!inPlace_) {
+      // The result goes to working memory of the call (from the library's allocator,
+      // which keeps freed blocks for the next call), whose rows start on cache lines.
+      result_.reset(2 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(buf.height()),
+                    vx_detail::BlockFill::Any);
+      values_ = result_.data();
     }
-    values_ = result_.data();
+    if (!realOutput) {
+      vf_ComplexFFT2DInto(Access::data(buf), result_.data(), size, -1, miny, maxy);
+      return;
+    }
+    float* out = inPlace_ ? Access::data(buf) : result_.data();
+    std::vector<float*> rows(static_cast<std::size_t>(buf.height()));
+    for (std::size_t r = 0; r < rows.size(); ++r)
+      rows[r] = out + 2 * static_cast<std::size_t>(width_) * r;
+    vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
+                                  static_cast<std::int32_t>(buf.height()), sink);
+    if (inPlace_) markInverseComputed();
   }
 
   // The buffer whose fields describe the values.
@@ -179,12 +178,6 @@ public:
   }
 
 private:
-  std::vector<float*> rowPointers(float* data, long height) const {
-    std::vector<float*> rows(static_cast<std::size_t>(height));
-    for (long r = 0; r < height; ++r) rows[r] = data + 2 * static_cast<std::size_t>(width_) * r;
-    return rows;
-  }
-
   vxFrequencyBuffer& buf_;
   bool inPlace_;
   bool converted_ = false;
