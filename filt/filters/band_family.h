@@ -147,11 +147,18 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
     };
     Bounds candidates{inner, outer};
     if (byIndex) {
+      // d2 stays below 2^31, so 2^40 bounds nothing; it also stands in for the bounds of a
+      // loaded frequency so large, infinite or NaN that they have no integer value (every
+      // column then takes the exact test).
+      constexpr double kUnbounded = 1099511627776.0;
       const double wide = static_cast<double>(rc) + support + 1.0;
       const double narrow = static_cast<double>(rc) - support - 1.0;
-      candidates.high = static_cast<std::int64_t>(std::ceil(wide * wide)) + 1;
-      candidates.low =
-          narrow > 0.0 ? static_cast<std::int64_t>(std::floor(narrow * narrow)) - 1 : -1;
+      candidates.high = wide * wide < kUnbounded
+                            ? static_cast<std::int64_t>(std::ceil(wide * wide)) + 1
+                            : static_cast<std::int64_t>(kUnbounded);
+      candidates.low = narrow > 0.0 && narrow * narrow < kUnbounded
+                           ? static_cast<std::int64_t>(std::floor(narrow * narrow)) - 1
+                           : -1;
     }
 
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
