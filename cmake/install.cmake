@@ -23,7 +23,8 @@ set(VXFREQ_PUBLIC_FILT_HEADERS
   ${PROJECT_SOURCE_DIR}/filt/filtering.h
   ${PROJECT_SOURCE_DIR}/filt/padding.h
   ${PROJECT_SOURCE_DIR}/filt/parallel.h
-  ${PROJECT_SOURCE_DIR}/filt/planner.h)
+  ${PROJECT_SOURCE_DIR}/filt/planner.h
+  ${PROJECT_SOURCE_DIR}/filt/stack.h)
 file(GLOB VXFREQ_PUBLIC_PLATFORM_HEADERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/platform/*.h)
 
 install(TARGETS vxfreq EXPORT vxfreqTargets

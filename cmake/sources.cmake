@@ -17,7 +17,7 @@ set(VXFREQ_FILT_SOURCES
   filt/buffer/archive.cpp filt/buffer/arithmetic.cpp filt/buffer/frequency.cpp
   filt/buffer/placement.cpp filt/buffer/transforms.cpp
   # image: images into and out of buffers, padding, spectrum images, display maps
-  filt/image/atan2.cpp filt/image/samples_forward.cpp filt/image/forward.cpp filt/image/inverse.cpp
+  filt/image/atan2.cpp filt/image/samples_forward.cpp filt/image/stack.cpp filt/image/forward.cpp filt/image/inverse.cpp
   filt/image/map.cpp filt/image/padding.cpp filt/image/buffer_images.cpp filt/image/wrap_copy.cpp
   filt/image/lanes/avx2.cpp filt/image/lanes/avx512.cpp filt/image/lanes/neon.cpp
   filt/image/lanes/scalar.cpp filt/image/lanes/sse2.cpp

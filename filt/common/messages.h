@@ -76,6 +76,14 @@ inline constexpr const wchar_t* kOffsetRange = L"Offset must fit in 32 bits.";
 inline constexpr const wchar_t* kImageLargerThanTransform =
     L"Image size must be between 1 and the transform size.";
 inline constexpr const wchar_t* kSamplesNull = L"Samples must not be null.";
+inline constexpr const wchar_t* kStackCount = L"A stack must hold 0 or more pictures.";
+inline constexpr const wchar_t* kStackSamplesNull = L"The values of a stack must not be null.";
+inline constexpr const wchar_t* kStackOutputCount =
+    L"The output stack must hold as many pictures as the input, of as many rows.";
+inline constexpr const wchar_t* kStackSpectrumWidth =
+    L"A stack's spectra must be as wide as its pictures or half as wide plus one.";
+inline constexpr const wchar_t* kStackComplexWidth =
+    L"A complex stack's output must be as wide as its input.";
 }  // namespace vx_detail::msg
 
 #endif
