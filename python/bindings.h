@@ -21,6 +21,8 @@ void bindTransforms(pybind11::module_& m);
 void bindParallel(pybind11::module_& m);
 // Filter, the band and Gabor filters and ImageFilter (bind_filters.cpp).
 void bindFilters(pybind11::module_& m);
+// _stack, the stacks of pictures behind vxfreq.fft (bind_fft.cpp).
+void bindFft(pybind11::module_& m);
 
 }  // namespace vxpy
 

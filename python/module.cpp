@@ -17,4 +17,5 @@ PYBIND11_MODULE(_vxfreq, m) {
   vxpy::bindTransforms(m);
   vxpy::bindParallel(m);
   vxpy::bindFilters(m);
+  vxpy::bindFft(m);
 }

@@ -36,6 +36,7 @@ import warnings as _warnings
 import numpy as _np
 
 from . import _vxfreq
+from . import fft  # numpy.fft's and scipy.fft's names (vxfreq.fft)
 from ._version import __version__
 from ._vxfreq import (ArchiveError, BadCoord, BadData, EndOfData, Error, Filter,
                       FrequencyBuffer, ImageFilter, InvalidArgument, InvalidBuffer, InvalidSize,

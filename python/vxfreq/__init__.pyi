@@ -20,6 +20,8 @@ from typing import (Any, ClassVar, Literal, Optional, Sequence, SupportsIndex, T
 import numpy
 import numpy.typing
 
+from . import fft as fft
+
 _Filter = TypeVar("_Filter", bound="Filter")
 
 _Image = numpy.typing.NDArray[Any]
