@@ -20,7 +20,8 @@ packages+=(python3-skimage)
 # The Python module, its tests, stub check and batch example (Debian's /usr/bin/python3).
 packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytest python3-mypy
            python3-pil python3-dask python3-distributed python3-scipy)
-# The wheel of the Python package, built offline and tried in a fresh venv (python_wheel).
+# `pip install --no-build-isolation .` (setup.py) and the wheel, offline: setuptools, wheel and
+# build from Debian, the package tried in a fresh venv (python_wheel).
 packages+=(python3-build python3-setuptools python3-wheel python3-venv python3-pip)
 for arg in "$@"; do
   case "$arg" in
