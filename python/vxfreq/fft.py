@@ -217,11 +217,20 @@ def _transform(kind, x, s, axes, default_axes, norm, workers, out):
     native = (_np.float32 if single else _np.float64) if real_out else _np.complex64
     wanted = (_np.float32 if single else _np.float64) if real_out else \
         (_np.complex64 if single else _np.complex128)
-    result = _np.empty((count, rows, out_width), native)
     n = int(_np.prod(lengths, dtype=_np.int64))
+    scale = _scale(norm, n, kind in (_INVERSE, _REAL_INVERSE))
+    final = list(a.shape)
+    for ax, length in zip(axes, lengths):
+        final[ax] = length
+    final[axes[-1]] = out_width
+    direct = _writable_stack(out, tuple(final), wanted, native, axes, (count, rows, out_width))
+    if direct is not None:  # the library writes into out itself
+        if count:
+            _vxfreq._stack(op, stack, direct, scale, threads)
+        return out
+    result = _np.empty((count, rows, out_width), native)
     if count:
-        _vxfreq._stack(op, stack, result, _scale(norm, n, kind in (_INVERSE, _REAL_INVERSE)),
-                       threads)
+        _vxfreq._stack(op, stack, result, scale, threads)
     if wanted != native:
         result = result.astype(wanted)
     result = result.reshape(batch + ((rows, out_width) if len(axes) == 2 else (out_width,)))
@@ -237,6 +246,21 @@ def _transform(kind, x, s, axes, default_axes, norm, workers, out):
                         % (out.dtype, result.dtype))
     _np.copyto(out, result, casting="same_kind")
     return out
+
+
+def _writable_stack(out, final, wanted, native, axes, shape):
+    """out's values as the library's output stack (pictures, rows, values), when out
+    has the result's dtype, the library writes that dtype, and out's axes fold into
+    such a stack without a copy; else None (the result is then copied into out)."""
+    if not isinstance(out, _np.ndarray) or out.shape != final or out.dtype != wanted or \
+            wanted != native or not out.flags.writeable:
+        return None
+    folded = _np.moveaxis(out, axes, range(-len(axes), 0)).view()
+    try:
+        folded.shape = shape  # refused where only a copy could have this shape
+    except AttributeError:
+        return None
+    return folded
 
 
 def _plan(plan):

@@ -1,0 +1,110 @@
+// Many small pictures in one call: stacks of float tiles to their half spectra
+// (columns 0 .. W/2), one thread, against FFTW's advanced interface doing the same work
+// (fftwf_plan_many_dft_r2c, FFTW_MEASURE, planned outside the timing):
+//
+//   tiles/<impl>/<N>x<W>x<H>         into output memory kept between runs
+//   tiles_fresh/<impl>/<N>x<W>x<H>   into output memory allocated for each run (and
+//                                    freed), as a caller that keeps nothing does
+//
+// vxfreq: vfForwardFFTStack in the extended mode; the tiles are one array of N W x H
+// pictures one after the other. bench/ratios.py turns the output into ratios against
+// "fftw".
+#include "bench_common.h"
+
+#include "filt/extended.h"
+#include "filt/stack.h"
+
+#include <benchmark/benchmark.h>
+
+#include <complex>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#ifdef VXFREQ_BENCH_FFTW
+#include <fftw3.h>
+#endif
+
+namespace {
+
+struct Tiles {
+  int count, w, h;
+};
+const Tiles kTiles[] = {{10000, 64, 64}, {2000, 256, 256}};
+
+std::vector<float> tileSamples(const Tiles& t) {
+  return vxbench::randomFloats(static_cast<std::size_t>(t.count * t.w * t.h));
+}
+
+void vxfreqTiles(benchmark::State& state, Tiles t, bool fresh) {
+  const vxExtendedScope extended;
+  const std::vector<float> samples = tileSamples(t);
+  const vxStackLayout in(t.count, t.w, t.h);
+  const vxStackLayout out(t.count, t.w / 2 + 1, t.h);
+  const std::size_t values = static_cast<std::size_t>(t.count * out.width * t.h);
+  std::unique_ptr<std::complex<float>[]> kept(new std::complex<float>[values]);
+  for (auto _ : state) {
+    if (fresh) {
+      std::unique_ptr<std::complex<float>[]> spectra(new std::complex<float>[values]);
+      vfForwardFFTStack(samples.data(), in, spectra.get(), out);
+      benchmark::DoNotOptimize(spectra.get());
+    } else {
+      vfForwardFFTStack(samples.data(), in, kept.get(), out);
+    }
+    benchmark::ClobberMemory();
+  }
+  vxbench::setPixelCounters(state, vxbench::Size{t.w, t.h * t.count});
+}
+
+#ifdef VXFREQ_BENCH_FFTW
+void fftwTiles(benchmark::State& state, Tiles t, bool fresh) {
+  const std::size_t n = static_cast<std::size_t>(t.count * t.w * t.h);
+  const int hw = static_cast<int>(t.w / 2 + 1);
+  const std::size_t half = static_cast<std::size_t>(t.count * t.h * hw);
+  auto* in = static_cast<float*>(fftwf_malloc(n * sizeof(float)));
+  auto* out = static_cast<fftwf_complex*>(fftwf_malloc(half * sizeof(fftwf_complex)));
+  const int dims[2] = {static_cast<int>(t.h), static_cast<int>(t.w)};
+  const fftwf_plan plan = fftwf_plan_many_dft_r2c(2, dims, static_cast<int>(t.count), in, nullptr,
+                                                  1, static_cast<int>(t.w * t.h), out, nullptr, 1,
+                                                  static_cast<int>(t.h) * hw, FFTW_MEASURE);
+  // FFTW_MEASURE writes the arrays while planning: the samples come after it.
+  const std::vector<float> samples = tileSamples(t);
+  std::memcpy(in, samples.data(), n * sizeof(float));
+  for (auto _ : state) {
+    if (fresh) {
+      auto* spectra = static_cast<fftwf_complex*>(fftwf_malloc(half * sizeof(fftwf_complex)));
+      fftwf_execute_dft_r2c(plan, in, spectra);
+      benchmark::DoNotOptimize(spectra);
+      fftwf_free(spectra);
+    } else {
+      fftwf_execute(plan);
+    }
+    benchmark::ClobberMemory();
+  }
+  fftwf_destroy_plan(plan);
+  fftwf_free(out);
+  fftwf_free(in);
+  vxbench::setPixelCounters(state, vxbench::Size{t.w, t.h * t.count});
+}
+#endif
+
+int registerTiles() {
+  for (const bool fresh : {false, true})
+    for (const Tiles& t : kTiles) {
+      const std::string suffix =
+          "/" + std::to_string(t.count) + "x" + std::to_string(t.w) + "x" + std::to_string(t.h);
+      const std::string group = fresh ? "tiles_fresh/" : "tiles/";
+      benchmark::RegisterBenchmark((group + "vxfreq" + suffix).c_str(), vxfreqTiles, t, fresh)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+#ifdef VXFREQ_BENCH_FFTW
+      benchmark::RegisterBenchmark((group + "fftw" + suffix).c_str(), fftwTiles, t, fresh)
+          ->Unit(benchmark::kMillisecond)
+          ->UseRealTime();
+#endif
+    }
+  return 0;
+}
+const int kRegistered = registerTiles();
+
+}  // namespace
