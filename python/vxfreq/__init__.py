@@ -52,9 +52,32 @@ for _type in _vxfreq._filter_types:
     globals()[_type["name"]] = getattr(_vxfreq, _type["name"])
 
 # The compiled classes carry the package's name, so that pickles and reprs name vxfreq.
-for _cls in (FrequencyBuffer, Filter, ImageFilter, parallel, compatible) + tuple(
-        getattr(_vxfreq, _type["name"]) for _type in _vxfreq._filter_types):
+_ARCHIVED = (FrequencyBuffer, ImageFilter) + tuple(
+    getattr(_vxfreq, _type["name"]) for _type in _vxfreq._filter_types)
+for _cls in _ARCHIVED + (Filter, parallel, compatible):
     _cls.__module__ = __name__
+
+
+def _from_archive(cls, archive):
+    """The FrequencyBuffer or filter of class `cls` that `archive` (the bytes of its
+    __getstate__, the library's archive form) holds: what a pickle of any protocol calls
+    to rebuild one."""
+    if not (isinstance(cls, type) and issubclass(cls, (FrequencyBuffer, Filter))):
+        raise TypeError("_from_archive() rebuilds a FrequencyBuffer or a filter class of "
+                        "vxfreq, not %r" % (cls,))
+    obj = cls.__new__(cls)
+    obj.__setstate__(archive)
+    return obj
+
+
+def _reduce(self):
+    """The pickle of a buffer or filter: _from_archive, its class and its archive bytes
+    (for every protocol, 0 and 1 included, and for copy.copy and copy.deepcopy)."""
+    return _from_archive, (type(self), self.__getstate__())
+
+
+for _cls in _ARCHIVED:
+    _cls.__reduce__ = _reduce
 
 
 def _keep_path_plans():
