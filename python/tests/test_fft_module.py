@@ -5,12 +5,16 @@ pictures transformed one at a time, bit for bit, whatever the threads; scipy.fft
 calls with vxfreq as its backend, and scipy's fallback for what vxfreq leaves to it;
 refusals that name the argument."""
 
+import os
+import re
+
 import numpy as np
 import pytest
 import scipy.fft
 
 import vxfreq
 import vxfreq.fft as vfft
+from conftest import SOURCE_DIR
 
 
 def assert_close(actual, desired):
@@ -205,3 +209,14 @@ def test_scipy_backend_runs_scipy_calls_and_falls_back():
     with scipy.fft.set_backend(vfft, only=True):
         with pytest.raises(Exception, match="No selected backends had an implementation"):
             scipy.fft.fftn(cube)
+
+
+def test_readme_example_runs():
+    text = open(os.path.join(SOURCE_DIR, "README.md"), encoding="utf-8").read()
+    code = re.search(r"<!-- run by python/tests/test_fft_module.py -->\n```python\n(.*?)```",
+                     text, re.S).group(1)
+    names = {}
+    exec(compile(code, "README.md", "exec"), names)
+    assert names["spectra"].shape == (1000, 64, 33) and names["spectra"].dtype == np.complex64
+    assert_close(names["channels"], np.fft.fft2(names["colour"], axes=(0, 1)))
+    assert_close(names["back"], names["tiles"])
