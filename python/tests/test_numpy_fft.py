@@ -15,14 +15,13 @@ for atol and rtol, on values scaled so that the largest is 1 (a transform's roun
 errors are proportional to the values it sums, the largest of which the zero frequency
 of these positive inputs holds), against numpy's float64 result.
 
-Not ported, since they cannot apply: the 1-D transforms along one axis of a larger
-array (fft, ifft, rfft, irfft, hfft, ihfft, test_fft's direct sum, test_hfft,
-test_ihfft): vxfreq transforms pictures, and a signal is a 1 x n picture, which the
-identity test covers; the n-D transforms and axis orders (fftn, ifftn, rfftn, irfftn,
-test_axes): pictures have two axes; the length arguments n and s that crop
-(TestFFTShift.test_fft_n): forward's size= only pads; longdouble in test_dtypes:
-refused, as it has no exact float64 form; and numpy's wording of the error for empty
-input (a ValueError all the same).
+Here numpy's 2-D tests run through the module's own interface (forward, inverse,
+FrequencyBuffer); the tests that need numpy.fft's names, axes and lengths (the 1-D
+transforms along any axis, the N-D forms over pairs of axes, the lengths n and s that
+crop and pad) run on vxfreq.fft in test_numpy_fft_module.py. Not ported: hfft and ihfft,
+which vxfreq does not have; longdouble in test_dtypes: refused, as it has no exact
+float64 form; and numpy's wording of the error for empty input (a ValueError all the
+same).
 """
 
 import threading
