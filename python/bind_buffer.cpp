@@ -51,7 +51,7 @@ void addImage(py::class_<Buffer>& cls, const char* name, ImageGetter getter, con
         const long W = b.buf.width();  // Uninitialized for a buffer without data
         OutImage<double> image(out, W, b.buf.height(), "out");
         Use use(b.use, Use::Read, "FrequencyBuffer");
-        runLibrary([&] { (b.buf.*getter)(centered, image.image()); });
+        runLibrary([&] { (b.buf.*getter)(centered, image.image()); }, elementsOf(b.buf));
         return image.result();
       },
       py::arg("centered") = false, py::arg("out") = py::none(),
@@ -64,7 +64,7 @@ void addImage(py::class_<Buffer>& cls, const char* name, ImageGetter getter, con
 std::unique_ptr<Buffer> copyOf(Buffer& b) {
   auto c = newBuffer();
   Use use(b.use, Use::Read, "FrequencyBuffer");
-  runLibrary([&] { c->buf = b.buf; });
+  runLibrary([&] { c->buf = b.buf; }, elementsOf(b.buf));
   return c;
 }
 
@@ -79,7 +79,7 @@ std::unique_ptr<Buffer> binary(Buffer& a, Buffer& b, BinaryOp op) {
   Use ra(a.use, Use::Read, "FrequencyBuffer");
   std::unique_ptr<Use> rb;
   if (&a != &b) rb = std::make_unique<Use>(b.use, Use::Read, "FrequencyBuffer");
-  runLibrary([&] { op(a.buf, b.buf, result->buf); });
+  runLibrary([&] { op(a.buf, b.buf, result->buf); }, elementsOf(a.buf));
   return result;
 }
 
@@ -136,12 +136,14 @@ std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& im
   if (!array) throw py::error_already_set();
   std::unique_ptr<Buffer> b;
   const float* source = reinterpret_cast<const float*>(array.data());
-  runLibrary([&] {
-    b = std::make_unique<Buffer>(W, H);
-    std::memcpy(b->buf.elements(), source, sizeof(float) * 2 * static_cast<std::size_t>(W * H));
-    vfSetImagePlacement(b->buf, picture.first, picture.second,
-                        vxPair<long>(offset.first, offset.second));
-  });
+  runLibrary(
+      [&] {
+        b = std::make_unique<Buffer>(W, H);
+        std::memcpy(b->buf.elements(), source, sizeof(float) * 2 * static_cast<std::size_t>(W * H));
+        vfSetImagePlacement(b->buf, picture.first, picture.second,
+                            vxPair<long>(offset.first, offset.second));
+      },
+      W * H);
   return b;
 }
 
@@ -261,7 +263,7 @@ void bindBuffer(py::module_& m) {
       [](Buffer& b) {
         auto result = newBuffer();
         Use use(b.use, Use::Read, "FrequencyBuffer");
-        runLibrary([&] { vfFrequencyConjugate(b.buf, result->buf); });
+        runLibrary([&] { vfFrequencyConjugate(b.buf, result->buf); }, elementsOf(b.buf));
         return result;
       },
       "A new buffer of the complex conjugates.");

@@ -39,7 +39,7 @@ void applyFilter(Filter& f, Buffer& buf, const py::object& out) {
     throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
   if (out.is_none() || &outBuffer(out) == &buf) {
     Use write(buf.use, Use::Write, "FrequencyBuffer");
-    runLibrary([&] { f.filter->apply(buf.buf); });
+    runLibrary([&] { f.filter->apply(buf.buf); }, elementsOf(buf.buf));
     return;
   }
   Buffer& target = outBuffer(out);
@@ -78,9 +78,11 @@ void defineForSize(py::class_<FilterOf<F>, Filter>& cls, const char* doc) {
       [](const FilterOf<F>& f, Size size) {
         Use use(f.use, Use::Read, "Filter");
         auto copy = std::make_unique<FilterOf<F>>();
-        runLibrary([&] {
-          copy->filter.reset(vfFilterForSize(*f.filter, vxPair<long>(size.first, size.second)));
-        });
+        runLibrary(
+            [&] {
+              copy->filter.reset(vfFilterForSize(*f.filter, vxPair<long>(size.first, size.second)));
+            },
+            size.first * size.second);
         return copy;
       },
       py::arg("size"), doc);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -268,29 +269,31 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
   requireStorageKept(target, size.x, size.y);
   Use use(target.use, Use::Write, "FrequencyBuffer");
   const ImageView* im = imag.is_none() ? nullptr : &imaginary;
-  runLibrary([&] {
-    const SizeScope sized(sizing);
-    switch (kind) {
-      case PixelKind::U8:
-        forwardAs<std::uint8_t>(real, im, offset, pad, target.buf);
-        break;
-      case PixelKind::U16:
-        forwardAs<std::uint16_t>(real, im, offset, pad, target.buf);
-        break;
-      case PixelKind::F64:
-        forwardAs<double>(real, im, offset, pad, target.buf);
-        break;
-      case PixelKind::F32:
-        forwardFloats(real, offset, target.buf);
-        break;
-      case PixelKind::C64:
-        forwardComplex<std::complex<float>>(real, offset, target.buf);
-        break;
-      case PixelKind::C128:
-        forwardComplex<std::complex<double>>(real, offset, target.buf);
-        break;
-    }
-  });
+  runLibrary(
+      [&] {
+        const SizeScope sized(sizing);
+        switch (kind) {
+          case PixelKind::U8:
+            forwardAs<std::uint8_t>(real, im, offset, pad, target.buf);
+            break;
+          case PixelKind::U16:
+            forwardAs<std::uint16_t>(real, im, offset, pad, target.buf);
+            break;
+          case PixelKind::F64:
+            forwardAs<double>(real, im, offset, pad, target.buf);
+            break;
+          case PixelKind::F32:
+            forwardFloats(real, offset, target.buf);
+            break;
+          case PixelKind::C64:
+            forwardComplex<std::complex<float>>(real, offset, target.buf);
+            break;
+          case PixelKind::C128:
+            forwardComplex<std::complex<double>>(real, offset, target.buf);
+            break;
+        }
+      },
+      size.x * size.y);
   return result;
 }
 
@@ -301,12 +304,12 @@ py::object forward(const py::object& imageArg, const py::object& imag, Size offs
 template <class F>
 void inverseOn(Buffer& b, bool inPlace, F&& call) {
   Use use(b.use, inPlace ? Use::Write : Use::Read, "FrequencyBuffer");
-  runLibrary([&] { call(b.buf); });
+  runLibrary([&] { call(b.buf); }, elementsOf(b.buf));
 }
 
 // The picture's size the buffer records: an uninitialized buffer is refused first.
 vxPair<long> recordedSize(Buffer& b) {
-  if (!b.buf.isInitialized()) runLibrary([&] { vfPaddingMargin(b.buf); });  // Uninitialized
+  if (!b.buf.isInitialized()) runLibrary([&] { vfPaddingMargin(b.buf); }, 0);  // Uninitialized
   return vxPair<long>(b.buf.imageWidth(), b.buf.imageHeight());
 }
 
@@ -433,7 +436,7 @@ py::object bufferTransform(Buffer& in, const py::object& out, bool inverse, bool
   if (inverse && inPlace && &target != &in) {
     Use write(in.use, Use::Write, "FrequencyBuffer");
     Use writeOut(target.use, Use::Write, "FrequencyBuffer");
-    runLibrary([&] { vfInverseFFT(in.buf, target.buf, true); });
+    runLibrary([&] { vfInverseFFT(in.buf, target.buf, true); }, elementsOf(in.buf));
     return result;
   }
   readInto(in, target, [&](vxFrequencyBuffer& a, vxFrequencyBuffer& r) {
@@ -475,26 +478,54 @@ py::object mapImage(const py::object& imageArg, const std::string& mapping, cons
   }
   const ImageView view = viewOf(image);
   OutImage<unsigned char> result(out, view.width, view.height, "out");
-  runLibrary([&] {
-    thread_local vxPelBuffer<double> input;
-    copyPixels(view, input);
-    vfFrequencyMapImage(input, rule, low, high, result.image());
-  });
+  runLibrary(
+      [&] {
+        thread_local vxPelBuffer<double> input;
+        copyPixels(view, input);
+        vfFrequencyMapImage(input, rule, low, high, result.image());
+      },
+      view.width * view.height);
   return result.result();
+}
+
+// The picture's pixels as the library filters them, in new pixels of its own: S is the
+// array's sample type, T the library's (double for float32 samples, converted exactly).
+// The caller's attention is asked every 64 rows, so that a large picture stops as
+// promptly here as in the library.
+template <class T, class S>
+vxPelBuffer<T> picturePixels(const ImageView& view) {
+  vxPelBuffer<T> image(view.width, view.height, 32, vx_detail::UnzeroedPixels());
+  for (long y = 0; y < view.height; ++y) {
+    if (y % 64 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
+    const char* row = view.data + y * view.rowStride;
+    T* out = &image.at(0, y);
+    if (std::is_same<S, T>::value && view.pixelStride == static_cast<py::ssize_t>(sizeof(S))) {
+      std::memcpy(out, row, sizeof(T) * static_cast<std::size_t>(view.width));
+    } else {
+      for (long x = 0; x < view.width; ++x) {
+        S value;
+        std::memcpy(&value, row + x * view.pixelStride, sizeof(S));
+        out[x] = static_cast<T>(value);
+      }
+    }
+    std::fill(out + view.width, out + image.stride(), T());  // the row's padding
+  }
+  return image;
 }
 
 // The picture filtered in one call (vfFilterPicture): forward transform with the padding
 // asked for (continue included), the filters in order, the real part of the inverse.
-template <class T>
+template <class T, class S>
 py::object filterPictureAs(const ImageView& view,
                            const std::vector<const vxFrequencyFilter*>& filters,
                            const vxPaddingOptions& options) {
   vxPelBuffer<double> result;
-  runLibrary([&] {
-    thread_local vxPelBuffer<T> kept;
-    copyPixels(view, kept);
-    result = vfFilterPicture<T>(kept, filters, options);
-  });
+  runLibrary(
+      [&] {
+        const vxPelBuffer<T> image = picturePixels<T, S>(view);
+        result = vfFilterPicture<T>(image, filters, options);
+      },
+      view.width * view.height);
   return arrayOf(result);
 }
 
@@ -542,14 +573,9 @@ void checkRealPicture(const py::array& image) {
 py::object filterPicture(const py::object& imageArg, const py::object& filterArg,
                          const py::object& padding, const py::object& window,
                          const py::object& margin) {
-  py::array image = arrayArgument(imageArg, "image");
+  const py::array image = arrayArgument(imageArg, "image");
   checkRealPicture(image);
-  PixelKind kind = pixelKindOf(image, "image");
-  // The library filters float64 pictures: float32 ones are read as that, exactly.
-  if (kind == PixelKind::F32) {
-    image = asDoubles(image);
-    kind = PixelKind::F64;
-  }
+  const PixelKind kind = pixelKindOf(image, "image");
   const ImageView view = viewOf(image);
   const py::list list = filterListOf(filterArg);
   vxPaddingOptions options;
@@ -564,13 +590,16 @@ py::object filterPicture(const py::object& imageArg, const py::object& filterArg
   const std::vector<const vxFrequencyFilter*> filters = filtersFor(list, size, uses, copies);
   options.padding = paddingOf(padding);
   options.window = windowOf(window);
+  // The library filters float64 pictures: float32 ones are read as that, exactly.
   switch (kind) {
     case PixelKind::U8:
-      return filterPictureAs<std::uint8_t>(view, filters, options);
+      return filterPictureAs<std::uint8_t, std::uint8_t>(view, filters, options);
     case PixelKind::U16:
-      return filterPictureAs<std::uint16_t>(view, filters, options);
+      return filterPictureAs<std::uint16_t, std::uint16_t>(view, filters, options);
+    case PixelKind::F32:
+      return filterPictureAs<double, float>(view, filters, options);
     default:
-      return filterPictureAs<double>(view, filters, options);
+      return filterPictureAs<double, double>(view, filters, options);
   }
 }
 

@@ -1,5 +1,6 @@
-// Library calls from Python: run without the GIL, stopped by Ctrl-C on the main thread,
-// inside the thread's parallel and compatible blocks.
+// Library calls from Python: run without the GIL, inside the thread's parallel and
+// compatible blocks; the long calls of the main thread run on a helper thread, so that
+// Python's signal handlers run meanwhile and may stop them.
 #include "python_support.h"
 
 #include "filt/parallel.h"
@@ -7,88 +8,151 @@
 #include <pythread.h>
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
-#include <cstring>
+#include <exception>
 #include <iterator>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <pthread.h>
+#endif
 
 namespace vxpy {
 
 // ---------------------------------------------------------------------------
-// Ctrl-C. While a call runs on the main thread, SIGINT goes to a handler that sets
-// the call's attention flag and then hands the signal on to Python's own handler,
-// which notes it for the main thread as usual.
+// Signals. Python runs its signal handlers on the main thread only, between bytecodes,
+// with the GIL: a library call that keeps the main thread would hold them back until it
+// returns. So a long call of the main thread runs on a helper thread instead, while the
+// main thread waits, the GIL released, and every 10 ms (sooner when a signal interrupts
+// its wait) takes the GIL for PyErr_CheckSignals. A handler that returns lets the call
+// go on; one that raises (KeyboardInterrupt from the default SIGINT handler, a timeout
+// of the caller's) sets the call's attention flag, the library stops at its next check,
+// and the call raises the handler's exception.
 
 namespace {
 
-std::atomic<std::atomic<bool>*> gInterruptFlag{nullptr};
-struct sigaction gPythonAction;  // written before our handler is installed
 unsigned long gMainThread = 0;
-// Python's signal.getsignal and signal.default_int_handler, kept for the module's life.
-PyObject* gGetSignal = nullptr;
-PyObject* gDefaultIntHandler = nullptr;
 
-extern "C" void onInterrupt(int sig, siginfo_t* info, void* context) {
-  const int savedErrno = errno;
-  std::atomic<bool>* flag = gInterruptFlag.load();
-  if (flag != nullptr) flag->store(true);
-  if ((gPythonAction.sa_flags & SA_SIGINFO) != 0) {
-    if (gPythonAction.sa_sigaction != nullptr) gPythonAction.sa_sigaction(sig, info, context);
-  } else if (gPythonAction.sa_handler != SIG_DFL && gPythonAction.sa_handler != SIG_IGN) {
-    gPythonAction.sa_handler(sig);
-  }
-  errno = savedErrno;
-}
+// How often the waiting main thread runs Python's signal handlers.
+constexpr std::chrono::milliseconds kSignalPoll(10);
 
-// Whether Ctrl-C should stop this call: on the main thread, with Python's default
-// handler (which raises KeyboardInterrupt) in place.
-bool interruptibleHere() {
-  if (gGetSignal == nullptr || PyThread_get_thread_ident() != gMainThread) return false;
-  PyObject* handler = PyObject_CallFunction(gGetSignal, "i", SIGINT);
-  if (handler == nullptr) {
-    PyErr_Clear();
-    return false;
-  }
-  const bool isDefault = handler == gDefaultIntHandler;
-  Py_DECREF(handler);
-  return isDefault;
-}
-
-class InterruptHook {
-public:
-  explicit InterruptHook(std::atomic<bool>& flag) {
-    if (!interruptibleHere()) return;
-    struct sigaction ours;
-    std::memset(&ours, 0, sizeof ours);
-    ours.sa_sigaction = onInterrupt;
-    ours.sa_flags = SA_SIGINFO | SA_ONSTACK;
-    sigemptyset(&ours.sa_mask);
-    if (sigaction(SIGINT, nullptr, &gPythonAction) != 0) return;
-    gInterruptFlag.store(&flag);
-    installed_ = sigaction(SIGINT, &ours, nullptr) == 0;
-    if (!installed_) gInterruptFlag.store(nullptr);
-  }
-  ~InterruptHook() {
-    if (!installed_) return;
-    sigaction(SIGINT, &gPythonAction, nullptr);
-    gInterruptFlag.store(nullptr);
-  }
-  InterruptHook(const InterruptHook&) = delete;
-  InterruptHook& operator=(const InterruptHook&) = delete;
-
-private:
-  bool installed_ = false;
+// The helper thread and the call it runs: one at a time, for the main thread.
+struct Helper {
+  std::mutex mutex;
+  std::condition_variable posted;    // a call for the helper
+  std::condition_variable finished;  // the call's end, for the main thread
+  void (*call)(void*) = nullptr;
+  void* work = nullptr;
+  bool done = false;
+  std::exception_ptr error;
 };
+
+void helperLoop(Helper* h) {
+#if !defined(_WIN32)
+  // Signals sent to the process go to the threads that do not block them: the main
+  // thread among them, whose wait they cut short.
+  sigset_t all;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, nullptr);
+#endif
+  std::unique_lock<std::mutex> lock(h->mutex);
+  for (;;) {
+    h->posted.wait(lock, [h] { return h->call != nullptr; });
+    void (*call)(void*) = h->call;
+    void* work = h->work;
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+      call(work);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    h->call = nullptr;
+    h->error = error;
+    h->done = true;
+    h->finished.notify_all();
+  }
+}
+
+// The helper of this process, started at its first call and never stopped (it waits
+// for calls until the process ends; a child made by fork starts its own). Only used
+// with the GIL held, by the main thread.
+Helper* gHelper = nullptr;
+// Whether the main thread is waiting for the helper: a call made meanwhile, by a signal
+// handler, runs on the main thread itself.
+bool gHelperBusy = false;
+
+Helper& helper() {
+  if (gHelper == nullptr) {
+#if !defined(_WIN32)
+    static const bool forkHandled =
+        pthread_atfork(nullptr, nullptr, [] {
+          gHelper = nullptr;  // the parent's helper is not in the child (its memory is left)
+          gHelperBusy = false;
+        }) == 0;
+    (void)forkHandled;
+#endif
+    auto* h = new Helper();  // lives as long as its thread: to the end of the process
+    std::thread(helperLoop, h).detach();
+    gHelper = h;
+  }
+  return *gHelper;
+}
+
+// Runs `call(work)` on the helper, running Python's signal handlers on this (the main)
+// thread meanwhile; `stop` is the call's attention flag. Called with the GIL held;
+// returns with it held, a handler's exception set (true) or not (false), and rethrows
+// what the call threw.
+bool runOnHelper(void (*call)(void*), void* work, std::atomic<bool>& stop) {
+  Helper& h = helper();
+  gHelperBusy = true;
+  bool raised = false;
+  PyObject* type = nullptr;
+  PyObject* value = nullptr;
+  PyObject* traceback = nullptr;
+  std::exception_ptr error;
+  PyThreadState* state = PyEval_SaveThread();
+  {
+    std::unique_lock<std::mutex> lock(h.mutex);
+    h.call = call;
+    h.work = work;
+    h.done = false;
+    h.posted.notify_one();
+    while (!h.finished.wait_for(lock, kSignalPoll, [&h] { return h.done; })) {
+      if (raised) continue;  // stopping: the handlers wait for the call's end
+      lock.unlock();
+      PyEval_RestoreThread(state);
+      if (PyErr_CheckSignals() != 0) {
+        PyErr_Fetch(&type, &value, &traceback);
+        raised = true;
+        stop.store(true);
+      }
+      state = PyEval_SaveThread();
+      lock.lock();
+    }
+    error = h.error;
+    h.error = nullptr;
+  }
+  PyEval_RestoreThread(state);
+  gHelperBusy = false;
+  if (raised) {
+    PyErr_Restore(type, value, traceback);
+    return true;
+  }
+  if (error) std::rethrow_exception(error);
+  return false;
+}
 
 }  // namespace
 
 void initInterrupts() {
-  py::module_ signalModule = py::module_::import("signal");
-  gGetSignal = py::object(signalModule.attr("getsignal")).release().ptr();
-  gDefaultIntHandler = py::object(signalModule.attr("default_int_handler")).release().ptr();
   gMainThread =
       py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>();
 }
@@ -168,30 +232,32 @@ void Compatible::exit() {
 
 bool extendedHere() { return compatibleDepth() == 0; }
 
-void runLibraryImpl(void (*call)(void*), void* work) {
-  std::atomic<bool> stop{false};
-  bool interrupted = false;
+void runLibraryImpl(void (*call)(void*), void* work, long elements) {
   const auto& pools = poolsHere();
-  const std::shared_ptr<vxThreadPool> pool = pools.empty() ? nullptr : pools.back();
-  {
-    InterruptHook hook(stop);
-    const bool extended = extendedHere();  // read with the GIL held
-    py::gil_scoped_release release;
-    vxExtendedScope mode(extended);
-    vxAttentionScope scope(stop);
-    std::optional<vxParallelScope> parallel;
-    if (pool != nullptr) parallel.emplace(*pool);
-    try {
+  struct Call {
+    void (*call)(void*);
+    void* work;
+    bool extended;  // read with the GIL held
+    std::shared_ptr<vxThreadPool> pool;
+    std::atomic<bool> stop{false};
+    void run() {
+      const vxExtendedScope mode(extended);
+      const vxAttentionScope scope(stop);
+      std::optional<vxParallelScope> parallel;
+      if (pool != nullptr) parallel.emplace(*pool);
       call(work);
-    } catch (const vxAttentionInterrupted&) {
-      interrupted = true;
     }
+  } c{call, work, extendedHere(), pools.empty() ? nullptr : pools.back()};
+  // Short work, and the calls of other threads (whose signals Python handles on the
+  // main thread anyway), run where they are called.
+  const bool quick = elements >= 0 && elements < kQuickWork;
+  if (quick || gHelperBusy || PyThread_get_thread_ident() != gMainThread) {
+    py::gil_scoped_release release;
+    c.run();
+    return;
   }
-  if (!interrupted) return;
-  // Python's handler has been told of the signal: let it run now.
-  if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-  PyErr_SetNone(PyExc_KeyboardInterrupt);
-  throw py::error_already_set();
+  if (runOnHelper([](void* p) { static_cast<Call*>(p)->run(); }, &c, c.stop))
+    throw py::error_already_set();
 }
 
 }  // namespace vxpy

@@ -1,8 +1,8 @@
 // What the bindings of the Python module share: the objects Python holds and the rule
 // that one object is changed by one thread at a time (objects.cpp), running library
-// calls without the GIL and stoppable by Ctrl-C (calls.cpp), images moving between
-// numpy arrays and pixel buffers (images.cpp), and the small helpers of arguments,
-// results and pickles that several topics use (arguments.cpp).
+// calls without the GIL and stoppable by Python's signal handlers (calls.cpp), images
+// moving between numpy arrays and pixel buffers (images.cpp), and the small helpers of
+// arguments, results and pickles that several topics use (arguments.cpp).
 #ifndef VXFREQ_PYTHON_SUPPORT_H
 #define VXFREQ_PYTHON_SUPPORT_H
 
@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 class vxThreadPool;
@@ -142,33 +143,44 @@ private:
 };
 
 // Runs `work` (library calls only, no Python) with the GIL released, in the mode of
-// this thread's blocks (ModeScope), inside an
-// attention scope whose flag a SIGINT sets while the call runs on the main thread
-// under Python's default SIGINT handler, and inside a parallel scope of this thread's
-// innermost Parallel block; an interrupted call raises KeyboardInterrupt (or whatever
-// the Python handler raises) once the GIL is back.
-void runLibraryImpl(void (*call)(void*), void* work);
+// this thread's blocks (ModeScope) and inside a parallel scope of this thread's
+// innermost Parallel block. A call of the main thread that may be long runs on a helper
+// thread while the main thread runs Python's signal handlers (every 10 ms, or when a
+// signal arrives): a handler that raises stops the call at the library's next attention
+// check, and the call raises the handler's exception (KeyboardInterrupt for Ctrl-C);
+// one that returns lets it go on. `elements`, the size of the largest array the work
+// goes through, tells short work (below kQuickWork: well under a millisecond), which
+// runs where it is called, as do the calls of other threads; -1: work of any length.
+constexpr long kQuickWork = 1L << 16;
+void runLibraryImpl(void (*call)(void*), void* work, long elements);
 template <class F>
-void runLibrary(F&& work) {
-  runLibraryImpl([](void* f) { (*static_cast<F*>(f))(); }, &work);
+void runLibrary(F&& work, long elements = -1) {
+  runLibraryImpl([](void* f) { (*static_cast<std::remove_reference_t<F>*>(f))(); }, &work,
+                 elements);
 }
 
-// Notes what runLibrary needs to let Ctrl-C stop a call: the main thread and Python's
-// default SIGINT handler. Called once, when the module is imported.
+// Notes the main thread, whose long calls run on the helper thread. Called once, when
+// the module is imported.
 void initInterrupts();
+
+// The elements of a buffer's storage (0 without data): the size of its work.
+inline long elementsOf(const vxFrequencyBuffer& b) {
+  return b.isInitialized() ? b.width() * b.height() : 0;
+}
 
 // Runs `call(in, out)` with `in` read and `out` written (one write use when they are
 // the same buffer).
 template <class F>
 void readInto(Buffer& in, Buffer& out, F&& call) {
+  const long elements = elementsOf(in.buf);
   if (&in == &out) {
     Use write(out.use, Use::Write, "FrequencyBuffer");
-    runLibrary([&] { call(in.buf, out.buf); });
+    runLibrary([&] { call(in.buf, out.buf); }, elements);
     return;
   }
   Use read(in.use, Use::Read, "FrequencyBuffer");
   Use write(out.use, Use::Write, "FrequencyBuffer");
-  runLibrary([&] { call(in.buf, out.buf); });
+  runLibrary([&] { call(in.buf, out.buf); }, elements);
 }
 
 // The pixel types of images: those the library reads, single-precision samples and

@@ -7,8 +7,11 @@ array does."""
 import copy
 import os
 import pickle
+import signal
 import subprocess
 import sys
+import time
+import warnings
 
 import numpy as np
 import pytest
@@ -72,3 +75,129 @@ def test_pickles_of_every_protocol_round_trip():
         rebuild(dict, args[1])
     with pytest.raises(vxfreq.EndOfData):
         rebuild(vxfreq.BandPass, every_filter((8, 8))[0].__getstate__()[:9])
+
+
+# ---------------------------------------------------------------------------
+# Signal handlers during long calls.
+
+class Timeout(Exception):
+    pass
+
+
+@pytest.fixture
+def alarm():
+    """signal.setitimer's SIGALRM, its handler restored afterwards."""
+    if not hasattr(signal, "setitimer"):
+        pytest.skip("no SIGALRM timers on this platform")
+    previous = signal.getsignal(signal.SIGALRM)
+    yield lambda seconds: signal.setitimer(signal.ITIMER_REAL, seconds)
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    signal.signal(signal.SIGALRM, previous)
+
+
+def test_signal_handlers_run_during_a_long_transform(alarm):
+    big = vxfreq.forward(picture(2048, 2048, np.float64))
+    reference = vxfreq.inverse_fft(big)
+    start = time.monotonic()
+    vxfreq.inverse_fft(big.copy(), in_place=True)
+    duration = time.monotonic() - start
+    state = {}
+
+    def note(signum, frame):
+        # While the call runs, the buffer it changes is in use.
+        try:
+            state["target"].copy()
+            state["during"] = False
+        except RuntimeError as e:
+            state["during"] = "another thread" in str(e)
+
+    def stop(signum, frame):
+        note(signum, frame)
+        raise Timeout()
+
+    # A handler that returns lets the call go on to its whole result; one that raises
+    # stops it inside the library (the buffer is left partly transformed). A signal may
+    # still come after a call on a busy machine: a few tries meet one inside.
+    signal.signal(signal.SIGALRM, note)
+    for attempt in range(10):
+        state.update(target=big.copy(), during=None)
+        alarm(duration * 0.3 / (1 + attempt % 3))
+        vxfreq.inverse_fft(state["target"], in_place=True)
+        time.sleep(duration)
+        if state["during"]:
+            break
+    assert state["during"] and state["target"].inverse_computed
+    assert np.array_equal(np.asarray(state["target"]), np.asarray(reference))
+    signal.signal(signal.SIGALRM, stop)
+    for attempt in range(10):
+        state.update(target=big.copy(), during=None)
+        with pytest.raises(Timeout):
+            alarm(duration * 0.3 / (1 + attempt % 3))
+            vxfreq.inverse_fft(state["target"], in_place=True)
+            time.sleep(5)
+        if state["during"] and not state["target"].inverse_computed:
+            break
+    assert state["during"] and not state["target"].inverse_computed and state["target"] != big
+    # Every object is usable afterwards.
+    again = big.copy()
+    assert vxfreq.inverse_fft(again, in_place=True) == reference
+
+
+def test_filter_picture_stops_promptly_with_the_handlers_exception(alarm):
+    image = picture(1200, 1600, np.float64).astype(np.float32)
+    band = vxfreq.BandReject(0.01, 0.0, 0.1, vxfreq.padded_transform_size(1600, 1200))
+    start = time.monotonic()
+    expected = vxfreq.filter_picture(image, band)
+    duration = time.monotonic() - start
+    raised = {}
+
+    def stop(signum, frame):
+        raised["at"] = time.monotonic()
+        try:  # the call reads the filter while it runs
+            band.frequency = band.frequency
+            raised["during"] = False
+        except RuntimeError:
+            raised["during"] = True
+        raise Timeout()
+
+    signal.signal(signal.SIGALRM, stop)
+    inside = 0
+    for fraction in (0.1, 0.4, 0.7):
+        raised.clear()
+        with pytest.raises(Timeout):
+            alarm(duration * fraction)
+            vxfreq.filter_picture(image, band)
+            time.sleep(5)
+        stopped = time.monotonic()
+        if raised["during"]:  # the handler ran while the call worked, which then stopped
+            inside += 1
+            assert stopped - raised["at"] < 0.2, fraction
+    assert inside >= 2
+    assert np.array_equal(vxfreq.filter_picture(image, band), expected)
+
+
+# ---------------------------------------------------------------------------
+# NaN in integer results.
+
+@pytest.mark.parametrize("dtype", [np.uint8, np.uint16])
+def test_nan_samples_give_0_in_integer_results_without_warnings(dtype):
+    image = picture(40, 64, np.float64)
+    image[7, 9] = np.nan  # spreads over the whole transform: every value comes back NaN
+    band = vxfreq.BandPass(0.05, 0.0, 0.1, vxfreq.padded_transform_size(64, 40))
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        results = [vxfreq.filter_picture(image, band, dtype=dtype),
+                   vxfreq.inverse(vxfreq.forward(image), dtype),  # the library's conversion
+                   vxfreq.inverse(vxfreq.forward(image, norm="ortho"), dtype, norm="ortho"),
+                   vxfreq.inverse(vxfreq.forward(image, norm="forward"), dtype, norm="forward",
+                                  out=np.ones((40, 64), dtype))]
+        floats = vxfreq.inverse(vxfreq.forward(image, norm="ortho"), np.float32, norm="ortho")
+    for result in results:
+        assert result.dtype == dtype and result.shape == (40, 64) and not result.any()
+    assert floats.dtype == np.float32 and np.isnan(floats).all()
+    # Finite values round and saturate as before (to the rounding of the two scalings).
+    finite = picture(40, 64, np.float64) * 100.0
+    scaled = vxfreq.inverse(vxfreq.forward(finite, norm="ortho"), dtype, norm="ortho")
+    expected = np.clip(np.rint(vxfreq.inverse(vxfreq.forward(finite))), 0, np.iinfo(dtype).max)
+    assert scaled.min() == 0 and scaled.max() == np.iinfo(dtype).max
+    assert np.abs(scaled - expected).max() <= 1

@@ -22,7 +22,14 @@ Every call runs in the library's extended mode (sides up to 16384, twiddle facto
 accurate to single precision, pictures at an offset back at their place) unless made
 inside `with vxfreq.compatible():`, which gives the compatible mode and exactly the bits
 of a C++ program that uses the library's default. Calls release the GIL while the
-library works; Ctrl-C stops a long transform with KeyboardInterrupt.
+library works. Python's signal handlers run while a long call of the main thread works
+(within 10 ms of the signal): one that returns lets the call go on, one that raises
+(KeyboardInterrupt for Ctrl-C, the exception of a signal.alarm timeout) stops it at the
+library's next attention check, and the call raises that exception.
+
+uint8 and uint16 results take NaN as 0, as the library's conversions do (a NaN or
+infinite pixel spreads over the whole transform, so its picture comes back all 0);
+float results keep NaN.
 
 Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offsets and
 the filters' size are (width, height), (x, y) as in the C++ API.
@@ -201,16 +208,20 @@ def _dtype_of(dtype):
 
 def _as_dtype(real, target, out=None):
     """The float64 real part `real` as `target`: float32 rounded once, uint8 and uint16
-    rounded to the nearest integer (halves to even, as numpy.rint) and saturated, as C++
-    vfInverseFFTReal; into `out` when given. `real` may be overwritten."""
+    rounded to the nearest integer (halves to even, as numpy.rint) and saturated, NaN
+    giving 0, as C++ vfInverseFFTReal; into `out` when given. `real` may be overwritten."""
     if target == _np.float64 and out is None:
         return real
     if target in (_np.uint8, _np.uint16):
         _np.rint(real, out=real)
-        _np.clip(real, 0, _np.iinfo(target).max, out=real)
-    if out is None:
-        return real.astype(target)
-    _np.copyto(out, real, casting="unsafe")
+        # fmax and fmin take the number where the other value is NaN: NaN gives 0, and
+        # nothing outside the dtype's range is left for the cast to warn about.
+        _np.fmax(real, 0, out=real)
+        _np.fmin(real, _np.iinfo(target).max, out=real)
+    with _np.errstate(over="ignore"):  # float32: values beyond its range become inf
+        if out is None:
+            return real.astype(target)
+        _np.copyto(out, real, casting="unsafe")
     return out
 
 
@@ -221,7 +232,7 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
 
     dtype: None or numpy.float64 (the real part), numpy.float32, or numpy.uint8 /
     numpy.uint16: the real part rounded to the nearest integer (halves to even, as
-    numpy.rint) and saturated to 0 .. 255 / 65535.
+    numpy.rint) and saturated to 0 .. 255 / 65535, NaN giving 0.
 
     magnitude=True gives the library's own conversions instead (C++ vfInverseFFT, the
     same bits): the magnitude of each value scaled by 1/(W*H), for dtype uint8 (the
@@ -284,7 +295,8 @@ def filter_picture(image, filters, *, padding="continue", window=None, margin=No
     padding: 'continue' (the default for filtering: the border pixels repeated outwards,
     with the periodic patterns in the filters' band carried on into the padding, so a
     pattern is removed, or kept, right up to the border), or any padding of forward
-    ('zero', 'reflect', 'edge', 'mean'). window and margin as forward's.
+    ('zero', 'reflect', 'edge', 'mean'). window and margin as forward's. uint8 and
+    uint16 results take NaN (from a NaN or infinite pixel) as 0.
     The filters are used as built when their size is the padded transform's
     (padded_transform_size); otherwise copies built for it (their other parameters
     unchanged). The picture may be any value type forward reads but complex.

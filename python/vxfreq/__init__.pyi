@@ -7,7 +7,9 @@ included; inverse gives the real part as float64 (or rounded and saturated to ui
 uint16). forward reads uint8, uint16, float32, float64, complex64 and complex128 as they
 are, bool and other integers converted exactly. Calls run in the library's extended mode
 (sides up to 16384) unless made inside `with vxfreq.compatible():` (the C++ default's
-bits, sides up to 2048). Calls release the GIL while the library works.
+bits, sides up to 2048). Calls release the GIL while the library works; Python's signal
+handlers run meanwhile, and one that raises stops a long call with its exception.
+uint8 and uint16 results take NaN as 0.
 
 Sizes: FrequencyBuffer.shape is numpy's (H, W); FrequencyBuffer.image_size, offsets and
 the filters' size are (width, height), (x, y) as in the C++ API.
