@@ -26,5 +26,6 @@ set(VXFREQ_FILT_SOURCES
   filt/filters/for_size.cpp filt/filters/gain_table.cpp filt/filters/image.cpp
   filt/filters/parametric.cpp
   # filtering: pictures filtered in one call, their patterns continued into the padding
-  filt/filtering/filtering.cpp filt/filtering/fit.cpp filt/filtering/search.cpp
+  filt/filtering/channels.cpp filt/filtering/filtering.cpp filt/filtering/fit.cpp
+  filt/filtering/search.cpp
 )

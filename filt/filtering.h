@@ -65,4 +65,47 @@ VX_API vxPelBuffer<double> vfFilterPicture(const vxPelBuffer_const<T>& image,
                                            const std::vector<const vxFrequencyFilter*>& filters,
                                            const vxPaddingOptions& options);
 
+// The channels of an interleaved picture (T = unsigned char, unsigned short, double),
+// each filtered as vfFilterPicture filters it alone, written back interleaved:
+// `channels` values per pixel (3 for RGB, 4 for RGBA), value c of pixel (x, y) at
+// pixels[y * rowStride + x * channels + c] and its result at result[y * resultRowStride
+// + x * channels + c] (strides in values). The result of a double picture is
+// vfFilterPicture's value of that channel, bit for bit; of an 8- or 16-bit picture that
+// value rounded to the nearest integer, halves to even, and saturated to 0 .. 255 or
+// 0 .. 65535 (NaN gives 0), as vfInverseFFTReal converts. The filters are shared by all
+// channels: build them for vfPaddedTransformSize(width, height, options.margin).
+//
+//   // an 8-bit RGB picture, rows of 3 * width bytes, filtered in place
+//   vfFilterChannels<unsigned char>(rgb, width, height, 3, 3 * width, rgb, 3 * width,
+//                                   {&reject}, options);
+//
+// Each channel is gathered into working memory, filtered, and written to the result
+// once it is done; the memory (a channel, its spectrum and its result) is taken once
+// per thread and reused from channel to channel. Under a vxParallelScope the channels
+// are spread over the scope's executor, as many at a time as it has threads, each on
+// one thread, when there is more than one and their work pays for it; the channels left
+// over (fewer than the threads: the third of three on two threads) are then filtered
+// one after the other, each with all the threads in its own loops, as are all of them
+// outside a scope or where spreading does not pay. The calling thread's mode and
+// sizing rule hold on every thread. `result` may be `pixels` itself with the same row
+// stride (filtered in place); otherwise the two must not overlap.
+//
+// Throws, before anything is written: InvalidArgument "A picture must have 1 or more
+// channels." for channels below 1; InvalidSize "Width and Height must be between 1 and
+// 2048." (16384 in the extended mode) for a side outside that range; InvalidArgument
+// "The pixels and the result must not be null." for a null pointer; InvalidArgument
+// "Rows must lie at least width x channels values apart, within the address space."
+// for a row stride that is smaller or that reaches beyond the largest pointer
+// difference; InvalidArgument "The result must be the pixels themselves, with the same
+// row stride, or lie apart from them." for other overlaps; and the errors of
+// vfFilterPicture for the options and the filters (among them a filter of another
+// size, or unbuilt), which every channel meets before its result is written. An
+// attention request (vsys_attention_check) throws from inside a channel's work; the
+// channels already written keep their results, the others their values.
+template <class T>
+VX_API void vfFilterChannels(const T* pixels, long width, long height, long channels,
+                             long rowStride, T* result, long resultRowStride,
+                             const std::vector<const vxFrequencyFilter*>& filters,
+                             const vxPaddingOptions& options);
+
 #endif

@@ -84,6 +84,13 @@ inline constexpr const wchar_t* kStackSpectrumWidth =
     L"A stack's spectra must be as wide as its pictures or half as wide plus one.";
 inline constexpr const wchar_t* kStackComplexWidth =
     L"A complex stack's output must be as wide as its input.";
+inline constexpr const wchar_t* kChannelCount = L"A picture must have 1 or more channels.";
+inline constexpr const wchar_t* kChannelsNull = L"The pixels and the result must not be null.";
+inline constexpr const wchar_t* kChannelRows =
+    L"Rows must lie at least width x channels values apart, within the address space.";
+inline constexpr const wchar_t* kChannelsOverlap =
+    L"The result must be the pixels themselves, with the same row stride, or lie apart from "
+    L"them.";
 }  // namespace vx_detail::msg
 
 #endif

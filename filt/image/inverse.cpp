@@ -422,6 +422,12 @@ namespace vx_detail {
 void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<double>& image) {
   inverseReal(buf, image, true, Reads::RealPartsOfAnything);
 }
+void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image) {
+  inverseReal(buf, image, true, Reads::RealPartsOfAnything);
+}
+void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image) {
+  inverseReal(buf, image, true, Reads::RealPartsOfAnything);
+}
 }  // namespace vx_detail
 
 void vf_ComputeQuadrantImage(const vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& quadrant) {

@@ -22,6 +22,9 @@ inline long outputHeight(const vxFrequencyBuffer& b) {
 // spectrum (in the extended mode by the real-output engine): for a caller whose buffer
 // is its own and is dropped afterwards, which spares a second array.
 void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<double>& image);
+// The same real part as 8- or 16-bit pixels, converted as vfInverseFFTReal converts it.
+void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<unsigned char>& image);
+void inverseRealDiscarding(vxFrequencyBuffer& buf, vxPelBuffer<unsigned short>& image);
 
 }  // namespace vx_detail
 
