@@ -155,6 +155,7 @@ LoadedImage readPnm(std::FILE* f, const std::string& path, char kind, long maxSi
   result.rescaled = maxval != target;
   if (!pixels) return sizeOnly(result, width, height, bits);
   result.image = GreyImage(width, height, bits);
+  if (colour) result.channels.assign(3, GreyImage(width, height, bits));
 
   const int channels = colour ? 3 : 1;
   const std::size_t bytesPerSample = maxval > 255 ? 2 : 1;
@@ -181,23 +182,29 @@ LoadedImage readPnm(std::FILE* f, const std::string& path, char kind, long maxSi
           colour ? greyFromRgb(static_cast<unsigned>(s[0]), static_cast<unsigned>(s[1]),
                                static_cast<unsigned>(s[2]))
                  : static_cast<std::uint16_t>(s[0]);
+      for (std::size_t c = 0; c < result.channels.size(); ++c)
+        result.channels[c].at(x, y) = static_cast<std::uint16_t>(s[c]);
     }
   }
   return result;
 }
 
-void writePnm(const std::string& path, const GreyImage& image, bool colour) {
+// Writes PGM (one plane) or PPM (three: red, green, blue; a grey image is its own three
+// planes), the planes of one size and depth.
+void writePnm(const std::string& path, const std::vector<const GreyImage*>& planes) {
+  const GreyImage& image = *planes.front();
+  const bool colour = planes.size() == 3;
   File f = openFile(path, "wb", "create");
   std::fprintf(f.get(), "P%c\n%ld %ld\n%d\n", colour ? '6' : '5', image.width, image.height,
                image.maxValue());
-  const int channels = colour ? 3 : 1;
   const std::size_t bytesPerSample = image.bits == 16 ? 2 : 1;
-  std::vector<unsigned char> row(static_cast<std::size_t>(image.width) * channels * bytesPerSample);
+  std::vector<unsigned char> row(static_cast<std::size_t>(image.width) * planes.size() *
+                                 bytesPerSample);
   for (long y = 0; y < image.height; ++y) {
     unsigned char* out = row.data();
     for (long x = 0; x < image.width; ++x) {
-      const std::uint16_t v = image.at(x, y);
-      for (int c = 0; c < channels; ++c) {
+      for (const GreyImage* plane : planes) {
+        const std::uint16_t v = plane->at(x, y);
         if (bytesPerSample == 2) *out++ = static_cast<unsigned char>(v >> 8);
         *out++ = static_cast<unsigned char>(v & 0xFF);
       }
@@ -303,6 +310,8 @@ LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide, bool pi
   std::vector<unsigned char> data(layout.rowBytes * layout.height);
   if (!pngReadPixels(s, layout, data.data())) throw pngFailure(f, path, s, "before all its pixels");
   result.image = GreyImage(width, height, layout.bitDepth);
+  if (result.convertedFromColour)
+    result.channels.assign(3, GreyImage(width, height, layout.bitDepth));
   const int bytes = layout.bitDepth / 8;
   for (long y = 0; y < height; ++y) {
     const unsigned char* row = data.data() + static_cast<std::size_t>(y) * layout.rowBytes;
@@ -314,16 +323,18 @@ LoadedImage readPng(std::FILE* f, const std::string& path, long maxSide, bool pi
       }
       result.image.at(x, y) = result.convertedFromColour ? greyFromRgb(v[0], v[1], v[2])
                                                          : static_cast<std::uint16_t>(v[0]);
+      for (std::size_t c = 0; c < result.channels.size(); ++c)
+        result.channels[c].at(x, y) = static_cast<std::uint16_t>(v[c]);
     }
   }
   return result;
 }
 
 bool pngWriteRows(PngState& s, std::FILE* f, png_uint_32 width, png_uint_32 height, int bits,
-                  const unsigned char* data, std::size_t rowBytes) {
+                  int colourType, const unsigned char* data, std::size_t rowBytes) {
   if (setjmp(png_jmpbuf(s.png))) return false;
   png_init_io(s.png, f);
-  png_set_IHDR(s.png, s.info, width, height, bits, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+  png_set_IHDR(s.png, s.info, width, height, bits, colourType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(s.png, s.info);
   for (png_uint_32 y = 0; y < height; ++y) png_write_row(s.png, data + y * rowBytes);
@@ -331,18 +342,25 @@ bool pngWriteRows(PngState& s, std::FILE* f, png_uint_32 width, png_uint_32 heig
   return true;
 }
 
-void writePng(const std::string& path, const GreyImage& image) {
+// Writes a grey PNG (one plane) or an RGB one (three: red, green, blue), the planes of
+// one size and depth.
+void writePng(const std::string& path, const std::vector<const GreyImage*>& planes) {
+  const GreyImage& image = *planes.front();
   const std::size_t bytes = image.bits == 16 ? 2 : 1;
-  const std::size_t rowBytes = static_cast<std::size_t>(image.width) * bytes;
+  const std::size_t samples = planes.size();
+  const std::size_t rowBytes = static_cast<std::size_t>(image.width) * samples * bytes;
   std::vector<unsigned char> data(rowBytes * static_cast<std::size_t>(image.height));
-  for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-    if (bytes == 2) {
-      data[2 * i] = static_cast<unsigned char>(image.pixels[i] >> 8);
-      data[2 * i + 1] = static_cast<unsigned char>(image.pixels[i] & 0xFF);
-    } else {
-      data[i] = static_cast<unsigned char>(image.pixels[i]);
+  for (std::size_t i = 0; i < image.pixels.size(); ++i)
+    for (std::size_t c = 0; c < samples; ++c) {
+      const std::uint16_t v = planes[c]->pixels[i];
+      const std::size_t at = i * samples + c;
+      if (bytes == 2) {
+        data[2 * at] = static_cast<unsigned char>(v >> 8);
+        data[2 * at + 1] = static_cast<unsigned char>(v & 0xFF);
+      } else {
+        data[at] = static_cast<unsigned char>(v);
+      }
     }
-  }
 
   File f = openFile(path, "wb", "create");
   PngState s;
@@ -354,7 +372,8 @@ void writePng(const std::string& path, const GreyImage& image) {
   } release{s};
   if (!s.png || !s.info) throw ImageFileError("cannot write '" + path + "': out of memory");
   if (!pngWriteRows(s, f.get(), static_cast<png_uint_32>(image.width),
-                    static_cast<png_uint_32>(image.height), image.bits, data.data(), rowBytes))
+                    static_cast<png_uint_32>(image.height), image.bits,
+                    samples == 3 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY, data.data(), rowBytes))
     throw ImageFileError("cannot write '" + path + "': " + s.message);
   if (std::fclose(f.release()) != 0)
     throw ImageFileError("cannot write '" + path + "': " + std::strerror(errno));
@@ -453,12 +472,33 @@ OutputFile::~OutputFile() {
 void writeImage(const std::string& path, const GreyImage& image) {
   switch (outputFormat(path)) {
     case Format::Pgm:
-      return writePnm(path, image, false);
+      return writePnm(path, {&image});
     case Format::Ppm:
-      return writePnm(path, image, true);
+      return writePnm(path, {&image, &image, &image});
     case Format::Png:
 #if VXFREQ_DEMO_HAVE_PNG
-      return writePng(path, image);
+      return writePng(path, {&image});
+#else
+      break;
+#endif
+  }
+}
+
+bool holdsColour(const std::string& path) {
+  const std::string ext = lowerExtension(path);
+  return ext == ".ppm" || (ext == ".png" && pngSupported());
+}
+
+void writeColourImage(const std::string& path, const std::vector<GreyImage>& channels) {
+  const std::vector<const GreyImage*> planes = {&channels.at(0), &channels.at(1), &channels.at(2)};
+  switch (outputFormat(path)) {
+    case Format::Pgm:
+      throw ImageFileError("cannot write '" + path + "': PGM holds grey pictures only");
+    case Format::Ppm:
+      return writePnm(path, planes);
+    case Format::Png:
+#if VXFREQ_DEMO_HAVE_PNG
+      return writePng(path, planes);
 #else
       break;
 #endif

@@ -1,5 +1,6 @@
-// Grey images in files: PNG (8 and 16 bits, when the program is built with libpng),
-// PGM and PPM (binary and plain, any maximum value up to 65535).
+// Pictures in files: PNG (8 and 16 bits, when the program is built with libpng), PGM
+// and PPM (binary and plain, any maximum value up to 65535); read as grey levels, and
+// colour pictures also as their three channels.
 #ifndef VXFREQ_DEMO_IMAGE_IO_H
 #define VXFREQ_DEMO_IMAGE_IO_H
 
@@ -33,6 +34,10 @@ struct LoadedImage {
   bool convertedFromColour = false;  // RGB made grey: (299 R + 587 G + 114 B) / 1000
   bool alphaIgnored = false;         // an alpha channel was dropped
   bool rescaled = false;             // a PNM maximum other than 255 or 65535 was rescaled
+  // A colour picture's red, green and blue channels as they are (rescaled like the grey
+  // levels), each of the image's size and bit depth; empty for a grey picture and when
+  // only the header was read.
+  std::vector<GreyImage> channels;
 };
 
 // A file that cannot be read or written; the message names the file.
@@ -51,6 +56,14 @@ LoadedImage readImage(const std::string& path, long maxSide);
 // Writes `image` as PNG (".png"), PGM (".pgm") or PPM (".ppm", three equal channels),
 // chosen by the file name's extension, at the image's bit depth.
 void writeImage(const std::string& path, const GreyImage& image);
+
+// Writes the channels of a colour picture (red, green, blue: three images of one size
+// and bit depth) as PNG (".png") or PPM (".ppm"), chosen by the file name's extension;
+// any other extension is an ImageFileError.
+void writeColourImage(const std::string& path, const std::vector<GreyImage>& channels);
+
+// Whether the file name's extension is one that writeColourImage writes.
+bool holdsColour(const std::string& path);
 
 // The header of a picture file: `image` has the width, height and bit depth but no
 // pixels. Throws what readImage throws for the header.

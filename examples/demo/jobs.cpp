@@ -225,36 +225,68 @@ void normalizeKernel(Kernel& kernel) {
   for (double& v : kernel.values) v /= sum;
 }
 
-FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views,
-                          const vxPaddingOptions& transform) {
-  FilterResult result;
+namespace {
+
+// One picture through built filters: the forward transform (padded as `transform` says),
+// the filters in turn, the inverse transform. Returns the values the display turns into
+// grey levels and adds the time of these steps to `milliseconds`; with `views` the gain
+// and the filtered spectrum are kept there (not timed).
+vxPelBuffer<double> filteredValues(const GreyImage& input, const FilterList& filters,
+                                   Display display, const vxPaddingOptions& transform,
+                                   double& milliseconds, FilterResult* views) {
   const Clock::time_point start = Clock::now();
-  const FilterList filters =
-      job.build(vfPaddedTransformSize(input.width, input.height, transform.margin));
   std::vector<const vxFrequencyFilter*> applied;
   for (const auto& filter : filters) applied.push_back(filter.get());
   vxFrequencyBuffer spectrum = forwardTransform(input, transform, applied);
   for (const auto& filter : filters) filter->apply(spectrum);
   const Clock::time_point filtered = Clock::now();
 
-  if (views) {
-    result.filtered = spectrum.getMagnitudeImage(true);
-    result.gain = gainOf(filters, spectrum.width(), spectrum.height());
+  if (views != nullptr) {
+    views->filtered = spectrum.getMagnitudeImage(true);
+    views->gain = gainOf(filters, spectrum.width(), spectrum.height());
   }
 
   // Unbound images: the inverse transform makes them, of the input's size. In place,
   // since the spectrum is not needed afterwards.
   const Clock::time_point inverseStart = Clock::now();
   vxPelBuffer<double> values;
-  if (job.display == Display::Signed) {
+  if (display == Display::Signed) {
     vfInverseFFTReal<double>(spectrum, values, true);
   } else {
     vfInverseFFT(spectrum, values, false, true);
   }
   const Clock::time_point end = Clock::now();
-  result.milliseconds =
-      millisecondsBetween(start, filtered) + millisecondsBetween(inverseStart, end);
+  milliseconds += millisecondsBetween(start, filtered) + millisecondsBetween(inverseStart, end);
+  return values;
+}
+
+}  // namespace
+
+FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views,
+                          const vxPaddingOptions& transform) {
+  FilterResult result;
+  const Clock::time_point start = Clock::now();
+  const FilterList filters =
+      job.build(vfPaddedTransformSize(input.width, input.height, transform.margin));
+  result.milliseconds = millisecondsBetween(start, Clock::now());
+  const vxPelBuffer<double> values = filteredValues(input, filters, job.display, transform,
+                                                    result.milliseconds, views ? &result : nullptr);
   result.output = toGrey(values, input.bits, job.display);
+  return result;
+}
+
+ColourResult runColourFilterJob(const std::vector<GreyImage>& channels, const FilterJob& job,
+                                const vxPaddingOptions& transform) {
+  ColourResult result;
+  const GreyImage& first = channels.at(0);
+  const Clock::time_point start = Clock::now();
+  const FilterList filters =
+      job.build(vfPaddedTransformSize(first.width, first.height, transform.margin));
+  result.milliseconds = millisecondsBetween(start, Clock::now());
+  for (const GreyImage& channel : channels)
+    result.channels.push_back(toGrey(
+        filteredValues(channel, filters, job.display, transform, result.milliseconds, nullptr),
+        channel.bits, job.display));
   return result;
 }
 

@@ -1,5 +1,5 @@
-// The jobs of vxfreq-demo: transform a grey picture, filter its spectrum, transform
-// it back. Shared by the demo run and the commands.
+// The jobs of vxfreq-demo: transform a grey picture (or each channel of a colour one),
+// filter its spectrum, transform it back. Shared by the demo run and the commands.
 #ifndef VXFREQ_DEMO_JOBS_H
 #define VXFREQ_DEMO_JOBS_H
 
@@ -100,6 +100,18 @@ struct FilterResult {
 // spectrum are also kept (not timed).
 FilterResult runFilterJob(const GreyImage& input, const FilterJob& job, bool views,
                           const vxPaddingOptions& transform = plainTransform());
+
+struct ColourResult {
+  std::vector<GreyImage> channels;  // the input channels' size and bit depth
+  double milliseconds = 0.0;
+};
+
+// The filtering of runFilterJob on each channel of a colour picture (red, green, blue,
+// of one size and depth), with filters built once: each output channel is the output of
+// runFilterJob on that channel alone. The time covers the build and every channel's
+// transforms and filters.
+ColourResult runColourFilterJob(const std::vector<GreyImage>& channels, const FilterJob& job,
+                                const vxPaddingOptions& transform = plainTransform());
 
 struct SpectrumResult {
   GreyImage output;               // 8-bit log-magnitude picture of the transform size

@@ -123,16 +123,18 @@ vxPaddingOptions transformOf(const demo::Options& options) {
   return transform;
 }
 
-void printNotes(const demo::LoadedImage& loaded, const std::string& path) {
-  if (loaded.convertedFromColour)
+// What was changed in reading a picture. `colour`: its channels are filtered, not its
+// grey levels.
+void printNotes(const demo::LoadedImage& loaded, const std::string& path, bool colour = false) {
+  if (loaded.convertedFromColour && !colour)
     std::fprintf(stderr,
                  "vxfreq-demo: note: '%s' is a colour picture; working on its grey levels\n",
                  path.c_str());
   if (loaded.alphaIgnored)
     std::fprintf(stderr, "vxfreq-demo: note: the alpha channel of '%s' is ignored\n", path.c_str());
   if (loaded.rescaled)
-    std::fprintf(stderr, "vxfreq-demo: note: the grey levels of '%s' were rescaled to %d bits\n",
-                 path.c_str(), loaded.image.bits);
+    std::fprintf(stderr, "vxfreq-demo: note: the %s levels of '%s' were rescaled to %d bits\n",
+                 colour ? "colour" : "grey", path.c_str(), loaded.image.bits);
 }
 
 // The kernel command's kernel, scaled to sum 1 unless the user asked for raw values.
@@ -178,7 +180,17 @@ int runCommand(const demo::Options& options) {
   demo::OutputFile output(options.output);
   const long maxSide = vfMaxTransformSide();
   const vxPaddingOptions transform = transformOf(options);
-  const demo::GreyImage header = demo::readImageHeader(options.input, maxSide).image;
+  const demo::LoadedImage head = demo::readImageHeader(options.input, maxSide);
+  const demo::GreyImage& header = head.image;
+  // A colour picture's channels are filtered one by one where the command's output keeps
+  // the picture's levels, unless --grey asks for its grey levels.
+  const bool colour =
+      head.convertedFromColour && !options.grey && demo::filtersColour(options.command);
+  if (colour && !demo::holdsColour(options.output))
+    throw demo::UsageError(options.command, "'" + options.input + "' is a colour picture and '" +
+                                                options.output + "' cannot hold one: write " +
+                                                (demo::pngSupported() ? ".png or .ppm" : ".ppm") +
+                                                ", or give --grey to filter its grey levels");
   const vxPair<long> size = vfPaddedTransformSize(header.width, header.height, transform.margin);
   demo::checkAgainstPicture(options, header.width, header.height, size.x, size.y);
   noteIdlePadding(options, header.width, header.height, size);
@@ -193,7 +205,7 @@ int runCommand(const demo::Options& options) {
   }
 
   const demo::LoadedImage loaded = demo::readImage(options.input, maxSide);
-  printNotes(loaded, options.input);
+  printNotes(loaded, options.input, colour);
   const demo::GreyImage& input = loaded.image;
 
   if (options.command == demo::Command::Spectrum) {
@@ -212,6 +224,13 @@ int runCommand(const demo::Options& options) {
                           kernel.height);
   } else {
     job = demo::filterJob(options.command.filter, options.settings);
+  }
+  if (colour) {
+    const demo::ColourResult result = demo::runColourFilterJob(loaded.channels, job, transform);
+    demo::writeColourImage(options.output, result.channels);
+    output.keep();
+    printJobLine(job.name, input.width, input.height, result.milliseconds, options.output);
+    return 0;
   }
   const demo::FilterResult result = demo::runFilterJob(input, job, false, transform);
   demo::writeImage(options.output, result.output);

@@ -29,23 +29,26 @@ const std::vector<OptionRule>& rulesOf(const Command& command) {
   static const std::vector<OptionRule> spectrum = {{"--padding", Kind::Text, false},
                                                    {"--window", Kind::Text, false},
                                                    {"--compatible", Kind::Flag, false},
-                                                   {"--size", Kind::Text, false}};
+                                                   {"--size", Kind::Text, false},
+                                                   {"--grey", Kind::Flag, false}};
   static const std::vector<OptionRule> band = {
       {"--frequency", Kind::Number, true}, {"--sigma", Kind::Number, true},
       {"--plateau", Kind::Number, false},  {"--dc-radius", Kind::Integer, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
-      {"--compatible", Kind::Flag, false}, {"--size", Kind::Text, false}};
+      {"--compatible", Kind::Flag, false}, {"--size", Kind::Text, false},
+      {"--grey", Kind::Flag, false}};
   static const std::vector<OptionRule> gabor = {
       {"--angle", Kind::Number, true},       {"--frequency", Kind::Number, true},
       {"--sigma", Kind::NumberPair, true},   {"--plateau", Kind::NumberPair, false},
       {"--dc-radius", Kind::Integer, false}, {"--padding", Kind::Text, false},
       {"--window", Kind::Text, false},       {"--compatible", Kind::Flag, false},
-      {"--size", Kind::Text, false}};
+      {"--size", Kind::Text, false},         {"--grey", Kind::Flag, false}};
   static const std::vector<OptionRule> kernel = {
       {"--kernel", Kind::Text, false},     {"--mean", Kind::Integer, false},
       {"--gaussian", Kind::Number, false}, {"--raw", Kind::Flag, false},
       {"--padding", Kind::Text, false},    {"--window", Kind::Text, false},
-      {"--compatible", Kind::Flag, false}, {"--size", Kind::Text, false}};
+      {"--compatible", Kind::Flag, false}, {"--size", Kind::Text, false},
+      {"--grey", Kind::Flag, false}};
   switch (command.kind) {
     case Command::Demo:
       return demo;
@@ -223,6 +226,8 @@ void store(Options& options, const std::string& name, Kind kind, const std::stri
       throw UsageError(c, "--gaussian 0 is out of range: it must be above 0");
   } else if (name == "--raw") {
     options.raw = true;
+  } else if (name == "--grey") {
+    options.grey = true;
   } else if (name == "--compatible") {
     options.compatible = true;
   } else if (name == "--size") {
@@ -261,8 +266,8 @@ std::string filterDescription(bool gabor, bool rejects) {
            "the full grey range.\n";
   if (!gabor)
     return "Removes the frequencies on a ring of radius F around zero and leaves all\n"
-           "others: the gain is 1 minus the band-pass gain. OUTPUT keeps INPUT's grey\n"
-           "levels (clamped to the grey range).\n";
+           "others: the gain is 1 minus the band-pass gain. OUTPUT keeps INPUT's levels\n"
+           "(clamped to their range).\n";
   if (!rejects)
     return "Keeps the frequencies around one point of the spectrum, at distance F from\n"
            "zero in direction A, and sets all others to zero. Patterns that repeat with\n"
@@ -271,13 +276,82 @@ std::string filterDescription(bool gabor, bool rejects) {
            "response (its local strength), stretched to the full grey range.\n";
   return "Removes the frequencies around the point at distance F from zero in direction\n"
          "A, and around its mirror point in direction A + 180 so that the result stays a\n"
-         "real picture, and leaves all others. OUTPUT keeps INPUT's grey levels (clamped\n"
-         "to the grey range).\n";
+         "real picture, and leaves all others. OUTPUT keeps INPUT's levels (clamped to\n"
+         "their range).\n";
+}
+
+// `text` with its lines broken between words before column 80.
+std::string wrapped(const std::string& text) {
+  std::string out, line, word;
+  const auto flush = [&] {
+    if (word.empty()) return;
+    if (!line.empty() && line.size() + 1 + word.size() > 80) {
+      out += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+    word.clear();
+  };
+  for (char c : text) {
+    if (c == ' ') {
+      flush();
+    } else {
+      word += c;
+    }
+  }
+  flush();
+  return out + line + "\n";
+}
+
+// The commands that filter colour pictures channel by channel (`colour`) or work on
+// their grey levels, as "a, b and c".
+std::string commandsThat(bool colour) {
+  std::vector<std::string> names;
+  if (!colour) names.push_back("spectrum");
+  for (const FilterCommand& c : filterCommands())
+    if (filtersColour(Command(Command::Filter, c.command)) == colour) names.push_back(c.command);
+  if (colour) names.push_back("kernel");
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+  return text;
+}
+
+// What a command does with a colour picture.
+std::string colourText(const Command& command) {
+  const std::string luma = "(0.299 R + 0.587 G + 0.114 B)";
+  if (command == Command::Demo)
+    return wrapped("Colour pictures: " + commandsThat(true) +
+                   " filter each channel and write a colour picture of INPUT's bit depth "
+                   "(OUTPUT .png or .ppm), each channel what the command writes for that "
+                   "channel alone as a grey picture; " +
+                   commandsThat(false) +
+                   ", whose OUTPUT is a display rather than INPUT's levels, work on its grey "
+                   "levels " +
+                   luma +
+                   ", with a note, as every command does with --grey. An alpha channel is "
+                   "dropped, with a note.");
+  if (filtersColour(command))
+    return wrapped(
+        "A colour INPUT is filtered channel by channel: OUTPUT is a colour picture of "
+        "INPUT's bit depth (so .png or .ppm), each channel what this command writes for that "
+        "channel alone as a grey picture. An alpha channel is dropped, with a note. --grey "
+        "works on INPUT's grey levels " +
+        luma + " instead, into a grey picture.");
+  return wrapped("A colour INPUT is converted to its grey levels " + luma +
+                 ", with a note: OUTPUT is a display stretched to the grey range, not INPUT's "
+                 "levels, and channels stretched each on its own scale would show colours "
+                 "INPUT does not have. An alpha channel is dropped, with a note.");
 }
 
 }  // namespace
 
 long maxSideOf(const Options& options) { return options.compatible ? 2048 : 16384; }
+
+bool filtersColour(const Command& command) {
+  if (command == Command::Kernel) return true;
+  return command == Command::Filter && findFilterCommand(command.filter)->rejects;
+}
 
 std::string commandName(const Command& command) {
   switch (command.kind) {
@@ -383,16 +457,19 @@ void checkAgainstPicture(const Options& options, long width, long height, long t
 
 std::string helpText(const Command& command) {
   const std::string images =
-      pngSupported()
-          ? "Images: 8- and 16-bit PNG, PGM and PPM; colour pictures are converted to grey.\n"
-          : "Images: 8- and 16-bit PGM and PPM (this build has no PNG support); colour\n"
-            "pictures are converted to grey.\n";
+      pngSupported() ? "Images: 8- and 16-bit PNG, PGM and PPM.\n"
+                     : "Images: 8- and 16-bit PGM and PPM (this build has no PNG support).\n";
   const std::string common =
       "INPUT may have any size up to 16384 x 16384 pixels (2048 x 2048 with\n"
       "--compatible); it is transformed at its own size (--size), or at the next fast\n"
       "size of each side where a padding adds a margin. OUTPUT's extension (.png,\n"
       ".pgm or .ppm) chooses its format.\n" +
-      images + "Frequencies, sigmas and plateaus are in cycles per pixel (0 to 0.5).\n";
+      images + colourText(command) +
+      "Frequencies, sigmas and plateaus are in cycles per pixel (0 to 0.5).\n";
+  const std::string greyOption =
+      filtersColour(command)
+          ? "  --grey          work on a colour INPUT's grey levels, into a grey picture\n"
+          : "  --grey          accepted: this command works on grey levels anyway\n";
   const std::string transformOptions =
       "  --padding P     what fills the transform around the picture: zero (zeros up\n"
       "                  to the transform size; the spectrum's default), reflect (the\n"
@@ -457,7 +534,7 @@ std::string helpText(const Command& command) {
              "the middle: reflect removes it, a window also narrows the leakage of sharp\n"
              "peaks.\n"
              "\n" +
-             transformOptions + "\n" + common;
+             transformOptions + greyOption + "\n" + common;
     case Command::Filter: {
       const FilterCommand& type = *findFilterCommand(command.filter);
       const std::string usage = "Usage: vxfreq-demo " + type.command + " ";
@@ -476,8 +553,8 @@ std::string helpText(const Command& command) {
                                "INPUT OUTPUT\n") +
              "\n" + filterDescription(type.gabor, type.rejects) + "\n" +
              (type.gabor ? gaborOptions : bandOptions) + radius +
-             "                  (default 0: none)\n" + radiusLimit + transformOptions + "\n" +
-             common;
+             "                  (default 0: none)\n" + radiusLimit + transformOptions + greyOption +
+             "\n" + common;
     }
     case Command::Kernel:
       return "Usage: vxfreq-demo kernel (--kernel FILE | --mean N | --gaussian S) [--raw]\n"
@@ -486,8 +563,8 @@ std::string helpText(const Command& command) {
              "Convolves INPUT with a kernel, centred on its middle pixel, by multiplying\n"
              "their transforms. The kernel is scaled so that its values sum to 1 (the\n"
              "picture keeps its brightness) unless --raw is given. OUTPUT keeps INPUT's\n"
-             "grey levels (clamped to the grey range). With zero padding the kernel wraps\n"
-             "around the picture's edges; reflect avoids the dark or bright seams.\n"
+             "levels (clamped to their range). With zero padding the kernel wraps around\n"
+             "the picture's edges; reflect avoids the dark or bright seams.\n"
              "\n"
              "  --kernel FILE   the grey levels of a picture file (at most the transform's size)\n"
              "  --mean N        an N x N square of equal values (N from 1 to the transform's "
@@ -495,7 +572,7 @@ std::string helpText(const Command& command) {
              "  --gaussian S    a Gaussian of S pixels (above 0, at most 2730; 341 with\n"
              "                  --compatible), 2 ceil(3 S) + 1 pixels a side\n"
              "  --raw           use the kernel's values as they are\n" +
-             transformOptions + "\n" + common;
+             transformOptions + greyOption + "\n" + common;
   }
   return "";
 }

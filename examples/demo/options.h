@@ -53,6 +53,8 @@ struct Options {
   long meanSize = 0;
   double gaussianSigma = 0.0;
   bool raw = false;  // use the kernel's values as they are, not scaled to sum 1
+  // Work on a colour picture's grey levels even where the command filters each channel.
+  bool grey = false;
   // The library's compatible mode: pictures up to 2048 x 2048 and the results of its
   // earlier versions, bit for bit; otherwise its extended mode (pictures up to
   // 16384 x 16384, accurate transforms).
@@ -87,6 +89,11 @@ Options parseOptions(int argc, const char* const* argv);
 // gets: the DC radius and the kernel's size. Throws UsageError.
 void checkAgainstPicture(const Options& options, long width, long height, long transformWidth,
                          long transformHeight);
+
+// Whether the command filters a colour picture channel by channel into a colour picture
+// (the commands whose output keeps the input's levels: the reject filters and the
+// kernel); the others work on its grey levels.
+bool filtersColour(const Command& command);
 
 // "spectrum", "bandpass" etc.; "" for the demo run.
 std::string commandName(const Command& command);

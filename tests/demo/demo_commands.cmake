@@ -3,6 +3,7 @@
 # files and bad parameters. Arguments: DEMO, WORK_DIR, PNG (true when built with libpng).
 cmake_minimum_required(VERSION 3.20)
 include("${CMAKE_CURRENT_LIST_DIR}/picture_header.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/command_runs.cmake")
 
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
@@ -37,32 +38,6 @@ file(WRITE "${WORK_DIR}/huge.pgm" "P5\n16385 16\n255\n")
 file(WRITE "${WORK_DIR}/wide.pgm" "P5\n2049 16\n255\n")
 file(WRITE "${WORK_DIR}/truncated.pgm" "P5\n8 8\n255\nabcdef")
 file(WRITE "${WORK_DIR}/notes.txt" "not a picture\n")
-
-# run(<expected status> <stdout var> <stderr var> args...)
-function(run expected out_var err_var)
-  execute_process(COMMAND "${DEMO}" ${ARGN} WORKING_DIRECTORY "${WORK_DIR}"
-    RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  string(REPLACE ";" " " shown "${ARGN}")
-  if(NOT "${result}" STREQUAL "${expected}")
-    message(FATAL_ERROR "vxfreq-demo ${shown}: status ${result}, expected ${expected}\n${out}${err}")
-  endif()
-  message(STATUS "vxfreq-demo ${shown} -> ${result}: ${out}${err}")
-  set(${out_var} "${out}" PARENT_SCOPE)
-  set(${err_var} "${err}" PARENT_SCOPE)
-endfunction()
-
-# fails(<status> <message part> args...): exits with <status>, says <message part> on
-# one line of stderr and writes nothing to the output.
-function(fails expected message_part)
-  run(${expected} out err ${ARGN})
-  string(FIND "${err}" "${message_part}" at)
-  if(at LESS 0)
-    message(FATAL_ERROR "expected '${message_part}' in the message, got: ${err}")
-  endif()
-  if(err MATCHES "terminate called|Aborted|what\\(\\)")
-    message(FATAL_ERROR "not a clean message: ${err}")
-  endif()
-endfunction()
 
 # Each command writes the input's size (the spectrum: the transform size, the picture's
 # own unless --size says otherwise) and depth.
