@@ -15,12 +15,17 @@
 #include <iterator>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #if !defined(_WIN32)
 #include <pthread.h>
+#endif
+#if defined(__linux__)
+#include <semaphore.h>
+#include <time.h>
 #endif
 
 namespace vxpy {
@@ -29,28 +34,71 @@ namespace vxpy {
 // Signals. Python runs its signal handlers on the main thread only, between bytecodes,
 // with the GIL: a library call that keeps the main thread would hold them back until it
 // returns. So a long call of the main thread runs on a helper thread instead, while the
-// main thread waits, the GIL released, and every 10 ms (sooner when a signal interrupts
-// its wait) takes the GIL for PyErr_CheckSignals. A handler that returns lets the call
-// go on; one that raises (KeyboardInterrupt from the default SIGINT handler, a timeout
-// of the caller's) sets the call's attention flag, the library stops at its next check,
-// and the call raises the handler's exception.
+// main thread waits, the GIL released, and takes the GIL for PyErr_CheckSignals when a
+// signal cuts its wait short (on Linux) and every 10 ms. A handler that returns lets the
+// call go on; one that raises (KeyboardInterrupt from the default SIGINT handler, a
+// timeout of the caller's) sets the call's attention flag, the library stops at its
+// next check, and the call raises the handler's exception.
 
 namespace {
 
 unsigned long gMainThread = 0;
 
-// How often the waiting main thread runs Python's signal handlers.
+// How often the waiting main thread runs Python's signal handlers at the latest.
 constexpr std::chrono::milliseconds kSignalPoll(10);
 
 // The helper thread and the call it runs: one at a time, for the main thread.
 struct Helper {
+  Helper() {
+#if defined(__linux__)
+    if (sem_init(&finished, 0, 0) != 0) throw std::runtime_error("no semaphore for vxfreq's calls");
+#endif
+  }
   std::mutex mutex;
-  std::condition_variable posted;    // a call for the helper
-  std::condition_variable finished;  // the call's end, for the main thread
+  std::condition_variable posted;  // a call for the helper
   void (*call)(void*) = nullptr;
   void* work = nullptr;
-  bool done = false;
   std::exception_ptr error;
+  // The call's end, for the main thread: a semaphore where a signal interrupts the wait
+  // for it (sem_timedwait gives EINTR whatever the handler's flags), else a condition.
+#if defined(__linux__)
+  sem_t finished;
+#else
+  std::condition_variable finished;
+  bool done = false;
+#endif
+
+  // Called by the helper at the end of a call.
+  void finish(std::exception_ptr e) {
+    std::unique_lock<std::mutex> lock(mutex);
+    error = std::move(e);
+#if defined(__linux__)
+    lock.unlock();
+    sem_post(&finished);
+#else
+    done = true;
+    finished.notify_all();
+#endif
+  }
+
+  // Waits for the end of the call at most kSignalPoll, less when a signal comes: true
+  // once the call has ended.
+  bool waitForEnd() {
+#if defined(__linux__)
+    timespec until;
+    clock_gettime(CLOCK_REALTIME, &until);
+    const long ns =
+        until.tv_nsec + static_cast<long>(std::chrono::nanoseconds(kSignalPoll).count());
+    until.tv_sec += ns / 1000000000L;
+    until.tv_nsec = ns % 1000000000L;
+    return sem_timedwait(&finished, &until) == 0;  // EINTR or ETIMEDOUT: not yet
+#else
+    std::unique_lock<std::mutex> lock(mutex);
+    if (!finished.wait_for(lock, kSignalPoll, [this] { return done; })) return false;
+    done = false;
+    return true;
+#endif
+  }
 };
 
 void helperLoop(Helper* h) {
@@ -61,23 +109,23 @@ void helperLoop(Helper* h) {
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, nullptr);
 #endif
-  std::unique_lock<std::mutex> lock(h->mutex);
   for (;;) {
-    h->posted.wait(lock, [h] { return h->call != nullptr; });
-    void (*call)(void*) = h->call;
-    void* work = h->work;
-    lock.unlock();
+    void (*call)(void*) = nullptr;
+    void* work = nullptr;
+    {
+      std::unique_lock<std::mutex> lock(h->mutex);
+      h->posted.wait(lock, [h] { return h->call != nullptr; });
+      call = h->call;
+      work = h->work;
+      h->call = nullptr;
+    }
     std::exception_ptr error;
     try {
       call(work);
     } catch (...) {
       error = std::current_exception();
     }
-    lock.lock();
-    h->call = nullptr;
-    h->error = error;
-    h->done = true;
-    h->finished.notify_all();
+    h->finish(std::move(error));
   }
 }
 
@@ -117,27 +165,27 @@ bool runOnHelper(void (*call)(void*), void* work, std::atomic<bool>& stop) {
   PyObject* type = nullptr;
   PyObject* value = nullptr;
   PyObject* traceback = nullptr;
-  std::exception_ptr error;
   PyThreadState* state = PyEval_SaveThread();
   {
-    std::unique_lock<std::mutex> lock(h.mutex);
+    const std::lock_guard<std::mutex> lock(h.mutex);
     h.call = call;
     h.work = work;
-    h.done = false;
-    h.posted.notify_one();
-    while (!h.finished.wait_for(lock, kSignalPoll, [&h] { return h.done; })) {
-      if (raised) continue;  // stopping: the handlers wait for the call's end
-      lock.unlock();
-      PyEval_RestoreThread(state);
-      if (PyErr_CheckSignals() != 0) {
-        PyErr_Fetch(&type, &value, &traceback);
-        raised = true;
-        stop.store(true);
-      }
-      state = PyEval_SaveThread();
-      lock.lock();
+  }
+  h.posted.notify_one();
+  while (!h.waitForEnd()) {
+    if (raised) continue;  // stopping: later handlers wait for the call's end
+    PyEval_RestoreThread(state);
+    if (PyErr_CheckSignals() != 0) {
+      PyErr_Fetch(&type, &value, &traceback);
+      raised = true;
+      stop.store(true);
     }
-    error = h.error;
+    state = PyEval_SaveThread();
+  }
+  std::exception_ptr error;
+  {
+    const std::lock_guard<std::mutex> lock(h.mutex);
+    error = std::move(h.error);
     h.error = nullptr;
   }
   PyEval_RestoreThread(state);
@@ -176,7 +224,24 @@ void Parallel::enter() {
     throw std::runtime_error(
         "this vxfreq.parallel block is entered already; make one for each "
         "with statement");
+#if !defined(_WIN32)
+  // The pool's threads block every signal, as the helper does, so that a signal sent to
+  // the process reaches a thread where Python notices it at once.
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &before);
+  std::shared_ptr<vxThreadPool> pool;
+  try {
+    pool = std::make_shared<vxThreadPool>(threads_);
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    throw;
+  }
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+#else
   auto pool = std::make_shared<vxThreadPool>(threads_);
+#endif
   poolsHere().push_back(pool);
   pool_ = std::move(pool);
   thread_ = PyThread_get_thread_ident();
