@@ -21,6 +21,7 @@ set(VXFREQ_PUBLIC_FILT_HEADERS
   ${PROJECT_SOURCE_DIR}/filt/filter_types.h
   ${PROJECT_SOURCE_DIR}/filt/freqfilt.h
   ${PROJECT_SOURCE_DIR}/filt/filtering.h
+  ${PROJECT_SOURCE_DIR}/filt/patterns.h
   ${PROJECT_SOURCE_DIR}/filt/padding.h
   ${PROJECT_SOURCE_DIR}/filt/parallel.h
   ${PROJECT_SOURCE_DIR}/filt/planner.h

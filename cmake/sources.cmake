@@ -28,4 +28,5 @@ set(VXFREQ_FILT_SOURCES
   # filtering: pictures filtered in one call, their patterns continued into the padding
   filt/filtering/channels.cpp filt/filtering/filtering.cpp filt/filtering/fit.cpp
   filt/filtering/search.cpp
+  filt/filtering/patterns.cpp
 )

@@ -10,7 +10,122 @@ namespace vxpy {
 // Arguments, results and pickles.
 
 std::string typeName(const py::handle& object) {
-  return py::str(py::type::of(object).attr("__name__")).cast<std::string>();
+  const py::handle type = py::type::of(object);
+  const std::string name = py::str(type.attr("__qualname__")).cast<std::string>();
+  const py::object module = py::getattr(type, "__module__", py::none());
+  if (!py::isinstance<py::str>(module)) return name;
+  const std::string where = module.cast<std::string>();
+  return where == "builtins" ? name : where + "." + name;
+}
+
+std::string labelled(const std::string& label, const std::string& message) {
+  if (message.compare(0, label.size(), label) == 0) return message;
+  return label + ": " + message;
+}
+
+std::string memberLabel(const py::handle& self, const char* member) {
+  return py::str(py::type::of(self).attr("__name__")).cast<std::string>() + "." + member;
+}
+
+void refuse(const std::string& argument, const std::string& takes, const py::handle& value) {
+  throw py::type_error(argument + " must be " + takes + ", not " + typeName(value));
+}
+
+const char* const kTakesBuffer =
+    "a FrequencyBuffer (from forward() or FrequencyBuffer.from_array())";
+
+Buffer& bufferArg(const py::handle& value, const char* argument) {
+  if (!py::isinstance<Buffer>(value)) refuse(argument, kTakesBuffer, value);
+  return value.cast<Buffer&>();
+}
+
+bool flagArg(const py::handle& value, const char* argument) {
+  if (value.ptr() == Py_True) return true;
+  if (value.ptr() == Py_False) return false;
+  // numpy.bool_, and integers (Python's or numpy's) as their truth.
+  const py::handle type = py::type::of(value);
+  const bool numpyBool = py::str(type.attr("__module__")).cast<std::string>() == "numpy" &&
+                         py::str(type.attr("__name__")).cast<std::string>() == "bool_";
+  if (!numpyBool && PyIndex_Check(value.ptr()) == 0) refuse(argument, "True or False", value);
+  const int truth = PyObject_IsTrue(value.ptr());
+  if (truth < 0) throw py::error_already_set();
+  return truth == 1;
+}
+
+long integerArg(const py::handle& value, const char* argument) {
+  PyObject* index = PyNumber_Index(value.ptr());
+  if (index == nullptr) {
+    PyErr_Clear();
+    refuse(argument, "an integer", value);
+  }
+  const long number = PyLong_AsLong(index);
+  Py_DECREF(index);
+  if (number == -1 && PyErr_Occurred()) {
+    PyErr_Clear();
+    throw py::value_error(std::string(argument) +
+                          " is out of range: " + py::repr(value).cast<std::string>());
+  }
+  return number;
+}
+
+double numberArg(const py::handle& value, const char* argument) {
+  if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) || PyComplex_Check(value.ptr()))
+    refuse(argument, "a real number", value);
+  const double number = PyFloat_AsDouble(value.ptr());
+  if (number == -1.0 && PyErr_Occurred()) {
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw py::error_already_set();
+    PyErr_Clear();
+    refuse(argument, "a real number", value);
+  }
+  return number;
+}
+
+std::complex<double> complexArg(const py::handle& value, const char* argument) {
+  if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()))
+    refuse(argument, "a number", value);
+  const Py_complex number = PyComplex_AsCComplex(value.ptr());
+  if (number.real == -1.0 && PyErr_Occurred()) {
+    if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw py::error_already_set();
+    PyErr_Clear();
+    refuse(argument, "a number", value);
+  }
+  return std::complex<double>(number.real, number.imag);
+}
+
+namespace {
+
+// The two items of a pair (a tuple, list or other sequence of length 2), or TypeError.
+std::pair<py::object, py::object> itemsOf(const py::handle& value, const char* argument,
+                                          const char* takes) {
+  if (PyUnicode_Check(value.ptr()) || PyBytes_Check(value.ptr()) || !PySequence_Check(value.ptr()))
+    refuse(argument, takes, value);
+  const py::sequence items = py::reinterpret_borrow<py::sequence>(value);
+  if (py::len(items) != 2)
+    throw py::type_error(std::string(argument) + " must be " + takes + ", not a " +
+                         typeName(value) + " of " + std::to_string(py::len(items)) + " items");
+  return {items[0], items[1]};
+}
+
+}  // namespace
+
+Size integerPairArg(const py::handle& value, const char* argument, const char* takes) {
+  const auto items = itemsOf(value, argument, takes);
+  const std::string first = std::string(argument) + "[0]";
+  const std::string second = std::string(argument) + "[1]";
+  return Size(integerArg(items.first, first.c_str()), integerArg(items.second, second.c_str()));
+}
+
+std::pair<double, double> numberPairArg(const py::handle& value, const char* argument,
+                                        const char* takes) {
+  const auto items = itemsOf(value, argument, takes);
+  const std::string first = std::string(argument) + "[0]";
+  const std::string second = std::string(argument) + "[1]";
+  return {numberArg(items.first, first.c_str()), numberArg(items.second, second.c_str())};
+}
+
+std::string textArg(const py::handle& value, const char* argument, const char* takes) {
+  if (!py::isinstance<py::str>(value)) refuse(argument, takes, value);
+  return value.cast<std::string>();
 }
 
 py::tuple pairOf(const vxPair<long>& p) { return py::make_tuple(p.x, p.y); }

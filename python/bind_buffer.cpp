@@ -47,12 +47,18 @@ using ImageGetter = void (vxFrequencyBuffer::*)(bool, vxPelBuffer<double>&) cons
 void addImage(py::class_<Buffer>& cls, const char* name, ImageGetter getter, const char* what) {
   cls.def(
       name,
-      [getter](Buffer& b, bool centered, const py::object& out) {
-        const long W = b.buf.width();  // Uninitialized for a buffer without data
-        OutImage<double> image(out, W, b.buf.height(), "out");
-        Use use(b.use, Use::Read, "FrequencyBuffer");
-        runLibrary([&] { (b.buf.*getter)(centered, image.image()); }, elementsOf(b.buf));
-        return image.result();
+      [getter, name](const py::object& self, const py::object& centeredArg, const py::object& out) {
+        return publicCall(
+            [&] { return memberLabel(self, name) + "()"; },
+            [&] {
+              Buffer& b = self.cast<Buffer&>();
+              const bool centered = flagArg(centeredArg, "centered");
+              const long W = b.buf.width();  // Uninitialized for a buffer without data
+              OutImage<double> image(out, W, b.buf.height(), "out");
+              Use use(b.use, Use::Read, "FrequencyBuffer");
+              runLibrary([&] { (b.buf.*getter)(centered, image.image()); }, elementsOf(b.buf));
+              return image.result();
+            });
       },
       py::arg("centered") = false, py::arg("out") = py::none(),
       (std::string("The ") + what +
@@ -106,10 +112,16 @@ void addBinary(py::class_<Buffer>& cls, const char* name, const char* iname, Bin
 // FrequencyBuffer.from_array: the values copied into a new buffer of their size, the
 // picture's placement recorded.
 std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& imageSize,
-                                  Size offset) {
+                                  const py::object& offsetArg) {
+  const Size offset = integerPairArg(offsetArg, "offset", "an (x, y) pair of integers");
   using Values = py::array_t<std::complex<float>, py::array::c_style | py::array::forcecast>;
   const py::array given = py::array::ensure(values);
-  if (!given) throw py::type_error("values must be a numpy array");
+  if (!given) refuse("values", "a 2-D array of numbers", values);
+  // What is not an array and does not convert to numbers is the wrong type, whatever
+  // its shape.
+  const std::string numbers = "biufc";
+  if (!py::isinstance<py::array>(values) && numbers.find(given.dtype().kind()) == std::string::npos)
+    refuse("values", "a 2-D array of numbers", values);
   if (given.ndim() != 2)
     throw py::value_error("values must be a 2-D array (H, W), not " + std::to_string(given.ndim()) +
                           "-D");
@@ -131,7 +143,8 @@ std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& im
           std::to_string(H) + ", " + std::to_string(W) + ")");
   }
   Size picture(W, H);
-  if (!imageSize.is_none()) picture = imageSize.cast<Size>();
+  if (!imageSize.is_none())
+    picture = integerPairArg(imageSize, "image_size", "None or a (w, h) pair of integers");
   const Values array = Values::ensure(given);
   if (!array) throw py::error_already_set();
   std::unique_ptr<Buffer> b;
@@ -157,11 +170,15 @@ void bindBuffer(py::module_& m) {
                             "numpy.asarray(buffer) is a writable complex64 (H, W) view of the "
                             "buffer's own storage; while a view exists, operations that would "
                             "give the buffer storage of another size raise BufferError.");
-  buffer.def(py::init([](long width, long height) {
-               if (width < 0 || height < 0)
-                 throw py::value_error("width and height must not be negative");
-               ModeScope mode;
-               return std::make_unique<Buffer>(width, height);
+  buffer.def(py::init([](const py::object& widthArg, const py::object& heightArg) {
+               return publicCall("FrequencyBuffer()", [&] {
+                 const long width = integerArg(widthArg, "width");
+                 const long height = integerArg(heightArg, "height");
+                 if (width < 0 || height < 0)
+                   throw py::value_error("width and height must not be negative");
+                 ModeScope mode;
+                 return std::make_unique<Buffer>(width, height);
+               });
              }),
              py::arg("width"), py::arg("height"),
              "Zeros sized for an image of width x height (transform size: the image's own; "
@@ -184,19 +201,31 @@ void bindBuffer(py::module_& m) {
       "access (InvalidBuffer).");
   buffer.def(
       "get",
-      [](Buffer& b, long x, long y, bool centered) {
-        Use use(b.use, Use::Read, "FrequencyBuffer");
-        const vxPair<double> v = b.buf.get(x, y, centered);
-        return std::complex<double>(v.x, v.y);
+      [](Buffer& b, const py::object& x, const py::object& y, const py::object& centered) {
+        return publicCall("FrequencyBuffer.get()", [&] {
+          const long ix = integerArg(x, "x");
+          const long iy = integerArg(y, "y");
+          const bool c = flagArg(centered, "centered");
+          Use use(b.use, Use::Read, "FrequencyBuffer");
+          const vxPair<double> v = b.buf.get(ix, iy, c);
+          return std::complex<double>(v.x, v.y);
+        });
       },
       py::arg("x"), py::arg("y"), py::arg("centered") = false,
       "Element (x, y) as a complex: storage indices 0 <= x < W, 0 <= y < H, or with centered "
       "signed frequencies -W/2 <= x < W/2 (likewise y).");
   buffer.def(
       "put",
-      [](Buffer& b, long x, long y, std::complex<double> value, bool centered) {
-        Use use(b.use, Use::Write, "FrequencyBuffer");
-        b.buf.put(x, y, vxPair<double>(value.real(), value.imag()), centered);
+      [](Buffer& b, const py::object& x, const py::object& y, const py::object& valueArg,
+         const py::object& centered) {
+        publicCall("FrequencyBuffer.put()", [&] {
+          const long ix = integerArg(x, "x");
+          const long iy = integerArg(y, "y");
+          const std::complex<double> value = complexArg(valueArg, "value");
+          const bool c = flagArg(centered, "centered");
+          Use use(b.use, Use::Write, "FrequencyBuffer");
+          b.buf.put(ix, iy, vxPair<double>(value.real(), value.imag()), c);
+        });
       },
       py::arg("x"), py::arg("y"), py::arg("value"), py::arg("centered") = false,
       "Sets element (x, y) (indices as for get) to value, rounded to single precision.");
@@ -221,15 +250,21 @@ void bindBuffer(py::module_& m) {
         return view.attr("astype")(dtype);
       },
       py::arg("dtype") = py::none(), "The complex64 (H, W) view of the storage (numpy.asarray).");
-  buffer.def_static("from_array", &fromArray, py::arg("values"), py::arg("image_size") = py::none(),
-                    py::arg("offset") = std::make_pair(0L, 0L),
-                    "A new buffer holding values, a 2-D (H, W) array of complex numbers (real "
-                    "numbers have imaginary part 0) of sides the mode transforms (1 to 16384; "
-                    "powers of two up to 2048 in vxfreq.compatible()), rounded to complex64; as "
-                    "numpy.fft.fft2's result, "
-                    "frequency 0 at [0, 0]. image_size (w, h), 1 up to (W, H) along each "
-                    "axis (None: (W, H)), and offset (x, y) are the picture the inverses "
-                    "give back.");
+  buffer.def_static(
+      "from_array",
+      [](const py::object& values, const py::object& imageSize, const py::object& offset) {
+        return publicCall("FrequencyBuffer.from_array()",
+                          [&] { return fromArray(values, imageSize, offset); });
+      },
+      py::arg("values"), py::arg("image_size") = py::none(),
+      py::arg("offset") = py::make_tuple(0, 0),
+      "A new buffer holding values, a 2-D (H, W) array of complex numbers (real "
+      "numbers have imaginary part 0) of sides the mode transforms (1 to 16384; "
+      "powers of two up to 2048 in vxfreq.compatible()), rounded to complex64; as "
+      "numpy.fft.fft2's result, "
+      "frequency 0 at [0, 0]. image_size (w, h), 1 up to (W, H) along each "
+      "axis (None: (W, H)), and offset (x, y) are the picture the inverses "
+      "give back.");
   buffer.def(
       "to_numpy", [](const py::object& self) { return storageView(self).attr("copy")(); },
       "A new complex64 (H, W) array of the values (a copy; numpy.asarray(buffer) is the "

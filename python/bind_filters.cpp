@@ -70,20 +70,30 @@ std::unique_ptr<FilterOf<F>> filterFromState(const py::bytes& state) {
   return f;
 }
 
+// What a size and an (along, across) pair take, as the messages say it.
+const char* const kTakesSize = "a (width, height) pair of integers";
+const char* const kTakesPair = "an (along, across) pair of numbers";
+
 // for_size: a copy built for another transform size, as C++ vfFilterForSize.
 template <class F>
 void defineForSize(py::class_<FilterOf<F>, Filter>& cls, const char* doc) {
   cls.def(
       "for_size",
-      [](const FilterOf<F>& f, Size size) {
-        Use use(f.use, Use::Read, "Filter");
-        auto copy = std::make_unique<FilterOf<F>>();
-        runLibrary(
-            [&] {
-              copy->filter.reset(vfFilterForSize(*f.filter, vxPair<long>(size.first, size.second)));
-            },
-            size.first * size.second);
-        return copy;
+      [](const py::object& self, const py::object& sizeArg) {
+        return publicCall([&] { return memberLabel(self, "for_size()"); },
+                          [&] {
+                            const FilterOf<F>& f = self.cast<const FilterOf<F>&>();
+                            const Size size = integerPairArg(sizeArg, "size", kTakesSize);
+                            Use use(f.use, Use::Read, "Filter");
+                            auto copy = std::make_unique<FilterOf<F>>();
+                            runLibrary(
+                                [&] {
+                                  copy->filter.reset(vfFilterForSize(
+                                      *f.filter, vxPair<long>(size.first, size.second)));
+                                },
+                                size.first * size.second);
+                            return copy;
+                          });
       },
       py::arg("size"), doc);
 }
@@ -142,6 +152,21 @@ V fromPython(const Size& v) {
   return V(v.first, v.second);
 }
 
+// A parameter's new value as Python passes it, converted to the type of its value
+// (TypeError naming the parameter otherwise).
+void argumentOf(const py::handle& value, const char* name, double& out) {
+  out = numberArg(value, name);
+}
+void argumentOf(const py::handle& value, const char* name, long& out) {
+  out = integerArg(value, name);
+}
+void argumentOf(const py::handle& value, const char* name, PairD& out) {
+  out = numberPairArg(value, name, kTakesPair);
+}
+void argumentOf(const py::handle& value, const char* name, Size& out) {
+  out = integerPairArg(value, name, kTakesSize);
+}
+
 // A parameter as a property: `get(filter)` read under a read use of the filter;
 // `set(filter, value)` (a rebuild) under a write use, without the GIL.
 template <class F, class Get, class Set>
@@ -155,10 +180,16 @@ void parameter(py::class_<FilterOf<F>, Filter>& cls, const char* name, Get get, 
         Use use(f.use, Use::Read, "Filter");
         return toPython(get(f.get()));
       },
-      [set](FilterOf<F>& f, Py value) {
-        Use use(f.use, Use::Write, "Filter");
-        const V v = fromPython<V>(value);
-        runLibrary([&] { set(f.get(), v); });
+      [set, name](const py::object& self, const py::object& value) {
+        publicCall([&] { return memberLabel(self, name); },
+                   [&] {
+                     FilterOf<F>& f = self.cast<FilterOf<F>&>();
+                     Py given;
+                     argumentOf(value, "value", given);
+                     Use use(f.use, Use::Write, "Filter");
+                     const V v = fromPython<V>(given);
+                     runLibrary([&] { set(f.get(), v); });
+                   });
       },
       doc);
 }
@@ -214,8 +245,18 @@ py::class_<FilterOf<F>, Filter> bandFilter(py::module_& m, const char* name, con
   using W = FilterOf<F>;
   auto cls =
       parametricFilter<F>(m, name, doc, radiusName, "Radius of the ring, in cycles per pixel.");
-  cls.def(py::init([](double sigma, double plateau, double frequency, Size size, long radius) {
-            return buildFilter<F>(sigma, plateau, frequency, sizeOf(size), radius);
+  const std::string label = std::string(name) + "()";
+  cls.def(py::init([label](const py::object& sigma, const py::object& plateau,
+                           const py::object& frequency, const py::object& size,
+                           const py::object& radius) {
+            return publicCall(label, [&] {
+              const double s = numberArg(sigma, "sigma");
+              const double p = numberArg(plateau, "plateau");
+              const double f = numberArg(frequency, "frequency");
+              const Size z = integerPairArg(size, "size", kTakesSize);
+              const long r = integerArg(radius, "dc_removal_radius");
+              return buildFilter<F>(s, p, f, sizeOf(z), r);
+            });
           }),
           py::arg("sigma"), py::arg("plateau"), py::arg("frequency"), py::arg("size"),
           py::arg("dc_removal_radius") = 0,
@@ -244,10 +285,19 @@ py::class_<FilterOf<F>, Filter> gaborFilter(py::module_& m, const char* name, co
   using W = FilterOf<F>;
   auto cls = parametricFilter<F>(m, name, doc, radiusName,
                                  "Distance of the centre frequency from 0, in cycles per pixel.");
-  cls.def(py::init([](PairD sigma, PairD plateau, double angle, double frequency, Size size,
-                      long radius) {
-            return buildFilter<F>(vxPairOf(sigma), vxPairOf(plateau), vxRadian(angle), frequency,
-                                  sizeOf(size), radius);
+  const std::string label = std::string(name) + "()";
+  cls.def(py::init([label](const py::object& sigma, const py::object& plateau,
+                           const py::object& angle, const py::object& frequency,
+                           const py::object& size, const py::object& radius) {
+            return publicCall(label, [&] {
+              const PairD s = numberPairArg(sigma, "sigma", kTakesPair);
+              const PairD p = numberPairArg(plateau, "plateau", kTakesPair);
+              const double a = numberArg(angle, "angle");
+              const double f = numberArg(frequency, "frequency");
+              const Size z = integerPairArg(size, "size", kTakesSize);
+              const long r = integerArg(radius, "dc_removal_radius");
+              return buildFilter<F>(vxPairOf(s), vxPairOf(p), vxRadian(a), f, sizeOf(z), r);
+            });
           }),
           py::arg("sigma"), py::arg("plateau"), py::arg("angle"), py::arg("frequency"),
           py::arg("size"), py::arg("dc_removal_radius") = 0,
@@ -287,9 +337,15 @@ void bindFilters(py::module_& m) {
   py::class_<Filter> filter(m, "Filter",
                             "Base of the filters. A filter is built for one transform size and "
                             "applied to buffers of exactly that size.");
-  filter.def("apply", &applyFilter, py::arg("buf"), py::arg("out") = py::none(),
-             "Filters buf in place, or with out writes the filtered buf into out (sized to "
-             "buf's transform size).");
+  filter.def(
+      "apply",
+      [](const py::object& self, const py::object& buf, const py::object& out) {
+        publicCall([&] { return memberLabel(self, "apply()"); },
+                   [&] { applyFilter(self.cast<Filter&>(), bufferArg(buf, "buf"), out); });
+      },
+      py::arg("buf"), py::arg("out") = py::none(),
+      "Filters buf in place, or with out writes the filtered buf into out (sized to "
+      "buf's transform size).");
 
   // The band and Gabor classes, from the library's list of filter types; the list goes
   // to Python too (_filter_types), for the stubs' test.
@@ -330,9 +386,12 @@ void bindFilters(py::module_& m) {
       m, "ImageFilter",
       "A filter whose transfer function is a FrequencyBuffer: apply multiplies element by "
       "element as complex numbers (for example by the transform of a kernel: convolution).");
-  image.def(py::init([](Buffer& b) {
-              Use use(b.use, Use::Read, "FrequencyBuffer");
-              return buildFilter<vxFrequencyFilterImage>(std::cref(b.buf));
+  image.def(py::init([](const py::object& buf) {
+              return publicCall("ImageFilter()", [&] {
+                Buffer& b = bufferArg(buf, "buf");
+                Use use(b.use, Use::Read, "FrequencyBuffer");
+                return buildFilter<vxFrequencyFilterImage>(std::cref(b.buf));
+              });
             }),
             py::arg("buf"), "Builds from a copy of buf.");
   image.def_property_readonly(

@@ -56,7 +56,9 @@ void bindParallel(py::module_& m) {
       py::init([](const py::object& threads) {
         const std::string accepted =
             "threads must be an integer from 1 to " + std::to_string(kMaxThreads);
-        return std::make_unique<Parallel>(integerOf(threads, 1, kMaxThreads, false, accepted));
+        return publicCall("parallel()", [&] {
+          return std::make_unique<Parallel>(integerOf(threads, 1, kMaxThreads, false, accepted));
+        });
       }),
       py::arg("threads"),
       "A block whose pool has threads threads in all (1 to 256), the calling thread "
@@ -118,13 +120,15 @@ void bindParallel(py::module_& m) {
   m.def(
       "set_memory_cache_bound",
       [](const py::object& bound) {
-        const char* accepted = "bound must be None (the default rule) or a number of bytes >= 0";
-        if (bound.is_none()) {
-          vfSetMemoryCacheBound(vxMemoryCacheAuto);
-          return;
-        }
-        const long bytes = integerOf(bound, 0, std::numeric_limits<long>::max(), true, accepted);
-        vfSetMemoryCacheBound(static_cast<std::size_t>(bytes));
+        publicCall("set_memory_cache_bound()", [&] {
+          const char* accepted = "bound must be None (the default rule) or a number of bytes >= 0";
+          if (bound.is_none()) {
+            vfSetMemoryCacheBound(vxMemoryCacheAuto);
+            return;
+          }
+          const long bytes = integerOf(bound, 0, std::numeric_limits<long>::max(), true, accepted);
+          vfSetMemoryCacheBound(static_cast<std::size_t>(bytes));
+        });
       },
       py::arg("bound"),
       "Bounds the bytes the cache keeps after a call returns: 0 turns it off, None "
@@ -139,9 +143,12 @@ void bindParallel(py::module_& m) {
       "(import_path_plans takes it back).");
   m.def(
       "import_path_plans",
-      [](const std::string& text) {
-        std::string note;
-        if (!vfImportPathPlans(text, &note)) throw py::value_error("path plans refused: " + note);
+      [](const py::object& textArg_) {
+        publicCall("import_path_plans()", [&] {
+          const std::string text = textArg(textArg_, "text", "a str (of export_path_plans())");
+          std::string note;
+          if (!vfImportPathPlans(text, &note)) throw py::value_error("path plans refused: " + note);
+        });
       },
       py::arg("text"),
       "Takes the path plans of export_path_plans made on this processor and build; other "

@@ -120,9 +120,14 @@ vxPair<long> transformSizeOf(long width, long height, const vxPaddingOptions* pa
 }
 
 // A numpy array of `object` (lists and other array-likes converted as numpy would).
+// What is not an array and does not convert to numbers is refused as the wrong type,
+// before its shape is looked at.
 py::array arrayArgument(const py::object& object, const char* name) {
   py::array array = py::array::ensure(object);
-  if (!array) throw py::type_error(std::string(name) + " must be a numpy array");
+  const std::string numbers = "biufc";
+  if (!array || (!py::isinstance<py::array>(object) &&
+                 numbers.find(array.dtype().kind()) == std::string::npos))
+    refuse(name, "a 2-D array of numbers", object);
   return array;
 }
 
@@ -215,10 +220,11 @@ void checkParts(const py::array& image, const py::array& imag) {
     throw py::type_error("imag is for real pictures; pass complex values as one array");
 }
 
-py::object forward(const py::object& imageArg, const py::object& imag, Size offset,
+py::object forward(const py::object& imageArg, const py::object& imag, const py::object& offsetArg,
                    const py::object& out, const py::object& padding, const py::object& window,
                    const py::object& margin, const py::object& sizeArg) {
   const Sizing sizing = sizingOf(sizeArg);
+  const Size offset = integerPairArg(offsetArg, "offset", "an (x, y) pair of integers");
   py::array image = arrayArgument(imageArg, "image");
   PixelKind kind = pixelKindOf(image, "image");
   const bool complex = isComplex(kind);
@@ -397,24 +403,29 @@ struct InverseQuadrantOp {
 };
 
 // The Python function `name` over Op: (buf, dtype=numpy.uint8, normalize, in_place),
-// with `out` when `withOut`.
+// with `out` when `withOut`; `label` names the public call in messages.
 template <template <class> class Op>
-void defInverse(py::module_& m, const char* name, const char* doc, bool withOut = false) {
+void defInverse(py::module_& m, const char* name, const char* label, const char* doc,
+                bool withOut = false) {
   const auto numpyUint8 = py::module_::import("numpy").attr("uint8");
+  auto run = [label](const py::object& buf, const py::object& dtype, const py::object& normalize,
+                     const py::object& inPlace, const py::object& out) {
+    return publicCall(label, [&] {
+      Buffer& b = bufferArg(buf, "buf");
+      const bool n = flagArg(normalize, "normalize");
+      const bool p = flagArg(inPlace, "in_place");
+      return byDtype<Op>(dtype, b, n, p, out);
+    });
+  };
   if (withOut) {
-    m.def(
-        name,
-        [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace,
-           const py::object& out) { return byDtype<Op>(dtype, buf, normalize, inPlace, out); },
-        py::arg("buf"), py::arg("dtype") = numpyUint8, py::arg("normalize") = false,
-        py::arg("in_place") = false, py::arg("out") = py::none(), doc);
+    m.def(name, run, py::arg("buf"), py::arg("dtype") = numpyUint8, py::arg("normalize") = false,
+          py::arg("in_place") = false, py::arg("out") = py::none(), doc);
     return;
   }
   m.def(
       name,
-      [](Buffer& buf, const py::object& dtype, bool normalize, bool inPlace) {
-        return byDtype<Op>(dtype, buf, normalize, inPlace, py::none());
-      },
+      [run](const py::object& buf, const py::object& dtype, const py::object& normalize,
+            const py::object& inPlace) { return run(buf, dtype, normalize, inPlace, py::none()); },
       py::arg("buf"), py::arg("dtype") = numpyUint8, py::arg("normalize") = false,
       py::arg("in_place") = false, doc);
 }
@@ -461,18 +472,19 @@ vxFrequencyDefs::FrequencyMapping mappingOf(const std::string& name) {
                         name + "'");
 }
 
-py::object mapImage(const py::object& imageArg, const std::string& mapping, const py::object& lo,
+py::object mapImage(const py::object& imageArg, const py::object& mappingArg, const py::object& lo,
                     const py::object& hi, const py::object& out) {
   const py::array image = arrayArgument(imageArg, "image");
-  const vxFrequencyDefs::FrequencyMapping rule = mappingOf(mapping);
+  const vxFrequencyDefs::FrequencyMapping rule =
+      mappingOf(textArg(mappingArg, "mapping", "'clamp', 'linear', 'range', 'log' or 'angle'"));
   if (pixelKindOf(image, "image") != PixelKind::F64)
     throw py::type_error("image must hold float64 values (as the spectrum images do)");
   double low = 0.0;
   double high = 0.0;
   if (rule == vxFrequencyDefs::LinearRange) {
     if (lo.is_none() || hi.is_none()) throw py::value_error("the 'range' mapping needs lo and hi");
-    low = lo.cast<double>();
-    high = hi.cast<double>();
+    low = numberArg(lo, "lo");
+    high = numberArg(hi, "hi");
   } else if (!lo.is_none() || !hi.is_none()) {
     throw py::value_error("lo and hi are read by the 'range' mapping only");
   }
@@ -531,6 +543,8 @@ py::object filterPictureAs(const ImageView& view,
 
 // filter_picture's filters: one filter or a sequence, refused when empty, as a list.
 py::list filterListOf(const py::object& filterArg) {
+  if (!py::isinstance<Filter>(filterArg) && !py::isinstance<py::iterable>(filterArg))
+    refuse("filters", "a filter or a sequence of filters", filterArg);
   const py::list list = py::isinstance<Filter>(filterArg) ? py::list(py::make_tuple(filterArg))
                                                           : py::list(py::iter(filterArg));
   if (list.empty()) throw py::value_error("filters must hold at least one filter");
@@ -545,8 +559,7 @@ std::vector<const vxFrequencyFilter*> filtersFor(
     std::vector<std::unique_ptr<vxFrequencyFilter>>& copies) {
   std::vector<const vxFrequencyFilter*> filters;
   for (const py::handle item : list) {
-    if (!py::isinstance<Filter>(item))
-      throw py::type_error("filters must be vxfreq filters, not " + typeName(item));
+    if (!py::isinstance<Filter>(item)) refuse("filters", "vxfreq filters", item);
     Filter& f = item.cast<Filter&>();
     if (item.attr("size").cast<Size>() == Size(size.x, size.y)) {
       uses.push_back(std::make_unique<Use>(f.use, Use::Read, "Filter"));
@@ -618,46 +631,59 @@ void bindTransforms(py::module_& m) {
       py::arg("image"), py::arg("name"),
       "ValueError unless image has two dimensions (the package checks pictures with it "
       "before converting their values).");
-  m.def("forward", &forward, py::arg("image"), py::arg("imag") = py::none(),
-        py::arg("offset") = std::make_pair(0L, 0L), py::arg("out") = py::none(), py::kw_only(),
-        py::arg("padding") = py::none(), py::arg("window") = py::none(),
-        py::arg("margin") = py::none(), py::arg("size") = py::none(),
-        "Forward transform of a 2-D uint8, uint16 or float64 image (any strides), real or "
-        "with imag (same dtype and shape) as imaginary part, at the image's own size (as "
-        "numpy.fft.fft2) unless size= says otherwise; its size and offset (x, y) are "
-        "recorded for the inverse. Returns a new FrequencyBuffer, or fills and returns "
-        "out.\n\n"
-        "padding, window and margin (keywords, real images only; all None: the plain "
-        "transform above) pad the picture with something other than zeros and weight it "
-        "first. The picture stays at [0, 0]; the padding continues it to the right and "
-        "below and, through the wrap-around, back into its left and top edges.\n"
-        "padding: 'zero' (zeros), 'reflect' (mirrored about its edges, the edge pixel "
-        "repeated, as numpy.pad's 'symmetric'; no step at the border, the general choice "
-        "for photographs), 'edge' (border pixels repeated) or 'mean' (the picture's mean, "
-        "rounded for uint8 and uint16 pictures without a window); None: zeros.\n"
-        "window: None, 'hann' (numpy.hanning along each axis) or a Tukey window, "
-        "('tukey', F) or 'tukey:F', tapering F / 2 of each side at either end (F from 0, no "
-        "window, to 1, Hann). The window is for measuring spectra; the inverse gives the "
-        "windowed picture back.\n"
-        "margin: pixels of padding at least on every side: each side of the transform is the "
-        "next fast size (next_fast_size) of the picture's side plus twice the margin, up to "
-        "the mode's largest side, 16384 (the next power of two, up to 2048, in "
-        "vxfreq.compatible(); see padded_transform_size). None: an eighth of each side, "
-        "rounded up, with a padding named; none with padding=None.\n"
-        "size: None or 'own' (the picture's own size, or the next fast size with a margin), "
-        "'fast' (next_fast_size of each side), 'pow2' (the next powers of two, as earlier "
-        "versions) or a shape (H, W) at least the padded picture's; vxfreq.compatible() "
-        "always takes powers of two.\n"
-        "The inverses need nothing more: they give the picture back at its recorded size "
-        "and offset, the padding dropped. Filters are built for the buffer's larger size.");
+  m.def(
+      "forward",
+      [](const py::object& image, const py::object& imag, const py::object& offset,
+         const py::object& out, const py::object& padding, const py::object& window,
+         const py::object& margin, const py::object& size) {
+        return publicCall("forward()", [&] {
+          return forward(image, imag, offset, out, padding, window, margin, size);
+        });
+      },
+      py::arg("image"), py::arg("imag") = py::none(), py::arg("offset") = py::make_tuple(0, 0),
+      py::arg("out") = py::none(), py::kw_only(), py::arg("padding") = py::none(),
+      py::arg("window") = py::none(), py::arg("margin") = py::none(), py::arg("size") = py::none(),
+      "Forward transform of a 2-D uint8, uint16 or float64 image (any strides), real or "
+      "with imag (same dtype and shape) as imaginary part, at the image's own size (as "
+      "numpy.fft.fft2) unless size= says otherwise; its size and offset (x, y) are "
+      "recorded for the inverse. Returns a new FrequencyBuffer, or fills and returns "
+      "out.\n\n"
+      "padding, window and margin (keywords, real images only; all None: the plain "
+      "transform above) pad the picture with something other than zeros and weight it "
+      "first. The picture stays at [0, 0]; the padding continues it to the right and "
+      "below and, through the wrap-around, back into its left and top edges.\n"
+      "padding: 'zero' (zeros), 'reflect' (mirrored about its edges, the edge pixel "
+      "repeated, as numpy.pad's 'symmetric'; no step at the border, the general choice "
+      "for photographs), 'edge' (border pixels repeated) or 'mean' (the picture's mean, "
+      "rounded for uint8 and uint16 pictures without a window); None: zeros.\n"
+      "window: None, 'hann' (numpy.hanning along each axis) or a Tukey window, "
+      "('tukey', F) or 'tukey:F', tapering F / 2 of each side at either end (F from 0, no "
+      "window, to 1, Hann). The window is for measuring spectra; the inverse gives the "
+      "windowed picture back.\n"
+      "margin: pixels of padding at least on every side: each side of the transform is the "
+      "next fast size (next_fast_size) of the picture's side plus twice the margin, up to "
+      "the mode's largest side, 16384 (the next power of two, up to 2048, in "
+      "vxfreq.compatible(); see padded_transform_size). None: an eighth of each side, "
+      "rounded up, with a padding named; none with padding=None.\n"
+      "size: None or 'own' (the picture's own size, or the next fast size with a margin), "
+      "'fast' (next_fast_size of each side), 'pow2' (the next powers of two, as earlier "
+      "versions) or a shape (H, W) at least the padded picture's; vxfreq.compatible() "
+      "always takes powers of two.\n"
+      "The inverses need nothing more: they give the picture back at its recorded size "
+      "and offset, the padding dropped. Filters are built for the buffer's larger size.");
   m.def(
       "padded_transform_size",
-      [](long width, long height, const py::object& margin, const py::object& size) {
-        const long m = marginOf(margin, -1);
-        const Sizing sizing = sizingOf(size);
-        ModeScope mode;
-        const SizeScope sized(sizing);
-        return pairOf(vfPaddedTransformSize(width, height, m));
+      [](const py::object& width, const py::object& height, const py::object& margin,
+         const py::object& size) {
+        return publicCall("padded_transform_size()", [&] {
+          const long w = integerArg(width, "width");
+          const long h = integerArg(height, "height");
+          const long m = marginOf(margin, -1);
+          const Sizing sizing = sizingOf(size);
+          ModeScope mode;
+          const SizeScope sized(sizing);
+          return pairOf(vfPaddedTransformSize(w, h, m));
+        });
       },
       py::arg("width"), py::arg("height"), py::arg("margin") = py::none(), py::kw_only(),
       py::arg("size") = py::none(),
@@ -667,21 +693,30 @@ void bindTransforms(py::module_& m) {
   m.def(
       "next_fast_size",
       [](const py::object& n) {
-        const long value = integerOf(n, 0, 1L << 40, false, "n must be an integer from 0 to 2**40");
-        return vfNextFastSize(value);
+        return publicCall("next_fast_size()", [&] {
+          return vfNextFastSize(
+              integerOf(n, 0, 1L << 40, false, "n must be an integer from 0 to 2**40"));
+        });
       },
       py::arg("n"),
       "The smallest length at least n (1 for n <= 1) whose prime factors are 2, 3, 5 and 7 "
       "only: the lengths the transforms are fastest at, as scipy.fft.next_fast_len.");
   m.def(
       "forward_fft",
-      [](Buffer& buf, const py::object& out) { return bufferTransform(buf, out, false, false); },
+      [](const py::object& buf, const py::object& out) {
+        return publicCall("forward_fft()", [&] {
+          return bufferTransform(bufferArg(buf, "buf"), out, false, false);
+        });
+      },
       py::arg("buf"), py::arg("out") = py::none(),
       "Forward transform of a buffer's values into a new buffer (or out).");
   m.def(
       "inverse_fft",
-      [](Buffer& buf, const py::object& out, bool inPlace) {
-        return bufferTransform(buf, out, true, inPlace);
+      [](const py::object& buf, const py::object& out, const py::object& inPlace) {
+        return publicCall("inverse_fft()", [&] {
+          Buffer& b = bufferArg(buf, "buf");
+          return bufferTransform(b, out, true, flagArg(inPlace, "in_place"));
+        });
       },
       py::arg("buf"), py::arg("out") = py::none(), py::arg("in_place") = false,
       "Unscaled inverse transform of a buffer's values into a new buffer (or out); with "
@@ -695,52 +730,70 @@ void bindTransforms(py::module_& m) {
       "A buffer of forward with padding, window or margin needs nothing more: the image "
       "comes back at its recorded size and offset, the padding dropped (windowed, with a "
       "window).";
-  defInverse<InverseOp>(m, "inverse", inverseDoc, true);
+  defInverse<InverseOp>(m, "inverse", "inverse()", inverseDoc, true);
   defInverse<InverseRealOp>(
-      m, "inverse_real",
+      m, "inverse_real", "inverse()",
       "The real part of the inverse scaled by 1/(W*H), as an image of the recorded size (h, "
       "w): for uint8 and uint16 rounded to the nearest integer (halves to even) and "
       "saturated to the dtype's range, NaN giving 0; float64 unrounded (C++ "
       "vfInverseFFTReal). normalize is not read.",
       true);
   defInverse<InverseAngleOp>(
-      m, "inverse_angle",
+      m, "inverse_angle", "inverse_angle()",
       "As inverse, returning (image, angle): angle the float64 atan2 of each result value.");
   defInverse<InverseQuadrantOp>(
-      m, "inverse_quadrant",
+      m, "inverse_quadrant", "inverse_quadrant()",
       "As inverse, returning (image, quadrant): quadrant uint8, bit 0 set where the real "
       "part is below 0, bit 1 where the imaginary part is.");
   m.def(
       "inverse_complex",
-      [](Buffer& b, bool inPlace, const py::object& realOut, const py::object& imagOut,
-         bool wantImag) {
-        const vxPair<long> size = recordedSize(b);
-        OutImage<double> real(realOut, size.x, size.y, "real_out", 0);
-        // Without the imaginary part, it goes to pixels this thread keeps.
-        OutImage<double> imag(wantImag ? imagOut : py::none(), size.x, size.y, "imag_out", 1,
-                              !wantImag);
-        real.placeAt(b.buf.imageOffset());
-        imag.placeAt(b.buf.imageOffset());
-        inverseOn(b, inPlace, [&](vxFrequencyBuffer& buf) {
-          vfInverseFFT(buf, real.image(), imag.image(), inPlace);
+      [](const py::object& buf, const py::object& inPlaceArg, const py::object& realOut,
+         const py::object& imagOut, const py::object& wantImagArg) {
+        return publicCall("inverse_complex()", [&] {
+          Buffer& b = bufferArg(buf, "buf");
+          const bool inPlace = flagArg(inPlaceArg, "in_place");
+          const bool wantImag = flagArg(wantImagArg, "want_imag");
+          const vxPair<long> size = recordedSize(b);
+          OutImage<double> real(realOut, size.x, size.y, "real_out", 0);
+          // Without the imaginary part, it goes to pixels this thread keeps.
+          OutImage<double> imag(wantImag ? imagOut : py::none(), size.x, size.y, "imag_out", 1,
+                                !wantImag);
+          real.placeAt(b.buf.imageOffset());
+          imag.placeAt(b.buf.imageOffset());
+          inverseOn(b, inPlace, [&](vxFrequencyBuffer& v) {
+            vfInverseFFT(v, real.image(), imag.image(), inPlace);
+          });
+          return py::make_tuple(real.result(), wantImag ? imag.result() : py::none());
         });
-        return py::make_tuple(real.result(), wantImag ? imag.result() : py::none());
       },
       py::arg("buf"), py::arg("in_place") = false, py::arg("real_out") = py::none(),
       py::arg("imag_out") = py::none(), py::arg("want_imag") = true,
       "Inverse transform to (real, imag) float64 images of the recorded size, scaled by "
       "1/(W*H); into real_out and imag_out when given (float64 arrays of that shape); "
       "with want_imag False the imaginary part is not returned (None).");
-  m.def("filter_picture", &filterPicture, py::arg("image"), py::arg("filters"), py::arg("padding"),
-        py::arg("window") = py::none(), py::arg("margin") = py::none(),
-        "The picture filtered by the filters (built for its padded transform size) in one "
-        "call: the real part of the inverse, float64, of the picture's shape.");
-  m.def("map_image", &mapImage, py::arg("image"), py::arg("mapping") = "log",
-        py::arg("lo") = py::none(), py::arg("hi") = py::none(), py::arg("out") = py::none(),
-        "A float64 image mapped to a new uint8 image: 'clamp' (to 0..255), 'linear' (range "
-        "of the image), 'range' (lo..hi, saturated), 'log' (natural logarithm, range of the "
-        "image) or 'angle' (radians in [0, 2 pi) to 0..254); into out when given (a uint8 "
-        "array of the image's shape).");
+  m.def(
+      "filter_picture",
+      [](const py::object& image, const py::object& filters, const py::object& padding,
+         const py::object& window, const py::object& margin) {
+        return publicCall("filter_picture()",
+                          [&] { return filterPicture(image, filters, padding, window, margin); });
+      },
+      py::arg("image"), py::arg("filters"), py::arg("padding"), py::arg("window") = py::none(),
+      py::arg("margin") = py::none(),
+      "The picture filtered by the filters (built for its padded transform size) in one "
+      "call: the real part of the inverse, float64, of the picture's shape.");
+  m.def(
+      "map_image",
+      [](const py::object& image, const py::object& mapping, const py::object& lo,
+         const py::object& hi, const py::object& out) {
+        return publicCall("map_image()", [&] { return mapImage(image, mapping, lo, hi, out); });
+      },
+      py::arg("image"), py::arg("mapping") = "log", py::arg("lo") = py::none(),
+      py::arg("hi") = py::none(), py::arg("out") = py::none(),
+      "A float64 image mapped to a new uint8 image: 'clamp' (to 0..255), 'linear' (range "
+      "of the image), 'range' (lo..hi, saturated), 'log' (natural logarithm, range of the "
+      "image) or 'angle' (radians in [0, 2 pi) to 0..254); into out when given (a uint8 "
+      "array of the image's shape).");
 }
 
 }  // namespace vxpy

@@ -23,6 +23,9 @@ void bindParallel(pybind11::module_& m);
 void bindFilters(pybind11::module_& m);
 // _stack, the stacks of pictures behind vxfreq.fft (bind_fft.cpp).
 void bindFft(pybind11::module_& m);
+// _find_patterns, the filter chain's archive and the PNG row filters of the filter
+// workbench (bind_workbench.cpp).
+void bindWorkbench(pybind11::module_& m);
 
 }  // namespace vxpy
 

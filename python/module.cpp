@@ -18,4 +18,5 @@ PYBIND11_MODULE(_vxfreq, m) {
   vxpy::bindParallel(m);
   vxpy::bindFilters(m);
   vxpy::bindFft(m);
+  vxpy::bindWorkbench(m);
 }

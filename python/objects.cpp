@@ -35,8 +35,7 @@ void requireStorageKept(const Buffer& out, long W, long H) {
 std::unique_ptr<Buffer> newBuffer() { return std::make_unique<Buffer>(); }
 
 Buffer& outBuffer(const py::object& out) {
-  if (!py::isinstance<Buffer>(out))
-    throw py::type_error("out must be a FrequencyBuffer or None, not " + typeName(out));
+  if (!py::isinstance<Buffer>(out)) refuse("out", "a FrequencyBuffer or None", out);
   return out.cast<Buffer&>();
 }
 

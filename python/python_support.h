@@ -12,6 +12,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <complex>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -245,8 +246,53 @@ private:
 // A (width, height) size or (x, y) offset as Python passes it.
 using Size = std::pair<long, long>;
 
-// The name of an object's type, for the messages of TypeError.
+// The name of an object's type, for the messages of TypeError: "int", "str",
+// "numpy.ndarray", "vxfreq.FrequencyBuffer".
 std::string typeName(const py::handle& object);
+
+// Runs `body`, the work of the public call `label` ("inverse_fft()", "BandPass.sigma";
+// or a function that gives it, called only for a message): a TypeError it raises begins
+// with the label, so that every refused type names the call as well as the argument.
+std::string labelled(const std::string& label, const std::string& message);
+inline std::string labelText(const char* label) { return label; }
+inline std::string labelText(const std::string& label) { return label; }
+template <class L, class = decltype(std::declval<L&>()())>
+std::string labelText(L& label) {
+  return label();
+}
+template <class L, class F>
+auto publicCall(L&& label, F&& body) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const py::type_error& e) {
+    throw py::type_error(labelled(labelText(label), e.what()));
+  } catch (py::error_already_set& e) {
+    if (!e.matches(PyExc_TypeError)) throw;
+    throw py::type_error(labelled(labelText(label), py::str(e.value()).cast<std::string>()));
+  }
+}
+// "BandPass.apply()": the class of `self` (a class of the module) and the member.
+std::string memberLabel(const py::handle& self, const char* member);
+
+// TypeError "<argument> must be <takes>, not <type of value>".
+[[noreturn]] void refuse(const std::string& argument, const std::string& takes,
+                         const py::handle& value);
+// What a buffer argument takes, as the messages say it.
+extern const char* const kTakesBuffer;
+
+// The arguments of the public calls, taken as any Python object and converted here, so
+// that a wrong type raises TypeError naming the argument and what it takes (refuse):
+// a FrequencyBuffer; True or False (bool or numpy.bool_); an integer (Python or numpy);
+// a real number; a complex number; a pair of integers or of numbers; a str.
+Buffer& bufferArg(const py::handle& value, const char* argument);
+bool flagArg(const py::handle& value, const char* argument);
+long integerArg(const py::handle& value, const char* argument);
+double numberArg(const py::handle& value, const char* argument);
+std::complex<double> complexArg(const py::handle& value, const char* argument);
+Size integerPairArg(const py::handle& value, const char* argument, const char* takes);
+std::pair<double, double> numberPairArg(const py::handle& value, const char* argument,
+                                        const char* takes);
+std::string textArg(const py::handle& value, const char* argument, const char* takes);
 // A pair of the library as a Python tuple, x first.
 py::tuple pairOf(const vxPair<long>& p);
 py::tuple pairOf(const vxPair<double>& p);

@@ -201,3 +201,75 @@ def test_nan_samples_give_0_in_integer_results_without_warnings(dtype):
     expected = np.clip(np.rint(vxfreq.inverse(vxfreq.forward(finite))), 0, np.iinfo(dtype).max)
     assert scaled.min() == 0 and scaled.max() == np.iinfo(dtype).max
     assert np.abs(scaled - expected).max() <= 1
+
+
+# ---------------------------------------------------------------------------
+# Wrong types.
+
+BUFFER = "a FrequencyBuffer (from forward() or FrequencyBuffer.from_array())"
+
+
+def test_wrong_types_name_the_call_the_argument_and_what_it_takes():
+    buf, array = spectrum(8, 8), np.zeros((8, 8))
+    band = vxfreq.BandPass(0.02, 0.0, 0.1, (8, 8))
+    for call, message in [
+            (lambda: vxfreq.inverse(array), "inverse(): buf must be %s, not numpy.ndarray" % BUFFER),
+            (lambda: vxfreq.inverse(buf, in_place="yes"), "inverse(): in_place must be True or False, not str"),
+            (lambda: vxfreq.inverse(buf, "f8x"), "inverse(): dtype must be None, numpy.float64, "
+             "numpy.float32, numpy.uint8 or numpy.uint16, not 'f8x'"),
+            (lambda: vxfreq.inverse_fft([1, 2]), "inverse_fft(): buf must be %s, not list" % BUFFER),
+            (lambda: vxfreq.inverse_complex(buf, 2.0), "inverse_complex(): in_place must be True or False, not float"),
+            (lambda: vxfreq.inverse_angle(buf, normalize=None),
+             "inverse_angle(): normalize must be True or False, not NoneType"),
+            (lambda: vxfreq.forward(array, offset=(1.5, 0)), "forward(): offset[0] must be an integer, not float"),
+            (lambda: vxfreq.forward("picture"), "forward(): image must be a 2-D array of numbers, not str"),
+            (lambda: vxfreq.forward(array, out=array), "forward(): out must be a FrequencyBuffer or None, not numpy.ndarray"),
+            (lambda: vxfreq.filter_picture(array, 0.5), "filter_picture(): filters must be a filter or a sequence of filters, not float"),
+            (lambda: vxfreq.map_image(array, "range", lo="0", hi=1), "map_image(): lo must be a real number, not str"),
+            (lambda: vxfreq.padded_transform_size(8.0, 8), "padded_transform_size(): width must be an integer, not float"),
+            (lambda: vxfreq.import_path_plans(b"plans"), "import_path_plans(): text must be a str (of export_path_plans()), not bytes"),
+            (lambda: vxfreq.FrequencyBuffer(8, "8"), "FrequencyBuffer(): height must be an integer, not str"),
+            (lambda: buf.put(0, 0, "1"), "FrequencyBuffer.put(): value must be a number, not str"),
+            (lambda: vxfreq.FrequencyBuffer.from_array(array, offset=3),
+             "FrequencyBuffer.from_array(): offset must be an (x, y) pair of integers, not int"),
+            (lambda: band.apply(array), "BandPass.apply(): buf must be %s, not numpy.ndarray" % BUFFER),
+            (lambda: vxfreq.Gabor((0.1, "0"), (0, 0), 0, 0.1, (8, 8)), "Gabor(): sigma[1] must be a real number, not str"),
+            (lambda: setattr(band, "size", 8), "BandPass.size: value must be a (width, height) pair of integers, not int"),
+            (lambda: vxfreq.ImageFilter(array), "ImageFilter(): buf must be %s, not numpy.ndarray" % BUFFER)]:
+        with pytest.raises(TypeError) as err:
+            call()
+        assert str(err.value) == message
+
+
+def test_every_public_call_refuses_a_wrong_type_by_its_name():
+    buf, wrong = spectrum(8, 8), object()
+    band = vxfreq.BandPass(0.02, 0.0, 0.1, (8, 8))
+    calls = {
+        "forward": lambda: vxfreq.forward(wrong), "inverse": lambda: vxfreq.inverse(wrong),
+        "inverse_complex": lambda: vxfreq.inverse_complex(wrong),
+        "inverse_angle": lambda: vxfreq.inverse_angle(wrong),
+        "inverse_quadrant": lambda: vxfreq.inverse_quadrant(wrong),
+        "forward_fft": lambda: vxfreq.forward_fft(wrong), "inverse_fft": lambda: vxfreq.inverse_fft(wrong),
+        "filter_picture": lambda: vxfreq.filter_picture(wrong, band),
+        "map_image": lambda: vxfreq.map_image(wrong), "next_fast_size": lambda: vxfreq.next_fast_size(wrong),
+        "padded_transform_size": lambda: vxfreq.padded_transform_size(wrong, 8),
+        "set_memory_cache_bound": lambda: vxfreq.set_memory_cache_bound(wrong),
+        "import_path_plans": lambda: vxfreq.import_path_plans(wrong),
+        "parallel": lambda: vxfreq.parallel(wrong), "FrequencyBuffer": lambda: vxfreq.FrequencyBuffer(wrong, 8),
+        "FrequencyBuffer.get": lambda: buf.get(wrong, 0),
+        "FrequencyBuffer.real_image": lambda: buf.real_image(wrong),
+        "FrequencyBuffer.from_array": lambda: vxfreq.FrequencyBuffer.from_array(wrong),
+        "BandPass": lambda: vxfreq.BandPass(wrong, 0.0, 0.1, (8, 8)),
+        "BandPass.for_size": lambda: band.for_size(wrong),
+        "BandPass.apply": lambda: band.apply(wrong),
+        "ImageFilter": lambda: vxfreq.ImageFilter(wrong)}
+    for name, call in calls.items():
+        with pytest.raises(TypeError) as err:
+            call()
+        assert str(err.value).startswith(name + "(): ") and str(err.value).endswith(", not object"), name
+    # Every function of the package that takes an argument is among them.
+    no_arguments = {"extended_mode", "max_transform_side", "current_threads", "memory_cache_bytes",
+                    "memory_cache_bound", "release_memory_cache", "export_path_plans", "path_plans_file"}
+    functions = {name for name in dir(vxfreq) if not name.startswith("_")
+                 and callable(getattr(vxfreq, name)) and not isinstance(getattr(vxfreq, name), type)}
+    assert functions - no_arguments <= set(calls), functions - no_arguments - set(calls)

@@ -23,9 +23,9 @@ accurate to single precision, pictures at an offset back at their place) unless 
 inside `with vxfreq.compatible():`, which gives the compatible mode and exactly the bits
 of a C++ program that uses the library's default. Calls release the GIL while the
 library works. Python's signal handlers run while a long call of the main thread works
-(within 10 ms of the signal): one that returns lets the call go on, one that raises
-(KeyboardInterrupt for Ctrl-C, the exception of a signal.alarm timeout) stops it at the
-library's next attention check, and the call raises that exception.
+(when the signal comes; at most 10 ms later): one that returns lets the call go on, one
+that raises (KeyboardInterrupt for Ctrl-C, the exception of a signal.alarm timeout)
+stops it at the library's next attention check, and the call raises that exception.
 
 uint8 and uint16 results take NaN as 0, as the library's conversions do (a NaN or
 infinite pixel spreads over the whole transform, so its picture comes back all 0);
@@ -36,6 +36,7 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 import atexit as _atexit
+import functools as _functools
 import math as _math
 import threading as _threading
 import warnings as _warnings
@@ -105,11 +106,55 @@ _kept = _threading.local()  # per thread: the float64 real part inverse(out=) go
 _EXACT_INT = 2 ** 53  # every integer up to this is a float64 exactly
 
 
+def _type_name(value):
+    """The name of value's type for messages: "int", "numpy.ndarray"."""
+    cls = type(value)
+    if cls.__module__ == "builtins":
+        return cls.__qualname__
+    return "%s.%s" % (cls.__module__, cls.__qualname__)
+
+
+def _public(label):
+    """Decorates the public call `label` ("inverse()"): a TypeError raised inside begins
+    with the label, as the compiled calls' do, so that it names the call as well as the
+    argument and what it takes."""
+    def wrap(function):
+        @_functools.wraps(function)
+        def call(*args, **kwargs):
+            try:
+                return function(*args, **kwargs)
+            except TypeError as e:
+                message = str(e)
+                if message.startswith(label):
+                    raise
+                raise TypeError("%s: %s" % (label, message)).with_traceback(
+                    e.__traceback__) from None
+        return call
+    return wrap
+
+
+_BUFFER = "a FrequencyBuffer (from forward() or FrequencyBuffer.from_array())"
+
+
+def _buffer(buf, name="buf"):
+    """buf, refused with TypeError unless it is a FrequencyBuffer."""
+    if not isinstance(buf, FrequencyBuffer):
+        raise TypeError("%s must be %s, not %s" % (name, _BUFFER, _type_name(buf)))
+    return buf
+
+
+def _flag(value, name):
+    """A True-or-False argument: bool, numpy.bool_ or an integer; TypeError otherwise."""
+    if isinstance(value, (bool, _np.bool_, int, _np.integer)):
+        return bool(value)
+    raise TypeError("%s must be True or False, not %s" % (name, _type_name(value)))
+
+
 def _norm(norm):
     if norm is None:
         return "backward"
     if not isinstance(norm, str):
-        raise TypeError("%s, not %s" % (_NORMS, type(norm).__name__))
+        raise TypeError("%s, not %s" % (_NORMS, _type_name(norm)))
     if norm not in ("backward", "ortho", "forward"):
         raise ValueError("%s, not %r" % (_NORMS, norm))
     return norm
@@ -119,6 +164,8 @@ def _pixels(values, name):
     """`values` as an array forward reads: uint8, uint16, float32, float64, complex64 or
     complex128 in the machine's byte order, converted exactly from the other types."""
     a = _np.asarray(values)
+    if not isinstance(values, _np.ndarray) and a.dtype.kind not in "biufc":
+        raise TypeError("%s must be a 2-D array of numbers, not %s" % (name, _type_name(values)))
     _vxfreq._check_picture_shape(a, name)
     if a.size == 0:
         raise ValueError("%s must not be empty, not of shape %r" % (name, a.shape))
@@ -140,6 +187,7 @@ def _pixels(values, name):
     return a
 
 
+@_public("forward()")
 def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", padding=None,
             window=None, margin=None, size=None):
     """Forward transform of a picture: numpy.fft.fft2 of it, of the picture's shape (or
@@ -200,7 +248,10 @@ _DTYPES = "dtype must be None, numpy.float64, numpy.float32, numpy.uint8 or nump
 
 def _dtype_of(dtype):
     """The result dtype a real-part call asks for (None: float64)."""
-    target = _np.dtype(_np.float64 if dtype is None else dtype)
+    try:
+        target = _np.dtype(_np.float64 if dtype is None else dtype)
+    except TypeError:
+        raise TypeError("%s, not %r" % (_DTYPES, dtype)) from None
     if target not in (_np.float64, _np.float32, _np.uint8, _np.uint16):
         raise TypeError("%s, not %r" % (_DTYPES, target))
     return target
@@ -225,6 +276,7 @@ def _as_dtype(real, target, out=None):
     return out
 
 
+@_public("inverse()")
 def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=False,
             in_place=False, out=None):
     """Inverse transform to a picture of the recorded size (h, w), as numpy:
@@ -250,7 +302,10 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
     at an offset comes back at its place; inside vxfreq.compatible() cyclically shifted
     by the offset, as in C++.
     """
+    _buffer(buf)
     norm = _norm(norm)
+    magnitude, normalize = _flag(magnitude, "magnitude"), _flag(normalize, "normalize")
+    in_place = _flag(in_place, "in_place")
     if magnitude:
         if norm != "backward":
             raise ValueError("magnitude=True is the library's conversion, scaled by 1/(W*H): "
@@ -286,6 +341,7 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
     return _as_dtype(real, target, out)
 
 
+@_public("filter_picture()")
 def filter_picture(image, filters, *, padding="continue", window=None, margin=None, dtype=None):
     """The picture filtered in one call: padded, transformed, filtered by `filters` (one
     filter or a sequence, applied in order), transformed back; the real part as float64
@@ -307,9 +363,12 @@ def filter_picture(image, filters, *, padding="continue", window=None, margin=No
     return _as_dtype(_vxfreq.filter_picture(picture, filters, padding, window, margin), target)
 
 
+@_public("inverse_complex()")
 def inverse_complex(buf, in_place=False, *, norm="backward"):
     """Inverse transform to (real, imag) float64 pictures of the recorded size:
     numpy.fft.ifft2(spectrum, norm=norm) cropped to the picture, in two arrays."""
+    _buffer(buf)
+    in_place = _flag(in_place, "in_place")
     norm = _norm(norm)
     real, imag = _vxfreq.inverse_complex(buf, in_place)
     scale = _inverse_scale(norm, buf)
