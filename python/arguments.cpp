@@ -172,6 +172,29 @@ Sizing sizingOf(const py::object& size) {
   return s;
 }
 
+std::string sizeText(long width, long height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+std::string sizeText(const vxFrequencyBuffer& b) {
+  return b.isInitialized() ? sizeText(b.width(), b.height()) : std::string("no data");
+}
+
+std::string filterSizeText(const py::handle& filter) {
+  try {
+    const Size size = integerPairArg(filter.attr("size"), "size", "a size");
+    return sizeText(size.first, size.second);
+  } catch (const std::exception&) {
+    return "unbuilt";
+  }
+}
+
+std::string withDetail(const std::string& message, const std::string& detail) {
+  std::string text = message;
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text + ": " + detail + ".";
+}
+
 py::bytes archived(const std::function<void(vxArchive&)>& store) {
   std::ostringstream out;
   {

@@ -85,14 +85,17 @@ std::unique_ptr<Buffer> binary(Buffer& a, Buffer& b, BinaryOp op) {
   Use ra(a.use, Use::Read, "FrequencyBuffer");
   std::unique_ptr<Use> rb;
   if (&a != &b) rb = std::make_unique<Use>(b.use, Use::Read, "FrequencyBuffer");
-  runLibrary([&] { op(a.buf, b.buf, result->buf); }, elementsOf(a.buf));
+  withSizes([&] { runLibrary([&] { op(a.buf, b.buf, result->buf); }, elementsOf(a.buf)); },
+            [&] { return sizeText(a.buf) + " and " + sizeText(b.buf) + " buffers"; });
   return result;
 }
 
 // self = self (op) other, through the library's accumulating form `op(other, self)`.
 py::object accumulate(const py::object& self, Buffer& other, AccumulateOp op) {
   Buffer& s = self.cast<Buffer&>();
-  readInto(other, s, [&](vxFrequencyBuffer& o, vxFrequencyBuffer& t) { op(o, t); });
+  withSizes(
+      [&] { readInto(other, s, [&](vxFrequencyBuffer& o, vxFrequencyBuffer& t) { op(o, t); }); },
+      [&] { return sizeText(s.buf) + " and " + sizeText(other.buf) + " buffers"; });
   return self;
 }
 
@@ -149,14 +152,23 @@ std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& im
   if (!array) throw py::error_already_set();
   std::unique_ptr<Buffer> b;
   const float* source = reinterpret_cast<const float*>(array.data());
-  runLibrary(
+  const auto place = [&] {
+    return "image_size " + sizeText(picture.first, picture.second) + ", transform size " +
+           sizeText(W, H);
+  };
+  withSizes(
       [&] {
-        b = std::make_unique<Buffer>(W, H);
-        std::memcpy(b->buf.elements(), source, sizeof(float) * 2 * static_cast<std::size_t>(W * H));
-        vfSetImagePlacement(b->buf, picture.first, picture.second,
-                            vxPair<long>(offset.first, offset.second));
+        runLibrary(
+            [&] {
+              b = std::make_unique<Buffer>(W, H);
+              std::memcpy(b->buf.elements(), source,
+                          sizeof(float) * 2 * static_cast<std::size_t>(W * H));
+              vfSetImagePlacement(b->buf, picture.first, picture.second,
+                                  vxPair<long>(offset.first, offset.second));
+            },
+            W * H);
       },
-      W * H);
+      place);
   return b;
 }
 

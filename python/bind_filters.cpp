@@ -31,21 +31,30 @@ std::unique_ptr<FilterOf<F>> buildFilter(Args... args) {
   return f;
 }
 
-void applyFilter(Filter& f, Buffer& buf, const py::object& out) {
+// Filters buf in place or into out; a size error shows the two sizes.
+void applyFilter(const py::object& self, Buffer& buf, const py::object& out) {
+  Filter& f = self.cast<Filter&>();
   Use filterUse(f.use, Use::Read, "Filter");
   // The library refuses spatial samples in the extended mode; Python refuses them in
   // both modes.
   if (buf.buf.isInitialized() && buf.buf.inverseComputed())
     throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
+  const auto sizes = [&] {
+    return sizeText(buf.buf) + " buffer, " + filterSizeText(self) + " filter";
+  };
   if (out.is_none() || &outBuffer(out) == &buf) {
     Use write(buf.use, Use::Write, "FrequencyBuffer");
-    runLibrary([&] { f.filter->apply(buf.buf); }, elementsOf(buf.buf));
+    withSizes([&] { runLibrary([&] { f.filter->apply(buf.buf); }, elementsOf(buf.buf)); }, sizes);
     return;
   }
   Buffer& target = outBuffer(out);
   requireStorageKept(target, buf.buf.width(), buf.buf.height());
-  readInto(buf, target,
-           [&](vxFrequencyBuffer& in, vxFrequencyBuffer& o) { f.filter->apply(in, o); });
+  withSizes(
+      [&] {
+        readInto(buf, target,
+                 [&](vxFrequencyBuffer& in, vxFrequencyBuffer& o) { f.filter->apply(in, o); });
+      },
+      sizes);
 }
 
 template <class F>
@@ -74,26 +83,33 @@ std::unique_ptr<FilterOf<F>> filterFromState(const py::bytes& state) {
 const char* const kTakesSize = "a (width, height) pair of integers";
 const char* const kTakesPair = "an (along, across) pair of numbers";
 
-// for_size: a copy built for another transform size, as C++ vfFilterForSize.
+// for_size: a copy built for another transform size, as C++ vfFilterForSize; an image
+// filter's refusal of another size shows both sizes.
+template <class F>
+std::unique_ptr<FilterOf<F>> forSize(const py::object& self, const py::object& sizeArg) {
+  const FilterOf<F>& f = self.cast<const FilterOf<F>&>();
+  const Size size = integerPairArg(sizeArg, "size", kTakesSize);
+  Use use(f.use, Use::Read, "Filter");
+  auto copy = std::make_unique<FilterOf<F>>();
+  const auto build = [&] {
+    copy->filter.reset(vfFilterForSize(*f.filter, vxPair<long>(size.first, size.second)));
+  };
+  withSizes<vxFrequencyDefs::InvalidArgument>([&] { runLibrary(build, size.first * size.second); },
+                                              [&] {
+                                                return "this filter is " + filterSizeText(self) +
+                                                       ", the size asked " +
+                                                       sizeText(size.first, size.second);
+                                              });
+  return copy;
+}
+
 template <class F>
 void defineForSize(py::class_<FilterOf<F>, Filter>& cls, const char* doc) {
   cls.def(
       "for_size",
-      [](const py::object& self, const py::object& sizeArg) {
+      [](const py::object& self, const py::object& size) {
         return publicCall([&] { return memberLabel(self, "for_size()"); },
-                          [&] {
-                            const FilterOf<F>& f = self.cast<const FilterOf<F>&>();
-                            const Size size = integerPairArg(sizeArg, "size", kTakesSize);
-                            Use use(f.use, Use::Read, "Filter");
-                            auto copy = std::make_unique<FilterOf<F>>();
-                            runLibrary(
-                                [&] {
-                                  copy->filter.reset(vfFilterForSize(
-                                      *f.filter, vxPair<long>(size.first, size.second)));
-                                },
-                                size.first * size.second);
-                            return copy;
-                          });
+                          [&] { return forSize<F>(self, size); });
       },
       py::arg("size"), doc);
 }
@@ -341,7 +357,7 @@ void bindFilters(py::module_& m) {
       "apply",
       [](const py::object& self, const py::object& buf, const py::object& out) {
         publicCall([&] { return memberLabel(self, "apply()"); },
-                   [&] { applyFilter(self.cast<Filter&>(), bufferArg(buf, "buf"), out); });
+                   [&] { applyFilter(self, bufferArg(buf, "buf"), out); });
       },
       py::arg("buf"), py::arg("out") = py::none(),
       "Filters buf in place, or with out writes the filtered buf into out (sized to "

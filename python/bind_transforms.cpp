@@ -249,7 +249,10 @@ py::object forward(const py::object& imageArg, const py::object& imag, const py:
   if (!imag.is_none()) {
     imaginary = viewOf(imagArray);
     if (imaginary.width != real.width || imaginary.height != real.height)
-      throw py::value_error("imag must have the shape of image");
+      throw py::value_error("imag must have the shape of image, (" + std::to_string(real.height) +
+                            ", " + std::to_string(real.width) + "), not (" +
+                            std::to_string(imaginary.height) + ", " +
+                            std::to_string(imaginary.width) + ")");
   }
   vxPaddingOptions options;
   const bool padded = paddingOptionsOf(padding, window, margin, options);
@@ -267,7 +270,13 @@ py::object forward(const py::object& imageArg, const py::object& imag, const py:
   {
     ModeScope mode;
     const SizeScope sized(sizing);
-    size = transformSizeOf(real.width, real.height, pad);
+    size = withSizes([&] { return transformSizeOf(real.width, real.height, pad); },
+                     [&] {
+                       return "a " + sizeText(real.width, real.height) + " picture" +
+                              (pad != nullptr ? " and its padding" : "") + ", size=(" +
+                              std::to_string(sizing.height) + ", " + std::to_string(sizing.width) +
+                              ")";
+                     });
   }
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
@@ -551,17 +560,30 @@ py::list filterListOf(const py::object& filterArg) {
   return list;
 }
 
-// The filters filter_picture applies, for transform size `size`, each used (read) for
-// the call; a filter of another size is replaced by its copy for that size
-// (vfFilterForSize), kept in `copies`, and used only while it is copied.
+// The filters filter_picture applies to a picture of `picture` pixels, for transform
+// size `size`, each used (read) for the call; a band or Gabor filter of another size is
+// replaced by its copy for that size (vfFilterForSize), kept in `copies`, and used only
+// while it is copied. An image filter, whose gains are of one size, is refused with
+// InvalidSize there, both sizes named.
 std::vector<const vxFrequencyFilter*> filtersFor(
-    const py::list& list, const vxPair<long>& size, std::vector<std::unique_ptr<Use>>& uses,
+    const py::list& list, const vxPair<long>& picture, const vxPair<long>& size,
+    std::vector<std::unique_ptr<Use>>& uses,
     std::vector<std::unique_ptr<vxFrequencyFilter>>& copies) {
   std::vector<const vxFrequencyFilter*> filters;
   for (const py::handle item : list) {
     if (!py::isinstance<Filter>(item)) refuse("filters", "vxfreq filters", item);
     Filter& f = item.cast<Filter&>();
-    if (item.attr("size").cast<Size>() == Size(size.x, size.y)) {
+    if (dynamic_cast<const vxFrequencyFilterImage*>(f.filter.get()) != nullptr &&
+        filterSizeText(item) != sizeText(size.x, size.y))
+      throwLibrary<vxFrequencyDefs::InvalidSize>(
+          withDetail("Size of frequency buffer does not match size of filter",
+                     "filter_picture transforms the " + sizeText(picture.x, picture.y) +
+                         " picture at " + sizeText(size.x, size.y) +
+                         " (padded_transform_size), the ImageFilter is " + filterSizeText(item) +
+                         "; an ImageFilter applies at its own transform size only: build it from a "
+                         "spectrum of " +
+                         sizeText(size.x, size.y)));
+    if (integerPairArg(item.attr("size"), "size", "a size") == Size(size.x, size.y)) {
       uses.push_back(std::make_unique<Use>(f.use, Use::Read, "Filter"));
       filters.push_back(f.filter.get());
       continue;
@@ -600,7 +622,8 @@ py::object filterPicture(const py::object& imageArg, const py::object& filterArg
   }
   std::vector<std::unique_ptr<Use>> uses;
   std::vector<std::unique_ptr<vxFrequencyFilter>> copies;
-  const std::vector<const vxFrequencyFilter*> filters = filtersFor(list, size, uses, copies);
+  const std::vector<const vxFrequencyFilter*> filters =
+      filtersFor(list, vxPair<long>(view.width, view.height), size, uses, copies);
   options.padding = paddingOf(padding);
   options.window = windowOf(window);
   // The library filters float64 pictures: float32 ones are read as that, exactly.

@@ -156,8 +156,9 @@ constexpr long kQuickWork = 1L << 16;
 void runLibraryImpl(void (*call)(void*), void* work, long elements);
 template <class F>
 void runLibrary(F&& work, long elements = -1) {
-  runLibraryImpl([](void* f) { (*static_cast<std::remove_reference_t<F>*>(f))(); }, &work,
-                 elements);
+  using Work = std::remove_reference_t<F>;
+  runLibraryImpl([](void* f) { (*static_cast<Work*>(f))(); },
+                 const_cast<void*>(static_cast<const void*>(&work)), elements);
 }
 
 // Notes the main thread, whose long calls run on the helper thread. Called once, when
@@ -300,6 +301,33 @@ py::tuple pairOf(const vxPair<double>& p);
 // ValueError saying `accepted` otherwise. Above `hi` it is `hi` when `clampHigh`.
 long integerOf(const py::object& value, long lo, long hi, bool clampHigh,
                const std::string& accepted);
+
+// Sizes in messages, width first as in the C++ API: "512 x 256"; a buffer's transform
+// size ("no data" for a buffer without any); a filter's size (the Python object's
+// `size`).
+std::string sizeText(long width, long height);
+std::string sizeText(const vxFrequencyBuffer& b);
+std::string filterSizeText(const py::handle& filter);
+// The library's error E (InvalidSize, InvalidBuffer, ...) with `message`, raised as the
+// module's class for it.
+template <class E>
+[[noreturn]] void throwLibrary(const std::string& message) {
+  const std::wstring wide(message.begin(), message.end());  // the messages are ASCII
+  throw E(wide.c_str());
+}
+// `message` with `detail` after it: "Size of frequency buffer does not match size of
+// filter: 512 x 256 buffer, 640 x 480 filter."
+std::string withDetail(const std::string& message, const std::string& detail);
+// Runs `body`; an E it throws (by default the library's InvalidSize) is thrown again
+// with `detail()` after its message, so that a size error shows the sizes.
+template <class E = vxFrequencyDefs::InvalidSize, class F, class D>
+auto withSizes(F&& body, D&& detail) -> decltype(body()) {
+  try {
+    return body();
+  } catch (const E& e) {
+    throwLibrary<E>(withDetail(e.what(), detail()));
+  }
+}
 
 // Archive forms, through which buffers and filters pickle: the bytes `store` writes,
 // and `load` reading `state`.

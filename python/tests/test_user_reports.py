@@ -273,3 +273,54 @@ def test_every_public_call_refuses_a_wrong_type_by_its_name():
     functions = {name for name in dir(vxfreq) if not name.startswith("_")
                  and callable(getattr(vxfreq, name)) and not isinstance(getattr(vxfreq, name), type)}
     assert functions - no_arguments <= set(calls), functions - no_arguments - set(calls)
+
+
+# ---------------------------------------------------------------------------
+# Size errors.
+
+def test_filter_picture_refuses_an_image_filter_of_another_size_naming_both():
+    image = picture(100, 120, np.float64)
+    W, H = vxfreq.padded_transform_size(120, 100)
+    with pytest.raises(vxfreq.InvalidSize) as err:
+        vxfreq.filter_picture(image, [vxfreq.BandPass(0.05, 0.0, 0.1, (8, 8)),
+                                      vxfreq.ImageFilter(vxfreq.forward(image))])
+    assert str(err.value) == (
+        "Size of frequency buffer does not match size of filter: filter_picture transforms the "
+        "120 x 100 picture at %d x %d (padded_transform_size), the ImageFilter is 120 x 100; an "
+        "ImageFilter applies at its own transform size only: build it from a spectrum of %d x %d."
+        % (W, H, W, H))
+    # Built at the padded size it applies: a kernel's transform convolves.
+    kernel = np.zeros((H, W))
+    kernel[0, 0] = 1.0
+    same = vxfreq.filter_picture(image, vxfreq.ImageFilter(vxfreq.forward(kernel)))
+    assert np.abs(same - image).max() < 1e-3 * np.abs(image).max()
+
+
+def test_size_errors_show_the_sizes():
+    buf, small = spectrum(256, 512), vxfreq.FrequencyBuffer(64, 48)
+    band = vxfreq.BandReject(0.02, 0.0, 0.1, (640, 480))
+    for call, error, message in [
+            (lambda: band.apply(buf), vxfreq.InvalidSize,
+             "Size of frequency buffer does not match size of filter: 512 x 256 buffer, 640 x 480 filter."),
+            (lambda: band.apply(buf, small), vxfreq.InvalidSize,
+             "Size of frequency buffer does not match size of filter: 512 x 256 buffer, 640 x 480 filter."),
+            (lambda: vxfreq.ImageFilter(small).apply(buf), vxfreq.InvalidSize,
+             "Size of frequency buffer does not match size of filter: 512 x 256 buffer, 64 x 48 filter."),
+            (lambda: buf + small, vxfreq.InvalidSize,
+             "Can only add equal-sized frequency buffers: 512 x 256 and 64 x 48 buffers."),
+            (lambda: small.copy().__isub__(buf), vxfreq.InvalidSize,
+             "Can only subtract equal-sized frequency buffers: 64 x 48 and 512 x 256 buffers."),
+            (lambda: vxfreq.ImageFilter(small).for_size((32, 32)), vxfreq.InvalidArgument,
+             "Only band and Gabor filters can be rebuilt for another size: this filter is 64 x 48, "
+             "the size asked 32 x 32."),
+            (lambda: vxfreq.FrequencyBuffer.from_array(np.ones((4, 8)), image_size=(9, 3)), vxfreq.InvalidSize,
+             "Image size must be between 1 and the transform size: image_size 9 x 3, transform size 8 x 4."),
+            (lambda: vxfreq.forward(np.ones((100, 120)), size=(64, 64)), vxfreq.InvalidSize,
+             "The picture and its padding are larger than the explicit transform size: a 120 x 100 "
+             "picture, size=(64, 64)."),
+            (lambda: vxfreq.forward(np.ones((100, 120)), np.ones((50, 120))), ValueError,
+             "imag must have the shape of image, (100, 120), not (50, 120)")]:
+        with pytest.raises(error) as err:
+            call()
+        assert str(err.value) == message
+    assert buf.shape == (256, 512) and small.shape == (48, 64)  # nothing changed

@@ -354,8 +354,9 @@ def filter_picture(image, filters, *, padding="continue", window=None, margin=No
     ('zero', 'reflect', 'edge', 'mean'). window and margin as forward's. uint8 and
     uint16 results take NaN (from a NaN or infinite pixel) as 0.
     The filters are used as built when their size is the padded transform's
-    (padded_transform_size); otherwise copies built for it (their other parameters
-    unchanged). The picture may be any value type forward reads but complex.
+    (padded_transform_size); otherwise band and Gabor filters are copied for it (their
+    other parameters unchanged), and an ImageFilter, whose gains are of one size, is
+    refused with InvalidSize naming both sizes (build it from a spectrum of that size). The picture may be any value type forward reads but complex.
     """
     picture = _pixels(image, "image")
     _vxfreq._check_real_picture(picture)

@@ -206,7 +206,9 @@ def filter_picture(
     dtype: Optional[_DType] = None,
 ) -> _Image:
     """The picture padded (by default continuing its patterns), filtered, transformed back:
-    the real part, float64 (or dtype), of the picture's shape."""
+    the real part, float64 (or dtype), of the picture's shape. Band and Gabor filters of
+    another size than padded_transform_size's are copied for it; an ImageFilter must be
+    of that size (InvalidSize)."""
 
 def inverse_angle(
     buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
