@@ -2,8 +2,10 @@
 // library and the archive errors, and the translation of the library's exceptions to
 // them (and to KeyboardInterrupt, RuntimeError and OverflowError).
 #include "bindings.h"
+#include "filt/common/messages.h"
 #include "python_support.h"
 
+#include <cwchar>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -41,6 +43,18 @@ void raise(PyObject* cls, const char* message, const char* fallback) {
 void raise(PyObject* cls, const vxException& e, const char* fallback) {
   const wchar_t* message = e.message();
   raise(cls, message != nullptr && *message != L'\0' ? e.what() : nullptr, fallback);
+}
+
+// What a Python user is told besides the library's message when a buffer holds the
+// spatial samples of an in-place inverse: what they are, and what to do instead.
+const char* const kSpatialSamples =
+    "this FrequencyBuffer holds the spatial samples an in-place inverse left "
+    "(inverse_computed is True), not a spectrum; filter or combine a copy made before "
+    "inverse(buf, in_place=True), or forward() the picture again";
+
+bool isSpatialRefusal(const vxException& e) {
+  const wchar_t* message = e.message();
+  return message != nullptr && std::wcscmp(message, vx_detail::msg::kInverseComputed) == 0;
 }
 
 }  // namespace
@@ -82,7 +96,11 @@ void bindErrors(py::module_& m) {
       if (p) std::rethrow_exception(p);
     } catch (const vxFrequencyDefs::Errors& e) {
       const long index = e.errorNumber() - kFirstErrorNumber;
-      raise(index >= 0 && index < 6 ? gNumbered[index] : gError, e, "library error");
+      PyObject* cls = index >= 0 && index < 6 ? gNumbered[index] : gError;
+      if (isSpatialRefusal(e))
+        raise(cls, withDetail(e.what(), kSpatialSamples).c_str(), "library error");
+      else
+        raise(cls, e, "library error");
     } catch (const vxArchive::UnknownVersion& e) {
       raise(gUnknownVersion, e, "unknown version in the archived data");
     } catch (const vxArchive::EndOfData& e) {

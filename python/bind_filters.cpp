@@ -405,11 +405,16 @@ void bindFilters(py::module_& m) {
   image.def(py::init([](const py::object& buf) {
               return publicCall("ImageFilter()", [&] {
                 Buffer& b = bufferArg(buf, "buf");
+                // Its gains are a spectrum: spatial samples would filter silently wrong.
+                if (b.buf.isInitialized() && b.buf.inverseComputed())
+                  throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
                 Use use(b.use, Use::Read, "FrequencyBuffer");
                 return buildFilter<vxFrequencyFilterImage>(std::cref(b.buf));
               });
             }),
-            py::arg("buf"), "Builds from a copy of buf.");
+            py::arg("buf"),
+            "Builds from a copy of buf, a spectrum (InvalidBuffer for the spatial samples of an "
+            "in-place inverse).");
   image.def_property_readonly(
       "size",
       [](const ImageFilter& f) {

@@ -4,6 +4,7 @@ the sizes, spectra that remember their norm, inverse into the caller's array, th
 filter_picture keeps, and a FrequencyBuffer that indexes, computes and converts as an
 array does."""
 
+import contextlib
 import copy
 import os
 import pickle
@@ -324,3 +325,33 @@ def test_size_errors_show_the_sizes():
             call()
         assert str(err.value) == message
     assert buf.shape == (256, 512) and small.shape == (48, 64)  # nothing changed
+
+
+# ---------------------------------------------------------------------------
+# Spatial samples.
+
+SPATIAL = ("Cannot access frequency data once inverse has been computed: this FrequencyBuffer "
+           "holds the spatial samples an in-place inverse left (inverse_computed is True), not "
+           "a spectrum; filter or combine a copy made before inverse(buf, in_place=True), or "
+           "forward() the picture again.")
+
+
+@pytest.mark.parametrize("compatible", [False, True])
+def test_spectrum_calls_refuse_the_samples_of_an_in_place_inverse(compatible):
+    with vxfreq.compatible() if compatible else contextlib.nullcontext():
+        image = picture(32, 64, np.float64)
+        good = vxfreq.forward(image)
+        for kwargs in ({}, {"dtype": np.uint8}, {"dtype": np.float32}, {"magnitude": True}):
+            spatial = vxfreq.forward(image)
+            vxfreq.inverse(spatial, in_place=True, **kwargs)
+            before = np.asarray(spatial).copy()
+            band = vxfreq.BandPass(0.05, 0.0, 0.1, (64, 32))
+            for call in [lambda: band.apply(spatial), lambda: band.apply(spatial, good.copy()),
+                         lambda: vxfreq.ImageFilter(spatial), lambda: good + spatial,
+                         lambda: spatial.get(1, 1)]:
+                with pytest.raises(vxfreq.InvalidBuffer) as err:
+                    call()
+                assert str(err.value) == SPATIAL, kwargs
+            assert spatial.inverse_computed and np.array_equal(np.asarray(spatial), before)
+        # The spatial samples are still what the inverses give back.
+        assert np.abs(vxfreq.inverse(spatial) - vxfreq.inverse(good)).max() < 1e-9

@@ -296,7 +296,9 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
     strides); an array vxfreq returned earlier is written where it is, without new
     memory.
 
-    in_place does the work in buf's storage, which then holds the spatial values. A
+    in_place does the work in buf's storage, which then holds the spatial values
+    (buf.inverse_computed): filters, ImageFilter, arithmetic and element access refuse
+    it from then on with InvalidBuffer, in both modes; the inverses still read it. A
     buffer of forward with padding, window or margin comes back at its recorded size and
     offset, the padding dropped (windowed, with a window). In the extended mode a picture
     at an offset comes back at its place; inside vxfreq.compatible() cyclically shifted
