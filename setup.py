@@ -119,6 +119,8 @@ setup(
     ext_modules=[CMakeExtension("vxfreq._vxfreq")],
     cmdclass={"build_ext": CMakeBuild},
     install_requires=["numpy"],
+    # The filter workbench: a page in the browser (python3 -m vxfreq.workbench).
+    entry_points={"console_scripts": ["vxfreq-workbench = vxfreq.workbench:main"]},
     python_requires=">=3.7",
     zip_safe=False,
     options={"build": {"build_base": BUILD_BASE}, "egg_info": {"egg_base": BUILD_BASE}},

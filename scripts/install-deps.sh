@@ -23,6 +23,8 @@ packages+=(python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pytes
 # `pip install --no-build-isolation .` (setup.py) and the wheel, offline: setuptools, wheel and
 # build from Debian, the package tried in a fresh venv (python_wheel).
 packages+=(python3-build python3-setuptools python3-wheel python3-venv python3-pip)
+# The filter workbench's browser tests: headless Chromium, its driver and Selenium.
+packages+=(chromium chromium-driver python3-selenium)
 for arg in "$@"; do
   case "$arg" in
     --all) packages+=(clang libclang-rt-14-dev clang-tidy cppcheck clang-format) ;;
