@@ -71,6 +71,7 @@ std::unique_ptr<Buffer> copyOf(Buffer& b) {
   auto c = newBuffer();
   Use use(b.use, Use::Read, "FrequencyBuffer");
   runLibrary([&] { c->buf = b.buf; }, elementsOf(b.buf));
+  c->norm = b.norm;
   return c;
 }
 
@@ -87,6 +88,9 @@ std::unique_ptr<Buffer> binary(Buffer& a, Buffer& b, BinaryOp op) {
   if (&a != &b) rb = std::make_unique<Use>(b.use, Use::Read, "FrequencyBuffer");
   withSizes([&] { runLibrary([&] { op(a.buf, b.buf, result->buf); }, elementsOf(a.buf)); },
             [&] { return sizeText(a.buf) + " and " + sizeText(b.buf) + " buffers"; });
+  // The scaling of the left operand (a spectrum times a kernel's transform keeps the
+  // spectrum's), else the right one's.
+  result->norm = a.norm != Norm::None ? a.norm : b.norm;
   return result;
 }
 
@@ -96,6 +100,7 @@ py::object accumulate(const py::object& self, Buffer& other, AccumulateOp op) {
   withSizes(
       [&] { readInto(other, s, [&](vxFrequencyBuffer& o, vxFrequencyBuffer& t) { op(o, t); }); },
       [&] { return sizeText(s.buf) + " and " + sizeText(other.buf) + " buffers"; });
+  if (s.norm == Norm::None) s.norm = other.norm;
   return self;
 }
 
@@ -115,7 +120,8 @@ void addBinary(py::class_<Buffer>& cls, const char* name, const char* iname, Bin
 // FrequencyBuffer.from_array: the values copied into a new buffer of their size, the
 // picture's placement recorded.
 std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& imageSize,
-                                  const py::object& offsetArg) {
+                                  const py::object& offsetArg, const py::object& normArg) {
+  const Norm norm = normOf(normArg);
   const Size offset = integerPairArg(offsetArg, "offset", "an (x, y) pair of integers");
   using Values = py::array_t<std::complex<float>, py::array::c_style | py::array::forcecast>;
   const py::array given = py::array::ensure(values);
@@ -169,6 +175,7 @@ std::unique_ptr<Buffer> fromArray(const py::object& values, const py::object& im
             W * H);
       },
       place);
+  b->norm = norm;
   return b;
 }
 
@@ -207,6 +214,16 @@ void bindBuffer(py::module_& m) {
       "padding_margin", [](const Buffer& b) { return pairOf(vfPaddingMargin(b.buf)); },
       "Margin (x, y) a padded forward transform left on every side of the image, (W - w) // "
       "2 and (H - h) // 2; (0, 0) for every other buffer.");
+  buffer.def_property_readonly(
+      "norm", [](const Buffer& b) { return normName(b.norm); },
+      "The scaling of the values that forward's norm= recorded: 'backward' (unscaled), "
+      "'ortho' or 'forward', as numpy's; None when none was recorded (a buffer made "
+      "otherwise). inverse and inverse_complex follow it unless told otherwise. Copies "
+      "and pickles keep it; arithmetic takes the left operand's (or the right's when the "
+      "left has none), filters keep it.");
+  buffer.def(
+      "_record_norm", [](Buffer& b, const py::object& norm) { b.norm = normOf(norm); },
+      py::arg("norm"), "Records norm (None, 'backward', 'ortho' or 'forward').");
   buffer.def_property_readonly(
       "inverse_computed", [](const Buffer& b) { return b.buf.inverseComputed(); },
       "True after an in-place inverse: the buffer holds spatial samples and refuses element "
@@ -264,19 +281,22 @@ void bindBuffer(py::module_& m) {
       py::arg("dtype") = py::none(), "The complex64 (H, W) view of the storage (numpy.asarray).");
   buffer.def_static(
       "from_array",
-      [](const py::object& values, const py::object& imageSize, const py::object& offset) {
+      [](const py::object& values, const py::object& imageSize, const py::object& offset,
+         const py::object& norm) {
         return publicCall("FrequencyBuffer.from_array()",
-                          [&] { return fromArray(values, imageSize, offset); });
+                          [&] { return fromArray(values, imageSize, offset, norm); });
       },
       py::arg("values"), py::arg("image_size") = py::none(),
-      py::arg("offset") = py::make_tuple(0, 0),
+      py::arg("offset") = py::make_tuple(0, 0), py::kw_only(), py::arg("norm") = py::none(),
       "A new buffer holding values, a 2-D (H, W) array of complex numbers (real "
       "numbers have imaginary part 0) of sides the mode transforms (1 to 16384; "
       "powers of two up to 2048 in vxfreq.compatible()), rounded to complex64; as "
       "numpy.fft.fft2's result, "
       "frequency 0 at [0, 0]. image_size (w, h), 1 up to (W, H) along each "
       "axis (None: (W, H)), and offset (x, y) are the picture the inverses "
-      "give back.");
+      "give back. norm (None, 'backward', 'ortho' or 'forward') records the scaling of "
+      "the values, as forward's norm= does; None records none, and the inverses take "
+      "theirs.");
   buffer.def(
       "to_numpy", [](const py::object& self) { return storageView(self).attr("copy")(); },
       "A new complex64 (H, W) array of the values (a copy; numpy.asarray(buffer) is the "
@@ -311,6 +331,7 @@ void bindBuffer(py::module_& m) {
         auto result = newBuffer();
         Use use(b.use, Use::Read, "FrequencyBuffer");
         runLibrary([&] { vfFrequencyConjugate(b.buf, result->buf); }, elementsOf(b.buf));
+        result->norm = b.norm;
         return result;
       },
       "A new buffer of the complex conjugates.");

@@ -55,6 +55,7 @@ void applyFilter(const py::object& self, Buffer& buf, const py::object& out) {
                  [&](vxFrequencyBuffer& in, vxFrequencyBuffer& o) { f.filter->apply(in, o); });
       },
       sizes);
+  target.norm = buf.norm;
 }
 
 template <class F>

@@ -3,6 +3,7 @@
 #include "bindings.h"
 #include "python_support.h"
 
+#include "filt/common/messages.h"
 #include "filt/filtering.h"
 #include "filt/padding.h"
 
@@ -13,6 +14,7 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -270,13 +272,18 @@ py::object forward(const py::object& imageArg, const py::object& imag, const py:
   {
     ModeScope mode;
     const SizeScope sized(sizing);
-    size = withSizes([&] { return transformSizeOf(real.width, real.height, pad); },
-                     [&] {
-                       return "a " + sizeText(real.width, real.height) + " picture" +
-                              (pad != nullptr ? " and its padding" : "") + ", size=(" +
-                              std::to_string(sizing.height) + ", " + std::to_string(sizing.width) +
-                              ")";
-                     });
+    try {
+      size = transformSizeOf(real.width, real.height, pad);
+    } catch (const vxFrequencyDefs::InvalidSize& e) {
+      // An explicit size too small for the picture: both sizes named.
+      if (e.message() == nullptr ||
+          std::wcscmp(e.message(), vx_detail::msg::kBelowExplicitSize) != 0)
+        throw;
+      throwLibrary<vxFrequencyDefs::InvalidSize>(withDetail(
+          e.what(), "a " + sizeText(real.width, real.height) + " picture" +
+                        (pad != nullptr ? " and its padding" : "") + ", size=(" +
+                        std::to_string(sizing.height) + ", " + std::to_string(sizing.width) + ")"));
+    }
   }
 
   py::object result = out.is_none() ? py::cast(newBuffer()) : out;
@@ -309,6 +316,7 @@ py::object forward(const py::object& imageArg, const py::object& imag, const py:
         }
       },
       size.x * size.y);
+  target.norm = Norm::Backward;  // unscaled; the package records what it scales to
   return result;
 }
 
@@ -457,14 +465,15 @@ py::object bufferTransform(Buffer& in, const py::object& out, bool inverse, bool
     Use write(in.use, Use::Write, "FrequencyBuffer");
     Use writeOut(target.use, Use::Write, "FrequencyBuffer");
     runLibrary([&] { vfInverseFFT(in.buf, target.buf, true); }, elementsOf(in.buf));
-    return result;
+  } else {
+    readInto(in, target, [&](vxFrequencyBuffer& a, vxFrequencyBuffer& r) {
+      if (inverse)
+        vfInverseFFT(a, r, inPlace);
+      else
+        vfForwardFFT(a, r);
+    });
   }
-  readInto(in, target, [&](vxFrequencyBuffer& a, vxFrequencyBuffer& r) {
-    if (inverse)
-      vfInverseFFT(a, r, inPlace);
-    else
-      vfForwardFFT(a, r);
-  });
+  target.norm = Norm::None;  // the values of another transform: no scaling recorded
   return result;
 }
 

@@ -34,6 +34,32 @@ void requireStorageKept(const Buffer& out, long W, long H) {
 
 std::unique_ptr<Buffer> newBuffer() { return std::make_unique<Buffer>(); }
 
+py::object normName(Norm norm) {
+  switch (norm) {
+    case Norm::Backward:
+      return py::str("backward");
+    case Norm::Ortho:
+      return py::str("ortho");
+    case Norm::Forward:
+      return py::str("forward");
+    case Norm::None:
+      break;
+  }
+  return py::none();
+}
+
+Norm normOf(const py::handle& name) {
+  const char* const accepted = "norm must be None, 'backward', 'ortho' or 'forward'";
+  if (name.is_none()) return Norm::None;
+  if (!py::isinstance<py::str>(name))
+    refuse("norm", "None, 'backward', 'ortho' or 'forward'", name);
+  const std::string text = name.cast<std::string>();
+  if (text == "backward") return Norm::Backward;
+  if (text == "ortho") return Norm::Ortho;
+  if (text == "forward") return Norm::Forward;
+  throw py::value_error(std::string(accepted) + ", not " + py::repr(name).cast<std::string>());
+}
+
 Buffer& outBuffer(const py::object& out) {
   if (!py::isinstance<Buffer>(out)) refuse("out", "a FrequencyBuffer or None", out);
   return out.cast<Buffer&>();

@@ -48,14 +48,24 @@ private:
   Mode mode_;
 };
 
+// The scaling of a spectrum's values, numpy's norm: what forward recorded, so that the
+// inverses scale to match.
+enum class Norm { None, Backward, Ortho, Forward };
+// None for Norm::None, else its name; and back, ValueError or TypeError for anything
+// but None and the three names.
+py::object normName(Norm norm);
+Norm normOf(const py::handle& name);
+
 // A frequency buffer as Python holds it: the numpy views of its storage are counted,
-// since the storage must not be released while one exists.
+// since the storage must not be released while one exists; `norm` is the one forward
+// (or from_array) recorded, Norm::None when none was.
 struct Buffer {
   Buffer() = default;
   Buffer(long width, long height) : buf(width, height) {}
   vxFrequencyBuffer buf;
   mutable UseState use;  // reading a const buffer still marks it in use
   long views = 0;
+  Norm norm = Norm::None;
 };
 
 // BufferError when writing a result of transform size W x H into `out` would give it

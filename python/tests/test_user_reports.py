@@ -355,3 +355,52 @@ def test_spectrum_calls_refuse_the_samples_of_an_in_place_inverse(compatible):
             assert spatial.inverse_computed and np.array_equal(np.asarray(spatial), before)
         # The spatial samples are still what the inverses give back.
         assert np.abs(vxfreq.inverse(spatial) - vxfreq.inverse(good)).max() < 1e-9
+
+
+# ---------------------------------------------------------------------------
+# The norm a spectrum was made with.
+
+def test_the_norm_of_forward_is_recorded_and_followed_by_the_inverses():
+    image = picture(24, 40, np.float64)
+    for norm in ("backward", "ortho", "forward"):
+        buf = vxfreq.forward(image, norm=norm)
+        assert buf.norm == norm
+        assert np.allclose(np.asarray(buf), np.fft.fft2(image, norm=norm), rtol=1e-5,
+                           atol=1e-5 * np.abs(np.fft.fft2(image, norm=norm)).max())
+        # Copies, pickles of every protocol and filters keep it; the inverses follow it.
+        twins = [buf.copy(), copy.copy(buf), copy.deepcopy(buf), buf.conj().conj()]
+        twins += [pickle.loads(pickle.dumps(buf, p)) for p in range(pickle.HIGHEST_PROTOCOL + 1)]
+        filtered = vxfreq.FrequencyBuffer(2, 2)
+        vxfreq.BandReject(0.02, 0.0, 0.45, (40, 24)).apply(buf, filtered)
+        for twin in twins:
+            assert twin.norm == norm
+            assert np.abs(vxfreq.inverse(twin) - vxfreq.inverse(buf)).max() < 1e-9
+        assert filtered.norm == (buf * buf).norm == norm
+        assert np.abs(vxfreq.inverse(buf) - image).max() < 1e-3
+        assert np.abs(vxfreq.inverse_complex(buf)[0] - image).max() < 1e-3
+        assert np.abs(vxfreq.inverse(buf, norm=norm) - image).max() < 1e-3  # the same, said
+        for other in {"backward", "ortho", "forward"} - {norm}:
+            for call in (vxfreq.inverse, vxfreq.inverse_complex):
+                with pytest.raises(ValueError) as err:
+                    call(buf, norm=other)
+                assert str(err.value) == (
+                    "norm=%r differs from the norm the buffer was made with, %r "
+                    "(FrequencyBuffer.norm); leave norm out to follow it" % (other, norm))
+    # A buffer of values without a norm takes any, as numpy's ifft2 does.
+    values = np.fft.fft2(image, norm="ortho")
+    free = vxfreq.FrequencyBuffer.from_array(values)
+    assert free.norm is None and vxfreq.FrequencyBuffer(4, 4).norm is None
+    assert np.abs(vxfreq.inverse(free, norm="ortho") - image).max() < 1e-3
+    assert np.abs(vxfreq.inverse(free) - np.fft.ifft2(values).real).max() < 1e-4
+    tagged = vxfreq.FrequencyBuffer.from_array(values, norm="ortho")
+    assert tagged.norm == "ortho" and np.abs(vxfreq.inverse(tagged) - image).max() < 1e-3
+    # The buffer-to-buffer transforms give values of no recorded norm; forward into a
+    # buffer records its own.
+    assert vxfreq.forward_fft(tagged).norm is None and vxfreq.inverse_fft(tagged).norm is None
+    assert vxfreq.forward(image, out=tagged).norm == "backward"
+    # The library's magnitude conversion scales by 1 / (W H): a buffer of another norm is
+    # refused there unless normalize stretches it anyway.
+    ortho = vxfreq.forward(image, norm="ortho")
+    with pytest.raises(ValueError, match="the buffer's norm must be 'backward', not 'ortho'"):
+        vxfreq.inverse(ortho, magnitude=True)
+    assert vxfreq.inverse(ortho, magnitude=True, normalize=True).max() == 255

@@ -9,7 +9,9 @@ gives the lengths that are fastest (2^a 3^b 5^c 7^d), as scipy.fft.next_fast_len
 forward and inverse follow numpy.fft.fft2 and numpy.fft.ifft2: exp(-2 pi i ...) forward,
 norm="backward" | "ortho" | "forward" with numpy's meaning, and inverse gives the real
 part of ifft2 of the spectrum, cropped to the picture, as float64 (or rounded and
-saturated to uint8 or uint16 with dtype=).
+saturated to uint8 or uint16 with dtype=). The buffer records forward's norm
+(FrequencyBuffer.norm) and the inverses follow it: inverse(forward(x, norm="ortho"))
+is x; an inverse told another norm raises ValueError.
 
 Values forward reads: uint8, uint16, float32 and float64 pictures as they are (float32
 without a float64 copy); complex64 and complex128 as one complex picture through the
@@ -66,21 +68,26 @@ for _cls in _ARCHIVED + (Filter, parallel, compatible):
     _cls.__module__ = __name__
 
 
-def _from_archive(cls, archive):
+def _from_archive(cls, archive, norm=None):
     """The FrequencyBuffer or filter of class `cls` that `archive` (the bytes of its
-    __getstate__, the library's archive form) holds: what a pickle of any protocol calls
-    to rebuild one."""
+    __getstate__, the library's archive form) holds, a buffer with the norm it recorded:
+    what a pickle of any protocol calls to rebuild one."""
     if not (isinstance(cls, type) and issubclass(cls, (FrequencyBuffer, Filter))):
         raise TypeError("_from_archive() rebuilds a FrequencyBuffer or a filter class of "
                         "vxfreq, not %r" % (cls,))
     obj = cls.__new__(cls)
     obj.__setstate__(archive)
+    if norm is not None:
+        obj._record_norm(norm)
     return obj
 
 
 def _reduce(self):
-    """The pickle of a buffer or filter: _from_archive, its class and its archive bytes
-    (for every protocol, 0 and 1 included, and for copy.copy and copy.deepcopy)."""
+    """The pickle of a buffer or filter: _from_archive, its class and its archive bytes,
+    and a buffer's norm (for every protocol, 0 and 1 included, and for copy.copy and
+    copy.deepcopy)."""
+    if isinstance(self, FrequencyBuffer) and self.norm is not None:
+        return _from_archive, (type(self), self.__getstate__(), self.norm)
     return _from_archive, (type(self), self.__getstate__())
 
 
@@ -160,6 +167,20 @@ def _norm(norm):
     return norm
 
 
+def _norm_of(buf, norm):
+    """The norm an inverse of buf takes: norm when given (ValueError when buf recorded
+    another: the result would be scaled wrong), else the one buf recorded, else
+    "backward"."""
+    recorded = buf.norm
+    if norm is None:
+        return recorded or "backward"
+    norm = _norm(norm)
+    if recorded is not None and norm != recorded:
+        raise ValueError("norm=%r differs from the norm the buffer was made with, %r "
+                         "(FrequencyBuffer.norm); leave norm out to follow it" % (norm, recorded))
+    return norm
+
+
 def _pixels(values, name):
     """`values` as an array forward reads: uint8, uint16, float32, float64, complex64 or
     complex128 in the machine's byte order, converted exactly from the other types."""
@@ -234,6 +255,7 @@ def forward(image, imag=None, offset=(0, 0), out=None, *, norm="backward", paddi
         view = _np.asarray(buf)
         _np.multiply(view, _np.float32(scale), out=view)
         del view
+    buf._record_norm(norm)
     return buf
 
 
@@ -277,10 +299,15 @@ def _as_dtype(real, target, out=None):
 
 
 @_public("inverse()")
-def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=False,
+def inverse(buf, dtype=None, *, norm=None, magnitude=False, normalize=False,
             in_place=False, out=None):
     """Inverse transform to a picture of the recorded size (h, w), as numpy:
     numpy.fft.ifft2(spectrum, norm=norm).real cropped to the picture, float64.
+
+    norm: None follows the norm forward recorded in the buffer (buf.norm; "backward"
+    for a buffer without one), so that inverse(forward(x, norm=n)) gives x back; a norm
+    given must be the recorded one (ValueError naming both otherwise), or any for a
+    buffer without one (as FrequencyBuffer.from_array's values).
 
     dtype: None or numpy.float64 (the real part), numpy.float32, or numpy.uint8 /
     numpy.uint16: the real part rounded to the nearest integer (halves to even, as
@@ -290,7 +317,7 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
     same bits): the magnitude of each value scaled by 1/(W*H), for dtype uint8 (the
     default then) or uint16 rounded and kept to its low 8 or 16 bits (no saturation),
     with normalize=True stretched to the dtype's full range; float64 unrounded. norm
-    must then be "backward".
+    must then be "backward", and so must the buffer's unless normalize stretches it.
 
     out: an array of the result's dtype and shape to write the result into (any
     strides); an array vxfreq returned earlier is written where it is, without new
@@ -305,15 +332,19 @@ def inverse(buf, dtype=None, *, norm="backward", magnitude=False, normalize=Fals
     by the offset, as in C++.
     """
     _buffer(buf)
-    norm = _norm(norm)
     magnitude, normalize = _flag(magnitude, "magnitude"), _flag(normalize, "normalize")
     in_place = _flag(in_place, "in_place")
     if magnitude:
-        if norm != "backward":
+        if _norm(norm) != "backward":
             raise ValueError("magnitude=True is the library's conversion, scaled by 1/(W*H): "
                              "norm must be 'backward'")
+        if buf.norm not in (None, "backward") and not normalize:
+            raise ValueError("magnitude=True is the library's conversion, scaled by 1/(W*H): "
+                             "the buffer's norm must be 'backward', not %r (normalize=True "
+                             "stretches any)" % buf.norm)
         return _vxfreq.inverse(buf, _np.uint8 if dtype is None else dtype, normalize, in_place,
                                out)
+    norm = _norm_of(buf, norm)
     if normalize:
         raise ValueError("normalize stretches the magnitudes of magnitude=True")
     target = _dtype_of(dtype)
@@ -367,12 +398,13 @@ def filter_picture(image, filters, *, padding="continue", window=None, margin=No
 
 
 @_public("inverse_complex()")
-def inverse_complex(buf, in_place=False, *, norm="backward"):
+def inverse_complex(buf, in_place=False, *, norm=None):
     """Inverse transform to (real, imag) float64 pictures of the recorded size:
-    numpy.fft.ifft2(spectrum, norm=norm) cropped to the picture, in two arrays."""
+    numpy.fft.ifft2(spectrum, norm=norm) cropped to the picture, in two arrays. norm as
+    inverse's: None follows the buffer's."""
     _buffer(buf)
     in_place = _flag(in_place, "in_place")
-    norm = _norm(norm)
+    norm = _norm_of(buf, norm)
     real, imag = _vxfreq.inverse_complex(buf, in_place)
     scale = _inverse_scale(norm, buf)
     if scale != 1.0:

@@ -91,6 +91,9 @@ class FrequencyBuffer:
     def padding_margin(self) -> Tuple[int, int]:
         """Margin (x, y) a padded forward left on every side of the image; (0, 0) otherwise."""
     @property
+    def norm(self) -> Optional[Literal["backward", "ortho", "forward"]]:
+        """The scaling forward's norm= recorded (None: none); the inverses follow it."""
+    @property
     def inverse_computed(self) -> bool:
         """True after an in-place inverse: the buffer holds spatial samples."""
     def get(self, x: int, y: int, centered: bool = False) -> complex:
@@ -139,8 +142,11 @@ class FrequencyBuffer:
         values: numpy.typing.ArrayLike,
         image_size: Optional[Tuple[int, int]] = None,
         offset: Tuple[int, int] = (0, 0),
+        *,
+        norm: _Norm = None,
     ) -> FrequencyBuffer:
-        """A new buffer of values, a 2-D (H, W) array of sides the mode transforms, as complex64."""
+        """A new buffer of values, a 2-D (H, W) array of sides the mode transforms, as complex64;
+        norm records their scaling (None: none)."""
     def to_numpy(self) -> numpy.typing.NDArray[numpy.complex64]:
         """A new complex64 (H, W) array of the values (a copy)."""
 
@@ -186,7 +192,7 @@ def inverse(
     buf: FrequencyBuffer,
     dtype: Optional[_DType] = None,
     *,
-    norm: _Norm = "backward",
+    norm: _Norm = None,
     magnitude: bool = False,
     normalize: bool = False,
     in_place: bool = False,
@@ -194,7 +200,8 @@ def inverse(
 ) -> _Image:
     """numpy.fft.ifft2(spectrum).real cropped to the (h, w) picture: float64, float32, or
     uint8 / uint16 rounded and saturated; magnitude=True: the library's conversions.
-    With out, the result is written into it."""
+    With out, the result is written into it. norm None follows buf.norm; another than
+    the recorded one raises ValueError."""
 
 def filter_picture(
     image: numpy.typing.ArrayLike,
@@ -221,9 +228,10 @@ def inverse_quadrant(
     """As inverse, returning (image, quadrant)."""
 
 def inverse_complex(
-    buf: FrequencyBuffer, in_place: bool = False, *, norm: _Norm = "backward"
+    buf: FrequencyBuffer, in_place: bool = False, *, norm: _Norm = None
 ) -> Tuple[numpy.typing.NDArray[numpy.float64], numpy.typing.NDArray[numpy.float64]]:
-    """numpy.fft.ifft2(spectrum) cropped to the picture, as (real, imag) float64 arrays."""
+    """numpy.fft.ifft2(spectrum) cropped to the picture, as (real, imag) float64 arrays;
+    norm as inverse's."""
 
 def map_image(
     image: numpy.typing.NDArray[numpy.float64],
