@@ -6,6 +6,7 @@
 #include "filt/common/messages.h"
 #include "filt/filtering.h"
 #include "filt/padding.h"
+#include "filt/stack.h"
 
 #include <pybind11/complex.h>
 #include <pybind11/stl.h>
@@ -375,6 +376,43 @@ py::object inverseQuadrantAs(Buffer& b, bool normalize, bool inPlace) {
     vfInverseFFTQuadrant<T>(buf, image, quadrant, normalize, inPlace);
   });
   return py::make_tuple(arrayOf(image), arrayOf(quadrant));
+}
+
+// The real part of buf's inverse scaled by 1/(W*H) written straight into `out`, a
+// float64 or float32 array of the transform's shape at any strides of whole items,
+// without a copy: the stack's real inverse, whose values are vfInverseFFTReal's (for
+// float32 those values rounded once). Only where the plain inverse of the whole
+// spectrum is the picture: the extended mode, a spectrum (not the samples of an
+// in-place inverse) whose picture fills the transform at offset (0, 0). False, and
+// nothing written, where it does not apply.
+bool inverseRealInto(Buffer& b, const py::array& out) {
+  if (!extendedHere() || !b.buf.isInitialized() || b.buf.inverseComputed()) return false;
+  const long W = b.buf.width();
+  const long H = b.buf.height();
+  const vxPair<long> offset = b.buf.imageOffset();
+  if (b.buf.imageWidth() != W || b.buf.imageHeight() != H || offset.x != 0 || offset.y != 0)
+    return false;
+  if (out.ndim() != 2 || out.shape(0) != H || out.shape(1) != W || !out.writeable()) return false;
+  const bool doubles = py::isinstance<py::array_t<double>>(out);
+  if (!doubles && !py::isinstance<py::array_t<float>>(out)) return false;
+  const py::ssize_t item = out.itemsize();
+  if (out.strides(0) % item != 0 || out.strides(1) % item != 0) return false;
+  const vxStackLayout in(1, W, H);
+  const vxStackLayout to(1, W, H, 0, static_cast<long>(out.strides(0) / item),
+                         static_cast<long>(out.strides(1) / item));
+  const float scale = static_cast<float>(1.0 / (static_cast<double>(W) * static_cast<double>(H)));
+  const auto* spectrum = reinterpret_cast<const std::complex<float>*>(b.buf.elements());
+  void* data = const_cast<py::array&>(out).mutable_data();
+  Use use(b.use, Use::Read, "FrequencyBuffer");
+  runLibrary(
+      [&] {
+        if (doubles)
+          vfInverseFFTRealStack(spectrum, in, static_cast<double*>(data), to, scale);
+        else
+          vfInverseFFTRealStack(spectrum, in, static_cast<float*>(data), to, scale);
+      },
+      W * H);
+  return true;
 }
 
 // Calls Op<T>::run for the pixel type the dtype argument names.
@@ -777,6 +815,15 @@ void bindTransforms(py::module_& m) {
       m, "inverse_quadrant", "inverse_quadrant()",
       "As inverse, returning (image, quadrant): quadrant uint8, bit 0 set where the real "
       "part is below 0, bit 1 where the imaginary part is.");
+  m.def(
+      "_inverse_real_into",
+      [](const py::object& buf, const py::array& out) {
+        return publicCall("inverse()", [&] { return inverseRealInto(bufferArg(buf, "buf"), out); });
+      },
+      py::arg("buf"), py::arg("out"),
+      "Writes the real part of buf's inverse, scaled by 1/(W*H), into out (float64 or "
+      "float32, buf's shape) where the plain inverse of the whole spectrum is the picture; "
+      "False where it is not, nothing written.");
   m.def(
       "inverse_complex",
       [](const py::object& buf, const py::object& inPlaceArg, const py::object& realOut,

@@ -18,6 +18,7 @@
 #include "filt/image/forward_rows.h"
 #include "filt/image/kernels.h"
 #include "filt/threads/rows.h"
+#include "platform/memory.h"
 
 #include <complex>
 #include <cstddef>
@@ -63,7 +64,9 @@ bool packedRows(const vxStackLayout& l, long W) { return l.pixelStride == 1 && l
 // Runs body(p, work) for every picture p, `work` being working memory of `floats`
 // floats that the body may use for the whole picture: in bands over the executor when
 // the stack's work pays for it, else one picture after the other on this thread (where
-// each engine may still split its own loops).
+// each engine may still split its own loops). The memory comes from the library's block
+// allocator, unset (each body writes every float it reads), so that repeated calls of
+// large pictures take it from the cache instead of touching fresh pages every time.
 template <class Body>
 void forEachPicture(long count, long W, long H, std::size_t floats, const Body& body) {
   if (count == 0) return;
@@ -73,7 +76,8 @@ void forEachPicture(long count, long W, long H, std::size_t floats, const Body& 
   const long bands =
       count < 2 ? 1 : vx_detail::workSlots(count, W * H, std::numeric_limits<long>::max());
   vx_detail::splitRowBands(count, bands, [&](long, long first, long end) {
-    std::vector<float> work(floats);
+    vx_detail::FloatBlock work;
+    if (floats > 0) work.reset(floats, vx_detail::BlockFill::Any);
     for (long p = first; p < end; ++p) body(p, work.data());
   });
 }

@@ -404,3 +404,36 @@ def test_the_norm_of_forward_is_recorded_and_followed_by_the_inverses():
     with pytest.raises(ValueError, match="the buffer's norm must be 'backward', not 'ortho'"):
         vxfreq.inverse(ortho, magnitude=True)
     assert vxfreq.inverse(ortho, magnitude=True, normalize=True).max() == 255
+
+
+# ---------------------------------------------------------------------------
+# inverse into the caller's array.
+
+def layouts(shape, dtype):
+    """Arrays of `shape` the caller may hand to out=: C and Fortran order, rows
+    reversed, every other column of a wider array."""
+    h, w = shape
+    return [np.empty(shape, dtype), np.empty(shape, dtype, order="F"), np.empty(shape, dtype)[::-1],
+            np.empty((h, 2 * w), dtype)[:, ::2]]
+
+
+def test_inverse_into_arrays_of_any_layout_gives_the_bits_of_a_new_result():
+    image = picture(48, 80, np.float64)
+    for norm in ("backward", "ortho", "forward"):
+        for buf in (vxfreq.forward(image, norm=norm), vxfreq.forward(image, offset=(3, 2), norm=norm),
+                    vxfreq.forward(image, padding="reflect", norm=norm)):
+            fresh64 = vxfreq.inverse(buf)
+            # float32 results are the float64 ones rounded once (then scaled in float32).
+            fresh32 = vxfreq.inverse(buf, np.float32)
+            expected = fresh64 if norm == "backward" else vxfreq.inverse(buf, norm=norm)
+            if norm == "backward":
+                assert np.array_equal(fresh32, expected.astype(np.float32))
+            assert np.abs(fresh32 - image).max() < 1e-3 * np.abs(image).max()
+            for dtype, fresh in ((np.float64, fresh64), (np.float32, fresh32)):
+                for out in layouts((48, 80), dtype):
+                    assert vxfreq.inverse(buf, dtype, out=out) is out
+                    assert np.array_equal(out, fresh), (norm, dtype, out.strides)
+    with vxfreq.compatible():
+        buf = vxfreq.forward(picture(32, 64, np.float64))
+        out = layouts((32, 64), np.float64)[2]
+        assert np.array_equal(vxfreq.inverse(buf, out=out), vxfreq.inverse(buf))

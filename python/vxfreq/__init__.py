@@ -320,8 +320,12 @@ def inverse(buf, dtype=None, *, norm=None, magnitude=False, normalize=False,
     must then be "backward", and so must the buffer's unless normalize stretches it.
 
     out: an array of the result's dtype and shape to write the result into (any
-    strides); an array vxfreq returned earlier is written where it is, without new
-    memory.
+    strides), with the bits of a new result. float64 and float32 results of a spectrum
+    whose picture fills the transform at offset (0, 0) (forward of a picture at its own
+    size) are written straight into it, in the extended mode; the others go through
+    memory the thread keeps, an array vxfreq returned earlier is written where it is.
+    float32 results are the float64 ones rounded once (then scaled in float32 for the
+    norms 'ortho' and 'forward').
 
     in_place does the work in buf's storage, which then holds the spatial values
     (buf.inverse_computed): filters, ImageFilter, arithmetic and element access refuse
@@ -352,25 +356,40 @@ def inverse(buf, dtype=None, *, norm=None, magnitude=False, normalize=False,
         raise TypeError("out must be a numpy array of dtype %s, not %s"
                         % (target, getattr(out, "dtype", type(out).__name__)))
     scale = _inverse_scale(norm, buf)
+    if target in (_np.float64, _np.float32) and not in_place:
+        # Straight into the caller's array (or a new float32 one), without a copy, where
+        # the plain inverse of the whole spectrum is the picture: the values of
+        # vfInverseFFTReal, as below.
+        result = out
+        if result is None and target == _np.float32:
+            result = _np.empty(tuple(reversed(buf.image_size)), _np.float32)
+        if result is not None and _vxfreq._inverse_real_into(buf, result):
+            if scale != 1.0:
+                _np.multiply(result, result.dtype.type(scale), out=result)
+            return result
     if scale == 1.0 and target != _np.float32:
-        # The library's real-part inverse: rounded and saturated in C++, as
-        # vfInverseFFTReal.
+        # The library's real-part inverse (C++ vfInverseFFTReal), integers rounded and
+        # saturated in C++.
         return _vxfreq.inverse_real(buf, target, False, in_place, out)
     if target == _np.float64:
-        real, _ = _vxfreq.inverse_complex(buf, in_place, real_out=out, want_imag=False)
-        if scale != 1.0:
-            real *= scale
+        real = _vxfreq.inverse_real(buf, target, False, in_place, out)
+        real *= scale
         return real
-    # Other dtypes: the real part in float64 first, in memory this thread keeps when the
-    # result goes into out.
+    # float32 and scaled integers: the float64 real part first, in memory this thread
+    # keeps when the result goes into out.
     kept = getattr(_kept, "real", None) if out is not None else None
     if kept is not None and kept.shape != tuple(reversed(buf.image_size)):
         kept = None
-    real, _ = _vxfreq.inverse_complex(buf, in_place, real_out=kept, want_imag=False)
+    real = _vxfreq.inverse_real(buf, _np.float64, False, in_place, kept)
     if out is not None:
         _kept.real = real
-    if scale != 1.0:
-        real *= scale
+    if target == _np.float32:
+        # The float32 values exactly, then scaled in float32, as the path above.
+        result = _as_dtype(real, target, out)
+        if scale != 1.0:
+            _np.multiply(result, _np.float32(scale), out=result)
+        return result
+    real *= scale
     return _as_dtype(real, target, out)
 
 
