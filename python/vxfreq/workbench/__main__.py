@@ -2,6 +2,7 @@
 
 import argparse
 import atexit
+import importlib
 import os
 import sys
 import webbrowser
@@ -113,7 +114,7 @@ def main(argv=None):
     argv = sys.argv[1:] if argv is None else list(argv)
     # The workbench writes nothing the user did not ask for: not even the library's
     # cache of measured path plans.
-    atexit.unregister(vxfreq._keep_path_plans)
+    atexit.unregister(importlib.import_module("vxfreq")._keep_path_plans)
     if argv[:1] == ["apply"]:
         return _apply(argv[1:])
     return _serve(argv)

@@ -10,6 +10,7 @@ closer than two bins are one, and those weaker than a twentieth of the strongest
 dropped, as the search does within one band.
 """
 
+import importlib
 import math
 
 import numpy as np
@@ -17,6 +18,9 @@ import numpy as np
 import vxfreq
 
 from . import images
+
+# The package's private names (the compiled module, its helpers), which its stubs leave out.
+_vxfreq = importlib.import_module("vxfreq._vxfreq")
 
 _SECTORS = ((-90.0, -45.0), (-45.0, 0.0), (0.0, 45.0), (45.0, 90.1))
 _LOWEST_SHARE = 0.05
@@ -32,7 +36,7 @@ def find_patterns(picture, filters, margin=None):
     if picture.dtype not in (np.uint8, np.uint16, np.float64):
         picture = picture.astype(np.float64)
     states = [f.__getstate__() for f in filters]
-    return vxfreq._vxfreq._find_patterns(picture, states, -1 if margin is None else int(margin))
+    return _vxfreq._find_patterns(picture, states, -1 if margin is None else int(margin))
 
 
 def spectrum(picture):

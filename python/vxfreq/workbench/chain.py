@@ -12,6 +12,7 @@ two library filters, at the angle and at the angle + 180 degrees (each library f
 treats one lobe of the spectrum). The filters are applied in the list's order.
 """
 
+import importlib
 import math
 
 import numpy as np
@@ -19,6 +20,10 @@ import numpy as np
 import vxfreq
 
 from . import images
+
+# The package's private names (the compiled module, its helpers), which its stubs leave out.
+_vxfreq = importlib.import_module("vxfreq._vxfreq")
+_package = importlib.import_module("vxfreq")
 
 TYPES = ("bandpass", "bandreject", "gabor", "gaborreject")
 PADDINGS = ("continue", "reflect", "edge", "mean", "zero")
@@ -151,12 +156,12 @@ def archive(shape, chain, padding, mode):
             states = [f.__getstate__() for f in library_filters(chain, size)]
     else:
         states = [f.__getstate__() for f in library_filters(chain, size)]
-    return vxfreq._vxfreq._chain_archive(mode, padding, -1, states)
+    return _vxfreq._chain_archive(mode, padding, -1, states)
 
 
 def load_archive(data):
     """(mode, padding, filters) of a chain's archive, the filters loaded in that mode."""
-    mode, padding, margin, states = vxfreq._vxfreq._chain_from_archive(bytes(data))
+    mode, padding, margin, states = _vxfreq._chain_from_archive(bytes(data))
     check_options(padding, mode)
     if margin != -1:
         raise ChainError("a chain with margin %d: the workbench writes the default margin" % margin)
@@ -167,7 +172,7 @@ def load_archive(data):
     def load(state):
         for cls in classes.values():
             try:
-                return vxfreq._from_archive(cls, state)
+                return _package._from_archive(cls, state)
             except TypeError:
                 continue
         raise ChainError("the chain holds a filter the workbench does not make")

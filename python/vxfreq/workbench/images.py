@@ -17,7 +17,10 @@ import zlib
 
 import numpy as np
 
-from .. import _vxfreq
+import importlib
+
+# The package's private names (the compiled module, its helpers), which its stubs leave out.
+_vxfreq = importlib.import_module("vxfreq._vxfreq")
 
 MAX_SIDE = 16384
 DEFAULT_LIMIT = 512 * 1024 * 1024  # bytes of decoded pixels

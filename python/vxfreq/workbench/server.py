@@ -33,7 +33,7 @@ import secrets
 import threading
 import time
 import urllib.parse
-from http import HTTPStatus
+import http
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 import numpy as np
@@ -181,7 +181,7 @@ class Workbench:
         with self.lock:
             p = self.pictures.get(ident)
         if p is None:
-            raise Refused(HTTPStatus.GONE, "this picture is no longer open: open it again")
+            raise Refused(http.HTTPStatus.GONE, "this picture is no longer open: open it again")
         return p
 
 
@@ -221,7 +221,7 @@ class Handler(BaseHTTPRequestHandler):
         if self.command != "HEAD":
             self.wfile.write(body)
 
-    def _json(self, value, status=HTTPStatus.OK):
+    def _json(self, value, status=http.HTTPStatus.OK):
         self._send(status, json.dumps(value).encode(), "application/json")
 
     def _error(self, status, message):
@@ -237,27 +237,27 @@ class Handler(BaseHTTPRequestHandler):
         port = self.server.server_address[1]
         host = self.headers.get("Host", "")
         if host not in ("127.0.0.1:%d" % port, "localhost:%d" % port):
-            raise Refused(HTTPStatus.FORBIDDEN, "wrong host")
+            raise Refused(http.HTTPStatus.FORBIDDEN, "wrong host")
         token = self.headers.get("X-Token") or (query.get("token") or [""])[0]
         if not hmac.compare_digest(token.encode(), self.bench.token.encode()):
-            raise Refused(HTTPStatus.FORBIDDEN, "this page needs the token of the "
+            raise Refused(http.HTTPStatus.FORBIDDEN, "this page needs the token of the "
                                                 "workbench's URL")
         return url.path, {k: v[0] for k, v in query.items()}
 
     def _body(self, limit):
         length = self.headers.get("Content-Length")
         if length is None or not length.isdigit():
-            raise Refused(HTTPStatus.LENGTH_REQUIRED, "the upload must say its length")
+            raise Refused(http.HTTPStatus.LENGTH_REQUIRED, "the upload must say its length")
         length = int(length)
         if length > limit:
-            raise Refused(HTTPStatus.REQUEST_ENTITY_TOO_LARGE,
+            raise Refused(http.HTTPStatus.REQUEST_ENTITY_TOO_LARGE,
                           "the file has %.1f MB, above the upload limit of %.1f MB"
                           % (length / 2**20, limit / 2**20))
         pieces, got = [], 0
         while got < length:
             piece = self.rfile.read(min(_PIECE, length - got))
             if not piece:
-                raise Refused(HTTPStatus.BAD_REQUEST, "the upload ended early")
+                raise Refused(http.HTTPStatus.BAD_REQUEST, "the upload ended early")
             pieces.append(piece)
             got += len(piece)
         return b"".join(pieces)
@@ -266,9 +266,9 @@ class Handler(BaseHTTPRequestHandler):
         try:
             value = json.loads(self._body(1 << 20))
         except (ValueError, UnicodeDecodeError):
-            raise Refused(HTTPStatus.BAD_REQUEST, "the request is not JSON") from None
+            raise Refused(http.HTTPStatus.BAD_REQUEST, "the request is not JSON") from None
         if not isinstance(value, dict):
-            raise Refused(HTTPStatus.BAD_REQUEST, "the request is not a JSON object")
+            raise Refused(http.HTTPStatus.BAD_REQUEST, "the request is not a JSON object")
         return value
 
     # -- methods
@@ -298,7 +298,7 @@ class Handler(BaseHTTPRequestHandler):
                 body = f.read()
             if name == "index.html":
                 body = body.replace(b"{{TOKEN}}", self.bench.token.encode())
-            self._send(HTTPStatus.OK, body, kind)
+            self._send(http.HTTPStatus.OK, body, kind)
         elif path == "/api/state":
             first = self.bench.first
             self._json({"picture": first.describe() if first is not None else None,
@@ -306,18 +306,18 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/api/picture":
             p = self.bench.picture(query.get("picture"))
             pixels = p.pixels.astype(p.pixels.dtype.newbyteorder("<"), copy=False)
-            self._send(HTTPStatus.OK, np.ascontiguousarray(pixels).tobytes(),
+            self._send(http.HTTPStatus.OK, np.ascontiguousarray(pixels).tobytes(),
                        "application/octet-stream")
         elif path == "/api/spectrum":
             p = self.bench.picture(query.get("picture"))
-            self._send(HTTPStatus.OK, np.ascontiguousarray(p.spectrum).tobytes(),
+            self._send(http.HTTPStatus.OK, np.ascontiguousarray(p.spectrum).tobytes(),
                        "application/octet-stream")
         elif path in ("/api/export", "/api/download/result", "/api/download/chain"):
             p = self.bench.picture(query.get("picture"))
             with p.lock:
                 kept = p.results.get(query.get("client", ""))
             if kept is None:
-                raise Refused(HTTPStatus.NOT_FOUND, "no result yet")
+                raise Refused(http.HTTPStatus.NOT_FOUND, "no result yet")
             seq, job, result = kept
             stem = _ascii_name(p.name)
             source = p.name if p.name else "picture.png"
@@ -329,21 +329,21 @@ class Handler(BaseHTTPRequestHandler):
                             "command": chain.command_line(job.entries, job.padding, job.mode,
                                                           source, stem + "-filtered.png")})
             elif path == "/api/download/result":
-                self._send(HTTPStatus.OK, images.png_bytes(result), "image/png",
+                self._send(http.HTTPStatus.OK, images.png_bytes(result), "image/png",
                            [("Content-Disposition",
                              'attachment; filename="%s-filtered.png"' % stem)])
             else:
                 data = chain.archive(p.pixels.shape, job.entries, job.padding, job.mode)
-                self._send(HTTPStatus.OK, data, "application/octet-stream",
+                self._send(http.HTTPStatus.OK, data, "application/octet-stream",
                            [("Content-Disposition",
                              'attachment; filename="%s-chain.vxa"' % stem)])
         else:
-            raise Refused(HTTPStatus.NOT_FOUND, "not found")
+            raise Refused(http.HTTPStatus.NOT_FOUND, "not found")
 
     def _post(self, path, query):
         if path == "/api/open":
             if not self.bench.uploads.acquire(blocking=False):
-                raise Refused(HTTPStatus.SERVICE_UNAVAILABLE,
+                raise Refused(http.HTTPStatus.SERVICE_UNAVAILABLE,
                               "another picture is being opened: try again")
             try:
                 data = self._body(self.bench.max_upload)
@@ -351,10 +351,10 @@ class Handler(BaseHTTPRequestHandler):
                 try:
                     pixels = images.read_picture(data, self.bench.limit)
                 except images.PictureError as e:
-                    raise Refused(HTTPStatus.BAD_REQUEST,
+                    raise Refused(http.HTTPStatus.BAD_REQUEST,
                                   "cannot open '%s': %s" % (os.path.basename(name), e)) from None
                 except MemoryError:
-                    raise Refused(HTTPStatus.REQUEST_ENTITY_TOO_LARGE,
+                    raise Refused(http.HTTPStatus.REQUEST_ENTITY_TOO_LARGE,
                                   "cannot open '%s': not enough memory"
                                   % os.path.basename(name)) from None
                 del data
@@ -370,27 +370,27 @@ class Handler(BaseHTTPRequestHandler):
                 entries = chain.normalize(request.get("chain", []))
                 chain.check_options(request.get("padding"), request.get("mode"))
             except chain.ChainError as e:
-                raise Refused(HTTPStatus.BAD_REQUEST, str(e)) from None
+                raise Refused(http.HTTPStatus.BAD_REQUEST, str(e)) from None
             seq = request.get("seq", 0)
             client = str(request.get("client", ""))[:64]
             if not isinstance(seq, int):
-                raise Refused(HTTPStatus.BAD_REQUEST, "seq must be an integer")
+                raise Refused(http.HTTPStatus.BAD_REQUEST, "seq must be an integer")
             job = Job(picture, client, seq, entries, request["padding"], request["mode"])
             self.bench.scheduler.submit(job)
             job.done.wait()
             if job.superseded:
-                self._json({"superseded": True, "seq": seq}, HTTPStatus.CONFLICT)
+                self._json({"superseded": True, "seq": seq}, http.HTTPStatus.CONFLICT)
             elif job.error is not None:
-                self._json({"error": job.error, "seq": seq}, HTTPStatus.UNPROCESSABLE_ENTITY)
+                self._json({"error": job.error, "seq": seq}, http.HTTPStatus.UNPROCESSABLE_ENTITY)
             else:
                 r = job.result
                 body = np.ascontiguousarray(r.astype(r.dtype.newbyteorder("<"), copy=False))
-                self._send(HTTPStatus.OK, body.tobytes(), "application/octet-stream",
+                self._send(http.HTTPStatus.OK, body.tobytes(), "application/octet-stream",
                            [("X-Seq", str(seq)), ("X-Elapsed-Ms", "%.1f" % (job.elapsed * 1e3))])
         elif path == "/api/peak":
             fx, fy = request.get("fx"), request.get("fy")
             if not all(isinstance(v, (int, float)) and abs(v) <= 0.5 for v in (fx, fy)):
-                raise Refused(HTTPStatus.BAD_REQUEST, "fx and fy must be numbers from -0.5 to 0.5")
+                raise Refused(http.HTTPStatus.BAD_REQUEST, "fx and fy must be numbers from -0.5 to 0.5")
             found = analysis.pattern_near(picture.pixels, fx, fy)
             if found is None:
                 # Nothing stands out: a notch at the point clicked, one bin wide.
@@ -406,7 +406,7 @@ class Handler(BaseHTTPRequestHandler):
                 dict(analysis.notch(fx, fy, analysis.peak_sigma(picture.magnitude, fx, fy)),
                      amplitude=a) for fx, fy, a in found]})
         else:
-            raise Refused(HTTPStatus.NOT_FOUND, "not found")
+            raise Refused(http.HTTPStatus.NOT_FOUND, "not found")
 
 
 class Server(ThreadingHTTPServer):
