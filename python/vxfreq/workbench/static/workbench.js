@@ -133,6 +133,22 @@
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     const X = (fx) => g.ox + (Math.floor(w / 2) + fx * w + 0.5) * g.s;
     const Y = (fy) => g.oy + (Math.floor(h / 2) + fy * h + 0.5) * g.s;
+    // The axes in cycles per pixel: fx along the bottom edge, fy along the left one.
+    ctx.fillStyle = ctx.strokeStyle = "#e0c040";
+    ctx.font = `${Math.round(11 * (window.devicePixelRatio || 1))}px sans-serif`;
+    ctx.lineWidth = 1;
+    const bottom = Math.min(ctx.canvas.height - 2, g.oy + h * g.s), left = Math.max(2, g.ox);
+    for (const t of [-0.5, -0.25, 0, 0.25, 0.5]) {
+      const x = X(Math.min(t, 0.5 - 1 / w)), y = Y(Math.min(t, 0.5 - 1 / h));
+      ctx.beginPath();
+      ctx.moveTo(x, bottom); ctx.lineTo(x, bottom - 6);
+      ctx.moveTo(left, y); ctx.lineTo(left + 6, y);
+      ctx.stroke();
+      ctx.textAlign = "center";
+      ctx.fillText(String(t), x, bottom - 8);
+      ctx.textAlign = "left";
+      ctx.fillText(String(t), left + 8, y + 4);
+    }
     ctx.lineWidth = 1.5;
     for (const e of state.chain) {
       ctx.strokeStyle = e.type.endsWith("reject") ? "#ff5050" : "#40d040";
