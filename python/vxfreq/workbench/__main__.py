@@ -100,7 +100,7 @@ def _apply(argv):
             else:
                 result = chain.apply_filters(pixels, filters, padding)
         else:
-            entries = [chain.parse_spec(s) for s in args.filter]
+            entries = [chain.parse_option(s) for s in args.filter]
             result = chain.filtered(pixels, entries, args.padding or "continue",
                                     args.mode or "extended")
         images.write_picture(args.output, result)

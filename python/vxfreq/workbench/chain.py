@@ -183,7 +183,7 @@ def load_archive(data):
     return mode, padding, [load(s) for s in states]
 
 
-def _spec(e):
+def _option(e):
     """One entry as the command line's --filter takes it."""
     def num(v):
         return repr(float(v))
@@ -201,7 +201,7 @@ def _spec(e):
     return "%s:%s" % (e["type"], ",".join(parts))
 
 
-def parse_spec(text):
+def parse_option(text):
     """An entry from the command line's --filter TYPE:key=value,... (pairs as a/b)."""
     kind, _, rest = text.partition(":")
     entry = {"type": kind.strip().lower()}
@@ -228,7 +228,7 @@ def command_line(chain, padding, mode, source="picture.png", target="filtered.pn
     chain = normalize(chain)
     words = ["vxfreq-workbench", "apply"]
     for e in chain:
-        words += ["--filter", _spec(e)]
+        words += ["--filter", _option(e)]
     words += ["--padding", padding]
     if mode != "extended":
         words += ["--mode", mode]
