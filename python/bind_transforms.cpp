@@ -7,15 +7,19 @@
 #include "filt/filtering.h"
 #include "filt/padding.h"
 #include "filt/stack.h"
+#include "platform/memory.h"
 
 #include <pybind11/complex.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <complex>
 #include <cstdint>
 #include <cstring>
 #include <cwchar>
+#include <limits>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -581,20 +585,91 @@ vxPelBuffer<T> picturePixels(const ImageView& view) {
   return image;
 }
 
+// While it lives (with the GIL held, on the thread of a filter_picture call), the
+// library's cache keeps no more than it held when the scope began: filter_picture's
+// temporaries, of other sizes than later calls ask for, go back to the system as they
+// are freed, so that its peak is its own working memory and nothing of it is left
+// cached. Only under the default rule: a bound of the caller's is left as it is.
+class CacheKeptAsFound {
+public:
+  CacheKeptAsFound() {
+    if (vfMemoryCacheBound() != vxMemoryCacheAuto) return;
+    bound_ = vfMemoryCacheBytes();
+    vfSetMemoryCacheBound(bound_);
+    set_ = true;
+  }
+  ~CacheKeptAsFound() {
+    if (set_ && vfMemoryCacheBound() == bound_) vfSetMemoryCacheBound(vxMemoryCacheAuto);
+  }
+  CacheKeptAsFound(const CacheKeptAsFound&) = delete;
+  CacheKeptAsFound& operator=(const CacheKeptAsFound&) = delete;
+
+private:
+  std::size_t bound_ = 0;
+  bool set_ = false;
+};
+
+// `real` into `out`, a new array of its shape: uint8 and uint16 rounded to the nearest
+// integer (halves to even, as numpy.rint) and saturated, NaN giving 0, as
+// vfInverseFFTReal's; float32 rounded once.
+template <class P>
+void convertInto(const vxPelBuffer<double>& real, P* out) {
+  const long w = real.width();
+  for (long y = 0; y < real.height(); ++y) {
+    if (y % 64 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
+    const double* row = &real.at(0, y);
+    P* to = out + y * w;
+    for (long x = 0; x < w; ++x) {
+      if constexpr (std::is_same<P, float>::value) {
+        to[x] = static_cast<float>(row[x]);
+      } else {
+        constexpr P top = std::numeric_limits<P>::max();
+        const double v = std::nearbyint(row[x]);
+        to[x] = !(v > 0.0) ? P(0) : v >= static_cast<double>(top) ? top : static_cast<P>(v);
+      }
+    }
+  }
+}
+
 // The picture filtered in one call (vfFilterPicture): forward transform with the padding
-// asked for (continue included), the filters in order, the real part of the inverse.
+// asked for (continue included), the filters in order, the real part of the inverse as
+// float64, or as `result` (uint8, uint16, float32) converted while the library's memory
+// is still bounded (CacheKeptAsFound).
 template <class T, class S>
 py::object filterPictureAs(const ImageView& view,
                            const std::vector<const vxFrequencyFilter*>& filters,
-                           const vxPaddingOptions& options) {
-  vxPelBuffer<double> result;
+                           const vxPaddingOptions& options, PixelKind result) {
+  std::optional<py::array> converted;
+  if (result == PixelKind::U8) converted = py::array_t<std::uint8_t>({view.height, view.width});
+  if (result == PixelKind::U16) converted = py::array_t<std::uint16_t>({view.height, view.width});
+  if (result == PixelKind::F32) converted = py::array_t<float>({view.height, view.width});
+  void* data = converted ? converted->mutable_data() : nullptr;
+  vxPelBuffer<double> real;
+  const CacheKeptAsFound cache;
   runLibrary(
       [&] {
-        const vxPelBuffer<T> image = picturePixels<T, S>(view);
-        result = vfFilterPicture<T>(image, filters, options);
+        {
+          const vxPelBuffer<T> image = picturePixels<T, S>(view);
+          real = vfFilterPicture<T>(image, filters, options);
+        }
+        if (data == nullptr) return;
+        if (result == PixelKind::U8) convertInto(real, static_cast<std::uint8_t*>(data));
+        if (result == PixelKind::U16) convertInto(real, static_cast<std::uint16_t*>(data));
+        if (result == PixelKind::F32) convertInto(real, static_cast<float*>(data));
+        real = vxPelBuffer<double>();  // given back while the cache is bounded
       },
       view.width * view.height);
-  return arrayOf(result);
+  if (converted) return std::move(*converted);
+  return arrayOf(real);
+}
+
+// The kind of filter_picture's result a dtype names: None or float64, float32, uint8,
+// uint16 (the package has checked it).
+PixelKind resultKindOf(const py::object& dtype) {
+  if (dtype.is_none()) return PixelKind::F64;
+  const py::dtype d = py::dtype::from_args(dtype);
+  if (d.kind() == 'f' && d.itemsize() == 4) return PixelKind::F32;
+  return pixelKindOfDtype(dtype);
 }
 
 // filter_picture's filters: one filter or a sequence, refused when empty, as a list.
@@ -654,7 +729,7 @@ void checkRealPicture(const py::array& image) {
 // filter (copied for the padded size where its own differs), padding and window.
 py::object filterPicture(const py::object& imageArg, const py::object& filterArg,
                          const py::object& padding, const py::object& window,
-                         const py::object& margin) {
+                         const py::object& margin, const py::object& dtype) {
   const py::array image = arrayArgument(imageArg, "image");
   checkRealPicture(image);
   const PixelKind kind = pixelKindOf(image, "image");
@@ -673,16 +748,17 @@ py::object filterPicture(const py::object& imageArg, const py::object& filterArg
       filtersFor(list, vxPair<long>(view.width, view.height), size, uses, copies);
   options.padding = paddingOf(padding);
   options.window = windowOf(window);
+  const PixelKind result = resultKindOf(dtype);
   // The library filters float64 pictures: float32 ones are read as that, exactly.
   switch (kind) {
     case PixelKind::U8:
-      return filterPictureAs<std::uint8_t, std::uint8_t>(view, filters, options);
+      return filterPictureAs<std::uint8_t, std::uint8_t>(view, filters, options, result);
     case PixelKind::U16:
-      return filterPictureAs<std::uint16_t, std::uint16_t>(view, filters, options);
+      return filterPictureAs<std::uint16_t, std::uint16_t>(view, filters, options, result);
     case PixelKind::F32:
-      return filterPictureAs<double, float>(view, filters, options);
+      return filterPictureAs<double, float>(view, filters, options, result);
     default:
-      return filterPictureAs<double, double>(view, filters, options);
+      return filterPictureAs<double, double>(view, filters, options, result);
   }
 }
 
@@ -853,14 +929,17 @@ void bindTransforms(py::module_& m) {
   m.def(
       "filter_picture",
       [](const py::object& image, const py::object& filters, const py::object& padding,
-         const py::object& window, const py::object& margin) {
-        return publicCall("filter_picture()",
-                          [&] { return filterPicture(image, filters, padding, window, margin); });
+         const py::object& window, const py::object& margin, const py::object& dtype) {
+        return publicCall("filter_picture()", [&] {
+          return filterPicture(image, filters, padding, window, margin, dtype);
+        });
       },
       py::arg("image"), py::arg("filters"), py::arg("padding"), py::arg("window") = py::none(),
-      py::arg("margin") = py::none(),
+      py::arg("margin") = py::none(), py::arg("dtype") = py::none(),
       "The picture filtered by the filters (built for its padded transform size) in one "
-      "call: the real part of the inverse, float64, of the picture's shape.");
+      "call: the real part of the inverse, float64, of the picture's shape, or as dtype "
+      "(float32 rounded once; uint8, uint16 rounded, saturated, NaN giving 0). The "
+      "library's cache keeps no more after the call than before it.");
   m.def(
       "map_image",
       [](const py::object& image, const py::object& mapping, const py::object& lo,

@@ -437,3 +437,33 @@ def test_inverse_into_arrays_of_any_layout_gives_the_bits_of_a_new_result():
         buf = vxfreq.forward(picture(32, 64, np.float64))
         out = layouts((32, 64), np.float64)[2]
         assert np.array_equal(vxfreq.inverse(buf, out=out), vxfreq.inverse(buf))
+
+
+# ---------------------------------------------------------------------------
+# The memory filter_picture leaves behind.
+
+def test_filter_picture_leaves_the_cache_as_it_found_it():
+    image = picture(600, 800, np.float64).astype(np.float32)
+    band = vxfreq.BandReject(0.01, 0.0, 0.1, (16, 16))  # copied for the padded size
+    try:
+        vxfreq.release_memory_cache()
+        vxfreq.forward(np.ones((512, 512), np.uint8))  # 2 MiB cached by a transform
+        before = vxfreq.memory_cache_bytes()
+        assert before >= 2 << 20
+        result = vxfreq.filter_picture(image, band)
+        assert vxfreq.memory_cache_bytes() <= before and vxfreq.memory_cache_bound() is None
+        # The results as before: float32 pictures read exactly, dtypes converted from the
+        # float64 result.
+        assert np.array_equal(result, vxfreq.filter_picture(image.astype(np.float64), band))
+        for dtype in (np.float32, np.uint8, np.uint16):
+            top = np.iinfo(dtype).max if dtype != np.float32 else None
+            expected = result.astype(np.float32) if top is None else \
+                np.clip(np.rint(result), 0, top).astype(dtype)
+            assert np.array_equal(vxfreq.filter_picture(image, band, dtype=dtype), expected)
+        # A bound of the caller's is left as it is, and keeps what it allows for the next.
+        vxfreq.set_memory_cache_bound(1 << 30)
+        vxfreq.filter_picture(image, band)
+        assert vxfreq.memory_cache_bound() == 1 << 30 and vxfreq.memory_cache_bytes() > before
+    finally:
+        vxfreq.set_memory_cache_bound(None)
+        vxfreq.release_memory_cache()

@@ -215,7 +215,8 @@ def filter_picture(
     """The picture padded (by default continuing its patterns), filtered, transformed back:
     the real part, float64 (or dtype), of the picture's shape. Band and Gabor filters of
     another size than padded_transform_size's are copied for it; an ImageFilter must be
-    of that size (InvalidSize)."""
+    of that size (InvalidSize). The library's cache is left as the call found it, unless
+    set_memory_cache_bound set a bound."""
 
 def inverse_angle(
     buf: FrequencyBuffer, dtype: _DType = ..., normalize: bool = False, in_place: bool = False
