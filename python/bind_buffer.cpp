@@ -1,6 +1,7 @@
 // FrequencyBuffer: a buffer's sizes, elements and numpy views of its storage, the
 // spectrum images, arithmetic, copies, comparison and pickling.
 #include "bindings.h"
+#include "filt/common/messages.h"
 #include "python_support.h"
 
 #include "filt/padding.h"
@@ -188,7 +189,14 @@ void bindBuffer(py::module_& m) {
                             "size and offset of the image they came from.\n\n"
                             "numpy.asarray(buffer) is a writable complex64 (H, W) view of the "
                             "buffer's own storage; while a view exists, operations that would "
-                            "give the buffer storage of another size raise BufferError.");
+                            "give the buffer storage of another size raise BufferError.\n\n"
+                            "As a numpy array of complex64 values: buf[y, x] (numpy.complex64; "
+                            "negative indices from the end; slices are views) and assignment "
+                            "to it, buf.dtype, and arithmetic with numbers and arrays (buf * 2, "
+                            "2 * buf, buf + 1j, buf / 2, and in place) as numpy does it on the "
+                            "values, into a buffer of the same size, placement and norm. "
+                            "Between buffers, +, - and * are the library's operations. len() "
+                            "and iteration are refused: a spectrum has two sides.");
   buffer.def(py::init([](const py::object& widthArg, const py::object& heightArg) {
                return publicCall("FrequencyBuffer()", [&] {
                  const long width = integerArg(widthArg, "width");
@@ -273,12 +281,41 @@ void bindBuffer(py::module_& m) {
       py::is_operator(), "Same sizes, offset, flags and values (compared as floats).");
   buffer.def(
       "__array__",
-      [](const py::object& self, const py::object& dtype) -> py::object {
-        py::array view = storageView(self);
-        if (dtype.is_none()) return std::move(view);
-        return view.attr("astype")(dtype);
+      [](const py::object& self, const py::object& dtype, const py::object& copy) -> py::object {
+        return publicCall("FrequencyBuffer.__array__()", [&]() -> py::object {
+          py::array view = storageView(self);
+          const bool converts =
+              !dtype.is_none() && !py::dtype::from_args(dtype).equal(view.dtype());
+          // numpy's protocol: copy=True always copies, copy=False never does (ValueError
+          // where only a copy can give the dtype), None copies only for another dtype.
+          if (!copy.is_none() && !flagArg(copy, "copy")) {
+            if (converts)
+              throw py::value_error(
+                  "Unable to avoid copy while creating an array as requested: the "
+                  "FrequencyBuffer's storage is complex64, not " +
+                  py::str(py::dtype::from_args(dtype)).cast<std::string>());
+            return std::move(view);
+          }
+          if (converts) return view.attr("astype")(dtype);
+          if (!copy.is_none()) return view.attr("copy")();
+          return std::move(view);
+        });
       },
-      py::arg("dtype") = py::none(), "The complex64 (H, W) view of the storage (numpy.asarray).");
+      py::arg("dtype") = py::none(), py::arg("copy") = py::none(),
+      "The complex64 (H, W) view of the storage (numpy.asarray), as numpy's protocol "
+      "asks: another dtype, or copy=True, gives a copy; copy=False refuses another dtype "
+      "(ValueError).");
+  buffer.def_property_readonly(
+      "dtype", [](const py::object&) { return py::dtype::of<std::complex<float>>(); },
+      "numpy.dtype('complex64'): the values are single-precision complex numbers.");
+  buffer.def(
+      "_check_spectrum",
+      [](const Buffer& b) {
+        const long W = b.buf.width();  // Uninitialized for a buffer without data
+        if (W > 0 && b.buf.inverseComputed())
+          throw vxFrequencyDefs::InvalidBuffer(vx_detail::msg::kInverseComputed);
+      },
+      "InvalidBuffer unless the buffer holds a spectrum (Uninitialized without data).");
   buffer.def_static(
       "from_array",
       [](const py::object& values, const py::object& imageSize, const py::object& offset,
@@ -298,9 +335,30 @@ void bindBuffer(py::module_& m) {
       "the values, as forward's norm= does; None records none, and the inverses take "
       "theirs.");
   buffer.def(
-      "to_numpy", [](const py::object& self) { return storageView(self).attr("copy")(); },
-      "A new complex64 (H, W) array of the values (a copy; numpy.asarray(buffer) is the "
-      "view without a copy).");
+      "to_numpy",
+      [](const py::object& self, const py::object& dtype) {
+        return publicCall("FrequencyBuffer.to_numpy()", [&] {
+          const char* const accepted = "None, numpy.complex64 or numpy.complex128";
+          py::dtype want = py::dtype::of<std::complex<float>>();
+          if (!dtype.is_none()) {
+            try {
+              want = py::dtype::from_args(dtype);
+            } catch (const py::error_already_set&) {
+              refuse("dtype", accepted, dtype);
+            }
+            if (want.kind() != 'c' || want.itemsize() > 16)
+              throw py::type_error(
+                  std::string("dtype must be ") + accepted + ", not " +
+                  py::repr(static_cast<const py::handle&>(want)).cast<std::string>());
+          }
+          return storageView(self).attr("astype")(want);
+        });
+      },
+      py::arg("dtype") = py::none(),
+      "A new (H, W) array of the values (a copy; numpy.asarray(buffer) is the view without "
+      "a copy): complex64, or with dtype=numpy.complex128 widened to double precision. "
+      "The values were computed in single precision, so the widened ones are no more "
+      "accurate; they save a conversion where complex128 arithmetic follows.");
   buffer.def("__repr__", [](const Buffer& b) {
     if (!b.buf.isInitialized()) return py::str("FrequencyBuffer(uninitialized)");
     return py::str("FrequencyBuffer(shape={!r}, image_size={!r}, offset={!r})")

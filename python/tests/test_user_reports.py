@@ -467,3 +467,95 @@ def test_filter_picture_leaves_the_cache_as_it_found_it():
     finally:
         vxfreq.set_memory_cache_bound(None)
         vxfreq.release_memory_cache()
+
+
+# ---------------------------------------------------------------------------
+# FrequencyBuffer as an array.
+
+def test_a_buffer_indexes_as_a_numpy_array_of_its_values():
+    buf = spectrum(6, 8, norm="ortho")
+    values = np.asarray(buf).copy()
+    assert buf.dtype == np.complex64 and buf.shape == values.shape
+    for y, x in [(0, 0), (2, 5), (-1, -1), (-6, 3), (np.int64(1), np.uint8(7))]:
+        assert type(buf[y, x]) is np.complex64 and buf[y, x] == values[y, x]
+        assert buf[y, x] == buf.get(x % 8, y % 6)
+    assert np.array_equal(buf[1:4, ::2], values[1:4, ::2]) and np.array_equal(buf[2], values[2])
+    with pytest.raises(IndexError):
+        buf[6, 0]
+    # Assignment rounds to complex64, as put.
+    twin = buf.copy()
+    buf[-1, 2] = 1 / 3 + 0.1j
+    twin.put(2, 5, 1 / 3 + 0.1j)
+    assert buf == twin and buf[5, 2] == np.complex64(1 / 3 + 0.1j)
+    buf[0, :] = 0
+    assert not np.asarray(buf)[0].any()
+    with pytest.raises(TypeError, match="value must be a number or an array of numbers, not str"):
+        buf[0, 0] = "1"
+    spatial = buf.copy()
+    vxfreq.inverse(spatial, in_place=True)
+    with pytest.raises(vxfreq.InvalidBuffer):
+        spatial[0, 0]
+    with pytest.raises(TypeError, match="not iterable"):
+        iter(buf)
+    with pytest.raises(TypeError):
+        len(buf)
+
+
+def test_arithmetic_with_numbers_and_arrays_is_numpys_on_the_values():
+    buf = spectrum(6, 8, norm="forward", offset=(2, 1))
+    values = np.asarray(buf).copy()
+    gains = np.linspace(0, 1, 8)
+    for result, expected in [(buf * 2, values * 2), (2 * buf, 2 * values), (buf + 1j, values + 1j),
+                             (1j + buf, 1j + values), (buf - 0.5, values - 0.5),
+                             (0.5 - buf, 0.5 - values), (buf / 2, values / 2), (2 / buf, 2 / values),
+                             (buf * np.float32(3), values * np.float32(3)),
+                             (np.float64(3) * buf, (np.float64(3) * values).astype(np.complex64)),
+                             (buf * gains, (values * gains).astype(np.complex64)),
+                             (gains * buf, (gains * values).astype(np.complex64)),
+                             (-buf, -values), (+buf, values), (buf / buf, values / values)]:
+        assert type(result) is vxfreq.FrequencyBuffer and result is not buf
+        assert (result.shape, result.image_size, result.offset, result.norm) == \
+            (buf.shape, buf.image_size, buf.offset, "forward")
+        assert np.array_equal(np.asarray(result), expected.astype(np.complex64))
+    # In place, into the buffer's own storage.
+    view = np.asarray(buf)
+    same = buf
+    buf *= 2
+    buf += 1j
+    buf /= 4
+    buf -= gains
+    assert buf is same and np.array_equal(view, ((values * 2 + 1j) / 4 - gains).astype(np.complex64))
+    # Between buffers, +, - and * stay the library's (test_buffers_filters).
+    assert np.array_equal(np.asarray(buf + buf), np.asarray(buf) * 2)
+    for other, what in [("2", "not str"), (None, "not NoneType"), ([["a"]], "not list")]:
+        with pytest.raises(TypeError, match="FrequencyBuffer . .*takes numbers, arrays of "
+                                            "numbers.*" + what):
+            buf * other
+    with pytest.raises(vxfreq.InvalidSize, match="divide equal-sized frequency buffers: 8 x 6 and 4 x 4"):
+        buf / vxfreq.FrequencyBuffer(4, 4)
+    spatial = buf.copy()
+    vxfreq.inverse(spatial, in_place=True)
+    for call in (lambda: spatial * 2, lambda: 2 + spatial):
+        with pytest.raises(vxfreq.InvalidBuffer):
+            call()
+
+
+def test_the_array_protocol_and_complex128_copies():
+    buf = spectrum(6, 8)
+    view = np.asarray(buf)
+    assert np.array(buf, copy=False).ctypes.data == view.ctypes.data
+    assert buf.__array__() .ctypes.data == view.ctypes.data
+    copied = buf.__array__(copy=True)
+    assert copied.ctypes.data != view.ctypes.data and np.array_equal(copied, view)
+    assert buf.__array__(np.complex64, copy=False).ctypes.data == view.ctypes.data
+    wide = buf.__array__(np.complex128)
+    assert wide.dtype == np.complex128 and np.array_equal(wide, view)
+    with pytest.raises(ValueError, match="Unable to avoid copy"):
+        buf.__array__(np.complex128, copy=False)
+    # complex128 results where asked for: the single-precision values widened exactly.
+    for dtype in (np.complex128, "complex128", np.dtype("c16")):
+        wide = buf.to_numpy(dtype=dtype)
+        assert wide.dtype == np.complex128 and np.array_equal(wide, view.astype(np.complex128))
+    assert buf.to_numpy().dtype == np.complex64 and buf.to_numpy(np.complex64).ctypes.data != view.ctypes.data
+    with pytest.raises(TypeError, match="dtype must be None, numpy.complex64 or numpy.complex128"):
+        buf.to_numpy(np.float64)

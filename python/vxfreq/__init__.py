@@ -95,6 +95,119 @@ for _cls in _ARCHIVED:
     _cls.__reduce__ = _reduce
 
 
+# ---------------------------------------------------------------------------
+# FrequencyBuffer as an array: indexing and arithmetic with numbers as numpy does them
+# on its complex64 values (the library's own operations between buffers stay).
+
+_OPERANDS = ("numbers, arrays of numbers that broadcast to its (H, W) shape and "
+             "FrequencyBuffers of its transform size")
+
+
+def _operand(self, other, symbol):
+    """other as numpy takes it in arithmetic with self's values; TypeError for what has
+    no place there."""
+    if isinstance(other, (str, bytes)) or other is None:
+        raise TypeError("FrequencyBuffer %s %s: a FrequencyBuffer's arithmetic takes %s, not %s"
+                        % (symbol, _type_name(other), _OPERANDS, _type_name(other)))
+    value = other if isinstance(other, (_np.ndarray, _np.generic)) else _np.asarray(other)
+    if value.dtype.kind not in "biufc":
+        raise TypeError("FrequencyBuffer %s %s: a FrequencyBuffer's arithmetic takes %s, not %s "
+                        "of %s" % (symbol, _type_name(other), _OPERANDS, _type_name(other),
+                                   value.dtype))
+    return value
+
+
+def _arithmetic(ufunc, symbol, library=None, reflected=False, in_place=False):
+    """The operator `symbol` of FrequencyBuffer: with another buffer the library's
+    operation (library) or numpy's ufunc on the values of two buffers of one size; with
+    numbers and arrays numpy's ufunc on the complex64 values, as
+    numpy.asarray(buf).copy() (op)= other would give, in a copy of the buffer (its
+    size, placement and norm) or, in place, in the buffer itself."""
+    def operator(self, other):
+        if isinstance(other, FrequencyBuffer):
+            if library is not None:
+                return library(self, other)
+            self._check_spectrum()
+            other._check_spectrum()
+            if self.shape != other.shape:
+                raise InvalidSize("Can only divide equal-sized frequency buffers: %d x %d and "
+                                  "%d x %d buffers." % (self.shape[::-1] + other.shape[::-1]))
+            value = _np.asarray(other)
+        else:
+            value = _operand(self, other, symbol)
+            self._check_spectrum()
+        result = self if in_place else self.copy()
+        view = _np.asarray(result)
+        if reflected:
+            ufunc(value, view, out=view)
+        else:
+            ufunc(view, value, out=view)
+        del view
+        return result
+    operator.__name__ = operator.__qualname__ = "FrequencyBuffer.%s" % symbol
+    operator.__doc__ = "self %s other, as numpy computes it on complex64 values." % symbol
+    return operator
+
+
+def _unary(ufunc, symbol):
+    def operator(self):
+        self._check_spectrum()
+        result = self.copy()
+        view = _np.asarray(result)
+        ufunc(view, out=view)
+        del view
+        return result
+    operator.__doc__ = "%sself in a new buffer." % symbol
+    return operator
+
+
+def _getitem(self, key):
+    """buf[y, x], as numpy's [row, column] of the complex64 values: an element as
+    numpy.complex64 (negative indices count from the end), slices as views of the
+    storage. InvalidBuffer for the spatial samples of an in-place inverse, as get."""
+    self._check_spectrum()
+    return _np.asarray(self)[key]
+
+
+def _setitem(self, key, value):
+    """buf[y, x] = value: the value rounded to complex64, as put; slices and arrays as
+    numpy assigns them."""
+    self._check_spectrum()
+    if isinstance(value, (str, bytes)) or value is None or \
+            _np.asarray(value).dtype.kind not in "biufc":
+        raise TypeError("FrequencyBuffer[...] = value: value must be a number or an array of "
+                        "numbers, not %s" % _type_name(value))
+    _np.asarray(self)[key] = value
+
+
+_library_ops = {name: getattr(FrequencyBuffer, name)
+                for name in ("__add__", "__sub__", "__mul__", "__iadd__", "__isub__", "__imul__")}
+for _symbol, _ufunc, _name in (("+", _np.add, "add"), ("-", _np.subtract, "sub"),
+                               ("*", _np.multiply, "mul"), ("/", _np.true_divide, "truediv")):
+    _library = _library_ops.get("__%s__" % _name)
+    setattr(FrequencyBuffer, "__%s__" % _name, _arithmetic(_ufunc, _symbol, _library))
+    setattr(FrequencyBuffer, "__r%s__" % _name, _arithmetic(_ufunc, _symbol, reflected=True))
+    setattr(FrequencyBuffer, "__i%s__" % _name,
+            _arithmetic(_ufunc, _symbol + "=", _library_ops.get("__i%s__" % _name), in_place=True))
+FrequencyBuffer.__neg__ = _unary(_np.negative, "-")
+FrequencyBuffer.__pos__ = _unary(_np.positive, "+")
+
+
+def _iter(self):
+    """Refused: a spectrum has two sides; numpy.asarray(buf) iterates its rows."""
+    raise TypeError("a FrequencyBuffer is not iterable: it has two sides, shape (H, W); "
+                    "numpy.asarray(buf) iterates its rows")
+
+
+FrequencyBuffer.__getitem__ = _getitem
+FrequencyBuffer.__setitem__ = _setitem
+FrequencyBuffer.__iter__ = _iter
+# numpy's operators hand arithmetic with a buffer to the buffer's reflected operators, so
+# that 2.0 * buf and array * buf give buffers too (numpy's ufuncs still take it as an
+# array: numpy.multiply(array, buf) is an array).
+FrequencyBuffer.__array_priority__ = 100.0
+
+
 def _keep_path_plans():
     note = _vxfreq._save_path_plans()
     if note:

@@ -16,8 +16,8 @@ the filters' size are (width, height), (x, y) as in the C++ API.
 """
 
 from types import TracebackType
-from typing import (Any, ClassVar, Literal, Optional, Sequence, SupportsIndex, Tuple, Type, TypeVar,
-                    Union)
+from typing import (Any, ClassVar, Literal, NoReturn, Optional, Sequence, SupportsIndex, Tuple, Type,
+                    TypeVar, Union)
 
 import numpy
 import numpy.typing
@@ -68,19 +68,27 @@ class EndOfData(ArchiveError): ...
 class UnknownClass(ArchiveError): ...
 class BadData(ArchiveError): ...
 
+_Operand = Union[FrequencyBuffer, complex, numpy.typing.ArrayLike]
+
 class FrequencyBuffer:
     """Complex values of a transform size W x H with the size and offset of their image.
 
     numpy.asarray(buffer) is a writable complex64 (H, W) view of the buffer's own storage;
     while a view exists, an operation that would give the buffer storage of another size
-    raises BufferError.
+    raises BufferError. buf[y, x] and arithmetic with numbers and arrays work on the
+    complex64 values as numpy's do; buffers are not iterable (two sides).
     """
+
+    __array_priority__: ClassVar[float]
 
     def __init__(self, width: int, height: int) -> None:
         """Zeros sized for an image of width x height (transform size: its own)."""
     @property
     def shape(self) -> Tuple[int, int]:
         """Transform size as numpy's (H, W)."""
+    @property
+    def dtype(self) -> numpy.dtype[numpy.complex64]:
+        """numpy.dtype('complex64')."""
     @property
     def image_size(self) -> Tuple[int, int]:
         """Size (w, h) of the image the inverse transforms give back."""
@@ -106,8 +114,15 @@ class FrequencyBuffer:
     def __deepcopy__(self, memo: Any) -> FrequencyBuffer: ...
     def __eq__(self, other: object) -> bool: ...
     def __ne__(self, other: object) -> bool: ...
-    def __array__(self, dtype: Any = None) -> numpy.typing.NDArray[numpy.complex64]:
-        """The complex64 (H, W) view of the storage."""
+    def __array__(self, dtype: Any = None, copy: Optional[bool] = None) -> numpy.typing.NDArray[Any]:
+        """The complex64 (H, W) view of the storage; a copy for another dtype or copy=True,
+        ValueError for another dtype with copy=False (numpy's protocol)."""
+    def __getitem__(self, key: Any) -> Any:
+        """buf[y, x] as numpy.complex64; slices as views of the storage."""
+    def __setitem__(self, key: Any, value: Any) -> None:
+        """buf[y, x] = value, rounded to complex64 as put does."""
+    def __iter__(self) -> NoReturn:
+        """Refused (TypeError): numpy.asarray(buf) iterates the rows."""
     def __getstate__(self) -> bytes:
         """The library's archive of the buffer."""
     def __setstate__(self, state: bytes) -> None: ...
@@ -129,12 +144,23 @@ class FrequencyBuffer:
         self, centered: bool = False, out: Optional[numpy.typing.NDArray[numpy.float64]] = None
     ) -> numpy.typing.NDArray[numpy.float64]:
         """Phases in [0, 2 pi) as a float64 (H, W) array."""
-    def __add__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
-    def __sub__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
-    def __mul__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
-    def __iadd__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
-    def __isub__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
-    def __imul__(self, other: FrequencyBuffer) -> FrequencyBuffer: ...
+    # With another buffer of the transform size: the library's operations (division:
+    # numpy's); with numbers and arrays: numpy's on the complex64 values, in a new buffer
+    # of the same size, placement and norm (or in place).
+    def __add__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __radd__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __sub__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __rsub__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __mul__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __rmul__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __truediv__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __rtruediv__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __iadd__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __isub__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __imul__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __itruediv__(self, other: _Operand) -> FrequencyBuffer: ...
+    def __neg__(self) -> FrequencyBuffer: ...
+    def __pos__(self) -> FrequencyBuffer: ...
     def conj(self) -> FrequencyBuffer:
         """A new buffer of the complex conjugates."""
     @staticmethod
@@ -147,8 +173,9 @@ class FrequencyBuffer:
     ) -> FrequencyBuffer:
         """A new buffer of values, a 2-D (H, W) array of sides the mode transforms, as complex64;
         norm records their scaling (None: none)."""
-    def to_numpy(self) -> numpy.typing.NDArray[numpy.complex64]:
-        """A new complex64 (H, W) array of the values (a copy)."""
+    def to_numpy(self, dtype: Optional[_DType] = None) -> numpy.typing.NDArray[Any]:
+        """A new (H, W) array of the values (a copy): complex64, or numpy.complex128 when
+        dtype says so (computed in single precision, widened)."""
 
 def forward(
     image: numpy.typing.ArrayLike,
