@@ -100,7 +100,10 @@ struct Picture {
       sum += row;
     }
     mean = sum / (static_cast<double>(w) * static_cast<double>(h));
-    for (std::size_t i = 0; i < values.size(); ++i) residue[i] = values[i] - mean;
+    for (long y = 0; y < h; ++y) {
+      pollAttention(y);
+      for (std::size_t i = at(0, y, w); i < at(0, y + 1, w); ++i) residue[i] = values[i] - mean;
+    }
   }
 
   long w, h;

@@ -84,10 +84,12 @@ void forwardPair(const vxPelBuffer_const<T>& real, const vxPelBuffer_const<T>& i
     const T* reRows = re.image.pointToOffset();
     const T* imRows = im.image.pointToOffset();
     vx_detail::splitRows(re.rows, re.columns, [&](long first, long end) {
-      for (long y = first; y < end; ++y)
+      for (long y = first; y < end; ++y) {
+        vx_detail::conversionAttention(y);
         vx_detail::samplesToComplex(k, reRows + y * re.image.stride(),
                                     imRows + y * im.image.stride(), re.columns,
                                     data + 2 * static_cast<std::size_t>(y) * W);
+      }
     });
     vf_ZeroPadding(re.columns, re.rows, W, H, data);
     vf_ComplexFFT2D(data, vxPair<long>(W, H), +1, 0, H);
@@ -105,10 +107,12 @@ void forwardReal(const vxPelBuffer_const<T>& image, vxFrequencyBuffer& result) {
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
     const T* samples = source.image.pointToOffset();
     vx_detail::splitRows(H, W, [&](long first, long end) {
-      for (long y = first; y < end; ++y)
+      for (long y = first; y < end; ++y) {
+        vx_detail::conversionAttention(y);
         vx_detail::realInputRow(k, samples + y * source.image.stride(),
                                 y < source.rows ? source.columns : 0, W,
                                 data + static_cast<std::size_t>(y) * rowFloats);
+      }
     });
     vf_RealFFT2D(data, vxPair<long>(W, H), +1, 0, H);
   });

@@ -43,6 +43,14 @@ inline void samplesToComplex(const ImageKernels& k, const double* re, const doub
   k.complexFromDouble(re, im, static_cast<std::int32_t>(count), out);
 }
 
+// The caller's attention, asked before rows 64, 128, ... of a picture's conversion into
+// the engines' layout: converting a large picture into fresh memory takes as long as a
+// pass of the engines, and should stop as promptly. A picture of up to 64 rows adds no
+// check.
+inline void conversionAttention(long y) {
+  if (y > 0 && y % 64 == 0) vfThrowExceptionOnFailure(vsys_attention_check());
+}
+
 // Row `out` of the real-input layout of width W: `count` samples (none past the
 // picture's last row), zeros up to W. Floats W .. 2W-1 are not written (the engine does
 // not read them, and writes them with the spectrum), but the imaginary slot of a

@@ -40,6 +40,7 @@ void vfForwardFFT(const T* samples, long width, long height, long rowStride, lon
     vx_detail::splitRows(H, W, [&](long first, long end) {
       std::vector<T> gathered(pixelStride == 1 ? 0 : static_cast<std::size_t>(width));
       for (long y = first; y < end; ++y) {
+        vx_detail::conversionAttention(y);
         const T* row = y < height ? samples + y * rowStride : samples;
         if (y < height && pixelStride != 1) {
           for (long i = 0; i < width; ++i)
