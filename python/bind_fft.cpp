@@ -12,6 +12,7 @@
 
 #include <pybind11/numpy.h>
 
+#include <algorithm>
 #include <complex>
 #include <map>
 #include <memory>
@@ -72,13 +73,17 @@ void stack(int opCode, const py::array& x, py::array& out, double scale, long wo
   const auto s = static_cast<float>(scale);
   vxThreadPool* pool = workers >= 1 ? &poolOf(workers) : nullptr;
   const void* src = x.data();
+  // The values the call transforms tell short work, run where it is called, from long.
+  const long elements = std::max(in.count * in.width * in.height, to.count * to.width * to.height);
   auto run = [&](auto&& call) {
-    runLibrary([&] {
-      const vxExtendedScope extended(true);
-      std::optional<vxParallelScope> parallel;
-      if (pool != nullptr) parallel.emplace(*pool);
-      call();
-    });
+    runLibrary(
+        [&] {
+          const vxExtendedScope extended(true);
+          std::optional<vxParallelScope> parallel;
+          if (pool != nullptr) parallel.emplace(*pool);
+          call();
+        },
+        elements);
   };
   switch (op) {
     case Op::RealForward: {
