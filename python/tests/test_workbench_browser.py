@@ -20,9 +20,15 @@ from vxfreq.workbench.server import Server, Workbench
 
 import workbench_helpers as wh
 
-pytestmark = pytest.mark.skipif(not wh.browser_available(),
-                                reason="chromium and chromedriver are not installed "
-                                       "(scripts/install-deps.sh installs them)")
+
+
+@pytest.fixture(autouse=True)
+def browser_installed():
+    """The page is tested in a real browser or the tests fail: never skipped."""
+    assert wh.browser_available(), ("chromium and chromedriver are not installed "
+                                    "(scripts/install-deps.sh installs them)")
+
+
 WAIT = 120  # seconds at most for any state of the page
 
 
