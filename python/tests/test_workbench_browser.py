@@ -8,7 +8,6 @@ Every wait is for a state of the page (body[data-state], the result's sequence n
 a downloaded file), never for a time. VXFREQ_WORKBENCH_SCREENSHOTS names a folder to
 keep the screenshots in (the README's and the guide's pictures)."""
 
-import json
 import os
 import threading
 
@@ -19,7 +18,6 @@ from vxfreq.workbench import images
 from vxfreq.workbench.server import Server, Workbench
 
 import workbench_helpers as wh
-
 
 
 @pytest.fixture(autouse=True)
