@@ -14,7 +14,6 @@ import time
 import numpy as np
 import pytest
 
-import vxfreq
 from vxfreq.workbench import chain, images
 from vxfreq.workbench.server import Server, Workbench
 
@@ -155,7 +154,7 @@ def test_bad_files_get_messages_and_the_server_goes_on(served):
     assert status == 200 and (answer["width"], answer["height"]) == (64, 64)
 
 
-def test_superseded_changes_and_interactive_speed(served):
+def test_superseded_changes_give_way_to_newer_ones(served):
     _, client = served
     status, pic = client.open(images.png_bytes(np.tile(wh.photograph(), (2, 2))))
     assert status == 200
@@ -176,18 +175,11 @@ def test_superseded_changes_and_interactive_speed(served):
         t.join()
     statuses = [results[s][0] for s in range(1, 9)]
     assert set(statuses) <= {200, 409} and 409 in statuses and statuses[-1] == 200, statuses
-    # From a change to its result at 1024 x 1024 (8-bit grey, continued padding).
-    times = []
-    for seq in range(20, 27):
-        start = time.perf_counter()
-        status, headers, body = client.filter(pic["id"], [dict(entry, frequency=0.17 + seq * 1e-4)],
-                                              seq=seq, client="two")
-        times.append(time.perf_counter() - start)
-        assert status == 200 and len(body) == 1024 * 1024
-    median = sorted(times)[len(times) // 2]
-    print("change to result at 1024 x 1024: median %.1f ms, filtering %s ms"
-          % (median * 1e3, headers["X-Elapsed-Ms"]))
-    assert median < 0.150
+    # A change from another page is answered with the whole 1024 x 1024 result (its speed
+    # is measured by bench/workbench_speed.py, not here).
+    status, _, body = client.filter(pic["id"], [dict(entry, frequency=0.171)], seq=20,
+                                    client="two")
+    assert status == 200 and len(body) == 1024 * 1024
 
 
 @pytest.mark.parametrize("colour,bits,padding,mode", [
