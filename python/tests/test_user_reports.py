@@ -178,7 +178,9 @@ def test_filter_picture_stops_promptly_with_the_handlers_exception(alarm):
         stopped = time.monotonic()
         if raised["during"]:  # the handler ran while the call worked, which then stopped
             inside += 1
-            assert stopped - raised["at"] < 0.2, fraction
+            # The checks fall at most some 30 ms apart; the bound leaves room for a
+            # loaded machine and is far below the 1.7 s a stop once took.
+            assert stopped - raised["at"] < 0.5, fraction
     assert inside >= 2
     assert np.array_equal(vxfreq.filter_picture(image, band), expected)
 
