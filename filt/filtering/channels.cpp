@@ -44,8 +44,9 @@ std::size_t reach(long height, long rowValues, long rowStride) {
 // Whether [a, a + n) and [b, b + m) share an address.
 template <class T>
 bool overlap(const T* a, std::size_t n, const T* b, std::size_t m) {
-  const auto begin = [](const T* p) { return reinterpret_cast<std::uintptr_t>(p); };
-  return begin(a) < begin(b) + m * sizeof(T) && begin(b) < begin(a) + n * sizeof(T);
+  const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(a);
+  const std::uintptr_t second = reinterpret_cast<std::uintptr_t>(b);
+  return first < second + m * sizeof(T) && second < first + n * sizeof(T);
 }
 
 // The checks of the picture, in the order the header gives.
