@@ -7,14 +7,13 @@
 // The chain's archive: the string "vxfreq filter chain", the version (1), the mode
 // ("extended" or "compatible") and the padding's name, the margin (-1: the default), the
 // number of filters, then each filter through a vxFrequencyFilter pointer. Each channel
-// of the picture is filtered by vfFilterPicture with the filters in order, the result
-// rounded to the nearest integer (halves to even) and saturated, as the page converts.
+// of the picture is filtered by vfFilterChannels (vfFilterPicture for each channel)
+// with the filters in order, rounded (halves to even) and saturated, as the page converts.
 // Prints "identical ..." and exits 0 when every value matches; 1 otherwise, 2 for a file
 // it cannot read.
 #include "filt/extended.h"
 #include "filt/filtering.h"
 
-#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -60,24 +59,19 @@ vxPadding paddingOf(const std::wstring& name) {
   throw std::runtime_error("unknown padding in the chain");
 }
 
-// One channel of the picture filtered, in the picture's own type, as the page converts.
+// The picture's channels filtered as the page filters them: each alone, rounded (halves
+// to even) and saturated in the picture's own type (vfFilterChannels' conversion).
 template <class T>
-std::vector<unsigned> filterChannel(const Picture& p, long c,
-                                    const std::vector<const vxFrequencyFilter*>& filters,
-                                    const vxPaddingOptions& options, double top) {
-  vxPelBuffer<T> image(p.width, p.height, 32);
-  for (long y = 0; y < p.height; ++y)
-    for (long x = 0; x < p.width; ++x)
-      image.at(x, y) = static_cast<T>(p.values[(y * p.width + x) * p.channels + c]);
-  const vxPelBuffer<double> real = vfFilterPicture<T>(image, filters, options);
-  std::vector<unsigned> out(static_cast<std::size_t>(p.width * p.height));
-  for (long y = 0; y < p.height; ++y)
-    for (long x = 0; x < p.width; ++x) {
-      double v = std::nearbyint(real.at(x, y));  // halves to even
-      v = std::isnan(v) ? 0.0 : std::fmin(std::fmax(v, 0.0), top);
-      out[static_cast<std::size_t>(y * p.width + x)] = static_cast<unsigned>(v);
-    }
-  return out;
+std::vector<unsigned> filtered(const Picture& p,
+                               const std::vector<const vxFrequencyFilter*>& filters,
+                               const vxPaddingOptions& options) {
+  std::vector<T> values(p.values.size());
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<T>(p.values[i]);
+  const long row = p.width * p.channels;
+  if (!filters.empty())
+    vfFilterChannels<T>(values.data(), p.width, p.height, p.channels, row, values.data(), row,
+                        filters, options);
+  return std::vector<unsigned>(values.begin(), values.end());
 }
 
 }  // namespace
@@ -132,22 +126,16 @@ int main(int argc, char** argv) {
   vxPaddingOptions options;
   options.padding = paddingOf(padding);
   options.margin = margin;
-  const bool wide = picture.maxval > 255;
+  const std::vector<unsigned> result = picture.maxval > 255
+                                           ? filtered<unsigned short>(picture, list, options)
+                                           : filtered<unsigned char>(picture, list, options);
   long differing = 0;
-  for (long c = 0; c < picture.channels; ++c) {
-    const std::vector<unsigned> result =
-        list.empty() ? std::vector<unsigned>()
-        : wide       ? filterChannel<unsigned short>(picture, c, list, options, 65535.0)
-                     : filterChannel<unsigned char>(picture, c, list, options, 255.0);
-    for (long i = 0; i < picture.width * picture.height; ++i) {
-      const unsigned want = expected.values[static_cast<std::size_t>(i * picture.channels + c)];
-      const unsigned got = list.empty()
-                               ? picture.values[static_cast<std::size_t>(i * picture.channels + c)]
-                               : result[static_cast<std::size_t>(i)];
-      if (got != want && differing++ < 5)
-        std::printf("differs at x %ld y %ld channel %ld: %u, the page %u\n", i % picture.width,
-                    i / picture.width, c, got, want);
-    }
+  for (std::size_t i = 0; i < result.size(); ++i) {
+    const long pixel = static_cast<long>(i) / picture.channels;
+    if (result[i] != expected.values[i] && differing++ < 5)
+      std::printf("differs at x %ld y %ld channel %ld: %u, the page %u\n", pixel % picture.width,
+                  pixel / picture.width, static_cast<long>(i) % picture.channels, result[i],
+                  expected.values[i]);
   }
   if (differing != 0) {
     std::printf("%ld values differ\n", differing);
