@@ -41,12 +41,6 @@ std::vector<Cd> complexValuesOf(std::size_t n, unsigned seed) {
   return v;
 }
 
-// Value (x, y) of picture p of an output stack, as float bits.
-bool sameValue(Cf a, float re, float im) {
-  return std::memcmp(&a, &re, 4) == 0 &&
-         std::memcmp(reinterpret_cast<const float*>(&a) + 1, &im, 4) == 0;
-}
-
 // Expects picture p of `out` to hold `columns` columns of `expected` (a W x H buffer's
 // values) times scale.
 ::testing::AssertionResult holds(const Cf* out, const vxStackLayout& o, long p,
@@ -56,10 +50,10 @@ bool sameValue(Cf a, float re, float im) {
     for (long x = 0; x < o.width; ++x) {
       const float* v = e + 2 * (y * expected.width() + x);
       const Cf got = out[p * o.pictureStride + y * o.rowStride + x * o.pixelStride];
-      if (!sameValue(got, v[0] * scale, v[1] * scale))
+      const Cf want(v[0] * scale, v[1] * scale);
+      if (std::memcmp(&got, &want, sizeof(Cf)) != 0)  // bits: -0 and NaN payloads count
         return ::testing::AssertionFailure()
-               << "picture " << p << " (" << x << ", " << y << "): " << got << " for ("
-               << v[0] * scale << ", " << v[1] * scale << ")";
+               << "picture " << p << " (" << x << ", " << y << "): " << got << " for " << want;
     }
   return ::testing::AssertionSuccess();
 }
