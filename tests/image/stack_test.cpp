@@ -217,7 +217,6 @@ TEST(Stack, RealInversesOfWholeAndHalfSpectraAreThoseOfBuffers) {
     const vxExtendedScope mode(true);
     realInverseMatchesSingleCalls<Cf, double>(3, 30, 20, true);
     realInverseMatchesSingleCalls<Cd, float>(2, 17, 9, true);
-    realInverseMatchesSingleCalls<Cf, float>(2, 16, 16, false);
     realInverseMatchesSingleCalls<Cd, double>(2, 1, 5, true);
   }
   const vxExtendedScope mode(false);
