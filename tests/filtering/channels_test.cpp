@@ -192,8 +192,9 @@ TEST(Channels, ThreadsGiveTheBitsOfOneThread) {
     const vxPaddingOptions options{vxPadding::Continue, vxWindow::none(), -1};
     const Filters f(w, h, options.margin);
     const std::vector<const vxFrequencyFilter*> filters = {f.reject.get()};
-    std::vector<unsigned char> alone(rgb.size()), split(rgb.size());
-    std::vector<double> aloneD(five.size()), splitD(five.size());
+    // The results, each with one guard value past its end.
+    std::vector<unsigned char> alone(rgb.size() + 1, 0xEE), split(alone);
+    std::vector<double> aloneD(five.size() + 1, 1234.5), splitD(aloneD);
     vfFilterChannels(rgb.data(), w, h, 3, 3 * w, alone.data(), 3 * w, filters, options);
     vfFilterChannels(five.data(), w, h, 5, 5 * w, aloneD.data(), 5 * w, filters, options);
     for (int threads = 2; threads < 4; ++threads) {
@@ -204,6 +205,8 @@ TEST(Channels, ThreadsGiveTheBitsOfOneThread) {
       vfFilterChannels(five.data(), w, h, 5, 5 * w, splitD.data(), 5 * w, filters, options);
       EXPECT_EQ(alone, split) << threads << " threads";
       EXPECT_EQ(0, std::memcmp(aloneD.data(), splitD.data(), aloneD.size() * sizeof(double)));
+      EXPECT_EQ(split.back(), 0xEE);
+      EXPECT_EQ(splitD.back(), 1234.5);
       // A filter of another size fails on the pool's threads as on the caller's, before
       // any channel is written.
       const vxFrequencyFilterBandReject other(0.01, 0.0, 0.1, vxPair<long>(32, 32), 0);

@@ -255,8 +255,8 @@ TEST(Stack, RefusesBadStacksBeforeWritingAnything) {
   EXPECT_THROW(vfForwardFFTStack(s, vxStackLayout(-1, 0, 8), o, eight), Defs::InvalidArgument);
   EXPECT_THROW(vfForwardFFTStack(s, vxStackLayout(1, 0, 8), o, eight), Defs::InvalidSize);
   EXPECT_THROW(vfForwardFFTStack(s, vxStackLayout(1, 8, 16385), o, eight), Defs::InvalidSize);
-  EXPECT_THROW(vfForwardFFTStack<float>(nullptr, eight, o, vxStackLayout(2, 8, 8)),
-               Defs::InvalidArgument);
+  EXPECT_THROW(vfForwardFFTStack<float>(nullptr, eight, o, eight), Defs::InvalidArgument);
+  EXPECT_THROW(vfForwardFFTStack(s, eight, nullptr, eight), Defs::InvalidArgument);
   try {
     vfForwardFFTStack(s, eight, o, vxStackLayout(2, 8, 8));
     ADD_FAILURE() << "a count that differs was taken";
