@@ -192,8 +192,7 @@ TEST(Channels, ThreadsGiveTheBitsOfOneThread) {
     const vxPaddingOptions options{vxPadding::Continue, vxWindow::none(), -1};
     const Filters f(w, h, options.margin);
     const std::vector<const vxFrequencyFilter*> filters = {f.reject.get()};
-    // The results, each with one guard value past its end.
-    std::vector<unsigned char> alone(rgb.size() + 1, 0xEE), split(alone);
+    std::vector<unsigned char> alone(rgb.size() + 1, 0xEE), split(alone);  // a guard at the end
     std::vector<double> aloneD(five.size() + 1, 1234.5), splitD(aloneD);
     vfFilterChannels(rgb.data(), w, h, 3, 3 * w, alone.data(), 3 * w, filters, options);
     vfFilterChannels(five.data(), w, h, 5, 5 * w, aloneD.data(), 5 * w, filters, options);
