@@ -10,8 +10,10 @@
 
 #include "filt/filters/parametric.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace vx_detail {
 
@@ -162,36 +164,30 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
     }
 
     const std::size_t rowFloats = 2 * static_cast<std::size_t>(w);
-    splitRows(h, w, [&](long first, long end) {
-      for (auto r = static_cast<std::int32_t>(first); r < end; ++r) {
-        const float* src = source + rowFloats * static_cast<std::size_t>(r);
-        float* dst = target + rowFloats * static_cast<std::size_t>(r);
-        const std::int32_t ky = r < hh ? r : r - h;
-        if ((ky < 0 ? -ky : ky) > reach) {
-          outside(reject, src, dst, rowFloats);
-          continue;
-        }
-        const std::int32_t yy = truncToInt32(static_cast<double>(ky * ky) * yscale);
-        auto gainedOrNot = [&](std::int32_t c0, std::int32_t c1) {
-          for (std::int32_t c = c0; c < c1; ++c) {
-            const std::int32_t kx = c < hw ? c : c - w;
-            const std::int32_t d2 = kx * kx + yy;
-            const std::int64_t t =
-                truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
-                             static_cast<double>(samplesPerBin));
-            const std::int64_t idx = t < 0 ? -t : t;
-            const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
-            if (gained) {
-              scale(src + 2 * c, dst + 2 * c, table[idx]);
-            } else {
-              outside(reject, src + 2 * c, dst + 2 * c, 2);
-            }
+    // |kx| runs up to kxEnd - 1 on either side of the row.
+    const std::int32_t kxEnd = std::max(hw, w - hw + 1);
+    // Rows a and h - a share |ky|, hence every distance: each such pair is worked out
+    // once, and the square roots of a row once for both signs of kx.
+    splitRows(h - hh + 1, 2 * static_cast<long>(w), [&](long first, long end) {
+      // Per |kx| from lo: the table index of the gain, or -1 for an element outside.
+      std::vector<std::int32_t> gainIndex(static_cast<std::size_t>(kxEnd));
+      for (auto a = static_cast<std::int32_t>(first); a < end; ++a) {
+        std::int32_t rows[2];
+        int count = 0;
+        if (a < hh) rows[count++] = a;
+        if (a > 0 && h - a >= hh) rows[count++] = h - a;
+        auto notGained = [&](std::int32_t c0, std::int32_t c1) {
+          if (c1 <= c0) return;
+          for (int i = 0; i < count; ++i) {
+            const std::size_t at = rowFloats * static_cast<std::size_t>(rows[i]) + 2 * c0;
+            outside(reject, source + at, target + at, 2 * static_cast<std::size_t>(c1 - c0));
           }
         };
-        auto notGained = [&](std::int32_t c0, std::int32_t c1) {
-          if (c1 > c0)
-            outside(reject, src + 2 * c0, dst + 2 * c0, 2 * static_cast<std::size_t>(c1 - c0));
-        };
+        if (a > reach) {
+          notGained(0, w);
+          continue;
+        }
+        const std::int32_t yy = truncToInt32(static_cast<double>(a * a) * yscale);
         // Only the columns whose |kx| lies in [lo, hi] can meet the ring; the others are
         // outside it as a whole, which spares their square roots.
         const std::int64_t room = static_cast<std::int64_t>(candidates.high) - yy;
@@ -205,7 +201,30 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
           notGained(0, w);
           continue;
         }
+        for (std::int32_t k = lo; k <= hi && k < kxEnd; ++k) {
+          const std::int32_t d2 = k * k + yy;
+          const std::int64_t t =
+              truncToInt32((std::sqrt(static_cast<double>(d2)) - static_cast<double>(rc)) *
+                           static_cast<double>(samplesPerBin));
+          const std::int64_t idx = t < 0 ? -t : t;
+          const bool gained = byIndex ? idx < tableEnd : (inner < d2 && d2 < outer);
+          gainIndex[static_cast<std::size_t>(k)] = gained ? static_cast<std::int32_t>(idx) : -1;
+        }
         // Columns kx = c (c < hw) and kx = c - w (c >= hw).
+        auto gainedOrNot = [&](std::int32_t c0, std::int32_t c1) {
+          for (int i = 0; i < count; ++i) {
+            const float* src = source + rowFloats * static_cast<std::size_t>(rows[i]);
+            float* dst = target + rowFloats * static_cast<std::size_t>(rows[i]);
+            for (std::int32_t c = c0; c < c1; ++c) {
+              const std::int32_t g = gainIndex[static_cast<std::size_t>(c < hw ? c : w - c)];
+              if (g >= 0) {
+                scale(src + 2 * c, dst + 2 * c, table[g]);
+              } else {
+                outside(reject, src + 2 * c, dst + 2 * c, 2);
+              }
+            }
+          }
+        };
         const std::int32_t p0 = std::min(lo, hw), p1 = std::min(hi + 1, hw);
         const std::int32_t n0 = std::max(w - hi, hw), n1 = std::max(w - std::max(lo, 1) + 1, hw);
         notGained(0, p0);

@@ -10,11 +10,6 @@ namespace vx_detail {
 
 using Defs = vxFrequencyDefs;
 
-std::int32_t truncToInt32(double value) {
-  if (value > -2147483649.0 && value < 2147483648.0) return static_cast<std::int32_t>(value);
-  return std::numeric_limits<std::int32_t>::min();
-}
-
 void checkFrequency(double frequency) {
   if (!(frequency >= 0.0 && frequency <= 0.5)) throw Defs::InvalidArgument(msg::kFrequencyRange);
 }

@@ -6,12 +6,16 @@
 #include "filt/fft.h"
 
 #include <cstdint>
+#include <limits>
 
 namespace vx_detail {
 
 // Truncation toward zero to 32 bits. Values outside the 32-bit range and NaN give
 // INT32_MIN, as the processor's truncating conversion does.
-std::int32_t truncToInt32(double value);
+inline std::int32_t truncToInt32(double value) {
+  if (value > -2147483649.0 && value < 2147483648.0) return static_cast<std::int32_t>(value);
+  return std::numeric_limits<std::int32_t>::min();
+}
 
 // The larger of a and b: a when a >= b, else b (so a NaN `a` gives b).
 inline double maxOf(double a, double b) { return a >= b ? a : b; }
