@@ -49,7 +49,10 @@ public:
               out_.height() == vx_detail::outputHeight(buf) && out_.offset().x == at.x &&
               out_.offset().y == at.y && ((at.x == 0 && at.y == 0) || vx_detail::extendedMode());
     if (direct_) return;
-    vxPelBuffer<P> fresh(vx_detail::outputWidth(buf), vx_detail::outputHeight(buf), 32);
+    // Every inverse writes every pixel of its image, so a new one is not zeroed first:
+    // its first touch is the conversion's, row band by row band.
+    vxPelBuffer<P> fresh(vx_detail::outputWidth(buf), vx_detail::outputHeight(buf), 32,
+                         vx_detail::UnzeroedPixels());
     fresh.offset(buf.imageOffset());
     fresh.copyXforms(buf.clientXform());
     target() = fresh;

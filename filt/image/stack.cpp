@@ -194,11 +194,20 @@ void vfInverseFFTRealStack(const C* spectra, const vxStackLayout& in, T* samples
   const bool extended = vfExtendedMode();
   const std::size_t rowFloats = 2 * static_cast<std::size_t>(W);
   const vx_detail::ImageKernels& k = vx_detail::activeImageKernels();
+  const bool readsInPlace = std::is_same<C, std::complex<float>>::value && !half &&
+                            in.pixelStride == 1 && in.rowStride == W;
   forEachPicture(in.count, W, H, rowFloats * static_cast<std::size_t>(H), [&](long p, float* work) {
     const C* picture = pictureOf(spectra, in, p);
     T* target = samples + p * out.pictureStride;
-    for (long y = 0; y < H; ++y)
-      complexRow(picture + y * in.rowStride, in.width, in.pixelStride, work + rowFloats * y);
+    // The real-output engine reads a whole single-precision spectrum where it lies (it
+    // has read all of it before the first row is delivered); any other goes to `work`.
+    const float* source = work;
+    if (extended && readsInPlace) {
+      source = reinterpret_cast<const float*>(picture);
+    } else {
+      for (long y = 0; y < H; ++y)
+        complexRow(picture + y * in.rowStride, in.width, in.pixelStride, work + rowFloats * y);
+    }
     if (half) {
       // Columns W/2 + 1 .. W - 1: X(x, y) = conj X(W - x, -y).
       for (long y = 0; y < H; ++y) {
@@ -225,7 +234,7 @@ void vfInverseFFTRealStack(const C* spectra, const vxStackLayout& in, T* samples
       std::vector<float*> rows(static_cast<std::size_t>(H));
       for (long y = 0; y < H; ++y) rows[static_cast<std::size_t>(y)] = work + rowFloats * y;
       const vx_detail::RowSink sink = [&](std::int32_t y, const float* row) { deliver(y, row); };
-      vx_detail::anyRealOutputFFT2D(work, rows.data(), static_cast<std::int32_t>(W),
+      vx_detail::anyRealOutputFFT2D(source, rows.data(), static_cast<std::int32_t>(W),
                                     static_cast<std::int32_t>(H), &sink);
     } else {
       vf_ComplexFFT2D(work, vxPair<long>(W, H), -1, 0, H);
