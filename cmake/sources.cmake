@@ -10,6 +10,7 @@ set(VXFREQ_FILT_SOURCES
   # engine: the two transform engines, their scalar kernels and their lane kernels
   filt/engine/any_engine.cpp filt/engine/any_plan.cpp
   filt/engine/complex.cpp filt/engine/kernels.cpp filt/engine/plan.cpp filt/engine/real.cpp
+  filt/engine/real_output.cpp
   filt/engine/transpose.cpp filt/engine/twiddles.cpp
   filt/engine/lanes/avx2.cpp filt/engine/lanes/avx512.cpp filt/engine/lanes/neon.cpp
   filt/engine/lanes/sse2.cpp

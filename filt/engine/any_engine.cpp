@@ -55,19 +55,6 @@ std::vector<float> unpackFactors(std::int32_t n) {
   return f;
 }
 
-// The packing factors of real-output rows of W = 2n samples: (cos, sin)(2 pi k / W) for
-// k = 1 .. (n - 1)/2.
-std::vector<float> packFactors(std::int32_t n) {
-  std::vector<float> f;
-  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
-    double c = 0.0, s = 0.0;
-    cosSinTwoPi(k, 2 * static_cast<std::int64_t>(n), c, s);
-    f.push_back(static_cast<float>(c));
-    f.push_back(static_cast<float>(s));
-  }
-  return f;
-}
-
 // Row r of a W x H array.
 const float* arrayRow(const float* data, std::int32_t width, std::int32_t r) {
   return data + 2 * static_cast<std::ptrdiff_t>(width) * r;
@@ -78,8 +65,8 @@ public:
   // All working memory first, before the data is touched.
   AnySteps(const LaneKernels* kernels, const float* source, float* const* destination,
            std::int32_t width, std::int32_t height, bool inverse, AnyKind kind, long bands,
-           const RowSink* sink = nullptr)
-      : sink_(sink), kernels_(kernels), source_(source), destination_(destination), width_(width),
+           const RowSink* sink = nullptr, bool symmetric = false)
+      : sink_(sink), symmetric_(symmetric), kernels_(kernels), source_(source), destination_(destination), width_(width),
         height_(height), inverse_(inverse), kind_(kind),
         rowLength_(kind == AnyKind::RealEven || kind == AnyKind::OutputEven ? width / 2 : width),
         columns_(kind == AnyKind::Complex ? width : width / 2 + 1),
@@ -251,7 +238,7 @@ private:
   void hermitianColumns(long band, ColumnUnit unit) {
     if (kernels_ != nullptr) {
       kernels_->anyHermitianColumns(source_, destination_, unit.c0, unit.count, width_,
-                                    *columnPlan_, work(band));
+                                    symmetric_, *columnPlan_, work(band));
       return;
     }
     const std::size_t column = 2 * static_cast<std::size_t>(height_);
@@ -265,7 +252,10 @@ private:
         const std::int32_t m = c == 0 ? 0 : width_ - c;
         float re = from[2 * c];
         float im = from[2 * c + 1];
-        hermitianPart(re, im, mirror[2 * m], mirror[2 * m + 1]);
+        if (symmetric_ && c >= 1 && 2 * c < width_)
+          hermitianPart(re, im, re, -im);
+        else
+          hermitianPart(re, im, mirror[2 * m], mirror[2 * m + 1]);
         panel[k * column + 2 * r] = re;
         panel[k * column + 2 * r + 1] = im;
       }
@@ -289,24 +279,11 @@ private:
   // 2j and 2j + 1, then the samples spread out as values (sample, 0) of the row.
   void outputRow(float* row, float* scratch) const {
     const std::int32_t n = rowLength_;
-    const float* f = unpack_.data();
-    for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
-      float* a = row + 2 * k;
-      float* b = row + 2 * (n - k);
-      unpackPair(a[0], a[1], b[0], b[1], f[2 * (k - 1)], f[2 * (k - 1) + 1], 1.0f, 1.0f, a[0], a[1],
-                 b[0], b[1]);
-    }
-    if (n % 2 == 0 && n >= 2) packMiddle(row[n], row[n + 1], row[n], row[n + 1]);
-    const float first = row[0];
-    const float last = row[2 * n];
-    packEnds(first, last, row[0], row[1]);
+    packOutputRow(row, n, unpack_.data());
     negateImaginary(row, n);
     anyTransformRow(row, *rowPlan_, scratch);
     negateImaginary(row, n);
-    for (std::int32_t x = 2 * n - 1; x >= 0; --x) {
-      row[2 * x] = row[x];
-      row[2 * x + 1] = 0.0f;
-    }
+    spreadOutputRow(row, n);
   }
   // Two real-output rows of an odd width W from their half spectra (values 0 ..
   // (W - 1)/2) a and b (null: zeros): one complex row a + i b of W values, its inverse,
@@ -373,6 +350,7 @@ private:
   }
 
   const RowSink* sink_;
+  bool symmetric_;  // the real-output engine's spectrum is known to be conjugate-symmetric
   const LaneKernels* kernels_;
   const float* source_;
   float* const* destination_;
@@ -428,6 +406,39 @@ const LaneKernels* anyLanes(vxEngine engine, AnyKind kind, const float* input, s
 
 }  // namespace
 
+// The packing factors of real-output rows of W = 2n samples: (cos, sin)(2 pi k / W) for
+// k = 1 .. (n - 1)/2.
+std::vector<float> packFactors(std::int32_t n) {
+  std::vector<float> f;
+  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+    double c = 0.0, s = 0.0;
+    cosSinTwoPi(k, 2 * static_cast<std::int64_t>(n), c, s);
+    f.push_back(static_cast<float>(c));
+    f.push_back(static_cast<float>(s));
+  }
+  return f;
+}
+
+void packOutputRow(float* row, std::int32_t n, const float* factors) {
+  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+    float* a = row + 2 * k;
+    float* b = row + 2 * (n - k);
+    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
+               a[0], a[1], b[0], b[1]);
+  }
+  if (n % 2 == 0 && n >= 2) packMiddle(row[n], row[n + 1], row[n], row[n + 1]);
+  const float first = row[0];
+  const float last = row[2 * n];
+  packEnds(first, last, row[0], row[1]);
+}
+
+void spreadOutputRow(float* row, std::int32_t n) {
+  for (std::int32_t x = 2 * n - 1; x >= 0; --x) {
+    row[2 * x] = row[x];
+    row[2 * x + 1] = 0.0f;
+  }
+}
+
 bool anySizeEngine(std::int32_t width, std::int32_t height) {
   return !isPowerOfTwo(width) || !isPowerOfTwo(height);
 }
@@ -452,11 +463,15 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height) {
 }
 
 void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
-                        std::int32_t height, const RowSink* sink) {
+                        std::int32_t height, const RowSink* sink, bool symmetric) {
+  if (width >= 4 && height >= 2 && !anySizeEngine(width, height)) {
+    pow2RealOutputFFT2D(source, destination, width, height, sink, symmetric);
+    return;
+  }
   const long bands = engineBands(width, height);
   const AnyKind kind = width % 2 == 0 ? AnyKind::OutputEven : AnyKind::OutputOdd;
   const LaneKernels* lanes = anyLanes(vxEngine::RealInverse, kind, source, width, height, true);
-  AnySteps steps(lanes, source, destination, width, height, true, kind, bands, sink);
+  AnySteps steps(lanes, source, destination, width, height, true, kind, bands, sink, symmetric);
   runPasses(PassSchedule::realOutput(width, height), bands, steps);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace vx_detail {
 
@@ -31,9 +32,34 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height);
 // before every column and row that is a multiple of 16. With a `sink`, each row is also
 // handed to it as soon as it is done, while it is still in cache: sink(r, row), from
 // the engine's tasks, so for several rows at once under a parallel scope.
+//
+// `symmetric` says that the caller knows the spectrum to be conjugate-symmetric (a real
+// picture's spectrum, through filters that keep the symmetry). The engine then takes
+// the mirror of each value x in the columns 1 <= c < W/2 to be conj x without reading
+// it: the Hermitian part there is (x + x) / 2, which is x, and only the columns 0 ..
+// W/2 are read. That is what reading the mirror gives for a spectrum whose mirrored
+// values are the conjugates bit for bit; the flag is part of what defines the result.
 using RowSink = std::function<void(std::int32_t row, const float* values)>;
 void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
-                        std::int32_t height, const RowSink* sink = nullptr);
+                        std::int32_t height, const RowSink* sink = nullptr,
+                        bool symmetric = false);
+
+// The real-output engine where both sides are powers of two, W >= 4 and H >= 2
+// (real_output.cpp): the same Hermitian part, row packing and schedule, with the
+// split-radix transforms of the extended mode's complex inverse along the columns and
+// along the packed rows in place of the Stockham stages. The other sizes take the
+// engine of any size.
+void pow2RealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
+                         std::int32_t height, const RowSink* sink, bool symmetric);
+
+// The real-output rows' steps shared by both forms of the engine. The packing factors
+// of rows of W = 2n samples: (cos, sin)(2 pi k / W) for k = 1 .. (n - 1)/2.
+std::vector<float> packFactors(std::int32_t n);
+// A row's half spectrum (values 0 .. n, 2n + 2 floats) packed in place into the
+// n-point transform Z whose inverse holds the samples 2j and 2j + 1 as its value j.
+void packOutputRow(float* row, std::int32_t n, const float* factors);
+// The 2n samples at the start of `row` spread out as its W = 2n values (sample, 0).
+void spreadOutputRow(float* row, std::int32_t n);
 
 }  // namespace vx_detail
 

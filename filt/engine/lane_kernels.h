@@ -79,6 +79,21 @@ struct LaneKernels {
   void (*realColumns)(float* const* rows, std::int32_t column0, std::int32_t n, std::int32_t count,
                       std::int32_t width, const LaneTables& tables, float* work);
 
+  // The real-output engine at powers of two (real_output.cpp). Its columns column0 ..
+  // column0 + count - 1 (count as for complexColumns, all at most W/2) of the W x n
+  // spectrum at `source` (`width` = W): the Hermitian part of each value, then the
+  // inverse transform along the column, into rows[r] (which may be the source's rows).
+  // With `symmetric` the mirror of a value in the columns 1 .. W/2 - 1 is taken to be
+  // its conjugate, as pow2RealOutputFFT2D says.
+  void (*hermitianColumns)(const float* source, float* const* rows, std::int32_t column0,
+                           std::int32_t n, std::int32_t count, std::int32_t width,
+                           bool symmetric, const LaneTables& tables, float* work);
+  // Its rows, in place: each row's values 0 .. n packed with the factors of
+  // packOutputRow (any_engine.h), inverse transformed (n >= 2) and spread out as the
+  // row's W = 2n values (sample, 0).
+  void (*realOutputRows)(float* const* rows, std::int32_t n, const float* factors,
+                         const LaneTables& tables, float* work);
+
   // The transforms of any length of the extended mode (any_plan.h), `lanes` at a time.
   // Floats of work memory (64-byte aligned) that the two kernels below need for `plan`.
   std::size_t (*anyWorkFloats)(const AnyPlan& plan);
@@ -106,10 +121,11 @@ struct LaneKernels {
   // The real-output engine (any_arith.h). Its columns column0 .. column0 + count - 1
   // (count <= kAnyColumnBlocks lanes, all at most W/2) of the W x plan.length() spectrum
   // at `source`: the Hermitian part of each value, then the inverse transform along the
-  // column, into rows[r]. `source` may be the array the rows point into.
+  // column, into rows[r]. `source` may be the array the rows point into. `symmetric`
+  // as for hermitianColumns.
   void (*anyHermitianColumns)(const float* source, float* const* rows, std::int32_t column0,
-                              std::int32_t count, std::int32_t width, const AnyPlan& plan,
-                              float* work);
+                              std::int32_t count, std::int32_t width, bool symmetric,
+                              const AnyPlan& plan, float* work);
   // Its rows of W = 2n samples (n = plan.length()), in place: values 0 .. n of each row's
   // half spectrum into the W values (sample, 0), with the packing factors.
   void (*anyOutputRows)(float* const* rows, const AnyPlan& plan, const float* factors, float* work);

@@ -51,9 +51,10 @@ LanePlan::LanePlan(const LaneKernels& kernels, std::int32_t rowLength, std::int3
       tables_(), bands_(bands < 1 ? 1 : bands) {
   const std::size_t workCount =
       roundUp(std::max(kernels.workFloats(rowLength), kernels.workFloats(columnLength)));
-  // The longest row a kernel touches: 2W floats (complex rows) or W + 2 floats
-  // (unpacked real rows, W = 2 rowLength).
-  const std::size_t dummyCount = roundUp(2 * static_cast<std::size_t>(rowLength) + 2);
+  // The longest row a kernel touches: 2W floats (complex rows), W + 2 floats (unpacked
+  // real rows, W = 2 rowLength) or 2W floats (the real-output rows' W values, W = 2
+  // rowLength).
+  const std::size_t dummyCount = roundUp(4 * static_cast<std::size_t>(rowLength) + 2);
   bandStride_ = workCount + dummyCount;
   floats_.reset(bandStride_ * static_cast<std::size_t>(bands_), BlockFill::Any);
   ints_.reset(new std::int32_t[static_cast<std::size_t>(rowLength) + columnLength]);

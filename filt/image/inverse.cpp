@@ -157,7 +157,8 @@ public:
     for (std::size_t r = 0; r < rows.size(); ++r)
       rows[r] = out + 2 * static_cast<std::size_t>(width_) * r;
     vx_detail::anyRealOutputFFT2D(Access::data(buf), rows.data(), width_,
-                                  static_cast<std::int32_t>(buf.height()), sink);
+                                  static_cast<std::int32_t>(buf.height()), sink,
+                                  Access::hermitian(buf));
     if (inPlace_) markInverseComputed();
   }
 

@@ -234,8 +234,9 @@ void vfInverseFFTRealStack(const C* spectra, const vxStackLayout& in, T* samples
       std::vector<float*> rows(static_cast<std::size_t>(H));
       for (long y = 0; y < H; ++y) rows[static_cast<std::size_t>(y)] = work + rowFloats * y;
       const vx_detail::RowSink sink = [&](std::int32_t y, const float* row) { deliver(y, row); };
+      // A half spectrum's other half is its conjugate by construction.
       vx_detail::anyRealOutputFFT2D(source, rows.data(), static_cast<std::int32_t>(W),
-                                    static_cast<std::int32_t>(H), &sink);
+                                    static_cast<std::int32_t>(H), &sink, half);
     } else {
       vf_ComplexFFT2D(work, vxPair<long>(W, H), -1, 0, H);
       for (long y = 0; y < H; ++y) deliver(y, work + rowFloats * y);

@@ -31,18 +31,21 @@ std::vector<float*> rowsOf(std::vector<float>& a, int w, int h) {
   return rows;
 }
 
-std::vector<float> realOutput(const std::vector<float>& spectrum, int w, int h) {
+std::vector<float> realOutput(const std::vector<float>& spectrum, int w, int h,
+                              bool symmetric = false) {
   std::vector<float> out(spectrum.size(), 7.0f);
   std::vector<float*> rows = rowsOf(out, w, h);
-  vx_detail::anyRealOutputFFT2D(spectrum.data(), rows.data(), w, h);
+  vx_detail::anyRealOutputFFT2D(spectrum.data(), rows.data(), w, h, nullptr, symmetric);
   return out;
 }
 
-// Every even and odd width beside every class of heights, and the degenerate sides.
+// Every even and odd width beside every class of heights, the degenerate sides and the
+// powers of two (another engine from 4 x 2 on).
 const std::vector<Size> kSizes = {
     {1, 1},   {2, 1},   {1, 2},   {2, 2},   {3, 3},    {64, 32}, {32, 64},  {6, 10},
     {10, 6},  {15, 9},  {9, 15},  {12, 49}, {49, 12},  {31, 17}, {143, 22}, {22, 143},
     {1, 509}, {509, 1}, {4, 509}, {509, 4}, {3, 4093}, {37, 74}, {2062, 5}, {36, 36},
+    {4, 2},   {128, 4}, {8, 128},
 };
 
 // The positions of a length n that the comparison samples.
@@ -130,12 +133,32 @@ std::vector<std::pair<Size, std::uint64_t>> referenceHashes() {
 
 TEST(RealOutput, EveryPathReproducesEveryHash) {
   const auto cases = referenceHashes();
-  ASSERT_EQ(cases.size(), 14u);
+  ASSERT_EQ(cases.size(), 17u);
   onEveryPath([&](const TestPath&) {
     for (const auto& c : cases) {
       SCOPED_TRACE(::testing::Message() << c.first.w << "x" << c.first.h);
       EXPECT_EQ(fnv1a64(realOutput(complexInput(c.first.w, c.first.h), c.first.w, c.first.h)),
                 c.second);
+    }
+  });
+}
+
+// A spectrum said to be conjugate-symmetric gives the bits of reading every mirror when
+// it is symmetric bit for bit, and the engine reads only its columns 0 .. W/2: NaN in
+// the others changes nothing.
+TEST(RealOutput, SymmetricSpectraAreReadOnlyUpToHalfTheWidth) {
+  const vxExtendedScope extended;
+  onEveryPath([](const TestPath&) {
+    for (const Size s : {Size{64, 32}, Size{4, 2}, Size{128, 4}, Size{8, 128}, Size{36, 36},
+                         Size{31, 17}, Size{2, 5}, Size{37, 74}}) {
+      SCOPED_TRACE(::testing::Message() << s.w << "x" << s.h);
+      std::vector<float> spectrum = realInput(s.w, s.h, 4);
+      vf_RealFFT2D(spectrum.data(), vxPair<long>(s.w, s.h), +1, 0, s.h);
+      const std::vector<float> read = realOutput(spectrum, s.w, s.h);
+      EXPECT_TRUE(sameBits(read, realOutput(spectrum, s.w, s.h, true)));
+      for (std::size_t i = 0; i < spectrum.size(); ++i)
+        if (static_cast<int>(i % (2 * s.w)) > 2 * (s.w / 2) + 1) spectrum[i] = std::nanf("");
+      EXPECT_TRUE(sameBits(read, realOutput(spectrum, s.w, s.h, true)));
     }
   });
 }

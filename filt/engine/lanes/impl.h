@@ -358,9 +358,10 @@ std::ptrdiff_t columnBlockVectors(std::int32_t n);
 
 std::size_t workFloats(std::int32_t n) {
   // Rows: the transformed values (2n vectors) and, for the real-input rows, the
-  // same values in natural order plus value n (2n + 2 vectors). Columns: 2n
-  // vectors for each block of a panel.
-  const std::size_t rows = 4 * static_cast<std::size_t>(n) + 2;
+  // same values in natural order plus value n (2n + 2 vectors), or for the real-output
+  // rows their 2n samples spread out as values (4n vectors). Columns: 2n vectors for
+  // each block of a panel.
+  const std::size_t rows = 6 * static_cast<std::size_t>(n) + 2;
   const std::size_t columns =
       static_cast<std::size_t>(columnBlockVectors(n)) * (panelColumns(n) / kLanes);
   return (rows > columns ? rows : columns) * kLanes;
@@ -423,6 +424,27 @@ VX_FLATTEN void loadMirrorColumns(const float* mirror, std::int32_t c, std::int3
     const std::int32_t m = c + k == 0 ? 0 : width - c - k;
     part[2 * k] = mirror[2 * m];
     part[2 * k + 1] = mirror[2 * m + 1];
+  }
+  a = load(part);
+  b = load(part + kLanes);
+}
+
+// The mirrors of a block of columns c .. c + inBlock - 1 (their values at `p`, their
+// mirrors' row at `mirror`) in a spectrum known to be conjugate-symmetric: conj x for
+// the columns 1 <= c < W/2, whose mirrors are then not read; the mirrors themselves,
+// read as loadMirrorColumns does, for columns 0 and W/2, each its own mirror.
+VX_FLATTEN void symmetricMirrors(const float* p, const float* mirror, std::int32_t c,
+                                 std::int32_t inBlock, std::int32_t width, Vec& a, Vec& b) {
+  float part[2 * kLanes] = {};
+  for (std::int32_t k = 0; k < inBlock; ++k) {
+    const std::int32_t u = c + k;
+    if (u == 0 || 2 * u == width) {
+      part[2 * k] = mirror[2 * u];
+      part[2 * k + 1] = mirror[2 * u + 1];
+    } else {
+      part[2 * k] = p[2 * k];
+      part[2 * k + 1] = -p[2 * k + 1];
+    }
   }
   a = load(part);
   b = load(part + kLanes);
@@ -498,10 +520,16 @@ std::int32_t panelColumns(std::int32_t n) {
 // real-input engine) every result row r also goes, conjugated, into columns W - c of
 // row (H - r) mod H for 1 <= c <= W/2 - 1: the completion of the spectrum, done
 // while the values are at hand.
-template <bool Inverse, bool Mirror>
+// With `Hermitian` (the real-output engine, inverse only) the columns are read from the
+// W x n array at `source` instead, as the Hermitian part (x + conj m) / 2 of each value
+// x and its mirror m at (W - c, (n - r) mod n), W = mirrorWidth; the results go to the
+// rows, which may be those of the source. With `symmetric` the mirror of a column c
+// with 1 <= c < W/2 is taken to be conj x and not read (symmetricMirrors).
+template <bool Inverse, bool Mirror, bool Hermitian = false>
 VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, std::int32_t n,
                                       std::int32_t count, std::int32_t mirrorWidth,
-                                      const LaneTables& t, float* work) {
+                                      const LaneTables& t, float* work,
+                                      const float* source = nullptr, bool symmetric = false) {
   Vec* x = reinterpret_cast<Vec*>(work);
   const std::int32_t blocks = (count + kLanes - 1) / kLanes;
   const std::ptrdiff_t blockSize = columnBlockVectors(n);
@@ -511,7 +539,42 @@ VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, 
   // ask for the panel's part of a row a few rows before it is needed.
   constexpr std::int32_t kAhead = 8;
   const std::int32_t panelFloats = 2 * count;
+  const std::ptrdiff_t sourceRow = 2 * static_cast<std::ptrdiff_t>(mirrorWidth);
   for (std::int32_t r = 0; r < n; ++r) {
+    if (Hermitian) {
+      const float* p = source + sourceRow * r + first;
+      const float* mirror = source + sourceRow * (r == 0 ? 0 : n - r);
+      if (r + kAhead < n) {
+        for (std::int32_t f = 0; f < panelFloats; f += 16) {
+          __builtin_prefetch(p + kAhead * sourceRow + f);
+          if (column0 >= 1 && !symmetric)
+            __builtin_prefetch(source + sourceRow * (n - r - kAhead) +
+                               2 * (mirrorWidth - column0 - count + 1) + f);
+        }
+      }
+      for (std::int32_t b = 0; b < blocks; ++b) {
+        const std::int32_t c = column0 + kLanes * b;
+        const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
+        Vec va, vb;
+        loadColumns(p + 2 * kLanes * b, inBlock, va, vb);
+        Vec re = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_EVEN));
+        Vec im = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_ODD));
+        if (symmetric && c >= 1 && 2 * (c + inBlock - 1) < mirrorWidth) {
+          hermitianPart(re, im, re, -im);
+        } else {
+          Vec ma, mb;
+          if (symmetric)
+            symmetricMirrors(p + 2 * kLanes * b, mirror, c, inBlock, mirrorWidth, ma, mb);
+          else
+            loadMirrorColumns(mirror, c, inBlock, mirrorWidth, ma, mb);
+          hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
+                        __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
+        }
+        x[b * blockSize + 2 * r] = re;
+        x[b * blockSize + 2 * r + 1] = imaginary<Inverse>(im);
+      }
+      continue;
+    }
     const float* p = rows[r] + first;
     if (r + kAhead < n)
       for (std::int32_t f = 0; f < panelFloats; f += 16)
@@ -555,6 +618,51 @@ VX_LANES_TARGET void realColumns(float* const* rows, std::int32_t column0, std::
                                  std::int32_t count, std::int32_t width, const LaneTables& t,
                                  float* work) {
   complexColumnsIn<false, true>(rows, column0, n, count, width, t, work);
+}
+
+VX_LANES_TARGET void hermitianColumns(const float* source, float* const* rows,
+                                      std::int32_t column0, std::int32_t n, std::int32_t count,
+                                      std::int32_t width, bool symmetric, const LaneTables& t,
+                                      float* work) {
+  complexColumnsIn<true, false, true>(rows, column0, n, count, width, t, work, source, symmetric);
+}
+
+// The real-output engine's packing of the rows' values 0 .. n (x[0] .. x[2n + 1]) into
+// the n-point transform Z whose inverse holds samples 2j and 2j + 1 as value j, in
+// place, as packOutputRow (any_engine.h) does on one row.
+VX_FLATTEN void packOutputRows(Vec* x, std::int32_t n, const float* factors) {
+  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+    Vec* a = x + 2 * k;
+    Vec* b = x + 2 * (n - k);
+    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
+               a[0], a[1], b[0], b[1]);
+  }
+  if (n % 2 == 0 && n >= 2) packMiddle(x[n], x[n + 1], x[n], x[n + 1]);
+  const Vec first = x[0];
+  const Vec last = x[2 * n];
+  packEnds(first, last, x[0], x[1]);
+}
+
+VX_LANES_TARGET void realOutputRows(float* const* rows, std::int32_t n, const float* factors,
+                                    const LaneTables& t, float* work) {
+  Vec* x = reinterpret_cast<Vec*>(work);
+  gatherRows<false>(rows, n + 1, x);
+  packOutputRows(x, n, factors);
+  for (std::int32_t k = 0; k < n; ++k) x[2 * k + 1] = imaginary<true>(x[2 * k + 1]);
+  splitRadix(x, n, log2Exact(n), t);
+  // Value j of the inverse, at x[2 reverse[j]], holds samples 2j and 2j + 1: both go
+  // out as values (sample, 0).
+  Vec* spread = x + 2 * n + 2;
+  const Vec zero = {};
+  const std::int32_t* reverse = t.reverseRows;
+  for (std::int32_t j = 0; j < n; ++j) {
+    const std::int32_t s = reverse[j];
+    spread[4 * j] = x[2 * s];
+    spread[4 * j + 1] = zero;
+    spread[4 * j + 2] = imaginary<true>(x[2 * s + 1]);
+    spread[4 * j + 3] = zero;
+  }
+  scatterRows<false>(rows, 2 * n, spread, nullptr);
 }
 
 VX_LANES_TARGET void realRows(float* const* rows, std::int32_t n, const LaneTables& t,
@@ -751,7 +859,8 @@ VX_LANES_TARGET void anyColumns(float* const* rows, std::int32_t column0, std::i
 // The real-output engine's columns (see LaneKernels::anyHermitianColumns).
 VX_LANES_TARGET void anyHermitianColumns(const float* source, float* const* rows,
                                          std::int32_t column0, std::int32_t count,
-                                         std::int32_t width, const AnyPlan& plan, float* work) {
+                                         std::int32_t width, bool symmetric, const AnyPlan& plan,
+                                         float* work) {
   const std::int32_t n = plan.length();
   const std::ptrdiff_t block = anyBlockVectors(plan);
   const std::int32_t blocks = (count + kLanes - 1) / kLanes;
@@ -767,18 +876,26 @@ VX_LANES_TARGET void anyHermitianColumns(const float* source, float* const* rows
     const float* mirror = source + rowFloats * (r == 0 ? 0 : n - r);
     if (r + kAhead < n) {
       __builtin_prefetch(row + kAhead * rowFloats + 2 * column0);
-      __builtin_prefetch(source + rowFloats * (n - r - kAhead) + mirrorFloat);
+      if (!symmetric) __builtin_prefetch(source + rowFloats * (n - r - kAhead) + mirrorFloat);
     }
     for (std::int32_t b = 0; b < blocks; ++b) {
       const std::int32_t c = column0 + kLanes * b;
       const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
-      Vec va, vb, ma, mb;
+      Vec va, vb;
       loadColumns(row + 2 * c, inBlock, va, vb);
-      loadMirrorColumns(mirror, c, inBlock, width, ma, mb);
       Vec re = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_EVEN));
       Vec im = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_ODD));
-      hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
-                    __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
+      if (symmetric && c >= 1 && 2 * (c + inBlock - 1) < width) {
+        hermitianPart(re, im, re, -im);
+      } else {
+        Vec ma, mb;
+        if (symmetric)
+          symmetricMirrors(row + 2 * c, mirror, c, inBlock, width, ma, mb);
+        else
+          loadMirrorColumns(mirror, c, inBlock, width, ma, mb);
+        hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
+                      __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
+      }
       x[b * block + 2 * r] = re;
       x[b * block + 2 * r + 1] = imaginary<true>(im);
     }
@@ -812,16 +929,7 @@ VX_LANES_TARGET void anyOutputRows(float* const* rows, const AnyPlan& plan, cons
   const std::int32_t n = plan.length();
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<false>(rows, n + 1, x);
-  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
-    Vec* a = x + 2 * k;
-    Vec* b = x + 2 * (n - k);
-    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
-               a[0], a[1], b[0], b[1]);
-  }
-  if (n % 2 == 0 && n >= 2) packMiddle(x[n], x[n + 1], x[n], x[n + 1]);
-  const Vec first = x[0];
-  const Vec last = x[2 * n];
-  packEnds(first, last, x[0], x[1]);
+  packOutputRows(x, n, factors);
   for (std::int32_t k = 0; k < n; ++k) x[2 * k + 1] = imaginary<true>(x[2 * k + 1]);
   Vec* z = laneForward(x, x + 2 * n + 2, plan);
   // Value j of the inverse holds samples 2j and 2j + 1.
@@ -886,9 +994,9 @@ VX_LANES_TARGET void anyOutputPairs(float* const* rows, const AnyPlan& plan, flo
 extern const LaneKernels VX_KERNELS_TABLE;
 const LaneKernels VX_KERNELS_TABLE = {
     EnginePath::VX_PATH, kLanes,       workFloats,  panelColumns,        complexRows,
-    complexColumns,      realRows,     realColumns, anyWorkFloats,       anyRows,
-    anyRealRows,         anyRealPairs, anyColumns,  anyHermitianColumns, anyOutputRows,
-    anyOutputPairs};
+    complexColumns,      realRows,     realColumns, hermitianColumns,    realOutputRows,
+    anyWorkFloats,       anyRows,      anyRealRows, anyRealPairs,        anyColumns,
+    anyHermitianColumns, anyOutputRows, anyOutputPairs};
 #undef VX_KERNELS_TABLE
 #undef VX_KERNELS_NAME
 #undef VX_KERNELS_PASTE
