@@ -105,6 +105,7 @@ public:
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       inUse_ += size;
+      recentSize_[next_ % kRecent] = size;
       recent_[next_++ % kRecent] = inUse_;
       // The smallest cached block that fits: at least the size, at most twice it.
       auto best = blocks_.end();
@@ -191,12 +192,17 @@ public:
 private:
   static constexpr int kRecent = 16;
 
-  // The caller's bound, or the most that was in use at once over the recent requests.
+  // The caller's bound, or the most that was in use at once over the recent requests and
+  // room for the largest of them: blocks of different sizes used at different moments
+  // of a repeated call can add up to more than were in use at once, and a bound of that
+  // alone would give one of them back on every round (the oldest, the next one needed).
   std::size_t boundNow() const {
     if (bound_ != vxMemoryCacheAuto) return bound_;
     std::size_t most = 0;
+    std::size_t largest = 0;
     for (std::size_t s : recent_) most = std::max(most, s);
-    return most;
+    for (std::size_t s : recentSize_) largest = std::max(largest, s);
+    return most + largest;
   }
 
   // Gives back the oldest blocks until the cache holds at most `bound`.
@@ -218,7 +224,8 @@ private:
   std::size_t held_ = 0;
   std::size_t inUse_ = 0;  // in large blocks handed out and not yet given back
   std::size_t bound_ = vxMemoryCacheAuto;
-  std::size_t recent_[kRecent] = {};  // inUse_ after each of the last requests
+  std::size_t recent_[kRecent] = {};      // inUse_ after each of the last requests
+  std::size_t recentSize_[kRecent] = {};  // the sizes of the last requests
   unsigned next_ = 0;
   bool closed_ = false;
 };

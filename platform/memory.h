@@ -17,9 +17,11 @@
 // (at least as large, at most twice) takes it without going to the system. The cache is
 // memory the library keeps after a call returns; it holds at most its bound:
 //   - by default the most memory in large blocks that was in use at once over the last
-//     16 requests of large blocks, so that a program repeating a call (a filtering job,
-//     a transform into a new buffer) keeps what one call needs, and one that moves on to
-//     smaller pictures soon keeps less;
+//     16 requests of large blocks and one more of the largest of them, so that a program
+//     repeating a call (a filtering job, a transform into a new buffer) keeps what one
+//     call needs, also when blocks of different sizes in use at different moments add
+//     up to more than was in use at once, and one that moves on to smaller pictures soon
+//     keeps less;
 //   - or a bound of the caller's (vfSetMemoryCacheBound), 0 turning the cache off.
 // vfReleaseMemoryCache gives every cached block back to the system at once. A block from
 // the cache holds zeros wherever the library promises zeros (new buffers, new pixel
