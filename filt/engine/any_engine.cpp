@@ -66,8 +66,8 @@ public:
   AnySteps(const LaneKernels* kernels, const float* source, float* const* destination,
            std::int32_t width, std::int32_t height, bool inverse, AnyKind kind, long bands,
            const RowSink* sink = nullptr, bool symmetric = false)
-      : sink_(sink), symmetric_(symmetric), kernels_(kernels), source_(source), destination_(destination), width_(width),
-        height_(height), inverse_(inverse), kind_(kind),
+      : sink_(sink), symmetric_(symmetric), kernels_(kernels), source_(source),
+        destination_(destination), width_(width), height_(height), inverse_(inverse), kind_(kind),
         rowLength_(kind == AnyKind::RealEven || kind == AnyKind::OutputEven ? width / 2 : width),
         columns_(kind == AnyKind::Complex ? width : width / 2 + 1),
         rowPlan_(anyPlan(std::max(rowLength_, 1))), columnPlan_(anyPlan(height)),
@@ -237,8 +237,8 @@ private:
   // read whole before anything is written), so the result may replace the spectrum.
   void hermitianColumns(long band, ColumnUnit unit) {
     if (kernels_ != nullptr) {
-      kernels_->anyHermitianColumns(source_, destination_, unit.c0, unit.count, width_,
-                                    symmetric_, *columnPlan_, work(band));
+      kernels_->anyHermitianColumns(source_, destination_, unit.c0, unit.count, width_, symmetric_,
+                                    *columnPlan_, work(band));
       return;
     }
     const std::size_t column = 2 * static_cast<std::size_t>(height_);

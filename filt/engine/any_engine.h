@@ -41,8 +41,7 @@ void anyRealFFT2D(float* data, std::int32_t width, std::int32_t height);
 // values are the conjugates bit for bit; the flag is part of what defines the result.
 using RowSink = std::function<void(std::int32_t row, const float* values)>;
 void anyRealOutputFFT2D(const float* source, float* const* destination, std::int32_t width,
-                        std::int32_t height, const RowSink* sink = nullptr,
-                        bool symmetric = false);
+                        std::int32_t height, const RowSink* sink = nullptr, bool symmetric = false);
 
 // The real-output engine where both sides are powers of two, W >= 4 and H >= 2
 // (real_output.cpp): the same Hermitian part, row packing and schedule, with the

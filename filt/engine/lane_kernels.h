@@ -86,8 +86,8 @@ struct LaneKernels {
   // With `symmetric` the mirror of a value in the columns 1 .. W/2 - 1 is taken to be
   // its conjugate, as pow2RealOutputFFT2D says.
   void (*hermitianColumns)(const float* source, float* const* rows, std::int32_t column0,
-                           std::int32_t n, std::int32_t count, std::int32_t width,
-                           bool symmetric, const LaneTables& tables, float* work);
+                           std::int32_t n, std::int32_t count, std::int32_t width, bool symmetric,
+                           const LaneTables& tables, float* work);
   // Its rows, in place: each row's values 0 .. n packed with the factors of
   // packOutputRow (any_engine.h), inverse transformed (n >= 2) and spread out as the
   // row's W = 2n values (sample, 0).

@@ -63,10 +63,10 @@ void hermitianUnit(const float* source, float* const* destination, std::int32_t 
 // What both paths share: the sizes, the packing factors, the sink.
 class Common {
 protected:
-  Common(const float* source, float* const* destination, std::int32_t width,
-         std::int32_t height, const RowSink* sink, bool symmetric)
-      : source_(source), destination_(destination), width_(width), height_(height),
-        n_(width / 2), factors_(packFactors(width / 2)), sink_(sink), symmetric_(symmetric) {}
+  Common(const float* source, float* const* destination, std::int32_t width, std::int32_t height,
+         const RowSink* sink, bool symmetric)
+      : source_(source), destination_(destination), width_(width), height_(height), n_(width / 2),
+        factors_(packFactors(width / 2)), sink_(sink), symmetric_(symmetric) {}
 
   void handOver(std::int32_t r, const float* row) const {
     if (sink_ != nullptr) (*sink_)(r, row);
@@ -125,10 +125,9 @@ private:
 class LaneSteps : Common {
 public:
   LaneSteps(const LaneKernels& kernels, LanePlan& plan, const float* source,
-            float* const* destination, std::int32_t width, std::int32_t height,
-            const RowSink* sink, bool symmetric)
-      : Common(source, destination, width, height, sink, symmetric), kernels_(kernels),
-        plan_(plan),
+            float* const* destination, std::int32_t width, std::int32_t height, const RowSink* sink,
+            bool symmetric)
+      : Common(source, destination, width, height, sink, symmetric), kernels_(kernels), plan_(plan),
         groups_(static_cast<std::size_t>(plan.bands())),
         panels_(destination[0], width / 2 + 1, kernels.panelColumns(height)) {}
 

@@ -620,10 +620,9 @@ VX_LANES_TARGET void realColumns(float* const* rows, std::int32_t column0, std::
   complexColumnsIn<false, true>(rows, column0, n, count, width, t, work);
 }
 
-VX_LANES_TARGET void hermitianColumns(const float* source, float* const* rows,
-                                      std::int32_t column0, std::int32_t n, std::int32_t count,
-                                      std::int32_t width, bool symmetric, const LaneTables& t,
-                                      float* work) {
+VX_LANES_TARGET void hermitianColumns(const float* source, float* const* rows, std::int32_t column0,
+                                      std::int32_t n, std::int32_t count, std::int32_t width,
+                                      bool symmetric, const LaneTables& t, float* work) {
   complexColumnsIn<true, false, true>(rows, column0, n, count, width, t, work, source, symmetric);
 }
 
@@ -993,9 +992,9 @@ VX_LANES_TARGET void anyOutputPairs(float* const* rows, const AnyPlan& plan, flo
 #endif
 extern const LaneKernels VX_KERNELS_TABLE;
 const LaneKernels VX_KERNELS_TABLE = {
-    EnginePath::VX_PATH, kLanes,       workFloats,  panelColumns,        complexRows,
-    complexColumns,      realRows,     realColumns, hermitianColumns,    realOutputRows,
-    anyWorkFloats,       anyRows,      anyRealRows, anyRealPairs,        anyColumns,
+    EnginePath::VX_PATH, kLanes,        workFloats,    panelColumns,     complexRows,
+    complexColumns,      realRows,      realColumns,   hermitianColumns, realOutputRows,
+    anyWorkFloats,       anyRows,       anyRealRows,   anyRealPairs,     anyColumns,
     anyHermitianColumns, anyOutputRows, anyOutputPairs};
 #undef VX_KERNELS_TABLE
 #undef VX_KERNELS_NAME
