@@ -178,6 +178,24 @@ VX_ARITH void packMiddle(const V& re, const V& im, V& zr, V& zi) {
 // e^(+2 pi i k / 2n), which computes Z_k = E + i w O and Z_(n-k) = conj(E - i w O) with
 // E = Y_k + conj Y_(n-k), O = Y_k - conj Y_(n-k).)
 
+// The three steps above on a whole row, in place: values 0 .. n of a real-output row's
+// half spectrum (real and imaginary parts at x[2k], x[2k + 1]) into the n-point
+// transform Z, with the factors (cos, sin)(2 pi k / 2n) at factors[2 (k - 1)]. V is a
+// float for one row, a vector for rows in lanes.
+template <class V>
+VX_ARITH void packOutputValues(V* x, std::int32_t n, const float* factors) {
+  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
+    V* a = x + 2 * k;
+    V* b = x + 2 * (n - k);
+    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
+               a[0], a[1], b[0], b[1]);
+  }
+  if (n % 2 == 0 && n >= 2) packMiddle(x[n], x[n + 1], x[n], x[n + 1]);
+  const V first = x[0];
+  const V last = x[2 * n];
+  packEnds(first, last, x[0], x[1]);
+}
+
 // Values k and W - k (0 < k <= (W - 1)/2) of one complex row a + i b made of two real
 // rows' half spectra a and b: Z_k = A_k + i B_k and Z_(W-k) = conj A_k + i conj B_k.
 template <class V>

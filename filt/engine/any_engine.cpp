@@ -420,16 +420,7 @@ std::vector<float> packFactors(std::int32_t n) {
 }
 
 void packOutputRow(float* row, std::int32_t n, const float* factors) {
-  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
-    float* a = row + 2 * k;
-    float* b = row + 2 * (n - k);
-    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
-               a[0], a[1], b[0], b[1]);
-  }
-  if (n % 2 == 0 && n >= 2) packMiddle(row[n], row[n + 1], row[n], row[n + 1]);
-  const float first = row[0];
-  const float last = row[2 * n];
-  packEnds(first, last, row[0], row[1]);
+  packOutputValues(row, n, factors);
 }
 
 void spreadOutputRow(float* row, std::int32_t n) {

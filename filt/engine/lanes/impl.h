@@ -626,27 +626,11 @@ VX_LANES_TARGET void hermitianColumns(const float* source, float* const* rows, s
   complexColumnsIn<true, false, true>(rows, column0, n, count, width, t, work, source, symmetric);
 }
 
-// The real-output engine's packing of the rows' values 0 .. n (x[0] .. x[2n + 1]) into
-// the n-point transform Z whose inverse holds samples 2j and 2j + 1 as value j, in
-// place, as packOutputRow (any_engine.h) does on one row.
-VX_FLATTEN void packOutputRows(Vec* x, std::int32_t n, const float* factors) {
-  for (std::int32_t k = 1; k <= (n - 1) / 2; ++k) {
-    Vec* a = x + 2 * k;
-    Vec* b = x + 2 * (n - k);
-    unpackPair(a[0], a[1], b[0], b[1], factors[2 * (k - 1)], factors[2 * (k - 1) + 1], 1.0f, 1.0f,
-               a[0], a[1], b[0], b[1]);
-  }
-  if (n % 2 == 0 && n >= 2) packMiddle(x[n], x[n + 1], x[n], x[n + 1]);
-  const Vec first = x[0];
-  const Vec last = x[2 * n];
-  packEnds(first, last, x[0], x[1]);
-}
-
 VX_LANES_TARGET void realOutputRows(float* const* rows, std::int32_t n, const float* factors,
                                     const LaneTables& t, float* work) {
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<false>(rows, n + 1, x);
-  packOutputRows(x, n, factors);
+  packOutputValues(x, n, factors);
   for (std::int32_t k = 0; k < n; ++k) x[2 * k + 1] = imaginary<true>(x[2 * k + 1]);
   splitRadix(x, n, log2Exact(n), t);
   // Value j of the inverse, at x[2 reverse[j]], holds samples 2j and 2j + 1: both go
@@ -928,7 +912,7 @@ VX_LANES_TARGET void anyOutputRows(float* const* rows, const AnyPlan& plan, cons
   const std::int32_t n = plan.length();
   Vec* x = reinterpret_cast<Vec*>(work);
   gatherRows<false>(rows, n + 1, x);
-  packOutputRows(x, n, factors);
+  packOutputValues(x, n, factors);
   for (std::int32_t k = 0; k < n; ++k) x[2 * k + 1] = imaginary<true>(x[2 * k + 1]);
   Vec* z = laneForward(x, x + 2 * n + 2, plan);
   // Value j of the inverse holds samples 2j and 2j + 1.
