@@ -431,7 +431,9 @@ VX_API void vf_WrapCopy(const vxPelBuffer_const<T>& src, vxPelBuffer<T>& dst, bo
 // spectrum), copies, and sums, differences, products and conjugates of such buffers.
 // Anything else that writes the values (put, a Gabor filter, a complex transform, an
 // archive, writable elements()) makes it unknown, and such a spectrum's magnitudes, like
-// angles, quadrants and imaginary parts, come from the complex inverse. In place, the
+// angles, quadrants and imaginary parts, come from the complex inverse. A spectrum known
+// to be symmetric is read only up to column W/2: the mirror of each value there is taken
+// as its conjugate, which is what the buffer holds. In place, the
 // storage keeps what the engine gave: a real part of a spectrum not known to be
 // symmetric comes from the complex inverse there, so that the storage holds all of it.
 // The compatible mode always takes the complex inverse.
