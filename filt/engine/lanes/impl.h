@@ -450,6 +450,29 @@ VX_FLATTEN void symmetricMirrors(const float* p, const float* mirror, std::int32
   b = load(part + kLanes);
 }
 
+// The Hermitian parts (x + conj m) / 2 of a block of columns c .. c + inBlock - 1 of a
+// row, their values at `p` and their mirrors' row at `mirror` (the real-output engines'
+// columns), as real and imaginary parts in the lanes. With `symmetric`, symmetricMirrors.
+VX_FLATTEN void hermitianColumnsBlock(const float* p, const float* mirror, std::int32_t c,
+                                      std::int32_t inBlock, std::int32_t width, bool symmetric,
+                                      Vec& re, Vec& im) {
+  Vec va, vb;
+  loadColumns(p, inBlock, va, vb);
+  re = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_EVEN));
+  im = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_ODD));
+  if (symmetric && c >= 1 && 2 * (c + inBlock - 1) < width) {
+    hermitianPart(re, im, re, -im);
+    return;
+  }
+  Vec ma, mb;
+  if (symmetric)
+    symmetricMirrors(p, mirror, c, inBlock, width, ma, mb);
+  else
+    loadMirrorColumns(mirror, c, inBlock, width, ma, mb);
+  hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
+                __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
+}
+
 template <bool Inverse>
 VX_FLATTEN void joinColumns(float* p, std::int32_t count, const Vec* x, Vec& a, Vec& b) {
   const Vec re = x[0];
@@ -555,21 +578,9 @@ VX_LANES_TARGET void complexColumnsIn(float* const* rows, std::int32_t column0, 
       for (std::int32_t b = 0; b < blocks; ++b) {
         const std::int32_t c = column0 + kLanes * b;
         const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
-        Vec va, vb;
-        loadColumns(p + 2 * kLanes * b, inBlock, va, vb);
-        Vec re = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_EVEN));
-        Vec im = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_ODD));
-        if (symmetric && c >= 1 && 2 * (c + inBlock - 1) < mirrorWidth) {
-          hermitianPart(re, im, re, -im);
-        } else {
-          Vec ma, mb;
-          if (symmetric)
-            symmetricMirrors(p + 2 * kLanes * b, mirror, c, inBlock, mirrorWidth, ma, mb);
-          else
-            loadMirrorColumns(mirror, c, inBlock, mirrorWidth, ma, mb);
-          hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
-                        __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
-        }
+        Vec re, im;
+        hermitianColumnsBlock(p + 2 * kLanes * b, mirror, c, inBlock, mirrorWidth, symmetric, re,
+                              im);
         x[b * blockSize + 2 * r] = re;
         x[b * blockSize + 2 * r + 1] = imaginary<Inverse>(im);
       }
@@ -864,21 +875,8 @@ VX_LANES_TARGET void anyHermitianColumns(const float* source, float* const* rows
     for (std::int32_t b = 0; b < blocks; ++b) {
       const std::int32_t c = column0 + kLanes * b;
       const std::int32_t inBlock = count - b * kLanes < kLanes ? count - b * kLanes : kLanes;
-      Vec va, vb;
-      loadColumns(row + 2 * c, inBlock, va, vb);
-      Vec re = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_EVEN));
-      Vec im = __builtin_shufflevector(va, vb, VX_BLOCKS(VX_ODD));
-      if (symmetric && c >= 1 && 2 * (c + inBlock - 1) < width) {
-        hermitianPart(re, im, re, -im);
-      } else {
-        Vec ma, mb;
-        if (symmetric)
-          symmetricMirrors(row + 2 * c, mirror, c, inBlock, width, ma, mb);
-        else
-          loadMirrorColumns(mirror, c, inBlock, width, ma, mb);
-        hermitianPart(re, im, __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_EVEN)),
-                      __builtin_shufflevector(ma, mb, VX_BLOCKS(VX_ODD)));
-      }
+      Vec re, im;
+      hermitianColumnsBlock(row + 2 * c, mirror, c, inBlock, width, symmetric, re, im);
       x[b * block + 2 * r] = re;
       x[b * block + 2 * r + 1] = imaginary<true>(im);
     }
