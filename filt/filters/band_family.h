@@ -169,7 +169,7 @@ struct BandFilterFamily : ParametricFamily<BandFilterFamily> {
     // Rows a and h - a share |ky|, hence every distance: each such pair is worked out
     // once, and the square roots of a row once for both signs of kx.
     splitRows(h - hh + 1, 2 * static_cast<long>(w), [&](long first, long end) {
-      // Per |kx| from lo: the table index of the gain, or -1 for an element outside.
+      // Indexed by |kx| (entries lo .. hi of the row): the gain's table index, or -1.
       std::vector<std::int32_t> gainIndex(static_cast<std::size_t>(kxEnd));
       for (auto a = static_cast<std::int32_t>(first); a < end; ++a) {
         std::int32_t rows[2];
